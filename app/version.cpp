@@ -1,0 +1,4 @@
+#include "version.h"
+namespace cdmadiag {
+const char* version_text() { return kVersion; }
+}  // namespace cdmadiag

@@ -1,0 +1,88 @@
+#pragma once
+// COrbDecodeMsgCDMAQualcommFrame: decodes 1x log packets, DIAG command responses,
+// scanner and MediaFLO packets. One object per captured packet.
+#include <cstdint>
+#include <string>
+
+#include "host/cell_refs.h"
+#include "host/data_state.h"
+#include "host/expanded_message.h"
+#include "host/hs_message.h"
+#include "host/object_properties.h"
+
+class COrbDecodeMsgCDMAQualcommFrame : public COrbGenericHsMessage {
+ public:
+  explicit COrbDecodeMsgCDMAQualcommFrame(IProObjectPropertiesConnectedAccessor* accessor);
+  COrbDecodeMsgCDMAQualcommFrame(const std::uint8_t* bytes, std::uint32_t count,
+                                 IProObjectPropertiesConnectedAccessor* accessor);
+  COrbDecodeMsgCDMAQualcommFrame(const COrbDecodeMsgCDMAQualcommFrame& other);
+  COrbDecodeMsgCDMAQualcommFrame& operator=(const COrbDecodeMsgCDMAQualcommFrame& other);
+  COrbDecodeMsgCDMAQualcommFrame& operator=(const COrbGenericHsMessage& other);
+  ~COrbDecodeMsgCDMAQualcommFrame() override;
+
+  void SetCommonVariables(bool flag, double threshold_a, double threshold_b);
+  void SetMDMHeaderBytes(const std::uint8_t* header);
+
+  void ExpandQualcommMessage(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search* cells, bool logOnly);
+
+#define CDMADIAG_DECODER(name) void name(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search* cells);
+#include "framework/decoders_1x.def"
+#undef CDMADIAG_DECODER
+  void DecodeGenTAInfo(IOrbDataState* ds, COrbExpandedMessage& msg, std::uint32_t& scratch, IDekCellRefs_Search* cells,
+                       bool flag);
+
+  IProObjectPropertiesConnectedAccessor* accessor() const { return accessor_; }
+  bool header_present() const { return header_present_; }
+  const std::uint8_t* header_bytes() const { return header_; }
+  bool common_flag() const { return common_flag_; }
+  double threshold_a() const { return threshold_a_; }
+  double threshold_b() const { return threshold_b_; }
+
+ protected:
+  // Power and level conversions.
+  double AGC_VAL2dBm(std::int8_t v, int band);
+  double AGC_VAL2dBm(std::int16_t v);
+  double AGCTxPwr_dBm(std::uint8_t v, int band);
+  double POWER_CTL_VAL2dB(std::int8_t v);
+  double MaxTxPwr_dBm(std::int8_t power_class, int band);
+  double EstMsTxPwr_dBm(double rx, double adj, int band, double max_tx);
+  std::uint16_t ProcessTX_PWR_LIMIT(std::int8_t v);
+  float AnaPowLevIdx2dBm(std::uint8_t level, std::uint8_t station_class);
+  // Pilot strength conversions.
+  double PilotRSSI2dB(std::uint16_t r);
+  double PilotRSSI2dB_IS2000Version(std::uint16_t r);
+  double PilotRSSI2dBwithGpf(std::uint16_t r, double g);
+  double PeakEnergy2EcIo(std::uint16_t e, double scale, double offset);
+  // Ranking and counting.
+  void ComputeEnergyRanking(int n, const std::uint16_t* energies, int* rank);
+  int IndexNthBestPilot(int n, const std::uint8_t* values);
+  std::uint8_t NumUniquePilots(const std::uint16_t* strengths, const std::uint16_t* pns, int n);
+  void DetectBurstError(std::uint16_t& run, std::uint16_t& bursts, std::uint16_t limit);
+  // IS-95 IMSI digits.
+  std::uint16_t GetIMSIDigit(std::uint16_t code, int digits);
+  int GetIMSInumber(const std::uint8_t* p, std::uint32_t* s1, std::uint16_t* s2);
+  // Display texts.
+  std::string DispPN(int pn);
+  std::string DispEcIo_dB(double linear);
+  const char* DispOnOff(std::uint8_t v);
+  const char* DispTDMode(std::uint8_t v);
+  const char* DispTDPower(std::uint8_t v);
+  const char* SCHRate2Text(int rate);
+  const char* VocRate2Text(std::int8_t rate);
+  const char* GetFCHTransmissionRatesAllowed(std::uint8_t mask);
+  const char* DispSupportedChannelMask(std::uint32_t bit);
+  const char* DispEnabledChannelMask(std::uint32_t bit);
+  bool GetAcqLabels(std::uint8_t step, const char** label1, const char** label2, const char** label3);
+
+  // Shared pilot routines of the searcher families.
+  // (added with the searcher decoders)
+
+ private:
+  IProObjectPropertiesConnectedAccessor* accessor_ = nullptr;
+  bool header_present_ = false;
+  std::uint8_t header_[12] = {};
+  bool common_flag_ = false;
+  double threshold_a_ = -15.0;
+  double threshold_b_ = -15.0;
+  std::string display_;  // work text of DispPN and DispEcIo_dB
+};

@@ -1,0 +1,62 @@
+#pragma once
+// COrbDecodeMsgCDMA1xEVDOQualcommFrame: decodes 1xEV-DO Release 0, Revision A and
+// Revision B log packets. One object per captured packet.
+#include <cstdint>
+
+#include "host/cell_refs.h"
+#include "host/data_state.h"
+#include "host/expanded_message.h"
+#include "host/hs_message.h"
+#include "host/object_properties.h"
+
+class COrbDecodeMsgCDMAFrameMDM;
+
+class COrbDecodeMsgCDMA1xEVDOQualcommFrame : public COrbGenericHsMessage {
+ public:
+  COrbDecodeMsgCDMA1xEVDOQualcommFrame(IProObjectPropertiesConnectedAccessor* accessor, COrbDecodeMsgCDMAFrameMDM* mdm);
+  COrbDecodeMsgCDMA1xEVDOQualcommFrame(const std::uint8_t* bytes, std::uint32_t count,
+                                       IProObjectPropertiesConnectedAccessor* accessor, COrbDecodeMsgCDMAFrameMDM* mdm);
+  COrbDecodeMsgCDMA1xEVDOQualcommFrame(const COrbDecodeMsgCDMA1xEVDOQualcommFrame& other);
+  COrbDecodeMsgCDMA1xEVDOQualcommFrame& operator=(const COrbDecodeMsgCDMA1xEVDOQualcommFrame& other);
+  COrbDecodeMsgCDMA1xEVDOQualcommFrame& operator=(const COrbGenericHsMessage& other);
+  ~COrbDecodeMsgCDMA1xEVDOQualcommFrame() override;
+
+  void SetCommonVariables(bool flag, double threshold_a, double threshold_b);
+  void SetMDMHeaderBytes(const std::uint8_t* header);
+
+  void ExpandEVDOQualcommMessage(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search* cells);
+
+#define CDMADIAG_DECODER(name) void name(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search* cells);
+#include "framework/decoders_evdo.def"
+#undef CDMADIAG_DECODER
+
+  IProObjectPropertiesConnectedAccessor* accessor() const { return accessor_; }
+  bool header_present() const { return header_present_; }
+  const std::uint8_t* header_bytes() const { return header_; }
+  bool common_flag() const { return common_flag_; }
+  double threshold_a() const { return threshold_a_; }
+  double threshold_b() const { return threshold_b_; }
+
+protected:
+  // Seconds since 1970 of an 8-byte DIAG time stamp.
+  double CalculateQcTime(const std::uint8_t* stamp);
+  // Time of this packet from the stored header, or from a log header at the start of
+  // the bytes (payload_offset becomes 12); throws std::invalid_argument otherwise.
+  double CalculateCurTime(int& payload_offset);
+  // Marks the header as present without storing it (the RLP decoders' own header rule).
+  void set_header_present() { header_present_ = true; }
+
+ private:
+  IProObjectPropertiesConnectedAccessor* accessor_ = nullptr;
+  bool header_present_ = false;
+  std::uint8_t header_[12] = {};
+  bool common_flag_ = false;
+  double threshold_a_ = -15.0;
+  double threshold_b_ = -15.0;
+};
+
+// Free decoders: data state, expanded message, packet bytes, byte count.
+#define CDMADIAG_DECODER(name) \
+  void name(IOrbDataState* ds, COrbExpandedMessage& msg, const std::uint8_t* buf, std::uint32_t len);
+#include "framework/decoders_evdo_free.def"
+#undef CDMADIAG_DECODER

@@ -1,0 +1,63 @@
+#pragma once
+// Cell-reference search over a cell-site list: the nearest cell that radiates a PN.
+#include <memory>
+#include <string>
+#include <variant>
+#include <vector>
+
+class IDekPropertyObject;
+using PropertyValue = std::variant<std::monostate, std::string, const IDekPropertyObject*>;
+
+class IDekPropertyObject {
+ public:
+  virtual ~IDekPropertyObject() = default;
+  // "Sector_ID" (text) and "CDMA_SiteIDForCell" (site object) on a cell,
+  // "Site_Name" (text) on a site; empty for anything else.
+  virtual PropertyValue GetProperty(const char* name) const = 0;
+};
+
+class IDekCellRefs_Search {
+ public:
+  virtual ~IDekCellRefs_Search() = default;
+  // Nearest cell with this PN to (x, y); *cell is null when none matches.
+  virtual void Search(unsigned pn, double x, double y, const IDekPropertyObject** cell) = 0;
+};
+
+class CCoordinateSystem;
+
+struct CellSite {
+  unsigned pn = 0;
+  double latitude = 0.0;
+  double longitude = 0.0;
+  std::string sector_id;
+  std::string site_name;
+};
+
+class CellSiteTable final : public IDekCellRefs_Search {
+ public:
+  CellSiteTable();
+  ~CellSiteTable() override;
+  CellSiteTable(const CellSiteTable&) = delete;
+  CellSiteTable& operator=(const CellSiteTable&) = delete;
+
+  // CSV: pn,latitude,longitude,sector_id,site_name; a first line that does not start
+  // with a number is a header. Returns false with a message on the first bad line.
+  bool load_csv(const std::string& path, std::string& error);
+  bool parse_csv(const std::string& text, std::string& error);
+  void add(const CellSite& site);
+  // Positions searched are map coordinates of this system; the sites are projected
+  // the same way so distances compare like with like. Null: longitude/latitude.
+  void set_projection(const CCoordinateSystem* system);
+  std::size_t size() const { return cells_.size(); }
+
+  void Search(unsigned pn, double x, double y, const IDekPropertyObject** cell) override;
+
+ private:
+  struct Site;
+  struct Cell;
+  void place(Cell& cell) const;
+
+  std::vector<std::unique_ptr<Site>> sites_;
+  std::vector<std::unique_ptr<Cell>> cells_;
+  const CCoordinateSystem* system_ = nullptr;
+};

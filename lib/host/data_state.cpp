@@ -1,0 +1,27 @@
+#include "host/data_state.h"
+
+#include <array>
+
+OrbRetVal::operator double() const {
+  switch (type) {
+    case kDouble: return value.d;
+    case kFloat: return value.f;
+    case kInt64: return static_cast<double>(value.i64);
+    case kUInt64: return static_cast<double>(value.u64);
+    case kUInt32: return value.u32;
+    case kInt32: return value.i32;
+    case kUInt16: return value.u16;
+    case kInt16: return value.i16;
+    case kUInt8:
+    case kByte: return value.u8;
+    case kInt8: return value.i8;
+    default: return 0.0;
+  }
+}
+
+const char* write_op_name(WriteOp op) {
+  static constexpr std::array<const char*, 13> kNames = {
+      "SetByte",  "SetShort", "SetUShort", "SetInt",    "SetLong",   "SetUInt",   "SetULong",
+      "SetDWord", "SetInt64", "SetUInt64", "SetDouble", "SetString", "SetNoValue"};
+  return kNames[static_cast<std::size_t>(op)];
+}

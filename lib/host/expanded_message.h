@@ -1,0 +1,43 @@
+#pragma once
+// What the host's message browser shows for one packet. Titles and details are
+// Windows-1252 bytes; the command converts them for output.
+#include <optional>
+#include <string>
+
+struct MapPoint {
+  double x = 0.0;
+  double y = 0.0;
+};
+
+class COrbExpandedMessage {
+ public:
+  std::string title;
+  std::string details;
+  bool titleWanted = true;
+  bool detailsWanted = true;
+  bool cellIdWanted = true;
+  int category = 0;
+  // Set by the placeholder of a decoder that has not been written yet.
+  bool notDecoded = false;
+
+  void SetLocation(const double& x, const double& y, int precision) {
+    location_ = MapPoint{x, y};
+    precision_ = precision;
+  }
+  const std::optional<MapPoint>& location() const { return location_; }
+  int location_precision() const { return precision_; }
+
+  // Ready for the next packet, keeping what the host asked for.
+  void reset() {
+    title.clear();
+    details.clear();
+    category = 0;
+    notDecoded = false;
+    location_.reset();
+    precision_ = 0;
+  }
+
+ private:
+  std::optional<MapPoint> location_;
+  int precision_ = 0;
+};

@@ -1,0 +1,74 @@
+#pragma once
+// The command's data state: forwards every write, in order, to a sink and keeps
+// just enough to answer read-backs (per attribute and index, the latest value and
+// the most recent one from an earlier packet), so memory does not grow with the log.
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+#include "host/data_state.h"
+
+struct AttrWrite {
+  std::uint32_t id = 0;
+  std::uint32_t index = 0;
+  WriteOp op = WriteOp::kSetNoValue;
+  // Exactly one is meaningful, by op: signed ops use i, unsigned ops u.
+  std::int64_t i = 0;
+  std::uint64_t u = 0;
+  double d = 0.0;
+  std::string_view text;
+};
+
+class DataStateSink {
+ public:
+  virtual ~DataStateSink() = default;
+  virtual void on_write(const AttrWrite& w) = 0;
+};
+
+class MemoryDataState final : public IOrbDataState {
+ public:
+  void set_sink(DataStateSink* sink) { sink_ = sink; }
+  void set_read_only(bool ro) { read_only_ = ro; }
+  // Opens the record of the next packet; reads and writes refer to it from now on.
+  void begin_message(std::uint32_t message_number) { current_ = message_number; }
+  std::uint32_t current_message() const { return current_; }
+  std::size_t stored_keys() const { return slots_.size(); }
+  void clear() { slots_.clear(); }
+
+  bool IsReadOnly() override { return read_only_; }
+  void SetByte(std::uint32_t id, std::uint8_t v, std::uint32_t index, std::uint32_t, int) override;
+  void SetShort(std::uint32_t id, std::int16_t v, std::uint32_t index, std::uint32_t, int) override;
+  void SetUShort(std::uint32_t id, std::uint16_t v, std::uint32_t index, std::uint32_t, int) override;
+  void SetInt(std::uint32_t id, std::int32_t v, std::uint32_t index, std::uint32_t, int) override;
+  void SetLong(std::uint32_t id, std::int32_t v, std::uint32_t index, std::uint32_t, int) override;
+  void SetUInt(std::uint32_t id, std::uint32_t v, std::uint32_t index, std::uint32_t, int) override;
+  void SetULong(std::uint32_t id, std::uint32_t v, std::uint32_t index, std::uint32_t, int) override;
+  void SetDWord(std::uint32_t id, std::uint32_t v, std::uint32_t index, std::uint32_t, int) override;
+  void SetInt64(std::uint32_t id, std::int64_t v, std::uint32_t index, std::uint32_t, int) override;
+  void SetUInt64(std::uint32_t id, std::uint64_t v, std::uint32_t index, std::uint32_t, int) override;
+  void SetDouble(std::uint32_t id, double v, std::uint32_t index, std::uint32_t, int) override;
+  void SetString(std::uint32_t id, const char* v, std::uint32_t index, std::uint32_t, int) override;
+  void SetNoValue(std::uint32_t id, std::uint32_t index, std::uint32_t, int) override;
+
+  OrbRetVal GetValue(std::uint32_t id, std::uint32_t index, std::uint32_t bound) override;
+  OrbRetVal GetValueAt(std::uint32_t id, std::uint32_t index, std::uint32_t bound) override;
+
+ private:
+  struct Entry {
+    std::uint32_t message = 0;
+    bool set = false;
+    OrbRetVal value;
+  };
+  struct Slot {
+    Entry latest;
+    Entry earlier;  // most recent entry of a packet before latest's
+  };
+
+  void store(const AttrWrite& w, const OrbRetVal& v);
+
+  std::unordered_map<std::uint64_t, Slot> slots_;
+  DataStateSink* sink_ = nullptr;
+  std::uint32_t current_ = 0;
+  bool read_only_ = false;
+};

@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Installs the build dependencies on Debian 12 when they are missing. Idempotent.
+set -euo pipefail
+packages=(cmake g++ make pkg-config libgtest-dev libfmt-dev libproj-dev proj-data libsqlite3-dev libcli11-dev
+  clang libclang-rt-14-dev)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if ((${#missing[@]})); then
+  echo "installing: ${missing[*]}" >&2
+  sudo_cmd=()
+  [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+  "${sudo_cmd[@]}" apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq "${missing[@]}" >/dev/null
+fi

@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds with warnings as errors and runs the whole suite,
+# then again under AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+tools/setup.sh
+jobs=${JOBS:-2}
+
+cmake -S . -B build/test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCDMADIAG_WERROR=ON >/dev/null
+cmake --build build/test -j"$jobs"
+ctest --test-dir build/test -j"$jobs" --output-on-failure
+
+cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=Debug -DCDMADIAG_SANITIZE=ON -DCDMADIAG_WERROR=ON >/dev/null
+cmake --build build/asan -j"$jobs"
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  ctest --test-dir build/asan -j"$jobs" --output-on-failure
