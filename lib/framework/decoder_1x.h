@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "framework/payload_reader.h"
 #include "host/cell_refs.h"
 #include "host/data_state.h"
 #include "host/expanded_message.h"
@@ -37,6 +38,13 @@ class COrbDecodeMsgCDMAQualcommFrame : public COrbGenericHsMessage {
   bool common_flag() const { return common_flag_; }
   double threshold_a() const { return threshold_a_; }
   double threshold_b() const { return threshold_b_; }
+
+  // The packet bytes a decoder reads: after a DIAG command response has been shifted
+  // down over its command byte, the bytes that followed the command code.
+  cdmadiag::PayloadReader payload() const {
+    const std::uint32_t n = GetLen();
+    return cdmadiag::PayloadReader(GetBuf(), response_shifted_ && n > 0 ? n - 1 : n);
+  }
 
  protected:
   // Power and level conversions.
@@ -85,4 +93,5 @@ class COrbDecodeMsgCDMAQualcommFrame : public COrbGenericHsMessage {
   double threshold_a_ = -15.0;
   double threshold_b_ = -15.0;
   std::string display_;  // work text of DispPN and DispEcIo_dB
+  bool response_shifted_ = false;
 };
