@@ -8,12 +8,8 @@
 #include "framework/payload_reader.h"
 #include "host/data_state.h"
 #include "host/expanded_message.h"
-#include "host/hs_message.h"
 
 namespace cdmadiag::diag {
-
-// The packet bytes of a decoder object.
-inline PayloadReader payload_of(const COrbGenericHsMessage& m) { return PayloadReader(m.GetBuf(), m.GetLen()); }
 
 // True when the payload holds need bytes. A decoder reached without the
 // dispatcher's length test, on a shorter buffer, shows the failure text instead.

@@ -119,7 +119,7 @@ void append_rate(std::string& out, const Rate& rate) {
 void COrbDecodeMsgCDMAQualcommFrame::DecodeMarkovStatisticsResponse(IOrbDataState* ds, COrbExpandedMessage& msg,
                                                                     IDekCellRefs_Search*) {
   if (msg.titleWanted) msg.title = "Markov Statistics Response";
-  const PayloadReader r = cdmadiag::diag::payload_of(*this);
+  const PayloadReader r = payload();
   if (!cdmadiag::diag::fits(r, kLength, msg)) return;
 
   const std::uint8_t mode = r.u8(kMode);

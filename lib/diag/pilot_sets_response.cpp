@@ -79,7 +79,7 @@ void list_set(std::string& out, const char* heading, const std::vector<Pilot>& p
 void COrbDecodeMsgCDMAQualcommFrame::DecodePilotSetRespMsg(IOrbDataState* ds, COrbExpandedMessage& msg,
                                                            IDekCellRefs_Search*) {
   if (msg.titleWanted) msg.title = "Pilot Sets Response";
-  const PayloadReader r = cdmadiag::diag::payload_of(*this);
+  const PayloadReader r = payload();
   if (r.size() <= 4) return;
   const std::size_t s = r.u16le(0) > kShiftTest ? 1 : 0;
   if (!r.has(s, 5)) return;

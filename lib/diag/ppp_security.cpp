@@ -49,7 +49,7 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeSecurityEncodeOpDesStat(IOrbDataState
                                                                    IDekCellRefs_Search*) {
   if (msg.titleWanted) msg.title = "Security Encoding Operation Destination Statistics";
   if (!msg.detailsWanted) return;
-  const PayloadReader r = cdmadiag::diag::payload_of(*this);
+  const PayloadReader r = payload();
   if (r.has(kSequence, 1)) appendf(msg.details, "  Sequence Num for correlation: %d\n", r.u8(kSequence));
   block_line(msg.details, r, "Data for ptr to key used:", kKey);
   block_line(msg.details, r, "Data for last CBC block (64 bits):", kCbcBlock);

@@ -19,7 +19,6 @@
 using cdmadiag::appendf;
 using cdmadiag::PayloadReader;
 using cdmadiag::diag::fits;
-using cdmadiag::diag::payload_of;
 
 namespace {
 
@@ -70,7 +69,7 @@ void ensure_message_type_group() {
     const auto codes = cdmadiag::known_codes();
     titles.reserve(codes.size());
     for (const cdmadiag::CodeInfo& c : codes) {
-      if (c.cls == cdmadiag::CodeClass::kDiagCommand) continue;
+      if (c.cls == cdmadiag::CodeClass::kDiagCommand || c.title.empty()) continue;
       titles.push_back(c.title);
       rows.push_back(ValueName{c.code, nullptr});
     }
@@ -95,7 +94,7 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeVersionNumberResponse(IOrbDataState*,
                                                                  IDekCellRefs_Search*) {
   if (msg.titleWanted) msg.title = "Version Number Response";
   if (!msg.detailsWanted) return;
-  const PayloadReader r = payload_of(*this);
+  const PayloadReader r = payload();
   if (!fits(r, 54, msg)) return;
   std::string& d = msg.details;
   appendf(d, "\nCOMP_DATE: %s", r.chars(0, 11).c_str());
@@ -126,7 +125,7 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeParamRetr2RequestResponse(IOrbDataSta
 void COrbDecodeMsgCDMAQualcommFrame::DecodeBadCommandResponse(IOrbDataState*, COrbExpandedMessage& msg,
                                                               IDekCellRefs_Search*) {
   if (msg.titleWanted) msg.title = "Bad Command";
-  if (msg.detailsWanted) hex_bytes(msg.details, payload_of(*this), 0);
+  if (msg.detailsWanted) hex_bytes(msg.details, payload(), 0);
 }
 
 // Diag version (cmd 0x1C): 0 u16 version.
@@ -134,7 +133,7 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeDiagVersionResponse(IOrbDataState*, C
                                                                IDekCellRefs_Search*) {
   if (msg.titleWanted) msg.title = "Diag Version Response";
   if (!msg.detailsWanted) return;
-  const PayloadReader r = payload_of(*this);
+  const PayloadReader r = payload();
   if (fits(r, 2, msg)) appendf(msg.details, "\nDIAG_VERSION: %u", r.u16le(0));
 }
 
@@ -144,7 +143,7 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeTimeStampResponse(IOrbDataState*, COr
                                                              IDekCellRefs_Search*) {
   if (msg.titleWanted) msg.title = "Time Stamp Response";
   if (!msg.detailsWanted) return;
-  const PayloadReader r = payload_of(*this);
+  const PayloadReader r = payload();
   if (!fits(r, 8, msg)) return;
   const std::uint64_t stamp = r.u64le(0);
   const std::uint64_t count = stamp >> 16;
@@ -161,7 +160,7 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeNonvolatileItemReadResponse(IOrbDataS
                                                                        IDekCellRefs_Search*) {
   if (msg.titleWanted) msg.title = "Nonvolatile Item Read Response";
   if (!msg.detailsWanted) return;
-  const PayloadReader r = payload_of(*this);
+  const PayloadReader r = payload();
   if (fits(r, 132, msg)) appendf(msg.details, "\nNV_ITEM: %u, STATUS: %u", r.u16le(0), r.u16le(130));
 }
 
@@ -170,7 +169,7 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeDipSwitchSetResponse(IOrbDataState*, 
                                                                 IDekCellRefs_Search*) {
   if (msg.titleWanted) msg.title = "DIP Switch Set Response";
   if (!msg.detailsWanted) return;
-  const PayloadReader r = payload_of(*this);
+  const PayloadReader r = payload();
   if (fits(r, 2, msg)) appendf(msg.details, "\nSWITCHES: 0x%04X", r.u16le(0));
 }
 
@@ -179,7 +178,7 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodePhoneStateResponse(IOrbDataState*, CO
                                                               IDekCellRefs_Search*) {
   if (msg.titleWanted) msg.title = "Phone State Response";
   if (!msg.detailsWanted) return;
-  const PayloadReader r = payload_of(*this);
+  const PayloadReader r = payload();
   if (!fits(r, 3, msg)) return;
   const std::uint8_t state = r.u8(0);
   appendf(msg.details, "\nPhone State: %s (0x%02X), Event Count: %u",
@@ -191,7 +190,7 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeEventReportResponse(IOrbDataState*, C
                                                                IDekCellRefs_Search*) {
   if (msg.titleWanted) msg.title = "Event Report";
   if (!msg.detailsWanted) return;
-  const PayloadReader r = payload_of(*this);
+  const PayloadReader r = payload();
   if (fits(r, 2, msg)) appendf(msg.details, "LENGTH: %u", r.u16le(0));
 }
 
@@ -200,7 +199,7 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeExtParamRetrRequestResponse(IOrbDataS
                                                                        IDekCellRefs_Search*) {
   if (msg.titleWanted) msg.title = "Extensible Parameter Retrieval Request/Response";
   if (!msg.detailsWanted) return;
-  const PayloadReader r = payload_of(*this);
+  const PayloadReader r = payload();
   if (fits(r, 5, msg)) {
     appendf(msg.details, "SUB_CMD: %02x, START_PARM_ID: %02x, END_PARM_ID: %02X", r.u8(0), r.u16le(1), r.u16le(3));
   }
@@ -212,7 +211,7 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeLoggingConfigurationResponse(IOrbData
                                                                         IDekCellRefs_Search*) {
   if (msg.titleWanted) msg.title = "Logging Configuration Response";
   if (!msg.detailsWanted) return;
-  const PayloadReader r = payload_of(*this);
+  const PayloadReader r = payload();
   if (!fits(r, 11, msg)) return;
   const std::uint32_t operation = r.u32le(3);
   const std::uint32_t status = r.u32le(7);
@@ -229,7 +228,7 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeLogOnDemandResponse(IOrbDataState*, C
                                                                IDekCellRefs_Search*) {
   if (msg.titleWanted) msg.title = "Log On Demand Response";
   if (!msg.detailsWanted) return;
-  const PayloadReader r = payload_of(*this);
+  const PayloadReader r = payload();
   if (!fits(r, 3, msg)) return;
   ensure_message_type_group();
   const std::uint16_t code = r.u16le(0);
@@ -244,7 +243,7 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeExtBuildIdResponse(IOrbDataState*, CO
                                                               IDekCellRefs_Search*) {
   if (msg.titleWanted) msg.title = "Extended Build ID Response";
   if (!msg.detailsWanted) return;
-  const PayloadReader r = payload_of(*this);
+  const PayloadReader r = payload();
   if (!fits(r, 11, msg)) return;
   const std::uint8_t version = r.u8(0);
   const std::uint32_t raw_msm = r.u32le(3);

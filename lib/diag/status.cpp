@@ -17,7 +17,6 @@ using cdmadiag::appendf;
 using cdmadiag::name_or;
 using cdmadiag::PayloadReader;
 using cdmadiag::diag::fits;
-using cdmadiag::diag::payload_of;
 
 namespace {
 
@@ -184,7 +183,7 @@ const char* yes_no(std::uint8_t v) { return v != 0 ? "Yes" : "No"; }
 void COrbDecodeMsgCDMAQualcommFrame::DecodeStatusRequestResponse(IOrbDataState* ds, COrbExpandedMessage& msg,
                                                                  IDekCellRefs_Search*) {
   if (msg.titleWanted) msg.title = "Status Response";
-  const PayloadReader r = payload_of(*this);
+  const PayloadReader r = payload();
   if (!fits(r, 47, msg)) return;
 
   const std::uint32_t esn = r.u32le(3);
@@ -254,7 +253,7 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeStatusRequestResponse(IOrbDataState* 
 void COrbDecodeMsgCDMAQualcommFrame::DecodeStatusSnapshotResponse(IOrbDataState* ds, COrbExpandedMessage& msg,
                                                                   IDekCellRefs_Search*) {
   if (msg.titleWanted) msg.title = "Status Snapshot Response";
-  const PayloadReader r = payload_of(*this);
+  const PayloadReader r = payload();
   if (!fits(r, 35, msg)) return;
 
   const std::uint32_t esn = r.u32le(0);
@@ -293,7 +292,7 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeStatusSnapshotResponse(IOrbDataState*
 void COrbDecodeMsgCDMAQualcommFrame::DecodeIS2000StatusResponseMessage(IOrbDataState* ds, COrbExpandedMessage& msg,
                                                                        IDekCellRefs_Search*) {
   if (msg.titleWanted) msg.title = "IS2000 Status Response Message";
-  const PayloadReader r = payload_of(*this);
+  const PayloadReader r = payload();
   if (!fits(r, 128, msg)) return;
 
   const std::uint8_t rf_mode = r.u8(0);

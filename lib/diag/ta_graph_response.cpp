@@ -57,7 +57,7 @@ int band_index(IOrbDataState* ds) {
 void COrbDecodeMsgCDMAQualcommFrame::DecodeTempAnalyzerGraphResponse(IOrbDataState* ds, COrbExpandedMessage& msg,
                                                                      IDekCellRefs_Search*) {
   if (msg.titleWanted) msg.title = "Temporal Analyzer Graph Response";
-  const PayloadReader r = cdmadiag::diag::payload_of(*this);
+  const PayloadReader r = payload();
   if (!r.has(kRxAgc, 1)) return;
 
   const int band = band_index(ds);
