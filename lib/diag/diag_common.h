@@ -18,7 +18,7 @@ bool fits(const PayloadReader& r, std::size_t need, COrbExpandedMessage& msg);
 // Name of value in the named format group; the number itself when the group has none.
 std::string group_text(const char* group, double value);
 
-// Counters of one response, and the attributes that keep them for the next one.
+// Cumulative frame counters of one response.
 struct FrameCounters {
   std::uint32_t bad = 0;
   std::uint32_t total = 0;

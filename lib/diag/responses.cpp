@@ -1,7 +1,6 @@
 // The small DIAG command responses: identity and version answers, time stamp, NV
 // item, switches, phone state, logging configuration and log on demand. Offsets
 // count from the byte after the command code; fields are little-endian.
-#include <algorithm>
 #include <array>
 #include <cinttypes>
 #include <vector>
@@ -9,8 +8,6 @@
 #include "diag/diag_common.h"
 #include "framework/decoder_1x.h"
 #include "framework/dispatch.h"
-#include "framework/failure_texts.h"
-#include "framework/packet_header.h"
 #include "framework/payload_reader.h"
 #include "framework/text.h"
 #include "host/abs_time.h"

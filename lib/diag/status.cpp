@@ -7,7 +7,6 @@
 #include "diag/diag_common.h"
 #include "framework/attributes.h"
 #include "framework/decoder_1x.h"
-#include "framework/failure_texts.h"
 #include "framework/payload_reader.h"
 #include "framework/text.h"
 #include "framework/value_names.h"
