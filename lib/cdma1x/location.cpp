@@ -174,13 +174,13 @@ void decode_gps_info(const GpsInfoLayout& layout, const PayloadReader& r, IOrbDa
 // Location and attributes are written whether or not the data state is read-only.
 void COrbDecodeMsgCDMAQualcommFrame::DecodeGPS(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
   constexpr std::size_t kLon = 6, kLonLen = 9, kLat = 15, kLatLen = 8, kLatZeroFrom = 6, kHeading = 23, kSpeed = 26,
-                        kSource = 29;
+                        kShortLen = 3, kSource = 29;
   if (msg.titleWanted) msg.title = kTitleGps;
   const PayloadReader r(GetBuf(), GetLen());
   double lon = number(column(r, kLon, kLonLen)) * kCoordinateUnit;
   double lat = number(padded_column(r, kLat, kLatLen, kLatZeroFrom)) * kCoordinateUnit;
-  const double heading = number(column(r, kHeading, 3));
-  const double speed = number(column(r, kSpeed, 3));
+  const double heading = number(column(r, kHeading, kShortLen));
+  const double speed = number(column(r, kSpeed, kShortLen));
   const int source = std::atoi(column(r, kSource, 1).c_str());
 
   locate(accessor(), msg, lon, lat);

@@ -2,6 +2,7 @@
 // position-engine log packet.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <cstdint>
 #include <memory>
@@ -28,6 +29,17 @@ const std::string kFailure = cdmadiag::kNotQualcommStandard;
 std::uint32_t f32(float v) { return std::bit_cast<std::uint32_t>(v); }
 std::uint64_t f64(double v) { return std::bit_cast<std::uint64_t>(v); }
 Bytes& text(Bytes& b, const std::string& s) { return b.text(s, false); }
+
+// Column text with '~' standing for a NUL byte.
+std::string nuls(std::string s) {
+  std::replace(s.begin(), s.end(), '~', '\0');
+  return s;
+}
+
+// One coordinate of the map line: degree sign, acute accent and double quote (Windows-1252).
+std::string dms(const std::string& degrees, const std::string& minutes, const std::string& seconds) {
+  return degrees + "\xB0" + minutes + "\xB4" + seconds + "\"";
+}
 
 // One decode on a fresh data state.
 struct Decoded {
@@ -122,12 +134,7 @@ TEST(LocationGps, HandBuiltRecordLocatesWritesAndPrintsTheMapLine) {
   EXPECT_EQ(r.msg.location_precision(), 100);
   EXPECT_EQ(r.msg.category, 0);
   // -123.45678 = 123 deg 27 min 24.408 s; 45.12345 = 45 deg 07 min 24.42 s
-  EXPECT_EQ(r.msg.details,
-            "Map -123\xB0"
-            "27\xB4"
-            "24.41\" Lon.  45\xB0"
-            "07\xB4"
-            "24.42\" Lat.");
+  EXPECT_EQ(r.msg.details, "Map " + dms("-123", "27", "24.41") + " Lon. " + dms(" 45", "07", "24.42") + " Lat.");
   ASSERT_EQ(r.st.sink.writes.size(), 3u);
   EXPECT_EQ(r.names(),
             (std::vector<std::string>{"ATTR_ID_LOCATION_HEADING", "ATTR_ID_LOCATION_SPEED_MPH", "ATTR_ID_GPS_SOURCE"}));
@@ -149,21 +156,12 @@ struct ColumnCase {
 TEST(LocationGps, ColumnRules) {
   const ColumnCase cases[] = {
       {"plain digits", "-12345678", "04512345", -123.45678, 45.12345},
-      {"latitude NULs at positions 6-7 read as zeros", "012345678", std::string("451234\0\0", 8), 123.45678, 45.12340},
-      {"latitude NUL elsewhere is skipped", "012345678",
-       std::string("4\0"
-                   "5123\0"
-                   "7",
-                   8),
-       123.45678, 45.12307},
-      {"longitude stops at its first NUL",
-       std::string("-12\0"
-                   "45678",
-                   9),
-       "04512345", -0.00012, 45.12345},
+      {"latitude NULs at positions 6-7 read as zeros", "012345678", nuls("045123~~"), 123.45678, 45.123},
+      {"latitude NUL elsewhere is skipped", "012345678", nuls("4~5123~7"), 123.45678, 45.12307},
+      {"longitude stops at its first NUL", nuls("-12~45678"), "04512345", -0.00012, 45.12345},
       {"blank columns read 0", "         ", "        ", 0.0, 0.0},
       {"garbled columns read 0", "xyz123456", "N4512345", 0.0, 0.0},
-      {"longitude NULs are never zeros", std::string("1234567\0\0", 9), "04512345", 12.34567, 45.12345},
+      {"longitude NULs are never zeros", nuls("1234567~~"), "04512345", 12.34567, 45.12345},
   };
   for (const ColumnCase& c : cases) {
     SCOPED_TRACE(c.rule);
@@ -255,12 +253,7 @@ TEST(LocationEtak, HandBuiltRecord) {
   EXPECT_DOUBLE_EQ(r.x(), -73.5);
   EXPECT_DOUBLE_EQ(r.y(), 40.75);
   EXPECT_EQ(r.msg.location_precision(), 100);
-  EXPECT_EQ(r.msg.details,
-            "Map  -73\xB0"
-            "30\xB4"
-            "00.00\" Lon.  40\xB0"
-            "45\xB4"
-            "00.00\" Lat.");
+  EXPECT_EQ(r.msg.details, "Map " + dms(" -73", "30", "00.00") + " Lon. " + dms(" 40", "45", "00.00") + " Lat.");
   ASSERT_EQ(r.st.sink.writes.size(), 1u);
   EXPECT_EQ(r.st.sink.writes[0].name, "ATTR_ID_LOCATION_SPEED_MPH");
   EXPECT_EQ(r.st.sink.writes[0].op, WriteOp::kSetDouble);
@@ -276,21 +269,9 @@ TEST(LocationEtak, HemisphereLettersAndColumnRules) {
       {"W and S negate", "W", "73.5000000", "S", "33.2500000", -73.5, -33.25},
       {"E and N keep the sign", "E", "73.5000000", "N", "33.2500000", 73.5, 33.25},
       {"lower-case letters are not hemispheres", "w", "73.5000000", "s", "33.2500000", 73.5, 33.25},
-      {"NULs at positions 7-9 read as zeros", "E", std::string("0000012\0\0\0", 10), "N",
-       std::string("0000034\0\0\0", 10), 12000.0, 34000.0},
-      {"NULs before position 7 are skipped", "E",
-       std::string("1\0"
-                   "2.5\0"
-                   "000\0",
-                   10),
-       "N",
-       std::string("\0"
-                   "\0"
-                   "3.2500\0\0",
-                   10),
-       12.50000, 3.25},
-      {"a letter NUL is no hemisphere", std::string("\0", 1), "73.5000000", std::string("\0", 1), "33.2500000", 73.5,
-       33.25},
+      {"NULs at positions 7-9 read as zeros", "E", nuls("0000012~~~"), "N", nuls("0000034~~~"), 12000.0, 34000.0},
+      {"NULs before position 7 are skipped", "E", nuls("1~2.5~000~"), "N", nuls("~~3.2500~~"), 12.50000, 3.25},
+      {"a letter NUL is no hemisphere", nuls("~"), "73.5000000", nuls("~"), "33.2500000", 73.5, 33.25},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.rule);
@@ -308,58 +289,22 @@ TEST(LocationMapLine, DegreesMinutesSecondsAtSignsAndRoundingEdges) {
     std::string west, lon;
     std::string want;  // longitude part of the line
   } cases[] = {
-      {"west", "W", "73.5000000",
-       "Map  -73\xB0"
-       "30\xB4"
-       "00.00\" Lon."},
-      {"west, below one degree keeps its sign", "W", "0.50000000",
-       "Map   -0\xB0"
-       "30\xB4"
-       "00.00\" Lon."},
-      {"east, below one degree", "E", "0.50000000",
-       "Map    0\xB0"
-       "30\xB4"
-       "00.00\" Lon."},
-      {"zero", "E", "0.00000000",
-       "Map    0\xB0"
-       "00\xB4"
-       "00.00\" Lon."},
-      {"exact half degree", "E", "45.5000000",
-       "Map   45\xB0"
-       "30\xB4"
-       "00.00\" Lon."},
-      {"seconds just under .995 stay", "E", "10.4999986",
-       "Map   10\xB0"
-       "29\xB4"
-       "59.99\" Lon."},
-      {"seconds rounding to 60 carry a minute", "E", "10.4999987",
-       "Map   10\xB0"
-       "30\xB4"
-       "00.00\" Lon."},
-      {"minutes reaching 60 carry a degree", "E", "10.9999999",
-       "Map   11\xB0"
-       "00\xB4"
-       "00.00\" Lon."},
-      {"the carry goes away from zero when west", "W", "10.9999999",
-       "Map  -11\xB0"
-       "00\xB4"
-       "00.00\" Lon."},
-      {"west, seconds stay positive", "W", "12.3456789",
-       "Map  -12\xB0"
-       "20\xB4"
-       "44.44\" Lon."},
-      {"wider than the field", "W", "10000.0000",
-       "Map -10000\xB0"
-       "00\xB4"
-       "00.00\" Lon."},
+      {"west", "W", "73.5000000", "Map " + dms(" -73", "30", "00.00") + " Lon."},
+      {"west, below one degree keeps its sign", "W", "0.50000000", "Map " + dms("  -0", "30", "00.00") + " Lon."},
+      {"east, below one degree", "E", "0.50000000", "Map " + dms("   0", "30", "00.00") + " Lon."},
+      {"zero", "E", "0.00000000", "Map " + dms("   0", "00", "00.00") + " Lon."},
+      {"exact half degree", "E", "45.5000000", "Map " + dms("  45", "30", "00.00") + " Lon."},
+      {"seconds just under .995 stay", "E", "10.4999986", "Map " + dms("  10", "29", "59.99") + " Lon."},
+      {"seconds rounding to 60 carry a minute", "E", "10.4999987", "Map " + dms("  10", "30", "00.00") + " Lon."},
+      {"minutes reaching 60 carry a degree", "E", "10.9999999", "Map " + dms("  11", "00", "00.00") + " Lon."},
+      {"the carry goes away from zero when west", "W", "10.9999999", "Map " + dms(" -11", "00", "00.00") + " Lon."},
+      {"west, seconds stay positive", "W", "12.3456789", "Map " + dms(" -12", "20", "44.44") + " Lon."},
+      {"wider than the field", "W", "10000.0000", "Map " + dms("-10000", "00", "00.00") + " Lon."},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.edge);
     const Decoded r(kEtak, 0x100D, etak_record(c.west, c.lon, "S", "33.2500000"));
-    EXPECT_EQ(r.msg.details, c.want +
-                                 " -33\xB0"
-                                 "15\xB4"
-                                 "00.00\" Lat.");
+    EXPECT_EQ(r.msg.details, c.want + " " + dms("-33", "15", "00.00") + " Lat.");
   }
 }
 
@@ -385,10 +330,10 @@ TEST(LocationText, TruncationSweep) {
     std::uint32_t code;
     Bytes bytes;
   } records[] = {
-      {kGps, 0x1014, gps_record("-12345678", std::string("451234\0\0", 8))},
+      {kGps, 0x1014, gps_record("-12345678", nuls("451234~~"))},
       {k3dGps, 0x1FEE, gps3d_record()},
       {kCait, 0x1FF1, cait_record()},
-      {kEtak, 0x100D, etak_record("W", "73.5000000", "S", std::string("0000034\0\0\0", 10))},
+      {kEtak, 0x100D, etak_record("W", "73.5000000", "S", nuls("0000034~~~"))},
   };
   for (const auto& rec : records) {
     for (std::size_t len = 0; len < rec.bytes.size(); ++len) {
@@ -441,7 +386,7 @@ TEST_F(LocationProjection, ThreeDimensionalRecordsShowTheMapCoordinates) {
 }
 
 TEST_F(LocationProjection, MissingFixIsNeverProjected) {
-  const Decoded r(k3dGps, 0x1FEE, gps3d_record(std::string("-1e9\0\0\0\0\0", 9)), &props);
+  const Decoded r(k3dGps, 0x1FEE, gps3d_record(nuls("-1e9~~~~~")), &props);
   EXPECT_EQ(r.x(), -10000.0);
   EXPECT_DOUBLE_EQ(r.y(), 40.75);
 }
