@@ -11,6 +11,7 @@
 #include "framework/decoder_1x.h"
 #include "framework/failure_texts.h"
 #include "framework/text.h"
+#include "host/cell_refs.h"
 #include "host/object_properties.h"
 #include "support/bytes.h"
 #include "support/recording_sink.h"
@@ -623,6 +624,19 @@ TEST_F(SharedPilotRoutines, LikelyCellReadsThePositionAndTheSiteName) {
 
   EXPECT_FALSE(f.FindLikelyCell(&st.ds, &cells, 6, cell_id, site));
   EXPECT_EQ(cell_id, "Unknown");
+}
+
+TEST_F(FingerReport, NamesTheNearestSectorOfTheCellList) {
+  // Two sites radiate PN 100; the last map position (longitude/latitude, no projection) is near the second.
+  CellSiteTable table;
+  table.add({100, 40.0, -75.0, "11-1", "North"});
+  table.add({100, 40.2, -75.3, "12-3", "River"});
+  st.ds.SetDouble(ATTR_ID_LOCATION_X, -75.29, 0, IOrbDataState::kNoBound, 0);
+  st.ds.SetDouble(ATTR_ID_LOCATION_Y, 40.19, 0, IOrbDataState::kNoBound, 0);
+  decode(finger_packet({100, 8, 100}, {0, 0, 0}, {0, 0, 0}), &table);
+  EXPECT_TRUE(has_prefix(msg.details,
+                         "  Finger #1 PN: 100, Position (1/8 chip): 8, Ec/Io: -10.6 dB, (likely CellID "
+                         "12-3 on River),\n"));
 }
 
 }  // namespace
