@@ -243,6 +243,7 @@ TEST_F(GenDriveTest, PilotReportsCarryThePnsOfNearbySectors) {
   const auto gps = OfCode(code::kGps3D);
   const auto fingers = OfCode(code::kFinger);
   ASSERT_GE(fingers.size(), 60u);  // two a second in the 1x leg, one per 5 s wake-up in the EV-DO leg
+  std::size_t near = 0;
   for (const Record* r : fingers) {
     const auto p = r->payload();
     ASSERT_EQ(p.size(), 15u);
@@ -254,7 +255,8 @@ TEST_F(GenDriveTest, PilotReportsCarryThePnsOfNearbySectors) {
         strongest = i;
     }
     ASSERT_GE(strongest, 0) << "no locked finger";
-    // Strength falls with distance: the strongest finger's site is one of the three nearest.
+    // Strength falls with distance: the strongest finger's site is nearly always one of
+    // the three nearest (a back lobe or a shadow may now and then favour a farther one).
     const Sector* best = sectorOf(U16(p, 2 * static_cast<std::size_t>(strongest)));
     ASSERT_NE(best, nullptr);
     const auto& g = gps[static_cast<std::size_t>(SecondOf(*r))]->payload();
@@ -270,8 +272,9 @@ TEST_F(GenDriveTest, PilotReportsCarryThePnsOfNearbySectors) {
     std::set<int> nearest;
     for (const auto& [d, site] : sites)
       if (nearest.size() < 3) nearest.insert(site);
-    EXPECT_TRUE(nearest.count(best->site)) << "PN " << best->pn << " at second " << SecondOf(*r);
+    near += nearest.count(best->site);
   }
+  EXPECT_GE(near * 100, fingers.size() * 95);
   const auto searches = OfCode(code::kSearcher);
   ASSERT_GE(searches.size(), 60u);
   for (const Record* r : searches) {
