@@ -50,6 +50,7 @@ TEST_F(DataStateReadBack, BoundSelectsBetweenThisMessageAndEarlierOnes) {
   EXPECT_EQ(at(2), 10.0);  // only messages before 2
   EXPECT_EQ(at(3), 20.0);  // current + 1 includes the current message
   EXPECT_FALSE(present_at(1));
+  EXPECT_EQ(at(0), 20.0);  // no message precedes 1, so 0 reads as no bound
 }
 
 TEST_F(DataStateReadBack, RepeatedWritesInOneMessageKeepTheEarlierMessageValue) {
