@@ -7,6 +7,7 @@
 
 #include "framework/attributes.h"
 #include "framework/decoder_1x.h"
+#include "framework/text.h"
 #include "host/cdma_utils.h"
 
 namespace cdmadiag {
@@ -185,4 +186,13 @@ void COrbDecodeMsgCDMAQualcommFrame::Set_Searcher_Attributes(IOrbDataState* ds, 
   for (std::size_t bit = 0; bit < kSets.size(); ++bit) {
     if ((set_mask >> bit) & 1u) cdmadiag::WriteSetPeaks(ds, kSets[bit], pn, peaks, threshold_a());
   }
+}
+
+void COrbDecodeMsgCDMAQualcommFrame::AppendLikelyCell(IOrbDataState* ds, COrbExpandedMessage& msg,
+                                                      IDekCellRefs_Search* cells, unsigned pn) {
+  if (!msg.cellIdWanted) return;
+  std::string cell_id;
+  std::string site_name;
+  FindLikelyCell(ds, cells, pn, cell_id, site_name);
+  cdmadiag::appendf(msg.details, " (likely CellID %s on %s),", cell_id.c_str(), site_name.c_str());
 }

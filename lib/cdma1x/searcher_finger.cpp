@@ -23,7 +23,6 @@ constexpr std::uint32_t kCullPilotReport = 0x104B;
 
 constexpr const char* kFingerTitle = "Pilot Fingers";
 constexpr const char* kSearcherTitle = "Pilot Searcher";
-constexpr const char* kLikelyCell = " (likely CellID %s on %s),";
 
 // Finger packet, 15 bytes:
 //   0  3 x u16  PN tracked by fingers 1-3
@@ -163,12 +162,7 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeFinger(IOrbDataState* ds, COrbExpande
       if (strength != 0) {
         cdmadiag::appendf(msg.details, "  Finger #%d PN: %u, Position (1/8 chip): %u, Ec/Io: %.1f dB,", number,
                           unsigned{pn}, unsigned{position}, ecio);
-        if (msg.cellIdWanted) {
-          std::string cell_id;
-          std::string site_name;
-          FindLikelyCell(ds, cells, pn, cell_id, site_name);
-          cdmadiag::appendf(msg.details, kLikelyCell, cell_id.c_str(), site_name.c_str());
-        }
+        AppendLikelyCell(ds, msg, cells, pn);
         msg.details += "\n";
       } else {
         cdmadiag::appendf(msg.details, "  Finger #%d PN: N/A, Position (1/8 chip): %u, Ec/Io: Not locked,\n", number,
@@ -309,12 +303,7 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeSearcher(IOrbDataState* ds, COrbExpan
   if (!msg.detailsWanted) return;
   cdmadiag::appendf(msg.details, "%s Pilot PN: %u, %s NotRefPilot: %u,", sets.set_name.c_str(), unsigned{pn},
                     sets.also.c_str(), not_ref_pilot);
-  if (msg.cellIdWanted) {
-    std::string cell_id;
-    std::string site_name;
-    FindLikelyCell(ds, cells, pn, cell_id, site_name);
-    cdmadiag::appendf(msg.details, kLikelyCell, cell_id.c_str(), site_name.c_str());
-  }
+  AppendLikelyCell(ds, msg, cells, pn);
   msg.details += "\n";
 
   const int size = (int{window_end} - int{window_centre}) / 4;

@@ -90,6 +90,8 @@ class COrbDecodeMsgCDMAQualcommFrame : public COrbGenericHsMessage {
   // Likely cell of a PN near the last map position; both texts "Unknown" when none is found.
   bool FindLikelyCell(IOrbDataState* ds, IDekCellRefs_Search* cells, unsigned pn, std::string& cell_id,
                       std::string& site_name);
+  // " (likely CellID %s on %s)," of a PN, when the message asks for cell identification.
+  void AppendLikelyCell(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search* cells, unsigned pn);
   // Peaks of the sets in set_mask (1 Active, 2 Candidate, 4 Neighbor, 8 Remaining), strongest first.
   void Set_Searcher_Attributes(IOrbDataState* ds, std::uint16_t set_mask, std::uint16_t pn, const double* ecio,
                                const double* delay, int unused);
