@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "framework/decoder_settings.h"
 #include "framework/payload_reader.h"
 #include "host/cell_refs.h"
 #include "host/data_state.h"
@@ -32,12 +33,12 @@ class COrbDecodeMsgCDMAQualcommFrame : public COrbGenericHsMessage {
   void DecodeGenTAInfo(IOrbDataState* ds, COrbExpandedMessage& msg, std::uint32_t& scratch, IDekCellRefs_Search* cells,
                        bool flag);
 
-  IProObjectPropertiesConnectedAccessor* accessor() const { return accessor_; }
-  bool header_present() const { return header_present_; }
-  const std::uint8_t* header_bytes() const { return header_; }
-  bool common_flag() const { return common_flag_; }
-  double threshold_a() const { return threshold_a_; }
-  double threshold_b() const { return threshold_b_; }
+  IProObjectPropertiesConnectedAccessor* accessor() const { return settings_.accessor(); }
+  bool header_present() const { return settings_.header_present(); }
+  const std::uint8_t* header_bytes() const { return settings_.header_bytes(); }
+  bool common_flag() const { return settings_.common_flag(); }
+  double threshold_a() const { return settings_.threshold_a(); }
+  double threshold_b() const { return settings_.threshold_b(); }
 
   // The packet bytes a decoder reads: after a DIAG command response has been shifted
   // down over its command byte, the bytes that followed the command code.
@@ -97,12 +98,7 @@ class COrbDecodeMsgCDMAQualcommFrame : public COrbGenericHsMessage {
                                const double* delay, int unused);
 
  private:
-  IProObjectPropertiesConnectedAccessor* accessor_ = nullptr;
-  bool header_present_ = false;
-  std::uint8_t header_[12] = {};
-  bool common_flag_ = false;
-  double threshold_a_ = -15.0;
-  double threshold_b_ = -15.0;
+  cdmadiag::DecoderSettings settings_;
   std::string display_;  // work text of DispPN and DispEcIo_dB
   bool response_shifted_ = false;
 };

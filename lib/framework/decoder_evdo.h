@@ -3,6 +3,7 @@
 // Revision B log packets. One object per captured packet.
 #include <cstdint>
 
+#include "framework/decoder_settings.h"
 #include "framework/payload_reader.h"
 #include "host/cell_refs.h"
 #include "host/data_state.h"
@@ -31,31 +32,26 @@ class COrbDecodeMsgCDMA1xEVDOQualcommFrame : public COrbGenericHsMessage {
 #include "framework/decoders_evdo.def"
 #undef CDMADIAG_DECODER
 
-  IProObjectPropertiesConnectedAccessor* accessor() const { return accessor_; }
-  bool header_present() const { return header_present_; }
-  const std::uint8_t* header_bytes() const { return header_; }
-  bool common_flag() const { return common_flag_; }
-  double threshold_a() const { return threshold_a_; }
-  double threshold_b() const { return threshold_b_; }
+  IProObjectPropertiesConnectedAccessor* accessor() const { return settings_.accessor(); }
+  bool header_present() const { return settings_.header_present(); }
+  const std::uint8_t* header_bytes() const { return settings_.header_bytes(); }
+  bool common_flag() const { return settings_.common_flag(); }
+  double threshold_a() const { return settings_.threshold_a(); }
+  double threshold_b() const { return settings_.threshold_b(); }
 
   cdmadiag::PayloadReader payload() const { return cdmadiag::PayloadReader(GetBuf(), GetLen()); }
 
-protected:
+ protected:
   // Seconds since 1970 of an 8-byte DIAG time stamp.
   double CalculateQcTime(const std::uint8_t* stamp);
   // Time of this packet from the stored header, or from a log header at the start of
   // the bytes (payload_offset becomes 12); throws std::invalid_argument otherwise.
   double CalculateCurTime(int& payload_offset);
   // Marks the header as present without storing it (the RLP decoders' own header rule).
-  void set_header_present() { header_present_ = true; }
+  void set_header_present() { settings_.mark_header_present(); }
 
  private:
-  IProObjectPropertiesConnectedAccessor* accessor_ = nullptr;
-  bool header_present_ = false;
-  std::uint8_t header_[12] = {};
-  bool common_flag_ = false;
-  double threshold_a_ = -15.0;
-  double threshold_b_ = -15.0;
+  cdmadiag::DecoderSettings settings_;
 };
 
 // Free decoders: data state, expanded message, packet bytes, byte count.

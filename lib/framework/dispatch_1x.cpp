@@ -86,7 +86,8 @@ constexpr LogRow kLogRows[] = {
     {0x109E, 0x109E, Kind::kTitle, "Security PKX MM Statistics", nullptr},
     {0x109F, 0x109F, Kind::kTitle, "Security PKX MM Operation", nullptr},
     {0x10A0, 0x10A0, Kind::kTitle, "Security Encoding Statistics", nullptr},
-    {0x10A1, 0x10A1, Kind::kDecoder, "Security Encoding Operation Destination Statistics", &F::DecodeSecurityEncodeOpDesStat},
+    {0x10A1, 0x10A1, Kind::kDecoder, "Security Encoding Operation Destination Statistics",
+     &F::DecodeSecurityEncodeOpDesStat},
     {0x10A2, 0x10A2, Kind::kDecoder, "Security Encoding Operation ARC4 Statistics", &F::DecodeSecurityEncodeOpARC4Stat},
     {0x10A3, 0x10A3, Kind::kDecoder, "Security Encoding Operation Plaintext", &F::DecodeSecurityEncodePlaintext},
     {0x10A4, 0x10A4, Kind::kTitle, "Security Encoding Operation Ciphertext", nullptr},
@@ -203,8 +204,7 @@ constexpr CommandRow kCommandRows[] = {
      &F::DecodeExtParamRetrRequestResponse},
     {0x63, 35, 35, OnFailure::kTitleAlways, "Status Snapshot Response", &F::DecodeStatusSnapshotResponse},
     {0x70, 128, kAny, OnFailure::kTitle, "IS2000 Status Response Message", &F::DecodeIS2000StatusResponseMessage},
-    {0x73, 11, kAny, OnFailure::kTitleAlways, "Logging Configuration Response",
-     &F::DecodeLoggingConfigurationResponse},
+    {0x73, 11, kAny, OnFailure::kTitleAlways, "Logging Configuration Response", &F::DecodeLoggingConfigurationResponse},
     {0x78, 3, 3, OnFailure::kTitle, "Log On Demand Response", &F::DecodeLogOnDemandResponse},
     {0x7C, 13, kAny, OnFailure::kTitle, "Extended Build ID Response", &F::DecodeExtBuildIdResponse},
 };
@@ -304,11 +304,8 @@ void COrbDecodeMsgCDMAQualcommFrame::ExpandQualcommMessage(IOrbDataState* ds, CO
       case OnFailure::kTitle:
         if (msg.titleWanted) msg.title = formatf(kUnknownCommandFormat, code);
         break;
-      case OnFailure::kTitleAlways:
-        msg.title = formatf(kUnknownCommandFormat, code);
-        break;
-      case OnFailure::kNothing:
-        break;
+      case OnFailure::kTitleAlways: msg.title = formatf(kUnknownCommandFormat, code); break;
+      case OnFailure::kNothing: break;
     }
   }
   ds->SetLong(ATTR_ID_QUALCOMM_MDM_MSG_TYPE, cmd, 0, IOrbDataState::kNoBound, 0);

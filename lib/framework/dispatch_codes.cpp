@@ -22,8 +22,7 @@ void add_evdo(std::vector<CodeInfo>& out, std::span<const EvdoRow> rows) {
       case EvdoKind::kReserved:
         out.push_back({r.code, CodeClass::kEvdo, formatf(kReservedListing, r.code), false, false});
         break;
-      case EvdoKind::kIgnore:
-        break;
+      case EvdoKind::kIgnore: break;
     }
   }
 }
@@ -40,13 +39,9 @@ std::vector<CodeInfo> known_codes() {
         case LogKind::kMini:
           out.push_back({code, CodeClass::k1x, r.title != nullptr ? r.title : "", true, is_pending(r.decoder)});
           break;
-        case LogKind::kGenTA:
-          out.push_back({code, CodeClass::k1x, r.title, true, gen_ta_info_pending()});
-          break;
+        case LogKind::kGenTA: out.push_back({code, CodeClass::k1x, r.title, true, gen_ta_info_pending()}); break;
         case LogKind::kTitle:
-        case LogKind::kReservedWord:
-          out.push_back({code, CodeClass::k1x, r.title, false, false});
-          break;
+        case LogKind::kReservedWord: out.push_back({code, CodeClass::k1x, r.title, false, false}); break;
         case LogKind::kReserved:
           out.push_back({code, CodeClass::k1x, formatf(kReservedListing, code), false, false});
           break;

@@ -34,8 +34,7 @@ constexpr EvdoRow kStage1[] = {
     {0x1064, K::kMember, "1xEV Finger Data (Obsolete)", &E::DecodeFingerData, nullptr},
     {0x1065, K::kMember, "1xEV Debug Hex Dump", &E::DecodeDebugHexDump, nullptr},
     {0x1066, K::kMember, "1xEV ARQ Effective Receive Rate", &E::DecodeARQEffReceiveRate, nullptr},
-    {0x1067, K::kMember, "1xEV Forward Traffic Rate Slot Count (Obsolete)", &E::DecodeForTrafficRateSlotCount,
-     nullptr},
+    {0x1067, K::kMember, "1xEV Forward Traffic Rate Slot Count (Obsolete)", &E::DecodeForTrafficRateSlotCount, nullptr},
     {0x1068, K::kMember, "1xEV Air Link Summary", &E::DecodeAirLinkSummary, nullptr},
     {0x1069, K::kMember, "1xEV Power", &E::DecodePower, nullptr},
     {0x106A, K::kMember, "Forward Link Packet Snapshot", &E::DecodeForwardLinkPacketSnapshot, nullptr},
@@ -185,18 +184,13 @@ void COrbDecodeMsgCDMA1xEVDOQualcommFrame::ExpandEVDOQualcommMessage(IOrbDataSta
   if (const EvdoRow* row = find_evdo_row(kStage1, code)) {
     switch (row->kind) {
       case K::kMember:
-      case K::kFree:
-        call(*this, *row, ds, msg, cells);
-        return;
+      case K::kFree: call(*this, *row, ds, msg, cells); return;
       case K::kReserved:
         if (msg.detailsWanted || msg.titleWanted) msg.title = formatf(kReservedFormat, code);
         msg.category = kReservedCategory;
         return;
-      case K::kIgnore:
-        return;
-      case K::kGuarded:
-        try {
-          call(*this, *row, ds, msg, cells);
+      case K::kIgnore: return;
+      case K::kGuarded: try { call(*this, *row, ds, msg, cells);
         } catch (const std::logic_error& e) {
           report_decoder_failure(code, e.what());
         } catch (...) {

@@ -9,23 +9,22 @@ void pending_decoder(COrbExpandedMessage& msg) { msg.notDecoded = true; }
 
 }  // namespace cdmadiag
 
-#define CDMADIAG_PENDING_1X(name)                                                             \
+#define CDMADIAG_PENDING_1X(name)                                                                             \
   void COrbDecodeMsgCDMAQualcommFrame::name(IOrbDataState*, COrbExpandedMessage& msg, IDekCellRefs_Search*) { \
-    cdmadiag::pending_decoder(msg);                                                           \
+    cdmadiag::pending_decoder(msg);                                                                           \
   }
-#define CDMADIAG_PENDING_1X_GENTA(name)                                                                     \
-  void COrbDecodeMsgCDMAQualcommFrame::name(IOrbDataState*, COrbExpandedMessage& msg, std::uint32_t&,     \
-                                            IDekCellRefs_Search*, bool) {                                  \
-    cdmadiag::pending_decoder(msg);                                                                         \
+#define CDMADIAG_PENDING_1X_GENTA(name)                                                               \
+  void COrbDecodeMsgCDMAQualcommFrame::name(IOrbDataState*, COrbExpandedMessage& msg, std::uint32_t&, \
+                                            IDekCellRefs_Search*, bool) {                             \
+    cdmadiag::pending_decoder(msg);                                                                   \
   }
-#define CDMADIAG_PENDING_EVDO(name)                                                                       \
-  void COrbDecodeMsgCDMA1xEVDOQualcommFrame::name(IOrbDataState*, COrbExpandedMessage& msg,              \
-                                                  IDekCellRefs_Search*) {                                \
-    cdmadiag::pending_decoder(msg);                                                                       \
+#define CDMADIAG_PENDING_EVDO(name)                                                                                 \
+  void COrbDecodeMsgCDMA1xEVDOQualcommFrame::name(IOrbDataState*, COrbExpandedMessage& msg, IDekCellRefs_Search*) { \
+    cdmadiag::pending_decoder(msg);                                                                                 \
   }
-#define CDMADIAG_PENDING_FREE(name)                                                          \
+#define CDMADIAG_PENDING_FREE(name)                                                         \
   void name(IOrbDataState*, COrbExpandedMessage& msg, const std::uint8_t*, std::uint32_t) { \
-    cdmadiag::pending_decoder(msg);                                                          \
+    cdmadiag::pending_decoder(msg);                                                         \
   }
 #include "framework/pending.def"
 #undef CDMADIAG_PENDING_1X

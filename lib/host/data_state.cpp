@@ -20,8 +20,8 @@ OrbRetVal::operator double() const {
 }
 
 const char* write_op_name(WriteOp op) {
-  static constexpr std::array<const char*, 13> kNames = {
-      "SetByte",  "SetShort", "SetUShort", "SetInt",    "SetLong",   "SetUInt",   "SetULong",
-      "SetDWord", "SetInt64", "SetUInt64", "SetDouble", "SetString", "SetNoValue"};
+  static constexpr std::array<const char*, 13> kNames = {"SetByte",   "SetShort",  "SetUShort", "SetInt",   "SetLong",
+                                                         "SetUInt",   "SetULong",  "SetDWord",  "SetInt64", "SetUInt64",
+                                                         "SetDouble", "SetString", "SetNoValue"};
   return kNames[static_cast<std::size_t>(op)];
 }

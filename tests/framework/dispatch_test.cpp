@@ -1,4 +1,6 @@
 // Both dispatchers: routing, titles, categories and the message-code writes.
+#include "framework/dispatch.h"
+
 #include <gtest/gtest.h>
 
 #include <stdexcept>
@@ -6,7 +8,6 @@
 #include "framework/decoder_1x.h"
 #include "framework/decoder_evdo.h"
 #include "framework/diagnostics.h"
-#include "framework/dispatch.h"
 #include "framework/dispatch_tables.h"
 #include "framework/pending.h"
 #include "framework/text.h"
