@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "framework/payload_reader.h"
 #include "host/cell_refs.h"
 #include "host/data_state.h"
 #include "host/expanded_message.h"
@@ -37,6 +38,13 @@ class COrbDecodeMsgCDMAQualcommFrame : public COrbGenericHsMessage {
   bool common_flag() const { return common_flag_; }
   double threshold_a() const { return threshold_a_; }
   double threshold_b() const { return threshold_b_; }
+
+  // The packet bytes a decoder reads: after a DIAG command response has been shifted
+  // down over its command byte, the bytes that followed the command code.
+  cdmadiag::PayloadReader payload() const {
+    const std::uint32_t n = GetLen();
+    return cdmadiag::PayloadReader(GetBuf(), response_shifted_ && n > 0 ? n - 1 : n);
+  }
 
  protected:
   // Power and level conversions.
@@ -74,8 +82,17 @@ class COrbDecodeMsgCDMAQualcommFrame : public COrbGenericHsMessage {
   const char* DispEnabledChannelMask(std::uint32_t bit);
   bool GetAcqLabels(std::uint8_t step, const char** label1, const char** label2, const char** label3);
 
-  // Shared pilot routines of the searcher families.
-  // (added with the searcher decoders)
+  // Shared pilot routines of the searcher families (lib/cdma1x/pilot_routines.cpp;
+  // the helpers without object state are in cdma1x/pilot_routines.h).
+  // ATTR_ID_PN_ECIO_SET / _STATUS at the PN of a pilot phase in chips; writes even when read-only.
+  void RecordPilotEcIo(IOrbDataState* ds, int phase, double ecio, int status,
+                       IProObjectPropertiesConnectedAccessor* accessor);
+  // Likely cell of a PN near the last map position; both texts "Unknown" when none is found.
+  bool FindLikelyCell(IOrbDataState* ds, IDekCellRefs_Search* cells, unsigned pn, std::string& cell_id,
+                      std::string& site_name);
+  // Peaks of the sets in set_mask (1 Active, 2 Candidate, 4 Neighbor, 8 Remaining), strongest first.
+  void Set_Searcher_Attributes(IOrbDataState* ds, std::uint16_t set_mask, std::uint16_t pn, const double* ecio,
+                               const double* delay, int unused);
 
  private:
   IProObjectPropertiesConnectedAccessor* accessor_ = nullptr;
@@ -85,4 +102,5 @@ class COrbDecodeMsgCDMAQualcommFrame : public COrbGenericHsMessage {
   double threshold_a_ = -15.0;
   double threshold_b_ = -15.0;
   std::string display_;  // work text of DispPN and DispEcIo_dB
+  bool response_shifted_ = false;
 };

@@ -3,6 +3,7 @@
 // Revision B log packets. One object per captured packet.
 #include <cstdint>
 
+#include "framework/payload_reader.h"
 #include "host/cell_refs.h"
 #include "host/data_state.h"
 #include "host/expanded_message.h"
@@ -36,6 +37,8 @@ class COrbDecodeMsgCDMA1xEVDOQualcommFrame : public COrbGenericHsMessage {
   bool common_flag() const { return common_flag_; }
   double threshold_a() const { return threshold_a_; }
   double threshold_b() const { return threshold_b_; }
+
+  cdmadiag::PayloadReader payload() const { return cdmadiag::PayloadReader(GetBuf(), GetLen()); }
 
 protected:
   // Seconds since 1970 of an 8-byte DIAG time stamp.

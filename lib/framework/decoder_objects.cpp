@@ -38,7 +38,8 @@ COrbDecodeMsgCDMAQualcommFrame::COrbDecodeMsgCDMAQualcommFrame(const COrbDecodeM
       common_flag_(other.common_flag_),
       threshold_a_(other.threshold_a_),
       threshold_b_(other.threshold_b_),
-      display_(other.display_) {
+      display_(other.display_),
+      response_shifted_(other.response_shifted_) {
   std::memcpy(header_, other.header_, sizeof header_);
   take(accessor_);
 }
@@ -54,6 +55,7 @@ COrbDecodeMsgCDMAQualcommFrame& COrbDecodeMsgCDMAQualcommFrame::operator=(const 
   threshold_a_ = other.threshold_a_;
   threshold_b_ = other.threshold_b_;
   display_ = other.display_;
+  response_shifted_ = other.response_shifted_;
   return *this;
 }
 

@@ -2,6 +2,7 @@
 // Cell-reference search over a cell-site list: the nearest cell that radiates a PN.
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <variant>
 #include <vector>
 
@@ -41,7 +42,8 @@ class CellSiteTable final : public IDekCellRefs_Search {
   CellSiteTable& operator=(const CellSiteTable&) = delete;
 
   // CSV: pn,latitude,longitude,sector_id,site_name; a first line that does not start
-  // with a number is a header. Returns false with a message on the first bad line.
+  // with a number is a header. Returns false with a message on the first bad line
+  // ("line N: ..."), in which case nothing of the text is added.
   bool load_csv(const std::string& path, std::string& error);
   bool parse_csv(const std::string& text, std::string& error);
   void add(const CellSite& site);
@@ -59,5 +61,7 @@ class CellSiteTable final : public IDekCellRefs_Search {
 
   std::vector<std::unique_ptr<Site>> sites_;
   std::vector<std::unique_ptr<Cell>> cells_;
+  std::unordered_map<std::string, Site*> site_by_name_;
+  std::vector<std::vector<const Cell*>> by_pn_;  // index PN, cells in the order added
   const CCoordinateSystem* system_ = nullptr;
 };

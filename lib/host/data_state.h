@@ -88,6 +88,6 @@ class IOrbDataState {
   // Value written in the current record (the packet being decoded).
   virtual OrbRetVal GetValue(std::uint32_t id, std::uint32_t index, std::uint32_t bound) = 0;
   // Most recent value written by a packet whose message number is below bound
-  // (kNoBound: any packet, the current one included).
+  // (kNoBound or 0: any packet, the current one included).
   virtual OrbRetVal GetValueAt(std::uint32_t id, std::uint32_t index, std::uint32_t bound) = 0;
 };

@@ -113,7 +113,10 @@ OrbRetVal MemoryDataState::GetValueAt(std::uint32_t id, std::uint32_t index, std
   auto it = slots_.find(key_of(id, index));
   if (it == slots_.end()) return {};
   const Slot& slot = it->second;
-  if (slot.latest.set && (bound == kNoBound || slot.latest.message < bound)) return slot.latest.value;
-  if (slot.earlier.set && (bound == kNoBound || slot.earlier.message < bound)) return slot.earlier.value;
+  // Message numbers start at 1, so a bound of 0 could only ever find nothing: it is
+  // taken, like kNoBound, as no bound.
+  const bool unbounded = bound == kNoBound || bound == 0;
+  if (slot.latest.set && (unbounded || slot.latest.message < bound)) return slot.latest.value;
+  if (slot.earlier.set && (unbounded || slot.earlier.message < bound)) return slot.earlier.value;
   return {};
 }

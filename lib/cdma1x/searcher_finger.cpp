@@ -1,0 +1,332 @@
+// IS-95 pilot finger report (0x100B) and pilot searcher report (0x100F).
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "cdma1x/pilot_routines.h"
+#include "framework/attributes.h"
+#include "framework/decoder_1x.h"
+#include "framework/failure_texts.h"
+#include "framework/payload_reader.h"
+#include "framework/text.h"
+#include "host/cdma_utils.h"
+
+namespace {
+
+constexpr std::uint32_t kNoBound = IOrbDataState::kNoBound;
+
+// Value of both cull attributes: marks the packet as a pilot report for the host.
+constexpr std::uint32_t kCullPilotReport = 0x104B;
+
+constexpr const char* kFingerTitle = "Pilot Fingers";
+constexpr const char* kSearcherTitle = "Pilot Searcher";
+constexpr const char* kLikelyCell = " (likely CellID %s on %s),";
+
+// Finger packet, 15 bytes:
+//   0  3 x u16  PN tracked by fingers 1-3
+//   6  3 x u16  finger position, 1/8 chip
+//  12  3 x u8   pilot strength, raw (PilotRSSI2dB); 0 = not locked
+constexpr std::size_t kFingerCount = 3;
+constexpr std::size_t kFingerPn = 0;
+constexpr std::size_t kFingerPosition = 6;
+constexpr std::size_t kFingerRssi = 12;
+constexpr std::size_t kFingerPacketSize = 15;
+// The locked count is taken over a list of ten, of which the packet fills three.
+constexpr int kFingerListSize = 10;
+
+// Searcher packet:
+//   0  u8   pregain code
+//   1  u8   coherent integration (x4 chips)
+//   2  u8   non-coherent integrations - 1
+//   3  u16  pilot set word: bits 0-9 PN, 10 NotRefPilot, 11-15 sets
+//   5  u16  window end, 1/8 chip
+//   7  u16  window centre, 1/8 chip
+//   9  2 bytes not read
+//  11  u16  N
+//  13  N x u16 raw energies, one per window position (4 x 1/8 chip apart)
+constexpr std::size_t kPregain = 0;
+constexpr std::size_t kIntegration = 1;
+constexpr std::size_t kNonCoherent = 2;
+constexpr std::size_t kPilotSetWord = 3;
+constexpr std::size_t kWindowEnd = 5;
+constexpr std::size_t kWindowCentre = 7;
+constexpr std::size_t kEntryCount = 11;
+constexpr std::size_t kEnergies = 13;
+constexpr std::size_t kSearcherHeaderSize = 13;
+
+// Level in dB below which window entries get no delay attribute.
+constexpr double kDelayThresholdDb = -15.0;
+
+// Position of window entry k in chips; negative when the centre lies past the end.
+double searcher_delay(std::uint16_t window_end, std::uint16_t window_centre, std::size_t k, std::uint16_t n) {
+  const int bracket = int{window_end} - int{window_centre} + 4 * (static_cast<int>(k) - (int{n} - 1));
+  return bracket * 0.125;
+}
+
+// An 8-bit count from a value record by its type tag; floats truncate, unknown tags give 0.
+std::uint8_t count_u8(const OrbRetVal& v) {
+  switch (v.type) {
+    case OrbRetVal::kDouble:
+    case OrbRetVal::kFloat: {
+      const double d = v.type == OrbRetVal::kDouble ? v.value.d : double{v.value.f};
+      if (!(d > -256.0 && d < 256.0)) return 0;
+      return static_cast<std::uint8_t>(static_cast<int>(d));
+    }
+    case OrbRetVal::kInt64:
+    case OrbRetVal::kUInt64: return static_cast<std::uint8_t>(v.value.u64);
+    case OrbRetVal::kUInt32:
+    case OrbRetVal::kInt32: return static_cast<std::uint8_t>(v.value.u32);
+    case OrbRetVal::kUInt16:
+    case OrbRetVal::kInt16: return static_cast<std::uint8_t>(v.value.u16);
+    case OrbRetVal::kUInt8:
+    case OrbRetVal::kInt8:
+    case OrbRetVal::kByte: return v.value.u8;
+    default: return 0;
+  }
+}
+
+struct BestPilotAttrs {
+  const std::uint32_t* ecio;
+  const std::uint32_t* pn;
+};
+
+const std::array<BestPilotAttrs, 3> kBestPilots = {{
+    {&ATTR_ID_1ST_PILOT_EcIo, &ATTR_ID_1ST_PILOT_PN},
+    {&ATTR_ID_2ND_PILOT_EcIo, &ATTR_ID_2ND_PILOT_PN},
+    {&ATTR_ID_3RD_PILOT_EcIo, &ATTR_ID_3RD_PILOT_PN},
+}};
+
+// A pilot phase seen by one or more fingers, with their summed linear energy.
+struct FingerPilot {
+  int phase = 0;
+  double linear = 0.0;
+};
+
+}  // namespace
+
+void COrbDecodeMsgCDMAQualcommFrame::DecodeFinger(IOrbDataState* ds, COrbExpandedMessage& msg,
+                                                  IDekCellRefs_Search* cells) {
+  ds->SetDWord(ATTR_ID_CULL_FINGER_MESSAGE, kCullPilotReport, 0, kNoBound, 0);
+  if (msg.titleWanted) msg.title = kFingerTitle;
+
+  const cdmadiag::PayloadReader r(GetBuf(), GetLen());
+  if (!r.has(0, kFingerPacketSize)) {
+    if (msg.detailsWanted) msg.details += cdmadiag::kNotQualcommStandard;
+    return;
+  }
+
+  std::array<std::uint16_t, kFingerListSize> pns{};
+  std::array<std::uint16_t, kFingerListSize> rssi{};
+  float total = 0.0f;
+  std::array<FingerPilot, kFingerCount> pilots{};
+  std::size_t pilot_count = 0;
+  const bool read_only = ds->IsReadOnly();
+
+  for (std::size_t i = 0; i < kFingerCount; ++i) {
+    const std::uint16_t pn = r.u16le(kFingerPn + 2 * i);
+    const std::uint16_t position = r.u16le(kFingerPosition + 2 * i);
+    const std::uint8_t strength = r.u8(kFingerRssi + i);
+    pns[i] = pn;
+    rssi[i] = strength;
+    const auto index = static_cast<std::uint32_t>(i);
+
+    if (!read_only) {
+      if (CDMACommonUtils::IsPNValid(pn)) {
+        ds->SetUShort(ATTR_ID_PILOT_PN, pn, index, kNoBound, 0);
+      } else {
+        ds->SetNoValue(ATTR_ID_PILOT_PN, 0, kNoBound, 0);
+      }
+      ds->SetUShort(ATTR_ID_PILOT_LOW16BITS, position, index, kNoBound, 0);
+      ds->SetUShort(ATTR_ID_PILOT_EcIo, strength, index, kNoBound, 0);
+    }
+
+    double ecio = 0.0;
+    if (strength != 0) {
+      ecio = PilotRSSI2dB(strength);
+      const double linear = std::pow(10.0, ecio * 0.1);
+      total += static_cast<float>(linear);
+      const int phase = int{pn} * 64;
+      auto end = pilots.begin() + pilot_count;
+      auto same = std::find_if(pilots.begin(), end, [phase](const FingerPilot& p) { return p.phase == phase; });
+      if (same != end) {
+        same->linear += linear;
+      } else {
+        pilots[pilot_count++] = {phase, linear};
+      }
+    }
+
+    if (msg.detailsWanted) {
+      const int number = static_cast<int>(i) + 1;
+      if (strength != 0) {
+        cdmadiag::appendf(msg.details, "  Finger #%d PN: %u, Position (1/8 chip): %u, Ec/Io: %.1f dB,", number,
+                          unsigned{pn}, unsigned{position}, ecio);
+        if (msg.cellIdWanted) {
+          std::string cell_id;
+          std::string site_name;
+          FindLikelyCell(ds, cells, pn, cell_id, site_name);
+          cdmadiag::appendf(msg.details, kLikelyCell, cell_id.c_str(), site_name.c_str());
+        }
+        msg.details += "\n";
+      } else {
+        cdmadiag::appendf(msg.details, "  Finger #%d PN: N/A, Position (1/8 chip): %u, Ec/Io: Not locked,\n", number,
+                          unsigned{position});
+      }
+    }
+  }
+
+  for (std::size_t p = 0; p < pilot_count; ++p) {
+    RecordPilotEcIo(ds, pilots[p].phase, 10.0 * std::log10(pilots[p].linear), cdmadiag::kPilotStatusFinger, accessor());
+  }
+
+  if (!read_only) {
+    if (total > 0.0f) {
+      const double combined = std::min(10.0 * std::log10(double{total}), 0.0);
+      ds->SetDouble(ATTR_ID_COMB_PILOT_EcIo, combined, 0, kNoBound, 0);
+    } else {
+      ds->SetNoValue(ATTR_ID_COMB_PILOT_EcIo, 0, kNoBound, 0);
+    }
+
+    const std::uint8_t locked = CDMACommonUtils::NumLockedFingers(rssi.data(), kFingerListSize);
+    ds->SetByte(ATTR_ID_NUM_LOCKED_PILOTS, locked, 0, kNoBound, 0);
+
+    std::array<std::uint16_t, kFingerCount> unique{};
+    std::size_t unique_count = 0;
+    for (std::size_t i = 0; i < kFingerCount; ++i) {
+      if (rssi[i] == 0) continue;
+      const auto end = unique.begin() + unique_count;
+      if (std::find(unique.begin(), end, pns[i]) == end) unique[unique_count++] = pns[i];
+    }
+    ds->SetByte(ATTR_ID_NUM_UNIQUE_PILOTS, static_cast<std::uint8_t>(unique_count), 0, kNoBound, 0);
+
+    std::array<int, kFingerCount> rank{};
+    CDMACommonUtils::ComputePilotRanking(rssi.data(), rank.data(), static_cast<int>(kFingerCount));
+    for (std::size_t j = 0; j < kFingerCount; ++j) {
+      const auto rj = static_cast<std::size_t>(rank[j]);
+      if (rj >= kFingerCount || rssi[rj] == 0 || locked < 1) continue;
+      const auto index = static_cast<std::uint32_t>(j);
+      ds->SetDouble(ATTR_ID_TOP_N, PilotRSSI2dB(rssi[rj]), index, kNoBound, 0);
+      if (CDMACommonUtils::IsPNValid(pns[rj])) {
+        ds->SetUShort(ATTR_ID_TOP_N_PN_OFFSET, pns[rj], index, kNoBound, 0);
+      } else {
+        ds->SetNoValue(ATTR_ID_TOP_N_PN_OFFSET, 0, kNoBound, 0);
+      }
+    }
+
+    for (std::size_t n = 1; n <= kBestPilots.size(); ++n) {
+      const auto rn = static_cast<std::size_t>(rank[n - 1]);
+      const BestPilotAttrs& a = kBestPilots[n - 1];
+      if (rn < kFingerCount && rssi[rn] > 0 && locked >= n && CDMACommonUtils::IsPNValid(pns[rn])) {
+        ds->SetDouble(*a.ecio, PilotRSSI2dB(rssi[rn]), 0, kNoBound, 0);
+        ds->SetUShort(*a.pn, pns[rn], 0, kNoBound, 0);
+      } else {
+        ds->SetNoValue(*a.ecio, 0, kNoBound, 0);
+        ds->SetNoValue(*a.pn, 0, kNoBound, 0);
+      }
+    }
+  }
+
+  if (msg.detailsWanted) {
+    const OrbRetVal v = ds->GetValueAt(ATTR_ID_NUM_LOCKED_PILOTS, 0, GetMessageNumber() + 1);
+    if (v.present()) cdmadiag::appendf(msg.details, "  Number of pilots: %u\n", unsigned{count_u8(v)});
+  }
+}
+
+void COrbDecodeMsgCDMAQualcommFrame::DecodeSearcher(IOrbDataState* ds, COrbExpandedMessage& msg,
+                                                    IDekCellRefs_Search* cells) {
+  if (msg.titleWanted) msg.title = kSearcherTitle;
+  ds->SetDWord(ATTR_ID_CULL_SEARCHER_MESSAGE, kCullPilotReport, 0, kNoBound, 0);
+
+  const cdmadiag::PayloadReader r(GetBuf(), GetLen());
+  if (!r.has(0, kSearcherHeaderSize)) {
+    if (msg.detailsWanted) msg.details += cdmadiag::kNotQualcommStandard;
+    return;
+  }
+
+  const std::uint8_t pregain = r.u8(kPregain);
+  const std::uint8_t integration = r.u8(kIntegration);
+  const std::uint8_t non_coherent = r.u8(kNonCoherent);
+  const std::uint16_t set_word = r.u16le(kPilotSetWord);
+  const auto pn = static_cast<std::uint16_t>(cdmadiag::bits(set_word, 0, 10));
+  const auto not_ref_pilot = static_cast<unsigned>(cdmadiag::bits(set_word, 10, 1));
+  const std::uint16_t window_end = r.u16le(kWindowEnd);
+  const std::uint16_t window_centre = r.u16le(kWindowCentre);
+  const std::uint16_t n = r.u16le(kEntryCount);
+  ds->SetUShort(ATTR_ID_CDMA_SEARCHER_NUM_ENTRIES, n, 0, kNoBound, 0);
+
+  // Only the energies the packet holds, and no more than a window can have; positions
+  // still count from the announced N so that the entries present keep their delays.
+  const std::size_t present = std::min<std::size_t>({n, cdmadiag::kSearcherMaxEntries, (r.size() - kEnergies) / 2});
+  std::vector<std::uint16_t> energy(present);
+  std::uint16_t largest = 0;
+  std::size_t largest_index = 0;
+  for (std::size_t k = 0; k < present; ++k) {
+    energy[k] = r.u16le(kEnergies + 2 * k);
+    if (energy[k] > largest) {
+      largest = energy[k];
+      largest_index = k;
+    }
+  }
+
+  std::vector<int> perm(present);
+  cdmadiag::ExchangeSortDescending(energy, perm, 3);
+
+  const double offset = cdmadiag::SearcherEnergyOffset(pregain, integration, non_coherent);
+
+  if (!ds->IsReadOnly()) {
+    const double threshold_energy = std::pow(10.0, (kDelayThresholdDb - offset) * 0.1);
+    for (std::size_t k = 0; k < present; ++k) {
+      if (energy[k] != 0 && energy[k] > threshold_energy) {
+        ds->SetDouble(ATTR_ID_CDMA_SRCHR_DLY_CHIP, searcher_delay(window_end, window_centre, k, n),
+                      static_cast<std::uint32_t>(k), kNoBound, 0);
+      }
+    }
+  }
+
+  // Fewer than three entries: the missing peaks have energy 0, so they are cleared.
+  cdmadiag::SearcherPeaks peaks;
+  for (std::size_t m = 0; m < peaks.size() && m < present; ++m) {
+    const auto k = static_cast<std::size_t>(perm[m]);
+    const std::uint16_t e = energy[k];
+    if (e == 0) continue;
+    const auto ecio = static_cast<float>(10.0 * std::log10(static_cast<double>(e)) + offset);
+    peaks[m] = {true, double{ecio}, searcher_delay(window_end, window_centre, k, n)};
+  }
+
+  cdmadiag::SetMembershipText sets;
+  cdmadiag::ApplySetMembership(ds, set_word, pn, peaks, threshold_a(), msg.detailsWanted ? &sets : nullptr);
+
+  const double ecio_max = largest != 0 ? 10.0 * std::log10(static_cast<double>(largest)) + offset : 0.0;
+  if (largest != 0) {
+    RecordPilotEcIo(ds, int{pn} * 64, ecio_max, cdmadiag::kPilotStatusSearcher, accessor());
+    ds->SetDouble(ATTR_ID_MAX_SEARCHER_ENERGY, ecio_max, 0, kNoBound, 0);
+  } else {
+    ds->SetNoValue(ATTR_ID_MAX_SEARCHER_ENERGY, 0, kNoBound, 0);
+  }
+
+  if (!msg.detailsWanted) return;
+  cdmadiag::appendf(msg.details, "%s Pilot PN: %u, %s NotRefPilot: %u,", sets.set_name.c_str(), unsigned{pn},
+                    sets.also.c_str(), not_ref_pilot);
+  if (msg.cellIdWanted) {
+    std::string cell_id;
+    std::string site_name;
+    FindLikelyCell(ds, cells, pn, cell_id, site_name);
+    cdmadiag::appendf(msg.details, kLikelyCell, cell_id.c_str(), site_name.c_str());
+  }
+  msg.details += "\n";
+
+  const int size = (int{window_end} - int{window_centre}) / 4;
+  const auto position = static_cast<std::uint16_t>(int{window_end} + 4 * static_cast<int>(largest_index) - 8 * size);
+  const unsigned position_index = static_cast<unsigned>(largest_index) >> 1;
+  if (largest != 0) {
+    cdmadiag::appendf(msg.details, "  Max Energy: Ec/Io %.1f dB, Position (1/8 chips) %d, Position Index %d,\n",
+                      ecio_max, int{position}, static_cast<int>(position_index));
+  } else {
+    cdmadiag::appendf(msg.details, "  Max Energy: Ec/Io N/A, Position (1/8 chips) %d, Position Index %d,\n",
+                      int{position}, static_cast<int>(position_index));
+  }
+  cdmadiag::appendf(msg.details, "  Search Window: End Position (1/8 chips) %u, Size (chips) %u\n",
+                    unsigned{window_end}, unsigned{static_cast<std::uint16_t>(size)});
+}

@@ -1,0 +1,140 @@
+// Pilot sets response (cmd 0x40): the handset's active, candidate and neighbour sets.
+//
+// Offsets after the command code, s = 1 when the u16 at 0 exceeds 20 (some phones
+// put one extra byte in front), else 0:
+//   s+0 u16 pilot increment  s+2 active count  s+3 candidate count  s+4 neighbour count
+//   s+5 records, active then candidate then neighbour, 4 bytes each:
+//       +0 i16 PN  +2 strength, -0.5 dB units  +3 reserved
+#include <algorithm>
+#include <vector>
+
+#include "diag/diag_common.h"
+#include "framework/attributes.h"
+#include "framework/decoder_1x.h"
+#include "framework/text.h"
+#include "host/cdma_utils.h"
+
+using cdmadiag::appendf;
+using cdmadiag::PayloadReader;
+
+namespace {
+
+constexpr std::uint32_t kNoBound = IOrbDataState::kNoBound;
+constexpr std::size_t kShiftTest = 20;
+constexpr std::size_t kRecordSize = 4;
+// Ec/Io that marks an entry to be ranked after every measured one.
+constexpr double kUnranked = 999.0;
+
+struct Pilot {
+  int pn = 0;
+  double ecio = 0.0;
+};
+
+enum class PilotSet : std::uint8_t { kActive, kCandidate, kNeighbour };
+
+struct SetAttributes {
+  const std::uint32_t& ecio_for_pn;
+  const std::uint32_t& best_ecio;
+  const std::uint32_t& best_pn;
+};
+
+SetAttributes attributes_of(PilotSet set) {
+  switch (set) {
+    case PilotSet::kActive:
+      return {ATTR_ID_ACTIVE_PILOTS_ECIO_FOR_PN, ATTR_ID_BEST_ECIO_ACTIVE, ATTR_ID_PN_FOR_BEST_ECIO_ACTIVE};
+    case PilotSet::kCandidate:
+      return {ATTR_ID_CANDIDATE_PILOTS_ECIO_FOR_PN, ATTR_ID_BEST_ECIO_CANDIDATE, ATTR_ID_PN_FOR_BEST_ECIO_CANDIDATE};
+    case PilotSet::kNeighbour:
+      return {ATTR_ID_NBOR_PLTS_ECIO_FOR_PN, ATTR_ID_BEST_ECIO_NBOR, ATTR_ID_PN_FOR_BEST_ECIO_NBOR};
+  }
+  return {ATTR_ID_ACTIVE_PILOTS_ECIO_FOR_PN, ATTR_ID_BEST_ECIO_ACTIVE, ATTR_ID_PN_FOR_BEST_ECIO_ACTIVE};
+}
+
+// Reads up to count records from off; stops at the first record whose last byte
+// would lie past the payload. off is left after the last record read.
+std::vector<Pilot> read_set(const PayloadReader& r, std::size_t& off, std::size_t count) {
+  std::vector<Pilot> pilots;
+  for (std::size_t i = 0; i < count && r.has(off, kRecordSize); ++i, off += kRecordSize) {
+    pilots.push_back(Pilot{r.i16le(off), -static_cast<double>(r.u8(off + 2)) * 0.5});
+  }
+  return pilots;
+}
+
+// Strongest first; the unranked marker after everything else, ties in packet order.
+void rank(std::vector<Pilot>& pilots) {
+  std::stable_sort(pilots.begin(), pilots.end(), [](const Pilot& a, const Pilot& b) {
+    if (a.ecio == kUnranked || b.ecio == kUnranked) return a.ecio != kUnranked && b.ecio == kUnranked;
+    return a.ecio > b.ecio;
+  });
+}
+
+void list_set(std::string& out, const char* heading, const std::vector<Pilot>& pilots) {
+  out += heading;
+  if (pilots.empty()) out += "---- No Data ----\n";
+  for (const Pilot& p : pilots) appendf(out, "\t%d\t%.2f\n", p.pn, p.ecio);
+}
+
+}  // namespace
+
+void COrbDecodeMsgCDMAQualcommFrame::DecodePilotSetRespMsg(IOrbDataState* ds, COrbExpandedMessage& msg,
+                                                           IDekCellRefs_Search*) {
+  if (msg.titleWanted) msg.title = "Pilot Sets Response";
+  const PayloadReader r = payload();
+  if (r.size() <= 4) return;
+  const std::size_t s = r.u16le(0) > kShiftTest ? 1 : 0;
+  if (!r.has(s, 5)) return;
+
+  const std::uint16_t increment = r.u16le(s);
+  const std::uint8_t counts[3] = {r.u8(s + 2), r.u8(s + 3), r.u8(s + 4)};
+  const bool writable = !ds->IsReadOnly();
+  if (writable) {
+    ds->SetUShort(ATTR_ID_PN_INC, increment, 0, kNoBound, 0);
+    ds->SetByte(ATTR_ID_NUM_ACTIVE_PILOTS, counts[0], 0, kNoBound, 0);
+  }
+
+  // Only records present in the payload are listed, ranked and written: a short
+  // packet does not turn its missing records into PN 0 pilots of 0 dB.
+  std::size_t off = s + 5;
+  std::vector<Pilot> sets[3];
+  constexpr PilotSet kSets[3] = {PilotSet::kActive, PilotSet::kCandidate, PilotSet::kNeighbour};
+  for (int k = 0; k < 3; ++k) sets[k] = read_set(r, off, counts[k]);
+
+  // The active set is judged against threshold A; the others by PN validity and a
+  // plausible level. A negative PN (the field is signed) is never a valid index.
+  const auto usable = [this](PilotSet set, const Pilot& p) {
+    if (p.pn < 0) return false;
+    if (set == PilotSet::kActive) return !(p.ecio < threshold_a());
+    return CDMACommonUtils::IsPNValid(static_cast<std::uint16_t>(p.pn)) && p.ecio >= -100.0 && p.ecio <= 100.0;
+  };
+
+  for (int k = 0; k < 3; ++k) {
+    const SetAttributes a = attributes_of(kSets[k]);
+    if (writable) {
+      for (const Pilot& p : sets[k]) {
+        if (usable(kSets[k], p)) {
+          ds->SetDouble(a.ecio_for_pn, p.ecio, static_cast<std::uint32_t>(p.pn), kNoBound, 0);
+        } else {
+          ds->SetNoValue(a.ecio_for_pn, 0, kNoBound, 0);
+        }
+      }
+    }
+    rank(sets[k]);
+    if (!writable) continue;
+    for (std::size_t i = 0; i < sets[k].size(); ++i) {
+      const Pilot& p = sets[k][i];
+      const auto index = static_cast<std::uint32_t>(i);
+      if (usable(kSets[k], p)) {
+        ds->SetDouble(a.best_ecio, p.ecio, index, kNoBound, 0);
+        ds->SetLong(a.best_pn, p.pn, index, kNoBound, 0);
+      } else {
+        ds->SetNoValue(a.best_ecio, index, kNoBound, 0);
+        ds->SetNoValue(a.best_pn, index, kNoBound, 0);
+      }
+    }
+  }
+
+  if (!msg.detailsWanted) return;
+  list_set(msg.details, "\nAct:\tPN\tEcIo\n", sets[0]);
+  list_set(msg.details, "Cand:\tPN\tEcIo\n", sets[1]);
+  list_set(msg.details, "\nNbor:\tPN\tEcIo\n", sets[2]);
+}

@@ -1,0 +1,148 @@
+// 1xEV Debug Display (0x1183): a one-screen status summary; text only. Runs inside
+// the dispatcher's guard, so a short packet throws (see evdo_common.h).
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <string>
+
+#include "evdo/evdo_common.h"
+#include "framework/decoder_evdo.h"
+#include "framework/text.h"
+#include "framework/value_names.h"
+#include "host/format_groups.h"
+
+namespace {
+
+using cdmadiag::appendf;
+using cdmadiag::name_or;
+
+// Payload, one record:
+//   +0  u16      bits 0-10 channel, bits 11-15 band class
+//   +2  s8       Rx AGC0, dBm
+//   +3  s8       Rx AGC1, dBm
+//   +4  s8       Tx AGC, dBm
+//   +5  u16      serving PN
+//   +7  6 x u16  active-set PNs; kEmptyPn = empty entry
+//  +19  u8       sleep mode
+//  +20  u8       bits 0-2 Release 0 slot cycle index, bits 3-7 Release A slot cycle index
+//  +21  u8       searcher state (host format group "Searcher Task State")
+//  +22  u8       Rx diversity
+//  +23  u8       AT protocol state
+//  +24  u8       session state
+//  +25  u32      bits 0-23 UATI, bits 24-31 colour code
+//  +29  4 x u16  application bound to stream 0-3
+constexpr std::size_t kChannelBand = 0;
+constexpr std::size_t kRxAgc0 = 2;
+constexpr std::size_t kRxAgc1 = 3;
+constexpr std::size_t kTxAgc = 4;
+constexpr std::size_t kServingPn = 5;
+constexpr std::size_t kActiveSetPns = 7;
+constexpr std::size_t kSleepMode = 19;
+constexpr std::size_t kSlotCycle = 20;
+constexpr std::size_t kSearcherState = 21;
+constexpr std::size_t kRxDiversity = 22;
+constexpr std::size_t kAtState = 23;
+constexpr std::size_t kSessionState = 24;
+constexpr std::size_t kUati = 25;
+constexpr std::size_t kStreams = 29;
+constexpr std::size_t kPacketSize = 37;
+constexpr std::size_t kActiveSetSize = 6;
+constexpr std::size_t kStreamCount = 4;
+constexpr std::uint16_t kEmptyPn = 0xFFFF;
+
+constexpr const char* kTitle = "1xEV Debug Display";
+constexpr const char* kSearcherStateGroup = "Searcher Task State";
+
+constexpr std::array<ValueName, 5> kSleepModeNames{{
+    {0, "0.426 s sleep (SCC)"},
+    {1, "5.12 s sleep (CCC)"},
+    {2, "40.96 s sleep (long sleep)"},
+    {3, "Until re-acquisition handoff"},
+    {4, "Release A enhanced idle protocol sleep"},
+}};
+constexpr std::array<ValueName, 5> kRel0SlotCycleNames{{
+    {0, "5.12 s"},
+    {1, "10.24 s"},
+    {2, "20.48 s"},
+    {3, "40.96 s"},
+    {4, "n/a"},
+}};
+constexpr std::array<ValueName, 6> kAtStateNames{{
+    {0, "Inactive (AT switched to 1x or is in Deep Sleep)"},
+    {1, "Acquisition"},
+    {2, "Sync"},
+    {3, "Idle"},
+    {4, "Access"},
+    {5, "Connected"},
+}};
+constexpr std::array<ValueName, 5> kSessionStateNames{{
+    {0, "Closed"},
+    {1, "AMP setup"},
+    {2, "AT-initiated negotiation"},
+    {3, "AN-initiated negotiation"},
+    {4, "Open"},
+}};
+constexpr std::array<ValueName, 6> kStreamNames{{
+    {0, "Default signaling application"},
+    {1, "Default packet application for AN"},
+    {2, "Default packet application for SN"},
+    {3, "Default test application"},
+    {0x0BAD, "No information"},
+    {0xFFFF, "Stream not used"},
+}};
+
+// Release A slot cycle period in ms of a 5-bit index.
+double rel_a_period_ms(unsigned c) {
+  constexpr double kSlotMs = 6.666666666666667;
+  if (c <= 6) return std::ldexp(kSlotMs, static_cast<int>(c));
+  if (c <= 15) return std::ldexp(kSlotMs, static_cast<int>(c) - 7);
+  return 0.0;
+}
+
+}  // namespace
+
+void COrbDecodeMsgCDMA1xEVDOQualcommFrame::DecodeDebugDisplay(IOrbDataState*, COrbExpandedMessage& msg,
+                                                              IDekCellRefs_Search*) {
+  if (msg.titleWanted || msg.detailsWanted) msg.title = kTitle;
+  const cdmadiag::PayloadReader r(GetBuf(), GetLen());
+  cdmadiag::evdo::require_or_throw(r, kPacketSize);
+  if (!msg.detailsWanted) return;
+
+  std::string& out = msg.details;
+  const std::uint16_t channel_band = r.u16le(kChannelBand);
+  appendf(out, "Channel no.: %u, Band Class: %d, Rx AGC0: %d dBm, Rx AGC1: %d dBm, Tx AGC: %d dBm, Serving PN: %u\n",
+          static_cast<unsigned>(cdmadiag::bits(channel_band, 0, 11)),
+          static_cast<int>(cdmadiag::bits(channel_band, 11, 5)), static_cast<int>(r.i8(kRxAgc0)),
+          static_cast<int>(r.i8(kRxAgc1)), static_cast<int>(r.i8(kTxAgc)), static_cast<unsigned>(r.u16le(kServingPn)));
+
+  out += "ActSet PNs: { ";
+  for (std::size_t i = 0; i < kActiveSetSize; ++i) {
+    const std::uint16_t pn = r.u16le(kActiveSetPns + 2 * i);
+    if (pn < kEmptyPn) appendf(out, "%u ", static_cast<unsigned>(pn));
+  }
+  out += "}\n";
+
+  appendf(out, "Sleep Mode: %s\n", name_or(kSleepModeNames, r.u8(kSleepMode), "Unknown"));
+  const std::uint8_t slot_cycle = r.u8(kSlotCycle);
+  appendf(out, "Slot Cycle SCI Rel 0: %s\n",
+          name_or(kRel0SlotCycleNames, static_cast<std::int64_t>(cdmadiag::bits(slot_cycle, 0, 3)), "Unknown"));
+  appendf(out, "Slot Cycle SCI Rel A: %.2f ms\n",
+          rel_a_period_ms(static_cast<unsigned>(cdmadiag::bits(slot_cycle, 3, 5))));
+
+  const COrbFormatGroupManager* groups = GetFormatGroupManager();
+  std::string searcher_state;
+  groups->fgFormatValue(searcher_state, groups->fgGetFormatGroupCode(kSearcherStateGroup), r.u8(kSearcherState), 0, 0);
+  appendf(out, "Searcher state: %s\n", searcher_state.c_str());
+
+  appendf(out, "Rx Diversity: %s\n", r.u8(kRxDiversity) == 0 ? "Single (Rx0 only)" : "Dual");
+  appendf(out, "AT protocol state: %s\n", name_or(kAtStateNames, r.u8(kAtState), "Reserved"));
+  appendf(out, "Session state: %s\n", name_or(kSessionStateNames, r.u8(kSessionState), "Reserved"));
+
+  const std::uint32_t uati = r.u32le(kUati);
+  appendf(out, "UATI: 0x%02X, Color Code: 0x%02X\n", static_cast<unsigned>(cdmadiag::bits(uati, 0, 24)),
+          static_cast<unsigned>(cdmadiag::bits(uati, 24, 8)));
+  for (std::size_t n = 0; n < kStreamCount; ++n) {
+    appendf(out, "Stream Config %d: %s\n", static_cast<int>(n),
+            name_or(kStreamNames, r.u16le(kStreams + 2 * n), "n/a"));
+  }
+}

@@ -1,0 +1,140 @@
+// 1xEV Power (0x1069): transmit and receive power of the two frames of a report.
+#include <array>
+#include <cstdint>
+
+#include "evdo/evdo_common.h"
+#include "framework/attributes.h"
+#include "framework/decoder_evdo.h"
+#include "framework/text.h"
+#include "framework/value_names.h"
+
+namespace {
+
+using cdmadiag::appendf;
+using cdmadiag::name_or;
+using cdmadiag::PayloadReader;
+using cdmadiag::evdo::db_from_256ths;
+
+// Payload: two frames of 13 bytes.
+//   +0 u8   bits 0-3 ATType, bit 4 RatchetMode, bit 5 PAState
+//   +1 s16  TxOpenLoopPower          1/256 dBm
+//   +3 s16  TxClosedLoopPowerAdjust  1/256 dB
+//   +5 s16  TxPilotPower             1/256 dBm
+//   +7 s16  TxTotalPower             1/256 dB
+//   +9 s16  RxAGC0                   1/256 dBm
+//  +11 s16  RxAGC1                   1/256 dB; kRxAgc1Absent = no second receiver
+constexpr std::size_t kFrameSize = 13;
+constexpr std::size_t kFrames = 2;
+constexpr std::size_t kPacketSize = kFrames * kFrameSize;
+constexpr std::size_t kFlags = 0;
+constexpr std::size_t kTxOpenLoop = 1;
+constexpr std::size_t kTxClosedLoop = 3;
+constexpr std::size_t kTxPilot = 5;
+constexpr std::size_t kTxTotal = 7;
+constexpr std::size_t kRxAgc0 = 9;
+constexpr std::size_t kRxAgc1 = 11;
+constexpr std::uint16_t kRxAgc1Absent = 0xC033;
+
+constexpr const char* kTitle = "1xEV Power";
+
+constexpr std::array<ValueName, 2> kAtTypeNames{{{1, "MSM4500"}, {2, "MSM5500"}}};
+constexpr std::array<ValueName, 2> kRatchetModeNames{{{0, "Tx power not limited"}, {1, "Tx power is limited"}}};
+constexpr std::array<ValueName, 2> kOnOff{{{0, "Off"}, {1, "On"}}};
+
+struct PowerFrame {
+  unsigned at_type, ratchet_mode, pa_state;
+  double tx_open_loop, tx_closed_loop, tx_pilot, tx_total, rx_agc0, rx_agc1;
+  bool rx_agc1_marked;
+};
+
+PowerFrame read_frame(const PayloadReader& r) {
+  const std::uint8_t flags = r.u8(kFlags);
+  return PowerFrame{
+      static_cast<unsigned>(cdmadiag::bits(flags, 0, 4)),
+      static_cast<unsigned>(cdmadiag::bits(flags, 4, 1)),
+      static_cast<unsigned>(cdmadiag::bits(flags, 5, 1)),
+      db_from_256ths(r.i16le(kTxOpenLoop)),
+      db_from_256ths(r.i16le(kTxClosedLoop)),
+      db_from_256ths(r.i16le(kTxPilot)),
+      db_from_256ths(r.i16le(kTxTotal)),
+      db_from_256ths(r.i16le(kRxAgc0)),
+      db_from_256ths(r.i16le(kRxAgc1)),
+      r.u16le(kRxAgc1) == kRxAgc1Absent,
+  };
+}
+
+// Attribute ids of one frame; pointers because the ids are resolved at load.
+struct FrameAttrs {
+  const std::uint32_t *at_type, *ratchet_mode, *pa_state, *tx_open_loop, *tx_closed_loop, *tx_pilot, *tx_total,
+      *rx_agc0, *rx_agc1;
+};
+const std::array<FrameAttrs, kFrames> kFrameAttrs{{
+    {&ATTR_ID_EVDO_POWER_ATTYPE_PN1, &ATTR_ID_EVDO_POWER_RATCHET_MODE_PN1, &ATTR_ID_EVDO_POWER_PA_STATE_PN1,
+     &ATTR_ID_EVDO_POWER_TXOPENLOOP_POWER_PN1, &ATTR_ID_EVDO_POWER_TXCLOSEDLOOP_ADJUST_PN1,
+     &ATTR_ID_EVDO_POWER_TXPILOT_POWER_PN1, &ATTR_ID_EVDO_POWER_TXTOTAL_POWER_PN1, &ATTR_ID_EVDO_POWER_RXAGC0_PN1,
+     &ATTR_ID_EVDO_POWER_RXAGC1_PN1},
+    {&ATTR_ID_EVDO_POWER_ATTYPE_PN2, &ATTR_ID_EVDO_POWER_RATCHET_MODE_PN2, &ATTR_ID_EVDO_POWER_PA_STATE_PN2,
+     &ATTR_ID_EVDO_POWER_TXOPENLOOP_POWER_PN2, &ATTR_ID_EVDO_POWER_TXCLOSEDLOOP_ADJUST_PN2,
+     &ATTR_ID_EVDO_POWER_TXPILOT_POWER_PN2, &ATTR_ID_EVDO_POWER_TXTOTAL_POWER_PN2, &ATTR_ID_EVDO_POWER_RXAGC0_PN2,
+     &ATTR_ID_EVDO_POWER_RXAGC1_PN2},
+}};
+
+constexpr std::uint32_t kBound = IOrbDataState::kNoBound;
+
+}  // namespace
+
+void COrbDecodeMsgCDMA1xEVDOQualcommFrame::DecodePower(IOrbDataState* ds, COrbExpandedMessage& msg,
+                                                       IDekCellRefs_Search*) {
+  if (msg.titleWanted || msg.detailsWanted) msg.title = kTitle;
+  const PayloadReader payload(GetBuf(), GetLen());
+  if (!cdmadiag::evdo::require_or_report(payload, kPacketSize, msg)) return;
+
+  std::array<PowerFrame, kFrames> frames{};
+  for (std::size_t n = 0; n < kFrames; ++n) frames[n] = read_frame(payload.sub(n * kFrameSize, kFrameSize));
+  // One frame without a second receiver reading still leaves a figure worth showing.
+  const bool rx_agc1_available = !(frames[0].rx_agc1_marked && frames[1].rx_agc1_marked);
+
+  if (ds != nullptr && !ds->IsReadOnly()) {
+    for (std::size_t n = 0; n < kFrames; ++n) {
+      const PowerFrame& f = frames[n];
+      const FrameAttrs& a = kFrameAttrs[n];
+      ds->SetByte(*a.at_type, static_cast<std::uint8_t>(f.at_type), 0, kBound, 0);
+      ds->SetByte(*a.ratchet_mode, static_cast<std::uint8_t>(f.ratchet_mode), 0, kBound, 0);
+      ds->SetByte(*a.pa_state, static_cast<std::uint8_t>(f.pa_state), 0, kBound, 0);
+      ds->SetDouble(*a.tx_open_loop, f.tx_open_loop, 0, kBound, 0);
+      ds->SetDouble(*a.tx_closed_loop, f.tx_closed_loop, 0, kBound, 0);
+      ds->SetDouble(*a.tx_pilot, f.tx_pilot, 0, kBound, 0);
+      ds->SetDouble(*a.tx_total, f.tx_total, 0, kBound, 0);
+      ds->SetDouble(*a.rx_agc0, f.rx_agc0, 0, kBound, 0);
+      if (rx_agc1_available) ds->SetDouble(*a.rx_agc1, f.rx_agc1, 0, kBound, 0);
+    }
+    const PowerFrame& f1 = frames[0];
+    const PowerFrame& f2 = frames[1];
+    ds->SetDouble(ATTR_ID_EVDO_POWER_TXOPENLOOP_POWER, (f1.tx_open_loop + f2.tx_open_loop) * 0.5, 0, kBound, 0);
+    ds->SetDouble(ATTR_ID_EVDO_POWER_TXCLOSEDLOOP_ADJUST, (f1.tx_closed_loop + f2.tx_closed_loop) * 0.5, 0, kBound, 0);
+    ds->SetDouble(ATTR_ID_EVDO_POWER_TXPILOT_POWER, (f1.tx_pilot + f2.tx_pilot) * 0.5, 0, kBound, 0);
+    ds->SetDouble(ATTR_ID_EVDO_POWER_TXTOTAL_POWER, (f1.tx_total + f2.tx_total) * 0.5, 0, kBound, 0);
+    ds->SetDouble(ATTR_ID_EVDO_POWER_RXAGC0, (f1.rx_agc0 + f2.rx_agc0) * 0.5, 0, kBound, 0);
+    if (rx_agc1_available) ds->SetDouble(ATTR_ID_EVDO_POWER_RXAGC1, (f1.rx_agc1 + f2.rx_agc1) * 0.5, 0, kBound, 0);
+  }
+
+  if (!msg.detailsWanted) return;
+  std::string& out = msg.details;
+  for (std::size_t n = 0; n < kFrames; ++n) {
+    const PowerFrame& f = frames[n];
+    appendf(out, "**** Information for frame #%d of %d****\n", static_cast<int>(n + 1), static_cast<int>(kFrames));
+    appendf(out, "ATType: %u (%s)\nRatchetMode: %u (%s)\nPAState: %u (%s)\n", f.at_type,
+            name_or(kAtTypeNames, f.at_type, "Unknown"), f.ratchet_mode, name_or(kRatchetModeNames, f.ratchet_mode, ""),
+            f.pa_state, name_or(kOnOff, f.pa_state, ""));
+    appendf(out,
+            "TxOpenLoopPower: %.2f dBm\nTxClosedLoopPowerAdjust: %.2f dB\nTxPilotPower: %.2f dBm\nTxTotalPower: %.2f "
+            "dB\nRxAGC0: %.2f dBm\n",
+            f.tx_open_loop, f.tx_closed_loop, f.tx_pilot, f.tx_total, f.rx_agc0);
+    if (rx_agc1_available) {
+      appendf(out, "RxAGC1: %.2f dB\n", f.rx_agc1);
+    } else {
+      out += "RxAGC1: n/a\n";
+    }
+    out += "\t\n";
+  }
+}

@@ -1,0 +1,267 @@
+// Both dispatchers: routing, titles, categories and the message-code writes.
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+#include "framework/decoder_1x.h"
+#include "framework/decoder_evdo.h"
+#include "framework/diagnostics.h"
+#include "framework/dispatch.h"
+#include "framework/dispatch_tables.h"
+#include "framework/pending.h"
+#include "framework/text.h"
+#include "support/bytes.h"
+#include "support/recording_sink.h"
+
+using cdmadiag::test::Bytes;
+using cdmadiag::test::RecordingState;
+
+namespace {
+
+constexpr const char* kMsgType = "ATTR_ID_QUALCOMM_MDM_MSG_TYPE";
+
+struct Expansion {
+  RecordingState st;
+  COrbExpandedMessage msg;
+};
+
+// Expands one 1x packet with the given flags; the state records every write.
+void expand_1x(Expansion& e, std::uint32_t code, const Bytes& bytes, bool log_only, bool title = true,
+               bool details = true) {
+  COrbDecodeMsgCDMAQualcommFrame f(bytes.data(), bytes.size(), nullptr);
+  f.SetMessageCode(code);
+  f.SetMessageNumber(1);
+  e.msg.titleWanted = title;
+  e.msg.detailsWanted = details;
+  f.ExpandQualcommMessage(&e.st.ds, e.msg, nullptr, log_only);
+}
+
+void expand_evdo(Expansion& e, std::uint32_t code, const Bytes& bytes, bool title = true, bool details = true) {
+  COrbDecodeMsgCDMA1xEVDOQualcommFrame f(bytes.data(), bytes.size(), nullptr, nullptr);
+  f.SetMessageCode(code);
+  f.SetMessageNumber(1);
+  e.msg.titleWanted = title;
+  e.msg.detailsWanted = details;
+  f.ExpandEVDOQualcommMessage(&e.st.ds, e.msg, nullptr);
+}
+
+}  // namespace
+
+TEST(Dispatch1x, NullDataStateDoesNothing) {
+  COrbDecodeMsgCDMAQualcommFrame f(nullptr);
+  f.SetMessageCode(0x1000);
+  COrbExpandedMessage msg;
+  f.ExpandQualcommMessage(nullptr, msg, nullptr, false);
+  EXPECT_EQ(msg.title, "");
+  EXPECT_EQ(msg.category, 0);
+}
+
+TEST(Dispatch1x, ReservedCodeSetsCategoryEvenWithoutTitleOrDetails) {
+  Expansion e;
+  expand_1x(e, 0x1018, {}, true, false, false);
+  EXPECT_EQ(e.msg.title, "");
+  EXPECT_EQ(e.msg.category, 767);
+  ASSERT_EQ(e.st.sink.writes.size(), 1u);
+  EXPECT_EQ(e.st.sink.writes[0].name, kMsgType);
+  EXPECT_EQ(e.st.sink.writes[0].op, WriteOp::kSetDWord);
+  EXPECT_EQ(e.st.sink.writes[0].value, 0x1018);
+}
+
+TEST(Dispatch1x, ReservedRangesCoverTheirEnds) {
+  for (const std::uint32_t code : {0x1021u, 0x1024u, 0x10E4u, 0x1153u, 0x115Fu, 0x1160u}) {
+    Expansion e;
+    expand_1x(e, code, {}, true, false, true);
+    EXPECT_EQ(e.msg.category, 767) << std::hex << code;
+    EXPECT_EQ(e.msg.title, cdmadiag::formatf("MessageCode: %04x : Reserved Message", code));
+  }
+  for (const std::uint32_t code : {0x1161u, 0x1020u + 0x1000u, 0x0FFFu, 0x1004u}) {
+    Expansion e;
+    expand_1x(e, code, {}, true);
+    EXPECT_EQ(e.msg.category, 0) << std::hex << code;
+    EXPECT_EQ(e.msg.title, "");
+  }
+}
+
+TEST(Dispatch1x, TitleRowsNeedTitleWanted) {
+  Expansion only_details;
+  expand_1x(only_details, 0x1000, {}, true, false, true);
+  EXPECT_EQ(only_details.msg.title, "");
+  EXPECT_EQ(only_details.msg.details, "");
+  Expansion titled;
+  expand_1x(titled, 0x1000, {}, true);
+  EXPECT_EQ(titled.msg.title, "Temporal Analyzer");
+  Expansion word;
+  expand_1x(word, 0x1205, {}, true);
+  EXPECT_EQ(word.msg.title, "Reserved");
+  EXPECT_EQ(word.msg.category, 0);
+}
+
+TEST(Dispatch1x, AbsentCodeWithLogOnlyWritesOnlyTheCode) {
+  Expansion e;
+  expand_1x(e, 0xB0C0, Bytes{0x1C, 1, 0}, true);
+  EXPECT_EQ(e.msg.title, "");
+  EXPECT_EQ(e.msg.category, 0);
+  ASSERT_EQ(e.st.sink.writes.size(), 1u);
+  EXPECT_EQ(e.st.sink.writes[0].op, WriteOp::kSetDWord);
+}
+
+TEST(Dispatch1x, CommandResponseWritesTheCodeTwice) {
+  Expansion e;
+  expand_1x(e, 0, Bytes{0x1C, 0x05, 0x00}, false);
+  EXPECT_EQ(e.msg.title, "Diag Version Response");
+  const auto writes = e.st.sink.of(kMsgType);
+  ASSERT_EQ(writes.size(), 2u);
+  EXPECT_EQ(writes[0].op, WriteOp::kSetDWord);
+  EXPECT_EQ(writes[0].value, 0);
+  EXPECT_EQ(writes[1].op, WriteOp::kSetLong);
+  EXPECT_EQ(writes[1].value, 0x1C);
+}
+
+TEST(Dispatch1x, UnknownCommandsGetCategory167AndNoSecondWrite) {
+  for (const std::uint8_t cmd : {0x7D, 0xFF, 0x01, 0x7B}) {
+    Expansion e;
+    expand_1x(e, 0x12, Bytes{cmd, 0, 0, 0}, false);
+    EXPECT_EQ(e.msg.title, "MessageCode: 0012") << int(cmd);
+    EXPECT_EQ(e.msg.category, 167);
+    EXPECT_EQ(e.st.sink.of(kMsgType).size(), 1u);
+  }
+}
+
+TEST(Dispatch1x, EmptyResponseIsReportedNotRead) {
+  Expansion e;
+  expand_1x(e, 0, {}, false);
+  EXPECT_EQ(e.msg.title, "MessageCode: 0000");
+  EXPECT_EQ(e.msg.category, 167);
+}
+
+TEST(Dispatch1x, ResponseBufferIsShiftedInPlaceAndKeepsItsLength) {
+  const Bytes b{0x1C, 0xAA, 0xBB};
+  COrbDecodeMsgCDMAQualcommFrame f(b.data(), b.size(), nullptr);
+  RecordingState st;
+  COrbExpandedMessage msg;
+  f.ExpandQualcommMessage(&st.ds, msg, nullptr, false);
+  EXPECT_EQ(f.GetLen(), 3u);
+  EXPECT_EQ(f.GetBuf()[0], 0xAA);
+  EXPECT_EQ(f.GetBuf()[1], 0xBB);
+  EXPECT_EQ(f.payload().size(), 2u);
+}
+
+// Every row of the command table at the ends of its length test: a passing length
+// reaches the decoder (which titles the message), a failing one takes the row's action.
+TEST(Dispatch1x, CommandLengthTestsAtTheirBoundaries) {
+  for (const cdmadiag::CommandRow& row : cdmadiag::command_rows()) {
+    std::vector<std::uint32_t> passing{row.min_len};
+    if (row.max_len != cdmadiag::kAnyLength) passing.push_back(row.max_len);
+    std::vector<std::uint32_t> failing;
+    if (row.min_len > 0) failing.push_back(row.min_len - 1);
+    if (row.max_len != cdmadiag::kAnyLength) failing.push_back(row.max_len + 1);
+    for (const bool expect_pass : {true, false}) {
+      for (const std::uint32_t n : expect_pass ? passing : failing) {
+        Bytes b;
+        b.u8(row.cmd).zeros(n);
+        Expansion e;
+        expand_1x(e, 0, b, false);
+        SCOPED_TRACE(testing::Message() << "cmd 0x" << std::hex << int(row.cmd) << std::dec << " n " << n);
+        if (expect_pass) {
+          EXPECT_EQ(e.msg.title, row.title);
+        } else if (row.on_failure == cdmadiag::OnFailure::kNothing) {
+          EXPECT_EQ(e.msg.title, "");
+        } else {
+          EXPECT_EQ(e.msg.title, "MessageCode: 0000");
+        }
+        EXPECT_EQ(e.st.sink.of(kMsgType).back().value, row.cmd);
+      }
+    }
+  }
+}
+
+TEST(Dispatch1x, FailureActionsFollowTitleWanted) {
+  Expansion plain;  // 0x1C wants exactly two bytes
+  expand_1x(plain, 0, Bytes{0x1C, 1}, false, false, true);
+  EXPECT_EQ(plain.msg.title, "");
+  Expansion always;  // 0x63 titles its failure whatever is wanted
+  expand_1x(always, 0, Bytes{0x63, 1}, false, false, false);
+  EXPECT_EQ(always.msg.title, "MessageCode: 0000");
+  Expansion pilots;  // 0x40 with five bytes: no decoder, no title, still the second write
+  expand_1x(pilots, 0, Bytes{0x40, 1, 2, 3, 4, 5}, false);
+  EXPECT_EQ(pilots.msg.title, "");
+  EXPECT_EQ(pilots.st.sink.of(kMsgType).back().value, 0x40);
+}
+
+TEST(Dispatch1x, FrameInformationCodesShareADecoderWithTheirOwnTitles) {
+  Expansion f;
+  expand_1x(f, 0x10C0, {}, true, true, false);
+  EXPECT_EQ(f.msg.title, "FDCH Frame Information");
+  Expansion r;
+  expand_1x(r, 0x10C1, {}, true, true, false);
+  EXPECT_EQ(r.msg.title, "RDCH Frame Information");
+}
+
+TEST(Dispatch1x, MiniMessagesGetCategory766) {
+  for (const std::uint32_t code : {99999u, 100000u}) {
+    Expansion e;
+    expand_1x(e, code, {}, true);
+    EXPECT_EQ(e.msg.category, 766);
+  }
+}
+
+TEST(DispatchEvdo, ReservedIgnoredAndUnknownCodes) {
+  Expansion reserved;
+  expand_evdo(reserved, 0x1092, {});
+  EXPECT_EQ(reserved.msg.title, "MessageCode: 1092 : Reserved Message");
+  EXPECT_EQ(reserved.msg.category, 767);
+  for (const std::uint32_t code : {0x1093u, 0x1295u, 0x100Bu}) {
+    Expansion e;
+    e.msg.title = "host's";
+    expand_evdo(e, code, {});
+    EXPECT_EQ(e.msg.title, "host's");
+    EXPECT_EQ(e.msg.category, 0);
+    ASSERT_EQ(e.st.sink.writes.size(), 1u);
+    EXPECT_EQ(e.st.sink.writes[0].value, code);
+  }
+}
+
+TEST(DispatchEvdo, GuardsKeepDecoderFailuresInside) {
+  std::vector<std::string> texts;
+  cdmadiag::set_diagnostic_sink(
+      [](void* ctx, std::uint32_t, const char* text) { static_cast<std::vector<std::string>*>(ctx)->push_back(text); },
+      &texts);
+  for (const std::uint32_t code : {0x1183u, 0x1186u, 0x1279u}) {
+    Expansion e;
+    EXPECT_NO_THROW(expand_evdo(e, code, Bytes{1}));
+  }
+  cdmadiag::set_diagnostic_sink(nullptr, nullptr);
+  // The debug display fails on a one-byte packet after titling it: the title stays,
+  // the failure text goes to the sink and nowhere else.
+  Expansion e;
+  expand_evdo(e, 0x1183, Bytes{1});
+  EXPECT_EQ(e.msg.title, "1xEV Debug Display");
+  EXPECT_EQ(e.msg.details.find("Qualcomm Standard"), std::string::npos);
+  ASSERT_FALSE(texts.empty());
+  EXPECT_EQ(texts.front(), "Message Buffer does not conforms to Qualcomm Standard.");
+}
+
+TEST(DispatchEvdo, RoutingRule) {
+  using cdmadiag::evdo_routes;
+  for (const std::uint32_t code : {0x105Du, 0x1069u, 0x108Cu, 0x1186u, 0x118Au, 0x117Fu, 0x132Du, 0x1294u, 0x12B3u})
+    EXPECT_TRUE(evdo_routes(code)) << std::hex << code;
+  for (const std::uint32_t code : {0x1075u, 0x1090u, 0x1093u, 0x1295u, 0x100Bu, 0x1185u, 0x0u})
+    EXPECT_FALSE(evdo_routes(code)) << std::hex << code;
+}
+
+TEST(Codes, ListingCoversBothDispatchersAndCountsPlaceholders) {
+  const auto codes = cdmadiag::known_codes();
+  std::size_t evdo = 0, commands = 0, pending = 0;
+  for (const auto& c : codes) {
+    evdo += c.cls == cdmadiag::CodeClass::kEvdo;
+    commands += c.cls == cdmadiag::CodeClass::kDiagCommand;
+    pending += c.pending;
+    EXPECT_TRUE(!c.pending || c.has_decoder);
+  }
+  EXPECT_EQ(commands, 21u);
+  EXPECT_EQ(evdo, 39u + 5u + 4u + 34u + 15u);
+  EXPECT_GT(pending, 0u);
+}
+
+// Shrinks as decoders land; it reaches zero when every decoder is written.
+TEST(Codes, PlaceholdersRemaining) { EXPECT_EQ(cdmadiag::pending_count(), 145u); }
