@@ -13,8 +13,8 @@ ByteStream::ByteStream(std::span<const std::uint8_t> memory)
     : base_(memory.data()), end_(memory.size()), size_(memory.size()), eof_(true) {}
 
 ByteStream::ByteStream(int fd, bool owned, std::optional<std::uint64_t> size)
-    : buffer_(kBufferSize), size_(size), fd_(fd), owned_(owned) {
-  base_ = buffer_.data();
+    : buffer_(new std::uint8_t[kBufferSize]), capacity_(kBufferSize), size_(size), fd_(fd), owned_(owned) {
+  base_ = buffer_.get();
 }
 
 ByteStream::~ByteStream() {
@@ -48,14 +48,19 @@ std::size_t ByteStream::refill(std::size_t n) {
   if (eof_ || fd_ < 0) return end_ - pos_;
   // Keep the unread tail at the front, then fill the rest of the buffer in large reads.
   if (pos_ > 0) {
-    std::memmove(buffer_.data(), buffer_.data() + pos_, end_ - pos_);
+    std::memmove(buffer_.get(), buffer_.get() + pos_, end_ - pos_);
     end_ -= pos_;
     pos_ = 0;
   }
-  if (n > buffer_.size()) buffer_.resize(n);
-  base_ = buffer_.data();
+  if (n > capacity_) {
+    std::unique_ptr<std::uint8_t[]> bigger(new std::uint8_t[n]);
+    std::memcpy(bigger.get(), buffer_.get(), end_);
+    buffer_ = std::move(bigger);
+    capacity_ = n;
+  }
+  base_ = buffer_.get();
   while (end_ < n) {
-    const ssize_t got = ::read(fd_, buffer_.data() + end_, buffer_.size() - end_);
+    const ssize_t got = ::read(fd_, buffer_.get() + end_, capacity_ - end_);
     if (got < 0) {
       if (errno == EINTR) continue;
       error_ = std::strerror(errno);
