@@ -1,6 +1,3 @@
-#include <cstdio>
+#include "cli.h"
 
-int main() {
-  std::puts("cdmadiag 0.1.0");
-  return 0;
-}
+int main(int argc, char** argv) { return cdmadiag::app_main(argc, argv); }

@@ -1,0 +1,189 @@
+#include "cli.h"
+
+#include <fmt/format.h>
+
+#include <CLI/CLI.hpp>
+#include <chrono>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "framework/dispatch.h"
+#include "host/map_projections.h"
+#include "progress.h"
+#include "text_convert.h"
+#include "version.h"
+
+namespace cdmadiag {
+namespace {
+
+constexpr std::uint64_t kProgressMinSize = std::uint64_t{64} << 20;
+constexpr int kFramingErrorsShown = 20;
+
+struct CommandLine {
+  std::vector<std::string> files;
+  std::string format = "text";
+  std::string output;
+  std::string input;
+  std::string cells;
+  int projection = 0;
+  int pilot_inc = 0;
+  bool no_title = false;
+  bool no_details = false;
+  bool no_cells = false;
+  bool quiet = false;
+  DecodeOptions options;
+};
+
+const std::map<std::string, OutputFormat> kFormats = {{"text", OutputFormat::kText},
+                                                      {"jsonl", OutputFormat::kJsonl},
+                                                      {"csv", OutputFormat::kCsv},
+                                                      {"sqlite", OutputFormat::kSqlite}};
+const std::map<std::string, InputFormat> kInputs = {{"log", InputFormat::kLog}, {"hdlc", InputFormat::kHdlc}};
+
+const char* code_class_name(CodeClass cls) {
+  switch (cls) {
+    case CodeClass::k1x: return "1x";
+    case CodeClass::kEvdo: return "evdo";
+    case CodeClass::kDiagCommand: return "diag";
+  }
+  return "";
+}
+
+int run_decode(CommandLine& cl) {
+  const OutputFormat format = kFormats.at(cl.format);
+  if (format == OutputFormat::kSqlite && (cl.output.empty() || cl.output == "-")) {
+    fmt::print(stderr, "cdmadiag: --format sqlite needs an output file (-o FILE)\n");
+    return kExitUsage;
+  }
+  DecodeOptions& o = cl.options;
+  o.title = !cl.no_title;
+  o.details = !cl.no_details;
+  o.cell_ids = !cl.no_cells;
+  o.input = cl.input.empty() ? InputFormat::kAuto : kInputs.at(cl.input);
+
+  ObjectProperties properties;
+  properties.set_pilot_increment(cl.pilot_inc);
+  properties.set_projection_epsg(cl.projection);
+  CCoordinateSystem system;
+  CellSiteTable cells;
+  if (cl.projection > 0) {
+    if (!system.init(cl.projection)) {
+      fmt::print(stderr, "cdmadiag: --projection {}: not a projection this build knows\n", cl.projection);
+      return kExitUsage;
+    }
+    cells.set_projection(&system);
+  }
+  if (!cl.cells.empty()) {
+    std::string error;
+    if (!cells.load_csv(cl.cells, error)) {
+      fmt::print(stderr, "cdmadiag: --cells {}: {}\n", cl.cells, error);
+      return kExitUsage;
+    }
+  }
+
+  int status = kExitOk;
+  const auto start = std::chrono::steady_clock::now();
+  RunCounters counters;
+  try {
+    const std::unique_ptr<OutputSink> sink = make_sink(format, cl.output);
+    DecodeRun run(o, *sink, &cells, &properties);
+    if (!cl.quiet) run.set_error_log(stderr, kFramingErrorsShown);
+    for (const std::string& path : cl.files) {
+      const std::string name = path == "-" ? "<stdin>" : path;
+      std::string error;
+      const std::unique_ptr<ByteStream> in = ByteStream::open(path, error);
+      if (!in) {
+        fmt::print(stderr, "cdmadiag: {}: {}\n", name, error);
+        status = kExitUsage;
+        continue;
+      }
+      if (in->ensure(1) == 0 && in->error().empty()) {
+        if (!cl.quiet) fmt::print(stderr, "cdmadiag: {}: empty input, nothing to decode\n", name);
+        continue;
+      }
+      ProgressBar bar(stderr, name, in->size().value_or(0), cl.quiet ? UINT64_MAX : kProgressMinSize);
+      DecodeRun::Progress progress;
+      if (bar.active()) progress = [&](std::uint64_t offset) { bar.update(offset, run.counters().packets); };
+      run.decode_stream(*in, name, progress);
+      if (!in->error().empty()) {
+        fmt::print(stderr, "cdmadiag: {}: read failed at byte {}: {}\n", name, in->offset(), in->error());
+        status = kExitUsage;
+      }
+    }
+    sink->finish();
+    counters = run.counters();
+  } catch (const OutputError& e) {
+    fmt::print(stderr, "cdmadiag: {}\n", e.what());
+    return kExitUsage;
+  }
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  if (!cl.quiet) print_summary(stderr, counters, seconds);
+  if (status == kExitOk && (counters.framing_errors > 0 || counters.decoder_errors > 0)) status = kExitDecodeErrors;
+  return status;
+}
+
+}  // namespace
+
+void print_summary(std::FILE* out, const RunCounters& c, double seconds) {
+  const double rate = seconds > 0 ? static_cast<double>(c.packets) / seconds : 0.0;
+  fmt::print(out,
+             "cdmadiag: {} packets (1x {}, of which {} command responses; evdo {}), {} not decoded yet, "
+             "{} framing errors, {} decoder errors; {:.3f} s, {:.0f} packets/s\n",
+             c.packets, c.packets_1x, c.responses, c.packets_evdo, c.not_decoded, c.framing_errors, c.decoder_errors,
+             seconds, rate);
+}
+
+void print_codes(std::FILE* out) {
+  fmt::memory_buffer buf;
+  for (const CodeInfo& info : known_codes()) {
+    const char* state = !info.has_decoder ? "title only" : info.pending ? "placeholder" : "decoded";
+    fmt::format_to(std::back_inserter(buf), "0x{:04X}  {:<4}  {:<11}  ", info.code, code_class_name(info.cls), state);
+    append_cp1252_as_utf8(buf, info.title);
+    buf.push_back('\n');
+  }
+  std::fwrite(buf.data(), 1, buf.size(), out);
+}
+
+int app_main(int argc, char** argv) {
+  CLI::App app{"Decodes CDMA DIAG captures (1x, EV-DO) into text, JSON lines, CSV or SQLite."};
+  app.set_version_flag("--version", std::string("cdmadiag ") + version_text());
+  app.require_subcommand(1);
+
+  CommandLine cl;
+  CLI::App* decode = app.add_subcommand("decode", "Expand every packet of every FILE, in order");
+  decode->add_option("FILE", cl.files, "Capture files (log records or HDLC stream); - reads standard input")
+      ->required();
+  decode->add_option("--format", cl.format, "Output format")->check(CLI::IsMember({"text", "jsonl", "csv", "sqlite"}));
+  decode->add_option("-o,--output", cl.output, "Output file (standard output when absent; required for sqlite)");
+  decode->add_option("--input", cl.input, "Input format, detected per file when absent")
+      ->check(CLI::IsMember({"log", "hdlc"}));
+  decode->add_flag("--no-title", cl.no_title, "Do not ask for titles");
+  decode->add_flag("--no-details", cl.no_details, "Do not ask for details");
+  decode->add_flag("--no-cells", cl.no_cells, "Do not ask for cell identification");
+  decode->add_flag("--read-only", cl.options.read_only, "The data state accepts no writes");
+  decode->add_option("--threshold-a", cl.options.threshold_a, "Threshold A in dB (default -15)");
+  decode->add_option("--threshold-b", cl.options.threshold_b, "Threshold B in dB (default -15)");
+  decode->add_flag("--common-flag", cl.options.common_flag, "Set the common flag");
+  decode->add_option("--cells", cl.cells, "Cell-site CSV (pn,latitude,longitude,sector_id,site_name)");
+  decode->add_option("--projection", cl.projection, "EPSG code of the map projection");
+  decode->add_option("--pilot-inc", cl.pilot_inc, "Pilot increment of the network");
+  decode->add_flag("-q,--quiet", cl.quiet, "No summary, progress bar or framing-error messages on standard error");
+
+  CLI::App* codes = app.add_subcommand("codes", "List the codes the dispatchers know");
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    const int rc = app.exit(e);
+    return rc == 0 ? kExitOk : kExitUsage;
+  }
+  if (codes->parsed()) {
+    print_codes(stdout);
+    return kExitOk;
+  }
+  return run_decode(cl);
+}
+
+}  // namespace cdmadiag

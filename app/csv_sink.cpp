@@ -1,0 +1,62 @@
+// One row per attribute write: seq,time,code,name,op,index,value.
+#include "output_file.h"
+#include "sinks.h"
+
+namespace cdmadiag {
+namespace {
+
+// RFC 4180: a field with a comma, quote or line break is quoted, quotes doubled.
+void append_csv_field(fmt::memory_buffer& out, std::string_view utf8) {
+  if (utf8.find_first_of(",\"\r\n") == std::string_view::npos) {
+    append(out, utf8);
+    return;
+  }
+  out.push_back('"');
+  for (const char c : utf8) {
+    if (c == '"') out.push_back('"');
+    out.push_back(c);
+  }
+  out.push_back('"');
+}
+
+class CsvSink final : public OutputSink {
+ public:
+  explicit CsvSink(const std::string& path) : file_(path) {
+    append(file_.buffer(), "seq,time,code,name,op,index,value\n");
+  }
+
+  void packet(const PacketView& p) override {
+    fmt::memory_buffer& out = file_.buffer();
+    auto it = std::back_inserter(out);
+    fmt::memory_buffer prefix;
+    fmt::format_to(std::back_inserter(prefix), "{},", p.seq);
+    if (p.time) fmt::format_to(std::back_inserter(prefix), "{}", *p.time);
+    fmt::format_to(std::back_inserter(prefix), ",{},", p.code);
+    for (const WriteRecord& w : p.writes) {
+      out.append(prefix.data(), prefix.data() + prefix.size());
+      fmt::format_to(it, "{},{},{},", attribute_name(w.id, scratch_), write_op_name(w.op), w.index);
+      if (w.op == WriteOp::kSetString) {
+        append_csv_field(out, cp1252_to_utf8(p.text_of(w)));
+      } else {
+        append_plain_value(out, p, w);
+      }
+      out.push_back('\n');
+    }
+    file_.flush_if_full();
+  }
+
+  // Rows are attribute writes; framing errors are left to the summary and standard error.
+  void framing_error(std::string_view) override {}
+
+  void finish() override { file_.close(); }
+
+ private:
+  OutputFile file_;
+  std::string scratch_;
+};
+
+}  // namespace
+
+std::unique_ptr<OutputSink> make_csv_sink(const std::string& path) { return std::make_unique<CsvSink>(path); }
+
+}  // namespace cdmadiag

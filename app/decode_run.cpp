@@ -1,0 +1,187 @@
+#include "decode_run.h"
+
+#include <fmt/format.h>
+
+#include <exception>
+
+#include "framework/attributes.h"
+#include "framework/decoder_1x.h"
+#include "framework/decoder_evdo.h"
+#include "framework/dispatch.h"
+#include "framework/packet_header.h"
+
+namespace cdmadiag {
+
+const char* class_name(PacketClass cls) {
+  switch (cls) {
+    case PacketClass::k1x: return "1x";
+    case PacketClass::kEvdo: return "evdo";
+  }
+  return "1x";
+}
+
+ValueKind value_kind(WriteOp op) {
+  switch (op) {
+    case WriteOp::kSetShort:
+    case WriteOp::kSetInt:
+    case WriteOp::kSetLong:
+    case WriteOp::kSetInt64: return ValueKind::kSigned;
+    case WriteOp::kSetByte:
+    case WriteOp::kSetUShort:
+    case WriteOp::kSetUInt:
+    case WriteOp::kSetULong:
+    case WriteOp::kSetDWord:
+    case WriteOp::kSetUInt64: return ValueKind::kUnsigned;
+    case WriteOp::kSetDouble: return ValueKind::kDouble;
+    case WriteOp::kSetString: return ValueKind::kString;
+    case WriteOp::kSetNoValue: return ValueKind::kNone;
+  }
+  return ValueKind::kNone;
+}
+
+PacketClass route_log_code(std::uint16_t code) { return evdo_routes(code) ? PacketClass::kEvdo : PacketClass::k1x; }
+
+DecodeRun::DecodeRun(const DecodeOptions& options, OutputSink& out, IDekCellRefs_Search* cells,
+                     IProObjectPropertiesConnectedAccessor* properties)
+    : options_(options), out_(out), cells_(cells), properties_(properties) {
+  ds_.set_sink(this);
+  ds_.set_read_only(options.read_only);
+  msg_.titleWanted = options.title;
+  msg_.detailsWanted = options.details;
+  msg_.cellIdWanted = options.cell_ids;
+  writes_.reserve(256);
+}
+
+DecodeRun::~DecodeRun() { ds_.set_sink(nullptr); }
+
+void DecodeRun::on_write(const AttrWrite& w) {
+  if (!collecting_) return;
+  WriteRecord r;
+  r.id = w.id;
+  r.index = w.index;
+  r.op = w.op;
+  r.i = w.i;
+  r.u = w.u;
+  r.d = w.d;
+  if (w.op == WriteOp::kSetString) {
+    r.text_offset = static_cast<std::uint32_t>(texts_.size());
+    r.text_size = static_cast<std::uint32_t>(w.text.size());
+    texts_.append(w.text);
+  }
+  writes_.push_back(r);
+}
+
+void DecodeRun::decode(const Record& record) {
+  const std::uint32_t seq = ++seq_;
+  ds_.begin_message(seq);
+  msg_.reset();
+  writes_.clear();
+  texts_.clear();
+  error_.clear();
+  bool failed = false;
+
+  PacketView view;
+  view.seq = seq;
+  view.msg = &msg_;
+  const std::span<const std::uint8_t> payload = record.payload();
+  const auto size = static_cast<std::uint32_t>(payload.size());
+
+  collecting_ = true;
+  try {
+    if (record.kind == RecordKind::kLog) {
+      const std::uint16_t code = record.log_code();
+      const std::uint8_t* header = record.header();
+      view.code = code;
+      view.time = diag_time_seconds(header + 4);
+      view.cls = route_log_code(code);
+      if (view.cls == PacketClass::kEvdo) {
+        COrbDecodeMsgCDMA1xEVDOQualcommFrame f(payload.data(), size, properties_, nullptr);
+        f.SetMessageCode(code);
+        f.SetMessageNumber(seq);
+        f.SetCommonVariables(options_.common_flag, options_.threshold_a, options_.threshold_b);
+        f.SetMDMHeaderBytes(header);
+        f.ExpandEVDOQualcommMessage(&ds_, msg_, cells_);
+      } else {
+        COrbDecodeMsgCDMAQualcommFrame f(payload.data(), size, properties_);
+        f.SetMessageCode(code);
+        f.SetMessageNumber(seq);
+        f.SetCommonVariables(options_.common_flag, options_.threshold_a, options_.threshold_b);
+        f.SetMDMHeaderBytes(header);
+        f.ExpandQualcommMessage(&ds_, msg_, cells_, true);
+      }
+    } else {
+      view.response = true;
+      COrbDecodeMsgCDMAQualcommFrame f(payload.data(), size, properties_);
+      f.SetMessageCode(0);
+      f.SetMessageNumber(seq);
+      f.SetCommonVariables(options_.common_flag, options_.threshold_a, options_.threshold_b);
+      f.ExpandQualcommMessage(&ds_, msg_, cells_, false);
+    }
+  } catch (const std::exception& e) {
+    failed = true;
+    error_ = e.what();
+  } catch (...) {
+    failed = true;
+    error_ = "unknown exception";
+  }
+  collecting_ = false;
+
+  // The host keeps the map position in the data state for later packets' cell lookups;
+  // these writes are the host's, not the message's.
+  if (const auto& loc = msg_.location()) {
+    ds_.SetDouble(ATTR_ID_LOCATION_X, loc->x, 0, IOrbDataState::kNoBound, 0);
+    ds_.SetDouble(ATTR_ID_LOCATION_Y, loc->y, 0, IOrbDataState::kNoBound, 0);
+  }
+
+  ++counters_.packets;
+  if (view.cls == PacketClass::kEvdo) {
+    ++counters_.packets_evdo;
+  } else {
+    ++counters_.packets_1x;
+  }
+  if (view.response) ++counters_.responses;
+  if (msg_.notDecoded) ++counters_.not_decoded;
+  if (failed) ++counters_.decoder_errors;
+
+  view.writes = writes_;
+  view.texts = texts_;
+  view.error = failed ? &error_ : nullptr;
+  out_.packet(view);
+}
+
+void DecodeRun::framing_error(std::string_view name, const FramingError& error) {
+  ++counters_.framing_errors;
+  const std::string text = fmt::format("{}: at byte {}: {}", name, error.offset, error.text);
+  if (error_log_ != nullptr) {
+    if (counters_.framing_errors <= static_cast<std::uint64_t>(error_log_limit_)) {
+      fmt::print(error_log_, "cdmadiag: framing error: {}\n", text);
+    } else if (counters_.framing_errors == static_cast<std::uint64_t>(error_log_limit_) + 1) {
+      fmt::print(error_log_, "cdmadiag: further framing errors are counted, not shown\n");
+    }
+  }
+  out_.framing_error(text);
+}
+
+void DecodeRun::decode_stream(ByteStream& in, std::string_view name, const Progress& progress) {
+  const std::unique_ptr<RecordReader> reader = make_reader(options_.input, in);
+  const std::uint64_t start = in.offset();
+  Record record;
+  FramingError error;
+  std::uint32_t since_progress = 0;
+  for (;;) {
+    const ReadStatus status = reader->next(record, error);
+    if (status == ReadStatus::kEnd) break;
+    if (status == ReadStatus::kRecord) {
+      decode(record);
+    } else {
+      framing_error(name, error);
+    }
+    if (progress && ++since_progress == 4096) {
+      since_progress = 0;
+      progress(in.offset());
+    }
+  }
+  counters_.bytes += in.offset() - start;
+}
+
+}  // namespace cdmadiag

@@ -1,0 +1,71 @@
+#pragma once
+// What a run hands its output: each packet, once decoded, with the attribute writes its
+// dispatcher made; each framing error.
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+#include "host/data_state.h"
+#include "host/expanded_message.h"
+
+namespace cdmadiag {
+
+enum class PacketClass : std::uint8_t { k1x, kEvdo };
+const char* class_name(PacketClass cls);
+
+// One data-state write, copied out of the decoder's call.
+struct WriteRecord {
+  std::uint32_t id = 0;
+  std::uint32_t index = 0;
+  WriteOp op = WriteOp::kSetNoValue;
+  std::int64_t i = 0;
+  std::uint64_t u = 0;
+  double d = 0.0;
+  std::uint32_t text_offset = 0;  // SetString: its text in PacketView::texts
+  std::uint32_t text_size = 0;
+};
+
+enum class ValueKind : std::uint8_t { kSigned, kUnsigned, kDouble, kString, kNone };
+ValueKind value_kind(WriteOp op);
+
+struct PacketView {
+  std::uint32_t seq = 0;
+  std::optional<double> time;  // seconds since 1970, from the log header
+  std::uint32_t code = 0;
+  PacketClass cls = PacketClass::k1x;
+  bool response = false;  // a command response rather than a log record
+  const COrbExpandedMessage* msg = nullptr;
+  std::span<const WriteRecord> writes;
+  std::string_view texts;
+  const std::string* error = nullptr;  // text of an exception that left the dispatcher
+
+  std::string_view text_of(const WriteRecord& w) const { return texts.substr(w.text_offset, w.text_size); }
+};
+
+// Output failures (a full disk, a closed pipe) end the run.
+class OutputError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+class OutputSink {
+ public:
+  virtual ~OutputSink() = default;
+  virtual void packet(const PacketView& p) = 0;
+  // The text names the input and the byte offset.
+  virtual void framing_error(std::string_view text) = 0;
+  // Flushes and closes; throws OutputError.
+  virtual void finish() = 0;
+};
+
+enum class OutputFormat : std::uint8_t { kText, kJsonl, kCsv, kSqlite };
+
+// path: "" or "-" is standard output (not for sqlite). Throws OutputError.
+std::unique_ptr<OutputSink> make_sink(OutputFormat format, const std::string& path);
+
+}  // namespace cdmadiag

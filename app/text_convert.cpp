@@ -1,0 +1,98 @@
+#include "text_convert.h"
+
+#include <array>
+#include <cmath>
+
+namespace cdmadiag {
+namespace {
+
+constexpr char32_t kReplacement = 0xFFFD;
+
+// 0x80-0x9F; the rest of the upper half equals Latin-1.
+constexpr std::array<char32_t, 32> kCp1252High = {
+    0x20AC,       kReplacement, 0x201A, 0x0192, 0x201E, 0x2026,       0x2020, 0x2021,  //
+    0x02C6,       0x2030,       0x0160, 0x2039, 0x0152, kReplacement, 0x017D, kReplacement,
+    kReplacement, 0x2018,       0x2019, 0x201C, 0x201D, 0x2022,       0x2013, 0x2014,  //
+    0x02DC,       0x2122,       0x0161, 0x203A, 0x0153, kReplacement, 0x017E, 0x0178,
+};
+
+constexpr char kHex[] = "0123456789abcdef";
+
+}  // namespace
+
+char32_t cp1252_code_point(unsigned char b) {
+  if (b >= 0x80 && b < 0xA0) return kCp1252High[b - 0x80];
+  return b;
+}
+
+void append_utf8(fmt::memory_buffer& out, char32_t cp) {
+  if (cp < 0x80) {
+    out.push_back(static_cast<char>(cp));
+  } else if (cp < 0x800) {
+    out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else if (cp < 0x10000) {
+    out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  }
+}
+
+void append_cp1252_as_utf8(fmt::memory_buffer& out, std::string_view text) {
+  for (const char c : text) {
+    const auto b = static_cast<unsigned char>(c);
+    if (b < 0x80) {
+      out.push_back(c);
+    } else {
+      append_utf8(out, cp1252_code_point(b));
+    }
+  }
+}
+
+std::string cp1252_to_utf8(std::string_view text) {
+  fmt::memory_buffer out;
+  append_cp1252_as_utf8(out, text);
+  return fmt::to_string(out);
+}
+
+void append_json_string(fmt::memory_buffer& out, std::string_view text, Encoding enc) {
+  out.push_back('"');
+  for (const char c : text) {
+    const auto b = static_cast<unsigned char>(c);
+    switch (b) {
+      case '"': append(out, "\\\""); break;
+      case '\\': append(out, "\\\\"); break;
+      case '\b': append(out, "\\b"); break;
+      case '\f': append(out, "\\f"); break;
+      case '\n': append(out, "\\n"); break;
+      case '\r': append(out, "\\r"); break;
+      case '\t': append(out, "\\t"); break;
+      default:
+        if (b < 0x20) {
+          const char esc[] = {'\\', 'u', '0', '0', kHex[b >> 4], kHex[b & 0xF]};
+          out.append(esc, esc + sizeof esc);
+        } else if (b < 0x80 || enc == Encoding::kUtf8) {
+          out.push_back(c);
+        } else {
+          append_utf8(out, cp1252_code_point(b));
+        }
+        break;
+    }
+  }
+  out.push_back('"');
+}
+
+void append_json_number(fmt::memory_buffer& out, double v) {
+  if (!std::isfinite(v)) {
+    append(out, "null");
+    return;
+  }
+  fmt::format_to(std::back_inserter(out), "{}", v);
+}
+
+}  // namespace cdmadiag

@@ -1,0 +1,109 @@
+// For people: a header line per packet (seq, UTC time, code, title), the details
+// indented, then one attribute per line.
+#include <cmath>
+
+#include "host/abs_time.h"
+#include "output_file.h"
+#include "sinks.h"
+
+namespace cdmadiag {
+namespace {
+
+constexpr std::string_view kIndent = "    ";
+
+// UTF-8 text with the control characters other than tab shown as \xNN, so a stray
+// byte cannot drive the terminal.
+void append_readable(fmt::memory_buffer& out, std::string_view text, Encoding enc = Encoding::kCp1252) {
+  for (const char c : text) {
+    const auto b = static_cast<unsigned char>(c);
+    if ((b < 0x20 && b != '\t') || b == 0x7F) {
+      fmt::format_to(std::back_inserter(out), "\\x{:02x}", b);
+    } else if (b < 0x80 || enc == Encoding::kUtf8) {
+      out.push_back(c);
+    } else {
+      append_utf8(out, cp1252_code_point(b));
+    }
+  }
+}
+
+class TextSink final : public OutputSink {
+ public:
+  explicit TextSink(const std::string& path) : file_(path) {}
+
+  void packet(const PacketView& p) override {
+    fmt::memory_buffer& out = file_.buffer();
+    auto it = std::back_inserter(out);
+    fmt::format_to(it, "#{} ", p.seq);
+    if (p.time && std::isfinite(*p.time)) {
+      std::string when;
+      COrbMilliSecAbsTime(std::llround(*p.time * 1000.0)).GetAbsTimeStr(when, nullptr);
+      append(out, when);
+    } else {
+      append(out, "-");
+    }
+    if (p.response) {
+      append(out, " response");
+    } else {
+      fmt::format_to(it, " 0x{:04X}", p.code);
+    }
+    fmt::format_to(it, " {}", class_name(p.cls));
+    if (!p.msg->title.empty()) {
+      append(out, "  ");
+      append_readable(out, p.msg->title);
+    }
+    out.push_back('\n');
+
+    std::string_view details = p.msg->details;
+    while (!details.empty()) {
+      const std::size_t nl = details.find('\n');
+      const std::string_view line = details.substr(0, nl);
+      if (!line.empty()) {
+        append(out, kIndent);
+        append_readable(out, line);
+        out.push_back('\n');
+      }
+      if (nl == std::string_view::npos) break;
+      details.remove_prefix(nl + 1);
+    }
+    if (const auto& loc = p.msg->location()) fmt::format_to(it, "{}location: {}, {}\n", kIndent, loc->x, loc->y);
+    for (const WriteRecord& w : p.writes) {
+      fmt::format_to(it, "{}{}[{}] = ", kIndent, attribute_name(w.id, scratch_), w.index);
+      if (w.op == WriteOp::kSetString) {
+        out.push_back('"');
+        append_readable(out, p.text_of(w));
+        out.push_back('"');
+      } else if (w.op == WriteOp::kSetNoValue) {
+        append(out, "(no value)");
+      } else {
+        append_plain_value(out, p, w);
+      }
+      fmt::format_to(it, "  ({})\n", write_op_name(w.op));
+    }
+    if (p.error != nullptr) {
+      fmt::format_to(it, "{}error: ", kIndent);
+      append_readable(out, *p.error);
+      out.push_back('\n');
+    }
+    file_.flush_if_full();
+  }
+
+  void framing_error(std::string_view text) override {
+    fmt::memory_buffer& out = file_.buffer();
+    append(out, "!! framing error: ");
+    append_readable(out, text, Encoding::kUtf8);
+    out.push_back('\n');
+    file_.flush_if_full();
+  }
+
+  void finish() override { file_.close(); }
+
+ private:
+  OutputFile file_;
+  std::string scratch_;
+};
+
+}  // namespace
+
+std::unique_ptr<OutputSink> make_text_sink(const std::string& path) { return std::make_unique<TextSink>(path); }
+
+}  // namespace cdmadiag

@@ -1,0 +1,158 @@
+// Throughput of whole runs: reader, routing, dispatch and output, for each output
+// format with details on and off. The capture is generated in memory from a small
+// packet mix (or read from the file given), written to /dev/null or a temporary file.
+//
+//   cdmadiag_bench [--mb N] [--input FILE]
+#include <fmt/format.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "decode_run.h"
+#include "framework/dispatch.h"
+#include "host/cell_refs.h"
+#include "host/object_properties.h"
+
+namespace {
+
+using cdmadiag::ByteStream;
+using cdmadiag::OutputFormat;
+
+// 1x families seen in every drive log, a code no dispatcher knows, and EV-DO below.
+constexpr std::uint16_t k1xCodes[] = {0x100F, 0x1014, 0x1019, 0x101A, 0x102B, 0x102C, 0x1031, 0x119A, 0xB0C0};
+
+class NullSink final : public cdmadiag::OutputSink {
+ public:
+  void packet(const cdmadiag::PacketView&) override {}
+  void framing_error(std::string_view) override {}
+  void finish() override {}
+};
+
+std::vector<std::uint16_t> packet_mix() {
+  std::vector<std::uint16_t> codes(std::begin(k1xCodes), std::end(k1xCodes));
+  int evdo = 0;
+  for (const auto& info : cdmadiag::known_codes()) {
+    if (info.cls == cdmadiag::CodeClass::kEvdo && cdmadiag::evdo_routes(info.code) && evdo < 8) {
+      codes.push_back(static_cast<std::uint16_t>(info.code));
+      ++evdo;
+    }
+  }
+  return codes;
+}
+
+std::vector<std::uint8_t> generate(std::size_t bytes) {
+  const std::vector<std::uint16_t> codes = packet_mix();
+  std::vector<std::uint8_t> out;
+  out.reserve(bytes + 256);
+  std::uint32_t lcg = 12345;
+  auto next = [&] {
+    lcg = lcg * 1664525u + 1013904223u;
+    return lcg >> 8;
+  };
+  std::uint64_t units = 800ull * 3600 * 24 * 365 * 40;  // some time in 2020
+  for (std::size_t i = 0; out.size() < bytes; ++i) {
+    const std::uint16_t code = codes[i % codes.size()];
+    const std::size_t n = 16 + next() % 112;
+    const std::size_t len = 12 + n;
+    units += 80;  // 100 ms apart
+    const std::uint8_t header[12] = {static_cast<std::uint8_t>(len),
+                                     static_cast<std::uint8_t>(len >> 8),
+                                     static_cast<std::uint8_t>(code),
+                                     static_cast<std::uint8_t>(code >> 8),
+                                     0,
+                                     0,
+                                     static_cast<std::uint8_t>(units),
+                                     static_cast<std::uint8_t>(units >> 8),
+                                     static_cast<std::uint8_t>(units >> 16),
+                                     static_cast<std::uint8_t>(units >> 24),
+                                     static_cast<std::uint8_t>(units >> 32),
+                                     static_cast<std::uint8_t>(units >> 40)};
+    out.insert(out.end(), header, header + 12);
+    for (std::size_t k = 0; k < n; ++k) out.push_back(static_cast<std::uint8_t>(next()));
+  }
+  return out;
+}
+
+struct Result {
+  double seconds;
+  std::uint64_t packets;
+  std::uint64_t bytes;
+};
+
+Result run_once(const std::vector<std::uint8_t>& memory, const std::string& input, OutputFormat* format, bool details,
+                const std::string& sqlite_path) {
+  std::unique_ptr<cdmadiag::OutputSink> sink;
+  if (format == nullptr) {
+    sink = std::make_unique<NullSink>();
+  } else {
+    sink = cdmadiag::make_sink(*format, *format == OutputFormat::kSqlite ? sqlite_path : "/dev/null");
+  }
+  cdmadiag::DecodeOptions options;
+  options.details = details;
+  CellSiteTable cells;
+  ObjectProperties props;
+  const auto start = std::chrono::steady_clock::now();
+  cdmadiag::DecodeRun run(options, *sink, &cells, &props);
+  std::unique_ptr<ByteStream> in;
+  if (input.empty()) {
+    in = std::make_unique<ByteStream>(memory);
+  } else {
+    std::string error;
+    in = ByteStream::open(input, error);
+    if (!in) throw std::runtime_error(input + ": " + error);
+  }
+  run.decode_stream(*in, "bench");
+  sink->finish();
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  return {seconds, run.counters().packets, run.counters().bytes};
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::size_t mb = 64;
+  std::string input;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--mb") == 0 && i + 1 < argc) {
+      mb = std::stoul(argv[++i]);
+    } else if (std::strcmp(argv[i], "--input") == 0 && i + 1 < argc) {
+      input = argv[++i];
+    } else {
+      input = argv[i];
+    }
+  }
+  std::vector<std::uint8_t> memory;
+  if (input.empty()) memory = generate(mb << 20);
+  const std::string sqlite_path =
+      (std::filesystem::temp_directory_path() / fmt::format("cdmadiag-bench-{}.db", ::getpid())).string();
+
+  fmt::print("input: {}\n", input.empty() ? fmt::format("{} MB generated in memory", mb) : input);
+  fmt::print("{:<8} {:<8} {:>10} {:>9} {:>14} {:>9}\n", "format", "details", "packets", "seconds", "packets/s", "MB/s");
+  struct Row {
+    const char* name;
+    std::optional<OutputFormat> format;
+  };
+  const Row rows[] = {{"none", std::nullopt},
+                      {"text", OutputFormat::kText},
+                      {"jsonl", OutputFormat::kJsonl},
+                      {"csv", OutputFormat::kCsv},
+                      {"sqlite", OutputFormat::kSqlite}};
+  for (const Row& row : rows) {
+    for (const bool details : {true, false}) {
+      OutputFormat f = row.format.value_or(OutputFormat::kText);
+      const Result r = run_once(memory, input, row.format ? &f : nullptr, details, sqlite_path);
+      fmt::print("{:<8} {:<8} {:>10} {:>9.3f} {:>14.0f} {:>9.1f}\n", row.name, details ? "on" : "off", r.packets,
+                 r.seconds, static_cast<double>(r.packets) / r.seconds, static_cast<double>(r.bytes) / 1e6 / r.seconds);
+      std::fflush(stdout);
+    }
+  }
+  std::filesystem::remove(sqlite_path);
+  return 0;
+}
