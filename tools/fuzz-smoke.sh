@@ -20,7 +20,7 @@ for t in "${targets[@]}"; do
   mkdir -p "$corpus"
   echo "== $t (${seconds}s)"
   ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-    build/fuzz/fuzz/"$t" -max_total_time="$seconds" -max_len=4096 -timeout=10 -print_final_stats=1 \
+    build/fuzz/fuzz/"$t" -max_total_time="$seconds" -seed="${FUZZ_SEED:-1}" -max_len=4096 -timeout=10 -print_final_stats=1 \
     -artifact_prefix=build/fuzz/artifacts/"$t"- "$corpus" fuzz/regressions/"$t" || status=1
 done
 exit $status

@@ -14,3 +14,6 @@ cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=Debug -DCDMADIAG_SANITIZE=ON -DCDMAD
 cmake --build build/asan -j"$jobs"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build/asan -j"$jobs" --output-on-failure
+
+# The fuzz targets, briefly, under the sanitizers (clang's libFuzzer).
+FUZZ_SECONDS=${FUZZ_SECONDS:-20} tools/fuzz-smoke.sh

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "cli.h"
 #include "crc16.h"
 #include "record_reader.h"
 #include "support/bytes.h"
@@ -119,6 +120,14 @@ class TempDir {
  private:
   std::filesystem::path path_;
 };
+
+// Runs the command line as the cdmadiag program would.
+inline int cli(std::vector<std::string> args) {
+  args.insert(args.begin(), "cdmadiag");
+  std::vector<char*> argv;
+  for (auto& a : args) argv.push_back(a.data());
+  return app_main(static_cast<int>(argv.size()), argv.data());
+}
 
 inline std::string slurp(const std::string& path) {
   std::ifstream f(path, std::ios::binary);

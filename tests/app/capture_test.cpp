@@ -45,13 +45,6 @@ TEST(RealCapture, EveryFrameHasAGoodCrcAndReachesThe1xDispatcherAsAnUnknownCode)
   EXPECT_FALSE(evdo_routes(0xB0ED));
 }
 
-int cli(std::vector<std::string> args) {
-  args.insert(args.begin(), "cdmadiag");
-  std::vector<char*> argv;
-  for (auto& a : args) argv.push_back(a.data());
-  return app_main(static_cast<int>(argv.size()), argv.data());
-}
-
 TEST(CommandExitStatus, TellsCleanRunsDecodeErrorsAndUnreadableInputs) {
   TempDir dir;
   const std::string out = dir.file("out.jsonl");
