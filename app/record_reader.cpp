@@ -65,8 +65,11 @@ InputFormat detect_format(ByteStream& in) {
   const std::size_t n = avail < kSniff ? avail : kSniff;
   const std::span<const std::uint8_t> head(in.data(), n);
   const bool whole = in.at_end() && n == avail;
-  if (reads_as_log(head, whole)) return InputFormat::kLog;
+  // Frames with good CRCs are the stronger evidence: a stream with some garbage ahead of
+  // its first frame can chain a few random "log headers", but a random CRC matches once
+  // in 65536 tries.
   if (reads_as_hdlc(head)) return InputFormat::kHdlc;
+  if (reads_as_log(head, whole)) return InputFormat::kLog;
   return InputFormat::kLog;
 }
 

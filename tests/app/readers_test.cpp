@@ -289,6 +289,13 @@ TEST(DetectFormat, TellsLogRecordsFromHdlcFrames) {
   ByteStream c(frames);
   EXPECT_EQ(detect_format(c), InputFormat::kHdlc);
 
+  // Garbage ahead of the frames can read as a chain of "log headers"; the CRCs decide.
+  ByteVec noisy = {'g', 'a', 'r', 'b', 'a', 'g', 'e', 0x7E};
+  const ByteVec frame = hdlc_frame(log_frame_content(log_record(0x1069, payload(30, 0x41))));
+  for (int i = 0; i < 3; ++i) noisy.insert(noisy.end(), frame.begin(), frame.end());
+  ByteStream noisy_stream(noisy);
+  EXPECT_EQ(detect_format(noisy_stream), InputFormat::kHdlc);
+
   const ByteVec noise = {1, 2, 3, 0x7E, 4, 5, 6, 0x7E};
   ByteStream d(noise);
   EXPECT_EQ(detect_format(d), InputFormat::kLog);
