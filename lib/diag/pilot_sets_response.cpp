@@ -107,9 +107,10 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodePilotSetRespMsg(IOrbDataState* ds, CO
     return CDMACommonUtils::IsPNValid(static_cast<std::uint16_t>(p.pn)) && p.ecio >= -100.0 && p.ecio <= 100.0;
   };
 
-  for (int k = 0; k < 3; ++k) {
-    const SetAttributes a = attributes_of(kSets[k]);
-    if (writable) {
+  // Every per-PN level is written, in packet order, before any set is ranked.
+  if (writable) {
+    for (int k = 0; k < 3; ++k) {
+      const SetAttributes a = attributes_of(kSets[k]);
       for (const Pilot& p : sets[k]) {
         if (usable(kSets[k], p)) {
           ds->SetDouble(a.ecio_for_pn, p.ecio, static_cast<std::uint32_t>(p.pn), kNoBound, 0);
@@ -118,6 +119,10 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodePilotSetRespMsg(IOrbDataState* ds, CO
         }
       }
     }
+  }
+
+  for (int k = 0; k < 3; ++k) {
+    const SetAttributes a = attributes_of(kSets[k]);
     rank(sets[k]);
     if (!writable) continue;
     for (std::size_t i = 0; i < sets[k].size(); ++i) {

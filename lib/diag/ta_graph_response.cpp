@@ -66,9 +66,12 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeTempAnalyzerGraphResponse(IOrbDataSta
   double tx_adjust = 0.0;
   double tx = 0.0;
   if (has_tx) {
-    const std::optional<std::int64_t> scm = held_integer(ds->GetValueAt(ATTR_ID_SCM, 0, kNoBound));
+    // The power class is the mark's low two bits; a mark of 0x80 or more must not
+    // pass as a negative class through the signed argument.
+    const std::int64_t scm = held_integer(ds->GetValueAt(ATTR_ID_SCM, 0, kNoBound)).value_or(0);
+    const auto power_class = static_cast<std::int8_t>(scm < 0 ? 0 : scm & 3);
     tx_adjust = POWER_CTL_VAL2dB(r.i8(kTxGainAdjust));
-    tx = EstMsTxPwr_dBm(rx, tx_adjust, band, MaxTxPwr_dBm(static_cast<std::int8_t>(scm.value_or(0)), band));
+    tx = EstMsTxPwr_dBm(rx, tx_adjust, band, MaxTxPwr_dBm(power_class, band));
   }
 
   if (!ds->IsReadOnly()) {

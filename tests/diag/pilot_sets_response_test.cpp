@@ -149,3 +149,18 @@ TEST(PilotSetsResponse, TruncatedPayloadsNeverReadPastTheEnd) {
     }
   }
 }
+
+// Every per-PN level goes out, in packet order, before the ranked best lists.
+TEST(PilotSetsResponse, PerPnLevelsOfAllSetsComeBeforeTheBestLists) {
+  Decoded d;
+  d.run(&F::DecodePilotSetRespMsg, three_sets());
+  std::vector<std::string> names;
+  for (const auto& w : d.st.sink.writes) names.push_back(w.name);
+  EXPECT_EQ(names,
+            (std::vector<std::string>{
+                "ATTR_ID_PN_INC", "ATTR_ID_NUM_ACTIVE_PILOTS", "ATTR_ID_ACTIVE_PILOTS_ECIO_FOR_PN",
+                "ATTR_ID_ACTIVE_PILOTS_ECIO_FOR_PN", "ATTR_ID_CANDIDATE_PILOTS_ECIO_FOR_PN",
+                "ATTR_ID_NBOR_PLTS_ECIO_FOR_PN", "ATTR_ID_BEST_ECIO_ACTIVE", "ATTR_ID_PN_FOR_BEST_ECIO_ACTIVE",
+                "ATTR_ID_BEST_ECIO_ACTIVE", "ATTR_ID_PN_FOR_BEST_ECIO_ACTIVE", "ATTR_ID_BEST_ECIO_CANDIDATE",
+                "ATTR_ID_PN_FOR_BEST_ECIO_CANDIDATE", "ATTR_ID_BEST_ECIO_NBOR", "ATTR_ID_PN_FOR_BEST_ECIO_NBOR"}));
+}

@@ -43,6 +43,18 @@ TEST(TaGraphResponse, CellularFromTheRfModeAndMinPair) {
   EXPECT_NEAR(d.of("ATTR_ID_CDMA_MOBILE_TX_POWER").back().value, -4.752, 1e-9);
 }
 
+// The power class is the mark's low two bits: 0xEA is class 2 (27.78 dBm on the
+// cellular band), not a negative class taken as class 0 (36.02 dBm).
+TEST(TaGraphResponse, PowerClassIsTheLowBitsOfTheStationClassMark) {
+  Decoded d;
+  d.st.ds.SetUShort(ATTR_ID_Band_Class, 0, 0, IOrbDataState::kNoBound, 0);
+  d.st.ds.SetByte(ATTR_ID_SCM, 0xEA, 0, IOrbDataState::kNoBound, 0);
+  // Rx = -90/3 - 63.248 = -93.248; Tx = 10 - (Rx + 73) = 30.248, above the class 2 limit.
+  d.run(&F::DecodeTempAnalyzerGraphResponse,
+        Bytes{}.u8(static_cast<std::uint8_t>(-90)).u8(static_cast<std::uint8_t>(-20)).u8(4));
+  EXPECT_NEAR(d.of("ATTR_ID_CDMA_MOBILE_TX_POWER").back().value, 27.78, 1e-9);
+}
+
 TEST(TaGraphResponse, UnknownBandIsNeverLimited) {
   Decoded d;
   d.run(&F::DecodeTempAnalyzerGraphResponse, Bytes{}.u8(static_cast<std::uint8_t>(-128)).u8(0x80).u8(14));
