@@ -389,6 +389,14 @@ TEST_F(LocationProjection, MissingFixIsNeverProjected) {
   const Decoded r(k3dGps, 0x1FEE, gps3d_record(nuls("-1e9~~~~~")), &props);
   EXPECT_EQ(r.x(), -10000.0);
   EXPECT_DOUBLE_EQ(r.y(), 40.75);
+
+  // The same when only the latitude is missing.
+  std::vector<std::uint8_t> v = gps3d_record("001650000").vec();
+  const std::string lat = nuls("-1e9~~~~");
+  std::copy(lat.begin(), lat.end(), v.begin() + 19);
+  const Decoded s(k3dGps, 0x1FEE, v, v.size(), &props);
+  EXPECT_DOUBLE_EQ(s.x(), 16.5);
+  EXPECT_EQ(s.y(), -10000.0);
 }
 
 TEST_F(LocationProjection, NoOrUnknownProjectionAndEtakLeavePositionsUnchanged) {
