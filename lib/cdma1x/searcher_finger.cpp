@@ -146,7 +146,8 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeFinger(IOrbDataState* ds, COrbExpande
     if (strength != 0) {
       ecio = PilotRSSI2dB(strength);
       const double linear = std::pow(10.0, ecio * 0.1);
-      total += static_cast<float>(linear);
+      // Added in double, then stored back in the single-precision total.
+      total = static_cast<float>(double{total} + linear);
       const int phase = int{pn} * 64;
       auto end = pilots.begin() + pilot_count;
       auto same = std::find_if(pilots.begin(), end, [phase](const FingerPilot& p) { return p.phase == phase; });

@@ -198,6 +198,14 @@ TEST_F(FingerReport, HandBuiltPacketEveryLineAndWrite) {
   EXPECT_NEAR(st.sink.of("ATTR_ID_COMB_PILOT_EcIo").at(0).value, -5.1693196, 1e-5);  // summed as a float
 }
 
+TEST_F(FingerReport, CombinedStrengthRoundsOnlyTheSingleFloatTotal) {
+  // Three weak pilots, raw 1, 1 and 5: each linear energy joins the float total as a double;
+  // rounding each one to float first would give -22.15901933.
+  decode(finger_packet({10, 0, 1}, {20, 0, 1}, {30, 0, 5}));
+  ASSERT_EQ(st.sink.of("ATTR_ID_COMB_PILOT_EcIo").size(), 1u);
+  EXPECT_NEAR(st.sink.of("ATTR_ID_COMB_PILOT_EcIo").at(0).value, -22.159019662548, 1e-9);
+}
+
 TEST_F(FingerReport, NoFingerLockedClearsTheSummary) {
   decode(finger_packet({100, 10, 0}, {200, 20, 0}, {300, 30, 0}), &cells);
   EXPECT_EQ(msg.details,
@@ -567,6 +575,27 @@ TEST(ExchangeSort, TiesAreNotKeptInIndexOrder) {
   std::vector<int> leading(4);
   cdmadiag::ExchangeSortDescending(e, leading, 2);
   EXPECT_EQ(std::vector<int>(leading.begin(), leading.begin() + 2), (std::vector<int>{3, 2}));
+}
+
+TEST(ExchangeSort, LeadingThreeMatchTheFullSortTiesIncluded) {
+  // Few distinct values, so most windows hold ties.
+  std::uint32_t seed = 12345;
+  for (int round = 0; round < 2000; ++round) {
+    seed = seed * 1103515245u + 12345u;
+    const std::size_t n = (seed >> 16) % 13;
+    std::vector<std::uint16_t> e(n);
+    for (auto& v : e) {
+      seed = seed * 1103515245u + 12345u;
+      v = static_cast<std::uint16_t>((seed >> 16) % 4);
+    }
+    std::vector<int> full(n);
+    std::vector<int> leading(n);
+    cdmadiag::ExchangeSortDescending(e, full);
+    cdmadiag::ExchangeSortDescending(e, leading, 3);
+    const std::size_t top = std::min<std::size_t>(n, 3);
+    EXPECT_EQ(std::vector<int>(leading.begin(), leading.begin() + top),
+              std::vector<int>(full.begin(), full.begin() + top));
+  }
 }
 
 class SharedPilotRoutines : public PilotReport {};
