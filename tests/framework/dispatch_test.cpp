@@ -31,7 +31,6 @@ void expand_1x(Expansion& e, std::uint32_t code, const Bytes& bytes, bool log_on
                bool details = true) {
   COrbDecodeMsgCDMAQualcommFrame f(bytes.data(), bytes.size(), nullptr);
   f.SetMessageCode(code);
-  f.SetMessageNumber(1);
   e.msg.titleWanted = title;
   e.msg.detailsWanted = details;
   f.ExpandQualcommMessage(&e.st.ds, e.msg, nullptr, log_only);
@@ -40,7 +39,6 @@ void expand_1x(Expansion& e, std::uint32_t code, const Bytes& bytes, bool log_on
 void expand_evdo(Expansion& e, std::uint32_t code, const Bytes& bytes, bool title = true, bool details = true) {
   COrbDecodeMsgCDMA1xEVDOQualcommFrame f(bytes.data(), bytes.size(), nullptr, nullptr);
   f.SetMessageCode(code);
-  f.SetMessageNumber(1);
   e.msg.titleWanted = title;
   e.msg.detailsWanted = details;
   f.ExpandEVDOQualcommMessage(&e.st.ds, e.msg, nullptr);
@@ -57,44 +55,41 @@ TEST(Dispatch1x, NullDataStateDoesNothing) {
   EXPECT_EQ(msg.category, 0);
 }
 
-TEST(Dispatch1x, ReservedCodeSetsCategoryEvenWithoutTitleOrDetails) {
-  Expansion e;
-  expand_1x(e, 0x1018, {}, true, false, false);
-  EXPECT_EQ(e.msg.title, "");
-  EXPECT_EQ(e.msg.category, 767);
-  ASSERT_EQ(e.st.sink.writes.size(), 1u);
-  EXPECT_EQ(e.st.sink.writes[0].name, kMsgType);
-  EXPECT_EQ(e.st.sink.writes[0].op, WriteOp::kSetDWord);
-  EXPECT_EQ(e.st.sink.writes[0].value, 0x1018);
-}
-
-TEST(Dispatch1x, ReservedRangesCoverTheirEnds) {
-  for (const std::uint32_t code : {0x1021u, 0x1024u, 0x10E4u, 0x1153u, 0x115Fu, 0x1160u}) {
+TEST(Dispatch1x, ReservedRangesAtTheirEndsGetCategory767WhateverIsWanted) {
+  for (const std::uint32_t code : {0x1018u, 0x1021u, 0x1024u, 0x10E4u, 0x1153u, 0x115Fu, 0x1160u}) {
+    SCOPED_TRACE(code);
     Expansion e;
+    expand_1x(e, code, {}, true, false, false);
+    EXPECT_EQ(e.msg.title, "");
+    EXPECT_EQ(e.msg.category, 767);
     expand_1x(e, code, {}, true, false, true);
-    EXPECT_EQ(e.msg.category, 767) << std::hex << code;
     EXPECT_EQ(e.msg.title, cdmadiag::formatf("MessageCode: %04x : Reserved Message", code));
+    EXPECT_EQ(e.st.sink.writes[0].name, kMsgType);
+    EXPECT_EQ(e.st.sink.writes[0].op, WriteOp::kSetDWord);
+    EXPECT_EQ(e.st.sink.writes[0].value, code);
   }
-  for (const std::uint32_t code : {0x1161u, 0x1020u + 0x1000u, 0x0FFFu, 0x1004u}) {
+  // Codes in no row, and the mini messages.
+  const std::pair<std::uint32_t, int> others[] = {{0x1161, 0}, {0x2020, 0}, {0x0FFF, 0}, {99999, 766}, {100000, 766}};
+  for (const auto& [code, category] : others) {
     Expansion e;
     expand_1x(e, code, {}, true);
-    EXPECT_EQ(e.msg.category, 0) << std::hex << code;
+    EXPECT_EQ(e.msg.category, category) << code;
     EXPECT_EQ(e.msg.title, "");
   }
 }
 
 TEST(Dispatch1x, TitleRowsNeedTitleWanted) {
-  Expansion only_details;
-  expand_1x(only_details, 0x1000, {}, true, false, true);
-  EXPECT_EQ(only_details.msg.title, "");
-  EXPECT_EQ(only_details.msg.details, "");
-  Expansion titled;
-  expand_1x(titled, 0x1000, {}, true);
-  EXPECT_EQ(titled.msg.title, "Temporal Analyzer");
-  Expansion word;
-  expand_1x(word, 0x1205, {}, true);
-  EXPECT_EQ(word.msg.title, "Reserved");
-  EXPECT_EQ(word.msg.category, 0);
+  Expansion e;
+  expand_1x(e, 0x1000, {}, true, false, true);
+  EXPECT_EQ(e.msg.title, "");
+  EXPECT_EQ(e.msg.details, "");
+  expand_1x(e, 0x1000, {}, true);
+  EXPECT_EQ(e.msg.title, "Temporal Analyzer");
+  expand_1x(e, 0x1205, {}, true);
+  EXPECT_EQ(e.msg.title, "Reserved");
+  EXPECT_EQ(e.msg.category, 0);
+  expand_1x(e, 0x10C1, {}, true, true, false);  // shares its decoder with 0x10C0
+  EXPECT_EQ(e.msg.title, "RDCH Frame Information");
 }
 
 TEST(Dispatch1x, AbsentCodeWithLogOnlyWritesOnlyTheCode) {
@@ -106,10 +101,16 @@ TEST(Dispatch1x, AbsentCodeWithLogOnlyWritesOnlyTheCode) {
   EXPECT_EQ(e.st.sink.writes[0].op, WriteOp::kSetDWord);
 }
 
-TEST(Dispatch1x, CommandResponseWritesTheCodeTwice) {
+TEST(Dispatch1x, CommandResponseIsShiftedInPlaceAndWritesTheCodeTwice) {
+  const Bytes b{0x1C, 0xAA, 0xBB};
+  COrbDecodeMsgCDMAQualcommFrame f(b.data(), b.size(), nullptr);
   Expansion e;
-  expand_1x(e, 0, Bytes{0x1C, 0x05, 0x00}, false);
+  f.ExpandQualcommMessage(&e.st.ds, e.msg, nullptr, false);
   EXPECT_EQ(e.msg.title, "Diag Version Response");
+  EXPECT_EQ(f.GetLen(), 3u);
+  EXPECT_EQ(f.GetBuf()[0], 0xAA);
+  EXPECT_EQ(f.GetBuf()[1], 0xBB);
+  EXPECT_EQ(f.payload().size(), 2u);
   const auto writes = e.st.sink.of(kMsgType);
   ASSERT_EQ(writes.size(), 2u);
   EXPECT_EQ(writes[0].op, WriteOp::kSetDWord);
@@ -118,60 +119,31 @@ TEST(Dispatch1x, CommandResponseWritesTheCodeTwice) {
   EXPECT_EQ(writes[1].value, 0x1C);
 }
 
-TEST(Dispatch1x, UnknownCommandsGetCategory167AndNoSecondWrite) {
-  for (const std::uint8_t cmd : {0x7D, 0xFF, 0x01, 0x7B}) {
+TEST(Dispatch1x, UnknownCommandsAndEmptyResponsesGetCategory167AndNoSecondWrite) {
+  for (const Bytes& b : {Bytes{0x7D, 0, 0, 0}, Bytes{0xFF}, Bytes{0x01}, Bytes{0x7B}, Bytes{}}) {
     Expansion e;
-    expand_1x(e, 0x12, Bytes{cmd, 0, 0, 0}, false);
-    EXPECT_EQ(e.msg.title, "MessageCode: 0012") << int(cmd);
+    expand_1x(e, 0x12, b, false);
+    EXPECT_EQ(e.msg.title, "MessageCode: 0012");
     EXPECT_EQ(e.msg.category, 167);
     EXPECT_EQ(e.st.sink.of(kMsgType).size(), 1u);
   }
-}
-
-TEST(Dispatch1x, EmptyResponseIsReportedNotRead) {
-  Expansion e;
-  expand_1x(e, 0, {}, false);
-  EXPECT_EQ(e.msg.title, "MessageCode: 0000");
-  EXPECT_EQ(e.msg.category, 167);
-}
-
-TEST(Dispatch1x, ResponseBufferIsShiftedInPlaceAndKeepsItsLength) {
-  const Bytes b{0x1C, 0xAA, 0xBB};
-  COrbDecodeMsgCDMAQualcommFrame f(b.data(), b.size(), nullptr);
-  RecordingState st;
-  COrbExpandedMessage msg;
-  f.ExpandQualcommMessage(&st.ds, msg, nullptr, false);
-  EXPECT_EQ(f.GetLen(), 3u);
-  EXPECT_EQ(f.GetBuf()[0], 0xAA);
-  EXPECT_EQ(f.GetBuf()[1], 0xBB);
-  EXPECT_EQ(f.payload().size(), 2u);
 }
 
 // Every row of the command table at the ends of its length test: a passing length
 // reaches the decoder (which titles the message), a failing one takes the row's action.
 TEST(Dispatch1x, CommandLengthTestsAtTheirBoundaries) {
   for (const cdmadiag::CommandRow& row : cdmadiag::command_rows()) {
-    std::vector<std::uint32_t> passing{row.min_len};
-    if (row.max_len != cdmadiag::kAnyLength) passing.push_back(row.max_len);
-    std::vector<std::uint32_t> failing;
-    if (row.min_len > 0) failing.push_back(row.min_len - 1);
-    if (row.max_len != cdmadiag::kAnyLength) failing.push_back(row.max_len + 1);
-    for (const bool expect_pass : {true, false}) {
-      for (const std::uint32_t n : expect_pass ? passing : failing) {
-        Bytes b;
-        b.u8(row.cmd).zeros(n);
-        Expansion e;
-        expand_1x(e, 0, b, false);
-        SCOPED_TRACE(testing::Message() << "cmd 0x" << std::hex << int(row.cmd) << std::dec << " n " << n);
-        if (expect_pass) {
-          EXPECT_EQ(e.msg.title, row.title);
-        } else if (row.on_failure == cdmadiag::OnFailure::kNothing) {
-          EXPECT_EQ(e.msg.title, "");
-        } else {
-          EXPECT_EQ(e.msg.title, "MessageCode: 0000");
-        }
-        EXPECT_EQ(e.st.sink.of(kMsgType).back().value, row.cmd);
-      }
+    const std::string failed = row.on_failure == cdmadiag::OnFailure::kNothing ? "" : "MessageCode: 0000";
+    std::vector<std::pair<std::uint32_t, std::string>> cases = {{row.min_len, row.title}};
+    if (row.min_len > 0) cases.emplace_back(row.min_len - 1, failed);
+    if (row.max_len != cdmadiag::kAnyLength)
+      cases.insert(cases.end(), {{row.max_len, row.title}, {row.max_len + 1, failed}});
+    for (const auto& [n, title] : cases) {
+      SCOPED_TRACE(testing::Message() << "cmd 0x" << std::hex << int(row.cmd) << std::dec << " n " << n);
+      Expansion e;
+      expand_1x(e, 0, Bytes().u8(row.cmd).zeros(n), false);
+      EXPECT_EQ(e.msg.title, title);
+      EXPECT_EQ(e.st.sink.of(kMsgType).back().value, row.cmd);
     }
   }
 }
@@ -189,34 +161,14 @@ TEST(Dispatch1x, FailureActionsFollowTitleWanted) {
   EXPECT_EQ(pilots.st.sink.of(kMsgType).back().value, 0x40);
 }
 
-TEST(Dispatch1x, FrameInformationCodesShareADecoderWithTheirOwnTitles) {
-  Expansion f;
-  expand_1x(f, 0x10C0, {}, true, true, false);
-  EXPECT_EQ(f.msg.title, "FDCH Frame Information");
-  Expansion r;
-  expand_1x(r, 0x10C1, {}, true, true, false);
-  EXPECT_EQ(r.msg.title, "RDCH Frame Information");
-}
-
-TEST(Dispatch1x, MiniMessagesGetCategory766) {
-  for (const std::uint32_t code : {99999u, 100000u}) {
-    Expansion e;
-    expand_1x(e, code, {}, true);
-    EXPECT_EQ(e.msg.category, 766);
-  }
-}
-
 TEST(DispatchEvdo, ReservedIgnoredAndUnknownCodes) {
-  Expansion reserved;
-  expand_evdo(reserved, 0x1092, {});
-  EXPECT_EQ(reserved.msg.title, "MessageCode: 1092 : Reserved Message");
-  EXPECT_EQ(reserved.msg.category, 767);
-  for (const std::uint32_t code : {0x1093u, 0x1295u, 0x100Bu}) {
+  for (const std::uint32_t code : {0x1092u, 0x1093u, 0x1295u, 0x100Bu}) {
     Expansion e;
     e.msg.title = "host's";
     expand_evdo(e, code, {});
-    EXPECT_EQ(e.msg.title, "host's");
-    EXPECT_EQ(e.msg.category, 0);
+    const bool reserved = code == 0x1092;
+    EXPECT_EQ(e.msg.title, reserved ? "MessageCode: 1092 : Reserved Message" : "host's");
+    EXPECT_EQ(e.msg.category, reserved ? 767 : 0);
     ASSERT_EQ(e.st.sink.writes.size(), 1u);
     EXPECT_EQ(e.st.sink.writes[0].value, code);
   }
