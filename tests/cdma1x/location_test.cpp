@@ -159,7 +159,7 @@ TEST(LocationText, ColumnRules) {
     double lon, lat;
   } cases[] = {
       {"latitude NULs at positions 6-7 read as zeros", kGps, gps("012345678", "045123~~"), 123.45678, 45.123},
-      {"latitude NUL elsewhere is skipped", kGps, gps("012345678", "4~5123~7"), 123.45678, 45.12307},
+      {"latitude NULs before position 6 are skipped", kGps, gps("012345678", "4~512~~7"), 123.45678, 4.51207},
       {"longitude stops at its first NUL", kGps, gps("-12~45678", "04512345"), -0.00012, 45.12345},
       {"longitude NULs are never zeros", kGps, gps("1234567~~", "04512345"), 12.34567, 45.12345},
       {"W and S negate", kEtak, etak("W", "73.5000000", "S", "33.2500000"), -73.5, -33.25},
