@@ -116,7 +116,9 @@ TEST_F(PilotReport, FingerHandBuiltPacketEveryLineAndWrite) {
             "3RD_PILOT_EcIo Double[0] -13.620\n3RD_PILOT_PN UShort[0] 220\n");
 }
 
-TEST_F(PilotReport, FingerCombinedStrengthRoundsOnlyTheSingleFloatTotal) {
+using FingerReport = PilotReport;
+
+TEST_F(FingerReport, CombinedStrengthRoundsOnlyTheSingleFloatTotal) {
   // Each linear energy joins the float total as a double; rounding each to float first gives -22.15901933.
   decode(kFinger, finger_packet({10, 0, 1}, {20, 0, 1}, {30, 0, 5}));
   ASSERT_EQ(st.sink.of("ATTR_ID_COMB_PILOT_EcIo").size(), 1u);
