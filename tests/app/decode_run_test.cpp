@@ -73,25 +73,20 @@ TEST_F(DecodeRunTest, RoutesAndCountsPacketsByClassAndCommandResponses) {
   EXPECT_EQ(std::tuple(c.packets, c.packets_1x, c.packets_evdo, c.responses), std::tuple(3u, 2u, 1u, 1u));
 }
 
-TEST_F(DecodeRunTest, NumbersPacketsAcrossInputsAndKeepsOneDataState) {
+TEST_F(DecodeRunTest, NumbersPacketsAcrossInputsKeepsOneDataStateAndGoesOnAfterFramingErrors) {
   run(cat({log_record(0x1001, {}), log_record(0x1002, {})}));
-  run(log_record(0x1003, {}));
+  ByteVec bad = log_record(0x1003, {});
+  bad[0] = 3;
+  run(cat({bad, log_record(0x1004, {})}));
   ASSERT_EQ(sink.packets.size(), 3u);
   EXPECT_EQ(sink.packets[2].rfind("#3 ", 0), 0u);
+  ASSERT_EQ(sink.errors.size(), 1u);
+  EXPECT_EQ(sink.errors[0].rfind("drive.log: at byte 0: log record length 3 is below 12", 0), 0u) << sink.errors[0];
+  EXPECT_EQ(dr->counters().framing_errors, 1u);
   // The second input's packet still sees what the first input's packets wrote.
   const OrbRetVal earlier = dr->data_state().GetValueAt(ATTR_ID_QUALCOMM_MDM_MSG_TYPE, 0, 3);
   ASSERT_TRUE(earlier.present());
   EXPECT_EQ(static_cast<double>(earlier), 0x1002);
-}
-
-TEST_F(DecodeRunTest, FramingErrorsAreCountedNamedAndDecodingGoesOn) {
-  ByteVec bad = log_record(0x1002, {});
-  bad[0] = 3;
-  run(cat({log_record(0x1001, {}), bad, log_record(0x1003, {})}));
-  EXPECT_EQ(sink.packets.size(), 2u);
-  ASSERT_EQ(sink.errors.size(), 1u);
-  EXPECT_EQ(sink.errors[0].rfind("drive.log: at byte 12: log record length 3 is below 12", 0), 0u) << sink.errors[0];
-  EXPECT_EQ(dr->counters().framing_errors, 1u);
 }
 
 TEST_F(DecodeRunTest, HandsTheWantedFlagsToEveryMessage) {
