@@ -1,5 +1,6 @@
 #pragma once
-// Builders for captures (log records, HDLC frames) and a reader that collects events.
+// Builders for captures (log records, HDLC frames), a reader that collects events,
+// and a scratch directory and command line for whole runs.
 #include <unistd.h>
 
 #include <cstdint>
@@ -17,29 +18,27 @@ namespace cdmadiag::test {
 
 using ByteVec = std::vector<std::uint8_t>;
 
+inline ByteVec cat(std::initializer_list<ByteVec> parts) {
+  ByteVec out;
+  for (const auto& p : parts) out.insert(out.end(), p.begin(), p.end());
+  return out;
+}
+
 // A log record: u16 length, u16 code, 8-byte stamp (count of 1.25 ms units in bytes 2-7).
 inline ByteVec log_record(std::uint16_t code, const ByteVec& payload, std::uint64_t units = 0) {
   Bytes b;
   b.u16(static_cast<std::uint32_t>(12 + payload.size())).u16(code).u16(0).u48(units);
-  ByteVec v = b.vec();
-  v.insert(v.end(), payload.begin(), payload.end());
-  return v;
+  return cat({b.vec(), payload});
 }
 
 // The bytes of an HDLC frame: content and CRC escaped, then the closing 0x7E.
 inline ByteVec hdlc_frame(const ByteVec& content) {
-  ByteVec raw = content;
   const std::uint16_t crc = crc16_diag(content);
-  raw.push_back(static_cast<std::uint8_t>(crc));
-  raw.push_back(static_cast<std::uint8_t>(crc >> 8));
   ByteVec out;
-  for (const std::uint8_t b : raw) {
-    if (b == 0x7E || b == 0x7D) {
-      out.push_back(0x7D);
-      out.push_back(b ^ 0x20);
-    } else {
-      out.push_back(b);
-    }
+  for (const std::uint8_t b : cat({content, {static_cast<std::uint8_t>(crc), static_cast<std::uint8_t>(crc >> 8)}})) {
+    const bool escape = b == 0x7E || b == 0x7D;
+    if (escape) out.push_back(0x7D);
+    out.push_back(escape ? b ^ 0x20 : b);
   }
   out.push_back(0x7E);
   return out;
@@ -47,15 +46,12 @@ inline ByteVec hdlc_frame(const ByteVec& content) {
 
 // The content of a log frame: 0x10, one byte, u16 length, the record.
 inline ByteVec log_frame_content(const ByteVec& record) {
-  ByteVec c = {0x10, 0x00, static_cast<std::uint8_t>(record.size()), static_cast<std::uint8_t>(record.size() >> 8)};
-  c.insert(c.end(), record.begin(), record.end());
-  return c;
+  const auto n = record.size();
+  return cat({{0x10, 0x00, static_cast<std::uint8_t>(n), static_cast<std::uint8_t>(n >> 8)}, record});
 }
 
-inline ByteVec cat(std::initializer_list<ByteVec> parts) {
-  ByteVec out;
-  for (const auto& p : parts) out.insert(out.end(), p.begin(), p.end());
-  return out;
+inline ByteVec log_frame(std::uint16_t code, const ByteVec& payload, std::uint64_t units = 0) {
+  return hdlc_frame(log_frame_content(log_record(code, payload, units)));
 }
 
 struct Event {
@@ -71,54 +67,41 @@ inline std::vector<Event> read_all(RecordReader& reader) {
   std::vector<Event> out;
   Record r;
   FramingError e;
-  for (int guard = 0; guard < 100000; ++guard) {
-    const ReadStatus s = reader.next(r, e);
-    if (s == ReadStatus::kEnd) break;
-    Event ev;
+  for (ReadStatus s; (s = reader.next(r, e)) != ReadStatus::kEnd && out.size() < 100000;) {
     if (s == ReadStatus::kError) {
-      ev.error = true;
-      ev.offset = e.offset;
-      ev.text = e.text;
+      out.push_back({true, RecordKind::kLog, 0, e.offset, {}, e.text});
     } else {
-      ev.kind = r.kind;
-      ev.code = r.log_code();
-      ev.offset = r.offset;
-      ev.bytes.assign(r.bytes.begin(), r.bytes.end());
+      out.push_back({false, r.kind, r.log_code(), r.offset, {r.bytes.begin(), r.bytes.end()}, ""});
     }
-    out.push_back(std::move(ev));
   }
   return out;
 }
 
 inline std::vector<Event> read_all(InputFormat format, const ByteVec& input) {
   ByteStream in(input);
-  auto reader = make_reader(format, in);
-  return read_all(*reader);
+  return read_all(*make_reader(format, in));
 }
 
 // A scratch directory removed at the end of the test.
 class TempDir {
  public:
-  TempDir() {
-    static int counter = 0;
-    path_ = std::filesystem::temp_directory_path() /
-            ("cdmadiag-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
-    std::filesystem::create_directories(path_);
-  }
+  TempDir() { std::filesystem::create_directories(path_); }
   ~TempDir() {
     std::error_code ec;
     std::filesystem::remove_all(path_, ec);
   }
   std::string file(const std::string& name) const { return (path_ / name).string(); }
   std::string write(const std::string& name, const ByteVec& bytes) const {
-    std::ofstream f(file(name), std::ios::binary);
-    f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(file(name), std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     return file(name);
   }
   const std::filesystem::path& path() const { return path_; }
 
  private:
-  std::filesystem::path path_;
+  static inline int counter_ = 0;
+  std::filesystem::path path_ = std::filesystem::temp_directory_path() /
+                                ("cdmadiag-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter_++));
 };
 
 // Runs the command line as the cdmadiag program would.

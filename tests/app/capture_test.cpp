@@ -2,11 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <tuple>
 
 #include "app_test_util.h"
 #include "cli.h"
 #include "decode_run.h"
-#include "framework/dispatch.h"
 
 namespace cdmadiag::test {
 namespace {
@@ -16,13 +16,12 @@ const std::string kHotspot = std::string(CDMADIAG_SHARED_DIR) + "/captures/lte-h
 class CountingSink final : public OutputSink {
  public:
   void packet(const PacketView& p) override {
-    ++packets;
-    if (p.cls == PacketClass::k1x && !p.response && (p.code == 0xB0C0 || p.code == 0xB0ED)) ++lte;
-    if (!p.msg->title.empty()) ++titled;
+    lte += p.cls == PacketClass::k1x && !p.response && (p.code == 0xB0C0 || p.code == 0xB0ED);
+    titled += !p.msg->title.empty();
   }
-  void framing_error(std::string_view) override { ++errors; }
+  void framing_error(std::string_view) override {}
   void finish() override {}
-  int packets = 0, lte = 0, titled = 0, errors = 0;
+  int lte = 0, titled = 0;
 };
 
 TEST(RealCapture, EveryFrameHasAGoodCrcAndReachesThe1xDispatcherAsAnUnknownCode) {
@@ -36,25 +35,19 @@ TEST(RealCapture, EveryFrameHasAGoodCrcAndReachesThe1xDispatcherAsAnUnknownCode)
   ObjectProperties props;
   DecodeRun run(DecodeOptions{}, sink, &cells, &props);
   run.decode_stream(*in, "lte-hotspot.qmdl");
-  EXPECT_EQ(sink.errors, 0);
-  EXPECT_EQ(sink.packets, 218);
+  const RunCounters& c = run.counters();
+  EXPECT_EQ(std::tuple(c.framing_errors, c.packets, c.bytes), std::tuple(0u, 218u, 12167u));
   EXPECT_EQ(sink.lte, 218);
   EXPECT_EQ(sink.titled, 0);  // log-only: codes the 1x table lacks get nothing
-  EXPECT_EQ(run.counters().bytes, 12167u);
-  EXPECT_FALSE(evdo_routes(0xB0C0));
-  EXPECT_FALSE(evdo_routes(0xB0ED));
 }
 
 TEST(CommandExitStatus, TellsCleanRunsDecodeErrorsAndUnreadableInputs) {
   TempDir dir;
   const std::string out = dir.file("out.jsonl");
   const std::string good = dir.write("good.log", cat({log_record(0x1001, {}), log_record(0x1002, {1, 2})}));
-  ByteVec bad_bytes = cat({log_record(0x1001, {}), {0x01, 0x00, 0x00}});
-  const std::string bad = dir.write("bad.log", bad_bytes);
-  const std::string empty = dir.write("empty.log", {});
-
+  const std::string bad = dir.write("bad.log", cat({log_record(0x1001, {}), {0x01, 0x00, 0x00}}));
   EXPECT_EQ(cli({"decode", "-q", "--format", "jsonl", "-o", out, good}), kExitOk);
-  EXPECT_EQ(cli({"decode", "-q", "-o", out, empty}), kExitOk);
+  EXPECT_EQ(cli({"decode", "-q", "-o", out, dir.write("empty.log", {})}), kExitOk);
   EXPECT_EQ(cli({"decode", "-q", "--format", "jsonl", "-o", out, bad}), kExitDecodeErrors);
   // A directory and a missing file are reported; the files around them are still decoded.
   EXPECT_EQ(cli({"decode", "-q", "--format", "jsonl", "-o", out, good, dir.path().string(), dir.file("missing"), good}),
@@ -73,17 +66,13 @@ TEST(CommandExitStatus, TellsCleanRunsDecodeErrorsAndUnreadableInputs) {
 TEST(CommandEndToEnd, ForcedInputFormatAndThresholdOptionsParse) {
   TempDir dir;
   const std::string out = dir.file("out.csv");
-  const ByteVec capture = cat({hdlc_frame(log_frame_content(log_record(0x1001, {}, 800))), hdlc_frame({0x0C})});
-  const std::string in = dir.write("c.qmdl", capture);
+  const std::string in = dir.write("c.qmdl", cat({log_frame(0x1001, {}, 800), hdlc_frame({0x0C})}));
   EXPECT_EQ(cli({"decode", "-q", "--format", "csv", "--input", "hdlc", "--threshold-a", "-20", "--threshold-b=-9.5",
                  "--common-flag", "--no-details", "--pilot-inc", "4", "-o", out, in}),
             kExitOk);
-  const std::string csv = slurp(out);
-  EXPECT_EQ(
-      csv.rfind("seq,time,code,name,op,index,value\n1,315964801,4097,ATTR_ID_QUALCOMM_MDM_MSG_TYPE,SetDWord,0,4097\n",
-                0),
-      0u)
-      << csv;
+  const std::string head =
+      "seq,time,code,name,op,index,value\n1,315964801,4097,ATTR_ID_QUALCOMM_MDM_MSG_TYPE,SetDWord,0,4097\n";
+  EXPECT_EQ(slurp(out).substr(0, head.size()), head);
   // Forced as log records, the same bytes are framing errors.
   EXPECT_EQ(cli({"decode", "-q", "--input", "log", "-o", out, in}), kExitDecodeErrors);
 }
