@@ -1,7 +1,7 @@
 // Measurement conversions and display helpers of the 1x decoder class: raw handset
 // counts to engineering units, pilot ranking, IS-95 IMSI digits and short code texts.
-// The constants are kept exactly as the handset tools use them (0.08333 rather than
-// 1/12, 30.61 and 24.6 dB offsets) so values match other tools digit for digit.
+// The constants are kept exactly as written (0.08333 rather than 1/12, the 30.61 and
+// 24.6 dB offsets): the values must match digit for digit.
 #include <array>
 #include <cassert>
 #include <cmath>
@@ -21,7 +21,7 @@ using cdmadiag::name_or;
 constexpr double kOneThird = 1.0 / 3.0;  // the double nearest 1/3
 constexpr double kAgcOffset = 63.248;    // dBm at AGC 0, band classes other than 2
 constexpr double kAgcOffsetBand2 = 66.248;
-constexpr double kTxAgcStep = 0.08333;  // as the handset tools write it, not 1/12
+constexpr double kTxAgcStep = 0.08333;  // as written, not 1/12
 constexpr double kTxAgcOffset = 52.25;
 constexpr double kTxAgcOffsetBand2 = 55.25;
 constexpr double kPilotRssiOffset = 30.61;
