@@ -19,9 +19,9 @@ void append_csv_field(fmt::memory_buffer& out, std::string_view utf8) {
   out.push_back('"');
 }
 
-class CsvSink final : public OutputSink {
+class CsvSink final : public StreamSink {
  public:
-  explicit CsvSink(const std::string& path) : file_(path) {
+  explicit CsvSink(const std::string& path) : StreamSink(path) {
     append(file_.buffer(), "seq,time,code,name,op,index,value\n");
   }
 
@@ -47,12 +47,6 @@ class CsvSink final : public OutputSink {
 
   // Rows are attribute writes; framing errors are left to the summary and standard error.
   void framing_error(std::string_view) override {}
-
-  void finish() override { file_.close(); }
-
- private:
-  OutputFile file_;
-  std::string scratch_;
 };
 
 }  // namespace

@@ -5,9 +5,9 @@
 namespace cdmadiag {
 namespace {
 
-class JsonlSink final : public OutputSink {
+class JsonlSink final : public StreamSink {
  public:
-  explicit JsonlSink(const std::string& path) : file_(path) {}
+  explicit JsonlSink(const std::string& path) : StreamSink(path) {}
 
   void packet(const PacketView& p) override {
     fmt::memory_buffer& out = file_.buffer();
@@ -65,12 +65,6 @@ class JsonlSink final : public OutputSink {
     append(out, "}\n");
     file_.flush_if_full();
   }
-
-  void finish() override { file_.close(); }
-
- private:
-  OutputFile file_;
-  std::string scratch_;
 };
 
 }  // namespace

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <string>
 
+#include "output_sink.h"
+
 namespace cdmadiag {
 
 class OutputFile {
@@ -29,6 +31,17 @@ class OutputFile {
   bool owned_ = false;
   std::string path_;
   fmt::memory_buffer buffer_;
+};
+
+// The sinks that write one byte stream: a buffered file and a scratch text for names.
+class StreamSink : public OutputSink {
+ public:
+  explicit StreamSink(const std::string& path) : file_(path) {}
+  void finish() override { file_.close(); }
+
+ protected:
+  OutputFile file_;
+  std::string scratch_;
 };
 
 }  // namespace cdmadiag

@@ -26,9 +26,9 @@ void append_readable(fmt::memory_buffer& out, std::string_view text, Encoding en
   }
 }
 
-class TextSink final : public OutputSink {
+class TextSink final : public StreamSink {
  public:
-  explicit TextSink(const std::string& path) : file_(path) {}
+  explicit TextSink(const std::string& path) : StreamSink(path) {}
 
   void packet(const PacketView& p) override {
     fmt::memory_buffer& out = file_.buffer();
@@ -94,12 +94,6 @@ class TextSink final : public OutputSink {
     out.push_back('\n');
     file_.flush_if_full();
   }
-
-  void finish() override { file_.close(); }
-
- private:
-  OutputFile file_;
-  std::string scratch_;
 };
 
 }  // namespace

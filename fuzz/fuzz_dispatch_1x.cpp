@@ -5,12 +5,8 @@
 #include "fuzz_target.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  if (size < 2) return 0;
-  const auto code = static_cast<std::uint16_t>(data[0] | (data[1] << 8));
-  const std::uint8_t* payload = data + 2;
-  const auto n = static_cast<std::uint32_t>(size - 2);
-  std::uint8_t header[12];
-  cdmadiag::fuzz::make_header(header, code, n);
+  cdmadiag::fuzz::PacketInput in;
+  if (!cdmadiag::fuzz::split_input(data, size, in)) return 0;
   MemoryDataState ds;
   CellSiteTable cells;
   ObjectProperties props;
@@ -20,10 +16,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const bool log_only : {true, false}) {
       ds.begin_message(++seq);
       COrbExpandedMessage msg = cdmadiag::fuzz::wanted_message();
-      COrbDecodeMsgCDMAQualcommFrame f(payload, n, &props);
-      f.SetMessageCode(log_only ? code : 0);
+      COrbDecodeMsgCDMAQualcommFrame f(in.payload, in.size, &props);
+      f.SetMessageCode(log_only ? in.code : 0);
       f.SetMessageNumber(seq);
-      if (log_only) f.SetMDMHeaderBytes(header);
+      if (log_only) f.SetMDMHeaderBytes(in.header);
       try {
         f.ExpandQualcommMessage(&ds, msg, &cells, log_only);
       } catch (const std::exception&) {

@@ -31,4 +31,22 @@ inline void make_header(std::uint8_t* h, std::uint16_t code, std::size_t n) {
   for (int i = 4; i < 12; ++i) h[i] = static_cast<std::uint8_t>(0x11 * i);
 }
 
+// A dispatcher input: the first two bytes are the message code (little-endian), the
+// rest the payload; the header is a log header for that payload.
+struct PacketInput {
+  std::uint16_t code;
+  const std::uint8_t* payload;
+  std::uint32_t size;
+  std::uint8_t header[12];
+};
+
+inline bool split_input(const std::uint8_t* data, std::size_t size, PacketInput& in) {
+  if (size < 2) return false;
+  in.code = static_cast<std::uint16_t>(data[0] | (data[1] << 8));
+  in.payload = data + 2;
+  in.size = static_cast<std::uint32_t>(size - 2);
+  make_header(in.header, in.code, in.size);
+  return true;
+}
+
 }  // namespace cdmadiag::fuzz
