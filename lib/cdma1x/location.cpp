@@ -16,9 +16,10 @@
 
 namespace {
 
+using cdmadiag::kNoBound;
+
 using cdmadiag::PayloadReader;
 
-constexpr std::uint32_t kNoBound = 0x7fffffff;
 // A coordinate that holds this has no fix; it is located as it stands, never projected.
 constexpr double kNoFix = -10000.0;
 constexpr int kLocationPrecision = 100;

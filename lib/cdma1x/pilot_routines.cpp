@@ -14,7 +14,6 @@ namespace cdmadiag {
 
 namespace {
 
-constexpr std::uint32_t kNoBound = IOrbDataState::kNoBound;
 
 // Ec/Io offset of a raw energy before the integration gain is taken off.
 constexpr double kEnergyOffsetBase = 17.555;

@@ -17,10 +17,11 @@
 
 namespace {
 
+using cdmadiag::kNoBound;
+
 using cdmadiag::appendf;
 using cdmadiag::PayloadReader;
 
-constexpr std::uint32_t kNoBound = 0x7fffffff;
 constexpr const char* kTitle = "Position Engine Full, Ver 2";
 constexpr std::size_t kType = 0, kSessionCount = 1, kHeaderEnd = 5;
 constexpr std::size_t kMaxRecords = 16;

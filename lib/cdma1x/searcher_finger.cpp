@@ -16,7 +16,8 @@
 
 namespace {
 
-constexpr std::uint32_t kNoBound = IOrbDataState::kNoBound;
+using cdmadiag::kNoBound;
+
 
 // Value of both cull attributes: marks the packet as a pilot report for the host.
 constexpr std::uint32_t kCullPilotReport = 0x104B;

@@ -25,7 +25,8 @@ using cdmadiag::PayloadReader;
 
 namespace {
 
-constexpr std::uint32_t kNoBound = IOrbDataState::kNoBound;
+using cdmadiag::kNoBound;
+
 
 constexpr std::size_t kMode = 0;
 constexpr std::size_t kRate = 1;

@@ -19,7 +19,8 @@ using cdmadiag::PayloadReader;
 
 namespace {
 
-constexpr std::uint32_t kNoBound = IOrbDataState::kNoBound;
+using cdmadiag::kNoBound;
+
 constexpr std::size_t kShiftTest = 20;
 constexpr std::size_t kRecordSize = 4;
 // Ec/Io that marks an entry to be ranked after every measured one.

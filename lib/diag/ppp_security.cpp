@@ -9,7 +9,8 @@ using cdmadiag::PayloadReader;
 
 namespace {
 
-constexpr std::uint32_t kNoBound = IOrbDataState::kNoBound;
+using cdmadiag::kNoBound;
+
 // The frame length the PPP frame packets are charted with; the packets themselves
 // carry the frame bytes, not a length field.
 constexpr std::uint16_t kPppFrameLength = 186;

@@ -19,7 +19,8 @@ using cdmadiag::diag::fits;
 
 namespace {
 
-constexpr std::uint32_t kNoBound = IOrbDataState::kNoBound;
+using cdmadiag::kNoBound;
+
 
 constexpr const char* kBandClassGroup = "CDMA Paging Band Class";
 constexpr const char* kOperationModeGroup = "CDMA1x EVDO Radio Operation Mode";

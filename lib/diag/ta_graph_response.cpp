@@ -23,7 +23,8 @@ using cdmadiag::diag::held_integer;
 
 namespace {
 
-constexpr std::uint32_t kNoBound = IOrbDataState::kNoBound;
+using cdmadiag::kNoBound;
+
 
 constexpr std::size_t kRxAgc = 0;
 constexpr std::size_t kTxGainAdjust = 1;

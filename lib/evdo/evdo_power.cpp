@@ -35,8 +35,6 @@ constexpr std::size_t kRxAgc0 = 9;
 constexpr std::size_t kRxAgc1 = 11;
 constexpr std::uint16_t kRxAgc1Absent = 0xC033;
 
-constexpr const char* kTitle = "1xEV Power";
-
 constexpr std::array<ValueName, 2> kAtTypeNames{{{1, "MSM4500"}, {2, "MSM5500"}}};
 constexpr std::array<ValueName, 2> kRatchetModeNames{{{0, "Tx power not limited"}, {1, "Tx power is limited"}}};
 constexpr std::array<ValueName, 2> kOnOff{{{0, "Off"}, {1, "On"}}};
@@ -79,43 +77,41 @@ const std::array<FrameAttrs, kFrames> kFrameAttrs{{
      &ATTR_ID_EVDO_POWER_RXAGC1_PN2},
 }};
 
-constexpr std::uint32_t kBound = IOrbDataState::kNoBound;
-
 }  // namespace
 
 void COrbDecodeMsgCDMA1xEVDOQualcommFrame::DecodePower(IOrbDataState* ds, COrbExpandedMessage& msg,
                                                        IDekCellRefs_Search*) {
-  if (msg.titleWanted || msg.detailsWanted) msg.title = kTitle;
-  const PayloadReader payload(GetBuf(), GetLen());
-  if (!cdmadiag::evdo::require_or_report(payload, kPacketSize, msg)) return;
+  SetTitle(msg, &COrbDecodeMsgCDMA1xEVDOQualcommFrame::DecodePower);
+  const PayloadReader r = payload();
+  if (!cdmadiag::require(r, kPacketSize, msg, cdmadiag::OnShort::kReport)) return;
 
   std::array<PowerFrame, kFrames> frames{};
-  for (std::size_t n = 0; n < kFrames; ++n) frames[n] = read_frame(payload.sub(n * kFrameSize, kFrameSize));
+  for (std::size_t n = 0; n < kFrames; ++n) frames[n] = read_frame(r.sub(n * kFrameSize, kFrameSize));
   // One frame without a second receiver reading still leaves a figure worth showing.
   const bool rx_agc1_available = !(frames[0].rx_agc1_marked && frames[1].rx_agc1_marked);
 
-  if (ds != nullptr && !ds->IsReadOnly()) {
+  if (const cdmadiag::AttrWriter w(ds); w.on()) {
     for (std::size_t n = 0; n < kFrames; ++n) {
       const PowerFrame& f = frames[n];
       const FrameAttrs& a = kFrameAttrs[n];
-      ds->SetByte(*a.at_type, static_cast<std::uint8_t>(f.at_type), 0, kBound, 0);
-      ds->SetByte(*a.ratchet_mode, static_cast<std::uint8_t>(f.ratchet_mode), 0, kBound, 0);
-      ds->SetByte(*a.pa_state, static_cast<std::uint8_t>(f.pa_state), 0, kBound, 0);
-      ds->SetDouble(*a.tx_open_loop, f.tx_open_loop, 0, kBound, 0);
-      ds->SetDouble(*a.tx_closed_loop, f.tx_closed_loop, 0, kBound, 0);
-      ds->SetDouble(*a.tx_pilot, f.tx_pilot, 0, kBound, 0);
-      ds->SetDouble(*a.tx_total, f.tx_total, 0, kBound, 0);
-      ds->SetDouble(*a.rx_agc0, f.rx_agc0, 0, kBound, 0);
-      if (rx_agc1_available) ds->SetDouble(*a.rx_agc1, f.rx_agc1, 0, kBound, 0);
+      w.Byte(*a.at_type, static_cast<std::uint8_t>(f.at_type));
+      w.Byte(*a.ratchet_mode, static_cast<std::uint8_t>(f.ratchet_mode));
+      w.Byte(*a.pa_state, static_cast<std::uint8_t>(f.pa_state));
+      w.Double(*a.tx_open_loop, f.tx_open_loop);
+      w.Double(*a.tx_closed_loop, f.tx_closed_loop);
+      w.Double(*a.tx_pilot, f.tx_pilot);
+      w.Double(*a.tx_total, f.tx_total);
+      w.Double(*a.rx_agc0, f.rx_agc0);
+      if (rx_agc1_available) w.Double(*a.rx_agc1, f.rx_agc1);
     }
     const PowerFrame& f1 = frames[0];
     const PowerFrame& f2 = frames[1];
-    ds->SetDouble(ATTR_ID_EVDO_POWER_TXOPENLOOP_POWER, (f1.tx_open_loop + f2.tx_open_loop) * 0.5, 0, kBound, 0);
-    ds->SetDouble(ATTR_ID_EVDO_POWER_TXCLOSEDLOOP_ADJUST, (f1.tx_closed_loop + f2.tx_closed_loop) * 0.5, 0, kBound, 0);
-    ds->SetDouble(ATTR_ID_EVDO_POWER_TXPILOT_POWER, (f1.tx_pilot + f2.tx_pilot) * 0.5, 0, kBound, 0);
-    ds->SetDouble(ATTR_ID_EVDO_POWER_TXTOTAL_POWER, (f1.tx_total + f2.tx_total) * 0.5, 0, kBound, 0);
-    ds->SetDouble(ATTR_ID_EVDO_POWER_RXAGC0, (f1.rx_agc0 + f2.rx_agc0) * 0.5, 0, kBound, 0);
-    if (rx_agc1_available) ds->SetDouble(ATTR_ID_EVDO_POWER_RXAGC1, (f1.rx_agc1 + f2.rx_agc1) * 0.5, 0, kBound, 0);
+    w.Double(ATTR_ID_EVDO_POWER_TXOPENLOOP_POWER, (f1.tx_open_loop + f2.tx_open_loop) * 0.5);
+    w.Double(ATTR_ID_EVDO_POWER_TXCLOSEDLOOP_ADJUST, (f1.tx_closed_loop + f2.tx_closed_loop) * 0.5);
+    w.Double(ATTR_ID_EVDO_POWER_TXPILOT_POWER, (f1.tx_pilot + f2.tx_pilot) * 0.5);
+    w.Double(ATTR_ID_EVDO_POWER_TXTOTAL_POWER, (f1.tx_total + f2.tx_total) * 0.5);
+    w.Double(ATTR_ID_EVDO_POWER_RXAGC0, (f1.rx_agc0 + f2.rx_agc0) * 0.5);
+    if (rx_agc1_available) w.Double(ATTR_ID_EVDO_POWER_RXAGC1, (f1.rx_agc1 + f2.rx_agc1) * 0.5);
   }
 
   if (!msg.detailsWanted) return;

@@ -4,7 +4,7 @@
 
 // Defined in one unit so they resolve in listing order at load; no other unit
 // reads them during static initialisation.
-#define CDMADIAG_ATTR(name) \
+#define CDMADIAG_ATTR(name, ...) \
   const std::uint32_t ATTR_ID_##name = GetSchemaDefsDynamic()->GetAttributeId("ATTR_ID_" #name);
 #include "cdma1x/attributes.def"
 #include "diag/attributes.def"
@@ -18,7 +18,7 @@ namespace cdmadiag {
 
 namespace {
 
-#define CDMADIAG_ATTR(name) AttributeEntry{"ATTR_ID_" #name, &ATTR_ID_##name},
+#define CDMADIAG_ATTR(name, ...) AttributeEntry{"ATTR_ID_" #name, &ATTR_ID_##name, AttributeDoc{__VA_ARGS__}},
 constexpr AttributeEntry kAttributes[] = {
 #include "cdma1x/attributes.def"
 #include "diag/attributes.def"

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <span>
 
-#define CDMADIAG_ATTR(name) extern const std::uint32_t ATTR_ID_##name;
+#define CDMADIAG_ATTR(name, ...) extern const std::uint32_t ATTR_ID_##name;
 #include "framework/attributes.def"
 #include "diag/attributes.def"
 #include "cdma1x/attributes.def"
@@ -15,9 +15,20 @@
 
 namespace cdmadiag {
 
+// What an attribute holds, as listed beside its name: the write operations that
+// store it ("Double", "UShort|NoValue"), its unit, what its element index counts
+// ("" for a scalar) and a one-line meaning. Empty strings where not yet described.
+struct AttributeDoc {
+  const char* ops = "";
+  const char* unit = "";
+  const char* index = "";
+  const char* meaning = "";
+};
+
 struct AttributeEntry {
   const char* name;
   const std::uint32_t* id;
+  AttributeDoc doc;
 };
 
 // Every attribute the library writes or reads, in listing order.

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "framework/decoder_kit.h"
 #include "framework/decoder_settings.h"
 #include "framework/payload_reader.h"
 #include "host/cell_refs.h"
@@ -48,6 +49,12 @@ class COrbDecodeMsgCDMAQualcommFrame : public COrbGenericHsMessage {
   }
 
  protected:
+  using Member = void (COrbDecodeMsgCDMAQualcommFrame::*)(IOrbDataState*, COrbExpandedMessage&, IDekCellRefs_Search*);
+  // Sets the title of self's dispatch row (the row of this packet's code when self
+  // serves several) when the message asks for it. Titles live only in the rows.
+  void SetTitle(COrbExpandedMessage& msg, Member self,
+                cdmadiag::TitleWhen when = cdmadiag::TitleWhen::kTitleWanted) const;
+
   // Power and level conversions.
   double AGC_VAL2dBm(std::int8_t v, int band);
   double AGC_VAL2dBm(std::int16_t v);

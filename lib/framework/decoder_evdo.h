@@ -3,6 +3,7 @@
 // Revision B log packets. One object per captured packet.
 #include <cstdint>
 
+#include "framework/decoder_kit.h"
 #include "framework/decoder_settings.h"
 #include "framework/payload_reader.h"
 #include "host/cell_refs.h"
@@ -42,6 +43,12 @@ class COrbDecodeMsgCDMA1xEVDOQualcommFrame : public COrbGenericHsMessage {
   cdmadiag::PayloadReader payload() const { return cdmadiag::PayloadReader(GetBuf(), GetLen()); }
 
  protected:
+  using Member = void (COrbDecodeMsgCDMA1xEVDOQualcommFrame::*)(IOrbDataState*, COrbExpandedMessage&,
+                                                                IDekCellRefs_Search*);
+  // Sets the title of self's dispatch row when the message asks for a title or details.
+  void SetTitle(COrbExpandedMessage& msg, Member self,
+                cdmadiag::TitleWhen when = cdmadiag::TitleWhen::kTitleOrDetails) const;
+
   // Seconds since 1970 of an 8-byte DIAG time stamp.
   double CalculateQcTime(const std::uint8_t* stamp);
   // Time of this packet from the stored header, or from a log header at the start of
@@ -59,3 +66,11 @@ class COrbDecodeMsgCDMA1xEVDOQualcommFrame : public COrbGenericHsMessage {
   void name(IOrbDataState* ds, COrbExpandedMessage& msg, const std::uint8_t* buf, std::uint32_t len);
 #include "framework/decoders_evdo_free.def"
 #undef CDMADIAG_DECODER
+
+namespace cdmadiag {
+// Sets the title of a free decoder's dispatch row when the message asks for a title
+// or details.
+void SetFreeTitle(COrbExpandedMessage& msg, void (*self)(IOrbDataState*, COrbExpandedMessage&, const std::uint8_t*,
+                                                        std::uint32_t),
+                  TitleWhen when = TitleWhen::kTitleOrDetails);
+}  // namespace cdmadiag

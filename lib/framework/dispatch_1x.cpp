@@ -232,9 +232,29 @@ const CommandRow* find_command_row(std::uint8_t cmd) {
   return it != std::end(kCommandRows) && it->cmd == cmd ? &*it : nullptr;
 }
 
+const char* log_title(std::uint32_t code) {
+  const LogRow* row = find_log_row(code);
+  return row != nullptr ? row->title : nullptr;
+}
+
+const char* row_title(Decoder1x d, std::uint32_t code) {
+  if (const LogRow* row = find_log_row(code); row != nullptr && row->decoder == d) return row->title;
+  for (const LogRow& row : kLogRows) {
+    if (row.decoder == d) return row.title;
+  }
+  for (const CommandRow& row : kCommandRows) {
+    if (row.decoder == d) return row.title;
+  }
+  return nullptr;
+}
+
 }  // namespace cdmadiag
 
 using namespace cdmadiag;
+
+void COrbDecodeMsgCDMAQualcommFrame::SetTitle(COrbExpandedMessage& msg, Member self, TitleWhen when) const {
+  if (msg.titleWanted || msg.detailsWanted) set_title(msg, row_title(self, GetMessageCode()), when);
+}
 
 void COrbDecodeMsgCDMAQualcommFrame::ExpandQualcommMessage(IOrbDataState* ds, COrbExpandedMessage& msg,
                                                            IDekCellRefs_Search* cells, bool logOnly) {

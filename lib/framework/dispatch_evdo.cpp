@@ -171,9 +171,40 @@ bool evdo_routes(std::uint32_t code) {
   return find_evdo_row(kStage2, code) != nullptr || find_evdo_row(kStage3, code) != nullptr;
 }
 
+constexpr std::span<const EvdoRow> kStages[] = {kStage1, kStage2, kStage3};
+
+const char* row_title(DecoderEvdo d, std::uint32_t code) {
+  for (const std::span<const EvdoRow> stage : kStages) {
+    if (const EvdoRow* row = find_evdo_row(stage, code); row != nullptr && row->member == d) return row->title;
+  }
+  for (const std::span<const EvdoRow> stage : kStages) {
+    for (const EvdoRow& row : stage) {
+      if (row.member == d) return row.title;
+    }
+  }
+  return nullptr;
+}
+
+const char* row_title(DecoderFree d) {
+  for (const std::span<const EvdoRow> stage : kStages) {
+    for (const EvdoRow& row : stage) {
+      if (row.free == d) return row.title;
+    }
+  }
+  return nullptr;
+}
+
+void SetFreeTitle(COrbExpandedMessage& msg, DecoderFree self, TitleWhen when) {
+  if (msg.titleWanted || msg.detailsWanted) set_title(msg, row_title(self), when);
+}
+
 }  // namespace cdmadiag
 
 using namespace cdmadiag;
+
+void COrbDecodeMsgCDMA1xEVDOQualcommFrame::SetTitle(COrbExpandedMessage& msg, Member self, TitleWhen when) const {
+  if (msg.titleWanted || msg.detailsWanted) set_title(msg, row_title(self, GetMessageCode()), when);
+}
 
 void COrbDecodeMsgCDMA1xEVDOQualcommFrame::ExpandEVDOQualcommMessage(IOrbDataState* ds, COrbExpandedMessage& msg,
                                                                      IDekCellRefs_Search* cells) {

@@ -70,6 +70,13 @@ std::span<const EvdoRow> evdo_stage2_rows();
 std::span<const EvdoRow> evdo_stage3_rows();
 
 const LogRow* find_log_row(std::uint32_t code);
+// Title of the row that routes code, nullptr when none has one.
+const char* log_title(std::uint32_t code);
+// Title of the row of code when it routes to d, else of d's first row (log rows,
+// then command rows); nullptr when d has no row.
+const char* row_title(Decoder1x d, std::uint32_t code);
+const char* row_title(DecoderEvdo d, std::uint32_t code);
+const char* row_title(DecoderFree d);
 const CommandRow* find_command_row(std::uint8_t cmd);
 const EvdoRow* find_evdo_row(std::span<const EvdoRow> stage, std::uint32_t code);
 
