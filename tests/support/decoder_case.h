@@ -1,0 +1,100 @@
+#pragma once
+// Test support: one packet through the dispatcher that routes its code, with what it
+// produced (title, details, category, the ordered attribute writes), and the shared
+// truncation sweep.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+
+#include "framework/decoder_1x.h"
+#include "framework/decoder_evdo.h"
+#include "framework/dispatch.h"
+#include "framework/text.h"
+#include "host/object_properties.h"
+#include "support/bytes.h"
+#include "support/recording_sink.h"
+
+namespace cdmadiag::test {
+
+// Codes the EV-DO dispatcher routes go there, every other code to the 1x dispatcher
+// (a log packet unless response is set: then b starts with its command byte).
+struct DecoderCase {
+  RecordingState st;  // shared by every packet of one case, as in a real log
+  ObjectProperties props;
+  COrbExpandedMessage msg;
+  std::uint32_t number = 0;
+  bool read_only = false;
+  bool flag = false;
+  double threshold_a = -15.0;
+  double threshold_b = -15.0;
+
+  // Decodes one packet as the next message; returns the message it filled.
+  const COrbExpandedMessage& run(std::uint32_t code, const Bytes& b, bool response = false) {
+    st.sink.writes.clear();
+    st.ds.set_read_only(read_only);
+    st.ds.begin_message(++number);
+    msg.reset();
+    msg.titleWanted = msg.detailsWanted = true;
+    if (!response && evdo_routes(code)) {
+      COrbDecodeMsgCDMA1xEVDOQualcommFrame f(b.data(), b.size(), &props, nullptr);
+      f.SetMessageCode(code);
+      f.SetMessageNumber(number);
+      f.SetCommonVariables(flag, threshold_a, threshold_b);
+      f.ExpandEVDOQualcommMessage(&st.ds, msg, nullptr);
+    } else {
+      COrbDecodeMsgCDMAQualcommFrame f(b.data(), b.size(), &props);
+      f.SetMessageCode(response ? 0 : code);
+      f.SetMessageNumber(number);
+      f.SetCommonVariables(flag, threshold_a, threshold_b);
+      f.ExpandQualcommMessage(&st.ds, msg, nullptr, !response);
+    }
+    return msg;
+  }
+
+  // The writes of the last packet whose name (ATTR_ID_ left out) starts with one of
+  // the prefixes, one "NAME Op[index] value" a line, in write order; the packet code
+  // the dispatcher records is left out.
+  std::string writes(std::initializer_list<const char*> prefixes = {""}) const {
+    std::string out;
+    for (const auto& w : st.sink.writes) {
+      const std::string name = w.name.substr(8);
+      if (name == "QUALCOMM_MDM_MSG_TYPE") continue;
+      bool wanted = false;
+      for (const char* p : prefixes) wanted = wanted || name.starts_with(p);
+      if (!wanted) continue;
+      out += formatf("%s %s[%u]", name.c_str(), write_op_name(w.op) + 3, w.index);
+      if (w.op == WriteOp::kSetString) {
+        out += " \"" + w.text + "\"";
+      } else if (w.op != WriteOp::kSetNoValue) {
+        out += formatf(" %.10g", w.value);
+      }
+      out += "\n";
+    }
+    return out;
+  }
+};
+
+// Every shorter copy of a packet, through the dispatcher: no exception escapes, the
+// title of a log packet stays the full packet's, and check(msg, length) holds (ASan/UBSan catch any
+// read past the payload). check may be omitted.
+template <class Check>
+void sweep_truncations(std::uint32_t code, const Bytes& full, Check check, bool response = false) {
+  DecoderCase whole;
+  const std::string title = whole.run(code, full, response).title;
+  for (std::size_t n = response ? 1 : 0; n < full.size(); ++n) {
+    SCOPED_TRACE(formatf("code 0x%04X cut to %zu of %u bytes", code, n, full.size()));
+    DecoderCase c;
+    ASSERT_NO_THROW(c.run(code, full.prefix(n), response));
+    if (!response) {
+      EXPECT_EQ(c.msg.title, title);
+    }
+    check(c.msg, n);
+  }
+}
+inline void sweep_truncations(std::uint32_t code, const Bytes& full, bool response = false) {
+  sweep_truncations(code, full, [](const COrbExpandedMessage&, std::size_t) {}, response);
+}
+
+}  // namespace cdmadiag::test
