@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "framework/attributes.h"
+#include "cdma1x/channel_config_fields.h"
+#include "cdma1x/frame_fields.h"
 #include "framework/field_tables.h"
 #include "support/bytes.h"
 #include "support/recording_sink.h"
