@@ -16,21 +16,22 @@ namespace {
 using cdmadiag::appendf;
 using cdmadiag::name_or;
 
-// Payload, one record:
-//   +0  u16      bits 0-10 channel, bits 11-15 band class
-//   +2  s8       Rx AGC0, dBm
-//   +3  s8       Rx AGC1, dBm
-//   +4  s8       Tx AGC, dBm
-//   +5  u16      serving PN
-//   +7  6 x u16  active-set PNs; kEmptyPn = empty entry
-//  +19  u8       sleep mode
-//  +20  u8       bits 0-2 Release 0 slot cycle index, bits 3-7 Release A slot cycle index
-//  +21  u8       searcher state (host format group "Searcher Task State")
-//  +22  u8       Rx diversity
-//  +23  u8       AT protocol state
-//  +24  u8       session state
-//  +25  u32      bits 0-23 UATI, bits 24-31 colour code
-//  +29  4 x u16  application bound to stream 0-3
+// Payload, one record of 37 bytes:
+//  +off  type     name            unit
+//   +0   u16      channel / band  bits 0-10 channel, bits 11-15 band class
+//   +2   s8       Rx AGC0         dBm
+//   +3   s8       Rx AGC1         dBm
+//   +4   s8       Tx AGC          dBm
+//   +5   u16      serving PN
+//   +7   6 x u16  active-set PNs  kEmptyPn = empty entry
+//  +19   u8       sleep mode
+//  +20   u8       slot cycle      bits 0-2 Release 0 index, bits 3-7 Release A index
+//  +21   u8       searcher state  host format group "Searcher Task State"
+//  +22   u8       Rx diversity
+//  +23   u8       AT state        AT protocol state
+//  +24   u8       session state
+//  +25   u32      UATI / colour   bits 0-23 UATI, bits 24-31 colour code
+//  +29   4 x u16  stream 0-3      application bound to the stream
 constexpr std::size_t kChannelBand = 0;
 constexpr std::size_t kRxAgc0 = 2;
 constexpr std::size_t kRxAgc1 = 3;
@@ -50,7 +51,6 @@ constexpr std::size_t kActiveSetSize = 6;
 constexpr std::size_t kStreamCount = 4;
 constexpr std::uint16_t kEmptyPn = 0xFFFF;
 
-constexpr const char* kTitle = "1xEV Debug Display";
 constexpr const char* kSearcherStateGroup = "Searcher Task State";
 
 constexpr std::array<ValueName, 5> kSleepModeNames{{
@@ -103,9 +103,9 @@ double rel_a_period_ms(unsigned c) {
 
 void COrbDecodeMsgCDMA1xEVDOQualcommFrame::DecodeDebugDisplay(IOrbDataState*, COrbExpandedMessage& msg,
                                                               IDekCellRefs_Search*) {
-  if (msg.titleWanted || msg.detailsWanted) msg.title = kTitle;
-  const cdmadiag::PayloadReader r(GetBuf(), GetLen());
-  cdmadiag::evdo::require_or_throw(r, kPacketSize);
+  SetTitle(msg, &COrbDecodeMsgCDMA1xEVDOQualcommFrame::DecodeDebugDisplay);
+  const cdmadiag::PayloadReader r = payload();
+  if (!cdmadiag::require(r, kPacketSize, msg, cdmadiag::OnShort::kThrow)) return;
   if (!msg.detailsWanted) return;
 
   std::string& out = msg.details;

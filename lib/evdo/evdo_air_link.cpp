@@ -15,21 +15,25 @@
 namespace {
 
 using cdmadiag::appendf;
+using cdmadiag::AttrReader;
+using cdmadiag::AttrWriter;
 using cdmadiag::formatf;
+using cdmadiag::held_number;
 using cdmadiag::PayloadReader;
 namespace evdo = cdmadiag::evdo;
 
-// Payload: two frames of 89 bytes, frame 1 = PN roll 1, frame 2 = PN roll 2.
-//   +0  8 bytes  DRC index per slot: slot 2k = low nibble of byte k, 2k+1 = high nibble
-//   +8  16 x u16 SINR of the best ASP per slot, linear 1/512; 0 = none
-//  +40  u8       flags (PktRcvFlag, PAState and BestASPPredicted all from the low bits)
-//  +41  6 x u16  ASPFiltSINR, linear 1/512; 0 = none
-//  +53  6 x u16  PilotPNASP; kEmptyPn = empty entry
-//  +65  6 x s16  RPCValue
-//  +77  u16      PER, fraction in 1/16384
-//  +79  u16      PER sequence
-//  +81  u16      HSTR, half-slot reference count
-//  +83  6 x u8   RPCCellMap
+// Payload: two frames of 89 bytes, frame 1 = PN roll 1, frame 2 = PN roll 2. One frame:
+//  +off  type      name             unit
+//   +0   8 x u8    DRC index/slot   slot 2k = low nibble of byte k, 2k+1 = high nibble
+//   +8   16 x u16  best-ASP SINR    per slot, linear 1/512; 0 = none
+//  +40   u8        flags            PktRcvFlag, PAState and BestASPPredicted all from the low bits
+//  +41   6 x u16   ASPFiltSINR      linear 1/512; 0 = none
+//  +53   6 x u16   PilotPNASP       kEmptyPn = empty entry
+//  +65   6 x s16   RPCValue
+//  +77   u16       PER              fraction in 1/16384
+//  +79   u16       PER sequence
+//  +81   u16       HSTR             half-slot reference count
+//  +83   6 x u8    RPCCellMap
 constexpr std::size_t kFrameSize = 89;
 constexpr int kFrames = 2;
 constexpr std::size_t kPacketSize = kFrames * kFrameSize;
@@ -54,14 +58,11 @@ constexpr double kPerLongGain = 105.0 / 65536.0;
 constexpr double kDrcShortGain = 64.0 / 65536.0;
 constexpr double kDrcLongGain = 7.0 / 65536.0;
 
-constexpr const char* kTitle = "1xEV Air Link Summary";
 constexpr const char* kFrameHeading = "**** Information for frame #%d of %d****\n";
 constexpr const char* kSlotHeading = "Slot\tDRC Rate\tSINR_For_BestASP(dB)\n";
 constexpr const char* kAspHeading = "ASPIndex\tASPFiltSINR\tPilotPNASP\tRPCValue\tRPCCellMap\n";
 constexpr const char* kBlankLine = "\t\n";
 constexpr const char* kOff = "Off";
-
-constexpr std::uint32_t kBound = IOrbDataState::kNoBound;
 
 // Attribute ids of one PN roll; pointers because the ids are resolved at load.
 struct RollAttrs {
@@ -88,21 +89,10 @@ struct RollAttrs {
 const std::array<RollAttrs, kFrames> kRolls{CDMADIAG_ROLL(PNROLL1), CDMADIAG_ROLL(PNROLL2)};
 #undef CDMADIAG_ROLL
 
-// Reads back earlier values: a status other than 0 is absent; any numeric type reads
-// as a double.
-std::optional<double> in_record(IOrbDataState* ds, std::uint32_t id, std::uint32_t index) {
-  const OrbRetVal v = ds->GetValue(id, index, kBound);
-  if (!v.present()) return std::nullopt;
-  return static_cast<double>(v);
-}
-std::optional<double> most_recent(IOrbDataState* ds, std::uint32_t id, std::uint32_t index) {
-  const OrbRetVal v = ds->GetValueAt(id, index, kBound);
-  if (!v.present()) return std::nullopt;
-  return static_cast<double>(v);
-}
-std::optional<double> in_record_or_recent(IOrbDataState* ds, std::uint32_t id, std::uint32_t index) {
-  if (auto v = in_record(ds, id, index)) return v;
-  return most_recent(ds, id, index);
+// This packet's value of a filter's state, else the most recent one.
+std::optional<double> current_or_latest(const AttrReader& rd, std::uint32_t id) {
+  if (auto v = held_number(rd.current(id))) return v;
+  return held_number(rd.latest(id));
 }
 
 // Low `width` bits of a value read back as a double; a value that is not finite
@@ -117,43 +107,39 @@ double filter_step(double gain, double x, std::optional<double> previous, double
   return previous ? gain * x + (1.0 - gain) * *previous : start;
 }
 
-struct FilterPair {
-  double short_term = 0.0;
-  double long_term = 0.0;
-};
-
 // Packet-error-rate filters of one frame (frame 1 or 2); a PER report already
 // filtered (same sequence number) is not filtered again. Starts from 0.
-void UpdatePerFilters(IOrbDataState* ds, std::uint16_t sequence, int frame, double& short_per, double& long_per) {
-  const bool writable = !ds->IsReadOnly();
-  if (auto last = in_record_or_recent(ds, ATTR_ID_EVDO_AIRLINKSUMMARY_PER_Sequence, 0)) {
+void UpdatePerFilters(IOrbDataState* ds, std::uint16_t sequence, int frame) {
+  const AttrReader rd(ds);
+  const AttrWriter w(ds);
+  if (auto last = current_or_latest(rd, ATTR_ID_EVDO_AIRLINKSUMMARY_PER_Sequence)) {
     if (low_bits(*last, 16) == sequence) return;
   }
-  if (writable) ds->SetUShort(ATTR_ID_EVDO_AIRLINKSUMMARY_PER_Sequence, sequence, 0, kBound, 0);
+  w.UShort(ATTR_ID_EVDO_AIRLINKSUMMARY_PER_Sequence, sequence);
 
   const RollAttrs& roll = kRolls[static_cast<std::size_t>(frame - 1)];
-  const auto x = in_record(ds, *roll.per_inst, 0);
+  const auto x = held_number(rd.current(*roll.per_inst));
   if (!x) return;
-  short_per = filter_step(kPerShortGain, *x, in_record_or_recent(ds, ATTR_ID_EVDO_AIRLINKSUMMARY_PER_SHORT_LAST, 0),
-                          kPerShortGain * *x);
-  long_per = filter_step(kPerLongGain, *x, in_record_or_recent(ds, ATTR_ID_EVDO_AIRLINKSUMMARY_PER_LONG_LAST, 0),
-                         kPerLongGain * *x);
-  if (!writable) return;
-  ds->SetDouble(*roll.per_short, short_per, 0, kBound, 0);
-  ds->SetDouble(*roll.per_long, long_per, 0, kBound, 0);
-  ds->SetDouble(ATTR_ID_EVDO_AIRLINKSUMMARY_PER_SHORT_LAST, short_per, 0, kBound, 0);
-  ds->SetDouble(ATTR_ID_EVDO_AIRLINKSUMMARY_PER_LONG_LAST, long_per, 0, kBound, 0);
+  const double short_per = filter_step(
+      kPerShortGain, *x, current_or_latest(rd, ATTR_ID_EVDO_AIRLINKSUMMARY_PER_SHORT_LAST), kPerShortGain * *x);
+  const double long_per = filter_step(
+      kPerLongGain, *x, current_or_latest(rd, ATTR_ID_EVDO_AIRLINKSUMMARY_PER_LONG_LAST), kPerLongGain * *x);
+  w.Double(*roll.per_short, short_per);
+  w.Double(*roll.per_long, long_per);
+  w.Double(ATTR_ID_EVDO_AIRLINKSUMMARY_PER_SHORT_LAST, short_per);
+  w.Double(ATTR_ID_EVDO_AIRLINKSUMMARY_PER_LONG_LAST, long_per);
 }
 
 // DRC data-rate-request filters over the 16 slots of one frame (1 or 2), chained
 // slot to slot and, at slot 0, from the other PN roll's slot 15 (frame 1: the
 // previous packet's roll 2; frame 2: this packet's roll 1). Starts from the first rate.
-void UpdateDrcRequestFilters(IOrbDataState* ds, int frame, double& short_rate, double& long_rate) {
-  const bool writable = !ds->IsReadOnly();
+void UpdateDrcRequestFilters(IOrbDataState* ds, int frame) {
+  const AttrReader rd(ds);
+  const AttrWriter w(ds);
   const RollAttrs& roll = kRolls[static_cast<std::size_t>(frame - 1)];
   const RollAttrs& other = kRolls[static_cast<std::size_t>(2 - frame)];
   for (std::uint32_t s = 0; s < kSlots; ++s) {
-    const auto drc_value = in_record(ds, *roll.drc_index_for_slot, s);
+    const auto drc_value = held_number(rd.current(*roll.drc_index_for_slot, s));
     if (!drc_value) return;
     const auto drc = low_bits(*drc_value, 8);
     if (!drc) return;
@@ -161,24 +147,23 @@ void UpdateDrcRequestFilters(IOrbDataState* ds, int frame, double& short_rate, d
 
     std::optional<double> prev_short, prev_long;
     if (s > 0) {
-      prev_short = in_record(ds, *roll.drc_req_short, s - 1);
-      prev_long = in_record(ds, *roll.drc_req_long, s - 1);
+      prev_short = held_number(rd.current(*roll.drc_req_short, s - 1));
+      prev_long = held_number(rd.current(*roll.drc_req_long, s - 1));
     } else if (frame == 1) {
-      prev_short = most_recent(ds, *other.drc_req_short, kSlots - 1);
-      prev_long = most_recent(ds, *other.drc_req_long, kSlots - 1);
+      prev_short = held_number(rd.latest(*other.drc_req_short, kSlots - 1));
+      prev_long = held_number(rd.latest(*other.drc_req_long, kSlots - 1));
     } else {
-      prev_short = in_record(ds, *other.drc_req_short, kSlots - 1);
-      prev_long = in_record(ds, *other.drc_req_long, kSlots - 1);
+      prev_short = held_number(rd.current(*other.drc_req_short, kSlots - 1));
+      prev_long = held_number(rd.current(*other.drc_req_long, kSlots - 1));
     }
-    short_rate = filter_step(kDrcShortGain, rate, prev_short, rate);
-    long_rate = filter_step(kDrcLongGain, rate, prev_long, rate);
+    const double short_rate = filter_step(kDrcShortGain, rate, prev_short, rate);
+    const double long_rate = filter_step(kDrcLongGain, rate, prev_long, rate);
 
-    if (!writable) continue;
-    ds->SetDouble(*roll.drc_req_short, short_rate, s, kBound, 0);
-    ds->SetDouble(*roll.drc_req_long, long_rate, s, kBound, 0);
+    w.Double(*roll.drc_req_short, short_rate, s);
+    w.Double(*roll.drc_req_long, long_rate, s);
     if (frame == 2 && s == kSlots - 1) {
-      ds->SetDouble(ATTR_ID_EVDO_AIRLINKSUMMARY_DATA_RATE_REQ_SHORT_TERM_LAST, short_rate, 0, kBound, 0);
-      ds->SetDouble(ATTR_ID_EVDO_AIRLINKSUMMARY_DATA_RATE_REQ_LONG_TERM_LAST, long_rate, 0, kBound, 0);
+      w.Double(ATTR_ID_EVDO_AIRLINKSUMMARY_DATA_RATE_REQ_SHORT_TERM_LAST, short_rate);
+      w.Double(ATTR_ID_EVDO_AIRLINKSUMMARY_DATA_RATE_REQ_LONG_TERM_LAST, long_rate);
     }
   }
 }
@@ -191,8 +176,9 @@ struct PacketTotals {
   double per_sum = 0.0;
 };
 
-void decode_frame(IOrbDataState* ds, bool writable, COrbExpandedMessage& msg, const PayloadReader& r, int frame,
+void decode_frame(IOrbDataState* ds, COrbExpandedMessage& msg, const PayloadReader& r, int frame,
                   PacketTotals& totals) {
+  const AttrWriter w(ds);
   const RollAttrs& roll = kRolls[static_cast<std::size_t>(frame - 1)];
   const bool text = msg.detailsWanted;
   std::string& out = msg.details;
@@ -218,14 +204,12 @@ void decode_frame(IOrbDataState* ds, bool writable, COrbExpandedMessage& msg, co
         appendf(out, "%d\t%10s\t%8s\n", static_cast<int>(s), evdo::drc_rate_name(drc), sinr_text.c_str());
       }
     }
-    if (writable) {
-      ++totals.drc_histogram[drc];
-      ds->SetByte(*roll.drc_index_for_slot, drc, s, kBound, 0);
-      if (sinr_db) {
-        ds->SetDouble(*roll.bestasp_sinr_for_slot, *sinr_db, s, kBound, 0);
-      } else {
-        ds->SetNoValue(*roll.bestasp_sinr_for_slot, s, kBound, 0);
-      }
+    ++totals.drc_histogram[drc];
+    w.Byte(*roll.drc_index_for_slot, drc, s);
+    if (sinr_db) {
+      w.Double(*roll.bestasp_sinr_for_slot, *sinr_db, s);
+    } else {
+      w.NoValue(*roll.bestasp_sinr_for_slot, s);
     }
   }
 
@@ -284,17 +268,16 @@ void decode_frame(IOrbDataState* ds, bool writable, COrbExpandedMessage& msg, co
       appendf(out, "%d\t\t%s\t\t%8u\t\t%8d\t\t%8u\n", static_cast<int>(i + 1), sinr_text.c_str(),
               static_cast<unsigned>(pn[i]), static_cast<int>(rpc[i]), static_cast<unsigned>(cell_map[i]));
     }
-    if (!writable) continue;
     if (pn[i] != kEmptyPn && sinr_db) {
-      ds->SetDouble(*roll.asp_filtered_sinr_for_pn, *sinr_db, pn[i], kBound, 0);
-      ds->SetUShort(*roll.pilotpn_for_aspidx, pn[i], i, kBound, 0);
-      ds->SetShort(*roll.rpc_for_pn, rpc[i], pn[i], kBound, 0);
-      ds->SetByte(*roll.rpc_index_for_pn, cell_map[i], pn[i], kBound, 0);
+      w.Double(*roll.asp_filtered_sinr_for_pn, *sinr_db, pn[i]);
+      w.UShort(*roll.pilotpn_for_aspidx, pn[i], i);
+      w.Short(*roll.rpc_for_pn, rpc[i], pn[i]);
+      w.Byte(*roll.rpc_index_for_pn, cell_map[i], pn[i]);
     }
     if (static_cast<int>(i) < valid_count) {
       // Indexed by rank despite the name's ending.
-      ds->SetDouble(*roll.best_asp_filtered_sinr, ranked[i].sinr_db, i, kBound, 0);
-      ds->SetLong(*roll.pn_for_best_asp_filtered_sinr, static_cast<std::int32_t>(ranked[i].pn), i, kBound, 0);
+      w.Double(*roll.best_asp_filtered_sinr, ranked[i].sinr_db, i);
+      w.Long(*roll.pn_for_best_asp_filtered_sinr, static_cast<std::int32_t>(ranked[i].pn), i);
     }
   }
 
@@ -307,46 +290,39 @@ void decode_frame(IOrbDataState* ds, bool writable, COrbExpandedMessage& msg, co
     out += kBlankLine;
   }
 
-  if (writable) {
-    ds->SetByte(*roll.pkt_received_flag, static_cast<std::uint8_t>(pkt_received), 0, kBound, 0);
-    ds->SetByte(*roll.pa_state, static_cast<std::uint8_t>(pa_state), 0, kBound, 0);
-    if (predicted_is_asp) ds->SetUShort(*roll.best_asp_predicted, predicted_pn, 0, kBound, 0);
-    ds->SetDouble(*roll.per_inst, per_percent, 0, kBound, 0);
-    ds->SetUShort(*roll.per_sequence, sequence, 0, kBound, 0);
-    ds->SetUShort(*roll.hstr, hstr, 0, kBound, 0);
-    if (frame == kFrames) ds->SetDouble(ATTR_ID_EVDO_AIRLINKSUMMARY_AVG_PER_INST, totals.per_sum * 0.5, 0, kBound, 0);
-  }
+  w.Byte(*roll.pkt_received_flag, static_cast<std::uint8_t>(pkt_received));
+  w.Byte(*roll.pa_state, static_cast<std::uint8_t>(pa_state));
+  if (predicted_is_asp) w.UShort(*roll.best_asp_predicted, predicted_pn);
+  w.Double(*roll.per_inst, per_percent);
+  w.UShort(*roll.per_sequence, sequence);
+  w.UShort(*roll.hstr, hstr);
+  if (frame == kFrames) w.Double(ATTR_ID_EVDO_AIRLINKSUMMARY_AVG_PER_INST, totals.per_sum * 0.5);
 
-  if (ds != nullptr) {
-    FilterPair per, drc;
-    UpdatePerFilters(ds, sequence, frame, per.short_term, per.long_term);
-    UpdateDrcRequestFilters(ds, frame, drc.short_term, drc.long_term);
-  }
+  // Read-only, the filters still read their state but write none of it.
+  UpdatePerFilters(ds, sequence, frame);
+  UpdateDrcRequestFilters(ds, frame);
 }
 
 }  // namespace
 
 void COrbDecodeMsgCDMA1xEVDOQualcommFrame::DecodeAirLinkSummary(IOrbDataState* ds, COrbExpandedMessage& msg,
                                                                 IDekCellRefs_Search*) {
-  if (msg.titleWanted || msg.detailsWanted) msg.title = kTitle;
-  const PayloadReader payload(GetBuf(), GetLen());
-  if (!evdo::require_or_report(payload, kPacketSize, msg)) return;
+  SetTitle(msg, &COrbDecodeMsgCDMA1xEVDOQualcommFrame::DecodeAirLinkSummary);
+  const PayloadReader r = payload();
+  if (!cdmadiag::require(r, kPacketSize, msg, cdmadiag::OnShort::kReport)) return;
 
-  const bool writable = ds != nullptr && !ds->IsReadOnly();
   PacketTotals totals;
   for (int f = 1; f <= kFrames; ++f) {
-    decode_frame(ds, writable, msg, payload.sub(static_cast<std::size_t>(f - 1) * kFrameSize, kFrameSize), f, totals);
+    decode_frame(ds, msg, r.sub(static_cast<std::size_t>(f - 1) * kFrameSize, kFrameSize), f, totals);
   }
-  if (!writable) return;
+  const AttrWriter w(ds);
+  if (!w.on()) return;
 
   // Averages in the dB domain, only for DRC indices that had a SINR.
   for (std::uint32_t d = 0; d < kSlots; ++d) {
     if (totals.sinr_count[d] == 0) continue;
-    ds->SetDouble(ATTR_ID_EVDO_AIRLINKSUMMARY_AVG_SINR_FOR_DRC_INDEX, totals.sinr_sum[d] / totals.sinr_count[d], d,
-                  kBound, 0);
-    ds->SetByte(ATTR_ID_EVDO_AIRLINKSUMMARY_DRC_INDEX_COUNT, totals.sinr_count[d], d, kBound, 0);
+    w.Double(ATTR_ID_EVDO_AIRLINKSUMMARY_AVG_SINR_FOR_DRC_INDEX, totals.sinr_sum[d] / totals.sinr_count[d], d);
+    w.Byte(ATTR_ID_EVDO_AIRLINKSUMMARY_DRC_INDEX_COUNT, totals.sinr_count[d], d);
   }
-  if (const auto drc = evdo::elect_drc(totals.drc_histogram)) {
-    ds->SetLong(ATTR_ID_EVDO_DRC, static_cast<std::int32_t>(*drc), 0, kBound, 0);
-  }
+  if (const auto drc = evdo::elect_drc(totals.drc_histogram)) w.Long(ATTR_ID_EVDO_DRC, static_cast<std::int32_t>(*drc));
 }

@@ -2,21 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <stdexcept>
-
-#include "framework/failure_texts.h"
 
 namespace cdmadiag::evdo {
-
-bool require_or_report(const PayloadReader& payload, std::size_t need, COrbExpandedMessage& msg) {
-  if (payload.has(0, need)) return true;
-  if (msg.detailsWanted) msg.details += kNotQualcommStandard;
-  return false;
-}
-
-void require_or_throw(const PayloadReader& payload, std::size_t need) {
-  if (!payload.has(0, need)) throw std::invalid_argument(kNotQualcommStandard);
-}
 
 std::optional<std::uint32_t> elect_drc(std::span<const std::uint32_t, 16> histogram) {
   std::uint32_t best = 0;

@@ -1,35 +1,23 @@
 #pragma once
-// Pieces the EV-DO decoders share: the failure policy, the DRC rate names and
-// rates, the ranking of active-set pilots by SINR, the DRC election and the
-// fixed-point dB conversions.
+// Pieces the EV-DO decoders share: the DRC rate names and rates, the ranking of
+// active-set pilots by SINR, the DRC election and the fixed-point dB conversions.
 //
-// Failure policy of the EV-DO family. Whether a decoder throws or reports depends
-// on who would catch it:
+// Failure policy of the EV-DO family: a packet shorter than a decoder's fixed layout
+// fails through cdmadiag::require before any field is read, so nothing is read past
+// the payload whatever the packet claims. Which policy depends on who would catch it:
 //  - decoders the dispatcher calls inside a guard (every stage 2 code, and the four
-//    guarded stage 1 rows 0x1186, 0x1187, 0x1189, 0x118A) throw std::invalid_argument
-//    with the failure text (require_or_throw); the guard keeps it inside;
+//    guarded stage 1 rows 0x1186, 0x1187, 0x1189, 0x118A) use OnShort::kThrow; the
+//    guard keeps the failure text inside;
 //  - every other stage 1 member and every stage 3 member, whose exception would reach
-//    the host, appends the failure text to the details and stops (require_or_report).
-// A packet shorter than a decoder's fixed layout fails this way before any field is
-// read, so nothing is read past the payload whatever the packet claims.
+//    the host, uses OnShort::kReport: the failure text goes to the details.
 #include <array>
-#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
 
-#include "framework/payload_reader.h"
 #include "framework/value_names.h"
-#include "host/expanded_message.h"
 
 namespace cdmadiag::evdo {
-
-// For unguarded decoders: false (after appending the failure text when details are
-// wanted) when the payload holds fewer than `need` bytes.
-bool require_or_report(const PayloadReader& payload, std::size_t need, COrbExpandedMessage& msg);
-// For guarded decoders: throws std::invalid_argument with the failure text when the
-// payload holds fewer than `need` bytes.
-void require_or_throw(const PayloadReader& payload, std::size_t need);
 
 // DRC index (4 bits) shown as a rate in bit/s; (S)/(L) are the short and long
 // packet formats of one rate.

@@ -11,9 +11,7 @@
 #include "framework/failure_texts.h"
 #include "framework/text.h"
 #include "host/cell_refs.h"
-#include "host/object_properties.h"
-#include "support/bytes.h"
-#include "support/recording_sink.h"
+#include "support/decoder_case.h"
 
 namespace {
 
@@ -47,6 +45,7 @@ Bytes searcher_packet(std::uint16_t set_word, const std::vector<std::uint16_t>& 
   return p;
 }
 
+// Packets through the 1x dispatcher into one data state; writes() lists the last packet's.
 class PilotReport : public ::testing::Test {
  protected:
   PilotReport() {
@@ -54,34 +53,16 @@ class PilotReport : public ::testing::Test {
     cells.add({100, 40.0, -75.0, "11-1", "North"});
     cells.add({100, 40.2, -75.3, "12-3", "River"});
     cells.add({300, 40.0, -75.0, "30-2", "Hilltop"});
+    c.decimals = 3;
   }
-  // A fresh message; only this packet's writes are kept.
   void decode(bool finger, const Bytes& b, IDekCellRefs_Search* search = nullptr) {
-    st.sink.writes.clear();
-    msg.reset();
-    Frame f(b.data(), b.size(), &props);
-    f.SetMessageNumber(1);
-    f.SetCommonVariables(false, threshold_a, -15.0);
-    finger ? f.DecodeFinger(&st.ds, msg, search) : f.DecodeSearcher(&st.ds, msg, search);
+    c.cells = search;
+    c.run(finger ? 0x100B : 0x100F, b);
   }
-  // Writes whose name (ATTR_ID_ dropped) starts with one of the prefixes, "NAME Op[index] value" a line.
-  std::string writes(std::initializer_list<const char*> prefixes = {""}) const {
-    std::string out;
-    for (const auto& w : st.sink.writes) {
-      const std::string name = w.name.substr(8);
-      if (std::none_of(prefixes.begin(), prefixes.end(), [&](const char* p) { return name.starts_with(p); })) continue;
-      out += formatf("%s %s[%u]", name.c_str(), write_op_name(w.op) + 3, w.index);
-      if (w.op != WriteOp::kSetNoValue) out += formatf(w.value == std::trunc(w.value) ? " %.0f" : " %.3f", w.value);
-      out += "\n";
-    }
-    return out;
-  }
+  std::string writes(std::initializer_list<const char*> prefixes = {""}) const { return c.writes(prefixes); }
 
-  ObjectProperties props;
-  cdmadiag::test::RecordingState st;
-  COrbExpandedMessage msg;
+  cdmadiag::test::DecoderCase c;
   CellSiteTable cells;
-  double threshold_a = -15.0;
 };
 
 constexpr bool kFinger = true;
@@ -93,11 +74,11 @@ TEST_F(PilotReport, FingerHandBuiltPacketEveryLineAndWrite) {
       0xE8, 0x03, 0xF8, 0x03, 0xD0, 0x07,  // positions 1000, 1016, 2000
       0xC8, 0x64, 0x32,                    // raw 200, 100, 50: -7.60, -10.61, -13.62 dB
   };
-  st.ds.SetDouble(ATTR_ID_LOCATION_X, -75.29, 0, IOrbDataState::kNoBound, 0);  // near River
-  st.ds.SetDouble(ATTR_ID_LOCATION_Y, 40.19, 0, IOrbDataState::kNoBound, 0);
+  c.st.ds.SetDouble(ATTR_ID_LOCATION_X, -75.29, 0, IOrbDataState::kNoBound, 0);  // near River
+  c.st.ds.SetDouble(ATTR_ID_LOCATION_Y, 40.19, 0, IOrbDataState::kNoBound, 0);
   decode(kFinger, p, &cells);
-  EXPECT_EQ(msg.title, "Pilot Fingers");
-  EXPECT_EQ(msg.details,
+  EXPECT_EQ(c.msg.title, "Pilot Fingers");
+  EXPECT_EQ(c.msg.details,
             "  Finger #1 PN: 100, Position (1/8 chip): 1000, Ec/Io: -7.6 dB, (likely CellID 12-3 on River),\n"
             "  Finger #2 PN: 100, Position (1/8 chip): 1016, Ec/Io: -10.6 dB, (likely CellID 12-3 on River),\n"
             "  Finger #3 PN: 220, Position (1/8 chip): 2000, Ec/Io: -13.6 dB, (likely CellID Unknown on Unknown),\n"
@@ -121,15 +102,15 @@ using FingerReport = PilotReport;
 TEST_F(FingerReport, CombinedStrengthRoundsOnlyTheSingleFloatTotal) {
   // Each linear energy joins the float total as a double; rounding each to float first gives -22.15901933.
   decode(kFinger, finger_packet({10, 0, 1}, {20, 0, 1}, {30, 0, 5}));
-  ASSERT_EQ(st.sink.of("ATTR_ID_COMB_PILOT_EcIo").size(), 1u);
-  EXPECT_NEAR(st.sink.of("ATTR_ID_COMB_PILOT_EcIo").at(0).value, -22.159019662548, 1e-9);
+  ASSERT_EQ(c.st.sink.of("ATTR_ID_COMB_PILOT_EcIo").size(), 1u);
+  EXPECT_NEAR(c.st.sink.of("ATTR_ID_COMB_PILOT_EcIo").at(0).value, -22.159019662548, 1e-9);
 }
 
 TEST_F(PilotReport, FingerSummaryRanksByStrengthAndClearsWhatIsMissing) {
-  msg.titleWanted = msg.detailsWanted = false;  // nothing formatted for nobody, the writes all the same
-  const auto summary = [this](const Finger& a, const Finger& b, const Finger& c) {
-    decode(kFinger, finger_packet(a, b, c));
-    EXPECT_EQ(msg.title + msg.details, "");
+  c.title_wanted = c.details_wanted = false;  // nothing formatted for nobody, the writes all the same
+  const auto summary = [this](const Finger& f1, const Finger& f2, const Finger& f3) {
+    decode(kFinger, finger_packet(f1, f2, f3));
+    EXPECT_EQ(c.msg.title + c.msg.details, "");
     return writes({"PILOT_PN", "COMB", "NUM_", "TOP_N_PN", "1ST_PILOT_PN", "2ND_PILOT_PN", "3RD_PILOT_PN"});
   };
   // Finger 1 unlocked, finger 3 strongest; PN 600 is out of range: ranked, its PN cleared at index 0.
@@ -145,12 +126,12 @@ TEST_F(PilotReport, FingerSummaryRanksByStrengthAndClearsWhatIsMissing) {
 }
 
 TEST_F(PilotReport, FingerReadOnlyShowsTheLockedCountAlreadyStored) {
-  st.ds.SetByte(ATTR_ID_NUM_LOCKED_PILOTS, 2, 0, IOrbDataState::kNoBound, 0);
-  st.ds.set_read_only(true);
+  c.st.ds.SetByte(ATTR_ID_NUM_LOCKED_PILOTS, 2, 0, IOrbDataState::kNoBound, 0);
+  c.read_only = true;
   decode(kFinger, finger_packet({100, 0, 100}, {0, 5, 0}, {0, 0, 0}));
   EXPECT_EQ(writes(),
             "CULL_FINGER_MESSAGE DWord[0] 4171\nPN_ECIO_SET Double[100] -10.610\nPN_ECIO_SET_STATUS Long[100] 7\n");
-  EXPECT_EQ(msg.details,
+  EXPECT_EQ(c.msg.details,
             "  Finger #1 PN: 100, Position (1/8 chip): 0, Ec/Io: -10.6 dB, (likely CellID Unknown on Unknown),\n"
             "  Finger #2 PN: N/A, Position (1/8 chip): 5, Ec/Io: Not locked,\n"
             "  Finger #3 PN: N/A, Position (1/8 chip): 0, Ec/Io: Not locked,\n"
@@ -163,15 +144,13 @@ TEST_F(PilotReport, EveryShorterPacketIsSafe) {
                               : searcher_packet(0x8009, {100, 9000, 4000, 200});
     for (std::uint32_t len = 0; len < full.size(); ++len) {
       SCOPED_TRACE(formatf("%s, %u bytes", finger ? "finger" : "searcher", len));
-      Bytes cut;
-      for (std::uint32_t i = 0; i < len; ++i) cut.u8(full.vec()[i]);
-      decode(finger, cut, &cells);
+      decode(finger, full.prefix(len), &cells);
       if (finger || len < 13) {
-        EXPECT_EQ(msg.details, cdmadiag::kNotQualcommStandard);
+        EXPECT_EQ(c.msg.details, cdmadiag::kNotQualcommStandard);
         EXPECT_EQ(writes(), finger ? "CULL_FINGER_MESSAGE DWord[0] 4171\n" : "CULL_SEARCHER_MESSAGE DWord[0] 4171\n");
       } else {
-        EXPECT_EQ(msg.details.find(cdmadiag::kNotQualcommStandard), std::string::npos);
-        EXPECT_EQ(st.sink.of("ATTR_ID_CDMA_SRCHR_DLY_CHIP").size(), std::min<std::size_t>((len - 13) / 2, 4));
+        EXPECT_EQ(c.msg.details.find(cdmadiag::kNotQualcommStandard), std::string::npos);
+        EXPECT_EQ(c.st.sink.of("ATTR_ID_CDMA_SRCHR_DLY_CHIP").size(), std::min<std::size_t>((len - 13) / 2, 4));
       }
     }
   }
@@ -188,8 +167,8 @@ TEST_F(PilotReport, SearcherHandBuiltPacketEveryLineAndWrite) {
   };
   decode(kSearcher, p, &cells);
   // size = -43 / 4 = -10 (toward zero), shown as 16 bits; position = 200 + 4 x 3 + 80.
-  EXPECT_EQ(msg.title, "Pilot Searcher");
-  EXPECT_EQ(msg.details,
+  EXPECT_EQ(c.msg.title, "Pilot Searcher");
+  EXPECT_EQ(c.msg.details,
             "  Active Pilot PN: 300, (also in set(s): Neighbor),  NotRefPilot: 1, (likely CellID 30-2 on Hilltop),\n"
             "  Max Energy: Ec/Io 5.9 dB, Position (1/8 chips) 292, Position Index 1,\n"
             "  Search Window: End Position (1/8 chips) 200, Size (chips) 65526\n");
@@ -219,7 +198,7 @@ TEST_F(PilotReport, SearcherArithmeticAtItsEdges) {
   // delay(k) = (-20 + 4 (k - 3)) / 8
   EXPECT_EQ(writes({"CDMA_SRCHR"}), "CDMA_SRCHR_DLY_CHIP Double[1] -3.500\nCDMA_SRCHR_DLY_CHIP Double[3] -2.500\n");
   // Threshold A exactly at the Ec/Io of 4000 as the decoder holds it (single precision): not above.
-  threshold_a = static_cast<float>(10.0 * std::log10(4000.0) + cdmadiag::SearcherEnergyOffset(1, 16, 1));
+  c.threshold_a = static_cast<float>(10.0 * std::log10(4000.0) + cdmadiag::SearcherEnergyOffset(1, 16, 1));
   decode(kSearcher, searcher_packet(0x8000 | 12, {9000, 4000, 100}));
   EXPECT_EQ(writes({"SRCH_MAX1_ACT_EcIo", "SRCH_MAX2_ACT_EcIo"}),
             "SRCH_MAX1_ACT_EcIo Double[0] 5.922\nSRCH_MAX2_ACT_EcIo NoValue[0]\n");
@@ -243,31 +222,31 @@ TEST_F(PilotReport, SearcherSetMembershipWritesEvenWhenReadOnly) {
        "CDMA_UPDATE_NBORSETDLY_FLAG Long[0] 1\nCDMA_UPDATE_REMSETDLY_FLAG Long[0] 1\n",
        4},
   };
-  st.ds.set_read_only(true);  // stops only the delays
-  msg.cellIdWanted = false;
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.sets);
-    decode(kSearcher, searcher_packet(c.sets | 5, {9000}));
-    EXPECT_EQ(msg.details.substr(0, msg.details.find('\n') + 1), c.line);
-    EXPECT_EQ(writes({"CDMA_UPDATE_"}), c.flags);
+  c.read_only = true;  // stops only the delays
+  c.msg.cellIdWanted = false;
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.sets);
+    decode(kSearcher, searcher_packet(k.sets | 5, {9000}));
+    EXPECT_EQ(c.msg.details.substr(0, c.msg.details.find('\n') + 1), k.line);
+    EXPECT_EQ(writes({"CDMA_UPDATE_"}), k.flags);
     const std::string peaks = writes({"SRCH_"});
-    EXPECT_EQ(std::count(peaks.begin(), peaks.end(), '\n'), 7 * c.peak_sets);
+    EXPECT_EQ(std::count(peaks.begin(), peaks.end(), '\n'), 7 * k.peak_sets);
     EXPECT_EQ(writes({"CDMA_SRCHR", "MAX_SEARCHER"}), "MAX_SEARCHER_ENERGY Double[0] 5.922\n");
   }
 }
 
 TEST_F(PilotReport, SearcherWithoutEnergyShowsNotAvailable) {
   decode(kSearcher, searcher_packet(0, {0, 0, 0}, 64, 32));
-  EXPECT_EQ(msg.details.substr(msg.details.find('\n') + 1),
+  EXPECT_EQ(c.msg.details.substr(c.msg.details.find('\n') + 1),
             "  Max Energy: Ec/Io N/A, Position (1/8 chips) 0, Position Index 0,\n"
             "  Search Window: End Position (1/8 chips) 64, Size (chips) 8\n");
   EXPECT_EQ(writes({"MAX_SEARCHER", "PN_ECIO"}), "MAX_SEARCHER_ENERGY NoValue[0]\n");
 }
 
 TEST_F(PilotReport, SearcherFewerThanThreeEntriesClearTheMissingPeaks) {
-  msg.titleWanted = msg.detailsWanted = false;
+  c.title_wanted = c.details_wanted = false;
   decode(kSearcher, searcher_packet(0x8000, {9000, 8000, 7000, 6000}));  // nothing of it may leak into the next
-  EXPECT_EQ(msg.title + msg.details, "");
+  EXPECT_EQ(c.msg.title + c.msg.details, "");
   decode(kSearcher, searcher_packet(0x8000, {9000}));
   EXPECT_EQ(writes({"SRCH_MAX"}),
             "SRCH_MAX1_ACT_EcIo Double[0] 5.922\nSRCH_MAX1_ACT_DELAY Double[0] 0\nSRCH_MAX2_ACT_EcIo NoValue[0]\n"
@@ -280,23 +259,23 @@ TEST_F(PilotReport, SearcherDecodesOnlyTheEntriesPresentUpToAWindow) {
   EXPECT_EQ(writes({"CDMA_SEARCHER", "CDMA_SRCHR"}),
             "CDMA_SEARCHER_NUM_ENTRIES UShort[0] 60000\nCDMA_SRCHR_DLY_CHIP Double[0] -29999.500\n"
             "CDMA_SRCHR_DLY_CHIP Double[1] -29999\n");
-  EXPECT_NE(msg.details.find("Max Energy: Ec/Io 5.9 dB"), std::string::npos);
+  EXPECT_NE(c.msg.details.find("Max Energy: Ec/Io 5.9 dB"), std::string::npos);
 
   std::vector<std::uint16_t> energies(5000, 1000);
   energies[4500] = 60000;  // past what is decoded
   energies[17] = 2000;
   decode(kSearcher, searcher_packet(0, energies));
-  const auto delays = st.sink.of("ATTR_ID_CDMA_SRCHR_DLY_CHIP");
+  const auto delays = c.st.sink.of("ATTR_ID_CDMA_SRCHR_DLY_CHIP");
   ASSERT_EQ(delays.size(), cdmadiag::kSearcherMaxEntries);
   EXPECT_EQ(delays.back().index, cdmadiag::kSearcherMaxEntries - 1);
-  EXPECT_NE(msg.details.find("Position Index 8,"), std::string::npos);  // entry 17 is the largest
+  EXPECT_NE(c.msg.details.find("Position Index 8,"), std::string::npos);  // entry 17 is the largest
 }
 
 TEST_F(PilotReport, SearcherAttributesRoutineStrictlyAboveThresholdA) {
-  Frame f(nullptr, 0, &props);
+  Frame f(nullptr, 0, &c.props);
   f.SetCommonVariables(false, -10.0, -15.0);
   const double ecio[3] = {-9.5, -10.0, -12.0}, delay[3] = {1.0, 2.0, 3.0};
-  f.Set_Searcher_Attributes(&st.ds, 0x5, 44, ecio, delay, 0);  // bit 0 Active, bit 2 Neighbor
+  f.Set_Searcher_Attributes(&c.st.ds, 0x5, 44, ecio, delay, 0);  // bit 0 Active, bit 2 Neighbor
   EXPECT_EQ(writes({"SRCH_ACT_PN", "SRCH_NBR_PN", "SRCH_MAX2_NBR_EcIo"}),
             "SRCH_ACT_PN UShort[0] 44\nSRCH_NBR_PN UShort[0] 44\nSRCH_MAX2_NBR_EcIo NoValue[0]\n");
 }

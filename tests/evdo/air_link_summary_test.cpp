@@ -8,13 +8,13 @@
 #include <string>
 #include <vector>
 
-#include "evdo/evdo_test_support.h"
+#include "framework/failure_texts.h"
+#include "support/decoder_case.h"
 
 namespace cdmadiag::test {
 namespace {
 
 constexpr std::uint32_t kCode = 0x1068;
-const EvdoMember kDecode = &COrbDecodeMsgCDMA1xEVDOQualcommFrame::DecodeAirLinkSummary;
 constexpr std::uint16_t kEmpty = 0xFFFF;
 const std::string kAttr = "ATTR_ID_EVDO_AIRLINKSUMMARY_";
 
@@ -131,16 +131,17 @@ struct Expect {
   double value;
 };
 
+// Packets of one data state; the checks look at the last packet's writes.
 class EvdoAirLink : public ::testing::Test {
  protected:
-  COrbExpandedMessage decode(const Bytes& b) { return run(kDecode, kCode, b, &st.ds); }
-  void at(std::uint32_t message, const Frame& f1, const Frame& f2) {
-    st.ds.begin_message(message);
-    decode(packet(f1, f2));
+  // Decodes a packet as message number `message`.
+  const COrbExpandedMessage& at(std::uint32_t message, const Frame& f1, const Frame& f2) {
+    c.number = message - 1;
+    return c.run(kCode, packet(f1, f2));
   }
   void expect_writes(const std::string& name, WriteOp op, const std::vector<Expect>& want) {
     SCOPED_TRACE(name);
-    const auto got = st.sink.of(kAttr + name);
+    const auto got = c.st.sink.of(kAttr + name);
     ASSERT_EQ(got.size(), want.size());
     for (std::size_t i = 0; i < want.size(); ++i) {
       EXPECT_EQ(got[i].op, op);
@@ -151,17 +152,16 @@ class EvdoAirLink : public ::testing::Test {
   // Values written to one index of an attribute, in order.
   std::vector<double> values(const std::string& name, std::uint32_t index = 0) const {
     std::vector<double> out;
-    for (const auto& w : st.sink.of(kAttr + name)) {
+    for (const auto& w : c.st.sink.of(kAttr + name)) {
       if (w.index == index) out.push_back(w.value);
     }
     return out;
   }
-  RecordingState st;  // at message 1
-  EvdoRun run;
+  DecoderCase c;
 };
 
 TEST_F(EvdoAirLink, HandBuiltPacketTextAndWrites) {
-  const COrbExpandedMessage msg = decode(packet(hand_frame1(), hand_frame2()));
+  const COrbExpandedMessage& msg = at(1, hand_frame1(), hand_frame2());
   EXPECT_EQ(msg.title, "1xEV Air Link Summary");
   EXPECT_EQ(msg.details, hand_text());
 
@@ -178,12 +178,12 @@ TEST_F(EvdoAirLink, HandBuiltPacketTextAndWrites) {
   expect_writes("PNROLL1_DRC_INDEX_FOR_SLOT", WriteOp::kSetByte, drc1);
   expect_writes("PNROLL2_DRC_INDEX_FOR_SLOT", WriteOp::kSetByte, drc2);
   // A slot without SINR is marked absent, not written as a number.
-  const auto sinr1 = st.sink.of(kAttr + "PNROLL1_BESTASP_SINR_FOR_SLOT");
+  const auto sinr1 = c.st.sink.of(kAttr + "PNROLL1_BESTASP_SINR_FOR_SLOT");
   ASSERT_EQ(sinr1.size(), 16u);
   EXPECT_EQ(sinr1[1].op, WriteOp::kSetNoValue);
   EXPECT_EQ(sinr1[15].op, WriteOp::kSetDouble);
   EXPECT_NEAR(sinr1[15].value, 10.0, 1e-12);
-  EXPECT_EQ(st.sink.of(kAttr + "PNROLL2_BESTASP_SINR_FOR_SLOT").at(15).op, WriteOp::kSetNoValue);
+  EXPECT_EQ(c.st.sink.of(kAttr + "PNROLL2_BESTASP_SINR_FOR_SLOT").at(15).op, WriteOp::kSetNoValue);
   // Valid ASPs (PN set and SINR not 0): 1, 2, 4 in frame 1; ranked strongest first, ties in ASP order.
   expect_writes("PNROLL1_ASP_FILTERED_SINR_FOR_PN", WriteOp::kSetDouble, {{100, k3dB}, {200, 10.0}, {400, k3dB}});
   expect_writes("PNROLL1_PILOTPN_FOR_ASPIDX", WriteOp::kSetUShort, {{0, 100}, {1, 200}, {3, 400}});
@@ -203,7 +203,7 @@ TEST_F(EvdoAirLink, HandBuiltPacketTextAndWrites) {
   expect_writes("AVG_SINR_FOR_DRC_INDEX", WriteOp::kSetDouble, avg);
   expect_writes("DRC_INDEX_COUNT", WriteOp::kSetByte, count);
   // DRC 4 and 9 both fill 9 slots: the higher index wins.
-  EXPECT_EQ(writes(st.sink).back(), Write("ATTR_ID_EVDO_DRC", WriteOp::kSetLong, 0, 9));
+  EXPECT_TRUE(c.writes().ends_with("\nEVDO_DRC Long[0] 9\n"));
 }
 
 TEST_F(EvdoAirLink, BestAspPredictedNamesOnlyRealPilots) {
@@ -212,40 +212,40 @@ TEST_F(EvdoAirLink, BestAspPredictedNamesOnlyRealPilots) {
     const char* text;
     double pn;  // 0: nothing written
   } cases[] = {{0x05, "5 (500)", 500}, {0x06, "6 ", 600}, {0x07, "7 ", 0}, {0xFA, "2 (200)", 200}};  // bits 0-2 count
-  for (const auto& c : cases) {
-    RecordingState fresh;
+  for (const auto& k : cases) {
+    DecoderCase fresh;
     Frame f = hand_frame1();
-    f.flags = c.flags;
+    f.flags = k.flags;
     f.pn = {100, 200, 300, 400, 500, 600};
-    const COrbExpandedMessage msg = run(kDecode, kCode, packet(f, hand_frame2()), &fresh.ds);
-    EXPECT_NE(msg.details.find(std::string("BestASPPredicted: ") + c.text + "\n"), std::string::npos) << c.text;
-    const auto w = fresh.sink.of(kAttr + "PNROLL1_BEST_ASP_PREDICTED");
-    ASSERT_EQ(w.size(), c.pn != 0 ? 1u : 0u) << c.text;
+    const COrbExpandedMessage& msg = fresh.run(kCode, packet(f, hand_frame2()));
+    EXPECT_NE(msg.details.find(std::string("BestASPPredicted: ") + k.text + "\n"), std::string::npos) << k.text;
+    const auto w = fresh.st.sink.of(kAttr + "PNROLL1_BEST_ASP_PREDICTED");
+    ASSERT_EQ(w.size(), k.pn != 0 ? 1u : 0u) << k.text;
     if (!w.empty()) {
-      EXPECT_EQ(w[0].value, c.pn);
+      EXPECT_EQ(w[0].value, k.pn);
     }
   }
 }
 
 TEST_F(EvdoAirLink, ReadOnlyAndNullStatesShowEverythingAndLeaveTheFilters) {
   at(1, uniform(1, 16384, 1), uniform(1, 16384, 2));
-  const std::size_t before = st.sink.writes.size();
-  st.ds.begin_message(2);
-  st.ds.set_read_only(true);
-  EXPECT_EQ(decode(packet(hand_frame1(), hand_frame2())).details, hand_text());
-  EXPECT_EQ(run(kDecode, kCode, packet(hand_frame1(), hand_frame2()), nullptr).details, hand_text());
-  EXPECT_EQ(st.sink.writes.size(), before);
+  c.read_only = true;
+  EXPECT_EQ(at(2, hand_frame1(), hand_frame2()).details, hand_text());
+  EXPECT_EQ(c.writes(), "");
+  const auto member = &COrbDecodeMsgCDMA1xEVDOQualcommFrame::DecodeAirLinkSummary;
+  EXPECT_EQ(c.run_member(member, kCode, packet(hand_frame1(), hand_frame2()), false).details, hand_text());
   // The next writable packet chains from packet 1 as if packet 2 never came.
-  st.ds.set_read_only(false);
+  c.read_only = false;
   at(3, uniform(1, 0, 3), uniform(1, 0, 4));
   const double a = 1048.0 / 65536.0;
-  EXPECT_EQ(values("PNROLL1_PER_SHORT"), (std::vector<double>{a * 100, (1 - a) * (a * 100 + (1 - a) * a * 100)}));
+  EXPECT_EQ(values("PNROLL1_PER_SHORT"), std::vector<double>{(1 - a) * (a * 100 + (1 - a) * a * 100)});
 }
 
 TEST_F(EvdoAirLink, EveryTruncationReportsAndStops) {
-  run.expect_truncations_fail(kDecode, kCode, packet(hand_frame1(), hand_frame2()), &st.ds, "1xEV Air Link Summary",
-                              false);
-  EXPECT_TRUE(st.sink.writes.empty());
+  sweep_truncations(kCode, packet(hand_frame1(), hand_frame2()), [](const DecoderCase& c, std::size_t) {
+    EXPECT_EQ(c.msg.details, kNotQualcommStandard);
+    EXPECT_EQ(c.writes(), "");
+  });
 }
 
 // The filters across packets; packet n is decoded in record n of one data state.
@@ -263,12 +263,12 @@ TEST_F(EvdoAirLink, PerFilterStartsFromZeroChainsAndFiltersEachReportOnce) {
   expect_writes("PER_Sequence", WriteOp::kSetUShort, {{0, 10}, {0, 11}});
   // Steady state: the next packet starts from the last value of the previous one.
   at(2, uniform(1, 0, 12), uniform(1, 0, 13));
-  EXPECT_EQ(values("PNROLL1_PER_SHORT").back(), (1 - kPerShort) * s2);
-  EXPECT_EQ(values("PNROLL2_PER_LONG").back(), (1 - kPerLong) * (1 - kPerLong) * l2);
+  EXPECT_EQ(values("PNROLL1_PER_SHORT"), std::vector<double>{(1 - kPerShort) * s2});
+  EXPECT_EQ(values("PNROLL2_PER_LONG"), std::vector<double>{(1 - kPerLong) * (1 - kPerLong) * l2});
   // A repeated report (same sequence), in the same packet or the next, is filtered once; its PER still shows.
   at(3, uniform(1, 16384, 13), uniform(1, 16384, 13));
-  EXPECT_EQ(values("PER_SHORT_LAST").size(), 4u);
-  EXPECT_EQ(values("PNROLL2_PER_INST").size(), 3u);
+  EXPECT_TRUE(values("PER_SHORT_LAST").empty());
+  EXPECT_EQ(values("PNROLL2_PER_INST").size(), 1u);
 }
 
 TEST_F(EvdoAirLink, DrcFilterStartsFromTheFirstRateAndChainsAcrossRollsAndPackets) {
@@ -282,8 +282,8 @@ TEST_F(EvdoAirLink, DrcFilterStartsFromTheFirstRateAndChainsAcrossRollsAndPacket
   EXPECT_DOUBLE_EQ(values("PNROLL2_DATA_RATE_REQ_SHORT_TERM").back(), expected(kDrcShort, 17));
   EXPECT_DOUBLE_EQ(values("PNROLL2_DATA_RATE_REQ_LONG_TERM", 15).back(), expected(kDrcLong, 32));
   // The last slot of roll 2 is also kept under its own names, once per packet.
-  EXPECT_DOUBLE_EQ(values("DATA_RATE_REQ_SHORT_TERM_LAST").at(1), expected(kDrcShort, 32));
-  EXPECT_DOUBLE_EQ(values("DATA_RATE_REQ_LONG_TERM_LAST").at(1), expected(kDrcLong, 32));
+  EXPECT_DOUBLE_EQ(values("DATA_RATE_REQ_SHORT_TERM_LAST").at(0), expected(kDrcShort, 32));
+  EXPECT_DOUBLE_EQ(values("DATA_RATE_REQ_LONG_TERM_LAST").at(0), expected(kDrcLong, 32));
 }
 
 TEST_F(EvdoAirLink, GapChainsFromTheMostRecentEarlierPacket) {
@@ -292,8 +292,8 @@ TEST_F(EvdoAirLink, GapChainsFromTheMostRecentEarlierPacket) {
   const double short_after_2 = values("PNROLL2_DATA_RATE_REQ_SHORT_TERM", 15).back();
   const double per_after_2 = values("PER_SHORT_LAST").back();
   // Records 3 to 9 carry other packets (here a power report); record 10 is the next summary.
-  st.ds.begin_message(5);
-  run(&COrbDecodeMsgCDMA1xEVDOQualcommFrame::DecodePower, 0x1069, Bytes().zeros(26), &st.ds);
+  c.number = 4;
+  c.run(0x1069, Bytes().zeros(26));
   at(10, uniform(15, 0, 5), uniform(15, 0, 6));  // DRC 15 is the DRC channel off: rate 0
   EXPECT_DOUBLE_EQ(values("PNROLL1_DATA_RATE_REQ_SHORT_TERM").back(), (1 - kDrcShort) * short_after_2);
   EXPECT_DOUBLE_EQ(values("PNROLL1_PER_SHORT").back(), (1 - kPerShort) * per_after_2);

@@ -3,15 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
-#include "evdo/evdo_test_support.h"
+#include "framework/failure_texts.h"
 #include "host/format_groups.h"
+#include "support/decoder_case.h"
 
 namespace cdmadiag::test {
 namespace {
 
 constexpr std::uint32_t kCode = 0x1183;
-const EvdoMember kDecode = &COrbDecodeMsgCDMA1xEVDOQualcommFrame::DecodeDebugDisplay;
 
 struct Record {
   std::uint8_t sleep = 1, slot_cycle = (9 << 3) | 2;  // Rel A index 9, Rel 0 index 2
@@ -20,20 +21,19 @@ struct Record {
 
   Bytes bytes() const {
     Bytes b;
-    b.u16((1 << 11) | 1013);                                                        // band class 1, channel 1013
-    b.u8(static_cast<std::uint8_t>(-85)).u8(static_cast<std::uint8_t>(-90)).u8(5);  // Rx AGC0, Rx AGC1, Tx AGC
-    b.u16(168).u16(168).u16(0xFFFF).u16(252).u16(0xFFFF).u16(0xFFFF).u16(0xFFFF);   // serving PN, active set
-    b.u8(sleep).u8(slot_cycle).u8(3).u8(diversity).u8(at_state).u8(session);        // searcher state 3
-    b.u32(0x5A12ABCD);                                                              // colour code 0x5A, UATI 0x12ABCD
+    b.u16((1 << 11) | 1013);                                                       // band class 1, channel 1013
+    b.i8(-85).i8(-90).u8(5);                                                       // Rx AGC0, Rx AGC1, Tx AGC
+    b.u16(168).u16(168).u16(0xFFFF).u16(252).u16(0xFFFF).u16(0xFFFF).u16(0xFFFF);  // serving PN, active set
+    b.u8(sleep).u8(slot_cycle).u8(3).u8(diversity).u8(at_state).u8(session);       // searcher state 3
+    b.u32(0x5A12ABCD);                                                             // colour code 0x5A, UATI 0x12ABCD
     for (auto s : streams) b.u16(s);
     return b;
   }
 };
 
 TEST(EvdoDebugDisplay, HandBuiltRecordByteForByte) {
-  RecordingState st;
-  EvdoRun run;
-  const COrbExpandedMessage msg = run(kDecode, kCode, Record{}.bytes(), &st.ds);
+  DecoderCase c;
+  const COrbExpandedMessage& msg = c.run(kCode, Record{}.bytes());
   // The searcher state is spelled by the host's format group.
   const COrbFormatGroupManager* g = GetFormatGroupManager();
   std::string searcher;
@@ -48,13 +48,10 @@ TEST(EvdoDebugDisplay, HandBuiltRecordByteForByte) {
                 "UATI: 0x12ABCD, Color Code: 0x5A\nStream Config 0: Default signaling application\n"
                 "Stream Config 1: Default packet application for AN\nStream Config 2: No information\n"
                 "Stream Config 3: Stream not used\n");
-  EXPECT_TRUE(st.sink.writes.empty());
-  COrbExpandedMessage quiet;
-  quiet.detailsWanted = false;
-  const Bytes b = Record{}.bytes();
-  run(kDecode, kCode, b.data(), b.size(), &st.ds, quiet);
-  EXPECT_EQ(quiet.title, "1xEV Debug Display");
-  EXPECT_EQ(quiet.details, "");
+  EXPECT_EQ(c.writes(), "");
+  c.details_wanted = false;
+  EXPECT_EQ(c.run(kCode, Record{}.bytes()).title, "1xEV Debug Display");
+  EXPECT_EQ(c.msg.details, "");
 }
 
 TEST(EvdoDebugDisplay, NamesFallBackAtTheEndsOfTheirTables) {
@@ -72,18 +69,20 @@ TEST(EvdoDebugDisplay, NamesFallBackAtTheEndsOfTheirTables) {
       {[](Record& r) { r.session = 5; }, "Session state: Reserved\n"},
       {[](Record& r) { r.streams[0] = 7; }, "Stream Config 0: n/a\n"},
   };
-  EvdoRun run;
+  DecoderCase run;
   for (const auto& c : cases) {
     Record r;
     c.edit(r);
-    RecordingState st;
-    EXPECT_NE(run(kDecode, kCode, r.bytes(), &st.ds).details.find(c.line), std::string::npos) << c.line;
+    EXPECT_NE(run.run(kCode, r.bytes()).details.find(c.line), std::string::npos) << c.line;
   }
 }
 
+// The failure text goes to the guard, not to the details.
 TEST(EvdoDebugDisplay, EveryTruncationThrowsForTheGuard) {
-  RecordingState st;
-  EvdoRun().expect_truncations_fail(kDecode, kCode, Record{}.bytes(), &st.ds, "1xEV Debug Display", true);
+  sweep_truncations(kCode, Record{}.bytes(), [](const DecoderCase& c, std::size_t) {
+    EXPECT_EQ(c.msg.details, "");
+    EXPECT_EQ(c.failures, std::vector<std::string>{kNotQualcommStandard});
+  });
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
-// Shared EV-DO pieces: DRC rates, the SINR ranking, the DRC election, conversions.
+// Shared EV-DO pieces: DRC rates, the SINR ranking, the DRC election, conversions,
+// and the family's two failure policies.
 #include "evdo/evdo_common.h"
 
 #include <gtest/gtest.h>
@@ -6,6 +7,8 @@
 #include <array>
 #include <stdexcept>
 #include <vector>
+
+#include "framework/decoder_kit.h"
 
 namespace cdmadiag::evdo {
 namespace {
@@ -47,11 +50,12 @@ TEST(EvdoCommon, ConversionsAndFailurePolicy) {
   const std::array<std::uint8_t, 4> b{};
   const PayloadReader r(b);
   COrbExpandedMessage msg;
-  EXPECT_TRUE(require_or_report(r, 4, msg));
-  EXPECT_FALSE(require_or_report(r, 5, msg));
+  EXPECT_TRUE(require(r, 4, msg, OnShort::kReport));
+  EXPECT_FALSE(require(r, 5, msg, OnShort::kReport));
   EXPECT_EQ(msg.details, "Message Buffer does not conforms to Qualcomm Standard.");
-  EXPECT_NO_THROW(require_or_throw(r, 4));
-  EXPECT_THROW(require_or_throw(r, 5), std::invalid_argument);
+  EXPECT_TRUE(require(r, 4, msg, OnShort::kThrow));
+  EXPECT_THROW(require(r, 5, msg, OnShort::kThrow), std::invalid_argument);
+  EXPECT_EQ(msg.details, "Message Buffer does not conforms to Qualcomm Standard.");  // thrown, not reported
 }
 
 }  // namespace

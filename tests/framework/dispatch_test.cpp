@@ -7,43 +7,17 @@
 
 #include "framework/decoder_1x.h"
 #include "framework/decoder_evdo.h"
-#include "framework/diagnostics.h"
 #include "framework/dispatch_tables.h"
 #include "framework/pending.h"
 #include "framework/text.h"
-#include "support/bytes.h"
-#include "support/recording_sink.h"
+#include "support/decoder_case.h"
 
 using cdmadiag::test::Bytes;
+using cdmadiag::test::DecoderCase;
 using cdmadiag::test::RecordingState;
 
 namespace {
-
 constexpr const char* kMsgType = "ATTR_ID_QUALCOMM_MDM_MSG_TYPE";
-
-struct Expansion {
-  RecordingState st;
-  COrbExpandedMessage msg;
-};
-
-// Expands one 1x packet with the given flags; the state records every write.
-void expand_1x(Expansion& e, std::uint32_t code, const Bytes& bytes, bool log_only, bool title = true,
-               bool details = true) {
-  COrbDecodeMsgCDMAQualcommFrame f(bytes.data(), bytes.size(), nullptr);
-  f.SetMessageCode(code);
-  e.msg.titleWanted = title;
-  e.msg.detailsWanted = details;
-  f.ExpandQualcommMessage(&e.st.ds, e.msg, nullptr, log_only);
-}
-
-void expand_evdo(Expansion& e, std::uint32_t code, const Bytes& bytes, bool title = true, bool details = true) {
-  COrbDecodeMsgCDMA1xEVDOQualcommFrame f(bytes.data(), bytes.size(), nullptr, nullptr);
-  f.SetMessageCode(code);
-  e.msg.titleWanted = title;
-  e.msg.detailsWanted = details;
-  f.ExpandEVDOQualcommMessage(&e.st.ds, e.msg, nullptr);
-}
-
 }  // namespace
 
 TEST(Dispatch1x, NullDataStateDoesNothing) {
@@ -58,60 +32,58 @@ TEST(Dispatch1x, NullDataStateDoesNothing) {
 TEST(Dispatch1x, ReservedRangesAtTheirEndsGetCategory767WhateverIsWanted) {
   for (const std::uint32_t code : {0x1018u, 0x1021u, 0x1024u, 0x10E4u, 0x1153u, 0x115Fu, 0x1160u}) {
     SCOPED_TRACE(code);
-    Expansion e;
-    expand_1x(e, code, {}, true, false, false);
-    EXPECT_EQ(e.msg.title, "");
-    EXPECT_EQ(e.msg.category, 767);
-    expand_1x(e, code, {}, true, false, true);
-    EXPECT_EQ(e.msg.title, cdmadiag::formatf("MessageCode: %04x : Reserved Message", code));
-    EXPECT_EQ(e.st.sink.writes[0].name, kMsgType);
-    EXPECT_EQ(e.st.sink.writes[0].op, WriteOp::kSetDWord);
-    EXPECT_EQ(e.st.sink.writes[0].value, code);
+    DecoderCase c;
+    c.title_wanted = c.details_wanted = false;
+    EXPECT_EQ(c.run_1x(code, {}).title, "");
+    EXPECT_EQ(c.msg.category, 767);
+    c.details_wanted = true;
+    EXPECT_EQ(c.run_1x(code, {}).title, cdmadiag::formatf("MessageCode: %04x : Reserved Message", code));
+    EXPECT_EQ(c.st.sink.writes[0].name, kMsgType);
+    EXPECT_EQ(c.st.sink.writes[0].op, WriteOp::kSetDWord);
+    EXPECT_EQ(c.st.sink.writes[0].value, code);
   }
   // Codes in no row, and the mini messages.
   const std::pair<std::uint32_t, int> others[] = {{0x1161, 0}, {0x2020, 0}, {0x0FFF, 0}, {99999, 766}, {100000, 766}};
   for (const auto& [code, category] : others) {
-    Expansion e;
-    expand_1x(e, code, {}, true);
-    EXPECT_EQ(e.msg.category, category) << code;
-    EXPECT_EQ(e.msg.title, "");
+    DecoderCase c;
+    EXPECT_EQ(c.run_1x(code, {}).category, category) << code;
+    EXPECT_EQ(c.msg.title, "");
   }
 }
 
 TEST(Dispatch1x, TitleRowsNeedTitleWanted) {
-  Expansion e;
-  expand_1x(e, 0x1000, {}, true, false, true);
-  EXPECT_EQ(e.msg.title, "");
-  EXPECT_EQ(e.msg.details, "");
-  expand_1x(e, 0x1000, {}, true);
-  EXPECT_EQ(e.msg.title, "Temporal Analyzer");
-  expand_1x(e, 0x1205, {}, true);
-  EXPECT_EQ(e.msg.title, "Reserved");
-  EXPECT_EQ(e.msg.category, 0);
-  expand_1x(e, 0x10C1, {}, true, true, false);  // shares its decoder with 0x10C0
-  EXPECT_EQ(e.msg.title, "RDCH Frame Information");
+  DecoderCase c;
+  c.title_wanted = false;
+  EXPECT_EQ(c.run_1x(0x1000, {}).title, "");
+  EXPECT_EQ(c.msg.details, "");
+  c.title_wanted = true;
+  EXPECT_EQ(c.run_1x(0x1000, {}).title, "Temporal Analyzer");
+  EXPECT_EQ(c.run_1x(0x1205, {}).title, "Reserved");
+  EXPECT_EQ(c.msg.category, 0);
+  c.details_wanted = false;
+  EXPECT_EQ(c.run_1x(0x10C1, {}).title, "RDCH Frame Information");  // shares its decoder with 0x10C0
 }
 
 TEST(Dispatch1x, AbsentCodeWithLogOnlyWritesOnlyTheCode) {
-  Expansion e;
-  expand_1x(e, 0xB0C0, Bytes{0x1C, 1, 0}, true);
-  EXPECT_EQ(e.msg.title, "");
-  EXPECT_EQ(e.msg.category, 0);
-  ASSERT_EQ(e.st.sink.writes.size(), 1u);
-  EXPECT_EQ(e.st.sink.writes[0].op, WriteOp::kSetDWord);
+  DecoderCase c;
+  EXPECT_EQ(c.run_1x(0xB0C0, Bytes{0x1C, 1, 0}).title, "");
+  EXPECT_EQ(c.msg.category, 0);
+  ASSERT_EQ(c.st.sink.writes.size(), 1u);
+  EXPECT_EQ(c.st.sink.writes[0].op, WriteOp::kSetDWord);
 }
 
 TEST(Dispatch1x, CommandResponseIsShiftedInPlaceAndWritesTheCodeTwice) {
   const Bytes b{0x1C, 0xAA, 0xBB};
   COrbDecodeMsgCDMAQualcommFrame f(b.data(), b.size(), nullptr);
-  Expansion e;
-  f.ExpandQualcommMessage(&e.st.ds, e.msg, nullptr, false);
-  EXPECT_EQ(e.msg.title, "Diag Version Response");
+  RecordingState st;
+  COrbExpandedMessage msg;
+  f.ExpandQualcommMessage(&st.ds, msg, nullptr, false);
+  EXPECT_EQ(msg.title, "Diag Version Response");
   EXPECT_EQ(f.GetLen(), 3u);
   EXPECT_EQ(f.GetBuf()[0], 0xAA);
   EXPECT_EQ(f.GetBuf()[1], 0xBB);
   EXPECT_EQ(f.payload().size(), 2u);
-  const auto writes = e.st.sink.of(kMsgType);
+  const auto writes = st.sink.of(kMsgType);
   ASSERT_EQ(writes.size(), 2u);
   EXPECT_EQ(writes[0].op, WriteOp::kSetDWord);
   EXPECT_EQ(writes[0].value, 0);
@@ -121,11 +93,10 @@ TEST(Dispatch1x, CommandResponseIsShiftedInPlaceAndWritesTheCodeTwice) {
 
 TEST(Dispatch1x, UnknownCommandsAndEmptyResponsesGetCategory167AndNoSecondWrite) {
   for (const Bytes& b : {Bytes{0x7D, 0, 0, 0}, Bytes{0xFF}, Bytes{0x01}, Bytes{0x7B}, Bytes{}}) {
-    Expansion e;
-    expand_1x(e, 0x12, b, false);
-    EXPECT_EQ(e.msg.title, "MessageCode: 0012");
-    EXPECT_EQ(e.msg.category, 167);
-    EXPECT_EQ(e.st.sink.of(kMsgType).size(), 1u);
+    DecoderCase c;
+    EXPECT_EQ(c.run_1x(0x12, b, false).title, "MessageCode: 0012");
+    EXPECT_EQ(c.msg.category, 167);
+    EXPECT_EQ(c.st.sink.of(kMsgType).size(), 1u);
   }
 }
 
@@ -140,58 +111,47 @@ TEST(Dispatch1x, CommandLengthTestsAtTheirBoundaries) {
       cases.insert(cases.end(), {{row.max_len, row.title}, {row.max_len + 1, failed}});
     for (const auto& [n, title] : cases) {
       SCOPED_TRACE(testing::Message() << "cmd 0x" << std::hex << int(row.cmd) << std::dec << " n " << n);
-      Expansion e;
-      expand_1x(e, 0, Bytes().u8(row.cmd).zeros(n), false);
-      EXPECT_EQ(e.msg.title, title);
-      EXPECT_EQ(e.st.sink.of(kMsgType).back().value, row.cmd);
+      DecoderCase c;
+      EXPECT_EQ(c.run(0, Bytes().u8(row.cmd).zeros(n), true).title, title);
+      EXPECT_EQ(c.st.sink.of(kMsgType).back().value, row.cmd);
     }
   }
 }
 
 TEST(Dispatch1x, FailureActionsFollowTitleWanted) {
-  Expansion plain;  // 0x1C wants exactly two bytes
-  expand_1x(plain, 0, Bytes{0x1C, 1}, false, false, true);
-  EXPECT_EQ(plain.msg.title, "");
-  Expansion always;  // 0x63 titles its failure whatever is wanted
-  expand_1x(always, 0, Bytes{0x63, 1}, false, false, false);
-  EXPECT_EQ(always.msg.title, "MessageCode: 0000");
-  Expansion pilots;  // 0x40 with five bytes: no decoder, no title, still the second write
-  expand_1x(pilots, 0, Bytes{0x40, 1, 2, 3, 4, 5}, false);
-  EXPECT_EQ(pilots.msg.title, "");
-  EXPECT_EQ(pilots.st.sink.of(kMsgType).back().value, 0x40);
+  DecoderCase c;
+  c.title_wanted = false;
+  EXPECT_EQ(c.run(0, Bytes{0x1C, 1}, true).title, "");  // 0x1C wants exactly two bytes
+  c.details_wanted = false;
+  EXPECT_EQ(c.run(0, Bytes{0x63, 1}, true).title, "MessageCode: 0000");  // 0x63 titles its failure whatever is wanted
+  c.title_wanted = c.details_wanted = true;
+  // 0x40 with five bytes: no decoder, no title, still the second write
+  EXPECT_EQ(c.run(0, Bytes{0x40, 1, 2, 3, 4, 5}, true).title, "");
+  EXPECT_EQ(c.st.sink.of(kMsgType).back().value, 0x40);
 }
 
 TEST(DispatchEvdo, ReservedIgnoredAndUnknownCodes) {
   for (const std::uint32_t code : {0x1092u, 0x1093u, 0x1295u, 0x100Bu}) {
-    Expansion e;
-    e.msg.title = "host's";
-    expand_evdo(e, code, {});
+    DecoderCase c;
     const bool reserved = code == 0x1092;
-    EXPECT_EQ(e.msg.title, reserved ? "MessageCode: 1092 : Reserved Message" : "host's");
-    EXPECT_EQ(e.msg.category, reserved ? 767 : 0);
-    ASSERT_EQ(e.st.sink.writes.size(), 1u);
-    EXPECT_EQ(e.st.sink.writes[0].value, code);
+    EXPECT_EQ(c.run_evdo(code, {}).title, reserved ? "MessageCode: 1092 : Reserved Message" : "");
+    EXPECT_EQ(c.msg.category, reserved ? 767 : 0);
+    ASSERT_EQ(c.st.sink.writes.size(), 1u);
+    EXPECT_EQ(c.st.sink.writes[0].value, code);
   }
 }
 
 TEST(DispatchEvdo, GuardsKeepDecoderFailuresInside) {
-  std::vector<std::string> texts;
-  cdmadiag::set_diagnostic_sink(
-      [](void* ctx, std::uint32_t, const char* text) { static_cast<std::vector<std::string>*>(ctx)->push_back(text); },
-      &texts);
   for (const std::uint32_t code : {0x1183u, 0x1186u, 0x1279u}) {
-    Expansion e;
-    EXPECT_NO_THROW(expand_evdo(e, code, Bytes{1}));
+    DecoderCase c;
+    EXPECT_NO_THROW(c.run_evdo(code, Bytes{1}));
   }
-  cdmadiag::set_diagnostic_sink(nullptr, nullptr);
   // The debug display fails on a one-byte packet after titling it: the title stays,
-  // the failure text goes to the sink and nowhere else.
-  Expansion e;
-  expand_evdo(e, 0x1183, Bytes{1});
-  EXPECT_EQ(e.msg.title, "1xEV Debug Display");
-  EXPECT_EQ(e.msg.details.find("Qualcomm Standard"), std::string::npos);
-  ASSERT_FALSE(texts.empty());
-  EXPECT_EQ(texts.front(), "Message Buffer does not conforms to Qualcomm Standard.");
+  // the failure text goes to the diagnostic sink and nowhere else.
+  DecoderCase c;
+  EXPECT_EQ(c.run_evdo(0x1183, Bytes{1}).title, "1xEV Debug Display");
+  EXPECT_EQ(c.msg.details.find("Qualcomm Standard"), std::string::npos);
+  EXPECT_EQ(c.failures, std::vector<std::string>{"Message Buffer does not conforms to Qualcomm Standard."});
 }
 
 TEST(DispatchEvdo, RoutingRule) {
@@ -230,16 +190,15 @@ TEST(Codes, WrittenDecodersCarryTheirRowTitle) {
   for (const LogRow& row : log_rows()) {
     if (row.title == nullptr || row.decoder == nullptr || is_pending(row.decoder)) continue;
     for (const Bytes& b : {Bytes{}, zeros}) {
-      Expansion e;
-      expand_1x(e, row.lo, b, true);
-      EXPECT_TRUE(e.msg.title.starts_with(row.title)) << formatf("0x%04X, %u bytes: ", row.lo, b.size()) << e.msg.title;
+      DecoderCase c;
+      EXPECT_TRUE(c.run_1x(row.lo, b).title.starts_with(row.title))
+          << formatf("0x%04X, %u bytes: ", row.lo, b.size()) << c.msg.title;
     }
   }
   for (const CommandRow& row : command_rows()) {
     if (is_pending(row.decoder)) continue;
-    Expansion e;
-    expand_1x(e, 0, Bytes{row.cmd}.zeros(row.min_len), false);
-    EXPECT_EQ(e.msg.title, row.title) << formatf("command 0x%02X", row.cmd);
+    DecoderCase c;
+    EXPECT_EQ(c.run(0, Bytes{row.cmd}.zeros(row.min_len), true).title, row.title) << formatf("command 0x%02X", row.cmd);
   }
   for (const auto stage : {evdo_stage1_rows(), evdo_stage2_rows(), evdo_stage3_rows()}) {
     for (const EvdoRow& row : stage) {
@@ -247,10 +206,9 @@ TEST(Codes, WrittenDecodersCarryTheirRowTitle) {
                            (row.free != nullptr && !is_pending(row.free));
       if (!written) continue;
       for (const Bytes& b : {Bytes{}, zeros}) {
-        Expansion e;
-        expand_evdo(e, row.code, b);
-        EXPECT_TRUE(e.msg.title.starts_with(row.title))
-            << formatf("0x%04X, %u bytes: ", row.code, b.size()) << e.msg.title;
+        DecoderCase c;
+        EXPECT_TRUE(c.run_evdo(row.code, b).title.starts_with(row.title))
+            << formatf("0x%04X, %u bytes: ", row.code, b.size()) << c.msg.title;
       }
     }
   }

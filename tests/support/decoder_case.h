@@ -1,15 +1,20 @@
 #pragma once
 // Test support: one packet through the dispatcher that routes its code, with what it
-// produced (title, details, category, the ordered attribute writes), and the shared
-// truncation sweep.
+// produced (title, details, category, the ordered attribute writes, what the EV-DO
+// guards kept inside), and the shared truncation sweep.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
 #include <initializer_list>
 #include <string>
+#include <type_traits>
+#include <utility>
+#include <vector>
 
 #include "framework/decoder_1x.h"
 #include "framework/decoder_evdo.h"
+#include "framework/diagnostics.h"
 #include "framework/dispatch.h"
 #include "framework/text.h"
 #include "host/object_properties.h"
@@ -21,35 +26,58 @@ namespace cdmadiag::test {
 // Codes the EV-DO dispatcher routes go there, every other code to the 1x dispatcher
 // (a log packet unless response is set: then b starts with its command byte).
 struct DecoderCase {
+  using MemberEvdo = void (COrbDecodeMsgCDMA1xEVDOQualcommFrame::*)(IOrbDataState*, COrbExpandedMessage&,
+                                                                    IDekCellRefs_Search*);
+  using Member1x = void (COrbDecodeMsgCDMAQualcommFrame::*)(IOrbDataState*, COrbExpandedMessage&, IDekCellRefs_Search*);
+
   RecordingState st;  // shared by every packet of one case, as in a real log
   ObjectProperties props;
-  COrbExpandedMessage msg;
-  std::uint32_t number = 0;
+  COrbExpandedMessage msg;   // cellIdWanted is left as the test sets it
+  std::uint32_t number = 0;  // of the last packet; the next one is number + 1
   bool read_only = false;
+  bool title_wanted = true;
+  bool details_wanted = true;
   bool flag = false;
   double threshold_a = -15.0;
   double threshold_b = -15.0;
+  IDekCellRefs_Search* cells = nullptr;
+  int decimals = -1;  // writes() shows 10 significant digits; from 0, integers bare and others to this many decimals
+  std::vector<std::string> failures;  // the texts the EV-DO guards kept inside during the last packet
 
   // Decodes one packet as the next message; returns the message it filled.
   const COrbExpandedMessage& run(std::uint32_t code, const Bytes& b, bool response = false) {
-    st.sink.writes.clear();
-    st.ds.set_read_only(read_only);
-    st.ds.begin_message(++number);
-    msg.reset();
-    msg.titleWanted = msg.detailsWanted = true;
-    if (!response && evdo_routes(code)) {
-      COrbDecodeMsgCDMA1xEVDOQualcommFrame f(b.data(), b.size(), &props, nullptr);
-      f.SetMessageCode(code);
-      f.SetMessageNumber(number);
-      f.SetCommonVariables(flag, threshold_a, threshold_b);
-      f.ExpandEVDOQualcommMessage(&st.ds, msg, nullptr);
-    } else {
-      COrbDecodeMsgCDMAQualcommFrame f(b.data(), b.size(), &props);
-      f.SetMessageCode(response ? 0 : code);
-      f.SetMessageNumber(number);
-      f.SetCommonVariables(flag, threshold_a, threshold_b);
-      f.ExpandQualcommMessage(&st.ds, msg, nullptr, !response);
-    }
+    return !response && evdo_routes(code) ? run_evdo(code, b) : run_1x(response ? 0 : code, b, !response);
+  }
+  // Through the EV-DO dispatcher, whatever the code.
+  const COrbExpandedMessage& run_evdo(std::uint32_t code, const Bytes& b) {
+    COrbDecodeMsgCDMA1xEVDOQualcommFrame f(b.data(), b.size(), &props, nullptr);
+    begin(f, code);
+    set_diagnostic_sink(
+        [](void* to, std::uint32_t, const char* text) { static_cast<std::vector<std::string>*>(to)->push_back(text); },
+        &failures);
+    f.ExpandEVDOQualcommMessage(&st.ds, msg, cells);
+    set_diagnostic_sink(nullptr, nullptr);
+    return msg;
+  }
+  // Through the 1x dispatcher with the code as given.
+  const COrbExpandedMessage& run_1x(std::uint32_t code, const Bytes& b, bool log_only = true) {
+    COrbDecodeMsgCDMAQualcommFrame f(b.data(), b.size(), &props);
+    begin(f, code);
+    f.ExpandQualcommMessage(&st.ds, msg, cells, log_only);
+    return msg;
+  }
+  // One decoder member called directly, without its dispatcher's code write and guard:
+  // for what the dispatcher would not pass on, such as no data state at all.
+  const COrbExpandedMessage& run_member(MemberEvdo member, std::uint32_t code, const Bytes& b, bool state = true) {
+    COrbDecodeMsgCDMA1xEVDOQualcommFrame f(b.data(), b.size(), &props, nullptr);
+    begin(f, code);
+    (f.*member)(state ? &st.ds : nullptr, msg, cells);
+    return msg;
+  }
+  const COrbExpandedMessage& run_member(Member1x member, std::uint32_t code, const Bytes& b, bool state = true) {
+    COrbDecodeMsgCDMAQualcommFrame f(b.data(), b.size(), &props);
+    begin(f, code);
+    (f.*member)(state ? &st.ds : nullptr, msg, cells);
     return msg;
   }
 
@@ -68,17 +96,33 @@ struct DecoderCase {
       if (w.op == WriteOp::kSetString) {
         out += " \"" + w.text + "\"";
       } else if (w.op != WriteOp::kSetNoValue) {
-        out += formatf(" %.10g", w.value);
+        out += decimals < 0 ? formatf(" %.10g", w.value)
+                            : formatf(" %.*f", w.value == std::trunc(w.value) ? 0 : decimals, w.value);
       }
       out += "\n";
     }
     return out;
   }
+
+ private:
+  template <class Frame>
+  void begin(Frame& f, std::uint32_t code) {
+    st.sink.writes.clear();
+    failures.clear();
+    st.ds.set_read_only(read_only);
+    st.ds.begin_message(++number);
+    msg.reset();
+    msg.titleWanted = title_wanted;
+    msg.detailsWanted = details_wanted;
+    f.SetMessageCode(code);
+    f.SetMessageNumber(number);
+    f.SetCommonVariables(flag, threshold_a, threshold_b);
+  }
 };
 
 // Every shorter copy of a packet, through the dispatcher: no exception escapes, the
 // title of a log packet stays the full packet's, and check(msg, length) holds (ASan/UBSan catch any
-// read past the payload). check may be omitted.
+// read past the payload). check may be omitted, or take the whole case (writes, failures) for the msg.
 template <class Check>
 void sweep_truncations(std::uint32_t code, const Bytes& full, Check check, bool response = false) {
   DecoderCase whole;
@@ -90,7 +134,11 @@ void sweep_truncations(std::uint32_t code, const Bytes& full, Check check, bool 
     if (!response) {
       EXPECT_EQ(c.msg.title, title);
     }
-    check(c.msg, n);
+    if constexpr (std::is_invocable_v<Check&, const DecoderCase&, std::size_t>) {
+      check(std::as_const(c), n);
+    } else {
+      check(c.msg, n);
+    }
   }
 }
 inline void sweep_truncations(std::uint32_t code, const Bytes& full, bool response = false) {
