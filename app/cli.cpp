@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "attrs_listing.h"
 #include "framework/dispatch.h"
 #include "host/map_projections.h"
 #include "progress.h"
@@ -172,6 +173,9 @@ int app_main(int argc, char** argv) {
   decode->add_flag("-q,--quiet", cl.quiet, "No summary, progress bar or framing-error messages on standard error");
 
   CLI::App* codes = app.add_subcommand("codes", "List the codes the dispatchers know");
+  std::string attrs_format = "text";
+  CLI::App* attrs = app.add_subcommand("attrs", "List every attribute: write operations, unit, index, meaning");
+  attrs->add_option("--format", attrs_format, "Output format")->check(CLI::IsMember({"text", "csv"}));
 
   try {
     app.parse(argc, argv);
@@ -182,6 +186,12 @@ int app_main(int argc, char** argv) {
   if (codes->parsed()) {
     print_codes(stdout);
     return kExitOk;
+  }
+  if (attrs->parsed()) {
+    const AttrsFormat format = attrs_format == "csv" ? AttrsFormat::kCsv : AttrsFormat::kText;
+    if (print_attributes(stdout, format)) return kExitOk;
+    fmt::print(stderr, "cdmadiag: attrs: writing to standard output failed\n");
+    return kExitUsage;
   }
   return run_decode(cl);
 }

@@ -5,20 +5,6 @@
 namespace cdmadiag {
 namespace {
 
-// RFC 4180: a field with a comma, quote or line break is quoted, quotes doubled.
-void append_csv_field(fmt::memory_buffer& out, std::string_view utf8) {
-  if (utf8.find_first_of(",\"\r\n") == std::string_view::npos) {
-    append(out, utf8);
-    return;
-  }
-  out.push_back('"');
-  for (const char c : utf8) {
-    if (c == '"') out.push_back('"');
-    out.push_back(c);
-  }
-  out.push_back('"');
-}
-
 class CsvSink final : public StreamSink {
  public:
   explicit CsvSink(const std::string& path) : StreamSink(path) {

@@ -95,4 +95,17 @@ void append_json_number(fmt::memory_buffer& out, double v) {
   fmt::format_to(std::back_inserter(out), "{}", v);
 }
 
+void append_csv_field(fmt::memory_buffer& out, std::string_view utf8) {
+  if (utf8.find_first_of(",\"\r\n") == std::string_view::npos) {
+    append(out, utf8);
+    return;
+  }
+  out.push_back('"');
+  for (const char c : utf8) {
+    if (c == '"') out.push_back('"');
+    out.push_back(c);
+  }
+  out.push_back('"');
+}
+
 }  // namespace cdmadiag

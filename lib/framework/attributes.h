@@ -17,7 +17,8 @@ namespace cdmadiag {
 
 // What an attribute holds, as listed beside its name: the write operations that
 // store it ("Double", "UShort|NoValue"), its unit, what its element index counts
-// ("" for a scalar) and a one-line meaning. Empty strings where not yet described.
+// ("" for a scalar) and a one-line meaning. No operations for an attribute the
+// library only reads back.
 struct AttributeDoc {
   const char* ops = "";
   const char* unit = "";
