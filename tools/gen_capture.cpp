@@ -203,16 +203,15 @@ class Drive {
     }
   }
 
-  // The broadcast receiver draws on its own generator and reuses the latest CDMA
-  // measurement (slot 0 takes one every second) instead of measuring, so the rest
-  // of the drive stays as it was without it.
+  // The broadcast receiver draws on its own generator, so the rest of the drive
+  // stays as it was without it.
   void mfloSlot(int s) {
     switch (slot_) {
       case 11:
         if (s == mfloFrom_) mfloLog(code::kMfloBoundStreams, MfloBoundStreams());
         break;
       case 12:
-      case 17: mfloLog(code::kMfloRssi, MfloRssi(snapshot_.rxDbm, mflo_, mfloRng_)); break;
+      case 17: mfloLog(code::kMfloRssi, MfloRssi(mflo_, mfloRng_)); break;
       case 14: mfloLog(code::kMfloOisPlpStats, MfloOisPlpStats(mflo_, mfloRng_)); break;
       case 15:
         for (std::size_t f = 0; f < kMfloFlows; ++f) {

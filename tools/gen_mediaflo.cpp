@@ -20,6 +20,8 @@ constexpr int kCodeBlocks = 4;
 constexpr int kPlpsPerBlock = 16;
 constexpr int kRecoverable = 4;
 constexpr int kOisPlps = 14;
+// The broadcast tower is far off: the receiver sits near the enhanced layer's threshold.
+constexpr double kMeanRssiDbm = -92.0;
 
 // Chance that one PLP is erased at the receive level: half at the layer's
 // threshold, falling off by e every 1.5 dB above it.
@@ -60,8 +62,8 @@ Bytes MfloBoundStreams() {
   return w.take();
 }
 
-Bytes MfloRssi(double cdmaRxDbm, MfloLink& link, Rng& rng) {
-  link.rssiDbm = std::clamp(cdmaRxDbm - 6.0 + 1.5 * rng.normal(), -110.0, -40.0);
+Bytes MfloRssi(MfloLink& link, Rng& rng) {
+  link.rssiDbm = std::clamp(link.rssiDbm + 0.3 * (kMeanRssiDbm - link.rssiDbm) + 2.0 * rng.normal(), -110.0, -40.0);
   const long hundredths = std::lround(std::fabs(link.rssiDbm) * 100.0);
   ByteWriter w;
   w.u8(kInterruptMlcDecoded).at(4).i16(static_cast<std::int32_t>(hundredths / 100));
@@ -71,15 +73,15 @@ Bytes MfloRssi(double cdmaRxDbm, MfloLink& link, Rng& rng) {
 Bytes MfloOisPlpStats(MfloLink& link, Rng& rng) {
   ++link.superframe;
   // The OIS is sent at the most robust mode: its threshold sits well below the MLCs'.
-  const double chance = ErasureChance(link.rssiDbm, -104.0);
+  const double chance = ErasureChance(link.rssiDbm, -106.0);
   for (int p = 0; p < kOisPlps; ++p) ++(rng.uniform() < chance ? link.oisErased : link.oisGood);
   ByteWriter w;
   return w.u32(link.superframe).u32(link.oisGood).u32(link.oisErased).u8(kWideArea).take();
 }
 
 Bytes MfloMlcPlpStatsPost(MfloLink& link, std::size_t flow, Rng& rng) {
-  const LayerCount base = DecodeLayer(ErasureChance(link.rssiDbm, -97.0), rng);
-  const LayerCount enhanced = DecodeLayer(ErasureChance(link.rssiDbm, -91.0), rng);
+  const LayerCount base = DecodeLayer(ErasureChance(link.rssiDbm, -99.0), rng);
+  const LayerCount enhanced = DecodeLayer(ErasureChance(link.rssiDbm, -93.0), rng);
   MfloLink::Flow& f = link.flows[flow];
   f.baseGood += base.goodPlps;
   f.baseErased += base.erasedPlps;

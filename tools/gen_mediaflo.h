@@ -25,7 +25,7 @@ inline constexpr std::size_t kMfloFlows = 2;  // one flow on each of two MLCs
 // The broadcast link carried from packet to packet: running PLP totals.
 struct MfloLink {
   std::uint32_t superframe = 41000;
-  double rssiDbm = -80;  // the latest reading; erasures follow it
+  double rssiDbm = -92;  // the latest reading; erasures follow it
   std::uint32_t oisGood = 0, oisErased = 0;
   struct Flow {
     std::uint32_t baseGood = 0, baseErased = 0, enhancedGood = 0, enhancedErased = 0;
@@ -34,9 +34,8 @@ struct MfloLink {
 };
 
 Bytes MfloBoundStreams();
-// The broadcast tower is elsewhere, but its level still follows the terrain the car
-// passes through, so it tracks the CDMA receive power at an offset.
-Bytes MfloRssi(double cdmaRxDbm, MfloLink& link, Rng& rng);
+// The next receive level, wandering about its mean.
+Bytes MfloRssi(MfloLink& link, Rng& rng);
 // Starts the next superframe and counts its OIS PLPs.
 Bytes MfloOisPlpStats(MfloLink& link, Rng& rng);
 // Post-RS statistics of the superframe for the MLC of one flow, added to its totals.
