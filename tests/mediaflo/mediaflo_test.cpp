@@ -163,8 +163,6 @@ TEST_F(Mediaflo, ShortFixedPartGivesTheFailureTextAloneAndListsStopAtTheirLastWh
       }
     });
   }
-  // A scheduled MAC record needs its stream length.
-  EXPECT_EQ(c.run(0x1200, packets()[3].bytes.prefix(6)).details, kFailure);
   // Records cut short are left out, whole ones shown.
   const std::string& full = packets()[6].details;
   EXPECT_EQ(c.run(0x1212, ois(2, 2, 2).prefix(70 + 8 + 7)).details, full.substr(0, full.rfind('\n')));
