@@ -73,13 +73,11 @@ bool fixed_part(const PayloadReader& r, std::size_t size, COrbExpandedMessage& m
   return cdmadiag::require(r, size, msg, OnShort::kReport);
 }
 
-// Percent of the counted blocks that were erased; empty when none was counted.
-// Taken over good and erased together so that a rate never exceeds 100 and an
-// interval that lost everything still shows one.
+// Erased blocks per hundred good ones (a ratio to the good count, as the handset's
+// own tools report it); empty when no good block was counted, which would divide by zero.
 std::optional<double> erasure_rate(std::uint32_t good, std::uint32_t erased) {
-  const double total = static_cast<double>(good) + static_cast<double>(erased);
-  if (total == 0) return std::nullopt;
-  return static_cast<double>(erased) / total * 100.0;
+  if (good == 0) return std::nullopt;
+  return static_cast<double>(erased) / static_cast<double>(good) * 100.0;
 }
 
 }  // namespace

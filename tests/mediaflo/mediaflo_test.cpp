@@ -98,8 +98,8 @@ const std::vector<Packet>& packets() {
        "MFLO_BaseLayerErasurePLPs ULong[0] 50\nMFLO_EnhancedLayerGoodPLPs ULong[0] 0\n"
        "MFLO_EnhancedLayerErasurePLPs ULong[0] 0\nMFLO_BaseLayerGood_CodeBlocks ULong[0] 30\n"
        "MFLO_BaseLayerErasure_CodeBlocks ULong[0] 0\nMFLO_EnhancedLayerGood_CodeBlocks ULong[0] 10\n"
-       "MFLO_EnhancedLayerErasure_CodeBlocks ULong[0] 10\nMFLO_EnhancedLayer_Code_ErasureRate Double[0] 50\n"
-       "MFLO_BaseLayer_PLP_ErasureRate Double[0] 20\nMFLO_BaseLayer_Code_ErasureRate Double[0] 0\n"},
+       "MFLO_EnhancedLayerErasure_CodeBlocks ULong[0] 10\nMFLO_EnhancedLayer_Code_ErasureRate Double[0] 100\n"
+       "MFLO_BaseLayer_PLP_ErasureRate Double[0] 25\nMFLO_BaseLayer_Code_ErasureRate Double[0] 0\n"},
       {0x1214,
        Bytes{}.u32(9000).u16(120).u8(3).u8(1).u32(40).u8(6).u8(11).u8(9).u8(1).at(20).u8(16).u8(3).u8(1).u8(0).u16(
            500).u16(600).u16(700),
@@ -198,13 +198,13 @@ TEST_F(Mediaflo, RssiSignComesFromTheSignByteOrANegativeIntegerPart) {
   }
 }
 
-TEST_F(Mediaflo, ErasureRatesAreOverAllCountedAndAbsentWhenNoneWas) {
+TEST_F(Mediaflo, ErasureRatesArePerGoodBlockAndAbsentWithoutGoodOnes) {
   struct Case {
     std::uint32_t good, erased;
     std::optional<double> rate;
   };
-  for (const Case& k : {Case{200, 50, 20.0}, Case{0, 50, 100.0}, Case{0, 0, std::nullopt},
-                        Case{0xFFFFFFFF, 0xFFFFFFFF, 50.0}}) {
+  for (const Case& k : {Case{200, 50, 25.0}, Case{0, 50, std::nullopt}, Case{0, 0, std::nullopt},
+                        Case{0xFFFFFFFF, 0xFFFFFFFF, 100.0}}) {
     c.run(0x1213, post_rs({k.good, k.erased, 0, 0, 0, 0, 0, 0}));
     const auto rates = c.st.sink.of("ATTR_ID_MFLO_BaseLayer_PLP_ErasureRate");
     ASSERT_EQ(rates.size(), k.rate ? 1u : 0u) << k.good << "/" << k.erased;
