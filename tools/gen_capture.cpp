@@ -5,6 +5,7 @@
 #include <optional>
 #include <vector>
 
+#include "gen_mediaflo.h"
 #include "gen_packets.h"
 
 namespace cdmadiag::gen {
@@ -77,6 +78,7 @@ constexpr std::int64_t kUnixAtGpsEpoch = 315964800;
 constexpr std::uint64_t kTicksPerSecond = 800;
 constexpr int kSubCountRange = 49152;  // 1/32 chips in 1.25 ms
 constexpr std::size_t kMax1xActive = 3;
+constexpr int kMfloSeconds = 6;  // the MediaFLO segment that closes the drive
 
 // The whole simulation: world, car, handset state and the two outputs.
 class Drive {
@@ -87,6 +89,7 @@ class Drive {
         world_(options.seed),
         car_(options.seed + 1),
         noise_(options.seed + 2),
+        mfloRng_(options.seed + 3),
         sectors_(SampleSectors()),
         route_(SampleRoute()),
         radio_(sectors_, route_.frame(), world_),
@@ -95,6 +98,7 @@ class Drive {
 
   void run() {
     const auto steps = static_cast<std::int64_t>(std::llround(options_.minutes * 60.0 * kStepsPerSecond));
+    mfloFrom_ = static_cast<int>((steps - 1) / kStepsPerSecond) + 1 - kMfloSeconds;
     for (std::int64_t step = 0; step < steps; ++step) {
       second_ = static_cast<int>(step / kStepsPerSecond);
       slot_ = static_cast<int>(step % kStepsPerSecond);
@@ -138,6 +142,7 @@ class Drive {
     } else {
       oneXSlot(s);
     }
+    if (s >= mfloFrom_) mfloSlot(s);
   }
 
   void oneXSlot(int s) {
@@ -198,6 +203,30 @@ class Drive {
     }
   }
 
+  // The broadcast receiver draws on its own generator, so the rest of the drive
+  // stays as it was without it.
+  void mfloSlot(int s) {
+    switch (slot_) {
+      case 11:
+        if (s == mfloFrom_) mfloLog(code::kMfloBoundStreams, MfloBoundStreams());
+        break;
+      case 12:
+      case 17: mfloLog(code::kMfloRssi, MfloRssi(mflo_, mfloRng_)); break;
+      case 14: mfloLog(code::kMfloOisPlpStats, MfloOisPlpStats(mflo_, mfloRng_)); break;
+      case 15:
+        for (std::size_t f = 0; f < kMfloFlows; ++f) {
+          mfloLog(code::kMfloMlcPlpStatsPost, MfloMlcPlpStatsPost(mflo_, f, mfloRng_));
+          mfloLog(code::kMfloStreamPlpStats, MfloStreamPlpStats(mflo_, f));
+        }
+        break;
+      default: break;
+    }
+  }
+
+  void mfloLog(std::uint16_t code, const Bytes& payload) {
+    out_.log(code, ticks_, static_cast<std::uint16_t>(mfloRng_.range(0, kSubCountRange - 1)), payload);
+  }
+
   const Moment& moment() {
     if (!radioValid_) {
       const Route::Fix fix = vehicle_.fix();
@@ -218,7 +247,7 @@ class Drive {
 
   const DriveOptions& options_;
   CaptureWriter& out_;
-  Rng world_, car_, noise_;
+  Rng world_, car_, noise_, mfloRng_;
   std::vector<Sector> sectors_;
   Route route_;
   RadioModel radio_;
@@ -226,6 +255,8 @@ class Drive {
   std::uint64_t t0_;
   PilotSets sets_;
   EvdoLink link_;
+  MfloLink mflo_;
+  int mfloFrom_ = 0;
   PositionEngineState pe_;
   int second_ = 0, slot_ = 0;
   std::uint64_t ticks_ = 0;
