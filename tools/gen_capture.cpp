@@ -5,6 +5,7 @@
 #include <optional>
 #include <vector>
 
+#include "gen_evdo_pilots.h"
 #include "gen_mediaflo.h"
 #include "gen_packets.h"
 
@@ -193,12 +194,17 @@ class Drive {
       case 4: log(code::kEvdoPower, EvdoPower(moment(), link_, noise_)); break;
       case 6:
       case 16: log(code::kEvdoAirLinkSummary, EvdoAirLinkSummary(moment(), link_, noise_)); break;
+      case 8: log(code::kEvdoFinger2, EvdoFinger2(moment(), link_, noise_)); break;
       case 10:
         if (s % 5 == 0) {
           sets_.update(moment().radio, kMax1xActive);
           log(code::kFinger, FingerReport(moment(), sets_, noise_));
         }
         break;
+      case 12:
+        if (s % 2 == 0) log(code::kEvdoPilotSets2, EvdoPilotSets2(moment(), link_));
+        break;
+      case 14: log(code::kEvdoSearcherType2, EvdoSearcherType2(moment(), link_, noise_)); break;
       default: break;
     }
   }
