@@ -1,3 +1,4 @@
+// IS-95 pilot finger (0x100B) and pilot searcher (0x100F) reports.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -7,18 +8,16 @@
 
 #include "cdma1x/pilot_routines.h"
 #include "framework/attributes.h"
-#include "framework/decoder_1x.h"
 #include "framework/failure_texts.h"
-#include "framework/text.h"
 #include "host/cell_refs.h"
-#include "host/object_properties.h"
-#include "support/bytes.h"
-#include "support/recording_sink.h"
+#include "support/decoder_case.h"
 
 namespace {
 
-using cdmadiag::formatf;
+using cdmadiag::AttrWriter;
 using cdmadiag::test::Bytes;
+
+constexpr std::uint32_t kFingerCode = 0x100B, kSearcherCode = 0x100F;
 
 // Reaches the shared pilot routine, which is protected.
 class Frame : public COrbDecodeMsgCDMAQualcommFrame {
@@ -54,34 +53,18 @@ class PilotReport : public ::testing::Test {
     cells.add({100, 40.0, -75.0, "11-1", "North"});
     cells.add({100, 40.2, -75.3, "12-3", "River"});
     cells.add({300, 40.0, -75.0, "30-2", "Hilltop"});
+    dc.decimals = 3;
   }
-  // A fresh message; only this packet's writes are kept.
+  // The next packet; c keeps only its writes.
   void decode(bool finger, const Bytes& b, IDekCellRefs_Search* search = nullptr) {
-    st.sink.writes.clear();
-    msg.reset();
-    Frame f(b.data(), b.size(), &props);
-    f.SetMessageNumber(1);
-    f.SetCommonVariables(false, threshold_a, -15.0);
-    finger ? f.DecodeFinger(&st.ds, msg, search) : f.DecodeSearcher(&st.ds, msg, search);
+    dc.cells = search;
+    dc.run(finger ? kFingerCode : kSearcherCode, b);
   }
-  // Writes whose name (ATTR_ID_ dropped) starts with one of the prefixes, "NAME Op[index] value" a line.
-  std::string writes(std::initializer_list<const char*> prefixes = {""}) const {
-    std::string out;
-    for (const auto& w : st.sink.writes) {
-      const std::string name = w.name.substr(8);
-      if (std::none_of(prefixes.begin(), prefixes.end(), [&](const char* p) { return name.starts_with(p); })) continue;
-      out += formatf("%s %s[%u]", name.c_str(), write_op_name(w.op) + 3, w.index);
-      if (w.op != WriteOp::kSetNoValue) out += formatf(w.value == std::trunc(w.value) ? " %.0f" : " %.3f", w.value);
-      out += "\n";
-    }
-    return out;
-  }
+  std::string writes(std::initializer_list<const char*> prefixes = {""}) const { return dc.writes(prefixes); }
 
-  ObjectProperties props;
-  cdmadiag::test::RecordingState st;
-  COrbExpandedMessage msg;
+  cdmadiag::test::DecoderCase dc;
+  COrbExpandedMessage& msg = dc.msg;
   CellSiteTable cells;
-  double threshold_a = -15.0;
 };
 
 constexpr bool kFinger = true;
@@ -93,8 +76,8 @@ TEST_F(PilotReport, FingerHandBuiltPacketEveryLineAndWrite) {
       0xE8, 0x03, 0xF8, 0x03, 0xD0, 0x07,  // positions 1000, 1016, 2000
       0xC8, 0x64, 0x32,                    // raw 200, 100, 50: -7.60, -10.61, -13.62 dB
   };
-  st.ds.SetDouble(ATTR_ID_LOCATION_X, -75.29, 0, IOrbDataState::kNoBound, 0);  // near River
-  st.ds.SetDouble(ATTR_ID_LOCATION_Y, 40.19, 0, IOrbDataState::kNoBound, 0);
+  AttrWriter(&dc.st.ds).Double(ATTR_ID_LOCATION_X, -75.29);  // near River
+  AttrWriter(&dc.st.ds).Double(ATTR_ID_LOCATION_Y, 40.19);
   decode(kFinger, p, &cells);
   EXPECT_EQ(msg.title, "Pilot Fingers");
   EXPECT_EQ(msg.details,
@@ -121,12 +104,12 @@ using FingerReport = PilotReport;
 TEST_F(FingerReport, CombinedStrengthRoundsOnlyTheSingleFloatTotal) {
   // Each linear energy joins the float total as a double; rounding each to float first gives -22.15901933.
   decode(kFinger, finger_packet({10, 0, 1}, {20, 0, 1}, {30, 0, 5}));
-  ASSERT_EQ(st.sink.of("ATTR_ID_COMB_PILOT_EcIo").size(), 1u);
-  EXPECT_NEAR(st.sink.of("ATTR_ID_COMB_PILOT_EcIo").at(0).value, -22.159019662548, 1e-9);
+  ASSERT_EQ(dc.of("ATTR_ID_COMB_PILOT_EcIo").size(), 1u);
+  EXPECT_NEAR(dc.of("ATTR_ID_COMB_PILOT_EcIo").at(0).value, -22.159019662548, 1e-9);
 }
 
 TEST_F(PilotReport, FingerSummaryRanksByStrengthAndClearsWhatIsMissing) {
-  msg.titleWanted = msg.detailsWanted = false;  // nothing formatted for nobody, the writes all the same
+  dc.wanted = false;  // nothing formatted for nobody, the writes all the same
   const auto summary = [this](const Finger& a, const Finger& b, const Finger& c) {
     decode(kFinger, finger_packet(a, b, c));
     EXPECT_EQ(msg.title + msg.details, "");
@@ -145,8 +128,8 @@ TEST_F(PilotReport, FingerSummaryRanksByStrengthAndClearsWhatIsMissing) {
 }
 
 TEST_F(PilotReport, FingerReadOnlyShowsTheLockedCountAlreadyStored) {
-  st.ds.SetByte(ATTR_ID_NUM_LOCKED_PILOTS, 2, 0, IOrbDataState::kNoBound, 0);
-  st.ds.set_read_only(true);
+  AttrWriter(&dc.st.ds).Byte(ATTR_ID_NUM_LOCKED_PILOTS, 2);
+  dc.read_only = true;
   decode(kFinger, finger_packet({100, 0, 100}, {0, 5, 0}, {0, 0, 0}));
   EXPECT_EQ(writes(),
             "CULL_FINGER_MESSAGE DWord[0] 4171\nPN_ECIO_SET Double[100] -10.610\nPN_ECIO_SET_STATUS Long[100] 7\n");
@@ -157,24 +140,23 @@ TEST_F(PilotReport, FingerReadOnlyShowsTheLockedCountAlreadyStored) {
             "  Number of pilots: 2\n");
 }
 
-TEST_F(PilotReport, EveryShorterPacketIsSafe) {
-  for (const bool finger : {kFinger, kSearcher}) {
-    const Bytes full = finger ? finger_packet({100, 1, 100}, {200, 2, 50}, {300, 3, 20})
-                              : searcher_packet(0x8009, {100, 9000, 4000, 200});
-    for (std::uint32_t len = 0; len < full.size(); ++len) {
-      SCOPED_TRACE(formatf("%s, %u bytes", finger ? "finger" : "searcher", len));
-      Bytes cut;
-      for (std::uint32_t i = 0; i < len; ++i) cut.u8(full.vec()[i]);
-      decode(finger, cut, &cells);
-      if (finger || len < 13) {
-        EXPECT_EQ(msg.details, cdmadiag::kNotQualcommStandard);
-        EXPECT_EQ(writes(), finger ? "CULL_FINGER_MESSAGE DWord[0] 4171\n" : "CULL_SEARCHER_MESSAGE DWord[0] 4171\n");
-      } else {
-        EXPECT_EQ(msg.details.find(cdmadiag::kNotQualcommStandard), std::string::npos);
-        EXPECT_EQ(st.sink.of("ATTR_ID_CDMA_SRCHR_DLY_CHIP").size(), std::min<std::size_t>((len - 13) / 2, 4));
-      }
-    }
-  }
+TEST(PilotReports, EveryShorterPacketIsSafe) {
+  cdmadiag::test::sweep_truncations(kFingerCode, finger_packet({100, 1, 100}, {200, 2, 50}, {300, 3, 20}),
+                                    [](const cdmadiag::test::DecoderCase& c, std::size_t) {
+                                      EXPECT_EQ(c.msg.details, cdmadiag::kNotQualcommStandard);
+                                      EXPECT_EQ(c.writes(), "CULL_FINGER_MESSAGE DWord[0] 4171\n");
+                                    });
+  cdmadiag::test::sweep_truncations(
+      kSearcherCode, searcher_packet(0x8009, {100, 9000, 4000, 200}),
+      [](const cdmadiag::test::DecoderCase& c, std::size_t len) {
+        if (len < 13) {
+          EXPECT_EQ(c.msg.details, cdmadiag::kNotQualcommStandard);
+          EXPECT_EQ(c.writes(), "CULL_SEARCHER_MESSAGE DWord[0] 4171\n");
+        } else {
+          EXPECT_EQ(c.msg.details.find(cdmadiag::kNotQualcommStandard), std::string::npos);
+          EXPECT_EQ(c.of("ATTR_ID_CDMA_SRCHR_DLY_CHIP").size(), std::min<std::size_t>((len - 13) / 2, 4));
+        }
+      });
 }
 
 TEST_F(PilotReport, SearcherHandBuiltPacketEveryLineAndWrite) {
@@ -219,7 +201,7 @@ TEST_F(PilotReport, SearcherArithmeticAtItsEdges) {
   // delay(k) = (-20 + 4 (k - 3)) / 8
   EXPECT_EQ(writes({"CDMA_SRCHR"}), "CDMA_SRCHR_DLY_CHIP Double[1] -3.500\nCDMA_SRCHR_DLY_CHIP Double[3] -2.500\n");
   // Threshold A exactly at the Ec/Io of 4000 as the decoder holds it (single precision): not above.
-  threshold_a = static_cast<float>(10.0 * std::log10(4000.0) + cdmadiag::SearcherEnergyOffset(1, 16, 1));
+  dc.threshold_a = static_cast<float>(10.0 * std::log10(4000.0) + cdmadiag::SearcherEnergyOffset(1, 16, 1));
   decode(kSearcher, searcher_packet(0x8000 | 12, {9000, 4000, 100}));
   EXPECT_EQ(writes({"SRCH_MAX1_ACT_EcIo", "SRCH_MAX2_ACT_EcIo"}),
             "SRCH_MAX1_ACT_EcIo Double[0] 5.922\nSRCH_MAX2_ACT_EcIo NoValue[0]\n");
@@ -243,7 +225,7 @@ TEST_F(PilotReport, SearcherSetMembershipWritesEvenWhenReadOnly) {
        "CDMA_UPDATE_NBORSETDLY_FLAG Long[0] 1\nCDMA_UPDATE_REMSETDLY_FLAG Long[0] 1\n",
        4},
   };
-  st.ds.set_read_only(true);  // stops only the delays
+  dc.read_only = true;  // stops only the delays
   msg.cellIdWanted = false;
   for (const auto& c : cases) {
     SCOPED_TRACE(c.sets);
@@ -265,7 +247,7 @@ TEST_F(PilotReport, SearcherWithoutEnergyShowsNotAvailable) {
 }
 
 TEST_F(PilotReport, SearcherFewerThanThreeEntriesClearTheMissingPeaks) {
-  msg.titleWanted = msg.detailsWanted = false;
+  dc.wanted = false;
   decode(kSearcher, searcher_packet(0x8000, {9000, 8000, 7000, 6000}));  // nothing of it may leak into the next
   EXPECT_EQ(msg.title + msg.details, "");
   decode(kSearcher, searcher_packet(0x8000, {9000}));
@@ -286,17 +268,17 @@ TEST_F(PilotReport, SearcherDecodesOnlyTheEntriesPresentUpToAWindow) {
   energies[4500] = 60000;  // past what is decoded
   energies[17] = 2000;
   decode(kSearcher, searcher_packet(0, energies));
-  const auto delays = st.sink.of("ATTR_ID_CDMA_SRCHR_DLY_CHIP");
+  const auto delays = dc.of("ATTR_ID_CDMA_SRCHR_DLY_CHIP");
   ASSERT_EQ(delays.size(), cdmadiag::kSearcherMaxEntries);
   EXPECT_EQ(delays.back().index, cdmadiag::kSearcherMaxEntries - 1);
   EXPECT_NE(msg.details.find("Position Index 8,"), std::string::npos);  // entry 17 is the largest
 }
 
 TEST_F(PilotReport, SearcherAttributesRoutineStrictlyAboveThresholdA) {
-  Frame f(nullptr, 0, &props);
+  Frame f(nullptr, 0, &dc.props);
   f.SetCommonVariables(false, -10.0, -15.0);
   const double ecio[3] = {-9.5, -10.0, -12.0}, delay[3] = {1.0, 2.0, 3.0};
-  f.Set_Searcher_Attributes(&st.ds, 0x5, 44, ecio, delay, 0);  // bit 0 Active, bit 2 Neighbor
+  f.Set_Searcher_Attributes(&dc.st.ds, 0x5, 44, ecio, delay, 0);  // bit 0 Active, bit 2 Neighbor
   EXPECT_EQ(writes({"SRCH_ACT_PN", "SRCH_NBR_PN", "SRCH_MAX2_NBR_EcIo"}),
             "SRCH_ACT_PN UShort[0] 44\nSRCH_NBR_PN UShort[0] 44\nSRCH_MAX2_NBR_EcIo NoValue[0]\n");
 }
