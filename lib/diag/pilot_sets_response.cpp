@@ -30,6 +30,8 @@ constexpr std::size_t kShiftTest = 20;
 constexpr std::size_t kIncrement = 0, kActiveCount = 2, kCandidateCount = 3, kNeighbourCount = 4, kHeadSize = 5;
 constexpr std::size_t kRecordSize = 4, kRecordPn = 0, kRecordStrength = 2;
 constexpr double kStrengthUnitDb = -0.5;
+// Levels of the candidate and neighbour sets beyond this many dB either way are not plausible.
+constexpr double kPlausibleDb = 100.0;
 // Ec/Io that marks an entry to be ranked after every measured one.
 constexpr double kUnranked = 999.0;
 
@@ -112,7 +114,8 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodePilotSetRespMsg(IOrbDataState* ds, CO
   const auto usable = [this](PilotSet set, const Pilot& p) {
     if (p.pn < 0) return false;
     if (set == PilotSet::kActive) return !(p.ecio < threshold_a());
-    return CDMACommonUtils::IsPNValid(static_cast<std::uint16_t>(p.pn)) && p.ecio >= -100.0 && p.ecio <= 100.0;
+    return CDMACommonUtils::IsPNValid(static_cast<std::uint16_t>(p.pn)) && p.ecio >= -kPlausibleDb &&
+           p.ecio <= kPlausibleDb;
   };
 
   // Every per-PN level is written, in packet order, before any set is ranked.

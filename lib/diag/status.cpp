@@ -65,6 +65,8 @@ const FormatGroupRegistration kOperationModeRegistration(kOperationModeGroup, kO
 
 // ---- status response (cmd 0x0C) ----
 
+enum StatusRfMode : std::uint16_t { kStatusAnalog = 0, kStatusCellular = 1, kStatusPcs = 2 };
+
 constexpr std::array<ValueName, 4> kStatusRfModes = {{
     {0, "Analog"},
     {1, "CDMA Cellular"},
@@ -243,9 +245,9 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeStatusRequestResponse(IOrbDataState* 
 
   if (!msg.detailsWanted) return;
   const char* entry = "Unknown";
-  if (rf_mode == 0) {
+  if (rf_mode == kStatusAnalog) {
     entry = name_or(kStatusAnalogEntry, entry_reason, "Unknown");
-  } else if (rf_mode == 1 || rf_mode == 2) {
+  } else if (rf_mode == kStatusCellular || rf_mode == kStatusPcs) {
     entry = name_or(kStatusCdmaEntry, entry_reason, "Unknown");
   }
   std::string& d = msg.details;

@@ -105,6 +105,7 @@ struct DecoderCase {
 // Every shorter copy of a packet, through the dispatcher: no exception escapes, the
 // title of a log packet stays the full packet's, and check holds (ASan/UBSan catch any
 // read past the payload). check(msg, length) or check(decoder_case, length); may be omitted.
+namespace detail {
 template <class Check>
 void check_cut(const DecoderCase& c, std::size_t n, Check& check) {
   if constexpr (std::is_invocable_v<Check&, const DecoderCase&, std::size_t>) {
@@ -113,6 +114,7 @@ void check_cut(const DecoderCase& c, std::size_t n, Check& check) {
     check(c.msg, n);
   }
 }
+}  // namespace detail
 template <class Check>
 void sweep_truncations(std::uint32_t code, const Bytes& full, Check check, bool response = false) {
   DecoderCase whole;
@@ -124,12 +126,11 @@ void sweep_truncations(std::uint32_t code, const Bytes& full, Check check, bool 
     if (!response) {
       EXPECT_EQ(c.msg.title, title);
     }
-    check_cut(c, n, check);
+    detail::check_cut(c, n, check);
   }
 }
 inline void sweep_truncations(std::uint32_t code, const Bytes& full, bool response = false) {
-  sweep_truncations(
-      code, full, [](const COrbExpandedMessage&, std::size_t) {}, response);
+  sweep_truncations(code, full, [](const COrbExpandedMessage&, std::size_t) {}, response);
 }
 // The same with the decoder called directly (DecoderCase::call); the title always stays.
 template <class Check>
@@ -141,7 +142,7 @@ void sweep_truncations(Decoder1x decoder, const Bytes& full, Check check) {
     DecoderCase c;
     ASSERT_NO_THROW(c.call(decoder, full.prefix(n)));
     EXPECT_EQ(c.msg.title, title);
-    check_cut(c, n, check);
+    detail::check_cut(c, n, check);
   }
 }
 inline void sweep_truncations(Decoder1x decoder, const Bytes& full) {
