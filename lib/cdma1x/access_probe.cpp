@@ -1,6 +1,14 @@
-// Access probe (0x1013): nine bytes, one field each, decoded by its field table.
-//   0 SEQ_NUM   1 PROBE_NUM   2 RX_AGC   3 TX_ADJ   4 PSIST   5 access channel number
-//   6 PN randomization delay (chips)   7 sequence backoff (slots)   8 probe backoff (slots)
+// Access probe (0x1013): nine one-byte fields, decoded by the probe's field table.
+//  +off  type  name                      unit
+//   +0   u8    SEQ_NUM
+//   +1   u8    PROBE_NUM
+//   +2   u8    RX_AGC
+//   +3   u8    TX_ADJ
+//   +4   u8    PSIST
+//   +5   u8    access channel number
+//   +6   u8    PN randomization delay    chips
+//   +7   u8    sequence backoff          slots
+//   +8   u8    probe backoff             slots
 // A short packet unpacks the bytes it has; the text names the first missing field.
 #include "framework/decoder_1x.h"
 #include "framework/field_tables.h"
@@ -8,7 +16,6 @@
 
 namespace {
 
-constexpr const char* kTitle = "Access Probe Info";
 constexpr int kStartBit = 0;
 constexpr int kUnusedFlags = -1;
 
@@ -16,9 +23,10 @@ constexpr int kUnusedFlags = -1;
 
 void COrbDecodeMsgCDMAQualcommFrame::DecodeAccessProbe(IOrbDataState* ds, COrbExpandedMessage& msg,
                                                        IDekCellRefs_Search*) {
-  if (msg.titleWanted) msg.title = kTitle;
+  SetTitle(msg, &COrbDecodeMsgCDMAQualcommFrame::DecodeAccessProbe);
+  const auto r = payload();
   const auto table = cdmadiag::access_probe_fields();
   COrbDecodeMsgCDMAQualcommFrameSegment segment;
-  segment.unpack(GetBuf(), GetLen(), table.data(), static_cast<int>(table.size()), kStartBit, ds, kUnusedFlags);
+  segment.unpack(r.bytes().data(), r.size(), table.data(), static_cast<int>(table.size()), kStartBit, ds, kUnusedFlags);
   if (msg.detailsWanted) msg.details += segment.createCString();
 }

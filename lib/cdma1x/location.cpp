@@ -14,10 +14,11 @@
 #include "host/cdma_utils.h"
 #include "host/map_projections.h"
 
+using F = COrbDecodeMsgCDMAQualcommFrame;
+
 namespace {
 
-using cdmadiag::kNoBound;
-
+using cdmadiag::AttrWriter;
 using cdmadiag::PayloadReader;
 
 // A coordinate that holds this has no fix; it is located as it stands, never projected.
@@ -26,11 +27,6 @@ constexpr int kLocationPrecision = 100;
 // Text columns count longitude and latitude in 1e-5 degree.
 constexpr double kCoordinateUnit = 1e-5;
 constexpr int kCategoryGpsInfo = 164;
-
-constexpr const char* kTitleEtak = "ETAK info";
-constexpr const char* kTitleGps = "GPS info";
-constexpr const char* kTitle3dGps = "3D GPS info";
-constexpr const char* kTitleCaitGps = "CAIT GPS info";
 
 // Windows-1252: degree sign, acute accent (minutes), double quote (seconds).
 constexpr char kDegreeSign = '\xB0';
@@ -123,10 +119,19 @@ struct GpsInfoLayout {
   std::size_t alt, heading, speed, source, satellites;
 };
 
-// time 0/10 s, longitude 10/9 and latitude 19/8 in 1e-5 deg, altitude 27/8 m,
-// heading 35/3 deg, speed 38/3 mph, binary source byte 41, satellites byte 42.
+// 3D GPS record:
+//  +off  type     name        unit
+//   +0   char[10] time        s
+//  +10   char[9]  longitude   1e-5 deg
+//  +19   char[8]  latitude    1e-5 deg
+//  +27   char[8]  altitude    m
+//  +35   char[3]  heading     deg
+//  +38   char[3]  speed       mph
+//  +41   u8       source
+//  +42   u8       satellites
 constexpr GpsInfoLayout k3dGps{10, 19, true, 27, 35, 38, 41, 42};
-// As above without altitude: heading 27/3, speed 30/3, source 33, satellites 34.
+// CAIT GPS record: as above without the altitude, so heading at +27, speed +30,
+// source +33, satellites +34.
 constexpr GpsInfoLayout kCaitGps{10, 19, false, 0, 27, 30, 33, 34};
 constexpr std::size_t kTimeOff = 0, kTimeLen = 10, kLonLen = 9, kLatLen = 8, kAltLen = 8, kHeadingLen = 3,
                       kSpeedLen = 3;
@@ -144,9 +149,10 @@ void decode_gps_info(const GpsInfoLayout& layout, const PayloadReader& r, IOrbDa
   const std::uint8_t satellites = byte_or_zero(r, layout.satellites);
 
   locate(accessor, msg, lon, lat);
-  ds->SetDouble(ATTR_ID_LOCATION_HEADING, heading, 0, kNoBound, 0);
-  ds->SetDouble(ATTR_ID_LOCATION_SPEED_MPH, speed, 0, kNoBound, 0);
-  ds->SetLong(ATTR_ID_GPS_SOURCE, source, 0, kNoBound, 0);
+  const AttrWriter w(ds, AttrWriter::kAlways);
+  w.Double(ATTR_ID_LOCATION_HEADING, heading);
+  w.Double(ATTR_ID_LOCATION_SPEED_MPH, speed);
+  w.Long(ATTR_ID_GPS_SOURCE, source);
 
   if (!msg.detailsWanted) return;
   if (layout.has_altitude) {
@@ -165,55 +171,58 @@ void decode_gps_info(const GpsInfoLayout& layout, const PayloadReader& r, IOrbDa
 
 }  // namespace
 
-// GPS text record, packed columns:
-//   0  6  not read
-//   6  9  longitude, 1e-5 deg, as it stands
-//  15  8  latitude, 1e-5 deg, NULs at positions 6-7 read as '0'
-//  23  3  heading, deg
-//  26  3  speed, mph
-//  29  1  source, one decimal digit
+// GPS text record:
+//  +off  type     name        unit
+//   +0   char[6]  not read
+//   +6   char[9]  longitude   1e-5 deg, as it stands
+//  +15   char[8]  latitude    1e-5 deg, NULs at positions 6-7 read as '0'
+//  +23   char[3]  heading     deg
+//  +26   char[3]  speed       mph
+//  +29   char     source      one decimal digit
 // Location and attributes are written whether or not the data state is read-only.
 void COrbDecodeMsgCDMAQualcommFrame::DecodeGPS(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
   constexpr std::size_t kLon = 6, kLonLen = 9, kLat = 15, kLatLen = 8, kLatZeroFrom = 6, kHeading = 23, kSpeed = 26,
-                        kShortLen = 3, kSource = 29;
-  if (msg.titleWanted) msg.title = kTitleGps;
-  const PayloadReader r(GetBuf(), GetLen());
+                        kShortLen = 3, kSource = 29, kSourceLen = 1;
+  SetTitle(msg, &F::DecodeGPS);
+  const PayloadReader r = payload();
   double lon = number(column(r, kLon, kLonLen)) * kCoordinateUnit;
   double lat = number(padded_column(r, kLat, kLatLen, kLatZeroFrom)) * kCoordinateUnit;
   const double heading = number(column(r, kHeading, kShortLen));
   const double speed = number(column(r, kSpeed, kShortLen));
-  const int source = std::atoi(column(r, kSource, 1).c_str());
+  const int source = std::atoi(column(r, kSource, kSourceLen).c_str());
 
   locate(accessor(), msg, lon, lat);
-  ds->SetDouble(ATTR_ID_LOCATION_HEADING, heading, 0, kNoBound, 0);
-  ds->SetDouble(ATTR_ID_LOCATION_SPEED_MPH, speed, 0, kNoBound, 0);
-  ds->SetByte(ATTR_ID_GPS_SOURCE, static_cast<std::uint8_t>(source), 0, kNoBound, 0);
+  const AttrWriter w(ds, AttrWriter::kAlways);
+  w.Double(ATTR_ID_LOCATION_HEADING, heading);
+  w.Double(ATTR_ID_LOCATION_SPEED_MPH, speed);
+  w.Byte(ATTR_ID_GPS_SOURCE, static_cast<std::uint8_t>(source));
   if (msg.detailsWanted) append_map_line(msg.details, lon, lat);
 }
 
 void COrbDecodeMsgCDMAQualcommFrame::Decode3DGPSInfo(IOrbDataState* ds, COrbExpandedMessage& msg,
                                                      IDekCellRefs_Search*) {
-  if (msg.titleWanted) msg.title = kTitle3dGps;
-  decode_gps_info(k3dGps, PayloadReader(GetBuf(), GetLen()), ds, accessor(), msg);
+  SetTitle(msg, &F::Decode3DGPSInfo);
+  decode_gps_info(k3dGps, payload(), ds, accessor(), msg);
 }
 
 void COrbDecodeMsgCDMAQualcommFrame::DecodeGPSInfoCAIT(IOrbDataState* ds, COrbExpandedMessage& msg,
                                                        IDekCellRefs_Search*) {
-  if (msg.titleWanted) msg.title = kTitleCaitGps;
-  decode_gps_info(kCaitGps, PayloadReader(GetBuf(), GetLen()), ds, accessor(), msg);
+  SetTitle(msg, &F::DecodeGPSInfoCAIT);
+  decode_gps_info(kCaitGps, payload(), ds, accessor(), msg);
 }
 
 // Dead-reckoning text record, degrees, never projected:
-//   0  1  'W': west (negative longitude)
-//   1 10  longitude, NULs at positions 7-9 read as '0'
-//  11  1  'S': south (negative latitude)
-//  12 10  latitude, as the longitude
-//  22  5  speed, mph
+//  +off  type      name        unit
+//   +0   char      west        'W': negative longitude
+//   +1   char[10]  longitude   deg, NULs at positions 7-9 read as '0'
+//  +11   char      south       'S': negative latitude
+//  +12   char[10]  latitude    as the longitude
+//  +22   char[5]   speed       mph
 void COrbDecodeMsgCDMAQualcommFrame::DecodeETAK(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
   constexpr std::size_t kWest = 0, kLon = 1, kSouth = 11, kLat = 12, kCoordLen = 10, kZeroFrom = 7, kSpeed = 22,
                         kSpeedLen = 5;
-  if (msg.titleWanted) msg.title = kTitleEtak;
-  const PayloadReader r(GetBuf(), GetLen());
+  SetTitle(msg, &F::DecodeETAK);
+  const PayloadReader r = payload();
   double lon = number(padded_column(r, kLon, kCoordLen, kZeroFrom));
   double lat = number(padded_column(r, kLat, kCoordLen, kZeroFrom));
   if (byte_or_zero(r, kWest) == 'W') lon = -lon;
@@ -222,5 +231,5 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeETAK(IOrbDataState* ds, COrbExpandedM
 
   msg.SetLocation(lon, lat, kLocationPrecision);
   if (msg.detailsWanted) append_map_line(msg.details, lon, lat);
-  ds->SetDouble(ATTR_ID_LOCATION_SPEED_MPH, speed, 0, kNoBound, 0);
+  AttrWriter(ds, AttrWriter::kAlways).Double(ATTR_ID_LOCATION_SPEED_MPH, speed);
 }

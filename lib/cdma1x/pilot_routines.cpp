@@ -14,7 +14,6 @@ namespace cdmadiag {
 
 namespace {
 
-
 // Ec/Io offset of a raw energy before the integration gain is taken off.
 constexpr double kEnergyOffsetBase = 17.555;
 
@@ -71,12 +70,12 @@ const std::array<SetBit, 5> kSetBits = {{
     {0x0800, "  Precandidate", "Precandidate", false, PilotSet::kActive, nullptr, nullptr},
 }};
 
+// Value of a set's update flag when the pilot is in the set.
+constexpr std::int32_t kFlagSet = 1;
+
 constexpr const char* kAlsoOpen = "(also in set(s): ";
 constexpr const char* kAlsoClose = "), ";
 constexpr const char* kUnknownCell = "Unknown";
-
-// A value record as a double by its type tag; nothing stored reads as 0.
-double as_double(const OrbRetVal& v) { return v.present() ? static_cast<double>(v) : 0.0; }
 
 }  // namespace
 
@@ -102,24 +101,25 @@ void ExchangeSortDescending(std::span<const std::uint16_t> energies, std::span<i
   }
 }
 
-void WriteSetPeaks(IOrbDataState* ds, PilotSet set, std::uint16_t pn, const SearcherPeaks& peaks, double threshold) {
+void WriteSetPeaks(const AttrWriter& w, PilotSet set, std::uint16_t pn, const SearcherPeaks& peaks, double threshold) {
   const SetPeakAttrs& a = kSetPeakAttrs[static_cast<std::size_t>(set)];
   for (std::size_t m = 0; m < peaks.size(); ++m) {
     const SearcherPeak& p = peaks[m];
     if (p.present && p.ecio > threshold) {
-      ds->SetDouble(*a.ecio[m], p.ecio, 0, kNoBound, 0);
-      ds->SetDouble(*a.delay[m], p.delay, 0, kNoBound, 0);
-      if (m == 0) ds->SetUShort(*a.pn, pn, 0, kNoBound, 0);
+      w.Double(*a.ecio[m], p.ecio);
+      w.Double(*a.delay[m], p.delay);
+      if (m == 0) w.UShort(*a.pn, pn);
     } else {
-      ds->SetNoValue(*a.ecio[m], 0, kNoBound, 0);
-      ds->SetNoValue(*a.delay[m], 0, kNoBound, 0);
-      if (m == 0) ds->SetNoValue(*a.pn, 0, kNoBound, 0);
+      w.NoValue(*a.ecio[m]);
+      w.NoValue(*a.delay[m]);
+      if (m == 0) w.NoValue(*a.pn);
     }
   }
 }
 
 void ApplySetMembership(IOrbDataState* ds, std::uint16_t set_word, std::uint16_t pn, const SearcherPeaks& peaks,
                         double threshold, SetMembershipText* text) {
+  const AttrWriter w(ds, AttrWriter::kAlways);
   int found = 0;
   for (const SetBit& b : kSetBits) {
     if ((set_word & b.mask) == 0) continue;
@@ -132,16 +132,16 @@ void ApplySetMembership(IOrbDataState* ds, std::uint16_t set_word, std::uint16_t
         text->also += b.plain;
       }
     }
-    if (b.flag1 != nullptr) ds->SetLong(*b.flag1, 1, 0, kNoBound, 0);
-    if (b.flag2 != nullptr) ds->SetLong(*b.flag2, 1, 0, kNoBound, 0);
-    if (b.has_peaks) WriteSetPeaks(ds, b.set, pn, peaks, threshold);
+    if (b.flag1 != nullptr) w.Long(*b.flag1, kFlagSet);
+    if (b.flag2 != nullptr) w.Long(*b.flag2, kFlagSet);
+    if (b.has_peaks) WriteSetPeaks(w, b.set, pn, peaks, threshold);
   }
   if (text != nullptr && found >= 2) text->also += kAlsoClose;
 }
 
 }  // namespace cdmadiag
 
-using cdmadiag::kNoBound;
+using cdmadiag::AttrWriter;
 
 void COrbDecodeMsgCDMAQualcommFrame::RecordPilotEcIo(IOrbDataState* ds, int phase, double ecio, int status,
                                                      IProObjectPropertiesConnectedAccessor* accessor) {
@@ -149,16 +149,18 @@ void COrbDecodeMsgCDMAQualcommFrame::RecordPilotEcIo(IOrbDataState* ds, int phas
   const int increment = CDMACommonUtils::GetPilotIncrement(ds, accessor);
   CDMACommonUtils::ComputePN(phase, increment, pn);
   const auto index = static_cast<std::uint32_t>(pn);
-  ds->SetDouble(ATTR_ID_PN_ECIO_SET, ecio, index, kNoBound, 0);
-  ds->SetLong(ATTR_ID_PN_ECIO_SET_STATUS, status, index, kNoBound, 0);
+  const AttrWriter w(ds, AttrWriter::kAlways);
+  w.Double(ATTR_ID_PN_ECIO_SET, ecio, index);
+  w.Long(ATTR_ID_PN_ECIO_SET_STATUS, status, index);
 }
 
 bool COrbDecodeMsgCDMAQualcommFrame::FindLikelyCell(IOrbDataState* ds, IDekCellRefs_Search* cells, unsigned pn,
                                                     std::string& cell_id, std::string& site_name) {
   cell_id = cdmadiag::kUnknownCell;
   site_name = cdmadiag::kUnknownCell;
-  const double x = cdmadiag::as_double(ds->GetValueAt(ATTR_ID_LOCATION_X, 0, kNoBound));
-  const double y = cdmadiag::as_double(ds->GetValueAt(ATTR_ID_LOCATION_Y, 0, kNoBound));
+  const cdmadiag::AttrReader read(ds);
+  const double x = cdmadiag::held_number(read.latest(ATTR_ID_LOCATION_X)).value_or(0.0);
+  const double y = cdmadiag::held_number(read.latest(ATTR_ID_LOCATION_Y)).value_or(0.0);
   if (cells == nullptr) return false;
   const IDekPropertyObject* cell = nullptr;
   cells->Search(pn, x, y, &cell);
@@ -182,8 +184,9 @@ void COrbDecodeMsgCDMAQualcommFrame::Set_Searcher_Attributes(IOrbDataState* ds, 
                                              PilotSet::kRemaining};
   cdmadiag::SearcherPeaks peaks;
   for (std::size_t m = 0; m < peaks.size(); ++m) peaks[m] = {true, ecio[m], delay[m]};
+  const AttrWriter w(ds, AttrWriter::kAlways);
   for (std::size_t bit = 0; bit < kSets.size(); ++bit) {
-    if ((set_mask >> bit) & 1u) cdmadiag::WriteSetPeaks(ds, kSets[bit], pn, peaks, threshold_a());
+    if ((set_mask >> bit) & 1u) cdmadiag::WriteSetPeaks(w, kSets[bit], pn, peaks, threshold_a());
   }
 }
 

@@ -9,6 +9,7 @@
 #include <span>
 #include <string>
 
+#include "framework/decoder_kit.h"
 #include "host/data_state.h"
 
 namespace cdmadiag {
@@ -44,8 +45,8 @@ using SearcherPeaks = std::array<SearcherPeak, 3>;
 
 // Peak m of the set is written (Ec/Io, delay, and the PN with peak 1) when present and
 // strictly above threshold; otherwise the same attributes are cleared. Read-only is the
-// caller's business.
-void WriteSetPeaks(IOrbDataState* ds, PilotSet set, std::uint16_t pn, const SearcherPeaks& peaks, double threshold);
+// caller's business: it makes the writer.
+void WriteSetPeaks(const AttrWriter& w, PilotSet set, std::uint16_t pn, const SearcherPeaks& peaks, double threshold);
 
 // Membership text of a pilot set word: "  Active" etc. for the first set found, and
 // "(also in set(s): Candidate, Neighbor), " for the others.

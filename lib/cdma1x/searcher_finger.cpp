@@ -9,26 +9,23 @@
 #include "cdma1x/pilot_routines.h"
 #include "framework/attributes.h"
 #include "framework/decoder_1x.h"
-#include "framework/failure_texts.h"
 #include "framework/payload_reader.h"
 #include "framework/text.h"
 #include "host/cdma_utils.h"
 
+using cdmadiag::AttrWriter;
+using F = COrbDecodeMsgCDMAQualcommFrame;
+
 namespace {
-
-using cdmadiag::kNoBound;
-
 
 // Value of both cull attributes: marks the packet as a pilot report for the host.
 constexpr std::uint32_t kCullPilotReport = 0x104B;
 
-constexpr const char* kFingerTitle = "Pilot Fingers";
-constexpr const char* kSearcherTitle = "Pilot Searcher";
-
 // Finger packet, 15 bytes:
-//   0  3 x u16  PN tracked by fingers 1-3
-//   6  3 x u16  finger position, 1/8 chip
-//  12  3 x u8   pilot strength, raw (PilotRSSI2dB); 0 = not locked
+//  +off  type     name                       unit
+//   +0   u16 x 3  PN tracked by fingers 1-3
+//   +6   u16 x 3  finger position            1/8 chip
+//  +12   u8 x 3   pilot strength             raw (PilotRSSI2dB); 0 = not locked
 constexpr std::size_t kFingerCount = 3;
 constexpr std::size_t kFingerPn = 0;
 constexpr std::size_t kFingerPosition = 6;
@@ -37,16 +34,17 @@ constexpr std::size_t kFingerPacketSize = 15;
 // The locked count is taken over a list of ten, of which the packet fills three.
 constexpr int kFingerListSize = 10;
 
-// Searcher packet:
-//   0  u8   pregain code
-//   1  u8   coherent integration (x4 chips)
-//   2  u8   non-coherent integrations - 1
-//   3  u16  pilot set word: bits 0-9 PN, 10 NotRefPilot, 11-15 sets
-//   5  u16  window end, 1/8 chip
-//   7  u16  window centre, 1/8 chip
-//   9  2 bytes not read
-//  11  u16  N
-//  13  N x u16 raw energies, one per window position (4 x 1/8 chip apart)
+// Searcher packet, at least 13 bytes:
+//  +off  type     name                       unit
+//   +0   u8       pregain code
+//   +1   u8       coherent integration       4 chips
+//   +2   u8       non-coherent integrations  minus one
+//   +3   u16      pilot set word             bits 0-9 PN, 10 NotRefPilot, 11-15 sets
+//   +5   u16      window end                 1/8 chip
+//   +7   u16      window centre              1/8 chip
+//   +9   u8[2]    not read
+//  +11   u16      N                          window entries
+//  +13   u16 x N  raw energies               one per window position, 4 x 1/8 chip apart
 constexpr std::size_t kPregain = 0;
 constexpr std::size_t kIntegration = 1;
 constexpr std::size_t kNonCoherent = 2;
@@ -56,36 +54,31 @@ constexpr std::size_t kWindowCentre = 7;
 constexpr std::size_t kEntryCount = 11;
 constexpr std::size_t kEnergies = 13;
 constexpr std::size_t kSearcherHeaderSize = 13;
+constexpr unsigned kPnBits = 10, kNotRefPilotBit = 10;
+// A PN's pilot phase in chips.
+constexpr int kChipsPerPn = 64;
+// Window positions are 1/8 chip; neighbouring entries lie 4 of them apart.
+constexpr double kChipsPerEighth = 0.125;
+constexpr int kEighthsPerEntry = 4;
 
 // Level in dB below which window entries get no delay attribute.
 constexpr double kDelayThresholdDb = -15.0;
 
 // Position of window entry k in chips; negative when the centre lies past the end.
 double searcher_delay(std::uint16_t window_end, std::uint16_t window_centre, std::size_t k, std::uint16_t n) {
-  const int bracket = int{window_end} - int{window_centre} + 4 * (static_cast<int>(k) - (int{n} - 1));
-  return bracket * 0.125;
+  const int bracket = int{window_end} - int{window_centre} + kEighthsPerEntry * (static_cast<int>(k) - (int{n} - 1));
+  return bracket * kChipsPerEighth;
 }
 
-// An 8-bit count from a value record by its type tag; floats truncate, unknown tags give 0.
+// An 8-bit count from a value record: integers keep their low byte; floats truncate,
+// and one beyond the 8-bit range gives 0.
 std::uint8_t count_u8(const OrbRetVal& v) {
-  switch (v.type) {
-    case OrbRetVal::kDouble:
-    case OrbRetVal::kFloat: {
-      const double d = v.type == OrbRetVal::kDouble ? v.value.d : double{v.value.f};
-      if (!(d > -256.0 && d < 256.0)) return 0;
-      return static_cast<std::uint8_t>(static_cast<int>(d));
-    }
-    case OrbRetVal::kInt64:
-    case OrbRetVal::kUInt64: return static_cast<std::uint8_t>(v.value.u64);
-    case OrbRetVal::kUInt32:
-    case OrbRetVal::kInt32: return static_cast<std::uint8_t>(v.value.u32);
-    case OrbRetVal::kUInt16:
-    case OrbRetVal::kInt16: return static_cast<std::uint8_t>(v.value.u16);
-    case OrbRetVal::kUInt8:
-    case OrbRetVal::kInt8:
-    case OrbRetVal::kByte: return v.value.u8;
-    default: return 0;
+  if (v.type == OrbRetVal::kDouble || v.type == OrbRetVal::kFloat) {
+    const double d = cdmadiag::held_number(v).value_or(0.0);
+    if (!(d > -256.0 && d < 256.0)) return 0;
+    return static_cast<std::uint8_t>(static_cast<int>(d));
   }
+  return static_cast<std::uint8_t>(cdmadiag::held_integer(v).value_or(0));
 }
 
 struct BestPilotAttrs {
@@ -109,21 +102,17 @@ struct FingerPilot {
 
 void COrbDecodeMsgCDMAQualcommFrame::DecodeFinger(IOrbDataState* ds, COrbExpandedMessage& msg,
                                                   IDekCellRefs_Search* cells) {
-  ds->SetDWord(ATTR_ID_CULL_FINGER_MESSAGE, kCullPilotReport, 0, kNoBound, 0);
-  if (msg.titleWanted) msg.title = kFingerTitle;
-
-  const cdmadiag::PayloadReader r(GetBuf(), GetLen());
-  if (!r.has(0, kFingerPacketSize)) {
-    if (msg.detailsWanted) msg.details += cdmadiag::kNotQualcommStandard;
-    return;
-  }
+  AttrWriter(ds, AttrWriter::kAlways).DWord(ATTR_ID_CULL_FINGER_MESSAGE, kCullPilotReport);
+  SetTitle(msg, &F::DecodeFinger);
+  const cdmadiag::PayloadReader r = payload();
+  if (!cdmadiag::require(r, kFingerPacketSize, msg, cdmadiag::OnShort::kReport)) return;
 
   std::array<std::uint16_t, kFingerListSize> pns{};
   std::array<std::uint16_t, kFingerListSize> rssi{};
   float total = 0.0f;
   std::array<FingerPilot, kFingerCount> pilots{};
   std::size_t pilot_count = 0;
-  const bool read_only = ds->IsReadOnly();
+  const AttrWriter w(ds);
 
   for (std::size_t i = 0; i < kFingerCount; ++i) {
     const std::uint16_t pn = r.u16le(kFingerPn + 2 * i);
@@ -133,15 +122,13 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeFinger(IOrbDataState* ds, COrbExpande
     rssi[i] = strength;
     const auto index = static_cast<std::uint32_t>(i);
 
-    if (!read_only) {
-      if (CDMACommonUtils::IsPNValid(pn)) {
-        ds->SetUShort(ATTR_ID_PILOT_PN, pn, index, kNoBound, 0);
-      } else {
-        ds->SetNoValue(ATTR_ID_PILOT_PN, 0, kNoBound, 0);
-      }
-      ds->SetUShort(ATTR_ID_PILOT_LOW16BITS, position, index, kNoBound, 0);
-      ds->SetUShort(ATTR_ID_PILOT_EcIo, strength, index, kNoBound, 0);
+    if (CDMACommonUtils::IsPNValid(pn)) {
+      w.UShort(ATTR_ID_PILOT_PN, pn, index);
+    } else {
+      w.NoValue(ATTR_ID_PILOT_PN);
     }
+    w.UShort(ATTR_ID_PILOT_LOW16BITS, position, index);
+    w.UShort(ATTR_ID_PILOT_EcIo, strength, index);
 
     double ecio = 0.0;
     if (strength != 0) {
@@ -149,7 +136,7 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeFinger(IOrbDataState* ds, COrbExpande
       const double linear = std::pow(10.0, ecio * 0.1);
       // Added in double, then stored back in the single-precision total.
       total = static_cast<float>(double{total} + linear);
-      const int phase = int{pn} * 64;
+      const int phase = int{pn} * kChipsPerPn;
       auto end = pilots.begin() + pilot_count;
       auto same = std::find_if(pilots.begin(), end, [phase](const FingerPilot& p) { return p.phase == phase; });
       if (same != end) {
@@ -177,16 +164,16 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeFinger(IOrbDataState* ds, COrbExpande
     RecordPilotEcIo(ds, pilots[p].phase, 10.0 * std::log10(pilots[p].linear), cdmadiag::kPilotStatusFinger, accessor());
   }
 
-  if (!read_only) {
+  if (w.on()) {
     if (total > 0.0f) {
       const double combined = std::min(10.0 * std::log10(double{total}), 0.0);
-      ds->SetDouble(ATTR_ID_COMB_PILOT_EcIo, combined, 0, kNoBound, 0);
+      w.Double(ATTR_ID_COMB_PILOT_EcIo, combined);
     } else {
-      ds->SetNoValue(ATTR_ID_COMB_PILOT_EcIo, 0, kNoBound, 0);
+      w.NoValue(ATTR_ID_COMB_PILOT_EcIo);
     }
 
     const std::uint8_t locked = CDMACommonUtils::NumLockedFingers(rssi.data(), kFingerListSize);
-    ds->SetByte(ATTR_ID_NUM_LOCKED_PILOTS, locked, 0, kNoBound, 0);
+    w.Byte(ATTR_ID_NUM_LOCKED_PILOTS, locked);
 
     std::array<std::uint16_t, kFingerCount> unique{};
     std::size_t unique_count = 0;
@@ -195,7 +182,7 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeFinger(IOrbDataState* ds, COrbExpande
       const auto end = unique.begin() + unique_count;
       if (std::find(unique.begin(), end, pns[i]) == end) unique[unique_count++] = pns[i];
     }
-    ds->SetByte(ATTR_ID_NUM_UNIQUE_PILOTS, static_cast<std::uint8_t>(unique_count), 0, kNoBound, 0);
+    w.Byte(ATTR_ID_NUM_UNIQUE_PILOTS, static_cast<std::uint8_t>(unique_count));
 
     std::array<int, kFingerCount> rank{};
     CDMACommonUtils::ComputePilotRanking(rssi.data(), rank.data(), static_cast<int>(kFingerCount));
@@ -203,11 +190,11 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeFinger(IOrbDataState* ds, COrbExpande
       const auto rj = static_cast<std::size_t>(rank[j]);
       if (rj >= kFingerCount || rssi[rj] == 0 || locked < 1) continue;
       const auto index = static_cast<std::uint32_t>(j);
-      ds->SetDouble(ATTR_ID_TOP_N, PilotRSSI2dB(rssi[rj]), index, kNoBound, 0);
+      w.Double(ATTR_ID_TOP_N, PilotRSSI2dB(rssi[rj]), index);
       if (CDMACommonUtils::IsPNValid(pns[rj])) {
-        ds->SetUShort(ATTR_ID_TOP_N_PN_OFFSET, pns[rj], index, kNoBound, 0);
+        w.UShort(ATTR_ID_TOP_N_PN_OFFSET, pns[rj], index);
       } else {
-        ds->SetNoValue(ATTR_ID_TOP_N_PN_OFFSET, 0, kNoBound, 0);
+        w.NoValue(ATTR_ID_TOP_N_PN_OFFSET);
       }
     }
 
@@ -215,42 +202,40 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeFinger(IOrbDataState* ds, COrbExpande
       const auto rn = static_cast<std::size_t>(rank[n - 1]);
       const BestPilotAttrs& a = kBestPilots[n - 1];
       if (rn < kFingerCount && rssi[rn] > 0 && locked >= n && CDMACommonUtils::IsPNValid(pns[rn])) {
-        ds->SetDouble(*a.ecio, PilotRSSI2dB(rssi[rn]), 0, kNoBound, 0);
-        ds->SetUShort(*a.pn, pns[rn], 0, kNoBound, 0);
+        w.Double(*a.ecio, PilotRSSI2dB(rssi[rn]));
+        w.UShort(*a.pn, pns[rn]);
       } else {
-        ds->SetNoValue(*a.ecio, 0, kNoBound, 0);
-        ds->SetNoValue(*a.pn, 0, kNoBound, 0);
+        w.NoValue(*a.ecio);
+        w.NoValue(*a.pn);
       }
     }
   }
 
   if (msg.detailsWanted) {
-    const OrbRetVal v = ds->GetValueAt(ATTR_ID_NUM_LOCKED_PILOTS, 0, GetMessageNumber() + 1);
+    // Up to and including this packet: what it wrote, or what is stored when read-only.
+    const OrbRetVal v = cdmadiag::AttrReader(ds).before(ATTR_ID_NUM_LOCKED_PILOTS, GetMessageNumber() + 1);
     if (v.present()) cdmadiag::appendf(msg.details, "  Number of pilots: %u\n", unsigned{count_u8(v)});
   }
 }
 
 void COrbDecodeMsgCDMAQualcommFrame::DecodeSearcher(IOrbDataState* ds, COrbExpandedMessage& msg,
                                                     IDekCellRefs_Search* cells) {
-  if (msg.titleWanted) msg.title = kSearcherTitle;
-  ds->SetDWord(ATTR_ID_CULL_SEARCHER_MESSAGE, kCullPilotReport, 0, kNoBound, 0);
-
-  const cdmadiag::PayloadReader r(GetBuf(), GetLen());
-  if (!r.has(0, kSearcherHeaderSize)) {
-    if (msg.detailsWanted) msg.details += cdmadiag::kNotQualcommStandard;
-    return;
-  }
+  SetTitle(msg, &F::DecodeSearcher);
+  const AttrWriter always(ds, AttrWriter::kAlways);
+  always.DWord(ATTR_ID_CULL_SEARCHER_MESSAGE, kCullPilotReport);
+  const cdmadiag::PayloadReader r = payload();
+  if (!cdmadiag::require(r, kSearcherHeaderSize, msg, cdmadiag::OnShort::kReport)) return;
 
   const std::uint8_t pregain = r.u8(kPregain);
   const std::uint8_t integration = r.u8(kIntegration);
   const std::uint8_t non_coherent = r.u8(kNonCoherent);
   const std::uint16_t set_word = r.u16le(kPilotSetWord);
-  const auto pn = static_cast<std::uint16_t>(cdmadiag::bits(set_word, 0, 10));
-  const auto not_ref_pilot = static_cast<unsigned>(cdmadiag::bits(set_word, 10, 1));
+  const auto pn = static_cast<std::uint16_t>(cdmadiag::bits(set_word, 0, kPnBits));
+  const auto not_ref_pilot = static_cast<unsigned>(cdmadiag::bits(set_word, kNotRefPilotBit, 1));
   const std::uint16_t window_end = r.u16le(kWindowEnd);
   const std::uint16_t window_centre = r.u16le(kWindowCentre);
   const std::uint16_t n = r.u16le(kEntryCount);
-  ds->SetUShort(ATTR_ID_CDMA_SEARCHER_NUM_ENTRIES, n, 0, kNoBound, 0);
+  always.UShort(ATTR_ID_CDMA_SEARCHER_NUM_ENTRIES, n);
 
   // Only the energies the packet holds, and no more than a window can have; positions
   // still count from the announced N so that the entries present keep their delays.
@@ -271,12 +256,12 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeSearcher(IOrbDataState* ds, COrbExpan
 
   const double offset = cdmadiag::SearcherEnergyOffset(pregain, integration, non_coherent);
 
-  if (!ds->IsReadOnly()) {
+  if (const AttrWriter w(ds); w.on()) {
     const double threshold_energy = std::pow(10.0, (kDelayThresholdDb - offset) * 0.1);
     for (std::size_t k = 0; k < present; ++k) {
       if (energy[k] != 0 && energy[k] > threshold_energy) {
-        ds->SetDouble(ATTR_ID_CDMA_SRCHR_DLY_CHIP, searcher_delay(window_end, window_centre, k, n),
-                      static_cast<std::uint32_t>(k), kNoBound, 0);
+        w.Double(ATTR_ID_CDMA_SRCHR_DLY_CHIP, searcher_delay(window_end, window_centre, k, n),
+                 static_cast<std::uint32_t>(k));
       }
     }
   }
@@ -296,10 +281,10 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeSearcher(IOrbDataState* ds, COrbExpan
 
   const double ecio_max = largest != 0 ? 10.0 * std::log10(static_cast<double>(largest)) + offset : 0.0;
   if (largest != 0) {
-    RecordPilotEcIo(ds, int{pn} * 64, ecio_max, cdmadiag::kPilotStatusSearcher, accessor());
-    ds->SetDouble(ATTR_ID_MAX_SEARCHER_ENERGY, ecio_max, 0, kNoBound, 0);
+    RecordPilotEcIo(ds, int{pn} * kChipsPerPn, ecio_max, cdmadiag::kPilotStatusSearcher, accessor());
+    always.Double(ATTR_ID_MAX_SEARCHER_ENERGY, ecio_max);
   } else {
-    ds->SetNoValue(ATTR_ID_MAX_SEARCHER_ENERGY, 0, kNoBound, 0);
+    always.NoValue(ATTR_ID_MAX_SEARCHER_ENERGY);
   }
 
   if (!msg.detailsWanted) return;
@@ -308,8 +293,9 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeSearcher(IOrbDataState* ds, COrbExpan
   AppendLikelyCell(ds, msg, cells, pn);
   msg.details += "\n";
 
-  const int size = (int{window_end} - int{window_centre}) / 4;
-  const auto position = static_cast<std::uint16_t>(int{window_end} + 4 * static_cast<int>(largest_index) - 8 * size);
+  const int size = (int{window_end} - int{window_centre}) / kEighthsPerEntry;
+  const auto position = static_cast<std::uint16_t>(
+      int{window_end} + kEighthsPerEntry * static_cast<int>(largest_index) - 2 * kEighthsPerEntry * size);
   const unsigned position_index = static_cast<unsigned>(largest_index) >> 1;
   if (largest != 0) {
     cdmadiag::appendf(msg.details, "  Max Energy: Ec/Io %.1f dB, Position (1/8 chips) %d, Position Index %d,\n",

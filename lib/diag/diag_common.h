@@ -5,15 +5,9 @@
 #include <optional>
 #include <string>
 
-#include "framework/payload_reader.h"
 #include "host/data_state.h"
-#include "host/expanded_message.h"
 
 namespace cdmadiag::diag {
-
-// True when the payload holds need bytes. A decoder reached without the
-// dispatcher's length test, on a shorter buffer, shows the failure text instead.
-bool fits(const PayloadReader& r, std::size_t need, COrbExpandedMessage& msg);
 
 // Name of value in the named format group; the number itself when the group has none.
 std::string group_text(const char* group, double value);
@@ -33,10 +27,7 @@ std::optional<double> frame_error_rate_since(IOrbDataState* ds, std::uint32_t ba
                                              std::uint32_t bound, const FrameCounters& now);
 
 // Writes the non-Markov frame counters and the frame error rate since the
-// previous response that wrote them.
+// previous response that wrote them; nothing when the data state is read-only.
 void record_non_markov_frames(IOrbDataState* ds, std::uint32_t bound, const FrameCounters& now);
-
-// Integer held by a read-back value; nullopt when nothing is held.
-std::optional<std::int64_t> held_integer(const OrbRetVal& v);
 
 }  // namespace cdmadiag::diag

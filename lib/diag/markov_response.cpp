@@ -1,15 +1,20 @@
 // Markov statistics response (cmd 0x1A): the phone's own Markov test counters.
 //
-// Offsets after the command code:
-//   0 mode  1 u16 Markov rate  3 u16 receive state  5 u32 total frames
-//   9 u32 bad frames as the phone counts them (used outside the Markov modes)
-//   13 4 x 10 u16 frame counts: rows expected full, 1/2, 1/4, 1/8 rate; columns the
-//      received category (rate set 1 decisions, below), 20 bytes a row
-//   93 u32 bit errors  97 4 x u16 frames received at the expected rate with bit errors
+// Payload after the command code, at least 105 bytes:
+//  +off  type        name                      unit
+//   +0   u8          mode                      kModes
+//   +1   u16         Markov rate               kRateTexts
+//   +3   u16         receive state             kRxStates
+//   +5   u32         total frames
+//   +9   u32         bad frames                as the phone counts them, used outside the Markov modes
+//  +13   u16[4][10]  frame counts              rows expected full, 1/2, 1/4, 1/8 rate; columns the
+//                                              received category (below), 20 bytes a row
+//  +93   u32         bit errors
+//  +97   u16[4]      frames at the expected rate with bit errors
 //
-// Received categories: 0 full primary, 1-3 full dim-and-burst with 1/2, 1/4, 1/8
-// primary and signalling, 4 full blank-and-burst, 5 1/2, 6 1/4, 7 1/8 primary,
-// 8 full rate with bit errors, 9 erasure.
+// Received categories (rate set 1 decisions): 0 full primary, 1-3 full dim-and-burst
+// with 1/2, 1/4, 1/8 primary and signalling, 4 full blank-and-burst, 5 1/2, 6 1/4,
+// 7 1/8 primary, 8 full rate with bit errors, 9 erasure.
 #include <array>
 #include <optional>
 
@@ -25,9 +30,6 @@ using cdmadiag::PayloadReader;
 
 namespace {
 
-using cdmadiag::kNoBound;
-
-
 constexpr std::size_t kMode = 0;
 constexpr std::size_t kRate = 1;
 constexpr std::size_t kRxState = 3;
@@ -35,7 +37,7 @@ constexpr std::size_t kTotalFrames = 5;
 constexpr std::size_t kBadFrames = 9;
 constexpr std::size_t kMatrix = 13;
 constexpr std::size_t kBitErrors = 93;
-constexpr std::size_t kLength = 105;
+constexpr std::size_t kSize = 105;
 constexpr std::size_t kRates = 4;
 constexpr std::size_t kCategories = 10;
 // Column of the correct decision for each expected rate.
@@ -94,9 +96,10 @@ constexpr std::array<const char*, kCategories> kCategoryRows = {
 constexpr const char* kNoFrames = "no frames transmitted";
 constexpr const char* kNotInCall = "phone not in call";
 
+// Modes 0x36 and 0x37 are accepted without having a name.
 bool accepted(std::uint8_t mode, std::uint16_t rate, std::uint16_t rx_state) {
-  const bool mode_ok = mode <= 11 || mode == 0x36 || mode == 0x37;
-  return mode_ok && rate <= 4 && rx_state <= 5;
+  const bool mode_ok = mode < kModes.size() || mode == 0x36 || mode == 0x37;
+  return mode_ok && rate < kRateTexts.size() && rx_state < kRxStates.size();
 }
 
 bool markov_mode(std::uint8_t mode) { return mode == 3 || mode == 7 || mode == 8 || mode == 10; }
@@ -119,9 +122,9 @@ void append_rate(std::string& out, const Rate& rate) {
 
 void COrbDecodeMsgCDMAQualcommFrame::DecodeMarkovStatisticsResponse(IOrbDataState* ds, COrbExpandedMessage& msg,
                                                                     IDekCellRefs_Search*) {
-  if (msg.titleWanted) msg.title = "Markov Statistics Response";
+  SetTitle(msg, &COrbDecodeMsgCDMAQualcommFrame::DecodeMarkovStatisticsResponse);
   const PayloadReader r = payload();
-  if (!cdmadiag::diag::fits(r, kLength, msg)) return;
+  if (!cdmadiag::require(r, kSize, msg, cdmadiag::OnShort::kReport)) return;
 
   const std::uint8_t mode = r.u8(kMode);
   const std::uint16_t rate = r.u16le(kRate);
@@ -129,9 +132,7 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeMarkovStatisticsResponse(IOrbDataStat
   if (!accepted(mode, rate, rx_state)) return;
 
   const std::uint32_t total = r.u32le(kTotalFrames);
-  const bool writable = !ds->IsReadOnly();
-
-  if (mode == kModeNone && writable) {
+  if (mode == kModeNone) {
     cdmadiag::diag::record_non_markov_frames(ds, GetMessageNumber(), {r.u32le(kBadFrames), total});
   }
 
@@ -154,15 +155,14 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeMarkovStatisticsResponse(IOrbDataStat
       instantaneous.percent = cdmadiag::diag::frame_error_rate_since(
           ds, ATTR_ID_Markov_Last_Bad_Frames, ATTR_ID_Markov_Last_Total_Frames, GetMessageNumber(), {bad, total});
     }
-    if (writable) {
-      if (instantaneous.percent) {
-        ds->SetDouble(ATTR_ID_FORWARD_FER, *instantaneous.percent, 0, kNoBound, 0);
-      } else {
-        ds->SetNoValue(ATTR_ID_FORWARD_FER, 0, kNoBound, 0);
-      }
-      ds->SetDWord(ATTR_ID_Markov_Last_Bad_Frames, bad, 0, kNoBound, 0);
-      ds->SetDWord(ATTR_ID_Markov_Last_Total_Frames, total, 0, kNoBound, 0);
+    const cdmadiag::AttrWriter w(ds);
+    if (instantaneous.percent) {
+      w.Double(ATTR_ID_FORWARD_FER, *instantaneous.percent);
+    } else {
+      w.NoValue(ATTR_ID_FORWARD_FER);
     }
+    w.DWord(ATTR_ID_Markov_Last_Bad_Frames, bad);
+    w.DWord(ATTR_ID_Markov_Last_Total_Frames, total);
   }
 
   if (!msg.detailsWanted) return;

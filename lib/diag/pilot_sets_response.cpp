@@ -1,10 +1,17 @@
 // Pilot sets response (cmd 0x40): the handset's active, candidate and neighbour sets.
 //
-// Offsets after the command code, s = 1 when the u16 at 0 exceeds 20 (some phones
+// Payload after the command code; s = 1 when the u16 at 0 exceeds 20 (some phones
 // put one extra byte in front), else 0:
-//   s+0 u16 pilot increment  s+2 active count  s+3 candidate count  s+4 neighbour count
-//   s+5 records, active then candidate then neighbour, 4 bytes each:
-//       +0 i16 PN  +2 strength, -0.5 dB units  +3 reserved
+//  +off  type   name             unit
+//  s+0   u16    pilot increment
+//  s+2   u8     active count
+//  s+3   u8     candidate count
+//  s+4   u8     neighbour count
+//  s+5   4 x n  records          active, then candidate, then neighbour
+// Record, 4 bytes:
+//   +0   i16    PN
+//   +2   u8     strength         -0.5 dB
+//   +3   u8     reserved
 #include <algorithm>
 #include <vector>
 
@@ -19,10 +26,12 @@ using cdmadiag::PayloadReader;
 
 namespace {
 
-using cdmadiag::kNoBound;
-
 constexpr std::size_t kShiftTest = 20;
-constexpr std::size_t kRecordSize = 4;
+constexpr std::size_t kIncrement = 0, kActiveCount = 2, kCandidateCount = 3, kNeighbourCount = 4, kHeadSize = 5;
+constexpr std::size_t kRecordSize = 4, kRecordPn = 0, kRecordStrength = 2;
+constexpr double kStrengthUnitDb = -0.5;
+// Levels of the candidate and neighbour sets beyond this many dB either way are not plausible.
+constexpr double kPlausibleDb = 100.0;
 // Ec/Io that marks an entry to be ranked after every measured one.
 constexpr double kUnranked = 999.0;
 
@@ -56,7 +65,8 @@ SetAttributes attributes_of(PilotSet set) {
 std::vector<Pilot> read_set(const PayloadReader& r, std::size_t& off, std::size_t count) {
   std::vector<Pilot> pilots;
   for (std::size_t i = 0; i < count && r.has(off, kRecordSize); ++i, off += kRecordSize) {
-    pilots.push_back(Pilot{r.i16le(off), -static_cast<double>(r.u8(off + 2)) * 0.5});
+    pilots.push_back(
+        Pilot{r.i16le(off + kRecordPn), static_cast<double>(r.u8(off + kRecordStrength)) * kStrengthUnitDb});
   }
   return pilots;
 }
@@ -79,23 +89,22 @@ void list_set(std::string& out, const char* heading, const std::vector<Pilot>& p
 
 void COrbDecodeMsgCDMAQualcommFrame::DecodePilotSetRespMsg(IOrbDataState* ds, COrbExpandedMessage& msg,
                                                            IDekCellRefs_Search*) {
-  if (msg.titleWanted) msg.title = "Pilot Sets Response";
+  SetTitle(msg, &COrbDecodeMsgCDMAQualcommFrame::DecodePilotSetRespMsg);
   const PayloadReader r = payload();
-  if (r.size() <= 4) return;
+  // A payload without its whole head is left without a text.
+  if (!r.has(0, kHeadSize)) return;
   const std::size_t s = r.u16le(0) > kShiftTest ? 1 : 0;
-  if (!r.has(s, 5)) return;
+  if (!r.has(s, kHeadSize)) return;
 
-  const std::uint16_t increment = r.u16le(s);
-  const std::uint8_t counts[3] = {r.u8(s + 2), r.u8(s + 3), r.u8(s + 4)};
-  const bool writable = !ds->IsReadOnly();
-  if (writable) {
-    ds->SetUShort(ATTR_ID_PN_INC, increment, 0, kNoBound, 0);
-    ds->SetByte(ATTR_ID_NUM_ACTIVE_PILOTS, counts[0], 0, kNoBound, 0);
-  }
+  const std::uint16_t increment = r.u16le(s + kIncrement);
+  const std::uint8_t counts[3] = {r.u8(s + kActiveCount), r.u8(s + kCandidateCount), r.u8(s + kNeighbourCount)};
+  const cdmadiag::AttrWriter w(ds);
+  w.UShort(ATTR_ID_PN_INC, increment);
+  w.Byte(ATTR_ID_NUM_ACTIVE_PILOTS, counts[0]);
 
   // Only records present in the payload are listed, ranked and written: a short
   // packet does not turn its missing records into PN 0 pilots of 0 dB.
-  std::size_t off = s + 5;
+  std::size_t off = s + kHeadSize;
   std::vector<Pilot> sets[3];
   constexpr PilotSet kSets[3] = {PilotSet::kActive, PilotSet::kCandidate, PilotSet::kNeighbour};
   for (int k = 0; k < 3; ++k) sets[k] = read_set(r, off, counts[k]);
@@ -105,18 +114,19 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodePilotSetRespMsg(IOrbDataState* ds, CO
   const auto usable = [this](PilotSet set, const Pilot& p) {
     if (p.pn < 0) return false;
     if (set == PilotSet::kActive) return !(p.ecio < threshold_a());
-    return CDMACommonUtils::IsPNValid(static_cast<std::uint16_t>(p.pn)) && p.ecio >= -100.0 && p.ecio <= 100.0;
+    return CDMACommonUtils::IsPNValid(static_cast<std::uint16_t>(p.pn)) && p.ecio >= -kPlausibleDb &&
+           p.ecio <= kPlausibleDb;
   };
 
   // Every per-PN level is written, in packet order, before any set is ranked.
-  if (writable) {
+  if (w.on()) {
     for (int k = 0; k < 3; ++k) {
       const SetAttributes a = attributes_of(kSets[k]);
       for (const Pilot& p : sets[k]) {
         if (usable(kSets[k], p)) {
-          ds->SetDouble(a.ecio_for_pn, p.ecio, static_cast<std::uint32_t>(p.pn), kNoBound, 0);
+          w.Double(a.ecio_for_pn, p.ecio, static_cast<std::uint32_t>(p.pn));
         } else {
-          ds->SetNoValue(a.ecio_for_pn, 0, kNoBound, 0);
+          w.NoValue(a.ecio_for_pn);
         }
       }
     }
@@ -125,16 +135,16 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodePilotSetRespMsg(IOrbDataState* ds, CO
   for (int k = 0; k < 3; ++k) {
     const SetAttributes a = attributes_of(kSets[k]);
     rank(sets[k]);
-    if (!writable) continue;
+    if (!w.on()) continue;
     for (std::size_t i = 0; i < sets[k].size(); ++i) {
       const Pilot& p = sets[k][i];
       const auto index = static_cast<std::uint32_t>(i);
       if (usable(kSets[k], p)) {
-        ds->SetDouble(a.best_ecio, p.ecio, index, kNoBound, 0);
-        ds->SetLong(a.best_pn, p.pn, index, kNoBound, 0);
+        w.Double(a.best_ecio, p.ecio, index);
+        w.Long(a.best_pn, p.pn, index);
       } else {
-        ds->SetNoValue(a.best_ecio, index, kNoBound, 0);
-        ds->SetNoValue(a.best_pn, index, kNoBound, 0);
+        w.NoValue(a.best_ecio, index);
+        w.NoValue(a.best_pn, index);
       }
     }
   }

@@ -13,14 +13,14 @@
 #include "host/format_groups.h"
 
 using cdmadiag::appendf;
+using cdmadiag::AttrWriter;
 using cdmadiag::name_or;
+using cdmadiag::OnShort;
 using cdmadiag::PayloadReader;
-using cdmadiag::diag::fits;
+using cdmadiag::require;
+using F = COrbDecodeMsgCDMAQualcommFrame;
 
 namespace {
-
-using cdmadiag::kNoBound;
-
 
 constexpr const char* kBandClassGroup = "CDMA Paging Band Class";
 constexpr const char* kOperationModeGroup = "CDMA1x EVDO Radio Operation Mode";
@@ -64,6 +64,8 @@ const FormatGroupRegistration kBandClassRegistration(kBandClassGroup, kBandClass
 const FormatGroupRegistration kOperationModeRegistration(kOperationModeGroup, kOperationModes);
 
 // ---- status response (cmd 0x0C) ----
+
+enum StatusRfMode : std::uint16_t { kStatusAnalog = 0, kStatusCellular = 1, kStatusPcs = 2 };
 
 constexpr std::array<ValueName, 4> kStatusRfModes = {{
     {0, "Analog"},
@@ -161,73 +163,91 @@ constexpr std::array<ValueName, 5> kPilotRecordTypes = {{
 
 constexpr const char* kPilotSeparator = "\n-------------------------------------------------------------";
 
-// Active pilot records: six fixed slots of 15 bytes between offsets 25 and 115.
-constexpr std::size_t kPilotRecords = 25;
-constexpr std::size_t kPilotRecordSize = 15;
-constexpr std::size_t kPilotSlots = 6;
-constexpr std::size_t kIs2000Trailer = 115;
-
 const char* yes_no(std::uint8_t v) { return v != 0 ? "Yes" : "No"; }
 
 }  // namespace
 
-// Status response (cmd 0x0C):
-//   3 u32 ESN  7 u16 RF mode  9 u32 MIN1 analog  13 u32 MIN1 CDMA  17 u16 MIN2 analog
-//   19 u16 MIN2 CDMA  22 u16 CDMA rx state  24 good frames  25/27/29 u16 analog
-//   corrected frames, bad frames, word syncs  31 u16 entry reason  33 u16 channel
-//   35 code channel  36 u16 pilot base  38 SID  40 NID  42 location id  44 RSSI  46 power
+// Status response (cmd 0x0C), at least 47 bytes:
+//  +off  type   name                     unit
+//   +0   u8[3]  not read
+//   +3   u32    ESN
+//   +7   u16    RF mode                  kStatusRfModes
+//   +9   u32    MIN1 analog              IS-95 coded digits
+//  +13   u32    MIN1 CDMA
+//  +17   u16    MIN2 analog
+//  +19   u16    MIN2 CDMA
+//  +21   u8     not read
+//  +22   u16    CDMA rx state            kStatusRxStates
+//  +24   u8     good frames              kStatusGoodFrames
+//  +25   u16    analog corrected frames
+//  +27   u16    analog bad frames
+//  +29   u16    analog word syncs
+//  +31   u16    entry reason             per RF mode
+//  +33   u16    channel
+//  +35   u8     code channel
+//  +36   u16    pilot base
+//  +38   u16    SID
+//  +40   u16    NID
+//  +42   u16    location id
+//  +44   u16    RSSI
+//  +46   u8     power
 // The two MIN entries (analog, CDMA) lie as the IS-95 MIN pair: both MIN1s, then
 // both MIN2s. Entry 1 (analog) goes to MIN1_LS/MIN1_MS, entry 2 (CDMA) to
 // MIN2_LS/MIN2_MS, each as dialable digits; the phone number is the CDMA entry's
 // area code followed by its seven digits.
 void COrbDecodeMsgCDMAQualcommFrame::DecodeStatusRequestResponse(IOrbDataState* ds, COrbExpandedMessage& msg,
                                                                  IDekCellRefs_Search*) {
-  if (msg.titleWanted) msg.title = "Status Response";
+  constexpr std::size_t kEsn = 3, kRfMode = 7, kMin1Analog = 9, kMin1Cdma = 13, kMin2Analog = 17, kMin2Cdma = 19,
+                        kRxState = 22, kGoodFrames = 24, kAnalogCorrected = 25, kAnalogBad = 27, kWordSyncs = 29,
+                        kEntryReason = 31, kChannel = 33, kCodeChannel = 35, kPilotBase = 36, kSid = 38, kNid = 40,
+                        kLocation = 42, kRssi = 44, kPower = 46, kSize = 47;
+  constexpr std::size_t kMinPair = kMin1Analog, kMinPairSize = 12;
+  SetTitle(msg, &F::DecodeStatusRequestResponse);
   const PayloadReader r = payload();
-  if (!fits(r, 47, msg)) return;
+  if (!require(r, kSize, msg, OnShort::kReport)) return;
 
-  const std::uint32_t esn = r.u32le(3);
-  const std::uint16_t rf_mode = r.u16le(7);
-  const std::uint32_t min1_analog = r.u32le(9);
-  const std::uint32_t min1_cdma = r.u32le(13);
-  const std::uint16_t min2_analog = r.u16le(17);
-  const std::uint16_t min2_cdma = r.u16le(19);
-  const std::uint16_t rx_state = r.u16le(22);
-  const std::uint8_t good_frames = r.u8(24);
-  const std::uint16_t entry_reason = r.u16le(31);
-  const std::uint16_t channel = r.u16le(33);
-  const std::uint8_t code_channel = r.u8(35);
-  const std::uint16_t sid = r.u16le(38);
-  const std::uint16_t nid = r.u16le(40);
-  const std::uint16_t location = r.u16le(42);
+  const std::uint32_t esn = r.u32le(kEsn);
+  const std::uint16_t rf_mode = r.u16le(kRfMode);
+  const std::uint32_t min1_analog = r.u32le(kMin1Analog);
+  const std::uint32_t min1_cdma = r.u32le(kMin1Cdma);
+  const std::uint16_t min2_analog = r.u16le(kMin2Analog);
+  const std::uint16_t min2_cdma = r.u16le(kMin2Cdma);
+  const std::uint16_t rx_state = r.u16le(kRxState);
+  const std::uint8_t good_frames = r.u8(kGoodFrames);
+  const std::uint16_t entry_reason = r.u16le(kEntryReason);
+  const std::uint16_t channel = r.u16le(kChannel);
+  const std::uint8_t code_channel = r.u8(kCodeChannel);
+  const std::uint16_t sid = r.u16le(kSid);
+  const std::uint16_t nid = r.u16le(kNid);
+  const std::uint16_t location = r.u16le(kLocation);
 
-  if (!ds->IsReadOnly()) {
-    ds->SetUShort(ATTR_ID_SID, sid, 0, kNoBound, 0);
-    ds->SetUShort(ATTR_ID_NID, nid, 0, kNoBound, 0);
-    ds->SetUShort(ATTR_ID_ENTRY_REASON, entry_reason, 0, kNoBound, 0);
-    ds->SetUShort(ATTR_ID_CUR_CHANNEL, channel, 0, kNoBound, 0);
-    ds->SetUShort(ATTR_ID_LOC_ID, location, 0, kNoBound, 0);
-    ds->SetUShort(ATTR_ID_RF_MODE, rf_mode, 0, kNoBound, 0);
-    std::array<std::uint8_t, 12> min_pair{};
-    for (std::size_t i = 0; i < min_pair.size(); ++i) min_pair[i] = r.u8(9 + i);
+  if (const AttrWriter w(ds); w.on()) {
+    w.UShort(ATTR_ID_SID, sid);
+    w.UShort(ATTR_ID_NID, nid);
+    w.UShort(ATTR_ID_ENTRY_REASON, entry_reason);
+    w.UShort(ATTR_ID_CUR_CHANNEL, channel);
+    w.UShort(ATTR_ID_LOC_ID, location);
+    w.UShort(ATTR_ID_RF_MODE, rf_mode);
+    std::array<std::uint8_t, kMinPairSize> min_pair{};
+    for (std::size_t i = 0; i < min_pair.size(); ++i) min_pair[i] = r.u8(kMinPair + i);
     std::uint32_t s1[2] = {};
     std::uint16_t s2[2] = {};
     GetIMSInumber(min_pair.data(), s1, s2);
-    ds->SetUShort(ATTR_ID_MIN1_MS, s2[0], 0, kNoBound, 0);
-    ds->SetUShort(ATTR_ID_MIN2_MS, s2[1], 0, kNoBound, 0);
-    ds->SetByte(ATTR_ID_CDMA_CHANNEL, code_channel, 0, kNoBound, 0);
-    ds->SetULong(ATTR_ID_MIN1_LS, s1[0], 0, kNoBound, 0);
-    ds->SetULong(ATTR_ID_MIN2_LS, s1[1], 0, kNoBound, 0);
+    w.UShort(ATTR_ID_MIN1_MS, s2[0]);
+    w.UShort(ATTR_ID_MIN2_MS, s2[1]);
+    w.Byte(ATTR_ID_CDMA_CHANNEL, code_channel);
+    w.ULong(ATTR_ID_MIN1_LS, s1[0]);
+    w.ULong(ATTR_ID_MIN2_LS, s1[1]);
     const std::string number =
         cdmadiag::formatf("%lu%lu", static_cast<unsigned long>(s2[1]), static_cast<unsigned long>(s1[1]));
-    ds->SetUInt64(ATTR_ID_CDMA_PHONE_NUMBER, std::strtoull(number.c_str(), nullptr, 10), 0, kNoBound, 0);
+    w.UInt64(ATTR_ID_CDMA_PHONE_NUMBER, std::strtoull(number.c_str(), nullptr, 10));
   }
 
   if (!msg.detailsWanted) return;
   const char* entry = "Unknown";
-  if (rf_mode == 0) {
+  if (rf_mode == kStatusAnalog) {
     entry = name_or(kStatusAnalogEntry, entry_reason, "Unknown");
-  } else if (rf_mode == 1 || rf_mode == 2) {
+  } else if (rf_mode == kStatusCellular || rf_mode == kStatusPcs) {
     entry = name_or(kStatusCdmaEntry, entry_reason, "Unknown");
   }
   std::string& d = msg.details;
@@ -238,65 +258,123 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeStatusRequestResponse(IOrbDataState* 
           ", CDMA_RX_STATE: %s, CDMA_GOOD_FRAMES: %s, ANALOG_CORRECTED_FRAMES: %u, ANALOG_BAD_FRAMES: %u, "
           "ANALOG_WORD_SYNCS: %u",
           name_or(kStatusRxStates, rx_state, "Unknown"),
-          name_or(kStatusGoodFrames, good_frames, kStatusGoodFramesOther), r.u16le(25), r.u16le(27), r.u16le(29));
+          name_or(kStatusGoodFrames, good_frames, kStatusGoodFramesOther), r.u16le(kAnalogCorrected),
+          r.u16le(kAnalogBad), r.u16le(kWordSyncs));
   appendf(d,
           ", ENTRY_REASON: %s, CURRENT_CHAN: %u, CDMA_CODE_CHAN: %d, PILOT_BASE: %u, SID: %u, NID: %u, LOCAID: %u, "
           "RSSI: %u, POWER: %i",
-          entry, channel, code_channel, r.u16le(36), sid, nid, location, r.u16le(44), r.u8(46));
+          entry, channel, code_channel, r.u16le(kPilotBase), sid, nid, location, r.u16le(kRssi), r.u8(kPower));
 }
 
-// Status snapshot (cmd 0x63):
-//   0 u32 ESN  4 u32 IMSI_S1  8 u16 IMSI_S2  10 u64 IMSI_S  18 IMSI_11_12  19 u16 MCC
-//   21 IMSI address number  22 u16 SID  24 u16 NID  26 P_REV  27 P_REV in use
-//   28 mobile P_REV  29 band class  30 u16 channel  32 operation mode  33 MC state
-//   34 MC sub-state
+// Status snapshot (cmd 0x63), 35 bytes:
+//  +off  type  name            unit
+//   +0   u32   ESN
+//   +4   u32   IMSI_S1
+//   +8   u16   IMSI_S2
+//  +10   u64   IMSI_S
+//  +18   u8    IMSI_11_12
+//  +19   u16   MCC
+//  +21   u8    IMSI address number
+//  +22   u16   SID
+//  +24   u16   NID
+//  +26   u8    P_REV
+//  +27   u8    P_REV in use
+//  +28   u8    mobile P_REV
+//  +29   u8    band class      kBandClasses
+//  +30   u16   channel
+//  +32   u8    operation mode  kOperationModes
+//  +33   u8    MC state
+//  +34   u8    MC sub-state
 void COrbDecodeMsgCDMAQualcommFrame::DecodeStatusSnapshotResponse(IOrbDataState* ds, COrbExpandedMessage& msg,
                                                                   IDekCellRefs_Search*) {
-  if (msg.titleWanted) msg.title = "Status Snapshot Response";
+  constexpr std::size_t kEsn = 0, kImsiS1 = 4, kImsiS2 = 8, kImsiS = 10, kImsi1112 = 18, kMcc = 19, kImsiAddrNum = 21,
+                        kSid = 22, kNid = 24, kPRev = 26, kPRevInUse = 27, kMobPRev = 28, kBandClass = 29,
+                        kChannel = 30, kOperationMode = 32, kMcState = 33, kMcSubstate = 34, kSize = 35;
+  SetTitle(msg, &F::DecodeStatusSnapshotResponse);
   const PayloadReader r = payload();
-  if (!fits(r, 35, msg)) return;
+  if (!require(r, kSize, msg, OnShort::kReport)) return;
 
-  const std::uint32_t esn = r.u32le(0);
-  const std::uint16_t sid = r.u16le(22);
-  const std::uint16_t nid = r.u16le(24);
-  const std::uint8_t band_class = r.u8(29);
-  const std::uint16_t channel = r.u16le(30);
-  const std::uint8_t operation_mode = r.u8(32);
+  const std::uint32_t esn = r.u32le(kEsn);
+  const std::uint16_t sid = r.u16le(kSid);
+  const std::uint16_t nid = r.u16le(kNid);
+  const std::uint8_t band_class = r.u8(kBandClass);
+  const std::uint16_t channel = r.u16le(kChannel);
+  const std::uint8_t operation_mode = r.u8(kOperationMode);
 
-  if (!ds->IsReadOnly()) {
-    ds->SetULong(ATTR_ID_ESN, esn, 0, kNoBound, 0);
-    ds->SetUShort(ATTR_ID_SID, sid, 0, kNoBound, 0);
-    ds->SetUShort(ATTR_ID_NID, nid, 0, kNoBound, 0);
-    ds->SetUShort(ATTR_ID_CUR_CHANNEL, channel, 0, kNoBound, 0);
-  }
+  const AttrWriter w(ds);
+  w.ULong(ATTR_ID_ESN, esn);
+  w.UShort(ATTR_ID_SID, sid);
+  w.UShort(ATTR_ID_NID, nid);
+  w.UShort(ATTR_ID_CUR_CHANNEL, channel);
 
   if (!msg.detailsWanted) return;
   std::string& d = msg.details;
-  appendf(d, "\nESN: %u, IMSI_S1: %u, IMSI_S2: %u, IMSI_S: %llu, IMSI_11_12: %u", esn, r.u32le(4), r.u16le(8),
-          static_cast<unsigned long long>(r.u64le(10)), r.u8(18));
-  appendf(d, "\nMCC: %u, IMSI_ADDR_NUM: %u, SID: %u, NID: %u, P_REV: %u, PREV_IN_USE: %u, MOB_P_REV: %u", r.u16le(19),
-          r.u8(21), sid, nid, r.u8(26), r.u8(27), r.u8(28));
+  appendf(d, "\nESN: %u, IMSI_S1: %u, IMSI_S2: %u, IMSI_S: %llu, IMSI_11_12: %u", esn, r.u32le(kImsiS1),
+          r.u16le(kImsiS2), static_cast<unsigned long long>(r.u64le(kImsiS)), r.u8(kImsi1112));
+  appendf(d, "\nMCC: %u, IMSI_ADDR_NUM: %u, SID: %u, NID: %u, P_REV: %u, PREV_IN_USE: %u, MOB_P_REV: %u", r.u16le(kMcc),
+          r.u8(kImsiAddrNum), sid, nid, r.u8(kPRev), r.u8(kPRevInUse), r.u8(kMobPRev));
   appendf(d, "\nBAND_CLASS: %s (%u), Frequency Channel: %u, OPERATION_MODE: %s (%u), MC_STATE: %u, MC_SUBSTATE: %u",
           cdmadiag::diag::group_text(kBandClassGroup, band_class).c_str(), band_class, channel,
-          cdmadiag::diag::group_text(kOperationModeGroup, operation_mode).c_str(), operation_mode, r.u8(33), r.u8(34));
+          cdmadiag::diag::group_text(kOperationModeGroup, operation_mode).c_str(), operation_mode, r.u8(kMcState),
+          r.u8(kMcSubstate));
 }
 
-// IS2000 status (cmd 0x70):
-//   0 RF mode  1 band class  2 u16 rx state  4 i8 good frames  5/7 u16 analog corrected
-//   and bad frames  11 u16 entry reason  13 u16 channel  15 SID  17 NID  19 location id
-//   21 i16 RSSI  23 i8 power  24 active pilot count  25 six 15-byte pilot slots
-//   115 control hold  116 gating rate  117 FSCH rate  118 RSCH active  119 RSCH rate
-//   120 RSCH Walsh id  121 base station P_REV  122..127 radio configurations
+// IS2000 status (cmd 0x70), at least 128 bytes:
+//  +off  type     name                        unit
+//   +0   u8       RF mode                     kIs2000RfModes
+//   +1   u8       band class
+//   +2   u16      CDMA rx state               kIs2000RxStates
+//   +4   i8       good frames                 kIs2000GoodFrames
+//   +5   u16      analog corrected frames
+//   +7   u16      analog bad frames
+//   +9   u8[2]    not read
+//  +11   u16      entry reason                per RF mode
+//  +13   u16      channel
+//  +15   u16      SID
+//  +17   u16      NID
+//  +19   u16      location id
+//  +21   i16      RSSI
+//  +23   i8       power
+//  +24   u8       active pilot count
+//  +25   15 x 6   active pilot slots          below
+// +115   u8       control hold                0 no
+// +116   u8       pilot gating rate
+// +117   u8       FSCH rate
+// +118   u8       RSCH active                 0 no
+// +119   u8       RSCH rate
+// +120   u8       RSCH Walsh id
+// +121   u8       base station P_REV
+// +122   u8[6]    radio configurations        forward, reverse of FCH, DCCH, SCH
+// Active pilot slot, 15 bytes:
+//   +0   u16      PN
+//   +2   u8       pilot record type           kPilotRecordTypes
+//   +3   u8       FCH enabled                 0 no
+//   +4   u16      FCH channel code
+//   +6   u8       FCH QOF mask id
+//   +7   u8       DCCH enabled                0 no
+//   +8   u16      DCCH channel code
+//  +10   u8       DCCH QOF mask id
+//  +11   u8       SCH enabled                 0 no
+//  +12   u16      SCH channel code
+//  +14   u8       SCH QOF mask id
 // RF modes 0 (analog) and 1-3 (CDMA, PCS, 900 MHz) select the entry-reason texts;
 // the good-frames value means something only on the traffic channel (states 3, 4).
 void COrbDecodeMsgCDMAQualcommFrame::DecodeIS2000StatusResponseMessage(IOrbDataState* ds, COrbExpandedMessage& msg,
                                                                        IDekCellRefs_Search*) {
-  if (msg.titleWanted) msg.title = "IS2000 Status Response Message";
+  constexpr std::size_t kRfMode = 0, kBandClass = 1, kRxState = 2, kGoodFrames = 4, kAnalogCorrected = 5,
+                        kAnalogBad = 7, kEntryReason = 11, kChannel = 13, kSid = 15, kNid = 17, kLocation = 19,
+                        kRssi = 21, kPower = 23, kPilotCount = 24, kPilotSlots = 25, kControlHold = 115,
+                        kGatingRate = 116, kFschRate = 117, kRschActive = 118, kRschRate = 119, kRschWalsh = 120,
+                        kBsPRev = 121, kRadioConfigs = 122, kSize = 128;
+  constexpr std::size_t kSlotCount = 6, kSlotSize = 15;
+  constexpr std::size_t kSlotPn = 0, kSlotType = 2, kFchOn = 3, kFchCode = 4, kFchQof = 6, kDcchOn = 7, kDcchCode = 8,
+                        kDcchQof = 10, kSchOn = 11, kSchCode = 12, kSchQof = 14;
+  SetTitle(msg, &F::DecodeIS2000StatusResponseMessage);
   const PayloadReader r = payload();
-  if (!fits(r, 128, msg)) return;
+  if (!require(r, kSize, msg, OnShort::kReport)) return;
 
-  const std::uint8_t rf_mode = r.u8(0);
-  if (!ds->IsReadOnly()) ds->SetByte(ATTR_ID_RF_MODE, rf_mode, 0, kNoBound, 0);
+  const std::uint8_t rf_mode = r.u8(kRfMode);
+  AttrWriter(ds).Byte(ATTR_ID_RF_MODE, rf_mode);
   if (!msg.detailsWanted) return;
 
   std::string& d = msg.details;
@@ -306,9 +384,9 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeIS2000StatusResponseMessage(IOrbDataS
   } else {
     appendf(d, "RF Mode: (%u) Unknown, ", rf_mode);
   }
-  appendf(d, "Band Class: %u, ", r.u8(1));
+  appendf(d, "Band Class: %u, ", r.u8(kBandClass));
 
-  const std::uint16_t rx_state = r.u16le(2);
+  const std::uint16_t rx_state = r.u16le(kRxState);
   const char* rx_text = name_or(kIs2000RxStates, rx_state, nullptr);
   if (rx_text != nullptr) {
     d += rx_text;
@@ -316,7 +394,7 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeIS2000StatusResponseMessage(IOrbDataS
     appendf(d, "CDMA Rx State: (%u)Unknown, ", rx_state);
   }
 
-  const std::int8_t good_frames = r.i8(4);
+  const std::int8_t good_frames = r.i8(kGoodFrames);
   const char* good_text = name_or(kIs2000GoodFrames, good_frames, nullptr);
   if (rx_state != kRxTrafficInit && rx_state != kRxTraffic) {
     appendf(d, "CDMA Good Frames: (%i) N/A for current cdma Rx state, ", good_frames);
@@ -325,10 +403,10 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeIS2000StatusResponseMessage(IOrbDataS
   } else {
     appendf(d, "CDMA Good Frames: (%i) Unknown Value, ", good_frames);
   }
-  appendf(d, "Analog Corrected Frames: %u, ", r.u16le(5));
-  appendf(d, "Analog Bad Frames: %u, ", r.u16le(7));
+  appendf(d, "Analog Corrected Frames: %u, ", r.u16le(kAnalogCorrected));
+  appendf(d, "Analog Bad Frames: %u, ", r.u16le(kAnalogBad));
 
-  const std::uint16_t entry_reason = r.u16le(11);
+  const std::uint16_t entry_reason = r.u16le(kEntryReason);
   const char* entry_text = nullptr;
   if (rf_mode == kRfAnalog) {
     entry_text = name_or(kIs2000AnalogEntry, entry_reason, nullptr);
@@ -340,18 +418,18 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeIS2000StatusResponseMessage(IOrbDataS
   } else {
     appendf(d, "Entry Reason: (%u) Unknown, ", entry_reason);
   }
-  const std::uint8_t pilots = r.u8(24);
+  const std::uint8_t pilots = r.u8(kPilotCount);
   appendf(d,
           "Center Frequency Channel: %u, SID: %u, NID: %u, Location ID: %u, RSSI: %i, Power: %i,\nNum Pilots in "
           "Active Set: %d",
-          r.u16le(13), r.u16le(15), r.u16le(17), r.u16le(19), r.i16le(21), r.i8(23), pilots);
+          r.u16le(kChannel), r.u16le(kSid), r.u16le(kNid), r.u16le(kLocation), r.i16le(kRssi), r.i8(kPower), pilots);
 
   // A count beyond the six slots would run into the trailer fields; only the slots
   // the layout holds are listed.
-  const std::size_t shown = pilots < kPilotSlots ? pilots : kPilotSlots;
+  const std::size_t shown = pilots < kSlotCount ? pilots : kSlotCount;
   for (std::size_t i = 0; i < shown; ++i) {
-    const std::size_t at = kPilotRecords + i * kPilotRecordSize;
-    const std::uint8_t type = r.u8(at + 2);
+    const PayloadReader slot = r.sub(kPilotSlots + i * kSlotSize, kSlotSize);
+    const std::uint8_t type = slot.u8(kSlotType);
     const char* type_text = name_or(kPilotRecordTypes, type, nullptr);
     const std::string type_name =
         type_text != nullptr ? std::string(type_text) : cdmadiag::formatf("(%u) Unknown", type);
@@ -360,17 +438,17 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeIS2000StatusResponseMessage(IOrbDataS
             "\nActive Pilot #%u -> PN: %u, Pilot Rec Type: %s,\nIsFCHEnabled: %s, FCH Channel Code: %u, FCH QOF Mask "
             "ID: %u,\nIsDCCHEnabled: %s, DCCH Channel Code: %u, DCCH QOF Mask ID: %u,\nIsSCHEnabled: %s, SCH Channel "
             "Code: %u, SCH QOF Mask ID: %u, ",
-            static_cast<unsigned>(i + 1), r.u16le(at), type_name.c_str(), yes_no(r.u8(at + 3)), r.u16le(at + 4),
-            r.u8(at + 6), yes_no(r.u8(at + 7)), r.u16le(at + 8), r.u8(at + 10), yes_no(r.u8(at + 11)), r.u16le(at + 12),
-            r.u8(at + 14));
+            static_cast<unsigned>(i + 1), slot.u16le(kSlotPn), type_name.c_str(), yes_no(slot.u8(kFchOn)),
+            slot.u16le(kFchCode), slot.u8(kFchQof), yes_no(slot.u8(kDcchOn)), slot.u16le(kDcchCode), slot.u8(kDcchQof),
+            yes_no(slot.u8(kSchOn)), slot.u16le(kSchCode), slot.u8(kSchQof));
   }
   if (shown > 0) d += kPilotSeparator;
 
-  const std::size_t t = kIs2000Trailer;
+  const std::size_t c = kRadioConfigs;
   appendf(d,
           "\n\nIs ControlHold Enabled: %s, Pilot Gating Rate: %u, FSCH Rate: %u,\nIs RSCH Active: %s, RSCH Rate: %u, "
           "RSCH Walsh ID: %u,\nBaseStation_P_REV: %u,\nFCH_Fwd_RadioConfig: %u, FCH_Rev_RadioConfig: "
           "%u,\nDCCH_Fwd_RadioConfig: %u, DCCH_Rev_RadioConfig: %u,\nSCH_Fwd_RadioConfig: %u, SCH_Rev_RadioConfig: %u",
-          yes_no(r.u8(t)), r.u8(t + 1), r.u8(t + 2), yes_no(r.u8(t + 3)), r.u8(t + 4), r.u8(t + 5), r.u8(t + 6),
-          r.u8(t + 7), r.u8(t + 8), r.u8(t + 9), r.u8(t + 10), r.u8(t + 11), r.u8(t + 12));
+          yes_no(r.u8(kControlHold)), r.u8(kGatingRate), r.u8(kFschRate), yes_no(r.u8(kRschActive)), r.u8(kRschRate),
+          r.u8(kRschWalsh), r.u8(kBsPRev), r.u8(c), r.u8(c + 1), r.u8(c + 2), r.u8(c + 3), r.u8(c + 4), r.u8(c + 5));
 }

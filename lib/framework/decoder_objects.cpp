@@ -1,3 +1,4 @@
+#include <array>
 #include <stdexcept>
 
 #include "framework/decoder_1x.h"
@@ -72,13 +73,18 @@ double COrbDecodeMsgCDMA1xEVDOQualcommFrame::CalculateQcTime(const std::uint8_t*
   return cdmadiag::diag_time_seconds(stamp);
 }
 
+// The multi-flow RLP statistics, enhanced (forward, reverse) and multicarrier
+// (forward, reverse): the packets whose bytes may still begin with their log header.
+constexpr std::array<std::uint16_t, 4> kHeaderedRlpCodes = {0x12A5, 0x12A6, 0x128C, 0x128D};
+
 double COrbDecodeMsgCDMA1xEVDOQualcommFrame::CalculateCurTime(int& payload_offset) {
-  if (settings_.header_present()) return CalculateQcTime(settings_.header_bytes() + 4);
+  using cdmadiag::kLogHeaderTimeStamp;
+  if (settings_.header_present()) return CalculateQcTime(settings_.header_bytes() + kLogHeaderTimeStamp);
   const std::span<const std::uint8_t> bytes(GetBuf(), GetLen());
-  for (const std::uint16_t code : {0x12A5, 0x12A6, 0x128C, 0x128D}) {
+  for (const std::uint16_t code : kHeaderedRlpCodes) {
     if (cdmadiag::starts_with_log_header(bytes, code)) {
-      payload_offset = 12;
-      return CalculateQcTime(GetBuf() + 4);
+      payload_offset = static_cast<int>(cdmadiag::kLogHeaderSize);
+      return CalculateQcTime(GetBuf() + kLogHeaderTimeStamp);
     }
   }
   throw std::invalid_argument(cdmadiag::kNotQualcommStandard);

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "framework/packet_header.h"
 #include "host/object_properties.h"
 
 namespace cdmadiag {
@@ -62,7 +63,7 @@ class DecoderSettings {
  private:
   IProObjectPropertiesConnectedAccessor* accessor_ = nullptr;
   bool header_present_ = false;
-  std::uint8_t header_[12] = {};
+  std::uint8_t header_[kLogHeaderSize] = {};
   bool common_flag_ = false;
   double threshold_a_ = -15.0;
   double threshold_b_ = -15.0;

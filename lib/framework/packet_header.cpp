@@ -5,13 +5,13 @@
 namespace cdmadiag {
 
 double diag_time_seconds(const std::uint8_t* stamp) {
-  const PayloadReader r(stamp, 8);
-  return static_cast<double>(r.u48le(2)) * 0.00125 + kGpsEpochUnixSeconds;
+  const PayloadReader r(stamp, kTimeStampSize);
+  return static_cast<double>(r.u48le(kTimeStampCount)) * kTimeUnitSeconds + kGpsEpochUnixSeconds;
 }
 
 bool starts_with_log_header(std::span<const std::uint8_t> bytes, std::uint16_t code) {
   const PayloadReader r(bytes);
-  return r.has(0, kLogHeaderSize) && r.u16le(0) == bytes.size() && r.u16le(2) == code;
+  return r.has(0, kLogHeaderSize) && r.u16le(kLogHeaderLength) == bytes.size() && r.u16le(kLogHeaderCode) == code;
 }
 
 }  // namespace cdmadiag

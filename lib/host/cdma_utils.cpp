@@ -4,15 +4,11 @@
 #include <array>
 #include <numeric>
 
-#include "framework/attributes.h"
-#include "framework/packet_header.h"
-#include "host/data_state.h"
 #include "host/map_projections.h"
 #include "host/object_properties.h"
 
 namespace {
 
-constexpr int kPnCount = 512;
 constexpr std::int64_t kChipsPerPn = 64;
 
 // One channel range of a band class: frequency = base + spacing x (N - first_offset),
@@ -99,26 +95,11 @@ void CDMACommonUtils::ComputePN(int phase, int increment, int& pn) {
   pn = static_cast<int>(wrapped < 0 ? wrapped + kPnCount : wrapped);
 }
 
-int CDMACommonUtils::GetPilotIncrement(IOrbDataState* ds, IProObjectPropertiesConnectedAccessor* accessor) {
-  if (ds != nullptr) {
-    const OrbRetVal v = ds->GetValueAt(ATTR_ID_PN_INC, 0, IOrbDataState::kNoBound);
-    const double inc = v;
-    // An increment is at most the PN count; anything larger is a bad record, not a setting.
-    if (v.present() && inc >= 1.0 && inc < kPnCount) return static_cast<int>(inc);
-  }
-  if (accessor != nullptr && accessor->pilot_increment() > 0) return accessor->pilot_increment();
-  return kDefaultPilotIncrement;
-}
-
 double CDMACommonUtils::GetFrequency(std::int16_t channel, std::uint8_t band_class, int reverse_link) {
   const ChannelRule* r = find_rule(channel, band_class);
   if (r == nullptr) return kUnknownFrequency;
   const std::int64_t base = reverse_link != 0 ? r->reverse_hz : r->forward_hz;
   return static_cast<double>(base + r->spacing_hz * (channel - r->offset)) / 1e6;
-}
-
-double CDMACommonUtils::CDMATime2UTC(const std::uint8_t* stamp) {
-  return stamp != nullptr ? cdmadiag::diag_time_seconds(stamp) : cdmadiag::kGpsEpochUnixSeconds;
 }
 
 int CDMACommonUtils::GetProjectionSettings(IProObjectPropertiesConnectedAccessor* accessor) {

@@ -7,11 +7,14 @@ class IOrbDataState;
 class IProObjectPropertiesConnectedAccessor;
 class CCoordinateSystem;
 
+// GetPilotIncrement and CDMATime2UTC read the library's attributes and log header, so
+// they are defined with the framework (framework/cdma_utils_framework.cpp).
 class CDMACommonUtils {
  public:
   // Returned by GetFrequency for a band class or channel it has no rule for.
   static constexpr double kUnknownFrequency = -1.0;
   static constexpr int kDefaultPilotIncrement = 1;
+  static constexpr int kPnCount = 512;  // pilot PN offsets 0-511
 
   static bool IsPNValid(std::uint16_t pn);
   // rank[i] = index of the i-th strongest of count entries (ties keep index order).

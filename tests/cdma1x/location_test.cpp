@@ -5,25 +5,16 @@
 #include <algorithm>
 #include <bit>
 #include <cstdint>
-#include <memory>
 #include <string>
-#include <tuple>
 #include <vector>
 
-#include "framework/decoder_1x.h"
 #include "framework/failure_texts.h"
-#include "framework/text.h"
 #include "host/map_projections.h"
-#include "host/object_properties.h"
-#include "support/bytes.h"
-#include "support/recording_sink.h"
+#include "support/decoder_case.h"
 
 namespace {
 
 using cdmadiag::test::Bytes;
-using cdmadiag::test::RecordingState;
-using Member = void (COrbDecodeMsgCDMAQualcommFrame::*)(IOrbDataState*, COrbExpandedMessage&, IDekCellRefs_Search*);
-using Write = std::tuple<std::string, WriteOp, std::uint32_t, double>;
 using Accessor = IProObjectPropertiesConnectedAccessor;
 
 const std::string kFailure = cdmadiag::kNotQualcommStandard;
@@ -43,34 +34,19 @@ std::string dms(const std::string& degrees, const std::string& minutes, const st
   return degrees + "\xB0" + minutes + "\xB4" + seconds + "\"";
 }
 
-// One decode of the first len bytes on a fresh data state.
-struct Decoded {
-  Decoded(Member member, const Bytes& b, std::size_t len, Accessor* props = nullptr, bool read_only = false,
-          bool wanted = true) {
-    st.ds.set_read_only(read_only);
-    msg.titleWanted = msg.detailsWanted = wanted;
-    COrbDecodeMsgCDMAQualcommFrame f(b.data(), static_cast<std::uint32_t>(len), props);
-    f.SetMessageNumber(1);
-    (f.*member)(&st.ds, msg, nullptr);
-  }
-  Decoded(Member member, const Bytes& b, Accessor* props = nullptr, bool read_only = false, bool wanted = true)
-      : Decoded(member, b, b.size(), props, read_only, wanted) {}
-  std::vector<Write> writes() const {
-    std::vector<Write> out;
-    for (const auto& w : st.sink.writes) out.emplace_back(w.name, w.op, w.index, w.value);
-    return out;
+// One packet on a fresh data state, decoded on construction; no accessor unless given.
+struct Decoded : cdmadiag::test::DecoderCase {
+  Decoded(std::uint32_t code, const Bytes& b, Accessor* props = nullptr, bool ro = false, bool want = true) {
+    accessor = props;
+    read_only = ro;
+    title_wanted = details_wanted = want;
+    run(code, b);
   }
   double x() const { return msg.location()->x; }
   double y() const { return msg.location()->y; }
-  RecordingState st;
-  COrbExpandedMessage msg;
 };
 
-constexpr Member kGps = &COrbDecodeMsgCDMAQualcommFrame::DecodeGPS;
-constexpr Member k3dGps = &COrbDecodeMsgCDMAQualcommFrame::Decode3DGPSInfo;
-constexpr Member kCait = &COrbDecodeMsgCDMAQualcommFrame::DecodeGPSInfoCAIT;
-constexpr Member kEtak = &COrbDecodeMsgCDMAQualcommFrame::DecodeETAK;
-constexpr Member kEngine = &COrbDecodeMsgCDMAQualcommFrame::DecodePositionEngineFullVer2;
+constexpr std::uint32_t kGps = 0x1014, k3dGps = 0x1FEE, kCait = 0x1FF1, kEtak = 0x100D, kEngine = 0x1154;
 
 // ---------------------------------------------------------------- text records
 
@@ -89,19 +65,18 @@ Bytes etak(const std::string& west, const std::string& lon, const std::string& s
   return Bytes{}.text(nuls(west + lon + south + lat + "035.5"), false);
 }
 
-std::vector<Write> gps_writes(double heading, double speed, WriteOp source_op, double source) {
-  return {{"ATTR_ID_LOCATION_HEADING", WriteOp::kSetDouble, 0, heading},
-          {"ATTR_ID_LOCATION_SPEED_MPH", WriteOp::kSetDouble, 0, speed},
-          {"ATTR_ID_GPS_SOURCE", source_op, 0, source}};
+std::string gps_writes(int heading, int speed, const char* source) {
+  return cdmadiag::formatf("LOCATION_HEADING Double[0] %d\nLOCATION_SPEED_MPH Double[0] %d\nGPS_SOURCE %s\n", heading,
+                           speed, source);
 }
 
 struct TextCase {
-  Member member;
+  std::uint32_t code;
   Bytes bytes;
   std::string title, details;
   double x, y;
   int category;
-  std::vector<Write> writes;
+  std::string writes;
 };
 
 std::vector<TextCase> text_cases() {
@@ -109,31 +84,26 @@ std::vector<TextCase> text_cases() {
   return {
       {kGps, gps("-12345678", "04512345"), "GPS info",
        "Map " + dms("-123", "27", "24.41") + " Lon. " + dms(" 45", "07", "24.42") + " Lat.", -123.45678, 45.12345, 0,
-       gps_writes(90, 45, WriteOp::kSetByte, 3)},
+       gps_writes(90, 45, "Byte[0] 3")},
       // The binary source byte is widened unsigned.
       {k3dGps, gps3d(), "3D GPS info",
        "Time: 1234567.890, Longtitude: -73.50000 (deg.), Latitude: 40.75000 (deg.), Altitude: 123.4 (m), Head: 270.0 "
        "(deg.), Speed: 55.0 (mph),\nSource: 200, Satellites: 7",
-       -73.5, 40.75, 164, gps_writes(270, 55, WriteOp::kSetLong, 200)},
+       -73.5, 40.75, 164, gps_writes(270, 55, "Long[0] 200")},
       {kCait, cait(), "CAIT GPS info",
        "Time: 12.500, Longtitude: -73.50000 (deg.), Latitude: 40.75000 (deg.), Head: 180.0 (deg.), Speed: 9.0 "
        "(mph),\nSource: 1, Satellites: 11",
-       -73.5, 40.75, 164, gps_writes(180, 9, WriteOp::kSetLong, 1)},
-      {kEtak,
-       etak("W", "73.5000000", "N", "40.7500000"),
-       "ETAK info",
-       "Map " + dms(" -73", "30", "00.00") + " Lon. " + dms(" 40", "45", "00.00") + " Lat.",
-       -73.5,
-       40.75,
-       0,
-       {{"ATTR_ID_LOCATION_SPEED_MPH", WriteOp::kSetDouble, 0, 35.5}}},
+       -73.5, 40.75, 164, gps_writes(180, 9, "Long[0] 1")},
+      {kEtak, etak("W", "73.5000000", "N", "40.7500000"), "ETAK info",
+       "Map " + dms(" -73", "30", "00.00") + " Lon. " + dms(" 40", "45", "00.00") + " Lat.", -73.5, 40.75, 0,
+       "LOCATION_SPEED_MPH Double[0] 35.5\n"},
   };
 }
 
 TEST(LocationText, HandBuiltRecordsLocateWriteAndPrint) {
   for (const TextCase& c : text_cases()) {
     SCOPED_TRACE(c.title);
-    const Decoded r(c.member, c.bytes);
+    const Decoded r(c.code, c.bytes);
     EXPECT_EQ(r.msg.title, c.title);
     EXPECT_EQ(r.msg.details, c.details);
     EXPECT_EQ(r.msg.category, c.category);
@@ -143,7 +113,7 @@ TEST(LocationText, HandBuiltRecordsLocateWriteAndPrint) {
     EXPECT_EQ(r.msg.location_precision(), 100);
     EXPECT_EQ(r.writes(), c.writes);
     // Text records write even into a read-only state, and format nothing for nobody.
-    const Decoded quiet(c.member, c.bytes, nullptr, true, false);
+    const Decoded quiet(c.code, c.bytes, nullptr, true, false);
     EXPECT_EQ(quiet.msg.title + quiet.msg.details, "");
     EXPECT_EQ(quiet.msg.category, c.category);
     EXPECT_TRUE(quiet.msg.location());
@@ -154,7 +124,7 @@ TEST(LocationText, HandBuiltRecordsLocateWriteAndPrint) {
 TEST(LocationText, ColumnRules) {
   const struct {
     const char* rule;
-    Member member;
+    std::uint32_t code;
     Bytes bytes;
     double lon, lat;
   } cases[] = {
@@ -170,13 +140,13 @@ TEST(LocationText, ColumnRules) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.rule);
-    const Decoded r(c.member, c.bytes);
+    const Decoded r(c.code, c.bytes);
     ASSERT_TRUE(r.msg.location());
     EXPECT_NEAR(r.x(), c.lon, 1e-9);
     EXPECT_NEAR(r.y(), c.lat, 1e-9);
   }
   for (const auto& [column, want] : std::vector<std::pair<std::string, double>>{{"7", 7}, {" ", 0}, {"A", 0}}) {
-    EXPECT_EQ(Decoded(kGps, gps("-12345678", "04512345", column)).st.sink.of("ATTR_ID_GPS_SOURCE").at(0).value, want);
+    EXPECT_EQ(Decoded(kGps, gps("-12345678", "04512345", column)).of("ATTR_ID_GPS_SOURCE").at(0).value, want);
   }
 }
 
@@ -203,19 +173,16 @@ TEST(LocationText, MapLineAtSignsAndRoundingEdges) {
 // Short records read the missing columns as empty: always located, always written.
 TEST(LocationText, TruncationSweep) {
   for (const TextCase& c : text_cases()) {
-    for (std::size_t len = 0; len < c.bytes.size(); ++len) {
-      SCOPED_TRACE(testing::Message() << c.title << " at " << len);
-      std::unique_ptr<Decoded> r;
-      ASSERT_NO_THROW(r = std::make_unique<Decoded>(c.member, c.bytes, len));
-      EXPECT_TRUE(r->msg.location());
-      EXPECT_EQ(r->st.sink.writes.size(), c.writes.size());
-    }
+    cdmadiag::test::sweep_truncations(c.code, c.bytes, [&](const cdmadiag::test::DecoderCase& t, std::size_t) {
+      EXPECT_TRUE(t.msg.location());
+      EXPECT_EQ(std::ranges::count(t.writes(), '\n'), std::ranges::count(c.writes, '\n'));
+    });
   }
-  const Decoded g(kGps, gps("-12345678", "04512345"), 18);  // latitude cut after "045"
+  const Decoded g(kGps, gps("-12345678", "04512345").prefix(18));  // latitude cut after "045"
   EXPECT_DOUBLE_EQ(g.x(), -123.45678);
   EXPECT_DOUBLE_EQ(g.y(), 0.00045);
-  EXPECT_EQ(g.st.sink.of("ATTR_ID_GPS_SOURCE").at(0).value, 0.0);
-  const Decoded d(k3dGps, gps3d(), 41);  // without its two binary bytes
+  EXPECT_EQ(g.of("ATTR_ID_GPS_SOURCE").at(0).value, 0.0);
+  const Decoded d(k3dGps, gps3d().prefix(41));  // without its two binary bytes
   EXPECT_NE(d.msg.details.find("Source: 0, Satellites: 0"), kNpos);
 }
 
@@ -384,19 +351,16 @@ TEST(LocationEngine, EveryRecordTypeAndItsTruncations) {
     EXPECT_EQ(r.msg.title, "Position Engine Full, Ver 2");
     EXPECT_EQ(r.msg.details, c.details);
     EXPECT_FALSE(r.msg.location());
-    for (std::size_t len = 0; len < c.bytes.size(); ++len) {
-      SCOPED_TRACE(len);
-      std::unique_ptr<Decoded> t;
-      ASSERT_NO_THROW(t = std::make_unique<Decoded>(kEngine, c.bytes, len));
+    cdmadiag::test::sweep_truncations(kEngine, c.bytes, [&](const cdmadiag::test::DecoderCase& t, std::size_t len) {
       if (len < 5) {
-        EXPECT_EQ(t->msg.details, kFailure);
+        EXPECT_EQ(t.msg.details, kFailure);
       } else if (len < c.needed) {
-        EXPECT_EQ(t->msg.details, first_line + "\n" + kFailure);
-        EXPECT_TRUE(t->st.sink.writes.empty());
+        EXPECT_EQ(t.msg.details, first_line + "\n" + kFailure);
+        EXPECT_EQ(t.writes(), "");
       } else {
-        EXPECT_EQ(t->msg.details, c.details);
+        EXPECT_EQ(t.msg.details, c.details);
       }
-    }
+    });
   }
   // Other record types stop after the first line.
   EXPECT_EQ(Decoded(kEngine, engine(9, 0xFFFFFFFF).zeros(0x200)).msg.details,
@@ -404,16 +368,15 @@ TEST(LocationEngine, EveryRecordTypeAndItsTruncations) {
 }
 
 TEST(LocationEngine, DopIsWrittenForGoodFixesOnly) {
-  const std::vector<Write> dop = {{"ATTR_ID_GPSOne_DoP_Position", WriteOp::kSetDouble, 0, 1.75},
-                                  {"ATTR_ID_GPSOne_DoP_Horizontal", WriteOp::kSetDouble, 0, 1.25},
-                                  {"ATTR_ID_GPSOne_DoP_Vertical", WriteOp::kSetDouble, 0, 2.5}};
+  const std::string dop =
+      "GPSOne_DoP_Position Double[0] 1.75\nGPSOne_DoP_Horizontal Double[0] 1.25\nGPSOne_DoP_Vertical Double[0] 2.5\n";
   EXPECT_EQ(Decoded(kEngine, position_fix()).writes(), dop);
   EXPECT_EQ(Decoded(kEngine, position_fix(0x4000)).writes(), dop);  // the failure bit is in the low byte only
   const Decoded quiet(kEngine, position_fix(), nullptr, false, false);
   EXPECT_EQ(quiet.writes(), dop);
   EXPECT_EQ(quiet.msg.title + quiet.msg.details, "");
-  EXPECT_TRUE(Decoded(kEngine, position_fix(0x0040)).writes().empty());
-  EXPECT_TRUE(Decoded(kEngine, position_fix(), nullptr, true).writes().empty());
+  EXPECT_EQ(Decoded(kEngine, position_fix(0x0040)).writes(), "");
+  EXPECT_EQ(Decoded(kEngine, position_fix(), nullptr, true).writes(), "");
 }
 
 TEST(LocationEngine, RecordListsStopAtSixteenAndCountsPastThePayloadAreRefused) {

@@ -1,3 +1,4 @@
+// IS-95 pilot finger (0x100B) and pilot searcher (0x100F) reports.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -7,16 +8,16 @@
 
 #include "cdma1x/pilot_routines.h"
 #include "framework/attributes.h"
-#include "framework/decoder_1x.h"
 #include "framework/failure_texts.h"
-#include "framework/text.h"
 #include "host/cell_refs.h"
 #include "support/decoder_case.h"
 
 namespace {
 
-using cdmadiag::formatf;
+using cdmadiag::AttrWriter;
 using cdmadiag::test::Bytes;
+
+constexpr std::uint32_t kFingerCode = 0x100B, kSearcherCode = 0x100F;
 
 // Reaches the shared pilot routine, which is protected.
 class Frame : public COrbDecodeMsgCDMAQualcommFrame {
@@ -45,7 +46,6 @@ Bytes searcher_packet(std::uint16_t set_word, const std::vector<std::uint16_t>& 
   return p;
 }
 
-// Packets through the 1x dispatcher into one data state; writes() lists the last packet's.
 class PilotReport : public ::testing::Test {
  protected:
   PilotReport() {
@@ -53,15 +53,17 @@ class PilotReport : public ::testing::Test {
     cells.add({100, 40.0, -75.0, "11-1", "North"});
     cells.add({100, 40.2, -75.3, "12-3", "River"});
     cells.add({300, 40.0, -75.0, "30-2", "Hilltop"});
-    c.decimals = 3;
+    dc.decimals = 3;
   }
+  // The next packet; c keeps only its writes.
   void decode(bool finger, const Bytes& b, IDekCellRefs_Search* search = nullptr) {
-    c.cells = search;
-    c.run(finger ? 0x100B : 0x100F, b);
+    dc.cells = search;
+    dc.run(finger ? kFingerCode : kSearcherCode, b);
   }
-  std::string writes(std::initializer_list<const char*> prefixes = {""}) const { return c.writes(prefixes); }
+  std::string writes(std::initializer_list<const char*> prefixes = {""}) const { return dc.writes(prefixes); }
 
-  cdmadiag::test::DecoderCase c;
+  cdmadiag::test::DecoderCase dc;
+  COrbExpandedMessage& msg = dc.msg;
   CellSiteTable cells;
 };
 
@@ -74,11 +76,11 @@ TEST_F(PilotReport, FingerHandBuiltPacketEveryLineAndWrite) {
       0xE8, 0x03, 0xF8, 0x03, 0xD0, 0x07,  // positions 1000, 1016, 2000
       0xC8, 0x64, 0x32,                    // raw 200, 100, 50: -7.60, -10.61, -13.62 dB
   };
-  c.st.ds.SetDouble(ATTR_ID_LOCATION_X, -75.29, 0, IOrbDataState::kNoBound, 0);  // near River
-  c.st.ds.SetDouble(ATTR_ID_LOCATION_Y, 40.19, 0, IOrbDataState::kNoBound, 0);
+  AttrWriter(&dc.st.ds).Double(ATTR_ID_LOCATION_X, -75.29);  // near River
+  AttrWriter(&dc.st.ds).Double(ATTR_ID_LOCATION_Y, 40.19);
   decode(kFinger, p, &cells);
-  EXPECT_EQ(c.msg.title, "Pilot Fingers");
-  EXPECT_EQ(c.msg.details,
+  EXPECT_EQ(msg.title, "Pilot Fingers");
+  EXPECT_EQ(msg.details,
             "  Finger #1 PN: 100, Position (1/8 chip): 1000, Ec/Io: -7.6 dB, (likely CellID 12-3 on River),\n"
             "  Finger #2 PN: 100, Position (1/8 chip): 1016, Ec/Io: -10.6 dB, (likely CellID 12-3 on River),\n"
             "  Finger #3 PN: 220, Position (1/8 chip): 2000, Ec/Io: -13.6 dB, (likely CellID Unknown on Unknown),\n"
@@ -102,15 +104,15 @@ using FingerReport = PilotReport;
 TEST_F(FingerReport, CombinedStrengthRoundsOnlyTheSingleFloatTotal) {
   // Each linear energy joins the float total as a double; rounding each to float first gives -22.15901933.
   decode(kFinger, finger_packet({10, 0, 1}, {20, 0, 1}, {30, 0, 5}));
-  ASSERT_EQ(c.st.sink.of("ATTR_ID_COMB_PILOT_EcIo").size(), 1u);
-  EXPECT_NEAR(c.st.sink.of("ATTR_ID_COMB_PILOT_EcIo").at(0).value, -22.159019662548, 1e-9);
+  ASSERT_EQ(dc.of("ATTR_ID_COMB_PILOT_EcIo").size(), 1u);
+  EXPECT_NEAR(dc.of("ATTR_ID_COMB_PILOT_EcIo").at(0).value, -22.159019662548, 1e-9);
 }
 
 TEST_F(PilotReport, FingerSummaryRanksByStrengthAndClearsWhatIsMissing) {
-  c.title_wanted = c.details_wanted = false;  // nothing formatted for nobody, the writes all the same
-  const auto summary = [this](const Finger& f1, const Finger& f2, const Finger& f3) {
-    decode(kFinger, finger_packet(f1, f2, f3));
-    EXPECT_EQ(c.msg.title + c.msg.details, "");
+  dc.title_wanted = dc.details_wanted = false;  // nothing formatted for nobody, the writes all the same
+  const auto summary = [this](const Finger& a, const Finger& b, const Finger& c) {
+    decode(kFinger, finger_packet(a, b, c));
+    EXPECT_EQ(msg.title + msg.details, "");
     return writes({"PILOT_PN", "COMB", "NUM_", "TOP_N_PN", "1ST_PILOT_PN", "2ND_PILOT_PN", "3RD_PILOT_PN"});
   };
   // Finger 1 unlocked, finger 3 strongest; PN 600 is out of range: ranked, its PN cleared at index 0.
@@ -126,34 +128,35 @@ TEST_F(PilotReport, FingerSummaryRanksByStrengthAndClearsWhatIsMissing) {
 }
 
 TEST_F(PilotReport, FingerReadOnlyShowsTheLockedCountAlreadyStored) {
-  c.st.ds.SetByte(ATTR_ID_NUM_LOCKED_PILOTS, 2, 0, IOrbDataState::kNoBound, 0);
-  c.read_only = true;
+  AttrWriter(&dc.st.ds).Byte(ATTR_ID_NUM_LOCKED_PILOTS, 2);
+  dc.read_only = true;
   decode(kFinger, finger_packet({100, 0, 100}, {0, 5, 0}, {0, 0, 0}));
   EXPECT_EQ(writes(),
             "CULL_FINGER_MESSAGE DWord[0] 4171\nPN_ECIO_SET Double[100] -10.610\nPN_ECIO_SET_STATUS Long[100] 7\n");
-  EXPECT_EQ(c.msg.details,
+  EXPECT_EQ(msg.details,
             "  Finger #1 PN: 100, Position (1/8 chip): 0, Ec/Io: -10.6 dB, (likely CellID Unknown on Unknown),\n"
             "  Finger #2 PN: N/A, Position (1/8 chip): 5, Ec/Io: Not locked,\n"
             "  Finger #3 PN: N/A, Position (1/8 chip): 0, Ec/Io: Not locked,\n"
             "  Number of pilots: 2\n");
 }
 
-TEST_F(PilotReport, EveryShorterPacketIsSafe) {
-  for (const bool finger : {kFinger, kSearcher}) {
-    const Bytes full = finger ? finger_packet({100, 1, 100}, {200, 2, 50}, {300, 3, 20})
-                              : searcher_packet(0x8009, {100, 9000, 4000, 200});
-    for (std::uint32_t len = 0; len < full.size(); ++len) {
-      SCOPED_TRACE(formatf("%s, %u bytes", finger ? "finger" : "searcher", len));
-      decode(finger, full.prefix(len), &cells);
-      if (finger || len < 13) {
-        EXPECT_EQ(c.msg.details, cdmadiag::kNotQualcommStandard);
-        EXPECT_EQ(writes(), finger ? "CULL_FINGER_MESSAGE DWord[0] 4171\n" : "CULL_SEARCHER_MESSAGE DWord[0] 4171\n");
-      } else {
-        EXPECT_EQ(c.msg.details.find(cdmadiag::kNotQualcommStandard), std::string::npos);
-        EXPECT_EQ(c.st.sink.of("ATTR_ID_CDMA_SRCHR_DLY_CHIP").size(), std::min<std::size_t>((len - 13) / 2, 4));
-      }
-    }
-  }
+TEST(PilotReports, EveryShorterPacketIsSafe) {
+  cdmadiag::test::sweep_truncations(kFingerCode, finger_packet({100, 1, 100}, {200, 2, 50}, {300, 3, 20}),
+                                    [](const cdmadiag::test::DecoderCase& c, std::size_t) {
+                                      EXPECT_EQ(c.msg.details, cdmadiag::kNotQualcommStandard);
+                                      EXPECT_EQ(c.writes(), "CULL_FINGER_MESSAGE DWord[0] 4171\n");
+                                    });
+  cdmadiag::test::sweep_truncations(
+      kSearcherCode, searcher_packet(0x8009, {100, 9000, 4000, 200}),
+      [](const cdmadiag::test::DecoderCase& c, std::size_t len) {
+        if (len < 13) {
+          EXPECT_EQ(c.msg.details, cdmadiag::kNotQualcommStandard);
+          EXPECT_EQ(c.writes(), "CULL_SEARCHER_MESSAGE DWord[0] 4171\n");
+        } else {
+          EXPECT_EQ(c.msg.details.find(cdmadiag::kNotQualcommStandard), std::string::npos);
+          EXPECT_EQ(c.of("ATTR_ID_CDMA_SRCHR_DLY_CHIP").size(), std::min<std::size_t>((len - 13) / 2, 4));
+        }
+      });
 }
 
 TEST_F(PilotReport, SearcherHandBuiltPacketEveryLineAndWrite) {
@@ -167,8 +170,8 @@ TEST_F(PilotReport, SearcherHandBuiltPacketEveryLineAndWrite) {
   };
   decode(kSearcher, p, &cells);
   // size = -43 / 4 = -10 (toward zero), shown as 16 bits; position = 200 + 4 x 3 + 80.
-  EXPECT_EQ(c.msg.title, "Pilot Searcher");
-  EXPECT_EQ(c.msg.details,
+  EXPECT_EQ(msg.title, "Pilot Searcher");
+  EXPECT_EQ(msg.details,
             "  Active Pilot PN: 300, (also in set(s): Neighbor),  NotRefPilot: 1, (likely CellID 30-2 on Hilltop),\n"
             "  Max Energy: Ec/Io 5.9 dB, Position (1/8 chips) 292, Position Index 1,\n"
             "  Search Window: End Position (1/8 chips) 200, Size (chips) 65526\n");
@@ -198,7 +201,7 @@ TEST_F(PilotReport, SearcherArithmeticAtItsEdges) {
   // delay(k) = (-20 + 4 (k - 3)) / 8
   EXPECT_EQ(writes({"CDMA_SRCHR"}), "CDMA_SRCHR_DLY_CHIP Double[1] -3.500\nCDMA_SRCHR_DLY_CHIP Double[3] -2.500\n");
   // Threshold A exactly at the Ec/Io of 4000 as the decoder holds it (single precision): not above.
-  c.threshold_a = static_cast<float>(10.0 * std::log10(4000.0) + cdmadiag::SearcherEnergyOffset(1, 16, 1));
+  dc.threshold_a = static_cast<float>(10.0 * std::log10(4000.0) + cdmadiag::SearcherEnergyOffset(1, 16, 1));
   decode(kSearcher, searcher_packet(0x8000 | 12, {9000, 4000, 100}));
   EXPECT_EQ(writes({"SRCH_MAX1_ACT_EcIo", "SRCH_MAX2_ACT_EcIo"}),
             "SRCH_MAX1_ACT_EcIo Double[0] 5.922\nSRCH_MAX2_ACT_EcIo NoValue[0]\n");
@@ -222,31 +225,31 @@ TEST_F(PilotReport, SearcherSetMembershipWritesEvenWhenReadOnly) {
        "CDMA_UPDATE_NBORSETDLY_FLAG Long[0] 1\nCDMA_UPDATE_REMSETDLY_FLAG Long[0] 1\n",
        4},
   };
-  c.read_only = true;  // stops only the delays
-  c.msg.cellIdWanted = false;
-  for (const auto& k : cases) {
-    SCOPED_TRACE(k.sets);
-    decode(kSearcher, searcher_packet(k.sets | 5, {9000}));
-    EXPECT_EQ(c.msg.details.substr(0, c.msg.details.find('\n') + 1), k.line);
-    EXPECT_EQ(writes({"CDMA_UPDATE_"}), k.flags);
+  dc.read_only = true;  // stops only the delays
+  msg.cellIdWanted = false;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.sets);
+    decode(kSearcher, searcher_packet(c.sets | 5, {9000}));
+    EXPECT_EQ(msg.details.substr(0, msg.details.find('\n') + 1), c.line);
+    EXPECT_EQ(writes({"CDMA_UPDATE_"}), c.flags);
     const std::string peaks = writes({"SRCH_"});
-    EXPECT_EQ(std::count(peaks.begin(), peaks.end(), '\n'), 7 * k.peak_sets);
+    EXPECT_EQ(std::count(peaks.begin(), peaks.end(), '\n'), 7 * c.peak_sets);
     EXPECT_EQ(writes({"CDMA_SRCHR", "MAX_SEARCHER"}), "MAX_SEARCHER_ENERGY Double[0] 5.922\n");
   }
 }
 
 TEST_F(PilotReport, SearcherWithoutEnergyShowsNotAvailable) {
   decode(kSearcher, searcher_packet(0, {0, 0, 0}, 64, 32));
-  EXPECT_EQ(c.msg.details.substr(c.msg.details.find('\n') + 1),
+  EXPECT_EQ(msg.details.substr(msg.details.find('\n') + 1),
             "  Max Energy: Ec/Io N/A, Position (1/8 chips) 0, Position Index 0,\n"
             "  Search Window: End Position (1/8 chips) 64, Size (chips) 8\n");
   EXPECT_EQ(writes({"MAX_SEARCHER", "PN_ECIO"}), "MAX_SEARCHER_ENERGY NoValue[0]\n");
 }
 
 TEST_F(PilotReport, SearcherFewerThanThreeEntriesClearTheMissingPeaks) {
-  c.title_wanted = c.details_wanted = false;
+  dc.title_wanted = dc.details_wanted = false;
   decode(kSearcher, searcher_packet(0x8000, {9000, 8000, 7000, 6000}));  // nothing of it may leak into the next
-  EXPECT_EQ(c.msg.title + c.msg.details, "");
+  EXPECT_EQ(msg.title + msg.details, "");
   decode(kSearcher, searcher_packet(0x8000, {9000}));
   EXPECT_EQ(writes({"SRCH_MAX"}),
             "SRCH_MAX1_ACT_EcIo Double[0] 5.922\nSRCH_MAX1_ACT_DELAY Double[0] 0\nSRCH_MAX2_ACT_EcIo NoValue[0]\n"
@@ -259,23 +262,23 @@ TEST_F(PilotReport, SearcherDecodesOnlyTheEntriesPresentUpToAWindow) {
   EXPECT_EQ(writes({"CDMA_SEARCHER", "CDMA_SRCHR"}),
             "CDMA_SEARCHER_NUM_ENTRIES UShort[0] 60000\nCDMA_SRCHR_DLY_CHIP Double[0] -29999.500\n"
             "CDMA_SRCHR_DLY_CHIP Double[1] -29999\n");
-  EXPECT_NE(c.msg.details.find("Max Energy: Ec/Io 5.9 dB"), std::string::npos);
+  EXPECT_NE(msg.details.find("Max Energy: Ec/Io 5.9 dB"), std::string::npos);
 
   std::vector<std::uint16_t> energies(5000, 1000);
   energies[4500] = 60000;  // past what is decoded
   energies[17] = 2000;
   decode(kSearcher, searcher_packet(0, energies));
-  const auto delays = c.st.sink.of("ATTR_ID_CDMA_SRCHR_DLY_CHIP");
+  const auto delays = dc.of("ATTR_ID_CDMA_SRCHR_DLY_CHIP");
   ASSERT_EQ(delays.size(), cdmadiag::kSearcherMaxEntries);
   EXPECT_EQ(delays.back().index, cdmadiag::kSearcherMaxEntries - 1);
-  EXPECT_NE(c.msg.details.find("Position Index 8,"), std::string::npos);  // entry 17 is the largest
+  EXPECT_NE(msg.details.find("Position Index 8,"), std::string::npos);  // entry 17 is the largest
 }
 
 TEST_F(PilotReport, SearcherAttributesRoutineStrictlyAboveThresholdA) {
-  Frame f(nullptr, 0, &c.props);
+  Frame f(nullptr, 0, &dc.props);
   f.SetCommonVariables(false, -10.0, -15.0);
   const double ecio[3] = {-9.5, -10.0, -12.0}, delay[3] = {1.0, 2.0, 3.0};
-  f.Set_Searcher_Attributes(&c.st.ds, 0x5, 44, ecio, delay, 0);  // bit 0 Active, bit 2 Neighbor
+  f.Set_Searcher_Attributes(&dc.st.ds, 0x5, 44, ecio, delay, 0);  // bit 0 Active, bit 2 Neighbor
   EXPECT_EQ(writes({"SRCH_ACT_PN", "SRCH_NBR_PN", "SRCH_MAX2_NBR_EcIo"}),
             "SRCH_ACT_PN UShort[0] 44\nSRCH_NBR_PN UShort[0] 44\nSRCH_MAX2_NBR_EcIo NoValue[0]\n");
 }

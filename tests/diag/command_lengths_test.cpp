@@ -2,7 +2,7 @@
 // the command table (the dispatcher test walks the table's own bounds).
 #include <gtest/gtest.h>
 
-#include "diag/diag_fixture.h"
+#include "support/decoder_case.h"
 
 namespace {
 
@@ -24,14 +24,7 @@ constexpr Bounds kBounds[] = {
 
 // The title the dispatcher gives n bytes after cmd.
 std::string title(std::uint8_t cmd, std::uint32_t n) {
-  cdmadiag::test::Bytes b;
-  b.u8(cmd).zeros(n);
-  cdmadiag::test::RecordingState st;
-  COrbExpandedMessage msg;
-  COrbDecodeMsgCDMAQualcommFrame f(b.data(), b.size(), nullptr);
-  f.SetMessageNumber(1);
-  f.ExpandQualcommMessage(&st.ds, msg, nullptr, false);
-  return msg.title;
+  return cdmadiag::test::DecoderCase().run(0, cdmadiag::test::Bytes{cmd}.zeros(n), true).title;
 }
 
 }  // namespace

@@ -4,10 +4,10 @@
 
 #include <array>
 
-#include "diag/diag_fixture.h"
+#include "support/decoder_case.h"
 
 using cdmadiag::test::Bytes;
-using cdmadiag::test::Decoded;
+using cdmadiag::test::DecoderCase;
 using F = COrbDecodeMsgCDMAQualcommFrame;
 
 namespace {
@@ -44,8 +44,8 @@ std::string summary(const std::string& text) { return text.substr(text.find("Tot
 }  // namespace
 
 TEST(MarkovResponse, MatrixAndSummaryByteForByte) {
-  Decoded d;
-  d.run(kDecode, markov(3, 4, 4, 100, 0, some_errors()));
+  DecoderCase d;
+  d.call(kDecode, markov(3, 4, 4, 100, 0, some_errors()));
   EXPECT_EQ(d.msg.title, "Markov Statistics Response");
   EXPECT_EQ(d.msg.details,
             "Mode: Markov\nRate: Rate 1\nRx state: Traffic Channel State\n\t\t\t\t\t         Expected "
@@ -62,9 +62,7 @@ TEST(MarkovResponse, MatrixAndSummaryByteForByte) {
             "Erasure\t\t\t\t3\t0\t0\t0\n"
             "Total frames: 100, Bad frames: 6, Bit errors: 17, FER(Instantaneous): 6.0000, FER(Cumulative): 6.0000\n");
   EXPECT_EQ(d.writes(),
-            (std::vector<cdmadiag::test::Write>{{"ATTR_ID_FORWARD_FER", WriteOp::kSetDouble, 0, 6.0},
-                                                {"ATTR_ID_Markov_Last_Bad_Frames", WriteOp::kSetDWord, 0, 6},
-                                                {"ATTR_ID_Markov_Last_Total_Frames", WriteOp::kSetDWord, 0, 100}}));
+            "FORWARD_FER Double[0] 6\nMarkov_Last_Bad_Frames DWord[0] 6\nMarkov_Last_Total_Frames DWord[0] 100\n");
 }
 
 // The correct column differs per expected rate: 0, 5, 6, 7.
@@ -73,8 +71,8 @@ TEST(MarkovResponse, BadFramesAreTheEntriesOutsideEachRowsCorrectColumn) {
   m[0][0] = m[1][5] = m[2][6] = m[3][7] = 10;
   m[2][7] = 1;
   m[3][6] = 2;
-  Decoded d;
-  d.run(kDecode, markov(7, 0, 4, 43, 0, m));
+  DecoderCase d;
+  d.call(kDecode, markov(7, 0, 4, 43, 0, m));
   EXPECT_EQ(summary(d.msg.details),
             "Total frames: 43, Bad frames: 3, Bit errors: 17, FER(Instantaneous): 6.9767, FER(Cumulative): 6.9767\n");
 }
@@ -90,25 +88,24 @@ TEST(MarkovResponse, InstantaneousRateUsesThePreviousTotals) {
                   {250, 2, "4.0000, FER(Cumulative): 4.8000"},  // 6 bad of the 150 since
                   {100, 1, "6.0000, FER(Cumulative): 6.0000"},
                   {100, 1, "(no frames transmitted), FER(Cumulative): 6.0000"}};
-  Decoded d;
-  std::uint32_t number = 1;
+  DecoderCase d;
   for (const auto& p : sequence) {
-    d.run(kDecode, markov(3, 4, 4, p.total, 0, some_errors(p.scale)), number++);
+    d.call(kDecode, markov(3, 4, 4, p.total, 0, some_errors(p.scale)));
     EXPECT_NE(summary(d.msg.details).find(std::string("FER(Instantaneous): ") + p.rates + "\n"), std::string::npos)
-        << number;
+        << d.number;
   }
   EXPECT_EQ(d.of("ATTR_ID_FORWARD_FER").back().op, WriteOp::kSetNoValue);
 }
 
 TEST(MarkovResponse, NoRateWithoutFramesOrOutsideACall) {
-  Decoded none;
-  none.run(kDecode, markov(3, 4, 4, 0, 0, Matrix{}));
+  DecoderCase none;
+  none.call(kDecode, markov(3, 4, 4, 0, 0, Matrix{}));
   EXPECT_EQ(summary(none.msg.details),
             "Total frames: 0, Bad frames: 0, Bit errors: 17, FER(Instantaneous): (no frames transmitted), "
             "FER(Cumulative): (no frames transmitted)\n");
   EXPECT_EQ(none.of("ATTR_ID_FORWARD_FER").at(0).op, WriteOp::kSetNoValue);
-  Decoded idle;
-  idle.run(kDecode, markov(10, 4, 2, 100, 0, some_errors()));
+  DecoderCase idle;
+  idle.call(kDecode, markov(10, 4, 2, 100, 0, some_errors()));
   EXPECT_EQ(summary(idle.msg.details),
             "Total frames: 100, Bad frames: 6, Bit errors: 17, FER(Instantaneous): (phone not in call), "
             "FER(Cumulative): (phone not in call)\n");
@@ -116,30 +113,29 @@ TEST(MarkovResponse, NoRateWithoutFramesOrOutsideACall) {
 }
 
 TEST(MarkovResponse, NoModeKeepsTheNonMarkovCounters) {
-  Decoded d;
-  d.run(kDecode, markov(0, 0, 0, 50, 5, Matrix{}), 1);
+  DecoderCase d;
+  d.call(kDecode, markov(0, 0, 0, 50, 5, Matrix{}));
   EXPECT_EQ(d.msg.details, "Mode: No mode (phone not in a call)\nRate: Rate Variable\nRx state: Entering CDMA State\n");
   EXPECT_EQ(d.writes(),
-            (std::vector<cdmadiag::test::Write>{{"ATTR_ID_Bad_Frames_For_NonMarkov_FER", WriteOp::kSetDWord, 0, 5},
-                                                {"ATTR_ID_Total_Frames_For_Non_Markov_FER", WriteOp::kSetDWord, 0, 50},
-                                                {"ATTR_ID_FER_NON_MARKOV", WriteOp::kSetDouble, 0, 10.0}}));
-  d.run(kDecode, markov(0, 0, 0, 150, 25, Matrix{}), 2);
+            "Bad_Frames_For_NonMarkov_FER DWord[0] 5\nTotal_Frames_For_Non_Markov_FER DWord[0] 50\n"
+            "FER_NON_MARKOV Double[0] 10\n");
+  d.call(kDecode, markov(0, 0, 0, 150, 25, Matrix{}));
   EXPECT_DOUBLE_EQ(d.of("ATTR_ID_FER_NON_MARKOV").back().value, 20.0);  // 20 bad of the 100 since
 }
 
 TEST(MarkovResponse, InvalidHeadersGiveOnlyTheTitle) {
   for (const auto& [mode, rate, rx_state] : {std::tuple{12, 4, 4}, {0x35, 4, 4}, {3, 5, 4}, {3, 4, 6}}) {
-    Decoded d;
-    d.run(kDecode, markov(mode, rate, rx_state, 100, 0, some_errors()));
+    DecoderCase d;
+    d.call(kDecode, markov(mode, rate, rx_state, 100, 0, some_errors()));
     EXPECT_EQ(d.msg.title + "|" + d.msg.details, "Markov Statistics Response|") << mode << rate << rx_state;
-    EXPECT_TRUE(d.st.sink.writes.empty());
+    EXPECT_EQ(d.writes(), "");
   }
-  Decoded d;  // modes 0x36 and 0x37 pass but have no name
-  d.run(kDecode, markov(0x36, 1, 1, 100, 0, some_errors()));
+  DecoderCase d;  // modes 0x36 and 0x37 pass but have no name
+  d.call(kDecode, markov(0x36, 1, 1, 100, 0, some_errors()));
   EXPECT_EQ(d.msg.details, "Mode: Invalid ValueRate: Rate 1/8\nRx state: Sync Channel State\n");
 }
 
 TEST(MarkovResponse, TruncatedPayloadsNeverReadPastTheEnd) {
-  cdmadiag::test::sweep(kDecode, markov(3, 4, 4, 100, 0, some_errors()),
-                        [](const Decoded& d, std::size_t) { EXPECT_TRUE(d.st.sink.writes.empty()); });
+  cdmadiag::test::sweep_truncations(kDecode, markov(3, 4, 4, 100, 0, some_errors()),
+                                    [](const DecoderCase& d, std::size_t) { EXPECT_EQ(d.writes(), ""); });
 }

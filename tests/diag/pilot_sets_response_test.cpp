@@ -2,18 +2,15 @@
 // per-set attribute rules.
 #include <gtest/gtest.h>
 
-#include "diag/diag_fixture.h"
+#include "support/decoder_case.h"
 
 using cdmadiag::test::Bytes;
-using cdmadiag::test::Decoded;
-using cdmadiag::test::Recorded;
-using cdmadiag::test::Write;
+using cdmadiag::test::DecoderCase;
 using F = COrbDecodeMsgCDMAQualcommFrame;
 
 namespace {
 
 constexpr auto kDecode = &F::DecodePilotSetRespMsg;
-constexpr double kMarked = -999.0;  // stands for a SetNoValue write below
 
 // Head: pilot increment, then the active, candidate and neighbour counts.
 Bytes head(std::uint16_t increment, std::uint8_t active, std::uint8_t candidate, std::uint8_t neighbour) {
@@ -34,62 +31,42 @@ Bytes three_sets() {
   return record(b, 600, 20);  // PN out of range
 }
 
-using Pairs = std::vector<std::pair<double, std::uint32_t>>;
-Pairs values(const std::vector<Recorded>& w) {
-  Pairs out;
-  for (const auto& r : w) out.emplace_back(r.op == WriteOp::kSetNoValue ? kMarked : r.value, r.index);
-  return out;
-}
-
 const char* kNoData = "---- No Data ----\n";
 
 }  // namespace
 
 TEST(PilotSetsResponse, RanksEachSetInTheText) {
-  Decoded d;
-  d.run(kDecode, three_sets());
+  DecoderCase d;
+  d.call(kDecode, three_sets());
   EXPECT_EQ(d.msg.title, "Pilot Sets Response");
   EXPECT_EQ(
       d.msg.details,
       "\nAct:\tPN\tEcIo\n\t20\t-2.00\n\t10\t-5.00\nCand:\tPN\tEcIo\n\t30\t-15.00\n\nNbor:\tPN\tEcIo\n\t600\t-10.00\n");
-  Decoded ro;
-  ro.st.ds.set_read_only(true);
-  ro.run(kDecode, three_sets());
-  EXPECT_TRUE(ro.st.sink.writes.empty());
-  EXPECT_EQ(ro.msg.details, d.msg.details);
+  DecoderCase ro;
+  ro.read_only = true;
+  EXPECT_EQ(ro.call(kDecode, three_sets()).details, d.msg.details);
+  EXPECT_EQ(ro.writes(), "");
 }
 
 // Every per-PN level goes out, in packet order, before the ranked best lists. An invalid
 // PN is marked, at index 0 for the per-PN list and at its rank for the best list.
 TEST(PilotSetsResponse, PerPnLevelsOfAllSetsComeBeforeTheBestLists) {
-  Decoded d;
-  d.run(kDecode, three_sets());
-  std::vector<Write> got = d.writes();
-  for (auto& w : got) {
-    if (std::get<1>(w) == WriteOp::kSetNoValue) std::get<3>(w) = kMarked;
-  }
-  EXPECT_EQ(got, (std::vector<Write>{{"ATTR_ID_PN_INC", WriteOp::kSetUShort, 0, 4},
-                                     {"ATTR_ID_NUM_ACTIVE_PILOTS", WriteOp::kSetByte, 0, 2},
-                                     {"ATTR_ID_ACTIVE_PILOTS_ECIO_FOR_PN", WriteOp::kSetDouble, 10, -5.0},
-                                     {"ATTR_ID_ACTIVE_PILOTS_ECIO_FOR_PN", WriteOp::kSetDouble, 20, -2.0},
-                                     {"ATTR_ID_CANDIDATE_PILOTS_ECIO_FOR_PN", WriteOp::kSetDouble, 30, -15.0},
-                                     {"ATTR_ID_NBOR_PLTS_ECIO_FOR_PN", WriteOp::kSetNoValue, 0, kMarked},
-                                     {"ATTR_ID_BEST_ECIO_ACTIVE", WriteOp::kSetDouble, 0, -2.0},
-                                     {"ATTR_ID_PN_FOR_BEST_ECIO_ACTIVE", WriteOp::kSetLong, 0, 20},
-                                     {"ATTR_ID_BEST_ECIO_ACTIVE", WriteOp::kSetDouble, 1, -5.0},
-                                     {"ATTR_ID_PN_FOR_BEST_ECIO_ACTIVE", WriteOp::kSetLong, 1, 10},
-                                     {"ATTR_ID_BEST_ECIO_CANDIDATE", WriteOp::kSetDouble, 0, -15.0},
-                                     {"ATTR_ID_PN_FOR_BEST_ECIO_CANDIDATE", WriteOp::kSetLong, 0, 30},
-                                     {"ATTR_ID_BEST_ECIO_NBOR", WriteOp::kSetNoValue, 0, kMarked},
-                                     {"ATTR_ID_PN_FOR_BEST_ECIO_NBOR", WriteOp::kSetNoValue, 0, kMarked}}));
+  DecoderCase d;
+  d.call(kDecode, three_sets());
+  EXPECT_EQ(d.writes(),
+            "PN_INC UShort[0] 4\nNUM_ACTIVE_PILOTS Byte[0] 2\nACTIVE_PILOTS_ECIO_FOR_PN Double[10] -5\n"
+            "ACTIVE_PILOTS_ECIO_FOR_PN Double[20] -2\nCANDIDATE_PILOTS_ECIO_FOR_PN Double[30] -15\n"
+            "NBOR_PLTS_ECIO_FOR_PN NoValue[0]\nBEST_ECIO_ACTIVE Double[0] -2\nPN_FOR_BEST_ECIO_ACTIVE Long[0] 20\n"
+            "BEST_ECIO_ACTIVE Double[1] -5\nPN_FOR_BEST_ECIO_ACTIVE Long[1] 10\nBEST_ECIO_CANDIDATE Double[0] -15\n"
+            "PN_FOR_BEST_ECIO_CANDIDATE Long[0] 30\nBEST_ECIO_NBOR NoValue[0]\nPN_FOR_BEST_ECIO_NBOR NoValue[0]\n");
 }
 
 TEST(PilotSetsResponse, ActivePilotsBelowThresholdAAreMarked) {
   Bytes b = head(1, 1, 0, 0);
-  Decoded d;
-  d.run(kDecode, record(b, 40, 40));  // -20 dB, below the default -15 dB
-  EXPECT_EQ(values(d.of("ATTR_ID_ACTIVE_PILOTS_ECIO_FOR_PN")), (Pairs{{kMarked, 0}}));
-  EXPECT_EQ(values(d.of("ATTR_ID_PN_FOR_BEST_ECIO_ACTIVE")), (Pairs{{kMarked, 0}}));
+  DecoderCase d;
+  d.call(kDecode, record(b, 40, 40));  // -20 dB, below the default -15 dB
+  EXPECT_EQ(d.writes({"ACTIVE_PILOTS", "PN_FOR_BEST_ECIO_ACTIVE"}),
+            "ACTIVE_PILOTS_ECIO_FOR_PN NoValue[0]\nPN_FOR_BEST_ECIO_ACTIVE NoValue[0]\n");
   EXPECT_EQ(d.msg.details, std::string("\nAct:\tPN\tEcIo\n\t40\t-20.00\nCand:\tPN\tEcIo\n") + kNoData +
                                "\nNbor:\tPN\tEcIo\n" + kNoData);
 }
@@ -101,10 +78,10 @@ TEST(PilotSetsResponse, FirstWordAboveTwentyMovesEveryField) {
     Bytes b;
     if (extra >= 0) b.u8(static_cast<std::uint32_t>(extra));
     b.u16(increment).u8(1).u8(0).u8(0);
-    Decoded d;
-    d.run(kDecode, record(b, 7, 2));
-    EXPECT_EQ(d.of("ATTR_ID_PN_INC").at(0).value, increment);
-    EXPECT_EQ(values(d.of("ATTR_ID_ACTIVE_PILOTS_ECIO_FOR_PN")), (Pairs{{-1.0, 7}}));
+    DecoderCase d;
+    d.call(kDecode, record(b, 7, 2));
+    EXPECT_EQ(d.writes({"PN_INC", "ACTIVE_PILOTS"}),
+              cdmadiag::formatf("PN_INC UShort[0] %u\nACTIVE_PILOTS_ECIO_FOR_PN Double[7] -1\n", increment));
   }
 }
 
@@ -113,11 +90,9 @@ TEST(PilotSetsResponse, FirstWordAboveTwentyMovesEveryField) {
 TEST(PilotSetsResponse, OnlyWholeRecordsAreTakenAndRanked) {
   Bytes b = head(1, 3, 2, 0);
   record(b, 10, 2).u16(11).u8(0);  // the second active record lacks its last byte
-  Decoded d;
-  d.run(kDecode, b);
-  EXPECT_EQ(d.of("ATTR_ID_NUM_ACTIVE_PILOTS").at(0).value, 3);
-  EXPECT_EQ(values(d.of("ATTR_ID_BEST_ECIO_ACTIVE")), (Pairs{{-1.0, 0}}));
-  EXPECT_TRUE(d.of("ATTR_ID_BEST_ECIO_CANDIDATE").empty());
+  DecoderCase d;
+  d.call(kDecode, b);
+  EXPECT_EQ(d.writes({"NUM_ACTIVE", "BEST_ECIO"}), "NUM_ACTIVE_PILOTS Byte[0] 3\nBEST_ECIO_ACTIVE Double[0] -1\n");
   EXPECT_EQ(d.msg.details, std::string("\nAct:\tPN\tEcIo\n\t10\t-1.00\nCand:\tPN\tEcIo\n") + kNoData +
                                "\nNbor:\tPN\tEcIo\n" + kNoData);
 }
@@ -125,16 +100,16 @@ TEST(PilotSetsResponse, OnlyWholeRecordsAreTakenAndRanked) {
 TEST(PilotSetsResponse, EqualStrengthsKeepPacketOrder) {
   Bytes b = head(1, 0, 0, 3);
   record(record(record(b, 5, 8), 6, 8), 4, 2);
-  Decoded d;
-  d.run(kDecode, b);
-  EXPECT_EQ(values(d.of("ATTR_ID_PN_FOR_BEST_ECIO_NBOR")), (Pairs{{4, 0}, {5, 1}, {6, 2}}));
+  DecoderCase d;
+  d.call(kDecode, b);
+  EXPECT_EQ(d.writes({"PN_FOR_BEST_ECIO_NBOR"}),
+            "PN_FOR_BEST_ECIO_NBOR Long[0] 4\nPN_FOR_BEST_ECIO_NBOR Long[1] 5\nPN_FOR_BEST_ECIO_NBOR Long[2] 6\n");
 }
 
 TEST(PilotSetsResponse, TruncatedPayloadsNeverReadPastTheEnd) {
-  cdmadiag::test::sweep(kDecode, three_sets(), [](const Decoded& d, std::size_t n) {
-    EXPECT_EQ(d.msg.title, "Pilot Sets Response");
+  cdmadiag::test::sweep_truncations(kDecode, three_sets(), [](const DecoderCase& d, std::size_t n) {
     if (n <= 4) {
-      EXPECT_TRUE(d.st.sink.writes.empty());
+      EXPECT_EQ(d.writes(), "");
     }
   });
 }

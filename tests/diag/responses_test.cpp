@@ -2,20 +2,18 @@
 // byte, and every shorter payload replayed without a read past its end.
 #include <gtest/gtest.h>
 
-#include "diag/diag_fixture.h"
 #include "framework/failure_texts.h"
+#include "support/decoder_case.h"
 
 using cdmadiag::test::Bytes;
-using cdmadiag::test::Decoded;
-using cdmadiag::test::Member1x;
-using cdmadiag::test::prefix;
+using cdmadiag::test::DecoderCase;
 using F = COrbDecodeMsgCDMAQualcommFrame;
 
 namespace {
 
 struct Case {
   const char* name;
-  Member1x decoder;
+  cdmadiag::Decoder1x decoder;
   Bytes bytes;
   const char* title;
   const char* details;
@@ -92,45 +90,40 @@ class Responses : public testing::TestWithParam<Case> {};
 
 TEST_P(Responses, TitleAndDetailsByteForByte) {
   const Case& c = GetParam();
-  Decoded d;
-  d.run(c.decoder, c.bytes);
+  DecoderCase d;
+  d.call(c.decoder, c.bytes);
   EXPECT_EQ(d.msg.title, c.title);
   EXPECT_EQ(d.msg.details, c.details);
   EXPECT_FALSE(d.msg.notDecoded);
-  Decoded quiet;
-  quiet.msg.titleWanted = quiet.msg.detailsWanted = false;
-  quiet.run(c.decoder, c.bytes);
+  DecoderCase quiet;
+  quiet.title_wanted = quiet.details_wanted = false;
+  quiet.call(c.decoder, c.bytes);
   EXPECT_EQ(quiet.msg.title + quiet.msg.details, "");
 }
 
-// Every shorter payload: no read past the end, and the title still set. The fixed
-// layouts answer a short payload with the failure text.
+// Every shorter payload: no read past the end, and the title still set.
 TEST_P(Responses, TruncatedPayloadsNeverReadPastTheEnd) {
-  const Case& c = GetParam();
-  cdmadiag::test::sweep(c.decoder, c.bytes, [&](const Decoded& d, std::size_t) { EXPECT_EQ(d.msg.title, c.title); });
+  cdmadiag::test::sweep_truncations(GetParam().decoder, GetParam().bytes);
 }
 
 INSTANTIATE_TEST_SUITE_P(Diag, Responses, testing::ValuesIn(kCases),
                          [](const testing::TestParamInfo<Case>& i) { return std::string(i.param.name); });
 
+// The fixed layouts answer a short payload with the failure text, as a host calling
+// them without the dispatcher's length bounds would see.
 TEST(ResponsesShort, FixedLayoutsShowTheFailureTextAndBadCommandOnlyItsBytes) {
-  Decoded d;
-  d.run(&F::DecodeVersionNumberResponse, prefix(version_number(), 53));
-  EXPECT_EQ(d.msg.details, cdmadiag::kNotQualcommStandard);
-  d.run(&F::DecodeBadCommandResponse, Bytes{});
-  EXPECT_EQ(d.msg.details, "\nData (hex): ");
+  DecoderCase d;
+  EXPECT_EQ(d.call(&F::DecodeVersionNumberResponse, version_number().prefix(53)).details,
+            cdmadiag::kNotQualcommStandard);
+  EXPECT_EQ(d.call(&F::DecodeBadCommandResponse, Bytes{}).details, "\nData (hex): ");
 }
 
 TEST(StatusSnapshot, WritesIdentityAndChannelUnlessReadOnly) {
-  Decoded d;
-  d.run(&F::DecodeStatusSnapshotResponse, status_snapshot());
-  EXPECT_EQ(d.writes(), (std::vector<cdmadiag::test::Write>{{"ATTR_ID_ESN", WriteOp::kSetULong, 0, 305419896},
-                                                            {"ATTR_ID_SID", WriteOp::kSetUShort, 0, 4139},
-                                                            {"ATTR_ID_NID", WriteOp::kSetUShort, 0, 1},
-                                                            {"ATTR_ID_CUR_CHANNEL", WriteOp::kSetUShort, 0, 25}}));
-  Decoded ro;
-  ro.st.ds.set_read_only(true);
-  ro.run(&F::DecodeStatusSnapshotResponse, status_snapshot());
-  EXPECT_TRUE(ro.st.sink.writes.empty());
-  EXPECT_EQ(ro.msg.details, d.msg.details);
+  DecoderCase d;
+  d.call(&F::DecodeStatusSnapshotResponse, status_snapshot());
+  EXPECT_EQ(d.writes(), "ESN ULong[0] 305419896\nSID UShort[0] 4139\nNID UShort[0] 1\nCUR_CHANNEL UShort[0] 25\n");
+  DecoderCase ro;
+  ro.read_only = true;
+  EXPECT_EQ(ro.call(&F::DecodeStatusSnapshotResponse, status_snapshot()).details, d.msg.details);
+  EXPECT_EQ(ro.writes(), "");
 }

@@ -2,12 +2,11 @@
 // active pilot record loop.
 #include <gtest/gtest.h>
 
-#include "diag/diag_fixture.h"
 #include "framework/failure_texts.h"
+#include "support/decoder_case.h"
 
 using cdmadiag::test::Bytes;
-using cdmadiag::test::Decoded;
-using cdmadiag::test::Write;
+using cdmadiag::test::DecoderCase;
 using F = COrbDecodeMsgCDMAQualcommFrame;
 
 namespace {
@@ -47,8 +46,8 @@ std::size_t count(const std::string& s, const std::string& what) {
 }  // namespace
 
 TEST(StatusResponse, DetailsAndWritesByteForByte) {
-  Decoded d;
-  d.run(&F::DecodeStatusRequestResponse, status_response());
+  DecoderCase d;
+  d.call(&F::DecodeStatusRequestResponse, status_response());
   EXPECT_EQ(d.msg.title, "Status Response");
   EXPECT_EQ(d.msg.details,
             "ESN: 305419896, rfMode: CDMA Cellular, MIN1(Analog): 0, MIN1(CDMA): 7275643, MIN2(Analog): 0, "
@@ -57,18 +56,11 @@ TEST(StatusResponse, DetailsAndWritesByteForByte) {
             "ENTRY_REASON: Originate call in CDMA mode, CURRENT_CHAN: 283, CDMA_CODE_CHAN: 9, PILOT_BASE: 100, SID: "
             "4139, NID: 2, LOCAID: 77, RSSI: 90, POWER: 200");
   // The MIN pair becomes dialable digits (an all-zero entry reads 111 111-0111) and the phone number.
-  EXPECT_EQ(d.writes(), (std::vector<Write>{{"ATTR_ID_SID", WriteOp::kSetUShort, 0, 4139},
-                                            {"ATTR_ID_NID", WriteOp::kSetUShort, 0, 2},
-                                            {"ATTR_ID_ENTRY_REASON", WriteOp::kSetUShort, 0, 2},
-                                            {"ATTR_ID_CUR_CHANNEL", WriteOp::kSetUShort, 0, 283},
-                                            {"ATTR_ID_LOC_ID", WriteOp::kSetUShort, 0, 77},
-                                            {"ATTR_ID_RF_MODE", WriteOp::kSetUShort, 0, 1},
-                                            {"ATTR_ID_MIN1_MS", WriteOp::kSetUShort, 0, 111},
-                                            {"ATTR_ID_MIN2_MS", WriteOp::kSetUShort, 0, 858},
-                                            {"ATTR_ID_CDMA_CHANNEL", WriteOp::kSetByte, 0, 9},
-                                            {"ATTR_ID_MIN1_LS", WriteOp::kSetULong, 0, 1110111},
-                                            {"ATTR_ID_MIN2_LS", WriteOp::kSetULong, 0, 5551234},
-                                            {"ATTR_ID_CDMA_PHONE_NUMBER", WriteOp::kSetUInt64, 0, 8585551234.0}}));
+  EXPECT_EQ(d.writes(),
+            "SID UShort[0] 4139\nNID UShort[0] 2\nENTRY_REASON UShort[0] 2\nCUR_CHANNEL UShort[0] 283\n"
+            "LOC_ID UShort[0] 77\nRF_MODE UShort[0] 1\nMIN1_MS UShort[0] 111\nMIN2_MS UShort[0] 858\n"
+            "CDMA_CHANNEL Byte[0] 9\nMIN1_LS ULong[0] 1110111\nMIN2_LS ULong[0] 5551234\n"
+            "CDMA_PHONE_NUMBER UInt64[0] 8585551234\n");
 }
 
 TEST(StatusResponse, EntryReasonDependsOnTheMode) {
@@ -79,16 +71,16 @@ TEST(StatusResponse, EntryReasonDependsOnTheMode) {
                {0, 1, "ENTRY_REASON: Digital to analog handoff,"},
                {3, 1, "ENTRY_REASON: Unknown,"},
                {9, 0, "rfMode: unknown,"}};
+  DecoderCase d;
   for (const auto& c : cases) {
-    Decoded d;
-    d.run(&F::DecodeStatusRequestResponse, status_response(c.rf_mode, c.entry_reason));
+    d.call(&F::DecodeStatusRequestResponse, status_response(c.rf_mode, c.entry_reason));
     EXPECT_NE(d.msg.details.find(c.part), std::string::npos) << c.part;
   }
 }
 
 TEST(Is2000Status, DetailsByteForByteWithTwoPilots) {
-  Decoded d;
-  d.run(&F::DecodeIS2000StatusResponseMessage, is2000_status(2));
+  DecoderCase d;
+  d.call(&F::DecodeIS2000StatusResponseMessage, is2000_status(2));
   EXPECT_EQ(d.msg.title, "IS2000 Status Response Message");
   EXPECT_EQ(
       d.msg.details,
@@ -108,20 +100,19 @@ TEST(Is2000Status, DetailsByteForByteWithTwoPilots) {
           "\n\nIs ControlHold Enabled: Yes, Pilot Gating Rate: 2, FSCH Rate: 3,\nIs RSCH Active: No, RSCH Rate: "
           "4, RSCH Walsh ID: 5,\nBaseStation_P_REV: 6,\nFCH_Fwd_RadioConfig: 3, FCH_Rev_RadioConfig: "
           "3,\nDCCH_Fwd_RadioConfig: 4, DCCH_Rev_RadioConfig: 4,\nSCH_Fwd_RadioConfig: 5, SCH_Rev_RadioConfig: 5");
-  EXPECT_EQ(d.writes(), (std::vector<Write>{{"ATTR_ID_RF_MODE", WriteOp::kSetByte, 0, 1}}));
+  EXPECT_EQ(d.writes(), "RF_MODE Byte[0] 1\n");
 }
 
 // No pilots: no separators at all; otherwise one before each record and a closing
 // one. A count past the six slots lists the six slots only, the last from its own offset.
 TEST(Is2000Status, ListsEachSlotOnceBetweenSeparators) {
+  DecoderCase d;
   for (const auto& [pilots, records] : std::vector<std::pair<std::uint8_t, std::size_t>>{{0, 0}, {1, 1}, {7, 6}}) {
-    Decoded d;
-    d.run(&F::DecodeIS2000StatusResponseMessage, is2000_status(pilots));
+    d.call(&F::DecodeIS2000StatusResponseMessage, is2000_status(pilots));
     EXPECT_EQ(count(d.msg.details, "\nActive Pilot #"), records);
     EXPECT_EQ(count(d.msg.details, kSep), records == 0 ? 0 : records + 1);
   }
-  Decoded d;
-  d.run(&F::DecodeIS2000StatusResponseMessage, is2000_status(255));
+  d.call(&F::DecodeIS2000StatusResponseMessage, is2000_status(255));
   EXPECT_NE(d.msg.details.find("\nActive Pilot #6 -> PN: 204,"), std::string::npos);
 }
 
@@ -138,9 +129,9 @@ TEST(Is2000Status, GoodFramesAndModeTexts) {
       {0, 4, 5, "CDMA Good Frames: (5) Unknown Value, "},
       {0, 4, 5, "Entry Reason: Normal analog operation, "},
   };
+  DecoderCase d;
   for (const auto& c : cases) {
-    Decoded d;
-    d.run(&F::DecodeIS2000StatusResponseMessage, is2000_status(0, c.rf_mode, c.rx_state, c.good));
+    d.call(&F::DecodeIS2000StatusResponseMessage, is2000_status(0, c.rf_mode, c.rx_state, c.good));
     EXPECT_NE(d.msg.details.find(c.part), std::string::npos) << c.part;
   }
 }
@@ -148,9 +139,9 @@ TEST(Is2000Status, GoodFramesAndModeTexts) {
 TEST(StatusResponses, TruncatedPayloadsNeverReadPastTheEnd) {
   for (const auto& [decoder, bytes] : {std::pair{&F::DecodeStatusRequestResponse, status_response()},
                                        std::pair{&F::DecodeIS2000StatusResponseMessage, is2000_status(6)}}) {
-    cdmadiag::test::sweep(decoder, bytes, [](const Decoded& d, std::size_t) {
+    cdmadiag::test::sweep_truncations(decoder, bytes, [](const DecoderCase& d, std::size_t) {
       EXPECT_EQ(d.msg.details, cdmadiag::kNotQualcommStandard);
-      EXPECT_TRUE(d.st.sink.writes.empty());
+      EXPECT_EQ(d.writes(), "");
     });
   }
 }

@@ -1,7 +1,7 @@
 #pragma once
-// Test support: one packet through the dispatcher that routes its code, with what it
-// produced (title, details, category, the ordered attribute writes, what the EV-DO
-// guards kept inside), and the shared truncation sweep.
+// Test support: one packet through the dispatcher that routes its code (or straight
+// into one decoder), with what it produced (title, details, category, the ordered
+// attribute writes, what the EV-DO guards kept inside), and the shared truncation sweep.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -16,6 +16,7 @@
 #include "framework/decoder_evdo.h"
 #include "framework/diagnostics.h"
 #include "framework/dispatch.h"
+#include "framework/pending.h"
 #include "framework/text.h"
 #include "host/object_properties.h"
 #include "support/bytes.h"
@@ -32,6 +33,7 @@ struct DecoderCase {
 
   RecordingState st;  // shared by every packet of one case, as in a real log
   ObjectProperties props;
+  IProObjectPropertiesConnectedAccessor* accessor = &props;  // what the decoder object gets; may be null
   COrbExpandedMessage msg;   // cellIdWanted is left as the test sets it
   std::uint32_t number = 0;  // of the last packet; the next one is number + 1
   bool read_only = false;
@@ -50,7 +52,7 @@ struct DecoderCase {
   }
   // Through the EV-DO dispatcher, whatever the code.
   const COrbExpandedMessage& run_evdo(std::uint32_t code, const Bytes& b) {
-    COrbDecodeMsgCDMA1xEVDOQualcommFrame f(b.data(), b.size(), &props, nullptr);
+    COrbDecodeMsgCDMA1xEVDOQualcommFrame f(b.data(), b.size(), accessor, nullptr);
     begin(f, code);
     set_diagnostic_sink(
         [](void* to, std::uint32_t, const char* text) { static_cast<std::vector<std::string>*>(to)->push_back(text); },
@@ -61,7 +63,7 @@ struct DecoderCase {
   }
   // Through the 1x dispatcher with the code as given.
   const COrbExpandedMessage& run_1x(std::uint32_t code, const Bytes& b, bool log_only = true) {
-    COrbDecodeMsgCDMAQualcommFrame f(b.data(), b.size(), &props);
+    COrbDecodeMsgCDMAQualcommFrame f(b.data(), b.size(), accessor);
     begin(f, code);
     f.ExpandQualcommMessage(&st.ds, msg, cells, log_only);
     return msg;
@@ -69,17 +71,21 @@ struct DecoderCase {
   // One decoder member called directly, without its dispatcher's code write and guard:
   // for what the dispatcher would not pass on, such as no data state at all.
   const COrbExpandedMessage& run_member(MemberEvdo member, std::uint32_t code, const Bytes& b, bool state = true) {
-    COrbDecodeMsgCDMA1xEVDOQualcommFrame f(b.data(), b.size(), &props, nullptr);
+    COrbDecodeMsgCDMA1xEVDOQualcommFrame f(b.data(), b.size(), accessor, nullptr);
     begin(f, code);
     (f.*member)(state ? &st.ds : nullptr, msg, cells);
     return msg;
   }
   const COrbExpandedMessage& run_member(Member1x member, std::uint32_t code, const Bytes& b, bool state = true) {
-    COrbDecodeMsgCDMAQualcommFrame f(b.data(), b.size(), &props);
+    COrbDecodeMsgCDMAQualcommFrame f(b.data(), b.size(), accessor);
     begin(f, code);
     (f.*member)(state ? &st.ds : nullptr, msg, cells);
     return msg;
   }
+
+  // One 1x decoder called directly, as a host may: no dispatcher and no length bounds;
+  // a response decoder's b is then the bytes after the command byte.
+  const COrbExpandedMessage& call(Decoder1x decoder, const Bytes& b) { return run_member(decoder, 0, b); }
 
   // The writes of the last packet whose name (ATTR_ID_ left out) starts with one of
   // the prefixes, one "NAME Op[index] value" a line, in write order; the packet code
@@ -103,6 +109,9 @@ struct DecoderCase {
     }
     return out;
   }
+
+  // The last packet's writes of one attribute ("ATTR_ID_..."), in order.
+  std::vector<Recorded> of(const std::string& name) const { return st.sink.of(name); }
 
  private:
   template <class Frame>
@@ -143,6 +152,26 @@ void sweep_truncations(std::uint32_t code, const Bytes& full, Check check, bool 
 }
 inline void sweep_truncations(std::uint32_t code, const Bytes& full, bool response = false) {
   sweep_truncations(code, full, [](const COrbExpandedMessage&, std::size_t) {}, response);
+}
+// The same with the decoder called directly (DecoderCase::call); the title always stays.
+template <class Check>
+void sweep_truncations(Decoder1x decoder, const Bytes& full, Check check) {
+  DecoderCase whole;
+  const std::string title = whole.call(decoder, full).title;
+  for (std::size_t n = 0; n < full.size(); ++n) {
+    SCOPED_TRACE(formatf("cut to %zu of %u bytes", n, full.size()));
+    DecoderCase c;
+    ASSERT_NO_THROW(c.call(decoder, full.prefix(n)));
+    EXPECT_EQ(c.msg.title, title);
+    if constexpr (std::is_invocable_v<Check&, const DecoderCase&, std::size_t>) {
+      check(std::as_const(c), n);
+    } else {
+      check(c.msg, n);
+    }
+  }
+}
+inline void sweep_truncations(Decoder1x decoder, const Bytes& full) {
+  sweep_truncations(decoder, full, [](const COrbExpandedMessage&, std::size_t) {});
 }
 
 }  // namespace cdmadiag::test

@@ -1,30 +1,21 @@
 // PPP frame and security library log packets of the 1x class.
-#include "diag/diag_common.h"
 #include "framework/attributes.h"
 #include "framework/decoder_1x.h"
 #include "framework/text.h"
 
 using cdmadiag::appendf;
 using cdmadiag::PayloadReader;
+using F = COrbDecodeMsgCDMAQualcommFrame;
 
 namespace {
-
-using cdmadiag::kNoBound;
 
 // The frame length the PPP frame packets are charted with; the packets themselves
 // carry the frame bytes, not a length field.
 constexpr std::uint16_t kPppFrameLength = 186;
 
-// DES encoding statistics:
-//   0 sequence number (correlates the operation's packets)  1 8 bytes: key pointer
-//   data  9 8 bytes: last CBC block
-constexpr std::size_t kSequence = 0;
-constexpr std::size_t kKey = 1;
-constexpr std::size_t kCbcBlock = 9;
-constexpr std::size_t kBlockSize = 8;
-
 // The bytes of one 8-byte field that the payload holds; a field the payload does
 // not reach at all is left out.
+constexpr std::size_t kBlockSize = 8;
 void block_line(std::string& out, const PayloadReader& r, const char* heading, std::size_t at) {
   if (!r.has(at, 1)) return;
   out += heading;
@@ -34,21 +25,28 @@ void block_line(std::string& out, const PayloadReader& r, const char* heading, s
 
 }  // namespace
 
+// PPP Tx and Rx frames (0x109C, 0x109D): the frame bytes, not read.
 void COrbDecodeMsgCDMAQualcommFrame::DecodePPPTxFrames(IOrbDataState* ds, COrbExpandedMessage& msg,
                                                        IDekCellRefs_Search*) {
-  if (msg.titleWanted) msg.title = "PPP Tx Frames";
-  if (!ds->IsReadOnly()) ds->SetUShort(ATTR_ID_CDMA_1X_PPP_TX_FRAME_LENGTH, kPppFrameLength, 0, kNoBound, 0);
+  SetTitle(msg, &F::DecodePPPTxFrames);
+  cdmadiag::AttrWriter(ds).UShort(ATTR_ID_CDMA_1X_PPP_TX_FRAME_LENGTH, kPppFrameLength);
 }
 
 void COrbDecodeMsgCDMAQualcommFrame::DecodePPPRxFrames(IOrbDataState* ds, COrbExpandedMessage& msg,
                                                        IDekCellRefs_Search*) {
-  if (msg.titleWanted) msg.title = "PPP Rx Frames";
-  if (!ds->IsReadOnly()) ds->SetUShort(ATTR_ID_CDMA_1X_PPP_RX_FRAME_LENGTH, kPppFrameLength, 0, kNoBound, 0);
+  SetTitle(msg, &F::DecodePPPRxFrames);
+  cdmadiag::AttrWriter(ds).UShort(ATTR_ID_CDMA_1X_PPP_RX_FRAME_LENGTH, kPppFrameLength);
 }
 
+// DES encoding statistics (0x10A1); every field is shown as far as the payload holds it:
+//  +off  type   name                unit
+//   +0   u8     sequence number     correlates the operation's packets
+//   +1   u8[8]  key pointer data
+//   +9   u8[8]  last CBC block
 void COrbDecodeMsgCDMAQualcommFrame::DecodeSecurityEncodeOpDesStat(IOrbDataState*, COrbExpandedMessage& msg,
                                                                    IDekCellRefs_Search*) {
-  if (msg.titleWanted) msg.title = "Security Encoding Operation Destination Statistics";
+  constexpr std::size_t kSequence = 0, kKey = 1, kCbcBlock = 9;
+  SetTitle(msg, &F::DecodeSecurityEncodeOpDesStat);
   if (!msg.detailsWanted) return;
   const PayloadReader r = payload();
   if (r.has(kSequence, 1)) appendf(msg.details, "  Sequence Num for correlation: %d\n", r.u8(kSequence));
@@ -56,12 +54,13 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeSecurityEncodeOpDesStat(IOrbDataState
   block_line(msg.details, r, "Data for last CBC block (64 bits):", kCbcBlock);
 }
 
+// ARC4 statistics (0x10A2) and plaintext (0x10A3): the title only.
 void COrbDecodeMsgCDMAQualcommFrame::DecodeSecurityEncodeOpARC4Stat(IOrbDataState*, COrbExpandedMessage& msg,
                                                                     IDekCellRefs_Search*) {
-  if (msg.titleWanted) msg.title = "Security Encoding Operation ARC4 Statistics";
+  SetTitle(msg, &F::DecodeSecurityEncodeOpARC4Stat);
 }
 
 void COrbDecodeMsgCDMAQualcommFrame::DecodeSecurityEncodePlaintext(IOrbDataState*, COrbExpandedMessage& msg,
                                                                    IDekCellRefs_Search*) {
-  if (msg.titleWanted) msg.title = "Security Encoding Operation Plaintext";
+  SetTitle(msg, &F::DecodeSecurityEncodePlaintext);
 }
