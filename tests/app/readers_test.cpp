@@ -91,8 +91,10 @@ TEST(Readers, RecordsFramingErrorsAndResynchronisation) {
        "the input ends inside a frame (3 bytes after the last 0x7E)"},
       {"garbage glued to a frame", kHdlc, cat({after, {0x01, 0x02, 0x10, 0x33, 0x99}, good}), "1002+18 ! 1001+12",
        "5 bytes of garbage before a frame; skipped"},
+      // One error for the whole damaged stretch.
       {"garbage with flags", kHdlc, cat({good, {0x7E, 0x7E, 0x55, 0x7E, 0xAA, 0xBB, 0xCC, 0xDD, 0x7E}, after}),
-       "1001+12 ! ! 1002+18", "frame of 1 bytes is too short to hold a CRC; skipped"},
+       "1001+12 ! 1002+18",
+       "frame of 1 bytes is too short to hold a CRC; skipped; 1 more damaged frame skipped up to byte 28"},
       {"lengths disagree", kHdlc, cat({hdlc_frame(with(log_frame_content(b), 4, 14)), after}), "! 1002+18",
        "log frame of 19 bytes whose lengths disagree (frame says 15, record says 14); skipped"},
       {"oversized frame", kHdlc, cat({huge, after}), "! 1002+18", "frame longer than 1048576 bytes; skipped"},
