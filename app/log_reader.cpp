@@ -24,11 +24,7 @@ constexpr std::size_t kWalkBlock = std::size_t{64} << 10;
 
 std::uint16_t u16_at(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
 
-struct Header {
-  std::size_t length;
-  std::uint16_t code;
-  std::uint64_t units;  // bytes 6-11 of the stamp; bytes 4-5 are a sub-count
-};
+using Header = LogHeader;
 
 Header header_at(const std::uint8_t* p) {
   std::uint64_t units = 0;
@@ -36,46 +32,57 @@ Header header_at(const std::uint8_t* p) {
   return {u16_at(p), u16_at(p + 2), units};
 }
 
-bool in_step(std::uint64_t a, std::uint64_t b) { return (a > b ? a - b : b - a) <= kUnitsPerHour; }
+bool timely(const Header& h) { return h.units < kUnitsBefore2100; }
 
-bool credible(const Header& h) {
-  return known_log_code(h.code) && h.length <= kCredibleMaxLength && h.units < kUnitsBefore2100;
+// Log codes in use carry an equipment number in their top four bits; zeros there are
+// common in binary files.
+bool equipped(const Header& h) { return (h.code >> 12) != 0; }
+
+bool in_step(const Header& a, const Header& b) {
+  if (!timely(a) || !timely(b) || !equipped(a) || !equipped(b)) return false;
+  return (a.units > b.units ? a.units - b.units : b.units - a.units) <= kUnitsPerHour;
 }
 
-bool linked(const Header& a, const Header& b) { return in_step(a.units, b.units) || (credible(a) && credible(b)); }
+bool credible(const Header& h) { return known_log_code(h.code) && h.length <= kCredibleMaxLength && timely(h); }
+
+bool linked(const Header& a, const Header& b) { return in_step(a, b) || (credible(a) && credible(b)); }
 
 // An anchor starts at p: kAnchorRecords chained well-formed records, or fewer that end
-// exactly at the end of the input (a lone one credible), each pair linked. A record
-// taken before (a stamp, 'before') counts as the first when the next is in step with it.
-bool anchor_at(const std::uint8_t* p, std::size_t avail, bool at_end, const std::uint64_t* before) {
+// exactly at the end of the input (a lone one credible), each pair linked, one of them
+// credible or with a stamp other than 0 (zero-filled structures chain in step too).
+// The record taken before the damage ('before') counts as the first when the next is
+// in step with it.
+bool anchor_at(const std::uint8_t* p, std::size_t avail, bool at_end, const Header* before) {
   Header prev{};
   std::size_t pos = 0;
+  bool evidence = false;
   const int wanted = before != nullptr ? kAnchorRecords - 1 : kAnchorRecords;
   for (int n = 0; n < wanted; ++n) {
-    if (pos == avail && at_end) return n > 1 || (n == 1 && (before != nullptr || credible(prev)));
+    if (pos == avail && at_end) return evidence && (n > 1 || (n == 1 && (before != nullptr || credible(prev))));
     if (avail - pos < kLogHeaderSize) return false;
     const Header h = header_at(p + pos);
     if (h.length < kLogHeaderSize || h.length > avail - pos) return false;
-    if (n == 0 && before != nullptr && !in_step(*before, h.units)) return false;
+    if (n == 0 && before != nullptr && !in_step(*before, h)) return false;
     if (n > 0 && !linked(prev, h)) return false;
+    evidence = evidence || h.units != 0 || credible(h);
     prev = h;
     pos += h.length;
   }
-  return true;
+  return evidence;
 }
 
 }  // namespace
 
 bool LogReader::taken_at_front() {
   const Header h = header_at(in_.data());
-  if (follows_record_ && in_step(last_units_, h.units)) return true;
+  if (follows_record_ && in_step(last_, h)) return true;
   return credible(h) || anchor_at_front();
 }
 
 bool LogReader::anchor_at_front() {
   const std::size_t avail = in_.ensure(kLookAhead);
   return anchor_at(in_.data(), avail, in_.at_end(), nullptr) ||
-         (have_last_ && anchor_at(in_.data(), avail, in_.at_end(), &last_units_));
+         (have_last_ && anchor_at(in_.data(), avail, in_.at_end(), &last_));
 }
 
 bool LogReader::exact_chain_from_front() {
@@ -147,7 +154,7 @@ ReadStatus LogReader::next(Record& record, FramingError& error) {
       record.offset = offset;
       last_size_ = len;
       follows_record_ = have_last_ = true;
-      last_units_ = header_at(in_.data()).units;
+      last_ = header_at(in_.data());
       return ReadStatus::kRecord;
     }
   }

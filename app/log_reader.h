@@ -20,6 +20,13 @@
 
 namespace cdmadiag {
 
+// The fields of a log header the reader judges by.
+struct LogHeader {
+  std::size_t length;
+  std::uint16_t code;
+  std::uint64_t units;  // bytes 6-11 of the stamp; bytes 4-5 are a sub-count
+};
+
 class LogReader final : public RecordReader {
  public:
   explicit LogReader(ByteStream& in) : in_(in) {}
@@ -37,8 +44,8 @@ class LogReader final : public RecordReader {
   bool trusted_ = false;       // the input is an exact chain: every record is taken
   bool clean_ = true;          // no bad record yet: every record so far chained from the first byte
   bool follows_record_ = false;  // the front is where the record handed out last ended
-  bool have_last_ = false;       // a record was handed out; last_units_ is its stamp
-  std::uint64_t last_units_ = 0;
+  bool have_last_ = false;       // a record was handed out; last_ is its header
+  LogHeader last_{};
 };
 
 }  // namespace cdmadiag

@@ -51,7 +51,7 @@ TEST(Crc16Diag, MatchesTheKnownCheckValue) {
 // the input or follow a 0x7E instead (a leading 0x7E ends an empty frame).
 TEST(Readers, RecordsFramingErrorsAndResynchronisation) {
   const ByteVec a = log_record(0x1001, payload(4));  // 16 bytes
-  const ByteVec b = log_record(0x1004, payload(3));  // 15 bytes
+  const ByteVec b = log_record(0x1004, payload(3), 800);  // 15 bytes, a code no dispatcher knows, 1 s
   const ByteVec good = log_frame(0x1001, {});
   const ByteVec after = log_frame(0x1002, payload(6));
   ByteVec escape_before_flag = log_frame(0x1003, payload(4));
