@@ -152,7 +152,7 @@ int run_decode(CommandLine& cl) {
     if (counters.packets > 0 || (status != kExitUsage && !stop_requested())) {
       sink->finish();
     } else if (!is_stdout(cl.output)) {
-      fmt::print(stderr, "cdmadiag: nothing decoded; {} not written\n", cl.output);
+      fmt::print(stderr, "cdmadiag: nothing decoded; {} left as it was\n", cl.output);
     }
   } catch (const OutputError& e) {
     fmt::print(stderr, "cdmadiag: {}\n", e.what());
