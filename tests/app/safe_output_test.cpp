@@ -18,6 +18,7 @@
 
 #include "app_test_util.h"
 #include "decode_run.h"
+#include "interrupt.h"
 
 namespace cdmadiag::test {
 namespace {
@@ -229,11 +230,27 @@ TEST(InterruptedRun, AKilledRunLeavesThePreviousFile) {
 
 class CountingSink final : public OutputSink {
  public:
-  void packet(const PacketView&) override { ++packets; }
+  void packet(const PacketView&) override {
+    if (++packets == stop_at) request_stop(SIGINT);
+  }
   void framing_error(std::string_view) override { ++errors; }
   void finish() override {}
-  int packets = 0, errors = 0;
+  int packets = 0, errors = 0, stop_at = 0;
 };
+
+// A stop asked for while a packet is decoded ends the input right after that packet.
+TEST(InterruptedRun, AStopEndsTheInputAfterThePacketAtHand) {
+  CountingSink sink;
+  sink.stop_at = 3;
+  CellSiteTable cells;
+  ObjectProperties props;
+  DecodeRun run(DecodeOptions{}, sink, &cells, &props);
+  const ByteVec bytes = drive(10);
+  ByteStream in(bytes);
+  EXPECT_EQ(run.decode_stream(in, "x"), StreamEnd::kStopped);
+  clear_stop();
+  EXPECT_EQ(sink.packets, 3);
+}
 
 struct Decoded {
   int packets, errors;
