@@ -159,9 +159,9 @@ int run_decode(CommandLine& cl) {
     return kExitUsage;
   }
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  const int signal = stop_signal();
-  if (!cl.quiet) print_summary(stderr, counters, seconds, signal);
-  if (signal != 0) return kExitInterrupted;
+  const int stopped_by = stop_signal();
+  if (!cl.quiet) print_summary(stderr, counters, seconds, stopped_by);
+  if (stopped_by != 0) return kExitInterrupted;
   if (status == kExitOk && (counters.framing_errors > 0 || counters.decoder_errors > 0)) status = kExitDecodeErrors;
   return status;
 }
