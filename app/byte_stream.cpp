@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "interrupt.h"
+
 namespace cdmadiag {
 
 ByteStream::ByteStream(std::span<const std::uint8_t> memory)
@@ -45,7 +47,7 @@ std::unique_ptr<ByteStream> ByteStream::open(const std::string& path, std::strin
 }
 
 std::size_t ByteStream::refill(std::size_t n) {
-  if (eof_ || fd_ < 0) return end_ - pos_;
+  if (eof_ || fd_ < 0 || stop_requested()) return end_ - pos_;
   // Keep the unread tail at the front, then fill the rest of the buffer in large reads.
   if (pos_ > 0) {
     std::memmove(buffer_.get(), buffer_.get() + pos_, end_ - pos_);
@@ -62,7 +64,10 @@ std::size_t ByteStream::refill(std::size_t n) {
   while (end_ < n) {
     const ssize_t got = ::read(fd_, buffer_.get() + end_, capacity_ - end_);
     if (got < 0) {
-      if (errno == EINTR) continue;
+      if (errno == EINTR) {
+        if (stop_requested()) break;
+        continue;
+      }
       error_ = std::strerror(errno);
       eof_ = true;
       break;
@@ -74,6 +79,30 @@ std::size_t ByteStream::refill(std::size_t n) {
     end_ += static_cast<std::size_t>(got);
   }
   return end_ - pos_;
+}
+
+std::size_t ByteStream::read_at(std::uint64_t offset, std::uint8_t* out, std::size_t n) {
+  if (offset < offset_) return 0;
+  const std::uint64_t skip = offset - offset_;
+  const std::size_t held = end_ - pos_;
+  if (skip < held && n <= held - skip) {
+    std::memcpy(out, base_ + pos_ + skip, n);
+    return n;
+  }
+  if (fd_ < 0 || !size_) {
+    if (skip >= held) return 0;
+    const std::size_t got = held - static_cast<std::size_t>(skip);
+    std::memcpy(out, base_ + pos_ + skip, got);
+    return got;
+  }
+  std::size_t got = 0;
+  while (got < n) {
+    const ssize_t r = ::pread(fd_, out + got, n - got, static_cast<off_t>(offset + got));
+    if (r < 0 && errno == EINTR && !stop_requested()) continue;
+    if (r <= 0) break;
+    got += static_cast<std::size_t>(r);
+  }
+  return got;
 }
 
 }  // namespace cdmadiag

@@ -1,6 +1,8 @@
 #pragma once
 // Sequential input with look-ahead over a file, standard input or memory. Files are
 // read through one large buffer, so multi-gigabyte captures never sit in memory whole.
+// Once a stop is requested (see interrupt.h) no further bytes are read: the stream
+// ends with what it holds.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -45,6 +47,11 @@ class ByteStream {
   std::optional<std::uint64_t> size() const { return size_; }
   // Set when a read failed; the stream then behaves as ended.
   const std::string& error() const { return error_; }
+
+  // Copies up to n bytes from an input offset at or after offset(), consuming nothing:
+  // from the buffer, or straight from a regular file. Returns how many were copied:
+  // fewer at the end of the input, none past the buffer of a pipe.
+  std::size_t read_at(std::uint64_t offset, std::uint8_t* out, std::size_t n);
 
  private:
   std::size_t refill(std::size_t n);

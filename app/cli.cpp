@@ -1,8 +1,11 @@
 #include "cli.h"
 
 #include <fmt/format.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <csignal>
 #include <chrono>
 #include <map>
 #include <memory>
@@ -12,6 +15,7 @@
 #include "attrs_listing.h"
 #include "framework/dispatch.h"
 #include "host/map_projections.h"
+#include "interrupt.h"
 #include "progress.h"
 #include "text_convert.h"
 #include "version.h"
@@ -52,10 +56,35 @@ const char* code_class_name(CodeClass cls) {
   return "";
 }
 
+bool is_stdout(const std::string& output) { return output.empty() || output == "-"; }
+
+// The input (or cell-site file) that the output names, whatever the spelling (another
+// path, a link): writing it would replace what is being read. Terminals are left out,
+// since reading one and writing it is what an interactive run does.
+std::string output_clash(const CommandLine& cl) {
+  struct stat out {};
+  const bool to_stdout = is_stdout(cl.output);
+  if ((to_stdout ? ::fstat(STDOUT_FILENO, &out) : ::stat(cl.output.c_str(), &out)) != 0) return {};
+  if (S_ISCHR(out.st_mode)) return {};
+  std::vector<std::string> inputs = cl.files;
+  if (!cl.cells.empty()) inputs.push_back(cl.cells);
+  for (const std::string& path : inputs) {
+    struct stat in {};
+    if ((path == "-" ? ::fstat(STDIN_FILENO, &in) : ::stat(path.c_str(), &in)) != 0) continue;
+    if (in.st_dev == out.st_dev && in.st_ino == out.st_ino) return path == "-" ? "<stdin>" : path;
+  }
+  return {};
+}
+
 int run_decode(CommandLine& cl) {
   const OutputFormat format = kFormats.at(cl.format);
-  if (format == OutputFormat::kSqlite && (cl.output.empty() || cl.output == "-")) {
+  if (format == OutputFormat::kSqlite && is_stdout(cl.output)) {
     fmt::print(stderr, "cdmadiag: --format sqlite needs an output file (-o FILE)\n");
+    return kExitUsage;
+  }
+  if (const std::string input = output_clash(cl); !input.empty()) {
+    fmt::print(stderr, "cdmadiag: {}: the output is the same file as the input {}; nothing written\n",
+               is_stdout(cl.output) ? "<stdout>" : cl.output, input);
     return kExitUsage;
   }
   DecodeOptions& o = cl.options;
@@ -84,6 +113,7 @@ int run_decode(CommandLine& cl) {
     }
   }
 
+  const InterruptGuard interrupts;
   int status = kExitOk;
   const auto start = std::chrono::steady_clock::now();
   RunCounters counters;
@@ -92,6 +122,7 @@ int run_decode(CommandLine& cl) {
     DecodeRun run(o, *sink, &cells, &properties);
     if (!cl.quiet) run.set_error_log(stderr, kFramingErrorsShown);
     for (const std::string& path : cl.files) {
+      if (stop_requested()) break;
       const std::string name = path == "-" ? "<stdin>" : path;
       std::string error;
       const std::unique_ptr<ByteStream> in = ByteStream::open(path, error);
@@ -101,39 +132,57 @@ int run_decode(CommandLine& cl) {
         continue;
       }
       if (in->ensure(1) == 0 && in->error().empty()) {
-        if (!cl.quiet) fmt::print(stderr, "cdmadiag: {}: empty input, nothing to decode\n", name);
+        if (!cl.quiet && !stop_requested()) fmt::print(stderr, "cdmadiag: {}: empty input, nothing to decode\n", name);
         continue;
       }
       ProgressBar bar(stderr, name, in->size().value_or(0), cl.quiet ? UINT64_MAX : kProgressMinSize);
       DecodeRun::Progress progress;
       if (bar.active()) progress = [&](std::uint64_t offset) { bar.update(offset, run.counters().packets); };
-      run.decode_stream(*in, name, progress);
+      const StreamEnd end = run.decode_stream(*in, name, progress);
       if (!in->error().empty()) {
         fmt::print(stderr, "cdmadiag: {}: read failed at byte {}: {}\n", name, in->offset(), in->error());
         status = kExitUsage;
+      } else if (end == StreamEnd::kNotDiag) {
+        fmt::print(stderr, "cdmadiag: {}: not a DIAG log (no plausible log record or good frame in it)\n", name);
+        status = kExitUsage;
       }
     }
-    sink->finish();
     counters = run.counters();
+    // A run that read nothing usable keeps the old output: an existing file is not
+    // replaced by an empty one because its inputs were missing or the user stopped.
+    if (counters.packets > 0 || (status != kExitUsage && !stop_requested())) {
+      sink->finish();
+    } else if (!is_stdout(cl.output)) {
+      fmt::print(stderr, "cdmadiag: nothing decoded; {} left as it was\n", cl.output);
+    }
   } catch (const OutputError& e) {
     fmt::print(stderr, "cdmadiag: {}\n", e.what());
     return kExitUsage;
   }
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  if (!cl.quiet) print_summary(stderr, counters, seconds);
+  const int stopped_by = stop_signal();
+  if (!cl.quiet) print_summary(stderr, counters, seconds, stopped_by);
+  if (stopped_by != 0) return kExitInterrupted;
   if (status == kExitOk && (counters.framing_errors > 0 || counters.decoder_errors > 0)) status = kExitDecodeErrors;
   return status;
 }
 
 }  // namespace
 
-void print_summary(std::FILE* out, const RunCounters& c, double seconds) {
+void print_summary(std::FILE* out, const RunCounters& c, double seconds, int interrupted_by) {
   const double rate = seconds > 0 ? static_cast<double>(c.packets) / seconds : 0.0;
+  std::string stop;
+  if (interrupted_by != 0) {
+    stop = fmt::format("interrupted by {}, output finished up to there; ",
+                       interrupted_by == SIGINT    ? "SIGINT"
+                       : interrupted_by == SIGTERM ? "SIGTERM"
+                                                   : fmt::format("signal {}", interrupted_by));
+  }
   fmt::print(out,
-             "cdmadiag: {} packets (1x {}, of which {} command responses; evdo {}), {} not decoded yet, "
-             "{} framing errors, {} decoder errors; {:.3f} s, {:.0f} packets/s\n",
-             c.packets, c.packets_1x, c.responses, c.packets_evdo, c.not_decoded, c.framing_errors, c.decoder_errors,
-             seconds, rate);
+             "cdmadiag: {}{} packets (1x {}, of which {} command responses; evdo {}), {} not decoded yet, "
+             "{} of unknown code, {} framing errors, {} decoder errors; {:.3f} s, {:.0f} packets/s\n",
+             stop, c.packets, c.packets_1x, c.responses, c.packets_evdo, c.not_decoded, c.unknown_codes,
+             c.framing_errors, c.decoder_errors, seconds, rate);
 }
 
 void print_codes(std::FILE* out) {

@@ -9,6 +9,7 @@
 #include "framework/decoder_evdo.h"
 #include "framework/dispatch.h"
 #include "framework/packet_header.h"
+#include "interrupt.h"
 
 namespace cdmadiag {
 
@@ -94,6 +95,7 @@ void DecodeRun::decode(const Record& record) {
       view.code = code;
       view.time = diag_time_seconds(header + 4);
       view.cls = route_log_code(code);
+      if (!known_log_code(code)) ++counters_.unknown_codes;
       if (view.cls == PacketClass::kEvdo) {
         COrbDecodeMsgCDMA1xEVDOQualcommFrame f(payload.data(), size, properties_, nullptr);
         f.SetMessageCode(code);
@@ -162,19 +164,40 @@ void DecodeRun::framing_error(std::string_view name, const FramingError& error) 
   out_.framing_error(text);
 }
 
-void DecodeRun::decode_stream(ByteStream& in, std::string_view name, const Progress& progress) {
+StreamEnd DecodeRun::decode_stream(ByteStream& in, std::string_view name, const Progress& progress) {
   const std::unique_ptr<RecordReader> reader = make_reader(options_.input, in);
   const std::uint64_t start = in.offset();
   Record record;
   FramingError error;
+  // Framing errors wait for the first record: an input that has none is no DIAG log,
+  // and its "errors" say nothing. The readers fold a damaged stretch into one error,
+  // so few ever wait.
+  bool found = false;
+  std::vector<FramingError> waiting;
+  StreamEnd end = StreamEnd::kEnd;
   std::uint32_t since_progress = 0;
   for (;;) {
+    if (stop_requested()) {
+      end = StreamEnd::kStopped;
+      break;
+    }
     const ReadStatus status = reader->next(record, error);
     if (status == ReadStatus::kEnd) break;
     if (status == ReadStatus::kRecord) {
+      if (!found) {
+        found = true;
+        for (const FramingError& e : waiting) framing_error(name, e);
+        waiting.clear();
+      }
       decode(record);
-    } else {
+    } else if (stop_requested()) {
+      // Most likely the cut the stop made in the input, not damage.
+      end = StreamEnd::kStopped;
+      break;
+    } else if (found) {
       framing_error(name, error);
+    } else {
+      waiting.push_back(error);
     }
     if (progress && ++since_progress == 4096) {
       since_progress = 0;
@@ -182,6 +205,8 @@ void DecodeRun::decode_stream(ByteStream& in, std::string_view name, const Progr
     }
   }
   counters_.bytes += in.offset() - start;
+  if (end == StreamEnd::kEnd && !found && !waiting.empty()) end = StreamEnd::kNotDiag;
+  return end;
 }
 
 }  // namespace cdmadiag

@@ -34,6 +34,7 @@ struct RunCounters {
   std::uint64_t packets_evdo = 0;
   std::uint64_t responses = 0;  // command responses, counted in packets_1x too
   std::uint64_t not_decoded = 0;
+  std::uint64_t unknown_codes = 0;  // log records of a code no dispatcher knows
   std::uint64_t framing_errors = 0;
   std::uint64_t decoder_errors = 0;
   std::uint64_t bytes = 0;
@@ -41,6 +42,13 @@ struct RunCounters {
 
 // Which dispatcher a log record goes to.
 PacketClass route_log_code(std::uint16_t code);
+
+// How the reading of one input ended.
+enum class StreamEnd : std::uint8_t {
+  kEnd,      // at the end of the input
+  kStopped,  // a stop was requested (interrupt.h); the packet being decoded was finished
+  kNotDiag,  // not one record or good frame in the whole input: nothing was output for it
+};
 
 class DecodeRun final : private DataStateSink {
  public:
@@ -52,7 +60,7 @@ class DecodeRun final : private DataStateSink {
   ~DecodeRun() override;
 
   // Reads and decodes every record of one input. The name labels framing errors.
-  void decode_stream(ByteStream& in, std::string_view name, const Progress& progress = {});
+  StreamEnd decode_stream(ByteStream& in, std::string_view name, const Progress& progress = {});
   // Decodes one record as the next packet.
   void decode(const Record& record);
   void framing_error(std::string_view name, const FramingError& error);

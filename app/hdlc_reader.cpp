@@ -19,120 +19,191 @@ std::uint16_t u16_at(const std::uint8_t* p) { return static_cast<std::uint16_t>(
 
 }  // namespace
 
-HdlcReader::FrameEnd HdlcReader::read_frame() {
-  frame_.clear();
-  frame_offset_ = in_.offset();
-  raw_size_ = 0;
-  escape_at_end_ = false;
-  overflow_ = false;
-  bool escape = false;
-  while (in_.ensure(1) > 0) {
-    const std::uint8_t* p = in_.data();
-    const std::size_t n = in_.available();
-    for (std::size_t i = 0; i < n; ++i) {
-      const std::uint8_t b = p[i];
-      if (b == kFlag) {
-        in_.consume(i + 1);
-        escape_at_end_ = escape;
-        return FrameEnd::kFlag;
+bool HdlcReader::read_frame(Frame& f) {
+  for (;;) {
+    f.bytes.clear();
+    f.offset = in_.offset();
+    f.raw_size = 0;
+    f.closed = false;
+    f.escape_at_end = false;
+    f.overflow = false;
+    bool escape = false;
+    while (!f.closed && in_.ensure(1) > 0) {
+      const std::uint8_t* p = in_.data();
+      const std::size_t n = in_.available();
+      std::size_t i = 0;
+      for (; i < n; ++i) {
+        const std::uint8_t b = p[i];
+        if (b == kFlag) {
+          f.closed = true;
+          ++i;
+          break;
+        }
+        ++f.raw_size;
+        if (escape) {
+          escape = false;
+          if (f.bytes.size() < kMaxFrame) f.bytes.push_back(b ^ 0x20);
+        } else if (b == kEscape) {
+          escape = true;
+        } else if (f.bytes.size() < kMaxFrame) {
+          f.bytes.push_back(b);
+        }
+        if (f.bytes.size() >= kMaxFrame) f.overflow = true;
       }
-      ++raw_size_;
-      if (escape) {
-        escape = false;
-        if (frame_.size() < kMaxFrame) frame_.push_back(b ^ 0x20);
-      } else if (b == kEscape) {
-        escape = true;
-      } else if (frame_.size() < kMaxFrame) {
-        frame_.push_back(b);
-      }
-      if (frame_.size() >= kMaxFrame) overflow_ = true;
+      in_.consume(i);
     }
-    in_.consume(n);
+    f.escape_at_end = escape;
+    if (f.raw_size > 0 || escape) return true;
+    if (!f.closed) return false;  // the end of the input
+    // Back-to-back flags: an empty frame, nothing to say.
   }
-  escape_at_end_ = escape;
-  return FrameEnd::kInputEnd;
 }
 
-bool HdlcReader::log_frame_at(std::size_t at, std::size_t content_end, Record& record) const {
-  if (content_end - at < kLogFramePrefix + kLogHeaderSize || frame_[at] != kLogFrame) return false;
-  const std::uint8_t* p = frame_.data() + at;
+bool HdlcReader::take(Frame& f) {
+  if (ahead_.empty()) return read_frame(f);
+  std::swap(f, ahead_.front());
+  ahead_.pop_front();
+  return true;
+}
+
+const HdlcReader::Frame* HdlcReader::peek(std::size_t i) {
+  while (ahead_.size() <= i) {
+    Frame f;
+    if (!read_frame(f)) return nullptr;
+    ahead_.push_back(std::move(f));
+  }
+  return &ahead_[i];
+}
+
+bool HdlcReader::good_crc_at(std::size_t i) {
+  const Frame* f = peek(i);
+  if (f == nullptr || !f->closed || f->escape_at_end || f->overflow || f->bytes.size() < kCrcSize + 1) return false;
+  const std::size_t content_end = f->bytes.size() - kCrcSize;
+  return crc16_diag(std::span<const std::uint8_t>(f->bytes.data(), content_end)) ==
+         u16_at(f->bytes.data() + content_end);
+}
+
+bool HdlcReader::log_frame_at(const Frame& f, std::size_t at, std::size_t content_end, Record& record) {
+  if (content_end - at < kLogFramePrefix + kLogHeaderSize || f.bytes[at] != kLogFrame) return false;
+  const std::uint8_t* p = f.bytes.data() + at;
   const std::size_t len = u16_at(p + 2);
   if (len < kLogHeaderSize || kLogFramePrefix + len != content_end - at || u16_at(p + kLogFramePrefix) != len) {
     return false;
   }
   record.kind = RecordKind::kLog;
   record.bytes = std::span<const std::uint8_t>(p + kLogFramePrefix, len);
-  record.offset = frame_offset_;
+  record.offset = f.offset;
   return true;
 }
 
-bool HdlcReader::salvage_tail(Record& record) const {
+bool HdlcReader::salvage_tail(const Frame& f, Record& record) {
   // Garbage glued in front of a frame: look for a log frame that ends the buffer and
   // carries its own good CRC.
-  const std::size_t content_end = frame_.size() - kCrcSize;
-  const std::uint16_t want = u16_at(frame_.data() + content_end);
+  const std::size_t content_end = f.bytes.size() - kCrcSize;
+  const std::uint16_t want = u16_at(f.bytes.data() + content_end);
   for (std::size_t at = 1; at + kLogFramePrefix + kLogHeaderSize <= content_end; ++at) {
-    if (frame_[at] != kLogFrame || !log_frame_at(at, content_end, record)) continue;
-    if (crc16_diag(std::span<const std::uint8_t>(frame_.data() + at, content_end - at)) == want) return true;
+    if (f.bytes[at] != kLogFrame || !log_frame_at(f, at, content_end, record)) continue;
+    if (crc16_diag(std::span<const std::uint8_t>(f.bytes.data() + at, content_end - at)) == want) return true;
   }
   return false;
+}
+
+HdlcReader::Verdict HdlcReader::judge(const Frame& f, Record& record, std::string& problem) const {
+  if (!f.closed) {
+    problem = formatf("the input ends inside a frame (%zu bytes after the last 0x7E)", f.raw_size);
+    return Verdict::kDamaged;
+  }
+  if (f.escape_at_end) {
+    problem = formatf("frame of %zu bytes ends with a 0x7D escape before its 0x7E; skipped", f.raw_size);
+    return Verdict::kDamaged;
+  }
+  if (f.overflow) {
+    problem = formatf("frame longer than %zu bytes; skipped", kMaxFrame);
+    return Verdict::kDamaged;
+  }
+  if (f.bytes.size() < kCrcSize + 1) {
+    problem = formatf("frame of %zu bytes is too short to hold a CRC; skipped", f.bytes.size());
+    return Verdict::kDamaged;
+  }
+  const std::size_t content_end = f.bytes.size() - kCrcSize;
+  const std::uint16_t want = u16_at(f.bytes.data() + content_end);
+  const std::uint16_t got = crc16_diag(std::span<const std::uint8_t>(f.bytes.data(), content_end));
+  if (got != want) {
+    if (salvage_tail(f, record)) {
+      const std::size_t garbage = f.bytes.size() - kLogFramePrefix - record.bytes.size() - kCrcSize;
+      problem = formatf("%zu bytes of garbage before a frame; skipped", garbage);
+      return Verdict::kSalvaged;
+    }
+    problem = formatf("CRC error in a frame of %zu bytes (frame says 0x%04X, computed 0x%04X); skipped",
+                      f.bytes.size(), want, got);
+    return Verdict::kDamaged;
+  }
+  if (f.bytes[0] == kLogFrame) {
+    if (log_frame_at(f, 0, content_end, record)) return Verdict::kLog;
+    problem = formatf("log frame of %zu bytes whose lengths disagree (frame says %u, record says %u); skipped",
+                      content_end, content_end >= 4 ? u16_at(f.bytes.data() + 2) : 0u,
+                      content_end >= 6 ? u16_at(f.bytes.data() + 4) : 0u);
+    return Verdict::kDamaged;
+  }
+  record.kind = RecordKind::kCommandResponse;
+  record.bytes = std::span<const std::uint8_t>(f.bytes.data(), content_end);
+  record.offset = f.offset;
+  return Verdict::kResponse;
 }
 
 ReadStatus HdlcReader::next(Record& record, FramingError& error) {
   if (salvaged_) {
     record = *salvaged_;
     salvaged_.reset();
+    last_good_ = true;
     return ReadStatus::kRecord;
   }
-  for (;;) {
-    const FrameEnd end = read_frame();
-    if (end == FrameEnd::kInputEnd && raw_size_ == 0 && !escape_at_end_) return ReadStatus::kEnd;
-    if (end == FrameEnd::kFlag && raw_size_ == 0) continue;  // back-to-back flags
-    error.offset = frame_offset_;
-    const std::size_t raw = raw_size_;
-    if (end == FrameEnd::kInputEnd) {
-      error.text = formatf("the input ends inside a frame (%zu bytes after the last 0x7E)", raw);
-      return ReadStatus::kError;
-    }
-    if (escape_at_end_) {
-      error.text = formatf("frame of %zu bytes ends with a 0x7D escape before its 0x7E; skipped", raw);
-      return ReadStatus::kError;
-    }
-    if (overflow_) {
-      error.text = formatf("frame longer than %zu bytes; skipped", kMaxFrame);
-      return ReadStatus::kError;
-    }
-    if (frame_.size() < kCrcSize + 1) {
-      error.text = formatf("frame of %zu bytes is too short to hold a CRC; skipped", frame_.size());
-      return ReadStatus::kError;
-    }
-    const std::size_t content_end = frame_.size() - kCrcSize;
-    const std::uint16_t want = u16_at(frame_.data() + content_end);
-    const std::uint16_t got = crc16_diag(std::span<const std::uint8_t>(frame_.data(), content_end));
-    if (got != want) {
-      Record tail;
-      if (salvage_tail(tail)) {
-        const std::size_t garbage = frame_.size() - kLogFramePrefix - tail.bytes.size() - kCrcSize;
-        error.text = formatf("%zu bytes of garbage before a frame; skipped", garbage);
-        salvaged_ = tail;
-        return ReadStatus::kError;
-      }
-      error.text = formatf("CRC error in a frame of %zu bytes (frame says 0x%04X, computed 0x%04X); skipped",
-                           frame_.size(), want, got);
-      return ReadStatus::kError;
-    }
-    if (frame_[0] == kLogFrame) {
-      if (log_frame_at(0, content_end, record)) return ReadStatus::kRecord;
-      error.text =
-          formatf("log frame of %zu bytes whose lengths disagree (frame says %u, record says %u); skipped", content_end,
-                  content_end >= 4 ? u16_at(frame_.data() + 2) : 0u, content_end >= 6 ? u16_at(frame_.data() + 4) : 0u);
-      return ReadStatus::kError;
-    }
-    record.kind = RecordKind::kCommandResponse;
-    record.bytes = std::span<const std::uint8_t>(frame_.data(), content_end);
-    record.offset = frame_offset_;
+  if (!take(current_)) return ReadStatus::kEnd;
+  std::string problem;
+  Verdict v = judge(current_, record, problem);
+  if (v == Verdict::kLog || (v == Verdict::kResponse && (last_good_ || good_crc_at(0)))) {
+    last_good_ = true;
     return ReadStatus::kRecord;
   }
+  if (v == Verdict::kResponse) {
+    problem = formatf("command response of %zu bytes between damaged frames; skipped", record.bytes.size());
+  }
+  last_good_ = false;
+  error.offset = current_.offset;
+  error.text = problem;
+  if (v == Verdict::kSalvaged) {
+    salvaged_ = record;
+    return ReadStatus::kError;
+  }
+
+  // The rest of the damaged stretch goes into the same error, up to the next good frame.
+  std::size_t more = 0;
+  for (const Frame* f; (f = peek(0)) != nullptr;) {
+    Record r;
+    std::string p;
+    const Verdict w = judge(*f, r, p);
+    if (w == Verdict::kLog || (w == Verdict::kResponse && good_crc_at(1))) break;
+    ++more;
+    if (w == Verdict::kSalvaged) {
+      // The record points into the frame's bytes, which the swap keeps.
+      take(current_);
+      salvaged_ = r;
+      break;
+    }
+    ahead_.pop_front();
+  }
+  if (more > 0) {
+    const char* frames = more == 1 ? "frame" : "frames";
+    if (salvaged_) {
+      error.text += formatf("; %zu more damaged %s skipped up to a frame behind garbage", more, frames);
+    } else if (const Frame* f = peek(0)) {
+      error.text += formatf("; %zu more damaged %s skipped up to byte %llu", more, frames,
+                            static_cast<unsigned long long>(f->offset));
+    } else {
+      error.text += formatf("; %zu more damaged %s skipped to the end of the input", more, frames);
+    }
+  }
+  return ReadStatus::kError;
 }
 
 }  // namespace cdmadiag

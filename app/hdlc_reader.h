@@ -2,6 +2,12 @@
 // Reads a raw diagnostic-port stream: frames ended by 0x7E, 0x7D escaping the next
 // byte (xor 0x20), a little-endian CRC-16 closing each unescaped frame. A frame whose
 // first byte is 0x10 carries one log record; any other frame is a command response.
+//
+// A random frame passes the CRC once in 65536: a log frame must also carry two lengths
+// that agree with its size, and a command response is taken only next to another good
+// frame (or first in the input). A damaged stretch is one framing error, however many
+// frames it spans.
+#include <deque>
 #include <optional>
 #include <vector>
 
@@ -18,18 +24,32 @@ class HdlcReader final : public RecordReader {
   ReadStatus next(Record& record, FramingError& error) override;
 
  private:
-  enum class FrameEnd : std::uint8_t { kFlag, kInputEnd };
-  FrameEnd read_frame();
-  // The record of a log frame starting at 'at' in frame_ when its lengths and CRC hold.
-  bool log_frame_at(std::size_t at, std::size_t content_end, Record& record) const;
-  bool salvage_tail(Record& record) const;
+  struct Frame {
+    std::vector<std::uint8_t> bytes;  // unescaped, CRC included
+    std::uint64_t offset = 0;
+    std::size_t raw_size = 0;  // escaped bytes, flag excluded
+    bool closed = false;       // ended by a flag rather than by the input
+    bool escape_at_end = false;
+    bool overflow = false;
+  };
+  enum class Verdict : std::uint8_t { kLog, kResponse, kSalvaged, kDamaged };
+
+  // The next non-empty frame, read ahead or from the input; false at the end.
+  bool take(Frame& f);
+  bool read_frame(Frame& f);
+  // The frame i places ahead of the current one, read when needed; null at the end.
+  const Frame* peek(std::size_t i);
+  // What a frame holds: its record, or its problem (and for kSalvaged a record too).
+  Verdict judge(const Frame& f, Record& record, std::string& problem) const;
+  bool good_crc_at(std::size_t i);
+  // The record of a log frame starting at 'at' in f when its lengths hold.
+  static bool log_frame_at(const Frame& f, std::size_t at, std::size_t content_end, Record& record);
+  static bool salvage_tail(const Frame& f, Record& record);
 
   ByteStream& in_;
-  std::vector<std::uint8_t> frame_;
-  std::uint64_t frame_offset_ = 0;
-  std::size_t raw_size_ = 0;  // escaped bytes of the frame, flag excluded
-  bool escape_at_end_ = false;
-  bool overflow_ = false;
+  Frame current_;  // holds the bytes of the record handed out last
+  std::deque<Frame> ahead_;
+  bool last_good_ = true;           // the frame before was good (or there was none)
   std::optional<Record> salvaged_;  // a good frame found behind garbage, handed out next
 };
 

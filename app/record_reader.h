@@ -42,13 +42,14 @@ class RecordReader {
 
 enum class InputFormat : std::uint8_t { kAuto, kLog, kHdlc };
 
-// Looks at the start of the input without consuming it: hdlc when frame ends with
-// good CRCs show up early and the bytes do not read as a chain of log records.
+// Looks at the start of the input without consuming it: hdlc when frames with good
+// CRCs show up early and outnumber the bad ones, else log records. Neither reader takes
+// noise for packets, so an input that is neither yields none.
 InputFormat detect_format(ByteStream& in);
 
 std::unique_ptr<RecordReader> make_reader(InputFormat format, ByteStream& in);
 
-// A log code as the resynchronisation accepts it: a non-zero equipment nibble.
-inline bool plausible_log_code(std::uint16_t code) { return (code & 0xF000) != 0; }
+// A log code that one of the dispatchers knows.
+bool known_log_code(std::uint16_t code);
 
 }  // namespace cdmadiag

@@ -2,12 +2,15 @@
 // and attributes(seq, name, op, idx, value). A framing error is a message row whose
 // seq is null. Rows go in through prepared statements, many packets per transaction;
 // the indexes are built once at the end, which is faster than keeping them up to date.
+// The database is built in a temporary file renamed over the target when finished; the
+// journal stays on, so a run that dies mid-transaction leaves that file consistent too.
 #include <sqlite3.h>
 
 #include <cmath>
 #include <cstdio>
 #include <limits>
 
+#include "output_file.h"
 #include "sinks.h"
 
 namespace cdmadiag {
@@ -16,7 +19,6 @@ namespace {
 constexpr std::uint64_t kPacketsPerTransaction = 10000;
 
 constexpr const char* kSchema =
-    "PRAGMA journal_mode=OFF;"
     "PRAGMA synchronous=OFF;"
     "CREATE TABLE messages(seq INTEGER, time REAL, code INTEGER, class TEXT, title TEXT, details TEXT,"
     " category INTEGER, x REAL, y REAL, error TEXT);"
@@ -29,27 +31,28 @@ constexpr const char* kIndexes =
 
 class SqliteSink final : public OutputSink {
  public:
-  explicit SqliteSink(const std::string& path) : path_(path) {
-    if (path.empty() || path == "-") throw OutputError("sqlite output needs a file (-o FILE)");
-    // A previous database would mix two runs; start afresh as the other formats do.
-    std::remove(path.c_str());
-    if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
+  // A previous database is replaced whole, never added to: two runs would mix.
+  explicit SqliteSink(const std::string& path) : path_(path), target_(path, true) {
+    target_.release_fd();
+    const std::string& file = target_.temp_path();
+    if (sqlite3_open_v2(file.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
       const std::string why = db_ != nullptr ? sqlite3_errmsg(db_) : "out of memory";
       sqlite3_close(db_);
       db_ = nullptr;
       throw OutputError(fmt::format("cannot create {}: {}", path, why));
     }
-    exec(kSchema);
-    prepare("INSERT INTO messages VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10)", &insert_message_);
-    prepare("INSERT INTO attributes VALUES(?1, ?2, ?3, ?4, ?5)", &insert_attribute_);
-    exec("BEGIN");
+    try {
+      exec(kSchema);
+      prepare("INSERT INTO messages VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10)", &insert_message_);
+      prepare("INSERT INTO attributes VALUES(?1, ?2, ?3, ?4, ?5)", &insert_attribute_);
+      exec("BEGIN");
+    } catch (const OutputError&) {
+      close();
+      throw;
+    }
   }
 
-  ~SqliteSink() override {
-    sqlite3_finalize(insert_message_);
-    sqlite3_finalize(insert_attribute_);
-    sqlite3_close(db_);
-  }
+  ~SqliteSink() override { close(); }
 
   void packet(const PacketView& p) override {
     sqlite3_stmt* m = insert_message_;
@@ -125,16 +128,21 @@ class SqliteSink final : public OutputSink {
   void finish() override {
     exec("COMMIT");
     exec(kIndexes);
+    if (close() != SQLITE_OK) throw OutputError(fmt::format("closing {} failed", path_));
+    target_.commit();
+  }
+
+ private:
+  // An open transaction is rolled back.
+  int close() {
     sqlite3_finalize(insert_message_);
     sqlite3_finalize(insert_attribute_);
     insert_message_ = nullptr;
     insert_attribute_ = nullptr;
     const int rc = sqlite3_close(db_);
     db_ = nullptr;
-    if (rc != SQLITE_OK) throw OutputError(fmt::format("closing {} failed", path_));
+    return rc;
   }
-
- private:
   void fail(const char* what) {
     throw OutputError(fmt::format("{}: {}: {}", path_, what, db_ != nullptr ? sqlite3_errmsg(db_) : "closed"));
   }
@@ -158,6 +166,7 @@ class SqliteSink final : public OutputSink {
   }
 
   std::string path_;
+  OutputTarget target_;  // outlives the database connection: it removes the file when not committed
   sqlite3* db_ = nullptr;
   sqlite3_stmt* insert_message_ = nullptr;
   sqlite3_stmt* insert_attribute_ = nullptr;

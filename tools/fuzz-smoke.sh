@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang (address and undefined-behaviour sanitizers)
-# in build/fuzz and runs each for a short while, seeded with its kept regression inputs.
-# A crash leaves its input in build/fuzz/artifacts: minimise it (-minimize_crash=1) and
-# keep it in fuzz/regressions/<target>/.
+# in build/fuzz and runs each for FUZZ_SECONDS in two halves: short inputs (up to 4 KiB)
+# seeded with the kept regression inputs, then full-size ones (-len_control=0: whole
+# log packets for the dispatchers, several of them for the readers) seeded with the
+# sample drive's packets as well. A crash leaves its input in build/fuzz/artifacts:
+# minimise it (-minimize_crash=1) and keep it in fuzz/regressions/<target>/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${FUZZ_SECONDS:-30}
@@ -11,16 +13,32 @@ targets=(fuzz_dispatch_1x fuzz_dispatch_evdo fuzz_log_reader fuzz_hdlc_reader)
 
 CC=clang CXX=clang++ cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCDMADIAG_FUZZ=ON \
   -DCDMADIAG_TESTS=OFF >/dev/null
-cmake --build build/fuzz -j"$jobs" --target "${targets[@]}"
+cmake --build build/fuzz -j"$jobs" --target "${targets[@]}" fuzz_seeds
 
+seeds=build/fuzz/seeds
+rm -rf "$seeds"
+build/fuzz/fuzz/fuzz_seeds "$seeds" examples/sample.log examples/sample.hdlc >/dev/null
+
+short=$((seconds / 2))
+full=$((seconds - short))
 mkdir -p build/fuzz/artifacts
 status=0
-for t in "${targets[@]}"; do
-  corpus=build/fuzz/corpus/$t
-  mkdir -p "$corpus"
-  echo "== $t (${seconds}s)"
+run() {
+  local t=$1 secs=$2
+  shift 2
   ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-    build/fuzz/fuzz/"$t" -max_total_time="$seconds" -seed="${FUZZ_SEED:-1}" -max_len=4096 -timeout=10 -print_final_stats=1 \
-    -artifact_prefix=build/fuzz/artifacts/"$t"- "$corpus" fuzz/regressions/"$t" || status=1
+    build/fuzz/fuzz/"$t" -max_total_time="$secs" -seed="${FUZZ_SEED:-1}" -timeout=10 -print_final_stats=1 \
+    -artifact_prefix=build/fuzz/artifacts/"$t"- "$@" || status=1
+}
+for t in "${targets[@]}"; do
+  max_len=262144  # a reader sees several whole records or frames
+  [[ $t == fuzz_dispatch_* ]] && max_len=65537  # the code, then the longest payload a log record holds
+  mkdir -p build/fuzz/corpus/"$t" build/fuzz/corpus-full/"$t"
+  if ((short > 0)); then
+    echo "== $t (${short}s, short inputs)"
+    run "$t" "$short" -max_len=4096 build/fuzz/corpus/"$t" fuzz/regressions/"$t"
+  fi
+  echo "== $t (${full}s, full size)"
+  run "$t" "$full" -len_control=0 -max_len="$max_len" build/fuzz/corpus-full/"$t" fuzz/regressions/"$t" "$seeds/$t"
 done
 exit $status

@@ -73,8 +73,8 @@ TEST(CommandEndToEnd, ForcedInputFormatAndThresholdOptionsParse) {
   const std::string head =
       "seq,time,code,name,op,index,value\n1,315964801,4097,ATTR_ID_QUALCOMM_MDM_MSG_TYPE,SetDWord,0,4097\n";
   EXPECT_EQ(slurp(out).substr(0, head.size()), head);
-  // Forced as log records, the same bytes are framing errors.
-  EXPECT_EQ(cli({"decode", "-q", "--input", "log", "-o", out, in}), kExitDecodeErrors);
+  // Forced as log records, the same bytes hold no record at all.
+  EXPECT_EQ(cli({"decode", "-q", "--input", "log", "-o", out, in}), kExitUsage);
 }
 
 }  // namespace

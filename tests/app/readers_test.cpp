@@ -51,13 +51,16 @@ TEST(Crc16Diag, MatchesTheKnownCheckValue) {
 // the input or follow a 0x7E instead (a leading 0x7E ends an empty frame).
 TEST(Readers, RecordsFramingErrorsAndResynchronisation) {
   const ByteVec a = log_record(0x1001, payload(4));  // 16 bytes
-  const ByteVec b = log_record(0x1004, payload(3));  // 15 bytes
+  const ByteVec b = log_record(0x1004, payload(3), 800);  // 15 bytes, a code no dispatcher knows, 1 s
   const ByteVec good = log_frame(0x1001, {});
   const ByteVec after = log_frame(0x1002, payload(6));
   ByteVec escape_before_flag = log_frame(0x1003, payload(4));
   escape_before_flag.insert(escape_before_flag.end() - 1, 0x7D);
   ByteVec cut = log_record(0x1002, payload(40));
   cut.resize(30);
+  const ByteVec corrupt = with(log_frame(0x1003, payload(4)), 8, 1);
+  // Codes no dispatcher knows, stamps no clock gives: a log only as an exact chain.
+  const ByteVec odd = cat({log_record(0xB0C0, payload(4), 0xFFFFFFFFFFFF), log_record(0x0001, {}, 0x123456789ABC)});
   ByteVec huge(HdlcReader::kMaxFrame + 10, 0x11);
   huge.push_back(0x7E);
   const struct {
@@ -80,19 +83,28 @@ TEST(Readers, RecordsFramingErrorsAndResynchronisation) {
       // 0x0C 0x00 0x00 0x10 reads as a 12-byte record of code 0x1000, but no header follows it.
       {"header lookalike in garbage", kLog, cat({{3, 0, 0x0C, 0, 0, 0x10, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF}, b, b}),
        "!@0 1004@16+15 1004@31+15"},
+      {"exact chain of odd records", kLog, odd, "B0C0@0+16 1@16+12"},
+      {"one record of an unknown code", kLog, log_record(0xB0C0, {}), "B0C0@0+12"},
+      {"odd records cut short", kLog, cat({odd, {0x20, 0x00}}), "!@0",
+       "no plausible log record (length 16, code 0xB0C0); no further record (30 bytes skipped)"},
       {"bare flags", kHdlc, {0x7E, 0x7E, 0x7E}, ""},
       {"log and response frames", kHdlc, cat({{0x7E}, log_frame(0xB0C0, payload(5, 7), 800), hdlc_frame({0x0C, 1})}),
        "B0C0+17 R+2"},
-      {"CRC error", kHdlc, cat({good, with(log_frame(0x1003, payload(4)), 8, 1), after}), "1001+12 ! 1002+18",
-       "CRC error in a frame of"},
+      {"CRC error", kHdlc, cat({good, corrupt, after}), "1001+12 ! 1002+18", "CRC error in a frame of"},
+      // A command response has no lengths to check: it needs a good frame beside it.
+      {"response between damaged frames", kHdlc, cat({corrupt, hdlc_frame({0x0C, 1}), corrupt, after}), "! 1002+18",
+       "; 2 more damaged frames skipped up to byte 51"},
+      {"response after damage", kHdlc, cat({corrupt, hdlc_frame({0x0C, 1}), after}), "! R+2 1002+18"},
       {"escape before the flag", kHdlc, cat({good, escape_before_flag, after}), "1001+12 ! 1002+18",
        "ends with a 0x7D escape before its 0x7E; skipped"},
       {"input ends inside a frame", kHdlc, cat({good, {0x10, 0x00, 0x7D}}), "1001+12 !",
        "the input ends inside a frame (3 bytes after the last 0x7E)"},
       {"garbage glued to a frame", kHdlc, cat({after, {0x01, 0x02, 0x10, 0x33, 0x99}, good}), "1002+18 ! 1001+12",
        "5 bytes of garbage before a frame; skipped"},
+      // One error for the whole damaged stretch.
       {"garbage with flags", kHdlc, cat({good, {0x7E, 0x7E, 0x55, 0x7E, 0xAA, 0xBB, 0xCC, 0xDD, 0x7E}, after}),
-       "1001+12 ! ! 1002+18", "frame of 1 bytes is too short to hold a CRC; skipped"},
+       "1001+12 ! 1002+18",
+       "frame of 1 bytes is too short to hold a CRC; skipped; 1 more damaged frame skipped up to byte 28"},
       {"lengths disagree", kHdlc, cat({hdlc_frame(with(log_frame_content(b), 4, 14)), after}), "! 1002+18",
        "log frame of 19 bytes whose lengths disagree (frame says 15, record says 14); skipped"},
       {"oversized frame", kHdlc, cat({huge, after}), "! 1002+18", "frame longer than 1048576 bytes; skipped"},

@@ -113,3 +113,20 @@ TEST(PilotSetsResponse, TruncatedPayloadsNeverReadPastTheEnd) {
     }
   });
 }
+
+// The PN field is signed: a negative PN is listed as read, but no set writes it as a
+// PN or an index, whatever its level.
+TEST(PilotSetsResponse, NegativePnIsListedButNeverWritten) {
+  Bytes b = head(1, 1, 0, 1);
+  record(b, -3, 2);    // active, -1 dB: above threshold A
+  record(b, -200, 4);  // neighbour, -2 dB
+  Decoded d;
+  d.run(kDecode, b);
+  for (const char* name : {"ATTR_ID_ACTIVE_PILOTS_ECIO_FOR_PN", "ATTR_ID_BEST_ECIO_ACTIVE",
+                           "ATTR_ID_PN_FOR_BEST_ECIO_ACTIVE", "ATTR_ID_NBOR_PLTS_ECIO_FOR_PN", "ATTR_ID_BEST_ECIO_NBOR",
+                           "ATTR_ID_PN_FOR_BEST_ECIO_NBOR"}) {
+    EXPECT_EQ(values(d.of(name)), (Pairs{{kMarked, 0}})) << name;
+  }
+  EXPECT_EQ(d.msg.details, std::string("\nAct:\tPN\tEcIo\n\t-3\t-1.00\nCand:\tPN\tEcIo\n") + kNoData +
+                               "\nNbor:\tPN\tEcIo\n\t-200\t-2.00\n");
+}

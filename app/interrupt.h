@@ -1,0 +1,29 @@
+#pragma once
+// SIGINT and SIGTERM ask a run to stop after the packet it is decoding: reading stops,
+// the output is finished as usual, and the command exits 130. A second signal gives up
+// at once: the temporary output registered here is removed and the signal's default
+// action ends the process.
+namespace cdmadiag {
+
+inline constexpr int kExitInterrupted = 130;
+
+// Installs the handlers for its lifetime and clears any earlier request.
+class InterruptGuard {
+ public:
+  InterruptGuard();
+  ~InterruptGuard();
+  InterruptGuard(const InterruptGuard&) = delete;
+  InterruptGuard& operator=(const InterruptGuard&) = delete;
+};
+
+// The signal that asked to stop, 0 while none did.
+int stop_signal();
+inline bool stop_requested() { return stop_signal() != 0; }
+// What a handler would do; for tests, and for stops that are not signals.
+void request_stop(int signal);
+void clear_stop();
+
+// The temporary file (and SQLite's journal beside it) a second signal removes; null clears.
+void set_abandon_path(const char* path);
+
+}  // namespace cdmadiag
