@@ -66,9 +66,9 @@ struct SessionAttempt {
 };
 
 SessionAttempt read_session_attempt(const PayloadReader& r) {
-  return SessionAttempt{r.u8(kSaTransactionId), r.u8(kSaResult),      r.u16le(kSaDuration),
-                        r.u16le(kSaPn),         r.u8(kSaColorCode),    r.u32le(kSaRati),
-                        r.u32le(kSaSuccess),    r.u32le(kSaFailure),   r.u32le(kSaAttempts)};
+  return SessionAttempt{r.u8(kSaTransactionId), r.u8(kSaResult),     r.u16le(kSaDuration),
+                        r.u16le(kSaPn),         r.u8(kSaColorCode),  r.u32le(kSaRati),
+                        r.u32le(kSaSuccess),    r.u32le(kSaFailure), r.u32le(kSaAttempts)};
 }
 
 const char* session_result_name(unsigned result) {
@@ -325,7 +325,8 @@ constexpr std::array<ValueName, 5> kSessionStateNames{{
     {3, "AN-initiated negotiation"},
     {4, "Open"},
 }};
-constexpr std::array<ValueName, 4> kAlmpStateNames{{{0, "Inactive"}, {1, "Initialization"}, {2, "Idle"}, {3, "Connected"}}};
+constexpr std::array<ValueName, 4> kAlmpStateNames{
+    {{0, "Inactive"}, {1, "Initialization"}, {2, "Idle"}, {3, "Connected"}}};
 constexpr std::array<ValueName, 4> kInitStateNames{
     {{0, "Inactive"}, {1, "Network determination"}, {2, "Pilot acquisition"}, {3, "Sync"}}};
 constexpr std::array<ValueName, 4> kIdleStateNames{

@@ -30,8 +30,20 @@ Bytes session2(std::uint8_t result) {
 // Transaction 3, step 4, max 2, sequences 1, result, duration 120 slots, counts 10/1/11, PN 252,
 // sector 0x80000001, colour code 9, probes 4.
 Bytes access(std::uint8_t result) {
-  return Bytes{}.u8(3).u8(4).u8(2).u8(1).u8(result).u16(120).u32(10).u32(1).u16(11).u16(252).u32(0x80000001).u8(9).u8(
-      4);
+  return Bytes{}
+      .u8(3)
+      .u8(4)
+      .u8(2)
+      .u8(1)
+      .u8(result)
+      .u16(120)
+      .u32(10)
+      .u32(1)
+      .u16(11)
+      .u16(252)
+      .u32(0x80000001)
+      .u8(9)
+      .u8(4);
 }
 // Version 2, delay 15, parameters 1, power adjust 3, 2 skipped, offset 1, rate 2, payload 6, then the
 // access fields as above with a 2-byte gap before the PN and a 24-bit sector id.
@@ -45,8 +57,18 @@ Bytes enh_access(std::uint8_t sequences, std::uint8_t result = 2) {
 
 // Transaction 1, sequence 2, result/status byte, duration 40, counts 3/1/4, PN 168, sector 0x0A0B0C, cc 9, 2 HOs.
 Bytes connection(std::uint8_t result, std::uint8_t status) {
-  return Bytes{}.u8(1).u8(2).u8(static_cast<std::uint8_t>(status << 4 | result)).u16(40).u32(3).u32(1).u32(4).u16(
-      168).u24(0x0A0B0C).u8(9).u8(2);
+  return Bytes{}
+      .u8(1)
+      .u8(2)
+      .u8(static_cast<std::uint8_t>(status << 4 | result))
+      .u16(40)
+      .u32(3)
+      .u32(1)
+      .u32(4)
+      .u16(168)
+      .u24(0x0A0B0C)
+      .u8(9)
+      .u8(2);
 }
 
 Bytes states(std::uint8_t v) { return Bytes{}.u8(v).u8(v).u8(v).u8(v).u8(v).u8(v).u8(v).u8(v).u8(v); }
@@ -77,20 +99,21 @@ TEST(EvdoSession, SessionAttemptsShowTheUatiOnlyWhenAssigned) {
   DecoderCase c;
   EXPECT_EQ(c.run(kSession, session1(0)).title, "1xEV Session Attempt (Obsolete)");
   EXPECT_EQ(c.msg.details, kSessionHead + "PN: 168\nUATIColorCode: 9\nUATI024: 11259375");
-  EXPECT_EQ(c.writes(), session_writes("EVDO_SESSIONATTEMPT", 0,
-                                       "EVDO_SESSIONATTEMPT_PN UShort[0] 168\nEVDO_SESSIONATTEMPT_UATI_COLOR_CODE Byte[0] "
-                                       "9\nEVDO_SESSIONATTEMPT_UATI024 ULong[0] 11259375\n"));
+  EXPECT_EQ(c.writes(),
+            session_writes("EVDO_SESSIONATTEMPT", 0,
+                           "EVDO_SESSIONATTEMPT_PN UShort[0] 168\nEVDO_SESSIONATTEMPT_UATI_COLOR_CODE Byte[0] "
+                           "9\nEVDO_SESSIONATTEMPT_UATI024 ULong[0] 11259375\n"));
 
   c.run(kSession, session1(1));
-  EXPECT_EQ(c.msg.details, "TransactionId: 7\nResult: Did not receive UATIAssignment message\nRATI: 16909060\n"
-                           "Duration: 300\nSuccessCount: 5\nFailureCount: 2\nAttemptsCount: 7\n");
+  EXPECT_EQ(c.msg.details,
+            "TransactionId: 7\nResult: Did not receive UATIAssignment message\nRATI: 16909060\n"
+            "Duration: 300\nSuccessCount: 5\nFailureCount: 2\nAttemptsCount: 7\n");
   EXPECT_EQ(c.writes({"EVDO_SESSIONATTEMPT_PN", "EVDO_SESSIONATTEMPT_UATI"}),
             "EVDO_SESSIONATTEMPT_PN NoValue[0]\nEVDO_SESSIONATTEMPT_UATI_COLOR_CODE NoValue[0]\n"
             "EVDO_SESSIONATTEMPT_UATI024 NoValue[0]\n");
 
   EXPECT_EQ(c.run(kSession2, session2(0)).title, "1xEV Session Attempt Ver 2");
-  EXPECT_EQ(c.msg.details,
-            kSessionHead + "PN: 168\nUATIColorCode: 9\nFull UATI: 0x00112233445566778899aabbccddeeff");
+  EXPECT_EQ(c.msg.details, kSessionHead + "PN: 168\nUATIColorCode: 9\nFull UATI: 0x00112233445566778899aabbccddeeff");
   EXPECT_EQ(c.writes(), session_writes("EVDO_SESSIONATTEMPTVER2", 0,
                                        "EVDO_SESSIONATTEMPTVER2_PN UShort[0] 168\n"
                                        "EVDO_SESSIONATTEMPTVER2_UATI_COLOR_CODE Byte[0] 9\n"
@@ -238,31 +261,39 @@ TEST(EvdoSession, StateNamesAtAndPastTheirEnds) {
 TEST(EvdoSession, PageSectorArbitrationAndReadOnly) {
   DecoderCase c;
   EXPECT_EQ(c.run(kPage, page()).details, "HSTR: 1234\nAttemptsCount: 70000\nPN: 96\n");
-  EXPECT_EQ(c.writes(), "EVDO_PAGEMSG_HSTR UShort[0] 1234\nEVDO_PAGEMSG_ATTEMPTS_COUNT ULong[0] 70000\n"
-                        "EVDO_PAGEMSG_PN UShort[0] 96\n");
+  EXPECT_EQ(c.writes(),
+            "EVDO_PAGEMSG_HSTR UShort[0] 1234\nEVDO_PAGEMSG_ATTEMPTS_COUNT ULong[0] 70000\n"
+            "EVDO_PAGEMSG_PN UShort[0] 96\n");
   EXPECT_EQ(c.run(kSector, sector()).details, "Subnet mask: 104\nColor code: 9\nPN offset: 336\n");
-  EXPECT_EQ(c.writes(), "EVDO_SECTOR_SUBNET_MASK Byte[0] 104\nEVDO_SECTOR_COLOR_CODE Byte[0] 9\n"
-                        "EVDO_SECTOR_PN_OFFSET UShort[0] 336\n");
+  EXPECT_EQ(c.writes(),
+            "EVDO_SECTOR_SUBNET_MASK Byte[0] 104\nEVDO_SECTOR_COLOR_CODE Byte[0] 9\n"
+            "EVDO_SECTOR_PN_OFFSET UShort[0] 336\n");
   EXPECT_EQ(c.run(kArbitration, Bytes{1, 2, 3}).title + "|" + c.msg.details, "1xEV System Arbitration|");
   EXPECT_EQ(c.run(kArbitration, Bytes{}).title, "1xEV System Arbitration");
 
   c.read_only = true;
-  for (const auto& [code, b] : {std::pair{kSession2, session2(0)}, {kAccess, access(0)}, {kEnhAccess, enh_access(1)},
-                                {kConnection, connection(1, 1)}, {kRelease, Bytes{1}}, {kPage, page()}}) {
+  for (const auto& [code, b] : {std::pair{kSession2, session2(0)},
+                                {kAccess, access(0)},
+                                {kEnhAccess, enh_access(1)},
+                                {kConnection, connection(1, 1)},
+                                {kRelease, Bytes{1}},
+                                {kPage, page()}}) {
     EXPECT_NE(c.run(code, b).details, "");
     EXPECT_EQ(c.writes(), "") << code;
   }
 }
 
 TEST(EvdoSession, AtiListShowsTheCountAsSentAndOnlyWholeRecords) {
-  EXPECT_EQ(details(kAtiList, ati_list(2, 2)), "Num_records: 2\n\t\nUATI_value[0]: 4026531840\n"
-                                               "UATI_value[1]: 4026531841\n");
+  EXPECT_EQ(details(kAtiList, ati_list(2, 2)),
+            "Num_records: 2\n\t\nUATI_value[0]: 4026531840\n"
+            "UATI_value[1]: 4026531841\n");
   EXPECT_EQ(details(kAtiList, ati_list(0, 0)), "Num_records: 0\n\t\n");
   // A count of 200 over two records and three stray bytes.
   Bytes lying = ati_list(200, 2).u8(1).u8(2).u8(3);
   DecoderCase c;
-  EXPECT_EQ(c.run(kAtiList, lying).details, "Num_records: 200\n\t\nUATI_value[0]: 4026531840\n"
-                                            "UATI_value[1]: 4026531841\n");
+  EXPECT_EQ(c.run(kAtiList, lying).details,
+            "Num_records: 200\n\t\nUATI_value[0]: 4026531840\n"
+            "UATI_value[1]: 4026531841\n");
   EXPECT_EQ(c.writes(), "");
   // A count below the records present stops at the count.
   EXPECT_EQ(details(kAtiList, ati_list(1, 3)), "Num_records: 1\n\t\nUATI_value[0]: 4026531840\n");
@@ -272,9 +303,10 @@ TEST(EvdoSession, EveryTruncationFailsByThePolicy) {
   const struct {
     std::uint32_t code;
     Bytes full;
-  } reported[] = {{kSession, session1(0)},     {kSession2, session2(0)}, {kAccess, access(0)},
-                  {kConnection, connection(0, 0)}, {kRelease, Bytes{1}},     {kPage, page()},
-                  {kState, states(1)},         {kSector, sector()},      {kAtiList, ati_list(3, 3)}};
+  } reported[] = {
+      {kSession, session1(0)},   {kSession2, session2(0)}, {kAccess, access(0)}, {kConnection, connection(0, 0)},
+      {kRelease, Bytes{1}},      {kPage, page()},          {kState, states(1)},  {kSector, sector()},
+      {kAtiList, ati_list(3, 3)}};
   for (const auto& k : reported) {
     sweep_truncations(k.code, k.full, [&](const DecoderCase& c, std::size_t n) {
       if (k.code == kAtiList && n > 0) {
