@@ -11,7 +11,6 @@
 #include <span>
 #include <string>
 
-#include "evdo/evdo_common.h"
 #include "framework/attributes.h"
 #include "framework/decoder_evdo.h"
 #include "framework/text.h"
