@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "gen_evdo_pilots.h"
+#include "gen_evdo_session.h"
 #include "gen_mediaflo.h"
 #include "gen_packets.h"
 
@@ -205,8 +206,24 @@ class Drive {
         if (s % 2 == 0) log(code::kEvdoPilotSets2, EvdoPilotSets2(moment(), link_));
         break;
       case 14: log(code::kEvdoSearcherType2, EvdoSearcherType2(moment(), link_, noise_)); break;
+      case 19: evdoSignalling(s); break;
       default: break;
     }
+  }
+
+  // Each EV-DO leg opens a session, connects (the first leg's first access attempt
+  // goes unanswered) and closes the connection just before it hands back to 1x.
+  void evdoSignalling(int s) {
+    const int k = s % options_.legSeconds;
+    if (k == 0) log(code::kEvdoSessionAttempt2, EvdoSessionAttempt2(moment(), link_, signalling_));
+    if (k == 1 && s / options_.legSeconds == 1) {
+      log(code::kEvdoAccessAttempt, EvdoAccessAttempt(moment(), link_, signalling_, false));
+    }
+    if (k == 2) {
+      log(code::kEvdoAccessAttempt, EvdoAccessAttempt(moment(), link_, signalling_, true));
+      log(code::kEvdoConnectionAttempt, EvdoConnectionAttempt(moment(), link_, signalling_));
+    }
+    if (k == options_.legSeconds - 2) log(code::kEvdoConnectionRelease, EvdoConnectionRelease(1));
   }
 
   // The broadcast receiver draws on its own generator, so the rest of the drive
@@ -261,6 +278,7 @@ class Drive {
   std::uint64_t t0_;
   PilotSets sets_;
   EvdoLink link_;
+  EvdoSignalling signalling_;
   MfloLink mflo_;
   int mfloFrom_ = 0;
   PositionEngineState pe_;
