@@ -8,6 +8,7 @@
 #include "gen_evdo_pilots.h"
 #include "gen_mediaflo.h"
 #include "gen_packets.h"
+#include "gen_reva_mac.h"
 
 namespace cdmadiag::gen {
 
@@ -205,6 +206,10 @@ class Drive {
         if (s % 2 == 0) log(code::kEvdoPilotSets2, EvdoPilotSets2(moment(), link_));
         break;
       case 14: log(code::kEvdoSearcherType2, EvdoSearcherType2(moment(), link_, noise_)); break;
+      case 17: log(code::kRevARLGains, RevARLGains(moment(), link_)); break;
+      case 19:
+        if (s % 2 == 1) log(code::kRevARMAC3PacketInfo, RevARMAC3PacketInfo(moment()));
+        break;
       default: break;
     }
   }
