@@ -16,7 +16,8 @@ std::int16_t Q(double v, double unit) {
   return static_cast<std::int16_t>(std::clamp(std::lround(v / unit), -32768L, 32767L));
 }
 std::uint16_t Gain(double overPilotDb) {
-  return static_cast<std::uint16_t>(std::clamp(std::lround(kPilotGain * std::pow(10.0, overPilotDb / 20.0)), 0L, 65535L));
+  return static_cast<std::uint16_t>(
+      std::clamp(std::lround(kPilotGain * std::pow(10.0, overPilotDb / 20.0)), 0L, 65535L));
 }
 
 }  // namespace
@@ -36,9 +37,9 @@ Bytes RevARLGains(const Moment& m, const EvdoLink& link) {
     const double open = kOpenLoopConstantDb - m.radio.rxDbm + 0.3 * rng.normal();
     const double pilot = open + link.closedLoopDb;
     const double total = std::min(pilot + 2.0 + size * 0.8, kMaxTxDbm);
-    const std::uint16_t flags = static_cast<std::uint16_t>((total >= kMaxTxDbm ? 1u << 11 : 0u) | (rpc << 8) |
-                                                           (1u << 7) | (rng.range(0, 1) << 6) | (subpacket << 4) |
-                                                           size);
+    const std::uint16_t flags =
+        static_cast<std::uint16_t>((total >= kMaxTxDbm ? 1u << 11 : 0u) | (rpc << 8) | (1u << 7) |
+                                   (rng.range(0, 1) << 6) | (subpacket << 4) | size);
     w.u8(static_cast<std::uint32_t>(i)).u16(flags);
     w.u16(kPilotGain).u16(Gain(3.0)).u16(kPilotGain).u16(Gain(-6.0)).u16(Gain(-9.0)).u16(Gain(-3.0));
     w.u16(size == 0 ? 0 : Gain(2.0 + 0.5 * size)).u16(size >= 9 ? Gain(-12.0) : 0);

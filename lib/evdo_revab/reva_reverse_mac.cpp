@@ -129,11 +129,11 @@ void DecodeRevARLGains(IOrbDataState* ds, COrbExpandedMessage& msg, const std::u
     const double open = rec.i16le(19) / 256.0, total = rec.i16le(21) / 256.0, pilot = rec.i16le(23) / 256.0,
                  adjust = rec.i16le(25) / 256.0, headroom = rec.i16le(27) * 0.25;
     const double data_eff = effective_data_gain(data1, psize);
-    const std::array<std::optional<double>, 6> ratios{
-        ratio_db(ack0, pilot0),    ratio_db(drc1, pilot1),   ratio_db(rri1, pilot1),
-        ratio_db(dsc1, pilot1),    ratio_db(data_eff, pilot1), ratio_db(aux1, data_eff)};
-    const std::array<const std::uint32_t*, 6> ratio_ids{&ATTR_ID_RLGains_Ack2Pilot, &ATTR_ID_RLGains_DRC2Pilot,
-                                                        &ATTR_ID_RLGains_RRI2Pilot, &ATTR_ID_RLGains_DSC2Pilot,
+    const std::array<std::optional<double>, 6> ratios{ratio_db(ack0, pilot0),     ratio_db(drc1, pilot1),
+                                                      ratio_db(rri1, pilot1),     ratio_db(dsc1, pilot1),
+                                                      ratio_db(data_eff, pilot1), ratio_db(aux1, data_eff)};
+    const std::array<const std::uint32_t*, 6> ratio_ids{&ATTR_ID_RLGains_Ack2Pilot,  &ATTR_ID_RLGains_DRC2Pilot,
+                                                        &ATTR_ID_RLGains_RRI2Pilot,  &ATTR_ID_RLGains_DSC2Pilot,
                                                         &ATTR_ID_RLGains_Data2Pilot, &ATTR_ID_RLGains_Aux2Data};
     sum_open += open;
     sum_total += total;
@@ -236,8 +236,7 @@ constexpr std::array<ValueName, 5> kPacketStatusNames{
 
 }  // namespace
 
-void DecodeRevARLArqStatus(IOrbDataState* ds, COrbExpandedMessage& msg, const std::uint8_t* buf,
-                           std::uint32_t len) {
+void DecodeRevARLArqStatus(IOrbDataState* ds, COrbExpandedMessage& msg, const std::uint8_t* buf, std::uint32_t len) {
   cdmadiag::SetFreeTitle(msg, &DecodeRevARLArqStatus, TitleWhen::kTitleWanted);
   const PayloadReader r(buf, len);
   need(r, kArqMin, msg, &DecodeRevARLArqStatus);
@@ -351,8 +350,8 @@ void DecodeRevAPCPPktStats(IOrbDataState* ds, COrbExpandedMessage& msg, const st
   cdmadiag::SetFreeTitle(msg, &DecodeRevAPCPPktStats, TitleWhen::kTitleWanted);
   const PayloadReader r(buf, len);
   need(r, kPcpMin, msg, &DecodeRevAPCPPktStats);
-  const std::uint8_t version = r.u8(0), record = r.u8(1), canceled = r.u8(2), overflowed = r.u8(3),
-                     format = r.u8(4), queues = r.u8(7);
+  const std::uint8_t version = r.u8(0), record = r.u8(1), canceled = r.u8(2), overflowed = r.u8(3), format = r.u8(4),
+                     queues = r.u8(7);
   const std::uint16_t max_size = r.u16le(5);
   // The last queue only needs the bytes that are read from it.
   if (queues > 0) need(r, kPcpQueues + kPcpQueueStride * (queues - 1u) + kPcpQueueRead, msg, &DecodeRevAPCPPktStats);
@@ -424,8 +423,8 @@ void DecodeRevARMAC3T2PResource(IOrbDataState* ds, COrbExpandedMessage& msg, con
   cdmadiag::SetFreeTitle(msg, &DecodeRevARMAC3T2PResource, TitleWhen::kTitleWanted);
   const PayloadReader r(buf, len);
   need(r, kT2pHeader, msg, &DecodeRevARMAC3T2PResource);
-  const std::uint8_t version = r.u8(0), packet_id = r.u8(5), subframes = r.u8(6), psize = r.u8(7),
-                     normal = r.u8(10), flows = r.u8(17);
+  const std::uint8_t version = r.u8(0), packet_id = r.u8(5), subframes = r.u8(6), psize = r.u8(7), normal = r.u8(10),
+                     flows = r.u8(17);
   const double t2p = db_from_1024ths(r.u32le(1));
   const std::uint16_t sum_payload = r.u16le(8);
   const double pilot = r.u32le(11) * std::ldexp(1.0, -20);
@@ -478,8 +477,8 @@ void DecodeRevARMAC3T2PResource(IOrbDataState* ds, COrbExpandedMessage& msg, con
             allotment, outflow, bucket);
     appendf(*out, "QRAB : %d\nMAC flow id : %u\nT2P inflow delta : %d\nT2P inflow(dB) : %.2f\n", qrab, flow_id,
             inflow_delta, inflow);
-    appendf(*out, "T2P hold time: %u\nBucket saturation level(dB) : %.2f\nBucket factor(KB) : %.2f\n", hold,
-            saturation, factor);
+    appendf(*out, "T2P hold time: %u\nBucket saturation level(dB) : %.2f\nBucket factor(KB) : %.2f\n", hold, saturation,
+            factor);
   }
 }
 
@@ -596,17 +595,17 @@ constexpr std::size_t kSent = 5;
 constexpr double kSubframeMs = 6.667;
 
 using CounterIds = std::array<const std::uint32_t*, kMetricsCounters>;
-#define CDMADIAG_PS(mode, n)                                                                         \
-  CounterIds {                                                                                       \
-    &ATTR_ID_RLMetrics_##mode##PS##n##Subpacket0Acks, &ATTR_ID_RLMetrics_##mode##PS##n##Subpacket1Acks, \
+#define CDMADIAG_PS(mode, n)                                                                                \
+  CounterIds {                                                                                              \
+    &ATTR_ID_RLMetrics_##mode##PS##n##Subpacket0Acks, &ATTR_ID_RLMetrics_##mode##PS##n##Subpacket1Acks,     \
         &ATTR_ID_RLMetrics_##mode##PS##n##Subpacket2Acks, &ATTR_ID_RLMetrics_##mode##PS##n##Subpacket3Acks, \
-        &ATTR_ID_RLMetrics_##mode##PS##n##pArqNaks, &ATTR_ID_RLMetrics_##mode##PS##n##TotalPackets      \
+        &ATTR_ID_RLMetrics_##mode##PS##n##pArqNaks, &ATTR_ID_RLMetrics_##mode##PS##n##TotalPackets          \
   }
-#define CDMADIAG_MODE(mode)                                                                               \
-  std::array<CounterIds, kMetricsSizes> {                                                                 \
-    CDMADIAG_PS(mode, 1), CDMADIAG_PS(mode, 2), CDMADIAG_PS(mode, 3), CDMADIAG_PS(mode, 4), CDMADIAG_PS(mode, 5), \
-        CDMADIAG_PS(mode, 6), CDMADIAG_PS(mode, 7), CDMADIAG_PS(mode, 8), CDMADIAG_PS(mode, 9),                 \
-        CDMADIAG_PS(mode, 10), CDMADIAG_PS(mode, 11), CDMADIAG_PS(mode, 12)                                   \
+#define CDMADIAG_MODE(mode)                                                                                            \
+  std::array<CounterIds, kMetricsSizes> {                                                                              \
+    CDMADIAG_PS(mode, 1), CDMADIAG_PS(mode, 2), CDMADIAG_PS(mode, 3), CDMADIAG_PS(mode, 4), CDMADIAG_PS(mode, 5),      \
+        CDMADIAG_PS(mode, 6), CDMADIAG_PS(mode, 7), CDMADIAG_PS(mode, 8), CDMADIAG_PS(mode, 9), CDMADIAG_PS(mode, 10), \
+        CDMADIAG_PS(mode, 11), CDMADIAG_PS(mode, 12)                                                                   \
   }
 const std::array<std::array<CounterIds, kMetricsSizes>, kMetricsModes> kCounterIds{CDMADIAG_MODE(HiCap),
                                                                                    CDMADIAG_MODE(LoLat)};
@@ -777,7 +776,7 @@ namespace {
 constexpr std::size_t kRabMin = 32;
 constexpr std::size_t kRabRecords = 2;
 constexpr std::size_t kRabRecord = 30;
-constexpr std::size_t kRabAsps = 6;
+constexpr std::size_t kAsps = 6;  // active-set pilots reported
 constexpr std::size_t kRabAsp = 4;
 constexpr std::array<ValueName, 2> kLoadNames{{{0, "Unloaded"}, {1, "Loaded"}}};
 
@@ -786,18 +785,23 @@ struct RabAspIds {
   const std::uint32_t *pilot, *frab, *qrab, *lock;
 };
 const std::array<RabAspIds, kMaxSubframes> kRabAspIds{{
-#define CDMADIAG_SF(n)                                                                   \
-  {&ATTR_ID_RAB_PilotStrength_SF##n, &ATTR_ID_RAB_SlotFRAB_Per_ASP_SF##n,               \
-   &ATTR_ID_RAB_SlotQRAB_Per_ASP_SF##n, &ATTR_ID_RAB_DRC_Lock_PerASP_SF##n}
-    CDMADIAG_SF(1), CDMADIAG_SF(2), CDMADIAG_SF(3), CDMADIAG_SF(4),
-    CDMADIAG_SF(5), CDMADIAG_SF(6), CDMADIAG_SF(7), CDMADIAG_SF(8),
+#define CDMADIAG_SF(n)                                                                                         \
+  {&ATTR_ID_RAB_PilotStrength_SF##n, &ATTR_ID_RAB_SlotFRAB_Per_ASP_SF##n, &ATTR_ID_RAB_SlotQRAB_Per_ASP_SF##n, \
+   &ATTR_ID_RAB_DRC_Lock_PerASP_SF##n}
+    CDMADIAG_SF(1),
+    CDMADIAG_SF(2),
+    CDMADIAG_SF(3),
+    CDMADIAG_SF(4),
+    CDMADIAG_SF(5),
+    CDMADIAG_SF(6),
+    CDMADIAG_SF(7),
+    CDMADIAG_SF(8),
 #undef CDMADIAG_SF
 }};
 
 }  // namespace
 
-void DecodeRevARABUpdateInfo(IOrbDataState* ds, COrbExpandedMessage& msg, const std::uint8_t* buf,
-                             std::uint32_t len) {
+void DecodeRevARABUpdateInfo(IOrbDataState* ds, COrbExpandedMessage& msg, const std::uint8_t* buf, std::uint32_t len) {
   cdmadiag::SetFreeTitle(msg, &DecodeRevARABUpdateInfo, TitleWhen::kTitleWanted);
   const PayloadReader r(buf, len);
   need(r, kRabMin, msg, &DecodeRevARABUpdateInfo);
@@ -814,9 +818,9 @@ void DecodeRevARABUpdateInfo(IOrbDataState* ds, COrbExpandedMessage& msg, const 
     const PayloadReader rec = r.sub(kRabRecords + kRabRecord * i, kRabRecord);
     const std::uint8_t subframe = rec.u8(0), serving = rec.u8(1), qrab_ps = rec.u8(4), qrab = rec.u8(5);
     const double frab = rec.i16le(2) * std::ldexp(1.0, -15);
-    std::array<double, kRabAsps> pilot{}, slot_frab{};
-    std::array<std::uint8_t, kRabAsps> slot_qrab{}, lock{};
-    for (std::size_t a = 0; a < kRabAsps; ++a) {
+    std::array<double, kAsps> pilot{}, slot_frab{};
+    std::array<std::uint8_t, kAsps> slot_qrab{}, lock{};
+    for (std::size_t a = 0; a < kAsps; ++a) {
       const std::size_t off = 6 + kRabAsp * a;
       pilot[a] = -static_cast<int>(rec.u8(off)) * 0.5;  // int first: 0 stays 0, not -0
       slot_frab[a] = rec.i8(off + 1) / 128.0;
@@ -829,7 +833,7 @@ void DecodeRevARABUpdateInfo(IOrbDataState* ds, COrbExpandedMessage& msg, const 
     w.Byte(ATTR_ID_RAB_QRAB_PilotStrength, qrab_ps, i);
     w.Byte(ATTR_ID_RAB_QRAB, qrab, i);
     const RabAspIds& ids = kRabAspIds[i];
-    for (std::uint32_t a = 0; a < kRabAsps; ++a) {
+    for (std::uint32_t a = 0; a < kAsps; ++a) {
       w.Double(*ids.pilot, pilot[a], a);
       w.Double(*ids.frab, slot_frab[a], a);
       w.Byte(*ids.qrab, slot_qrab[a], a);
@@ -837,13 +841,13 @@ void DecodeRevARABUpdateInfo(IOrbDataState* ds, COrbExpandedMessage& msg, const 
     }
     if (!out) continue;
     appendf(*out, "**Sub frame # ** : %u\nServ ASP : %u\nPilot Strengths Per ASP : ", subframe, serving);
-    for (std::size_t a = 0; a < kRabAsps; ++a) appendf(*out, "%g%c", pilot[a], a + 1 < kRabAsps ? '\t' : '\n');
+    for (std::size_t a = 0; a < kAsps; ++a) appendf(*out, "%g%c", pilot[a], a + 1 < kAsps ? '\t' : '\n');
     appendf(*out, "Frab : %g\nFrab Per ASP : ", frab);
-    for (std::size_t a = 0; a < kRabAsps; ++a) appendf(*out, "%g%c", slot_frab[a], a + 1 < kRabAsps ? '\t' : '\n');
+    for (std::size_t a = 0; a < kAsps; ++a) appendf(*out, "%g%c", slot_frab[a], a + 1 < kAsps ? '\t' : '\n');
     *out += "QRAB Per ASP(0=Unloaded,1=Loaded) : ";
-    for (std::size_t a = 0; a < kRabAsps; ++a) appendf(*out, "%u%c", slot_qrab[a], a + 1 < kRabAsps ? '\t' : '\n');
+    for (std::size_t a = 0; a < kAsps; ++a) appendf(*out, "%u%c", slot_qrab[a], a + 1 < kAsps ? '\t' : '\n');
     *out += "DRC Lock Per ASP(0=Out of lock,1=In lock) : ";
-    for (std::size_t a = 0; a < kRabAsps; ++a) appendf(*out, "%u%c", lock[a], a + 1 < kRabAsps ? '\t' : '\n');
+    for (std::size_t a = 0; a < kAsps; ++a) appendf(*out, "%u%c", lock[a], a + 1 < kAsps ? '\t' : '\n');
     appendf(*out, "QRAB based on Pilot Strength : %u\nH QRAB : %s\n", qrab_ps,
             cdmadiag::name_or(kLoadNames, qrab, "n/a"));
   }
@@ -876,13 +880,16 @@ struct RollIds {
   const std::uint32_t *forced, *ena, *ack, *drc, *mup, *dsc, *cover, *count, *lock, *valid, *update, *rl, *fl;
 };
 const std::array<RollIds, kRolls> kRollIds{{
-#define CDMADIAG_ROLL(n)                                                                                       \
-  {&ATTR_ID_ARQ_ForcedACK_PNRoll##n,  &ATTR_ID_ARQ_ACKEna_PNRoll##n,        &ATTR_ID_ARQ_ACK_NACK_PNRoll##n,      \
-   &ATTR_ID_ARQ_DRCValue_PNRoll##n,   &ATTR_ID_ARQ_MUPAck_Nack_PNRoll##n,   &ATTR_ID_ARQ_DSCValue_PNRoll##n,      \
-   &ATTR_ID_ARQ_DRC_Cover_PNRoll##n,  &ATTR_ID_ARQ_SlotCnt_PNRoll##n,       &ATTR_ID_ARQ_DRCLock_PNRoll##n,       \
-   &ATTR_ID_ARQ_IsValidDRCLock_PNRoll##n, &ATTR_ID_ARQ_DRCLockUpdateSlot_PNRoll##n,                            \
-   &ATTR_ID_ARQ_BestASP_RL_PNRoll##n, &ATTR_ID_ARQ_BestASP_FL_PNRoll##n}
-    CDMADIAG_ROLL(1), CDMADIAG_ROLL(2),
+#define CDMADIAG_ROLL(n)                                                            \
+  {&ATTR_ID_ARQ_ForcedACK_PNRoll##n,         &ATTR_ID_ARQ_ACKEna_PNRoll##n,         \
+   &ATTR_ID_ARQ_ACK_NACK_PNRoll##n,          &ATTR_ID_ARQ_DRCValue_PNRoll##n,       \
+   &ATTR_ID_ARQ_MUPAck_Nack_PNRoll##n,       &ATTR_ID_ARQ_DSCValue_PNRoll##n,       \
+   &ATTR_ID_ARQ_DRC_Cover_PNRoll##n,         &ATTR_ID_ARQ_SlotCnt_PNRoll##n,        \
+   &ATTR_ID_ARQ_DRCLock_PNRoll##n,           &ATTR_ID_ARQ_IsValidDRCLock_PNRoll##n, \
+   &ATTR_ID_ARQ_DRCLockUpdateSlot_PNRoll##n, &ATTR_ID_ARQ_BestASP_RL_PNRoll##n,     \
+   &ATTR_ID_ARQ_BestASP_FL_PNRoll##n}
+    CDMADIAG_ROLL(1),
+    CDMADIAG_ROLL(2),
 #undef CDMADIAG_ROLL
 }};
 
@@ -926,7 +933,7 @@ void DecodeRevADRCARQDSCBuffer(IOrbDataState* ds, COrbExpandedMessage& msg, cons
         w.Byte(*id.cover, slot.u8(3), s);
       }
       w.Byte(*id.count, roll.u8(kSlotCount));
-      for (std::uint32_t a = 0; a < kRabAsps; ++a) {
+      for (std::uint32_t a = 0; a < kAsps; ++a) {
         w.Byte(*id.lock, roll.u8(kLocks + 2 * a), a);
         w.Byte(*id.valid, roll.u8(kLocks + 2 * a + 1), a);
       }
@@ -942,8 +949,10 @@ void DecodeRevADRCARQDSCBuffer(IOrbDataState* ds, COrbExpandedMessage& msg, cons
       w.Double(ATTR_ID_EVDO_ACK_RATE, acks * 100.0 / (acks + nacks));
       w.Double(ATTR_ID_EVDO_NACK_RATE, nacks * 100.0 / (acks + nacks));
     }
-    if (const auto drc = cdmadiag::evdo::elect_drc(drc_histogram)) w.Long(ATTR_ID_EVDO_DRC, static_cast<std::int32_t>(*drc));
-    for (std::uint32_t d = 0; d < drc_histogram.size(); ++d) w.ULong(ATTR_ID_EVDO_DRC_Distribution, drc_histogram[d], d);
+    if (const auto drc = cdmadiag::evdo::elect_drc(drc_histogram))
+      w.Long(ATTR_ID_EVDO_DRC, static_cast<std::int32_t>(*drc));
+    for (std::uint32_t d = 0; d < drc_histogram.size(); ++d)
+      w.ULong(ATTR_ID_EVDO_DRC_Distribution, drc_histogram[d], d);
   }
 
   if (!msg.detailsWanted) return;
@@ -963,8 +972,9 @@ void DecodeRevADRCARQDSCBuffer(IOrbDataState* ds, COrbExpandedMessage& msg, cons
   for (std::size_t k = 0; k < kRolls; ++k) {
     const PayloadReader roll = r.sub(kRollStart + kRoll * k, kRoll);
     appendf(out, "Slot count : %u\nASPIndex\tDRCLock\tValid\n", roll.u8(kSlotCount));
-    for (std::size_t a = 0; a < kRabAsps; ++a) {
-      appendf(out, "%d\t%d\t%s\n", static_cast<int>(a), roll.u8(kLocks + 2 * a), yes_no(roll.u8(kLocks + 2 * a + 1) != 0));
+    for (std::size_t a = 0; a < kAsps; ++a) {
+      appendf(out, "%d\t%d\t%s\n", static_cast<int>(a), roll.u8(kLocks + 2 * a),
+              yes_no(roll.u8(kLocks + 2 * a + 1) != 0));
     }
     appendf(out, "DRC lock update slot : %u\nSlot\tRL_ASP\tFL_ASP\n", roll.u8(kLockUpdate));
     for (std::size_t s = 0; s < kSlots; ++s) {

@@ -68,8 +68,9 @@ TEST(RevAReverseMac, RlGainsCountLimitsAndEmptyPacket) {
   Bytes empty{1, 0};
   empty.zeros(29);
   c.run(0x127D, empty);
-  EXPECT_EQ(c.msg.details, "Version : 1\nNo of Frames : 0\nAvg Tx OpenLoop(dB) : 0.00\nTx Total(dB)  : 0.00\n"
-                           "Tx Pilot(dB)  : 0.00\nTx Adjust(dB) : 0.00\n");
+  EXPECT_EQ(c.msg.details,
+            "Version : 1\nNo of Frames : 0\nAvg Tx OpenLoop(dB) : 0.00\nTx Total(dB)  : 0.00\n"
+            "Tx Pilot(dB)  : 0.00\nTx Adjust(dB) : 0.00\n");
   EXPECT_EQ(c.writes(), "RL_Version Byte[0] 1\nRLGains_NumFrames Byte[0] 0\n");
 }
 
@@ -77,18 +78,19 @@ TEST(RevAReverseMac, RlGainsCountLimitsAndEmptyPacket) {
 Bytes arq_status() {
   Bytes b{2, 3};
   b.u8(1).u8(7).u8(0x40 | 0x20 | 2).u16(0x0200 | 0x0100 | 0x80 | 0x10 | 12);  // Ack, Nak, Accptd, aux, il 2
-  b.u8(2).u8(8).u8(0x80 | 4).u16(0x0100 | 0);                                  // Nak, Ack, SW err, size 0
-  return b.u8(3).u8(9).u8(0xC0 | 5).u16(0x40 | 0x30 | 1);                      // n/a, n/a
+  b.u8(2).u8(8).u8(0x80 | 4).u16(0x0100 | 0);                                 // Nak, Ack, SW err, size 0
+  return b.u8(3).u8(9).u8(0xC0 | 5).u16(0x40 | 0x30 | 1);                     // n/a, n/a
 }
 
 TEST(RevAReverseMac, ArqStatusRowsAndLabels) {
   DecoderCase c;
   c.run(0x1285, arq_status());
-  EXPECT_EQ(c.msg.details,
-            "Frm\tPkt\tH-\tP-\tPkt\tAuxPi\tInter-\tSPn\tTx\tPkt\nNo.\tId\tARQ\tARQ\tStatus\tEnbld\tlace\t \tMode\tSize\n"
-            "1\t7\tAck\tNak\tAccptd\tYes\t2\t1\tLoLat\t12288 bits\n"
-            "2\t8\tNak\tAck\tSW err\tNo\t0\tn/a\tn/a\t0 bits\n"
-            "3\t9\tn/a\tAck\tn/a\tNo\t1\t3\tHiCap\t128 bits\n");
+  EXPECT_EQ(
+      c.msg.details,
+      "Frm\tPkt\tH-\tP-\tPkt\tAuxPi\tInter-\tSPn\tTx\tPkt\nNo.\tId\tARQ\tARQ\tStatus\tEnbld\tlace\t \tMode\tSize\n"
+      "1\t7\tAck\tNak\tAccptd\tYes\t2\t1\tLoLat\t12288 bits\n"
+      "2\t8\tNak\tAck\tSW err\tNo\t0\tn/a\tn/a\t0 bits\n"
+      "3\t9\tn/a\tAck\tn/a\tNo\t1\t3\tHiCap\t128 bits\n");
   EXPECT_EQ(c.writes({"RLGains_TransmissionMode", "RLGains_SubpacketNumber"}),
             "RLGains_TransmissionMode Byte[0] 1\nRLGains_SubpacketNumber Byte[0] 1\nRLGains_SubpacketNumber Byte[1] 0\n"
             "RLGains_TransmissionMode Byte[2] 0\nRLGains_SubpacketNumber Byte[2] 3\n");
@@ -98,7 +100,7 @@ TEST(RevAReverseMac, ArqStatusRowsAndLabels) {
 Bytes pkt_status() {
   Bytes b{1, 10};
   b.u8(5).u16(300).u16(0x0400 | 0x0200 | 0x0100 | 0x80 | 0x30 | 1).u8(4).u8(8).u8(0).u8(1).i8(-4).i8(2).i8(0).i8(-1);
-  b.u8(6).u16(0).u16(0).zeros(8);                                        // size index 0
+  b.u8(6).u16(0).u16(0).zeros(8);                                   // size index 0
   for (int i = 2; i < 8; ++i) b.u8(i + 5).u16(0).u16(15).zeros(8);  // size index 15: past the list
   return b;
 }
@@ -186,7 +188,7 @@ TEST(RevAReverseMac, PacketInfoHeaderLengthAndFlows) {
 Bytes rl_metrics(std::uint32_t seq, std::uint32_t sent, std::uint32_t naks) {
   Bytes b{0};
   b.u32(seq);
-  b.at(5).u32(sent / 2).at(5 + 4 * 4).u32(naks).u32(sent);  // interlace 0, HiCap 128 bits: SP0 ACKs
+  b.at(5).u32(sent / 2).at(5 + 4 * 4).u32(naks).u32(sent);             // interlace 0, HiCap 128 bits: SP0 ACKs
   b.at(5 + ((12 + 2) * 6 + 1) * 4).u32(sent / 2).at(1745 - 4).u32(7);  // LoLat 512 bits SP1 ACKs; last unexpected
   return b;
 }
@@ -249,14 +251,15 @@ TEST(RevAReverseMac, DrcArqDscBufferRowsAndRates) {
   c.run(0x1282, drc_buffer());
   const std::string& d = c.msg.details;
   EXPECT_TRUE(d.starts_with(
-            "Version : 1\nPNRoll : 5\nSlot\tForced\tACK\tACK\tDRC\tMUPAck DSC\tDRC\nNo\tACK\tEna\tNACK\tValue\tNack\t"
-            "Value\tCover\n0\tno\tyes\tack\t9\tn/a\t2\t1\n1\tno\tyes\tnack\t9\tack\t0\t0\n2\tno"));
+      "Version : 1\nPNRoll : 5\nSlot\tForced\tACK\tACK\tDRC\tMUPAck DSC\tDRC\nNo\tACK\tEna\tNACK\tValue\tNack\t"
+      "Value\tCover\n0\tno\tyes\tack\t9\tn/a\t2\t1\n1\tno\tyes\tnack\t9\tack\t0\t0\n2\tno"));
   EXPECT_NE(d.find("Slot count : 16\nASPIndex\tDRCLock\tValid\n0\t1\tyes\n1\t0\tno\n"), std::string::npos);
   EXPECT_NE(d.find("DRC lock update slot : 12\nSlot\tRL_ASP\tFL_ASP\n0\t    1\t\t    2\n"), std::string::npos);
   EXPECT_NE(d.find("Channel slots :\nSlot\tDRC\tDSC\n0\tyes\tno\n1\tno\tyes\n"), std::string::npos);
   const std::string w = c.writes({"EVDO_AT", "EVDO_ACK", "EVDO_NACK", "EVDO_DRC"});
-  EXPECT_TRUE(w.starts_with("EVDO_AT_SlotUsage Double[0] 6.25\nEVDO_ACK_RATE Double[0] 50\nEVDO_NACK_RATE Double[0] 50\n"
-                            "EVDO_DRC Long[0] 0\nEVDO_DRC_Distribution ULong[0] 29\n"));
+  EXPECT_TRUE(
+      w.starts_with("EVDO_AT_SlotUsage Double[0] 6.25\nEVDO_ACK_RATE Double[0] 50\nEVDO_NACK_RATE Double[0] 50\n"
+                    "EVDO_DRC Long[0] 0\nEVDO_DRC_Distribution ULong[0] 29\n"));
   EXPECT_NE(w.find("EVDO_DRC_Distribution ULong[9] 2\n"), std::string::npos);
 }
 
@@ -267,9 +270,9 @@ TEST(RevAReverseMac, EveryTruncationThrowsBeforeWriting) {
     std::uint32_t code;
     Bytes bytes;
   };
-  const Full fulls[] = {{0x127D, rl_gains()},       {0x1285, arq_status()},           {0x1286, pkt_status()},
-                        {0x1289, pcp_stats()},      {0x127F, t2p_resource()},         {0x1280, packet_info(0, false)},
-                        {0x127E, rl_metrics(1, 2, 1)}, {0x1281, rab_update()},        {0x1282, drc_buffer()}};
+  const Full fulls[] = {{0x127D, rl_gains()},          {0x1285, arq_status()},   {0x1286, pkt_status()},
+                        {0x1289, pcp_stats()},         {0x127F, t2p_resource()}, {0x1280, packet_info(0, false)},
+                        {0x127E, rl_metrics(1, 2, 1)}, {0x1281, rab_update()},   {0x1282, drc_buffer()}};
   for (const Full& f : fulls) {
     DecoderCase whole;
     whole.run(f.code, f.bytes);
