@@ -9,6 +9,7 @@
 #include "gen_evdo_session.h"
 #include "gen_mediaflo.h"
 #include "gen_packets.h"
+#include "gen_reva_mac.h"
 
 namespace cdmadiag::gen {
 
@@ -206,7 +207,11 @@ class Drive {
         if (s % 2 == 0) log(code::kEvdoPilotSets2, EvdoPilotSets2(moment(), link_));
         break;
       case 14: log(code::kEvdoSearcherType2, EvdoSearcherType2(moment(), link_, noise_)); break;
-      case 19: evdoSignalling(s); break;
+      case 17: log(code::kRevARLGains, RevARLGains(moment(), link_)); break;
+      case 19:
+        if (s % 2 == 1) log(code::kRevARMAC3PacketInfo, RevARMAC3PacketInfo(moment()));
+        evdoSignalling(s);
+        break;
       default: break;
     }
   }
