@@ -7,6 +7,7 @@
 
 #include "gen_evdo_pilots.h"
 #include "gen_mediaflo.h"
+#include "gen_reva_forward.h"
 #include "gen_packets.h"
 
 namespace cdmadiag::gen {
@@ -91,6 +92,7 @@ class Drive {
         car_(options.seed + 1),
         noise_(options.seed + 2),
         mfloRng_(options.seed + 3),
+        revaRng_(options.seed + 4),
         sectors_(SampleSectors()),
         route_(SampleRoute()),
         radio_(sectors_, route_.frame(), world_),
@@ -205,8 +207,21 @@ class Drive {
         if (s % 2 == 0) log(code::kEvdoPilotSets2, EvdoPilotSets2(moment(), link_));
         break;
       case 14: log(code::kEvdoSearcherType2, EvdoSearcherType2(moment(), link_, noise_)); break;
+      case 18: revaLog(code::kRevASUFwdStats, RevASUFwdStats(moment(), link_, revaFwd_, revaRng_)); break;
+      case 19:
+        if (s % 2 == 1) {
+          revaLog(code::kRevAMUFwdStats, RevAMUFwdStats(revaFwd_, revaRng_));
+        } else {
+          revaLog(code::kRevAMUPUserStats, RevAMUPUserStats(revaFwd_, revaRng_));
+        }
+        break;
       default: break;
     }
+  }
+
+  // The Rev A statistics draw on their own generator, so the rest of the drive stays as it was.
+  void revaLog(std::uint16_t code, const Bytes& payload) {
+    out_.log(code, ticks_, static_cast<std::uint16_t>(revaRng_.range(0, kSubCountRange - 1)), payload);
   }
 
   // The broadcast receiver draws on its own generator, so the rest of the drive
@@ -253,7 +268,7 @@ class Drive {
 
   const DriveOptions& options_;
   CaptureWriter& out_;
-  Rng world_, car_, noise_, mfloRng_;
+  Rng world_, car_, noise_, mfloRng_, revaRng_;
   std::vector<Sector> sectors_;
   Route route_;
   RadioModel radio_;
@@ -261,6 +276,7 @@ class Drive {
   std::uint64_t t0_;
   PilotSets sets_;
   EvdoLink link_;
+  RevAForwardCounters revaFwd_;
   MfloLink mflo_;
   int mfloFrom_ = 0;
   PositionEngineState pe_;
