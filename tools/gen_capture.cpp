@@ -7,8 +7,8 @@
 
 #include "gen_evdo_pilots.h"
 #include "gen_mediaflo.h"
-#include "gen_reva_forward.h"
 #include "gen_packets.h"
+#include "gen_reva_forward.h"
 
 namespace cdmadiag::gen {
 

@@ -233,7 +233,8 @@ double instantaneous_per(std::uint64_t total, std::uint64_t bad, std::optional<s
   const auto cur_total = static_cast<std::uint32_t>(total);
   const auto old_total = static_cast<std::uint32_t>(*prev_total);
   if (total > static_cast<std::uint64_t>(*prev_total)) {
-    const auto d_bad = static_cast<std::uint32_t>(static_cast<std::uint32_t>(bad) - static_cast<std::uint32_t>(*prev_bad));
+    const auto d_bad =
+        static_cast<std::uint32_t>(static_cast<std::uint32_t>(bad) - static_cast<std::uint32_t>(*prev_bad));
     return static_cast<double>(d_bad) / static_cast<double>(static_cast<std::uint32_t>(cur_total - old_total)) * 100.0;
   }
   return total == static_cast<std::uint64_t>(*prev_total) ? 0.0 : -1.0;
@@ -313,8 +314,10 @@ class RevASUFwdStatsPacket {
         cc_now = rate(cc.bits, *old_cc_bits);
       }
     }
-    const double tc_served = tc.slots > 0 ? static_cast<double>(tc.bits) / (static_cast<double>(tc.slots) * kSlotMs) : 0.0;
-    const double cc_served = cc.slots > 0 ? static_cast<double>(cc.bits) / (static_cast<double>(cc.slots) * kSlotMs) : 0.0;
+    const double tc_served =
+        tc.slots > 0 ? static_cast<double>(tc.bits) / (static_cast<double>(tc.slots) * kSlotMs) : 0.0;
+    const double cc_served =
+        cc.slots > 0 ? static_cast<double>(cc.bits) / (static_cast<double>(cc.slots) * kSlotMs) : 0.0;
 
     if (const AttrWriter w(ds); w.on()) {
       for (std::size_t k = 0; k < kSuCounters; ++k) w.ULong(*counters_[k].attr, c_[k], counters_[k].index);
@@ -491,7 +494,8 @@ const std::array<MupSize, 8> kMupPayloads{{
 std::optional<double> per_step(std::uint32_t seq, std::uint64_t bits, std::optional<std::int64_t> old_seq,
                                std::optional<std::int64_t> old_bits) {
   if (!old_seq || !old_bits) return std::nullopt;
-  const std::int64_t d = static_cast<std::int64_t>(seq) - static_cast<std::int64_t>(static_cast<std::uint32_t>(*old_seq));
+  const std::int64_t d =
+      static_cast<std::int64_t>(seq) - static_cast<std::int64_t>(static_cast<std::uint32_t>(*old_seq));
   const std::int64_t d_bits = static_cast<std::int64_t>(bits) - *old_bits;
   if (d <= 0 || d_bits < 0) return std::nullopt;
   return static_cast<double>(d_bits / d);
@@ -602,7 +606,8 @@ void DecodeRevAMUPUserStats(IOrbDataState* ds, COrbExpandedMessage& msg, const s
   if (const AttrWriter w(ds); w.on()) {
     w.ULong(ATTR_ID_MUP_Seq_num, seq);
     for (std::size_t s = 0; s < kMupPayloads.size(); ++s) {
-      for (std::size_t u = 0; u < kMupUsers; ++u) w.ULong(*kMupPayloads[s].good, v[s][u], static_cast<std::uint32_t>(u));
+      for (std::size_t u = 0; u < kMupUsers; ++u)
+        w.ULong(*kMupPayloads[s].good, v[s][u], static_cast<std::uint32_t>(u));
       w.ULong(*kMupPayloads[s].bytes, v[s][kMupUsers]);
     }
     w.Double(ATTR_ID_MUP_InstantaneousRealThoughputMUP, instantaneous);
