@@ -10,6 +10,7 @@
 #include "gen_mediaflo.h"
 #include "gen_packets.h"
 #include "gen_reva_mac.h"
+#include "gen_reva_forward.h"
 
 namespace cdmadiag::gen {
 
@@ -93,6 +94,7 @@ class Drive {
         car_(options.seed + 1),
         noise_(options.seed + 2),
         mfloRng_(options.seed + 3),
+        revaRng_(options.seed + 4),
         sectors_(SampleSectors()),
         route_(SampleRoute()),
         radio_(sectors_, route_.frame(), world_),
@@ -208,8 +210,14 @@ class Drive {
         break;
       case 14: log(code::kEvdoSearcherType2, EvdoSearcherType2(moment(), link_, noise_)); break;
       case 17: log(code::kRevARLGains, RevARLGains(moment(), link_)); break;
+      case 18: revaLog(code::kRevASUFwdStats, RevASUFwdStats(moment(), link_, revaFwd_, revaRng_)); break;
       case 19:
-        if (s % 2 == 1) log(code::kRevARMAC3PacketInfo, RevARMAC3PacketInfo(moment()));
+        if (s % 2 == 1) {
+          log(code::kRevARMAC3PacketInfo, RevARMAC3PacketInfo(moment()));
+          revaLog(code::kRevAMUFwdStats, RevAMUFwdStats(revaFwd_, revaRng_));
+        } else {
+          revaLog(code::kRevAMUPUserStats, RevAMUPUserStats(revaFwd_, revaRng_));
+        }
         evdoSignalling(s);
         break;
       default: break;
@@ -229,6 +237,11 @@ class Drive {
       log(code::kEvdoConnectionAttempt, EvdoConnectionAttempt(moment(), link_, signalling_));
     }
     if (k == options_.legSeconds - 2) log(code::kEvdoConnectionRelease, EvdoConnectionRelease(1));
+  }
+
+  // The Rev A statistics draw on their own generator, so the rest of the drive stays as it was.
+  void revaLog(std::uint16_t code, const Bytes& payload) {
+    out_.log(code, ticks_, static_cast<std::uint16_t>(revaRng_.range(0, kSubCountRange - 1)), payload);
   }
 
   // The broadcast receiver draws on its own generator, so the rest of the drive
@@ -275,7 +288,7 @@ class Drive {
 
   const DriveOptions& options_;
   CaptureWriter& out_;
-  Rng world_, car_, noise_, mfloRng_;
+  Rng world_, car_, noise_, mfloRng_, revaRng_;
   std::vector<Sector> sectors_;
   Route route_;
   RadioModel radio_;
@@ -284,6 +297,7 @@ class Drive {
   PilotSets sets_;
   EvdoLink link_;
   EvdoSignalling signalling_;
+  RevAForwardCounters revaFwd_;
   MfloLink mflo_;
   int mfloFrom_ = 0;
   PositionEngineState pe_;
