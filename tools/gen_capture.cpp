@@ -5,6 +5,7 @@
 #include <optional>
 #include <vector>
 
+#include "gen_evdo_fwd.h"
 #include "gen_packets.h"
 
 namespace cdmadiag::gen {
@@ -185,6 +186,9 @@ class Drive {
   void evdoSlot(int s) {
     link_.diversity = s % options_.legSeconds >= 10;  // the second receive chain comes up late
     switch (slot_) {
+      case 0:
+        if (s % options_.legSeconds == 0) forward_ = {};  // a new connection starts its counters afresh
+        break;
       case 4: log(code::kEvdoPower, EvdoPower(moment(), link_, noise_)); break;
       case 6:
       case 16: log(code::kEvdoAirLinkSummary, EvdoAirLinkSummary(moment(), link_, noise_)); break;
@@ -194,6 +198,7 @@ class Drive {
           log(code::kFinger, FingerReport(moment(), sets_, noise_));
         }
         break;
+      case 12: log(code::kEvdoForwardStatsSummary, EvdoForwardStatsSummary(moment(), link_, forward_, noise_)); break;
       default: break;
     }
   }
@@ -226,6 +231,7 @@ class Drive {
   std::uint64_t t0_;
   PilotSets sets_;
   EvdoLink link_;
+  ForwardStats forward_;
   PositionEngineState pe_;
   int second_ = 0, slot_ = 0;
   std::uint64_t ticks_ = 0;
