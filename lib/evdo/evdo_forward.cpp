@@ -8,6 +8,7 @@
 // reads back on the next packet.
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -42,9 +43,9 @@ constexpr std::size_t kCcRates = 2;
 
 struct ForwardRate {
   const char* label;
-  std::uint32_t bits;     // of one packet
-  std::uint32_t slots;    // nominal length of a packet; also its histogram's buckets
-  const char* heading;    // of its histogram, without the leading "\n"
+  std::uint32_t bits;   // of one packet
+  std::uint32_t slots;  // nominal length of a packet; also its histogram's buckets
+  const char* heading;  // of its histogram, without the leading "\n"
   bool one_slot() const { return slots == 1; }
 };
 
@@ -85,7 +86,7 @@ constexpr std::size_t kCounterBytes = 8 * kRates;
 //     +0  28 x u32  counters
 //   +112  68 x u32  slot histograms in histogram order; bucket k counts good packets
 //                   decoded in k + 1 slots
-//   +384  u32       SequenceNumber, reports since the counters were reset
+//   +384  u32       SequenceNumber; the throughputs take it as seconds since the reset
 constexpr std::size_t kSummaryHistograms = kCounterBytes;
 constexpr std::size_t kSequence = kSummaryHistograms + 4 * buckets_of(kRates);
 constexpr std::size_t kSummarySize = kSequence + 4;
@@ -172,13 +173,13 @@ std::uint64_t good_traffic_slots(const Histograms& h) {
 // Bucket attributes by counter index; null where a packet has no histogram.
 using RateAttrs = std::array<const std::uint32_t*, kRates>;
 const RateAttrs kSummarySlotAttrs{
-    &ATTR_ID_EVDO_FWDSTATSUMMARY_CC_RATE_38400_FOR_SLOT,  &ATTR_ID_EVDO_FWDSTATSUMMARY_CC_RATE_76800_FOR_SLOT,
-    &ATTR_ID_EVDO_FWDSTATSUMMARY_RATE_38400_FOR_SLOT,     &ATTR_ID_EVDO_FWDSTATSUMMARY_RATE_76800_FOR_SLOT,
-    &ATTR_ID_EVDO_FWDSTATSUMMARY_RATE_153600_FOR_SLOT,    &ATTR_ID_EVDO_FWDSTATSUMMARY_RATE_307200S_FOR_SLOT,
-    &ATTR_ID_EVDO_FWDSTATSUMMARY_RATE_307200L_FOR_SLOT,   &ATTR_ID_EVDO_FWDSTATSUMMARY_RATE_614400S_FOR_SLOT,
-    &ATTR_ID_EVDO_FWDSTATSUMMARY_RATE_614400L_FOR_SLOT,   &ATTR_ID_EVDO_FWDSTATSUMMARY_RATE_921600_FOR_SLOT,
-    &ATTR_ID_EVDO_FWDSTATSUMMARY_RATE_1228800S_FOR_SLOT,  &ATTR_ID_EVDO_FWDSTATSUMMARY_RATE_1228800L_FOR_SLOT,
-    &ATTR_ID_EVDO_FWDSTATSUMMARY_RATE_1843200_FOR_SLOT,   &ATTR_ID_EVDO_FWDSTATSUMMARY_RATE_2457600_FOR_SLOT,
+    &ATTR_ID_EVDO_FWDSTATSUMMARY_CC_RATE_38400_FOR_SLOT, &ATTR_ID_EVDO_FWDSTATSUMMARY_CC_RATE_76800_FOR_SLOT,
+    &ATTR_ID_EVDO_FWDSTATSUMMARY_RATE_38400_FOR_SLOT,    &ATTR_ID_EVDO_FWDSTATSUMMARY_RATE_76800_FOR_SLOT,
+    &ATTR_ID_EVDO_FWDSTATSUMMARY_RATE_153600_FOR_SLOT,   &ATTR_ID_EVDO_FWDSTATSUMMARY_RATE_307200S_FOR_SLOT,
+    &ATTR_ID_EVDO_FWDSTATSUMMARY_RATE_307200L_FOR_SLOT,  &ATTR_ID_EVDO_FWDSTATSUMMARY_RATE_614400S_FOR_SLOT,
+    &ATTR_ID_EVDO_FWDSTATSUMMARY_RATE_614400L_FOR_SLOT,  &ATTR_ID_EVDO_FWDSTATSUMMARY_RATE_921600_FOR_SLOT,
+    &ATTR_ID_EVDO_FWDSTATSUMMARY_RATE_1228800S_FOR_SLOT, &ATTR_ID_EVDO_FWDSTATSUMMARY_RATE_1228800L_FOR_SLOT,
+    &ATTR_ID_EVDO_FWDSTATSUMMARY_RATE_1843200_FOR_SLOT,  &ATTR_ID_EVDO_FWDSTATSUMMARY_RATE_2457600_FOR_SLOT,
 };
 const RateAttrs kSlotCountAttrs{
     nullptr,
@@ -246,25 +247,25 @@ struct StatsAttrs {
   const std::uint32_t *cc_bad, *cc_total, *cc_bits, *tc_bad, *tc_total, *tc_bits;
   RateAttrs good, bad;
 };
-#define CDMADIAG_RATES(F, END)                                                                                  \
-  RateAttrs {                                                                                                   \
-    &ATTR_ID_EVDO_##F##_CCH_RATE38400_##END, &ATTR_ID_EVDO_##F##_CCH_RATE76800_##END,                          \
-        &ATTR_ID_EVDO_##F##_TCH_RATE38400_##END, &ATTR_ID_EVDO_##F##_TCH_RATE76800_##END,                      \
-        &ATTR_ID_EVDO_##F##_TCH_RATE153600_##END, &ATTR_ID_EVDO_##F##_TCH_RATE307200S_##END,                   \
-        &ATTR_ID_EVDO_##F##_TCH_RATE307200L_##END, &ATTR_ID_EVDO_##F##_TCH_RATE614400S_##END,                  \
-        &ATTR_ID_EVDO_##F##_TCH_RATE614400L_##END, &ATTR_ID_EVDO_##F##_TCH_RATE921600_##END,                   \
-        &ATTR_ID_EVDO_##F##_TCH_RATE1228800S_##END, &ATTR_ID_EVDO_##F##_TCH_RATE1228800L_##END,                \
-        &ATTR_ID_EVDO_##F##_TCH_RATE1843200_##END, &ATTR_ID_EVDO_##F##_TCH_RATE2457600_##END                   \
+#define CDMADIAG_RATES(F, END)                                                                  \
+  RateAttrs {                                                                                   \
+    &ATTR_ID_EVDO_##F##_CCH_RATE38400_##END, &ATTR_ID_EVDO_##F##_CCH_RATE76800_##END,           \
+        &ATTR_ID_EVDO_##F##_TCH_RATE38400_##END, &ATTR_ID_EVDO_##F##_TCH_RATE76800_##END,       \
+        &ATTR_ID_EVDO_##F##_TCH_RATE153600_##END, &ATTR_ID_EVDO_##F##_TCH_RATE307200S_##END,    \
+        &ATTR_ID_EVDO_##F##_TCH_RATE307200L_##END, &ATTR_ID_EVDO_##F##_TCH_RATE614400S_##END,   \
+        &ATTR_ID_EVDO_##F##_TCH_RATE614400L_##END, &ATTR_ID_EVDO_##F##_TCH_RATE921600_##END,    \
+        &ATTR_ID_EVDO_##F##_TCH_RATE1228800S_##END, &ATTR_ID_EVDO_##F##_TCH_RATE1228800L_##END, \
+        &ATTR_ID_EVDO_##F##_TCH_RATE1843200_##END, &ATTR_ID_EVDO_##F##_TCH_RATE2457600_##END    \
   }
-#define CDMADIAG_STATS(F)                                                                                         \
-  StatsAttrs {                                                                                                    \
-    &ATTR_ID_EVDO_##F##_CCH_PER_CUM, &ATTR_ID_EVDO_##F##_TCH_PER_CUM, &ATTR_ID_EVDO_##F##_CCH_PER_INST,          \
-        &ATTR_ID_EVDO_##F##_TCH_PER_INST, &ATTR_ID_EVDO_##F##_CCH_AVGTPUT_CUM, &ATTR_ID_EVDO_##F##_TCH_AVGTPUT_CUM, \
-        &ATTR_ID_EVDO_##F##_CCH_AVGTPUT_INST, &ATTR_ID_EVDO_##F##_TCH_AVGTPUT_INST,                               \
-        &ATTR_ID_EVDO_##F##_CCH_TOTAL_BAD_PKTS, &ATTR_ID_EVDO_##F##_CCH_TOTAL_PKT_COUNT,                          \
-        &ATTR_ID_EVDO_##F##_CCH_TOTAL_GOOD_BITS_TX, &ATTR_ID_EVDO_##F##_TCH_TOTAL_BAD_PKTS,                       \
-        &ATTR_ID_EVDO_##F##_TCH_TOTAL_PKT_COUNT, &ATTR_ID_EVDO_##F##_TCH_TOTAL_GOOD_BITS_TX,                      \
-        CDMADIAG_RATES(F, GOOD), CDMADIAG_RATES(F, BAD)                                                           \
+#define CDMADIAG_STATS(F)                                                                                             \
+  StatsAttrs {                                                                                                        \
+    &ATTR_ID_EVDO_##F##_CCH_PER_CUM, &ATTR_ID_EVDO_##F##_TCH_PER_CUM, &ATTR_ID_EVDO_##F##_CCH_PER_INST,               \
+        &ATTR_ID_EVDO_##F##_TCH_PER_INST, &ATTR_ID_EVDO_##F##_CCH_AVGTPUT_CUM, &ATTR_ID_EVDO_##F##_TCH_AVGTPUT_CUM,   \
+        &ATTR_ID_EVDO_##F##_CCH_AVGTPUT_INST, &ATTR_ID_EVDO_##F##_TCH_AVGTPUT_INST,                                   \
+        &ATTR_ID_EVDO_##F##_CCH_TOTAL_BAD_PKTS, &ATTR_ID_EVDO_##F##_CCH_TOTAL_PKT_COUNT,                              \
+        &ATTR_ID_EVDO_##F##_CCH_TOTAL_GOOD_BITS_TX, &ATTR_ID_EVDO_##F##_TCH_TOTAL_BAD_PKTS,                           \
+        &ATTR_ID_EVDO_##F##_TCH_TOTAL_PKT_COUNT, &ATTR_ID_EVDO_##F##_TCH_TOTAL_GOOD_BITS_TX, CDMADIAG_RATES(F, GOOD), \
+        CDMADIAG_RATES(F, BAD)                                                                                        \
   }
 const StatsAttrs kSummaryAttrs = CDMADIAG_STATS(FWDSTATSUMMARY);
 const StatsAttrs kRateStatAttrs = CDMADIAG_STATS(FWDRATESTATS);
@@ -281,12 +282,14 @@ struct Figures {
   ChannelPair per_cum;
   std::optional<ChannelPair> per_inst;  // empty: no previous report
   std::optional<ChannelPair> tput_cum;
-  bool previous_bits = false;           // the previous report's good bits are known
+  bool previous_bits = false;  // the previous report's good bits are known
   std::optional<ChannelPair> tput_inst;
 };
 
+// A count the previous report stored; a negative one was not ours and reads as absent.
 std::optional<std::int64_t> previous(const AttrReader& rd, const std::uint32_t* id) {
-  return cdmadiag::held_integer(rd.latest(*id));
+  const auto v = cdmadiag::held_integer(rd.latest(*id));
+  return v && *v >= 0 ? v : std::nullopt;
 }
 
 // PER over the packets since the previous report. Totals that went down, or bad
@@ -315,9 +318,9 @@ Figures per_figures(const AttrReader& rd, const StatsAttrs& a, const Totals& t) 
   return f;
 }
 
-// kbit/s from good bits over a span of `per` thousandths of the divisor's unit. The
-// whole 64-bit difference is kept: its low 32 bits alone would misread a gap of
-// more than 2^31 bits between two reports. Fewer bits than before (a restart) give 0.
+// kbit/s of the good bits gained since prev_bits over span seconds. The whole 64-bit
+// difference is kept: its low 32 bits alone would misread a gain of more than 2^31
+// bits between two reports. Fewer bits than before (a restart) give 0.
 double bits_rate(std::uint64_t bits, std::int64_t prev_bits, double span) {
   const std::int64_t db = static_cast<std::int64_t>(bits) - prev_bits;
   return db >= 0 && span > 0.0 ? static_cast<double>(db) / (span * 1000.0) : 0.0;
@@ -360,15 +363,21 @@ std::string kbps_or_na(const std::optional<ChannelPair>& v, double ChannelPair::
 }
 
 std::string abs_time_text(double seconds) {
+  // A stream start read back from the data state could be anything; keep the cast defined.
+  const double ms = seconds * 1000.0;
   std::string s;
-  COrbMilliSecAbsTime(static_cast<std::int64_t>(seconds * 1000.0)).GetAbsTimeStr(s, nullptr);
+  COrbMilliSecAbsTime(std::isfinite(ms) && std::fabs(ms) < 9.0e18 ? static_cast<std::int64_t>(ms) : 0)
+      .GetAbsTimeStr(s, nullptr);
   return s;
 }
 
 // ---- DRC channel and ARQ buffer ----
 
-// Slot word (u16): bits 0-2 DRC cover, bits 8-11 DRC index, bit 12 ACK (else NACK),
-// bit 13 ACK channel enabled.
+// DRC channel (0x1061): 16 slot words, u16 each:
+//   bits 0-2   DRC cover
+//   bits 8-11  DRC index
+//   bit 12     1 ACK, 0 NACK
+//   bit 13     ACK channel enabled
 constexpr std::uint32_t kSlots = 16;
 
 struct DrcSlot {
@@ -412,8 +421,7 @@ void append_drc_slots(std::string& out, const DrcSlots& slots) {
     if (d.drc == 0) {
       appendf(out, "%u\t%4u\t%10s\t\t%8s\t%s\n", s, unsigned{d.cover}, "0", enabled, ack);
     } else {
-      appendf(out, "%u\t%4u\t%9s\t%8s\t%s\n", s, unsigned{d.cover}, cdmadiag::evdo::drc_rate_name(d.drc), enabled,
-              ack);
+      appendf(out, "%u\t%4u\t%9s\t%8s\t%s\n", s, unsigned{d.cover}, cdmadiag::evdo::drc_rate_name(d.drc), enabled, ack);
     }
   }
 }
@@ -464,7 +472,8 @@ struct Drc2Attrs {
 #define CDMADIAG_DRC2(S)                                                                                             \
   Drc2Attrs {                                                                                                        \
     {&ATTR_ID_EVDO_DRCCHANNELARQBUFVER2_ACK_CHAN_ENABLED_FOR_SLOT##S,                                                \
-     &ATTR_ID_EVDO_DRCCHANNELARQBUFVER2_ACK_NACK_FOR_SLOT##S, &ATTR_ID_EVDO_DRCCHANNELARQBUFVER2_DRC_VALUE_FOR_SLOT##S, \
+     &ATTR_ID_EVDO_DRCCHANNELARQBUFVER2_ACK_NACK_FOR_SLOT##S,                                                        \
+     &ATTR_ID_EVDO_DRCCHANNELARQBUFVER2_DRC_VALUE_FOR_SLOT##S,                                                       \
      &ATTR_ID_EVDO_DRCCHANNELARQBUFVER2_DRC_COVER_FOR_SLOT##S},                                                      \
         &ATTR_ID_EVDO_DRCCHANNELARQBUFVER2_BEST_ASP_RL_FOR_SLOT##S,                                                  \
         &ATTR_ID_EVDO_DRCCHANNELARQBUFVER2_BEST_ASP_FL_FOR_SLOT##S,                                                  \
@@ -524,8 +533,8 @@ void E::DecodeForwardStatisticsSummary(IOrbDataState* ds, COrbExpandedMessage& m
 
   const AttrReader rd(ds);
   Figures f = per_figures(rd, kSummaryAttrs, t);
-  // The sequence number counts reports, one a second, since the counters were reset;
-  // before the first there is no span to divide by.
+  // The sequence number serves as the seconds since the reset: at 0 there is no span
+  // to divide by, so no cumulative throughput rather than an infinite one.
   if (seq != 0) f.tput_cum = ChannelPair{bits_rate(t.cc_bits, 0, seq), bits_rate(t.tc_bits, 0, seq)};
   const auto prev_seq = previous(rd, &ATTR_ID_EVDO_FWDSTATSUMMARY_SEQUENCE_NUMBER);
   const auto prev_cc_bits = previous(rd, kSummaryAttrs.cc_bits);
@@ -535,7 +544,8 @@ void E::DecodeForwardStatisticsSummary(IOrbDataState* ds, COrbExpandedMessage& m
     f.previous_bits = true;
     f.tput_inst = ChannelPair{bits_rate(t.cc_bits, *prev_cc_bits, span), bits_rate(t.tc_bits, *prev_tc_bits, span)};
   }
-  // Served time: every traffic slot that carried a packet for us, good or bad.
+  // Served time: every traffic slot that carried a packet for the terminal, good or
+  // bad, in whole ms; the rate is kept in whole kbit/s.
   const auto served_ms = static_cast<std::uint64_t>(static_cast<double>(good_traffic_slots(h) + t.bad_slots) * kSlotMs);
   std::optional<double> served_kbps;
   if (served_ms != 0) served_kbps = static_cast<double>(t.tc_bits / served_ms);
@@ -556,8 +566,7 @@ void E::DecodeForwardStatisticsSummary(IOrbDataState* ds, COrbExpandedMessage& m
   appendf(out, "\t\nSequenceNumber: %u\n", seq);
   appendf(out, "\t\nCC AvgPER Cumulative: %.2f%%,  TC AvgPER Cumulative: %.2f%%\n", f.per_cum.cc, f.per_cum.tc);
   if (f.per_inst) {
-    appendf(out, "CC AvgPER Instantaneous: %.2f%%,  TC AvgPER Instantaneous: %.2f%%\n", f.per_inst->cc,
-            f.per_inst->tc);
+    appendf(out, "CC AvgPER Instantaneous: %.2f%%,  TC AvgPER Instantaneous: %.2f%%\n", f.per_inst->cc, f.per_inst->tc);
     out += kBlankLine;
   }
   appendf(out, "CC AvgThroughput Cumulative: %s,  TC AvgThroughput Cumulative: %s\n",
@@ -583,14 +592,16 @@ void E::DecodeForRateStat(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellR
 
   const AttrReader rd(ds);
   Figures f = per_figures(rd, kRateStatAttrs, t);
-  if (now - reset > 0.0) f.tput_cum = ChannelPair{bits_rate(t.cc_bits, 0, now - reset), bits_rate(t.tc_bits, 0, now - reset)};
+  if (now - reset > 0.0)
+    f.tput_cum = ChannelPair{bits_rate(t.cc_bits, 0, now - reset), bits_rate(t.tc_bits, 0, now - reset)};
   const auto prev_time = cdmadiag::held_number(rd.latest(ATTR_ID_EVDO_FWDRATESTATS_LAST_MSG_TIME_IN_SECONDS));
   const auto prev_cc_bits = previous(rd, kRateStatAttrs.cc_bits);
   const auto prev_tc_bits = previous(rd, kRateStatAttrs.tc_bits);
   if (prev_time && prev_cc_bits && prev_tc_bits) {
     f.previous_bits = true;
     const double span = now - *prev_time;
-    if (span > 0.0) f.tput_inst = ChannelPair{bits_rate(t.cc_bits, *prev_cc_bits, span), bits_rate(t.tc_bits, *prev_tc_bits, span)};
+    if (span > 0.0)
+      f.tput_inst = ChannelPair{bits_rate(t.cc_bits, *prev_cc_bits, span), bits_rate(t.tc_bits, *prev_tc_bits, span)};
   }
 
   if (const AttrWriter w(ds); w.on()) {
@@ -704,9 +715,10 @@ void E::DecodeDataRateControlChannel(IOrbDataState* ds, COrbExpandedMessage& msg
   if (!cdmadiag::require(r, 2 * kSlots, msg, OnShort::kReport)) return;
 
   const DrcSlots slots = read_drc_slots(r);
-  write_drc_slots(AttrWriter(ds), slots,
-                  {&ATTR_ID_EVDO_DRCCHANNELARQBUF_ACK_CHAN_ENABLED_FOR_SLOT, &ATTR_ID_EVDO_DRCCHANNELARQBUF_ACK_NACK_FOR_SLOT,
-                   &ATTR_ID_EVDO_DRCCHANNELARQBUF_DRC_VALUE_FOR_SLOT, &ATTR_ID_EVDO_DRCCHANNELARQBUF_DRC_COVER_FOR_SLOT});
+  write_drc_slots(
+      AttrWriter(ds), slots,
+      {&ATTR_ID_EVDO_DRCCHANNELARQBUF_ACK_CHAN_ENABLED_FOR_SLOT, &ATTR_ID_EVDO_DRCCHANNELARQBUF_ACK_NACK_FOR_SLOT,
+       &ATTR_ID_EVDO_DRCCHANNELARQBUF_DRC_VALUE_FOR_SLOT, &ATTR_ID_EVDO_DRCCHANNELARQBUF_DRC_COVER_FOR_SLOT});
   if (msg.detailsWanted) append_drc_slots(msg.details, slots);
 }
 
@@ -737,7 +749,8 @@ void E::DecodeDataRateControlChannel2(IOrbDataState* ds, COrbExpandedMessage& ms
       w.Byte(*a.slot_count, in.slot_count);
       w.Byte(*a.lock_update_slot, in.lock_update_slot);
     }
-    if (const auto drc = cdmadiag::evdo::elect_drc(histogram)) w.Long(ATTR_ID_EVDO_DRC, static_cast<std::int32_t>(*drc));
+    if (const auto drc = cdmadiag::evdo::elect_drc(histogram))
+      w.Long(ATTR_ID_EVDO_DRC, static_cast<std::int32_t>(*drc));
   }
 
   if (!msg.detailsWanted) return;
@@ -756,7 +769,8 @@ void E::DecodeDataRateControlChannel2(IOrbDataState* ds, COrbExpandedMessage& ms
     out += kBlankLine;
     out += "Slot\tRL_ASP\tFL_ASP\n";
     out += std::string(58, '-') + "\n";
-    for (std::uint32_t s = 0; s < kSlots; ++s) appendf(out, "%u\t%5u\t\t%5u\n", s, unsigned{in.rl_asp[s]}, unsigned{in.fl_asp[s]});
+    for (std::uint32_t s = 0; s < kSlots; ++s)
+      appendf(out, "%u\t%5u\t\t%5u\n", s, unsigned{in.rl_asp[s]}, unsigned{in.fl_asp[s]});
   }
 }
 

@@ -8,8 +8,7 @@
 
 namespace cdmadiag::evdo {
 
-PacketClock packet_clock(const COrbDecodeMsgCDMA1xEVDOQualcommFrame& frame, IOrbDataState* ds,
-                         std::uint16_t own_code) {
+PacketClock packet_clock(const COrbDecodeMsgCDMA1xEVDOQualcommFrame& frame, IOrbDataState* ds, std::uint16_t own_code) {
   if (frame.header_present()) return {diag_time_seconds(frame.header_bytes() + 4), 0};
   const std::span<const std::uint8_t> bytes(frame.GetBuf(), frame.GetLen());
   if (starts_with_log_header(bytes, own_code)) return {diag_time_seconds(bytes.data() + 4), kLogHeaderSize};
