@@ -7,7 +7,7 @@ namespace cdmadiag::gen {
 
 namespace {
 
-constexpr int kSlotsPerSecond = 600;  // 1.67 ms slots
+constexpr int kSlotsPerSecond = 600;   // 1.67 ms slots
 constexpr double kServedShare = 0.55;  // the sector's scheduler shares its slots among users
 constexpr std::size_t kCcRates = 2;
 constexpr std::size_t kTrafficRates = 12;
