@@ -5,6 +5,7 @@
 #include <optional>
 #include <vector>
 
+#include "gen_evdo_fwd.h"
 #include "gen_evdo_pilots.h"
 #include "gen_evdo_session.h"
 #include "gen_mediaflo.h"
@@ -195,6 +196,9 @@ class Drive {
   void evdoSlot(int s) {
     link_.diversity = s % options_.legSeconds >= 10;  // the second receive chain comes up late
     switch (slot_) {
+      case 0:
+        if (s % options_.legSeconds == 0) forward_ = {};  // a new connection starts its counters afresh
+        break;
       case 4: log(code::kEvdoPower, EvdoPower(moment(), link_, noise_)); break;
       case 6:
       case 16: log(code::kEvdoAirLinkSummary, EvdoAirLinkSummary(moment(), link_, noise_)); break;
@@ -207,6 +211,7 @@ class Drive {
         break;
       case 12:
         if (s % 2 == 0) log(code::kEvdoPilotSets2, EvdoPilotSets2(moment(), link_));
+        log(code::kEvdoForwardStatsSummary, EvdoForwardStatsSummary(moment(), link_, forward_, noise_));
         break;
       case 14: log(code::kEvdoSearcherType2, EvdoSearcherType2(moment(), link_, noise_)); break;
       case 17: log(code::kRevARLGains, RevARLGains(moment(), link_)); break;
@@ -300,6 +305,7 @@ class Drive {
   RevAForwardCounters revaFwd_;
   MfloLink mflo_;
   int mfloFrom_ = 0;
+  ForwardStats forward_;
   PositionEngineState pe_;
   int second_ = 0, slot_ = 0;
   std::uint64_t ticks_ = 0;

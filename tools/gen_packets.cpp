@@ -56,6 +56,8 @@ struct DrcStep {
 constexpr DrcStep kDrcSteps[] = {{9.5, 12}, {7.5, 11}, {4.0, 10}, {2.0, 8},  {0.0, 6},
                                  {-3.0, 4}, {-6.0, 3}, {-9.0, 2}, {-12.0, 1}};
 
+}  // namespace
+
 std::uint8_t DrcFor(double sinrDb) {
   for (const DrcStep& s : kDrcSteps)
     if (sinrDb >= s.minSinrDb) return s.drc;
@@ -63,6 +65,8 @@ std::uint8_t DrcFor(double sinrDb) {
 }
 
 double PacketErrorRate(double sinrDb) { return 0.005 + 0.25 / (1.0 + std::exp((sinrDb + 4.0) / 1.5)); }
+
+namespace {
 
 constexpr double kOpenLoopConstantDb = -73.0;  // 800 MHz band
 constexpr double kMaxTxDbm = 23.0;

@@ -69,6 +69,10 @@ struct EvdoLink {
 };
 Bytes EvdoPower(const Moment& m, EvdoLink& link, Rng& rng);
 Bytes EvdoAirLinkSummary(const Moment& m, EvdoLink& link, Rng& rng);
+// The DRC index the handset asks for at a C/I (dB), and the forward packet error
+// rate (a fraction) at that C/I.
+std::uint8_t DrcFor(double sinrDb);
+double PacketErrorRate(double sinrDb);
 
 // Location records.
 Bytes Gps3D(const Moment& m);
