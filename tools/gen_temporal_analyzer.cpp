@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <string>
 #include <vector>
 
 namespace cdmadiag::gen {
@@ -22,6 +24,13 @@ constexpr double kNoiseEnergy = 12.0;
 constexpr std::uint8_t kCellularBand = 0;
 constexpr std::size_t kFingers = 4;
 constexpr std::uint32_t kPositionBase = 4096;  // 1/8 chip reference of window and finger positions
+
+// The sector of the cell, the number after the dash of its id ("101-2" gives 2).
+std::uint8_t SectorNumber(const Moment& m, const Pilot& p) {
+  const std::string& id = m.sectors[p.sector].sectorId;
+  const std::size_t dash = id.find('-');
+  return dash == std::string::npos ? 0 : static_cast<std::uint8_t>(std::atoi(id.c_str() + dash + 1));
+}
 
 std::uint32_t Eighths(double chips) { return static_cast<std::uint32_t>(kPositionBase + std::lround(chips * 8.0)); }
 
@@ -67,11 +76,11 @@ Bytes GenTaReport(const Moment& m, const PilotSets& sets, std::size_t searched, 
   std::vector<Finger> fingers;
   for (const Pilot* p : active) {
     if (fingers.size() == kFingers - 1) break;
-    fingers.push_back({p->pn, static_cast<std::uint8_t>(p->sector), p->rangeChips, p->ecIoDb});
+    fingers.push_back({p->pn, SectorNumber(m, *p), p->rangeChips, p->ecIoDb});
   }
   if (!active.empty()) {  // a spare finger on a later path of the strongest pilot
     const Pilot* best = active.front();
-    fingers.push_back({best->pn, static_cast<std::uint8_t>(best->sector), best->rangeChips + 1.5 + 2.0 * rng.uniform(),
+    fingers.push_back({best->pn, SectorNumber(m, *best), best->rangeChips + 1.5 + 2.0 * rng.uniform(),
                        best->ecIoDb - 7.0});
   }
   fingers.resize(kFingers);
