@@ -80,8 +80,8 @@ Bytes GenTaReport(const Moment& m, const PilotSets& sets, std::size_t searched, 
   }
   if (!active.empty()) {  // a spare finger on a later path of the strongest pilot
     const Pilot* best = active.front();
-    fingers.push_back({best->pn, SectorNumber(m, *best), best->rangeChips + 1.5 + 2.0 * rng.uniform(),
-                       best->ecIoDb - 7.0});
+    fingers.push_back(
+        {best->pn, SectorNumber(m, *best), best->rangeChips + 1.5 + 2.0 * rng.uniform(), best->ecIoDb - 7.0});
   }
   fingers.resize(kFingers);
 
@@ -98,13 +98,14 @@ Bytes GenTaReport(const Moment& m, const PilotSets& sets, std::size_t searched, 
   const long rxRaw = Clamp((m.radio.rxDbm - kRxBaseDbm) * 3.0, -128, 127);
   const long gainRaw = Clamp(-2.0 * loop.gainAdjustDb, -128, 127);
   const double tx = std::min(-0.5 * gainRaw - (rxRaw / 3.0 + kRxBaseDbm + kTurnaroundDb), kMaxTxDbm);
-  w.u8(static_cast<std::uint8_t>(rxRaw)).u8(static_cast<std::uint32_t>(Clamp((tx - kTxAgcBaseDbm) / kTxAgcStepDb, 0, 255)));
+  w.u8(static_cast<std::uint8_t>(rxRaw))
+      .u8(static_cast<std::uint32_t>(Clamp((tx - kTxAgcBaseDbm) / kTxAgcStepDb, 0, 255)));
   w.u8(static_cast<std::uint8_t>(gainRaw)).u8(static_cast<std::uint32_t>(kMaxTxDbm)).u8(kTrafficState);
   return w.take();
 }
 
-Bytes GenTaSupReport(const Moment& m, const PilotSets& sets, std::size_t searched, std::uint16_t setBits,
-                     TaLoop& loop, int supChannels, Rng& rng) {
+Bytes GenTaSupReport(const Moment& m, const PilotSets& sets, std::size_t searched, std::uint16_t setBits, TaLoop& loop,
+                     int supChannels, Rng& rng) {
   ByteWriter w;
   w.bytes(GenTaReport(m, sets, searched, setBits, loop, rng)).u8(static_cast<std::uint32_t>(supChannels));
   for (int k = 0; k < 8; ++k) w.u16(k < supChannels ? static_cast<std::uint32_t>(2 + 4 * k) : 0u);

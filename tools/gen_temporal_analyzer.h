@@ -23,7 +23,7 @@ struct TaLoop {
 Bytes GenTaReport(const Moment& m, const PilotSets& sets, std::size_t searched, std::uint16_t setBits, TaLoop& loop,
                   Rng& rng);
 // The same record followed by the supplemental channel count and eight Walsh codes.
-Bytes GenTaSupReport(const Moment& m, const PilotSets& sets, std::size_t searched, std::uint16_t setBits,
-                     TaLoop& loop, int supChannels, Rng& rng);
+Bytes GenTaSupReport(const Moment& m, const PilotSets& sets, std::size_t searched, std::uint16_t setBits, TaLoop& loop,
+                     int supChannels, Rng& rng);
 
 }  // namespace cdmadiag::gen

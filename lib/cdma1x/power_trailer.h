@@ -37,8 +37,8 @@ enum class BandSource : std::uint8_t {
 
 // The order of the temporal analyzer and the searcher-and-finger information, whose
 // own band class byte is the last resort.
-inline constexpr std::array<BandSource, 3> kPilotReportBandOrder = {
-    BandSource::kBandClassThisPacket, BandSource::kBandClassLatest, BandSource::kRfMode};
+inline constexpr std::array<BandSource, 3> kPilotReportBandOrder = {BandSource::kBandClassThisPacket,
+                                                                    BandSource::kBandClassLatest, BandSource::kRfMode};
 
 // Band index (kBandIndex...) of a band class.
 int BandIndexOfClass(std::int64_t band_class);

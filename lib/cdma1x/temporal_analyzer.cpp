@@ -73,9 +73,8 @@ double window_delay(std::uint32_t position, std::uint16_t centre, std::size_t k)
 
 }  // namespace
 
-void COrbDecodeMsgCDMAQualcommFrame::DecodeGenTAInfo(IOrbDataState* ds, COrbExpandedMessage& msg,
-                                                     std::uint32_t& offset, IDekCellRefs_Search* cells,
-                                                     bool suppressTitle) {
+void COrbDecodeMsgCDMAQualcommFrame::DecodeGenTAInfo(IOrbDataState* ds, COrbExpandedMessage& msg, std::uint32_t& offset,
+                                                     IDekCellRefs_Search* cells, bool suppressTitle) {
   if (!suppressTitle) cdmadiag::set_title(msg, cdmadiag::log_title(kGenTaCode), cdmadiag::TitleWhen::kTitleWanted);
   const AttrWriter always(ds, AttrWriter::kAlways);
   const PayloadReader r = payload().tail(offset);
