@@ -1,5 +1,6 @@
 // General temporal analyzer report (0x1019) and its supplemental-channel form (0x101A):
 // one searched pilot with four window energies, four rake fingers and the power trailer.
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
