@@ -12,6 +12,7 @@
 #include "gen_packets.h"
 #include "gen_reva_mac.h"
 #include "gen_reva_forward.h"
+#include "gen_temporal_analyzer.h"
 
 namespace cdmadiag::gen {
 
@@ -159,6 +160,25 @@ class Drive {
       searcher(s, static_cast<std::size_t>(slot_ - 5));
     } else if (slot_ == 18 && s % 30 == 10) {
       out_.response(PilotSetsResponse(moment(), sets_));
+    } else if (slot_ == 15 || (slot_ == 17 && s % 5 == 0)) {
+      temporalAnalyzer(s, slot_ == 17);
+    }
+  }
+
+  // The temporal analyzer searches the active pilots in turn, and the first candidate
+  // every fourth second; every fifth second a report carries the supplemental channels.
+  void temporalAnalyzer(int s, bool supplemental) {
+    if (sets_.active.empty()) return;
+    std::size_t sector = sets_.active[static_cast<std::size_t>(s) % sets_.active.size()];
+    std::uint16_t bits = set_bit::kActive;
+    if (s % 4 == 3 && !sets_.candidate.empty()) {
+      sector = sets_.candidate.front();
+      bits = set_bit::kCandidate | set_bit::kNotRefPilot;
+    }
+    if (supplemental) {
+      log(code::kGenTaSup, GenTaSupReport(moment(), sets_, sector, bits, ta_, 1 + (s / 5) % 2, noise_));
+    } else {
+      log(code::kGenTa, GenTaReport(moment(), sets_, sector, bits, ta_, noise_));
     }
   }
 
@@ -306,6 +326,7 @@ class Drive {
   MfloLink mflo_;
   int mfloFrom_ = 0;
   ForwardStats forward_;
+  TaLoop ta_;
   PositionEngineState pe_;
   int second_ = 0, slot_ = 0;
   std::uint64_t ticks_ = 0;

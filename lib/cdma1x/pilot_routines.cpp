@@ -198,3 +198,91 @@ void COrbDecodeMsgCDMAQualcommFrame::AppendLikelyCell(IOrbDataState* ds, COrbExp
   FindLikelyCell(ds, cells, pn, cell_id, site_name);
   cdmadiag::appendf(msg.details, " (likely CellID %s on %s),", cell_id.c_str(), site_name.c_str());
 }
+
+namespace cdmadiag {
+
+namespace {
+
+struct BestPilotPair {
+  const std::uint32_t* ecio;
+  const std::uint32_t* pn;
+};
+
+const std::array<BestPilotPair, 4> kBestPilotPairs = {{
+    {&ATTR_ID_1ST_PILOT_EcIo, &ATTR_ID_1ST_PILOT_PN},
+    {&ATTR_ID_2ND_PILOT_EcIo, &ATTR_ID_2ND_PILOT_PN},
+    {&ATTR_ID_3RD_PILOT_EcIo, &ATTR_ID_3RD_PILOT_PN},
+    {&ATTR_ID_4TH_PILOT_EcIo, &ATTR_ID_4TH_PILOT_PN},
+}};
+
+}  // namespace
+
+double PregainFactor(std::uint8_t pregain_code) { return pregain_factor(pregain_code); }
+
+CombinedFingers CombineFingers(std::span<const FingerStrength> fingers) {
+  CombinedFingers out;
+  for (const FingerStrength& f : fingers) {
+    if (f.rssi == 0) continue;
+    const double linear = std::pow(10.0, f.ecio * 0.1);
+    // Added in double, then stored back in the single-precision total.
+    out.total = static_cast<float>(double{out.total} + linear);
+    const int phase = int{f.pn} * 64;
+    const auto same = std::ranges::find(out.pilots, phase, &FingerPilotEnergy::phase);
+    if (same != out.pilots.end()) {
+      same->linear += linear;
+    } else {
+      out.pilots.push_back({phase, linear});
+    }
+  }
+  return out;
+}
+
+void WriteFingerSummary(const AttrWriter& w, std::span<const FingerStrength> fingers, float total,
+                        std::size_t best_pilots) {
+  if (!w.on()) return;
+  if (total > 0.0f) {
+    w.Double(ATTR_ID_COMB_PILOT_EcIo, std::min(10.0 * std::log10(double{total}), 0.0));
+  } else {
+    w.NoValue(ATTR_ID_COMB_PILOT_EcIo);
+  }
+
+  std::vector<std::uint16_t> rssi;
+  std::vector<std::uint16_t> unique;
+  for (const FingerStrength& f : fingers) {
+    rssi.push_back(f.rssi);
+    if (f.rssi != 0 && std::ranges::find(unique, f.pn) == unique.end()) unique.push_back(f.pn);
+  }
+  const int n = static_cast<int>(rssi.size());
+  const std::uint8_t locked = CDMACommonUtils::NumLockedFingers(rssi.data(), n);
+  w.Byte(ATTR_ID_NUM_LOCKED_PILOTS, locked);
+  w.Byte(ATTR_ID_NUM_UNIQUE_PILOTS, static_cast<std::uint8_t>(unique.size()));
+
+  std::vector<int> rank(rssi.size());
+  CDMACommonUtils::ComputePilotRanking(rssi.data(), rank.data(), n);
+  for (std::size_t j = 0; j < rank.size(); ++j) {
+    const FingerStrength& f = fingers[static_cast<std::size_t>(rank[j])];
+    if (f.rssi == 0 || locked < 1) continue;
+    const auto index = static_cast<std::uint32_t>(j);
+    w.Double(ATTR_ID_TOP_N, f.ecio, index);
+    if (CDMACommonUtils::IsPNValid(f.pn)) {
+      w.UShort(ATTR_ID_TOP_N_PN_OFFSET, f.pn, index);
+    } else {
+      w.NoValue(ATTR_ID_TOP_N_PN_OFFSET);
+    }
+  }
+
+  // Fewer fingers than pairs: the pairs past them have no pilot and are cleared.
+  for (std::size_t m = 0; m < std::min(best_pilots, kBestPilotPairs.size()); ++m) {
+    const BestPilotPair& a = kBestPilotPairs[m];
+    const FingerStrength f = m < rank.size() ? fingers[static_cast<std::size_t>(rank[m])] : FingerStrength{};
+    if (f.rssi > 0 && locked >= m + 1 && CDMACommonUtils::IsPNValid(f.pn)) {
+      w.Double(*a.ecio, f.ecio);
+      w.UShort(*a.pn, f.pn);
+    } else {
+      w.NoValue(*a.ecio);
+      w.NoValue(*a.pn);
+    }
+  }
+}
+
+}  // namespace cdmadiag

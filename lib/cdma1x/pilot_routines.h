@@ -8,6 +8,7 @@
 #include <limits>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "framework/decoder_kit.h"
 #include "host/data_state.h"
@@ -60,5 +61,36 @@ struct SetMembershipText {
 // that have peak attributes, and the text when wanted. Writes even when read-only.
 void ApplySetMembership(IOrbDataState* ds, std::uint16_t set_word, std::uint16_t pn, const SearcherPeaks& peaks,
                         double threshold, SetMembershipText* text);
+
+// Pregain factor of a searcher's pregain code: 2, 4, 8, 32 (codes 0-3) or 1.
+double PregainFactor(std::uint8_t pregain_code);
+
+// One rake finger of a report: PN, raw strength (0: not locked) and that strength in dB.
+struct FingerStrength {
+  std::uint16_t pn = 0;
+  std::uint16_t rssi = 0;
+  double ecio = 0.0;
+};
+
+// A pilot phase (PN x 64 chips) with the summed linear energy of its locked fingers.
+struct FingerPilotEnergy {
+  int phase = 0;
+  double linear = 0.0;
+};
+
+// Locked fingers on the same pilot combine: the distinct phases in first-seen order,
+// and the total linear energy of every locked finger, kept in single precision.
+struct CombinedFingers {
+  std::vector<FingerPilotEnergy> pilots;
+  float total = 0.0f;
+};
+CombinedFingers CombineFingers(std::span<const FingerStrength> fingers);
+
+// The summary a finger report writes after its per-finger attributes: combined Ec/Io
+// (at most 0 dB), locked and unique pilot counts, the strengths and PNs ranked
+// strongest first (TOP_N), and the best best_pilots (at most 4) pilots as
+// 1ST_PILOT_EcIo/_PN onwards, cleared when missing.
+void WriteFingerSummary(const AttrWriter& w, std::span<const FingerStrength> fingers, float total,
+                        std::size_t best_pilots);
 
 }  // namespace cdmadiag

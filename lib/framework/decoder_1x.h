@@ -13,6 +13,10 @@
 #include "host/hs_message.h"
 #include "host/object_properties.h"
 
+namespace cdmadiag {
+struct AgcPowers;
+}
+
 class COrbDecodeMsgCDMAQualcommFrame : public COrbGenericHsMessage {
  public:
   explicit COrbDecodeMsgCDMAQualcommFrame(IProObjectPropertiesConnectedAccessor* accessor);
@@ -103,6 +107,11 @@ class COrbDecodeMsgCDMAQualcommFrame : public COrbGenericHsMessage {
   // Peaks of the sets in set_mask (1 Active, 2 Candidate, 4 Neighbor, 8 Remaining), strongest first.
   void Set_Searcher_Attributes(IOrbDataState* ds, std::uint16_t set_mask, std::uint16_t pn, const double* ecio,
                                const double* delay, int unused);
+
+  // Shared power trailer of the 1x AGC reports (lib/cdma1x/power_trailer.h): receive,
+  // AGC transmit, gain-adjust and limited transmit powers of raw AGC bytes.
+  cdmadiag::AgcPowers ConvertAgcPowers(std::int8_t rx_agc, std::uint8_t agc_power, std::int8_t tx_gain_adjust,
+                                       int band_index, std::int8_t power_class);
 
  private:
   cdmadiag::DecoderSettings settings_;

@@ -1,0 +1,214 @@
+// General temporal analyzer report (0x1019) and its supplemental-channel form (0x101A):
+// one searched pilot with four window energies, four rake fingers and the power trailer.
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdint>
+
+#include "cdma1x/pilot_routines.h"
+#include "cdma1x/power_trailer.h"
+#include "framework/attributes.h"
+#include "framework/decoder_1x.h"
+#include "framework/dispatch_tables.h"
+#include "framework/failure_texts.h"
+#include "framework/text.h"
+#include "host/cdma_utils.h"
+
+namespace {
+
+using cdmadiag::appendf;
+using cdmadiag::AttrWriter;
+using cdmadiag::PayloadReader;
+
+// Record, from the caller's offset:
+//  +off  type     name            unit
+//   +0   u8       Pregain         code: 2, 4, 8, 32 or 1
+//   +1   u8       Integration     4 chips
+//   +2   u8       NonCoherent     integrations - 1
+//   +3   u16      PilotSetWord    bits 0-9 PN, 10 NotRefPilot, 11-15 sets
+//   +5   u32      WindowPosition  1/8 chip
+//   +9   u16      WindowCentre    1/8 chip
+//  +11   u8       BandClass       the byte at +12 and the four u16 at +13 are not read
+//  +21   4 x u16  Energy          raw searcher energy, window positions 4/8 chip apart
+//  +29   4 x u16  FingerPn
+//  +37   4 x u8   FingerSector
+//  +41   4 x u8   FingerRssi      raw (PilotRSSI2dB_IS2000Version); 0 = not locked
+//  +45   4 x u32  FingerPosition  1/8 chip
+//  +61   the power trailer (cdma1x/power_trailer.h), when the packet holds its 5 bytes
+constexpr std::size_t kPregain = 0;
+constexpr std::size_t kIntegration = 1;
+constexpr std::size_t kNonCoherent = 2;
+constexpr std::size_t kPilotSetWord = 3;
+constexpr std::size_t kWindowPosition = 5;
+constexpr std::size_t kWindowCentre = 9;
+constexpr std::size_t kBandClass = 11;
+constexpr std::size_t kEnergies = 21;
+constexpr std::size_t kFingerPn = 29;
+constexpr std::size_t kFingerSector = 37;
+constexpr std::size_t kFingerRssi = 41;
+constexpr std::size_t kFingerPosition = 45;
+constexpr std::size_t kRecordSize = 61;
+constexpr std::size_t kEntryCount = 4;
+constexpr std::size_t kFingerCount = 4;
+constexpr std::size_t kBestPilots = 4;
+
+// 0x101A, after the record and its power trailer:
+//  +off  type     name         unit
+//   +0   u8       SupChannels  supplemental channels currently active
+//   +1   8 x u16  WalshCode    all eight are shown whatever the count says
+constexpr std::size_t kWalshCodes = 1;
+constexpr std::size_t kWalshCount = 8;
+
+constexpr std::uint32_t kGenTaCode = 0x1019;
+// Value of the cull attribute: marks the packet as a pilot report for the host.
+constexpr std::uint32_t kCullPilotReport = 0x104B;
+
+// Position of window entry k in chips, the last entry at the window position. A
+// position below its centre is a negative delay; an unsigned difference would wrap
+// it to some 5.4e8 chips.
+double window_delay(std::uint32_t position, std::uint16_t centre, std::size_t k) {
+  const std::int64_t bracket =
+      std::int64_t{position} - centre + 4 * (static_cast<std::int64_t>(k) - static_cast<std::int64_t>(kEntryCount - 1));
+  return static_cast<double>(bracket) * 0.125;
+}
+
+}  // namespace
+
+void COrbDecodeMsgCDMAQualcommFrame::DecodeGenTAInfo(IOrbDataState* ds, COrbExpandedMessage& msg, std::uint32_t& offset,
+                                                     IDekCellRefs_Search* cells, bool suppressTitle) {
+  if (!suppressTitle) cdmadiag::set_title(msg, cdmadiag::log_title(kGenTaCode), cdmadiag::TitleWhen::kTitleWanted);
+  const AttrWriter always(ds, AttrWriter::kAlways);
+  const PayloadReader r = payload().tail(offset);
+  if (!cdmadiag::require(r, kRecordSize, msg, cdmadiag::OnShort::kReport)) {
+    always.DWord(ATTR_ID_CULL_GENERAL_TA_MESSAGE, kCullPilotReport);
+    return;
+  }
+
+  // Searcher half.
+  const std::uint8_t pregain = r.u8(kPregain);
+  const std::uint8_t integration = r.u8(kIntegration);
+  const std::uint8_t non_coherent = r.u8(kNonCoherent);
+  const std::uint16_t set_word = r.u16le(kPilotSetWord);
+  const auto pn = static_cast<std::uint16_t>(cdmadiag::bits(set_word, 0, 10));
+  const std::uint32_t window_position = r.u32le(kWindowPosition);
+  const std::uint16_t window_centre = r.u16le(kWindowCentre);
+  const std::uint8_t band_class = r.u8(kBandClass);
+  std::array<std::uint16_t, kEntryCount> energy{};
+  std::uint16_t largest = 0;
+  for (std::size_t k = 0; k < kEntryCount; ++k) {
+    energy[k] = r.u16le(kEnergies + 2 * k);
+    largest = std::max(largest, energy[k]);
+  }
+  std::array<int, kEntryCount> perm{};
+  cdmadiag::ExchangeSortDescending(energy, perm);
+  const double energy_offset = cdmadiag::SearcherEnergyOffset(pregain, integration, non_coherent);
+
+  const AttrWriter w(ds);
+  if (w.on()) {
+    const double threshold_energy = std::pow(10.0, (threshold_b() - energy_offset) * 0.1);
+    for (std::size_t k = 0; k < kEntryCount; ++k) {
+      if (energy[k] != 0 && energy[k] > threshold_energy) {
+        w.Double(ATTR_ID_CDMA_SRCHR_DLY_CHIP, window_delay(window_position, window_centre, k),
+                 static_cast<std::uint32_t>(k));
+      }
+    }
+  }
+
+  cdmadiag::SearcherPeaks peaks;
+  for (std::size_t m = 0; m < peaks.size(); ++m) {
+    const auto k = static_cast<std::size_t>(perm[m]);
+    if (energy[k] == 0) continue;
+    const auto ecio = static_cast<float>(10.0 * std::log10(static_cast<double>(energy[k])) + energy_offset);
+    peaks[m] = {true, double{ecio}, window_delay(window_position, window_centre, k)};
+  }
+  cdmadiag::ApplySetMembership(ds, set_word, pn, peaks, threshold_a(), nullptr);
+
+  if (largest != 0) {
+    const double ecio_max = 10.0 * std::log10(static_cast<double>(largest)) + energy_offset;
+    RecordPilotEcIo(ds, int{pn} * 64, ecio_max, cdmadiag::kPilotStatusSearcher, accessor());
+    always.Double(ATTR_ID_MAX_SEARCHER_ENERGY, ecio_max);
+  } else {
+    always.NoValue(ATTR_ID_MAX_SEARCHER_ENERGY);
+  }
+
+  if (msg.detailsWanted) {
+    appendf(msg.details, "PREGAIN: %u, INTEGRATION: %u, NON_COHERENT: %u, ",
+            static_cast<unsigned>(cdmadiag::PregainFactor(pregain)), 4u * integration, non_coherent + 1u);
+    appendf(msg.details, "PILOT_OFFSET: %u, WINDOW_POSITION: %u, WINDOW_CENTRE: %u, BAND_CLASS: %u, \n",
+            unsigned{set_word}, window_position, unsigned{window_centre}, unsigned{band_class});
+  }
+
+  // Finger half.
+  std::array<cdmadiag::FingerStrength, kFingerCount> fingers{};
+  for (std::size_t i = 0; i < kFingerCount; ++i) {
+    const std::uint16_t finger_pn = r.u16le(kFingerPn + 2 * i);
+    const std::uint8_t sector = r.u8(kFingerSector + i);
+    const std::uint8_t rssi = r.u8(kFingerRssi + i);
+    const std::uint32_t position = r.u32le(kFingerPosition + 4 * i);
+    fingers[i] = {finger_pn, rssi, rssi != 0 ? PilotRSSI2dB_IS2000Version(rssi) : 0.0};
+    const auto index = static_cast<std::uint32_t>(i);
+    if (w.on()) {
+      if (CDMACommonUtils::IsPNValid(finger_pn)) {
+        w.UShort(ATTR_ID_PILOT_PN, finger_pn, index);
+      } else {
+        w.NoValue(ATTR_ID_PILOT_PN);
+      }
+      w.UShort(ATTR_ID_PILOT_LOW16BITS, sector, index);
+      w.UShort(ATTR_ID_PILOT_EcIo, rssi, index);
+    }
+    if (!msg.detailsWanted) continue;
+    const int number = static_cast<int>(i) + 1;
+    if (rssi != 0) {
+      appendf(msg.details, "  Finger #%d PN: %u, Position (1/8 chip): %u, Sector: %u, Ec/Io: %.1f dB,", number,
+              unsigned{finger_pn}, position, unsigned{sector}, fingers[i].ecio);
+      AppendLikelyCell(ds, msg, cells, finger_pn);
+      msg.details += "\n";
+    } else {
+      // The unlocked line shows the sector byte where the locked one shows the position.
+      appendf(msg.details, "  Finger #%d PN: N/A, Position (1/8 chip): %u, Ec/Io: Not locked,\n", number,
+              unsigned{sector});
+    }
+  }
+  const cdmadiag::CombinedFingers combined = cdmadiag::CombineFingers(fingers);
+  for (const cdmadiag::FingerPilotEnergy& p : combined.pilots) {
+    RecordPilotEcIo(ds, p.phase, 10.0 * std::log10(p.linear), cdmadiag::kPilotStatusFinger, accessor());
+  }
+  cdmadiag::WriteFingerSummary(w, fingers, combined.total, kBestPilots);
+
+  std::size_t end = kRecordSize;
+  if (r.has(kRecordSize, cdmadiag::kPowerTrailerSize)) {
+    const cdmadiag::PowerTrailer t = cdmadiag::ReadPowerTrailer(r, kRecordSize);
+    const int band = cdmadiag::DetermineBandIndex(ds, cdmadiag::kPilotReportBandOrder, band_class);
+    const cdmadiag::AgcPowers p =
+        ConvertAgcPowers(t.rx_agc, t.agc_power, t.tx_gain_adjust, band, cdmadiag::PowerClass(ds));
+    cdmadiag::WriteAgcPowers(w, p);
+    always.UShort(ATTR_ID_CDMA_Search_State, t.search_state);
+    if (msg.detailsWanted) {
+      appendf(msg.details,
+              "\nMsRxPwr: %.2f, MsTxPwr: %.2f, MsAgcPwr: %.2f, TX_GAIN_ADJ: %.2f, TX_PWR_LIMIT: %u, SRCH_STATE: %s\n",
+              p.rx, p.tx, p.agc, p.gain_adjust, static_cast<unsigned>(std::int32_t{t.tx_power_limit}),
+              cdmadiag::SearchStateName(t.search_state));
+    }
+    end += cdmadiag::kPowerTrailerSize;
+  }
+  always.DWord(ATTR_ID_CULL_GENERAL_TA_MESSAGE, kCullPilotReport);
+  offset += static_cast<std::uint32_t>(end);
+}
+
+void COrbDecodeMsgCDMAQualcommFrame::DecodeGenTAWithSupChanInfo(IOrbDataState* ds, COrbExpandedMessage& msg,
+                                                                IDekCellRefs_Search* cells) {
+  SetTitle(msg, &COrbDecodeMsgCDMAQualcommFrame::DecodeGenTAWithSupChanInfo);
+  std::uint32_t offset = 0;
+  DecodeGenTAInfo(ds, msg, offset, cells, true);
+  if (offset == 0) return;  // the record was short, and said so
+
+  const PayloadReader r = payload().tail(offset);
+  if (!cdmadiag::require(r, kWalshCodes, msg, cdmadiag::OnShort::kReport)) return;
+  if (!msg.detailsWanted) return;
+  appendf(msg.details, "\nNumber of Supplemental Channels currently active: %u", unsigned{r.u8(0)});
+  if (!r.has(kWalshCodes, 2 * kWalshCount)) return;
+  for (std::size_t k = 0; k < kWalshCount; ++k) {
+    appendf(msg.details, " Sup. Chan. #%d, Walsh Code: %u", static_cast<int>(k) + 1,
+            unsigned{r.u16le(kWalshCodes + 2 * k)});
+  }
+}
