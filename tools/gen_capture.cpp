@@ -5,6 +5,7 @@
 #include <optional>
 #include <vector>
 
+#include "gen_connected.h"
 #include "gen_evdo_pilots.h"
 #include "gen_mediaflo.h"
 #include "gen_packets.h"
@@ -190,6 +191,7 @@ class Drive {
 
   void evdoSlot(int s) {
     link_.diversity = s % options_.legSeconds >= 10;  // the second receive chain comes up late
+    if (s % options_.legSeconds == 0 && slot_ == 0) legTicks_ = ticks_;
     switch (slot_) {
       case 4: log(code::kEvdoPower, EvdoPower(moment(), link_, noise_)); break;
       case 6:
@@ -205,6 +207,14 @@ class Drive {
         if (s % 2 == 0) log(code::kEvdoPilotSets2, EvdoPilotSets2(moment(), link_));
         break;
       case 14: log(code::kEvdoSearcherType2, EvdoSearcherType2(moment(), link_, noise_)); break;
+      case 18:
+        if (s % 2 == 1) log(code::kEvdoEqualizerData, EvdoEqualizerData(moment(), link_, noise_));
+        break;
+      case 19:
+        // The connection opened at the leg's start closes at its end.
+        if (s % options_.legSeconds == options_.legSeconds - 1)
+          log(code::kEvdoConnectionTermination, EvdoConnectionTermination(moment(), legTicks_, connections_));
+        break;
       default: break;
     }
   }
@@ -261,6 +271,8 @@ class Drive {
   std::uint64_t t0_;
   PilotSets sets_;
   EvdoLink link_;
+  ConnectionCounts connections_;
+  std::uint64_t legTicks_ = 0;
   MfloLink mflo_;
   int mfloFrom_ = 0;
   PositionEngineState pe_;
