@@ -5,6 +5,7 @@
 #include <optional>
 #include <vector>
 
+#include "gen_connected.h"
 #include "gen_evdo_fwd.h"
 #include "gen_evdo_pilots.h"
 #include "gen_evdo_session.h"
@@ -215,6 +216,7 @@ class Drive {
 
   void evdoSlot(int s) {
     link_.diversity = s % options_.legSeconds >= 10;  // the second receive chain comes up late
+    if (s % options_.legSeconds == 0 && slot_ == 0) legTicks_ = ticks_;
     switch (slot_) {
       case 0:
         if (s % options_.legSeconds == 0) forward_ = {};  // a new connection starts its counters afresh
@@ -235,7 +237,10 @@ class Drive {
         break;
       case 14: log(code::kEvdoSearcherType2, EvdoSearcherType2(moment(), link_, noise_)); break;
       case 17: log(code::kRevARLGains, RevARLGains(moment(), link_)); break;
-      case 18: revaLog(code::kRevASUFwdStats, RevASUFwdStats(moment(), link_, revaFwd_, revaRng_)); break;
+      case 18:
+        revaLog(code::kRevASUFwdStats, RevASUFwdStats(moment(), link_, revaFwd_, revaRng_));
+        if (s % 2 == 1) log(code::kEvdoEqualizerData, EvdoEqualizerData(moment(), link_, noise_));
+        break;
       case 19:
         if (s % 2 == 1) {
           log(code::kRevARMAC3PacketInfo, RevARMAC3PacketInfo(moment()));
@@ -244,6 +249,9 @@ class Drive {
           revaLog(code::kRevAMUPUserStats, RevAMUPUserStats(revaFwd_, revaRng_));
         }
         evdoSignalling(s);
+        // The connection opened at the leg's start closes at its end.
+        if (s % options_.legSeconds == options_.legSeconds - 1)
+          log(code::kEvdoConnectionTermination, EvdoConnectionTermination(moment(), legTicks_, connections_));
         break;
       default: break;
     }
@@ -323,6 +331,8 @@ class Drive {
   EvdoLink link_;
   EvdoSignalling signalling_;
   RevAForwardCounters revaFwd_;
+  ConnectionCounts connections_;
+  std::uint64_t legTicks_ = 0;
   MfloLink mflo_;
   int mfloFrom_ = 0;
   ForwardStats forward_;
