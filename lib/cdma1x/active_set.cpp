@@ -91,8 +91,8 @@ constexpr std::size_t kRedRevSch = 4;
 constexpr std::size_t kRedPilotSize = 8;
 constexpr std::size_t kRedTrailer = 1;
 
-constexpr std::array<ValueName, 4> kV1RfModeNames{{
-    {0, "Analog (0)\n"}, {1, "CDMA Cellular (1)\n"}, {2, "CDMA PCS (2)\n"}, {3, "Sleep mode (3)\n"}}};
+constexpr std::array<ValueName, 4> kV1RfModeNames{
+    {{0, "Analog (0)\n"}, {1, "CDMA Cellular (1)\n"}, {2, "CDMA PCS (2)\n"}, {3, "Sleep mode (3)\n"}}};
 constexpr std::array<ValueName, 5> kV1BandNames{{{0, "800 MHz cellular band (0)\n"},
                                                  {1, "1.8 to 2.0 GHz PCS band (1)\n"},
                                                  {2, "872 to 960 MHz TACs band (2)\n"},
@@ -187,7 +187,8 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeActiveSetInfo(IOrbDataState* ds, COrb
   }
   out += "\t\n";
   if (has_forward_sch && for_rate <= kMaxSchRate) appendf(out, "FSCH rate: %u\n", for_rate);
-  if (rev_rate <= kMaxSchRate) appendf(out, "RSCH - Active: %u, Rate: %u, Walsh ID: %u\n", rev_active, rev_rate, rev_walsh);
+  if (rev_rate <= kMaxSchRate)
+    appendf(out, "RSCH - Active: %u, Rate: %u, Walsh ID: %u\n", rev_active, rev_rate, rev_walsh);
 }
 
 void COrbDecodeMsgCDMAQualcommFrame::DecodeActiveSetInfoVer2(IOrbDataState* ds, COrbExpandedMessage& msg,
@@ -235,7 +236,8 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeActiveSetInfoVer2(IOrbDataState* ds, 
     off += size;
 
     std::size_t at = kV2PilotHead;
-    if (details) appendf(out, "\nActive Set Pilot Record %d: PN Offset: %u\n", static_cast<int>(done + 1), rec.u16le(0));
+    if (details)
+      appendf(out, "\nActive Set Pilot Record %d: PN Offset: %u\n", static_cast<int>(done + 1), rec.u16le(0));
     if (rx_type == 0 || rx_type == 2) {
       if (details) {
         appendf(out, "\nTransmit diversity power level: %u, Transmit Diversity mode: %u\n", rec.u8(at), rec.u8(at + 1));

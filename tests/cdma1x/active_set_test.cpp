@@ -29,12 +29,13 @@ Bytes v1(std::uint8_t n, bool fch, std::uint8_t rev_rate = 4) {
 
 std::string v1_pilot(unsigned i, bool fch) {
   return "Active Set (" + std::to_string(i + 1) + "):\n\tPilot PN: " + std::to_string(100 + i) +
-         ", Pilot receive type: 1\n\tFCH(" + (fch ? "active) - Code channel: 7, QOF mask ID: 1\n"
-                                                 : "inactive) - Code channel: 0, QOF mask ID: 0\n") +
+         ", Pilot receive type: 1\n\tFCH(" +
+         (fch ? "active) - Code channel: 7, QOF mask ID: 1\n" : "inactive) - Code channel: 0, QOF mask ID: 0\n") +
          "\tDCCH(inactive) - Code channel: 0, QOF mask ID: 0\n\tSCH(inactive) - Code channel: 0, QOF mask ID: 0\n";
 }
 
-const std::string kV1Head = "Rf mode: CDMA PCS (2)\nBand class: 1.8 to 2.0 GHz PCS band (1)\nCenter frequency channel: 25\n";
+const std::string kV1Head =
+    "Rf mode: CDMA PCS (2)\nBand class: 1.8 to 2.0 GHz PCS band (1)\nCenter frequency channel: 25\n";
 
 TEST(ActiveSet, Version1TextAndWrites) {
   DecoderCase c;
@@ -42,7 +43,8 @@ TEST(ActiveSet, Version1TextAndWrites) {
   EXPECT_EQ(c.msg.title, "Active Set Info");
   EXPECT_EQ(c.msg.details, kV1Head + "Number of pilots: 2\n\t\n" + v1_pilot(0, true) + v1_pilot(1, false) +
                                "\t\nFSCH rate: 3\nRSCH - Active: 1, Rate: 4, Walsh ID: 2\n");
-  EXPECT_EQ(c.writes(), "RF_MODE Byte[0] 2\nCUR_CHANNEL UShort[0] 25\nFor_SCH0_Rate Byte[0] 3\nRev_SCH0_Rate Byte[0] 4\n");
+  EXPECT_EQ(c.writes(),
+            "RF_MODE Byte[0] 2\nCUR_CHANNEL UShort[0] 25\nFor_SCH0_Rate Byte[0] 3\nRev_SCH0_Rate Byte[0] 4\n");
 }
 
 TEST(ActiveSet, Version1ClampsCountAndGatesRates) {
@@ -124,9 +126,8 @@ TEST(ActiveSet, ReducedSubRecordsAndStride) {
 }
 
 TEST(ActiveSet, EveryTruncationStopsCleanly) {
-  sweep_truncations(kV1, v1(2, true), [](const COrbExpandedMessage& msg, std::size_t) {
-    EXPECT_EQ(msg.details, kNotQualcommStandard);
-  });
+  sweep_truncations(kV1, v1(2, true),
+                    [](const COrbExpandedMessage& msg, std::size_t) { EXPECT_EQ(msg.details, kNotQualcommStandard); });
   Bytes two = v2_head(0x07, 1).u16(40).u8(2).u8(0).u8(3).u8(1).u16(12).u8(5).zeros(3).zeros(12);
   sweep_truncations(kV2, two, [](const COrbExpandedMessage& msg, std::size_t n) {
     EXPECT_TRUE(n < 8 ? msg.details == kNotQualcommStandard
