@@ -5,6 +5,7 @@
 #include <optional>
 #include <vector>
 
+#include "gen_active_set.h"
 #include "gen_evdo_pilots.h"
 #include "gen_mediaflo.h"
 #include "gen_packets.h"
@@ -150,6 +151,10 @@ class Drive {
     if (slot_ == 3 || slot_ == 13) {
       if (slot_ == 3) sets_.update(moment().radio, kMax1xActive);
       log(code::kFinger, FingerReport(moment(), sets_, noise_));
+      if (slot_ == 3 && sets_.active != reportedActive_) {
+        reportedActive_ = sets_.active;
+        log(code::kActiveSetInfoVer2, ActiveSetInfoVer2(moment(), sets_));
+      }
     } else if (slot_ >= 5 && slot_ <= 10) {
       searcher(s, static_cast<std::size_t>(slot_ - 5));
     } else if (slot_ == 18 && s % 30 == 10) {
@@ -199,6 +204,7 @@ class Drive {
         if (s % 5 == 0) {
           sets_.update(moment().radio, kMax1xActive);
           log(code::kFinger, FingerReport(moment(), sets_, noise_));
+          log(code::kQuickPagingVer2, QuickPagingInfoVer2(moment(), sets_, static_cast<std::uint16_t>(s / 5 % 2048)));
         }
         break;
       case 12:
@@ -260,6 +266,7 @@ class Drive {
   Vehicle vehicle_;
   std::uint64_t t0_;
   PilotSets sets_;
+  std::vector<std::size_t> reportedActive_;  // the active set of the last active-set report
   EvdoLink link_;
   MfloLink mflo_;
   int mfloFrom_ = 0;
