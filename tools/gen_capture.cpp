@@ -5,6 +5,7 @@
 #include <optional>
 #include <vector>
 
+#include "gen_active_set.h"
 #include "gen_connected.h"
 #include "gen_evdo_fwd.h"
 #include "gen_evdo_pilots.h"
@@ -157,6 +158,10 @@ class Drive {
     if (slot_ == 3 || slot_ == 13) {
       if (slot_ == 3) sets_.update(moment().radio, kMax1xActive);
       log(code::kFinger, FingerReport(moment(), sets_, noise_));
+      if (slot_ == 3 && sets_.active != reportedActive_) {
+        reportedActive_ = sets_.active;
+        log(code::kActiveSetInfoVer2, ActiveSetInfoVer2(moment(), sets_));
+      }
     } else if (slot_ >= 5 && slot_ <= 10) {
       searcher(s, static_cast<std::size_t>(slot_ - 5));
     } else if (slot_ == 18 && s % 30 == 10) {
@@ -229,6 +234,7 @@ class Drive {
         if (s % 5 == 0) {
           sets_.update(moment().radio, kMax1xActive);
           log(code::kFinger, FingerReport(moment(), sets_, noise_));
+          log(code::kQuickPagingVer2, QuickPagingInfoVer2(moment(), sets_, static_cast<std::uint16_t>(s / 5 % 2048)));
         }
         break;
       case 12:
@@ -328,6 +334,7 @@ class Drive {
   Vehicle vehicle_;
   std::uint64_t t0_;
   PilotSets sets_;
+  std::vector<std::size_t> reportedActive_;  // the active set of the last active-set report
   EvdoLink link_;
   EvdoSignalling signalling_;
   RevAForwardCounters revaFwd_;
