@@ -144,14 +144,14 @@ TEST(MarkovResponse, TruncatedPayloadsNeverReadPastTheEnd) {
 TEST(MarkovResponse, BadFramesEqualToTotalGiveOneHundredPercent) {
   Matrix m{};
   m[0][9] = 40;  // 40 full-rate frames, all erased
-  Decoded all;
-  all.run(kDecode, markov(3, 4, 4, 40, 0, m));
+  DecoderCase all;
+  all.call(kDecode, markov(3, 4, 4, 40, 0, m));
   EXPECT_EQ(summary(all.msg.details),
             "Total frames: 40, Bad frames: 40, Bit errors: 17, FER(Instantaneous): 100.0000, FER(Cumulative): "
             "100.0000\n");
   EXPECT_EQ(all.of("ATTR_ID_FORWARD_FER").at(0).value, 100.0);
-  Decoded over;
-  over.run(kDecode, markov(3, 4, 4, 39, 0, m));
+  DecoderCase over;
+  over.call(kDecode, markov(3, 4, 4, 39, 0, m));
   EXPECT_EQ(summary(over.msg.details),
             "Total frames: 39, Bad frames: 40, Bit errors: 17, FER(Instantaneous): (no frames transmitted), "
             "FER(Cumulative): (no frames transmitted)\n");

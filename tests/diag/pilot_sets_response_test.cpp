@@ -120,13 +120,12 @@ TEST(PilotSetsResponse, NegativePnIsListedButNeverWritten) {
   Bytes b = head(1, 1, 0, 1);
   record(b, -3, 2);    // active, -1 dB: above threshold A
   record(b, -200, 4);  // neighbour, -2 dB
-  Decoded d;
-  d.run(kDecode, b);
-  for (const char* name : {"ATTR_ID_ACTIVE_PILOTS_ECIO_FOR_PN", "ATTR_ID_BEST_ECIO_ACTIVE",
-                           "ATTR_ID_PN_FOR_BEST_ECIO_ACTIVE", "ATTR_ID_NBOR_PLTS_ECIO_FOR_PN", "ATTR_ID_BEST_ECIO_NBOR",
-                           "ATTR_ID_PN_FOR_BEST_ECIO_NBOR"}) {
-    EXPECT_EQ(values(d.of(name)), (Pairs{{kMarked, 0}})) << name;
-  }
+  DecoderCase d;
+  d.call(kDecode, b);
+  EXPECT_EQ(d.writes({"ACTIVE_PILOTS_ECIO_FOR_PN", "BEST_ECIO_ACTIVE", "PN_FOR_BEST_ECIO_ACTIVE",
+                      "NBOR_PLTS_ECIO_FOR_PN", "BEST_ECIO_NBOR", "PN_FOR_BEST_ECIO_NBOR"}),
+            "ACTIVE_PILOTS_ECIO_FOR_PN NoValue[0]\nNBOR_PLTS_ECIO_FOR_PN NoValue[0]\nBEST_ECIO_ACTIVE NoValue[0]\n"
+            "PN_FOR_BEST_ECIO_ACTIVE NoValue[0]\nBEST_ECIO_NBOR NoValue[0]\nPN_FOR_BEST_ECIO_NBOR NoValue[0]\n");
   EXPECT_EQ(d.msg.details, std::string("\nAct:\tPN\tEcIo\n\t-3\t-1.00\nCand:\tPN\tEcIo\n") + kNoData +
                                "\nNbor:\tPN\tEcIo\n\t-200\t-2.00\n");
 }

@@ -93,13 +93,12 @@ namespace {
 
 // Release A indexes 6 and 7 are where the period wraps: 2^6 slots, then 2^0 again.
 TEST(EvdoDebugDisplay, ReleaseASlotCycleWrapsAfterIndexSix) {
-  EvdoRun run;
   for (const auto& [index, line] :
        {std::pair{6, "Slot Cycle SCI Rel A: 426.67 ms\n"}, std::pair{7, "Slot Cycle SCI Rel A: 6.67 ms\n"}}) {
     Record r;
     r.slot_cycle = static_cast<std::uint8_t>(index << 3);
-    RecordingState st;
-    EXPECT_NE(run(kDecode, kCode, r.bytes(), &st.ds).details.find(line), std::string::npos) << index;
+    DecoderCase c;
+    EXPECT_NE(c.run(kCode, r.bytes()).details.find(line), std::string::npos) << index;
   }
 }
 
