@@ -5,6 +5,7 @@
 #include <optional>
 #include <vector>
 
+#include "gen_evdo_rev.h"
 #include "gen_packets.h"
 
 namespace cdmadiag::gen {
@@ -188,6 +189,8 @@ class Drive {
       case 4: log(code::kEvdoPower, EvdoPower(moment(), link_, noise_)); break;
       case 6:
       case 16: log(code::kEvdoAirLinkSummary, EvdoAirLinkSummary(moment(), link_, noise_)); break;
+      case 8: log(code::kEvdoRevLinkPacketSummary, EvdoRevLinkPacketSummary(moment(), link_, noise_)); break;
+      case 12: log(code::kEvdoReversePowerCtrl, EvdoReversePowerCtrl(moment(), link_, noise_)); break;
       case 10:
         if (s % 5 == 0) {
           sets_.update(moment().radio, kMax1xActive);

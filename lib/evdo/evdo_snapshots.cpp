@@ -142,8 +142,8 @@ std::string energy_text(std::uint16_t raw) {
 }
 
 // Both snapshots share one layout; only their attributes differ.
-void decode_packet_snapshot(const PayloadReader& r, IOrbDataState* ds, COrbExpandedMessage& msg,
-                            std::uint32_t type_id, std::uint32_t length_id) {
+void decode_packet_snapshot(const PayloadReader& r, IOrbDataState* ds, COrbExpandedMessage& msg, std::uint32_t type_id,
+                            std::uint32_t length_id) {
   if (!cdmadiag::require(r, kSnapData, msg, OnShort::kReport)) return;
   const std::uint8_t type = r.u8(kSnapType);
   const std::uint8_t length = r.u8(kSnapLength);
@@ -151,8 +151,7 @@ void decode_packet_snapshot(const PayloadReader& r, IOrbDataState* ds, COrbExpan
   w.Byte(type_id, type);
   w.Byte(length_id, length);
   if (!msg.detailsWanted) return;
-  appendf(msg.details, "\nPacketType: %u (%s)\nLength: %u\n", type, name_or(kPacketTypeNames, type, "unknown"),
-          length);
+  appendf(msg.details, "\nPacketType: %u (%s)\nLength: %u\n", type, name_or(kPacketTypeNames, type, "unknown"), length);
   msg.details += "\t\n";
   AppendHexLine(msg.details, r.tail(kSnapData).bytes());
 }
@@ -249,8 +248,8 @@ void F::DecodeEnhSleepInfo(IOrbDataState*, COrbExpandedMessage& msg, IDekCellRef
   appendf(out,
           "\nSCI: %u\nCC MER Count: %u\nReacq Loss Count: %u\nCMAC Expiry Count: %u\nIdle Handoff Count: %u\nOFS "
           "Count: %u\nOFS Handoff  Count: %u\nChannel Hash Count: %u",
-          r.u8(kSlpSci), r.u32le(kSlpCcMer), r.u32le(kSlpReacqLoss), r.u16le(kSlpCmacExpiry),
-          r.u32le(kSlpIdleHandoffs), r.u32le(kSlpOfsCount), r.u16le(kSlpOfsHandoffs), r.u8(kSlpChannelHash));
+          r.u8(kSlpSci), r.u32le(kSlpCcMer), r.u32le(kSlpReacqLoss), r.u16le(kSlpCmacExpiry), r.u32le(kSlpIdleHandoffs),
+          r.u32le(kSlpOfsCount), r.u16le(kSlpOfsHandoffs), r.u8(kSlpChannelHash));
   appendf(out,
           "\nCC MER Denom: %u\nCurrent Warmup Time US: %u\nForce Preamble Used: %u\nForce Preamble Count: %u\nForce "
           "Preamble Failed Count: %u\nTotal Time Out Of Service: %u\nEstimated Out Of Service CC MER: %u",

@@ -38,7 +38,7 @@ Bytes power_ctrl(std::initializer_list<Record> recs) {
   }
   return b;
 }
-const Bytes kPowerCtrl = power_ctrl({{-80, 10, -2.5, 5, 5.25, 100, 0, 1000, 100, 0x13},  // ACK off
+const Bytes kPowerCtrl = power_ctrl({{-80, 10, -2.5, 5, 5.25, 100, 0, 1000, 100, 0x13},     // ACK off
                                      {-82, 12, -1.5, -3, 7.25, -50, 200, 10, 100, 0x25}});  // DRC gain negative
 // Records of six u16 RAB words, bit s = slot s.
 Bytes rab_buffer(std::size_t records, std::array<std::uint16_t, 6> first, std::array<std::uint16_t, 6> rest) {
@@ -71,8 +71,9 @@ TEST(EvdoReverse, PacketSummaryByteForByteAndRateNamesAtBothEnds) {
       {0, "Undefined"}, {1, "9.6 kbps"}, {5, "153.6 kbps"}, {6, "Undefined"}, {255, "Undefined"}};
   for (const auto& [rri, name] : names) {
     const auto v = static_cast<std::uint8_t>(rri);
-    EXPECT_NE(c.run(0x1060, summary(1, v, v)).details.find(formatf(
-                  "Rate Index: %d (%s)\nReverse Rate Index used for transmitting: %d (%s)\n", rri, name, rri, name)),
+    EXPECT_NE(c.run(0x1060, summary(1, v, v))
+                  .details.find(formatf("Rate Index: %d (%s)\nReverse Rate Index used for transmitting: %d (%s)\n", rri,
+                                        name, rri, name)),
               std::string::npos)
         << rri;
   }
@@ -85,7 +86,7 @@ TEST(EvdoReverse, ThroughputOverThePacketsSinceThePreviousReport) {
     const char* inst;
     const char* cum;
   } reports[] = {
-      {{10, 0, 0, 0, 10}, "81.60", "81.60"},   // nothing before: the cumulative figure
+      {{10, 0, 0, 0, 10}, "81.60", "81.60"},    // nothing before: the cumulative figure
       {{10, 0, 0, 0, 30}, "153.60", "117.60"},  // 20 more packets, all at 153.6 kbps
       {{10, 0, 0, 0, 30}, "0.00", "117.60"},    // unchanged
       {{50, 0, 0, 0, 0}, "9.60", "9.60"},       // more packets but fewer bits: restarted
@@ -113,24 +114,26 @@ TEST(EvdoReverse, PowerControlGainRatiosAndAverages) {
   DecoderCase c;
   c.decimals = 2;
   c.run(0x1063, kPowerCtrl);
-  EXPECT_EQ(c.msg.details,
-            "NumRecords: 2\n\t\nNum\tRxAGC(dB)\tTxTotal(dB)\tTxAdjust(dB)\tRPCHist.\tTxPilot(dB)\tDRCChan(dB)\tACKChan(dB)"
-            "\tDataChan(dB)\tPilotGain\tMaxTxPwrRRI\tDRCLockPer\n"
-            "1\t-80.00\t\t10.00\t\t-2.50\t\t   5\t\t5.25\t\t0.00\t\tOff\t\t20.00\t\t 100\t\t       3\t\tHold is every 16 "
-            "slots\n"
-            "2\t-82.00\t\t12.00\t\t-1.50\t\t  -3\t\t7.25\t\tn/a\t\t6.02\t\t-20.00\t\t 100\t\t       5\t\tReserved\n"
-            "\nAvg RxAGC: -81.00 dB\nAvg TxTotalLimited: 11.00 dB\nAvg TxAdjust: -2.00 dB\nAvg TxPilot: 6.25 dB\n"
-            "Avg DRCChannelGain: 0.00 dB\nAvg AckChannelGain: 6.02 dB\nAvg DataChannelGain: 0.00 dB\n");
-  EXPECT_EQ(c.writes({"EVDO_REVERSEPOWERCTRL_NUM", "EVDO_REVERSEPOWERCTRL_DRC_CHAN_TO",
-                      "EVDO_REVERSEPOWERCTRL_ACK_CHAN_TO", "EVDO_REVERSEPOWERCTRL_AVG"}),
-            "EVDO_REVERSEPOWERCTRL_NUM_RECORDS Byte[0] 2\nEVDO_REVERSEPOWERCTRL_DRC_CHAN_TO_PILOT_FOR_FRAME Double[0] 0\n"
-            "EVDO_REVERSEPOWERCTRL_ACK_CHAN_TO_PILOT_FOR_FRAME NoValue[0]\n"
-            "EVDO_REVERSEPOWERCTRL_DRC_CHAN_TO_PILOT_FOR_FRAME NoValue[1]\n"
-            "EVDO_REVERSEPOWERCTRL_ACK_CHAN_TO_PILOT_FOR_FRAME Double[1] 6.02\n"
-            "EVDO_REVERSEPOWERCTRL_AVG_RX_AGC Double[0] -81\nEVDO_REVERSEPOWERCTRL_AVG_TX_TOTAL_LIMITED Double[0] 11\n"
-            "EVDO_REVERSEPOWERCTRL_AVG_TX_ADJUST Double[0] -2\nEVDO_REVERSEPOWERCTRL_AVG_TX_PILOT Double[0] 6.25\n"
-            "EVDO_REVERSEPOWERCTRL_AVG_DRC_CHAN_GAIN Double[0] 0\nEVDO_REVERSEPOWERCTRL_AVG_ACK_CHAN_GAIN Double[0] 6.02\n"
-            "EVDO_REVERSEPOWERCTRL_AVG_DATA_CHAN_GAIN Double[0] 0\n");
+  EXPECT_EQ(
+      c.msg.details,
+      "NumRecords: 2\n\t\nNum\tRxAGC(dB)\tTxTotal(dB)\tTxAdjust(dB)\tRPCHist.\tTxPilot(dB)\tDRCChan(dB)\tACKChan(dB)"
+      "\tDataChan(dB)\tPilotGain\tMaxTxPwrRRI\tDRCLockPer\n"
+      "1\t-80.00\t\t10.00\t\t-2.50\t\t   5\t\t5.25\t\t0.00\t\tOff\t\t20.00\t\t 100\t\t       3\t\tHold is every 16 "
+      "slots\n"
+      "2\t-82.00\t\t12.00\t\t-1.50\t\t  -3\t\t7.25\t\tn/a\t\t6.02\t\t-20.00\t\t 100\t\t       5\t\tReserved\n"
+      "\nAvg RxAGC: -81.00 dB\nAvg TxTotalLimited: 11.00 dB\nAvg TxAdjust: -2.00 dB\nAvg TxPilot: 6.25 dB\n"
+      "Avg DRCChannelGain: 0.00 dB\nAvg AckChannelGain: 6.02 dB\nAvg DataChannelGain: 0.00 dB\n");
+  EXPECT_EQ(
+      c.writes({"EVDO_REVERSEPOWERCTRL_NUM", "EVDO_REVERSEPOWERCTRL_DRC_CHAN_TO", "EVDO_REVERSEPOWERCTRL_ACK_CHAN_TO",
+                "EVDO_REVERSEPOWERCTRL_AVG"}),
+      "EVDO_REVERSEPOWERCTRL_NUM_RECORDS Byte[0] 2\nEVDO_REVERSEPOWERCTRL_DRC_CHAN_TO_PILOT_FOR_FRAME Double[0] 0\n"
+      "EVDO_REVERSEPOWERCTRL_ACK_CHAN_TO_PILOT_FOR_FRAME NoValue[0]\n"
+      "EVDO_REVERSEPOWERCTRL_DRC_CHAN_TO_PILOT_FOR_FRAME NoValue[1]\n"
+      "EVDO_REVERSEPOWERCTRL_ACK_CHAN_TO_PILOT_FOR_FRAME Double[1] 6.02\n"
+      "EVDO_REVERSEPOWERCTRL_AVG_RX_AGC Double[0] -81\nEVDO_REVERSEPOWERCTRL_AVG_TX_TOTAL_LIMITED Double[0] 11\n"
+      "EVDO_REVERSEPOWERCTRL_AVG_TX_ADJUST Double[0] -2\nEVDO_REVERSEPOWERCTRL_AVG_TX_PILOT Double[0] 6.25\n"
+      "EVDO_REVERSEPOWERCTRL_AVG_DRC_CHAN_GAIN Double[0] 0\nEVDO_REVERSEPOWERCTRL_AVG_ACK_CHAN_GAIN Double[0] 6.02\n"
+      "EVDO_REVERSEPOWERCTRL_AVG_DATA_CHAN_GAIN Double[0] 0\n");
 
   // No usable DRC gain in any record (off, or a pilot gain of 0): no average, none written.
   c.run(0x1063, power_ctrl({{-80, 10, 0, 0, 5, 0, 10, 10, 10, 0}, {-80, 10, 0, 0, 5, 10, 10, 10, 0, 0}}));
@@ -152,7 +155,8 @@ TEST(EvdoReverse, ActivityBitsAveragedPerSlotWithTruncation) {
   // ASP 1 set in slot 0 of one record out of two (0), ASP 2 set in every slot of both (1).
   c.run(0x106D, rab_buffer(2, {0x0001, 0xFFFF, 0, 0, 0, 0}, {0x0000, 0xFFFF, 0, 0, 0, 0}));
   std::string rows;
-  for (int s = 0; s < 16; ++s) rows += formatf("RAB_Slot[%d]:\t       0\t\t       1\t\t       0\t\t       0\t\t       0\t\t       0\n", s);
+  for (int s = 0; s < 16; ++s)
+    rows += formatf("RAB_Slot[%d]:\t       0\t\t       1\t\t       0\t\t       0\t\t       0\t\t       0\n", s);
   EXPECT_EQ(c.msg.details, "\t\tASPIndex 1\tASPIndex 2\tASPIndex 3\tASPIndex 4\tASPIndex 5\tASPIndex 6\n\t\t" +
                                std::string(154, '-') + "\n" + rows);
   std::string asp2;
@@ -205,9 +209,7 @@ TEST(EvdoReverse, EveryTruncationReportsAndStops) {
       {0x1063, kPowerCtrl, only(kCorruptedContent)},
       {0x1188, kTxStats, only(kNotQualcommStandard)},
       {0x106D, rab_buffer(2, {1, 2, 3, 4, 5, 6}, {6, 5, 4, 3, 2, 1}),
-       [](const DecoderCase& c, std::size_t n) {
-         EXPECT_EQ(c.msg.details.starts_with(kCorruptedMessage), n != 12);
-       }},
+       [](const DecoderCase& c, std::size_t n) { EXPECT_EQ(c.msg.details.starts_with(kCorruptedMessage), n != 12); }},
       {0x1072, kRabInfo,
        [](const DecoderCase& c, std::size_t n) {
          EXPECT_TRUE(c.msg.details.ends_with(kNotQualcommStandard));

@@ -90,12 +90,8 @@ TEST(EvdoSnapshots, EveryTruncationReportsAndStops) {
     Bytes full;
     std::function<void(const DecoderCase&, std::size_t)> check;
   } packets[] = {
-      {0x106A, kForward, fixed(2)},
-      {0x1074, kForward, fixed(2)},
-      {0x1065, kDump, fixed(2)},
-      {0x1073, temporal(0, 3), fixed(11)},
-      {0x107D, kDump, fixed(0)},
-      {0x12A4, sleep_info(2), fixed(76)},
+      {0x106A, kForward, fixed(2)},        {0x1074, kForward, fixed(2)}, {0x1065, kDump, fixed(2)},
+      {0x1073, temporal(0, 3), fixed(11)}, {0x107D, kDump, fixed(0)},    {0x12A4, sleep_info(2), fixed(76)},
   };
   for (const auto& p : packets) sweep_truncations(p.code, p.full, p.check);
 }
