@@ -420,7 +420,8 @@ void F::DecodeReverseActivityBitsInfo(IOrbDataState* ds, COrbExpandedMessage& ms
 void F::DecodeConnectedStateTransmitStatistics(IOrbDataState*, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
   SetTitle(msg, &F::DecodeConnectedStateTransmitStatistics);
   const PayloadReader r = payload();
-  // Reported, not thrown: a short packet shows why it shows nothing.
+  // Reported, not thrown, although stage 2 runs it inside the guard: a member
+  // decoder's failure shows in its details instead of vanishing into the guard.
   if (!cdmadiag::require(r, kTxStatsSize, msg, OnShort::kReport)) return;
   if (!msg.detailsWanted) return;
   std::array<std::uint32_t, kTxStatsCounters> c{};
