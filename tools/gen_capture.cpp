@@ -9,6 +9,7 @@
 #include "gen_connected.h"
 #include "gen_evdo_fwd.h"
 #include "gen_evdo_pilots.h"
+#include "gen_evdo_rev.h"
 #include "gen_evdo_session.h"
 #include "gen_mediaflo.h"
 #include "gen_packets.h"
@@ -229,7 +230,10 @@ class Drive {
       case 4: log(code::kEvdoPower, EvdoPower(moment(), link_, noise_)); break;
       case 6:
       case 16: log(code::kEvdoAirLinkSummary, EvdoAirLinkSummary(moment(), link_, noise_)); break;
-      case 8: log(code::kEvdoFinger2, EvdoFinger2(moment(), link_, noise_)); break;
+      case 8:
+        log(code::kEvdoFinger2, EvdoFinger2(moment(), link_, noise_));
+        log(code::kEvdoRevLinkPacketSummary, EvdoRevLinkPacketSummary(moment(), link_, noise_));
+        break;
       case 10:
         if (s % 5 == 0) {
           sets_.update(moment().radio, kMax1xActive);
@@ -240,6 +244,7 @@ class Drive {
       case 12:
         if (s % 2 == 0) log(code::kEvdoPilotSets2, EvdoPilotSets2(moment(), link_));
         log(code::kEvdoForwardStatsSummary, EvdoForwardStatsSummary(moment(), link_, forward_, noise_));
+        log(code::kEvdoReversePowerCtrl, EvdoReversePowerCtrl(moment(), link_, noise_));
         break;
       case 14: log(code::kEvdoSearcherType2, EvdoSearcherType2(moment(), link_, noise_)); break;
       case 17: log(code::kRevARLGains, RevARLGains(moment(), link_)); break;
