@@ -4,12 +4,14 @@
 #include <cstdint>
 #include <string>
 
+#include "cdma1x/channel_config_fields.h"
 #include "cdma1x/frame_fields.h"
 #include "framework/attributes.h"
 #include "framework/decoder_1x.h"
 #include "framework/frame_segment.h"
 #include "framework/text.h"
 #include "framework/value_names.h"
+#include "host/cdma_utils.h"
 
 namespace {
 
@@ -125,6 +127,30 @@ std::array<std::uint32_t, 4> radio_configs(const cdmadiag::PayloadReader& r, int
   for (std::size_t i = 0; i < out.size(); ++i) out[i] = segment.value(static_cast<int>(i));
   return out;
 }
+
+// Active set and channel configuration (0x102F), header 5 bytes, rate bytes, first pilot:
+//  +off  type  name
+//   +0   u8    band class
+//   +1   u8    CDMA channel
+//   +2   u8    forward supplemental channels, nf
+//   +3   u8    reverse supplemental channels, nr
+//   +4   u8    pilots in the active set
+//   +5   u8 each  F-SCH0 (nf >= 1), F-SCH1 (nf >= 2), R-SCH0 (nr >= 1), R-SCH1 (nr >= 2) rate, bits 0-3
+//   p    6 bytes  pilot record (kActivePilotFields); p + 4 channel set mask, p + 5 CHAN_CNT
+//   p+6+3k        code channel k (kCodeChannelFields)
+constexpr std::size_t kBand = 0;
+constexpr std::size_t kCdmaChannel = 1;
+constexpr std::size_t kNumFwdSch = 2;
+constexpr std::size_t kNumRevSch = 3;
+constexpr std::size_t kNumPilots = 4;
+constexpr std::size_t kAsHeaderSize = 5;
+constexpr std::size_t kPilotSize = 6;
+constexpr std::size_t kPilotMask = 4;
+constexpr std::array<ValueName, 5> kBandNames{{{0, "800 MHz cellular band"},
+                                               {1, "1.8 to 2.0 GHz PCS band"},
+                                               {2, "872 to 960 MHz TACS band"},
+                                               {3, "832 to 925 MHz JTACS band"},
+                                               {4, "1.75 to 1.87 GHz Korean PCS band"}}};
 
 }  // namespace
 
@@ -306,4 +332,84 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeServiceConfiguration(IOrbDataState* d
             id & 7u, (id & 8u) != 0 ? "Reverse link" : "Forward link", r.u16le(at + 1),
             cdmadiag::name_or(kCodings, r.u8(at + 3), "Unknown"));
   }
+}
+
+// The header and the pilot record are read only when present; the code channels stop
+// at the first one that does not fit, its text marked truncated. The SCH1 and DCCH
+// lines follow bits 2 and 3 of the channel set mask, as FCH and SCH0 follow bits 0 and 1.
+void COrbDecodeMsgCDMAQualcommFrame::DecodeActiveSetAndChanConfig(IOrbDataState* ds, COrbExpandedMessage& msg,
+                                                                  IDekCellRefs_Search*) {
+  SetTitle(msg, &COrbDecodeMsgCDMAQualcommFrame::DecodeActiveSetAndChanConfig);
+  const auto r = payload();
+  if (!cdmadiag::require(r, kAsHeaderSize, msg, OnShort::kReport)) return;
+  const std::uint8_t band = r.u8(kBand);
+  const std::uint8_t channel = r.u8(kCdmaChannel);
+  const unsigned nf = r.u8(kNumFwdSch);
+  const unsigned nr = r.u8(kNumRevSch);
+  const std::uint8_t pilots = r.u8(kNumPilots);
+  const unsigned fwd_bytes = nf < 2 ? nf : 2;
+  const unsigned rev_bytes = nr < 2 ? nr : 2;
+  const std::size_t p = kAsHeaderSize + fwd_bytes + rev_bytes;
+  if (!cdmadiag::require(r, p + kPilotSize, msg, OnShort::kReport)) return;
+  // 0: absent or zero, both shown as N/A.
+  std::array<unsigned, 4> rates{};
+  for (unsigned i = 0; i < fwd_bytes; ++i) rates[i] = r.u8(kAsHeaderSize + i) & 0x0Fu;
+  for (unsigned i = 0; i < rev_bytes; ++i) rates[2 + i] = r.u8(kAsHeaderSize + fwd_bytes + i) & 0x0Fu;
+  const std::uint16_t pn = r.u16le(p);
+  const std::uint8_t mask = r.u8(p + kPilotMask);
+
+  const auto& pilot_table = cdmadiag::kActivePilotFields;
+  COrbDecodeMsgCDMAQualcommFrameSegment pilot;
+  int bit = pilot.unpack(r.bytes().data(), r.size(), pilot_table.data(), static_cast<int>(pilot_table.size()),
+                         static_cast<int>(8 * p), nullptr, kUnusedFlags);
+  AttrWriter(ds).Long(ATTR_ID_For_FCH_Is_Active, mask & 1);
+
+  std::string& d = msg.details;
+  const bool details = msg.detailsWanted;
+  if (details) {
+    appendf(d, "\n Band class: %s, CDMA_CHANNEL: %u, Number of Pilots in active set: %u\n",
+            cdmadiag::name_or(kBandNames, band, "unknown"), channel, pilots);
+    d += "\nSupplemental Channel Information: \n";
+    d += kRule;
+    d += "\n";
+    appendf(d, "Num Forward Supp Channels(SCH or SCCH): %u\nNum Reverse Supp Channels(SCH or SCCH): %u\n", nf, nr);
+    constexpr const char* kRateLabels[] = {"Rate Forward SCH0: ", "Rate Forward SCH1: ", "Rate Reverse SCH0: ",
+                                           "Rate Reverse SCH1: "};
+    for (std::size_t i = 0; i < rates.size(); ++i) {
+      d += kRateLabels[i];
+      d += rates[i] == 0 ? "N/A" : SCHRate2Text(static_cast<int>(rates[i]));
+      d += "\n";
+    }
+    d += "\nForward Dedicated Channel Set Mask Information: \n";
+    d += kRule;
+    d += "\n";
+    appendf(d, "Num Active Supplemental Code Channels: %u\n", (mask >> 4) & 7u);
+    constexpr const char* kMaskLabels[] = {"Forward Fund. Chan(FCH) : ", "Forward Supp. Chan0(SCH0) : ",
+                                           "Forward Supp. Chan1(SCH1) : ", "Forward Ded. Control Chan(DCCH) : "};
+    for (unsigned i = 0; i < 4; ++i) {
+      d += kMaskLabels[i];
+      d += (mask >> i & 1u) != 0 ? "active" : "not active";
+      d += "\n";
+    }
+    d += "\nActive Set Pilot Information: \n";
+    d += kRule;
+    d += "\n";
+    appendf(d, "Pilot_PN: %u, ", pn);
+    d += pilot.createCString(1, 2);
+    d += pilot.createCString(cdmadiag::kActivePilotChanCntEntry, cdmadiag::kActivePilotChanCntEntry);
+  }
+  const unsigned chan_cnt = pilot.value(cdmadiag::kActivePilotChanCntEntry) % 256u;
+  const auto& code_table = cdmadiag::kCodeChannelFields;
+  for (unsigned k = 0; k < chan_cnt; ++k) {
+    COrbDecodeMsgCDMAQualcommFrameSegment code;
+    bit = code.unpack(r.bytes().data(), r.size(), code_table.data(), static_cast<int>(code_table.size()), bit, nullptr,
+                      kUnusedFlags);
+    if (details) d += code.createCString();
+    if (code.stopped()) break;
+  }
+
+  const AttrWriter always(ds, AttrWriter::kAlways);
+  always.UShort(ATTR_ID_CDMA_CHANNEL, channel);
+  if (CDMACommonUtils::IsPNValid(pn)) always.UShort(ATTR_ID_PILOT_PN, pn);
+  always.UShort(ATTR_ID_NUM_ACTIVE_PILOTS, pilots);
 }

@@ -97,11 +97,47 @@ TEST(ServiceConfig, PackedTextAndWrites) {
   EXPECT_EQ(c.msg.details.find("Supplemental Channel Id"), std::string::npos);
 }
 
+// Band 1, channel 25, nf 3 (two rate bytes), nr 0, 4 pilots; PN 300 at offset 7, mask
+// SCH1 + DCCH with 2 code channels, CHAN_CNT 2, then the two code channels.
+Bytes active_set(std::uint16_t pn = 300) {
+  return Bytes{1, 25, 3, 0, 4, 0x13, 0}.u16(pn).u8(1).u8(0).u8(0x2C).u8(2).u16(5).u8(0).u16(37).u8(1);
+}
+
+TEST(ServiceConfig, ActiveSetTextFollowsEveryMaskBit) {
+  DecoderCase c;
+  c.read_only = true;
+  c.run(0x102F, active_set());
+  EXPECT_EQ(c.msg.title, "Active Set and Channel Configuration");
+  EXPECT_EQ(c.msg.details,
+            "\n Band class: 1.8 to 2.0 GHz PCS band, CDMA_CHANNEL: 25, Number of Pilots in active set: 4\n"
+            "\nSupplemental Channel Information: \n-------------------------------------------------------\n\n"
+            "Num Forward Supp Channels(SCH or SCCH): 3\nNum Reverse Supp Channels(SCH or SCCH): 0\n"
+            "Rate Forward SCH0: 8x\nRate Forward SCH1: N/A\nRate Reverse SCH0: N/A\nRate Reverse SCH1: N/A\n"
+            "\nForward Dedicated Channel Set Mask Information: \n"
+            "-------------------------------------------------------\n\n"
+            "Num Active Supplemental Code Channels: 2\nForward Fund. Chan(FCH) : not active\n"
+            "Forward Supp. Chan0(SCH0) : not active\nForward Supp. Chan1(SCH1) : active\n"
+            "Forward Ded. Control Chan(DCCH) : active\n"
+            "\nActive Set Pilot Information: \n-------------------------------------------------------\n\n"
+            "Pilot_PN: 300, PILOT_REC_TYPE: 1\nCHAN_CNT: 2\n"
+            "WALSH_CODE: 5\nQOF_MASK_ID: 0\nWALSH_CODE: 37\nQOF_MASK_ID: 1\n");
+  EXPECT_EQ(c.writes(), "CDMA_CHANNEL UShort[0] 25\nPILOT_PN UShort[0] 300\nNUM_ACTIVE_PILOTS UShort[0] 4\n");
+  c.read_only = false;
+  c.run(0x102F, active_set(600));  // not a PN
+  EXPECT_EQ(c.writes(), "For_FCH_Is_Active Long[0] 0\nCDMA_CHANNEL UShort[0] 25\nNUM_ACTIVE_PILOTS UShort[0] 4\n");
+  // The list stops at the code channel that does not fit.
+  c.run(0x102F, active_set().prefix(16));
+  EXPECT_TRUE(c.msg.details.ends_with("WALSH_CODE: 5\nQOF_MASK_ID: 0\nWALSH_CODE: (truncated)\n")) << c.msg.details;
+}
+
 TEST(ServiceConfig, TruncatedPacketsStopAtTheFirstBlockThatDoesNotFit) {
   cdmadiag::test::sweep_truncations(kVer2, ver2(), [](const COrbExpandedMessage& m, std::size_t n) {
     const std::string end = n < 10 ? "Message Buffer does not conforms to Qualcomm Standard." : "Corrupted message content\n";
     EXPECT_TRUE(m.details.ends_with(end)) << m.details;
     EXPECT_EQ(m.details.find(end), m.details.size() - end.size());
+  });
+  cdmadiag::test::sweep_truncations(0x102F, active_set().prefix(13), [](const COrbExpandedMessage& m, std::size_t) {
+    EXPECT_EQ(m.details, "Message Buffer does not conforms to Qualcomm Standard.");
   });
   cdmadiag::test::sweep_truncations(kPacked, packed().prefix(18), [](const COrbExpandedMessage& m, std::size_t) {
     EXPECT_EQ(m.details, "Message Buffer does not conforms to Qualcomm Standard.");
