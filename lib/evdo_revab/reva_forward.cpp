@@ -40,7 +40,7 @@ constexpr double kSlotMs = 1.67;
 //                      76.8 K (8)
 constexpr std::size_t kSuCounters = 322;
 constexpr std::size_t kSuSize = kSuCounters * 4;
-constexpr std::size_t kFirstTcHistogram = 57;
+[[maybe_unused]] constexpr std::size_t kFirstTcHistogram = 57;
 
 struct TcFormat {
   int bits;
