@@ -272,7 +272,7 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeServiceConfigurationVer2(IOrbDataStat
   }
 }
 
-// The fixed fields are read only when all present (the spec'd decoder has no length test).
+// The fixed fields are read only when all are present; a short packet must not be read past its end.
 void COrbDecodeMsgCDMAQualcommFrame::DecodeServiceConfiguration(IOrbDataState* ds, COrbExpandedMessage& msg,
                                                                 IDekCellRefs_Search*) {
   SetTitle(msg, &COrbDecodeMsgCDMAQualcommFrame::DecodeServiceConfiguration);

@@ -100,8 +100,8 @@ constexpr float kRssiFloor = -110.0f;
 
 }  // namespace
 
-// The spec'd decoder has no length test; a payload shorter than its 108-byte layout is
-// reported instead of read past (the CAI revision write included).
+// A payload shorter than the 108-byte layout is reported instead of read past, and
+// nothing is written (the CAI revision write included).
 void COrbDecodeMsgCDMAQualcommFrame::DecodeStatusReport(IOrbDataState* ds, COrbExpandedMessage& msg,
                                                         IDekCellRefs_Search*) {
   SetTitle(msg, &COrbDecodeMsgCDMAQualcommFrame::DecodeStatusReport);

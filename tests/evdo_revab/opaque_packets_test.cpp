@@ -19,7 +19,7 @@ Bytes counting(std::size_t n) {
   return b;
 }
 
-TEST(EvdoUnspecified, EveryCodeShowsItsRowTitleAndHexWithoutWritesOrFailures) {
+TEST(EvdoOpaquePackets, EveryCodeShowsItsRowTitleAndHexWithoutWritesOrFailures) {
   for (const std::uint32_t code : kCodes) {
     SCOPED_TRACE(formatf("code 0x%04X", code));
     DecoderCase c;
@@ -31,7 +31,7 @@ TEST(EvdoUnspecified, EveryCodeShowsItsRowTitleAndHexWithoutWritesOrFailures) {
   }
 }
 
-TEST(EvdoUnspecified, HexLineStopsAt64BytesAndEmptyPayloadHasNone) {
+TEST(EvdoOpaquePackets, HexLineStopsAt64BytesAndEmptyPayloadHasNone) {
   DecoderCase c;
   c.run(0x1277, counting(64));
   const std::string first64 = c.msg.details;
@@ -45,7 +45,7 @@ TEST(EvdoUnspecified, HexLineStopsAt64BytesAndEmptyPayloadHasNone) {
   EXPECT_EQ(c.msg.title, "1xEV-DO Rx Partial MultiRLP Packet");
 }
 
-TEST(EvdoUnspecified, TruncationsNeverThrow) {
+TEST(EvdoOpaquePackets, TruncationsNeverThrow) {
   for (const std::uint32_t code : kCodes) sweep_truncations(code, counting(20));
 }
 
