@@ -6,6 +6,7 @@
 
 #include "cdma1x/channel_config_fields.h"
 #include "cdma1x/frame_fields.h"
+#include "cdma1x/radio_config.h"
 #include "framework/attributes.h"
 #include "framework/decoder_1x.h"
 #include "framework/frame_segment.h"
@@ -108,25 +109,7 @@ constexpr std::size_t kSvcFixedSize = 18;
 constexpr std::size_t kSchRecordSize = 4;
 constexpr int kUnusedFlags = -1;
 
-constexpr const char* kRule = "-------------------------------------------------------\n";
-constexpr std::array<const char*, 4> kFwdRcLabels = {
-    "Forward FCH radio configuration: ", "Forward SCH0 radio configuration: ", "Forward SCH1 radio configuration: ",
-    "Forward DCCH radio configuration: "};
-constexpr std::array<const char*, 4> kRevRcLabels = {
-    "Reverse FCH radio configuration: ", "Reverse SCH0 radio configuration: ", "Reverse SCH1 radio configuration: ",
-    "Reverse DCCH radio configuration: "};
 constexpr std::array<ValueName, 2> kCodings{{{0, "Turbo"}, {1, "Convolutional"}}};
-
-// The four radio configuration nibbles of one direction, FCH, SCH0, SCH1, DCCH.
-std::array<std::uint32_t, 4> radio_configs(const cdmadiag::PayloadReader& r, int start_bit, bool forward) {
-  const auto& table = forward ? cdmadiag::kForwardRadioConfigFields : cdmadiag::kReverseRadioConfigFields;
-  COrbDecodeMsgCDMAQualcommFrameSegment segment;
-  segment.unpack(r.bytes().data(), r.size(), table.data(), static_cast<int>(table.size()), start_bit, nullptr,
-                 kUnusedFlags);
-  std::array<std::uint32_t, 4> out{};
-  for (std::size_t i = 0; i < out.size(); ++i) out[i] = segment.value(static_cast<int>(i));
-  return out;
-}
 
 // Active set and channel configuration (0x102F), header 5 bytes, rate bytes, first pilot:
 //  +off  type  name
@@ -279,8 +262,8 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeServiceConfiguration(IOrbDataState* d
   const auto r = payload();
   if (!cdmadiag::require(r, kSvcFixedSize, msg, OnShort::kReport)) return;
   const auto so = static_cast<std::uint16_t>(r.u16le(kSvcOption) & kSvcOptionMask);
-  const auto fwd_rc = radio_configs(r, kFwdRcBit, true);
-  const auto rev_rc = radio_configs(r, kRevRcBit, false);
+  const auto fwd_rc = cdmadiag::UnpackRadioConfigs(r, kFwdRcBit, cdmadiag::Link::kForward);
+  const auto rev_rc = cdmadiag::UnpackRadioConfigs(r, kRevRcBit, cdmadiag::Link::kReverse);
   const auto fwd_mask = static_cast<std::uint8_t>(r.u8(kFwdRateMask) >> 4);
   const auto rev_mask = static_cast<std::uint8_t>(r.u8(kRevRateMask) >> 4);
   const unsigned fwd_schs = r.u8(kFwdSchs);
@@ -300,21 +283,9 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeServiceConfiguration(IOrbDataState* d
 
   std::string& d = msg.details;
   appendf(d, "Service option: %u, ", so);
-  const auto configs = [&](const char* heading, const std::array<const char*, 4>& labels,
-                           const std::array<std::uint32_t, 4>& values) {
-    d += heading;
-    d += kRule;
-    for (std::size_t i = 0; i < labels.size(); ++i) {
-      d += labels[i];
-      if (values[i] == 0) {
-        d += "Not In Use\n";
-      } else {
-        appendf(d, "%u\n", values[i]);
-      }
-    }
-  };
-  configs("\nForward Radio Configurations: \n", kFwdRcLabels, fwd_rc);
-  configs("\nReverse Radio Configurations: \n", kRevRcLabels, rev_rc);
+  // The 55-dash rule under both headings is this report's own.
+  cdmadiag::AppendRadioConfigs(d, cdmadiag::Link::kForward, fwd_rc, cdmadiag::kRule55);
+  cdmadiag::AppendRadioConfigs(d, cdmadiag::Link::kReverse, rev_rc, cdmadiag::kRule55);
   appendf(d, "FCH frame size: %u, DCCH frame size: %u, \n%s, \n%s, ", r.u8(kFchFrameSize), r.u8(kDcchFrameSize),
           traffic_text(true, r.u8(kFwdTrafficType)).c_str(), traffic_text(false, r.u8(kRevTrafficType)).c_str());
   appendf(d, "\nFor. Multiplex option: %u, Rev. Multiplex option: %u, \n%s%s, \n%s%s, ", r.u16le(kSvcFwdMux),
@@ -370,7 +341,7 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeActiveSetAndChanConfig(IOrbDataState*
     appendf(d, "\n Band class: %s, CDMA_CHANNEL: %u, Number of Pilots in active set: %u\n",
             cdmadiag::name_or(kBandNames, band, "unknown"), channel, pilots);
     d += "\nSupplemental Channel Information: \n";
-    d += kRule;
+    d += cdmadiag::kRule55;
     d += "\n";
     appendf(d, "Num Forward Supp Channels(SCH or SCCH): %u\nNum Reverse Supp Channels(SCH or SCCH): %u\n", nf, nr);
     constexpr const char* kRateLabels[] = {"Rate Forward SCH0: ", "Rate Forward SCH1: ", "Rate Reverse SCH0: ",
@@ -380,19 +351,16 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeActiveSetAndChanConfig(IOrbDataState*
       d += rates[i] == 0 ? "N/A" : SCHRate2Text(static_cast<int>(rates[i]));
       d += "\n";
     }
-    d += "\nForward Dedicated Channel Set Mask Information: \n";
-    d += kRule;
-    d += "\n";
-    appendf(d, "Num Active Supplemental Code Channels: %u\n", (mask >> 4) & 7u);
-    constexpr const char* kMaskLabels[] = {"Forward Fund. Chan(FCH) : ", "Forward Supp. Chan0(SCH0) : ",
-                                           "Forward Supp. Chan1(SCH1) : ", "Forward Ded. Control Chan(DCCH) : "};
-    for (unsigned i = 0; i < 4; ++i) {
-      d += kMaskLabels[i];
-      d += (mask >> i & 1u) != 0 ? "active" : "not active";
-      d += "\n";
-    }
+    // This report leaves a blank line under the rule.
+    const cdmadiag::ChannelSetMask set{.fch = (mask & 1u) != 0,
+                                       .sch0 = (mask & 2u) != 0,
+                                       .sch1 = (mask & 4u) != 0,
+                                       .dcch = (mask & 8u) != 0,
+                                       .supplemental_codes = static_cast<int>((mask >> 4) & 7u)};
+    cdmadiag::AppendChannelSetMask(d, cdmadiag::Link::kForward, set,
+                                   "-------------------------------------------------------\n\n");
     d += "\nActive Set Pilot Information: \n";
-    d += kRule;
+    d += cdmadiag::kRule55;
     d += "\n";
     appendf(d, "Pilot_PN: %u, ", pn);
     d += pilot.createCString(1, 2);

@@ -1,6 +1,7 @@
 #pragma once
 // COrbDecodeMsgCDMAQualcommFrame: decodes 1x log packets, DIAG command responses,
 // scanner and MediaFLO packets. One object per captured packet.
+#include <array>
 #include <cstdint>
 #include <string>
 
@@ -112,6 +113,19 @@ class COrbDecodeMsgCDMAQualcommFrame : public COrbGenericHsMessage {
   // AGC transmit, gain-adjust and limited transmit powers of raw AGC bytes.
   cdmadiag::AgcPowers ConvertAgcPowers(std::int8_t rx_agc, std::uint8_t agc_power, std::int8_t tx_gain_adjust,
                                        int band_index, std::int8_t power_class);
+
+  // Frame counters and outcome classification of the frame type, power control and
+  // Markov reports (lib/cdma1x/frame_stats.cpp; the counter layout in frame_stats.h).
+  // Writes every counter unconditionally: callers check IsReadOnly.
+  void SetFrameAttributes(IOrbDataState* ds, const std::array<std::array<std::int32_t, 5>, 3>& fch,
+                          const std::array<std::int32_t, 4>& sch0, const std::array<std::int32_t, 4>& sch1,
+                          std::int32_t dcch_rate, const std::array<std::array<std::int32_t, 5>, 7>& scch,
+                          bool forward);
+  // Bit and frame error flags of a frame sent at rate code t and received as decision d.
+  void SetBadFrameFlags(const std::uint8_t& t, const std::uint8_t& d, bool& bit_error, bool& frame_error);
+  // Adds one frame outcome to the tally [any error, frame errors, bit errors, burst errors].
+  void UpdateFrameErrorsArray(std::array<std::uint8_t, 4>& tally, const bool& burst_error, const bool& frame_error,
+                              const bool& bit_error);
 
  private:
   cdmadiag::DecoderSettings settings_;
