@@ -15,6 +15,7 @@
 #include "gen_packets.h"
 #include "gen_reva_mac.h"
 #include "gen_reva_forward.h"
+#include "gen_status_svc.h"
 #include "gen_temporal_analyzer.h"
 
 namespace cdmadiag::gen {
@@ -141,6 +142,12 @@ class Drive {
         if (s == 0) {
           out_.response(VersionNumberResponse());
           out_.response(ExtBuildIdResponse());
+          log(code::kStatusReport, StatusReport(moment(), moment().sectors.front().pn));
+        }
+        // Each 1x leg is a call: its service configuration comes with the traffic channel.
+        if (legStart && !evdo) {
+          log(code::kServiceConfigVer2, ServiceConfigVer2());
+          log(code::kServiceConfig, ServiceConfig());
         }
         if (legStart) out_.response(StatusSnapshotResponse(evdo));
         if (s % 60 == 0) out_.response(TimeStampResponse(moment(), subCount()));
