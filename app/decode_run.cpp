@@ -93,7 +93,7 @@ void DecodeRun::decode(const Record& record) {
       const std::uint16_t code = record.log_code();
       const std::uint8_t* header = record.header();
       view.code = code;
-      view.time = diag_time_seconds(header + 4);
+      view.time = diag_time_seconds(header + cdmadiag::kLogHeaderTimeStamp);
       view.cls = route_log_code(code);
       if (!known_log_code(code)) ++counters_.unknown_codes;
       if (view.cls == PacketClass::kEvdo) {

@@ -112,19 +112,8 @@ constexpr std::array<ValueName, 13> kV2BandNames{{{0, "800 MHz cellular band"},
                                                   {11, "400 MHz European PAMR band"},
                                                   {12, "800 MHz European PAMR band"}}};
 
-constexpr const char* kV1ChannelFormats[kV1ChannelWords] = {
-    "\tFCH(%s) - Code channel: %u, QOF mask ID: %u\n",
-    "\tDCCH(%s) - Code channel: %u, QOF mask ID: %u\n",
-    "\tSCH(%s) - Code channel: %u, QOF mask ID: %u\n",
-};
-constexpr const char* kV2ChannelFormats[3] = {
-    "\nFCH Code Channel: %u, FCH QOF index: %u\n",
-    "\nDCCH Code Channel: %u, DCCH QOF index: %u\n",
-    "\nSCCH Code Channel: %u, SCCH QOF index: %u\n",
-};
-// Where a count claims more records than the payload holds.
-constexpr const char* kV2RecordsCut = "\nPacket ends after %u of %u pilot records\n";
-constexpr const char* kRedRecordsCut = "\nPacket ends after %u of %u subrecords\n";
+constexpr const char* kChannelNames[kV1ChannelWords] = {"FCH", "DCCH", "SCH"};
+constexpr const char* kV2ChannelNames[3] = {"FCH", "DCCH", "SCCH"};
 
 // Bytes of a version-2 type area, the 3 skipped bytes included.
 std::size_t v2_area_size(std::uint8_t rx_type) {
@@ -181,8 +170,8 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeActiveSetInfo(IOrbDataState* ds, COrb
     for (std::size_t c = 0; c < kV1ChannelWords; ++c) {
       const std::size_t off = 3 + c * kChannelWordSize;
       const bool active = rec.u8(off) != 0;
-      appendf(out, kV1ChannelFormats[c], active ? "active" : "inactive", active ? rec.u16le(off + 1) : 0u,
-              active ? rec.u8(off + 3) : 0u);
+      appendf(out, "\t%s(%s) - Code channel: %u, QOF mask ID: %u\n", kChannelNames[c], active ? "active" : "inactive",
+              active ? rec.u16le(off + 1) : 0u, active ? rec.u8(off + 3) : 0u);
     }
   }
   out += "\t\n";
@@ -252,11 +241,17 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeActiveSetInfoVer2(IOrbDataState* ds, 
     at = kV2PilotHead + area;
     for (std::size_t c = 0; c < 3; ++c) {
       if (!channel_present[c]) continue;
-      if (details) appendf(out, kV2ChannelFormats[c], rec.u16le(at), rec.u8(at + 2));
+      if (details) {
+        appendf(out, "\n%s Code Channel: %u, %s QOF index: %u\n", kV2ChannelNames[c], rec.u16le(at), kV2ChannelNames[c],
+                rec.u8(at + 2));
+      }
       at += kChannelWordSize;
     }
   }
-  if (details && done < num_pilots) appendf(out, kV2RecordsCut, done, static_cast<unsigned>(num_pilots));
+  // Where a count claims more records than the payload holds.
+  if (details && done < num_pilots) {
+    appendf(out, "\nPacket ends after %u of %u pilot records\n", done, static_cast<unsigned>(num_pilots));
+  }
 }
 
 void COrbDecodeMsgCDMAQualcommFrame::DecodeRedActiveSetInfo(IOrbDataState* ds, COrbExpandedMessage& msg,
@@ -313,5 +308,7 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeRedActiveSetInfo(IOrbDataState* ds, C
     w.UShort(ATTR_ID_For_SCH0_Is_Active, static_cast<std::uint16_t>(fsch));
     w.UShort(ATTR_ID_Rev_SCH0_Is_Active, static_cast<std::uint16_t>(rsch));
   }
-  if (details && done < count) appendf(out, kRedRecordsCut, done, static_cast<unsigned>(count));
+  if (details && done < count) {
+    appendf(out, "\nPacket ends after %u of %u subrecords\n", done, static_cast<unsigned>(count));
+  }
 }

@@ -45,16 +45,18 @@ const FrameIds kForwardIds = {
     {&ATTR_ID_CDMA_1X_FOR_SCH1_FullRate, &ATTR_ID_CDMA_1X_FOR_SCH1_BlankFrame, &ATTR_ID_CDMA_1X_FOR_SCH1_Erasure,
      &ATTR_ID_CDMA_1X_FOR_SCH1_SCCHInactive},
     &ATTR_ID_CDMA_1X_FOR_DCCH_Rate};
-const std::array<const std::uint32_t*, 4> kScchIds = {&ATTR_ID_CDMA_1X_FOR_SCCH_FullRate,
-                                                      &ATTR_ID_CDMA_1X_FOR_SCCH_BlankFrame,
-                                                      &ATTR_ID_CDMA_1X_FOR_SCCH_Erasure, &ATTR_ID_CDMA_1X_FOR_SCCH_Inactive};
+const std::array<const std::uint32_t*, 4> kScchIds = {
+    &ATTR_ID_CDMA_1X_FOR_SCCH_FullRate, &ATTR_ID_CDMA_1X_FOR_SCCH_BlankFrame, &ATTR_ID_CDMA_1X_FOR_SCCH_Erasure,
+    &ATTR_ID_CDMA_1X_FOR_SCCH_Inactive};
 
 }  // namespace
 
-void COrbDecodeMsgCDMAQualcommFrame::SetFrameAttributes(
-    IOrbDataState* ds, const std::array<std::array<std::int32_t, 5>, 3>& fch, const std::array<std::int32_t, 4>& sch0,
-    const std::array<std::int32_t, 4>& sch1, std::int32_t dcch_rate,
-    const std::array<std::array<std::int32_t, 5>, 7>& scch, bool forward) {
+void COrbDecodeMsgCDMAQualcommFrame::SetFrameAttributes(IOrbDataState* ds,
+                                                        const std::array<std::array<std::int32_t, 5>, 3>& fch,
+                                                        const std::array<std::int32_t, 4>& sch0,
+                                                        const std::array<std::int32_t, 4>& sch1, std::int32_t dcch_rate,
+                                                        const std::array<std::array<std::int32_t, 5>, 7>& scch,
+                                                        bool forward) {
   const cdmadiag::AttrWriter w(ds, cdmadiag::AttrWriter::kAlways);
   const FrameIds& ids = forward ? kForwardIds : kReverseIds;
   for (std::size_t type = 0; type < fch.size(); ++type) {
@@ -88,16 +90,10 @@ void COrbDecodeMsgCDMAQualcommFrame::SetBadFrameFlags(const std::uint8_t& t, con
       bit_error = any({8, 9});
       frame_error = any({5, 6, 7});
       break;
-    case 1:
-      frame_error = d == 10;
-      break;
-    case 2:
-      frame_error = d == 0;
-      break;
+    case 1: frame_error = d == 10; break;
+    case 2: frame_error = d == 0; break;
     case 3:
-    case 4:
-      frame_error = any({0, 10});
-      break;
+    case 4: frame_error = any({0, 10}); break;
     case 5:
       bit_error = any({8, 9});
       frame_error = any({0, 6, 7});
@@ -127,17 +123,14 @@ void COrbDecodeMsgCDMAQualcommFrame::SetBadFrameFlags(const std::uint8_t& t, con
       bit_error = any({9, 10});
       frame_error = d == 11;
       break;
-    case 15:
-      bit_error = any({8, 9});
-      break;
+    case 15: bit_error = any({8, 9}); break;
     default:  // 12, 14: no outcome counts as an error
       break;
   }
 }
 
-void COrbDecodeMsgCDMAQualcommFrame::UpdateFrameErrorsArray(std::array<std::uint8_t, 4>& tally,
-                                                            const bool& burst_error, const bool& frame_error,
-                                                            const bool& bit_error) {
+void COrbDecodeMsgCDMAQualcommFrame::UpdateFrameErrorsArray(std::array<std::uint8_t, 4>& tally, const bool& burst_error,
+                                                            const bool& frame_error, const bool& bit_error) {
   using cdmadiag::kAnyError, cdmadiag::kBitErrors, cdmadiag::kFrameErrors;
   if (burst_error) {
     for (auto& n : tally) ++n;

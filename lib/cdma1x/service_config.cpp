@@ -289,9 +289,9 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeServiceConfiguration(IOrbDataState* d
   appendf(d, "FCH frame size: %u, DCCH frame size: %u, \n%s, \n%s, ", r.u8(kFchFrameSize), r.u8(kDcchFrameSize),
           traffic_text(true, r.u8(kFwdTrafficType)).c_str(), traffic_text(false, r.u8(kRevTrafficType)).c_str());
   appendf(d, "\nFor. Multiplex option: %u, Rev. Multiplex option: %u, \n%s%s, \n%s%s, ", r.u16le(kSvcFwdMux),
-          r.u16le(kSvcRevMux), "Forward fundamental channel transmission rates: ",
-          GetFCHTransmissionRatesAllowed(fwd_mask), "Reverse fundamental channel transmission rates: ",
-          GetFCHTransmissionRatesAllowed(rev_mask));
+          r.u16le(kSvcRevMux),
+          "Forward fundamental channel transmission rates: ", GetFCHTransmissionRatesAllowed(fwd_mask),
+          "Reverse fundamental channel transmission rates: ", GetFCHTransmissionRatesAllowed(rev_mask));
   appendf(d, "\nNumber of active forward supplemental channels(SCH or SCCH): %u", fwd_schs);
   appendf(d, "\nNumber of active reverse supplemental channels: %u", rev_schs);
   const std::size_t records = fwd_schs + rev_schs;
@@ -299,8 +299,8 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeServiceConfiguration(IOrbDataState* d
   for (std::size_t i = 0; i < records; ++i) {
     const std::size_t at = kSvcFixedSize + kSchRecordSize * i;
     const std::uint8_t id = r.u8(at);
-    appendf(d, "\nSupplemental Channel Id: %u, Direction: %s, SCH Multiplex option: %u, Type of coding: %s",
-            id & 7u, (id & 8u) != 0 ? "Reverse link" : "Forward link", r.u16le(at + 1),
+    appendf(d, "\nSupplemental Channel Id: %u, Direction: %s, SCH Multiplex option: %u, Type of coding: %s", id & 7u,
+            (id & 8u) != 0 ? "Reverse link" : "Forward link", r.u16le(at + 1),
             cdmadiag::name_or(kCodings, r.u8(at + 3), "Unknown"));
   }
 }
@@ -344,8 +344,8 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeActiveSetAndChanConfig(IOrbDataState*
     d += cdmadiag::kRule55;
     d += "\n";
     appendf(d, "Num Forward Supp Channels(SCH or SCCH): %u\nNum Reverse Supp Channels(SCH or SCCH): %u\n", nf, nr);
-    constexpr const char* kRateLabels[] = {"Rate Forward SCH0: ", "Rate Forward SCH1: ", "Rate Reverse SCH0: ",
-                                           "Rate Reverse SCH1: "};
+    constexpr const char* kRateLabels[] = {
+        "Rate Forward SCH0: ", "Rate Forward SCH1: ", "Rate Reverse SCH0: ", "Rate Reverse SCH1: "};
     for (std::size_t i = 0; i < rates.size(); ++i) {
       d += kRateLabels[i];
       d += rates[i] == 0 ? "N/A" : SCHRate2Text(static_cast<int>(rates[i]));

@@ -1,10 +1,11 @@
 // Frame counters, outcome flags and the error tally shared by the frame type, power
 // control and Markov reports; the radio configuration and channel set mask texts.
+#include "cdma1x/frame_stats.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "cdma1x/frame_stats.h"
 #include "cdma1x/radio_config.h"
 #include "support/decoder_case.h"
 
@@ -36,10 +37,10 @@ TEST_F(FrameStats, OutcomeFlagsFollowTheSentRate) {
     std::uint8_t t, d;
     const char* want;
   };
-  for (const Case& k : {Case{0, 8, "B-"}, Case{0, 6, "-F"}, Case{0, 0, "--"}, Case{1, 10, "-F"}, Case{2, 0, "-F"},
-                        Case{4, 10, "-F"}, Case{5, 5, "--"}, Case{6, 5, "-F"}, Case{9, 11, "B-"}, Case{9, 8, "-F"},
-                        Case{10, 2, "--"}, Case{11, 2, "-F"}, Case{13, 11, "-F"}, Case{13, 11 - 2, "B-"},
-                        Case{15, 8, "B-"}, Case{12, 0, "--"}, Case{14, 9, "--"}}) {
+  for (const Case& k :
+       {Case{0, 8, "B-"}, Case{0, 6, "-F"}, Case{0, 0, "--"}, Case{1, 10, "-F"}, Case{2, 0, "-F"}, Case{4, 10, "-F"},
+        Case{5, 5, "--"}, Case{6, 5, "-F"}, Case{9, 11, "B-"}, Case{9, 8, "-F"}, Case{10, 2, "--"}, Case{11, 2, "-F"},
+        Case{13, 11, "-F"}, Case{13, 11 - 2, "B-"}, Case{15, 8, "B-"}, Case{12, 0, "--"}, Case{14, 9, "--"}}) {
     EXPECT_EQ(flags(k.t, k.d), k.want) << "t=" << int{k.t} << " d=" << int{k.d};
   }
 }
