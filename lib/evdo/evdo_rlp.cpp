@@ -213,8 +213,8 @@ void decode_partial(IOrbDataState* ds, COrbExpandedMessage& msg, const PayloadRe
 
   std::size_t off = kPartialHead;
   for (std::uint32_t i = 0; i < count; ++i) {
-    // A record goes only as far as the payload: its size comes from the packet,
-    // not from the six bytes a packet the length check assumes.
+    // A record is read only while whole: its size comes from its own fields, not
+    // from the six bytes per packet that the length check assumes.
     if (!r.has(off, kPartialRecordHead)) {
       if (details) out += std::string("\n") + kCorruptMessage;
       return;

