@@ -10,6 +10,7 @@
 #include "gen_evdo_fwd.h"
 #include "gen_evdo_pilots.h"
 #include "gen_evdo_rev.h"
+#include "gen_evdo_rlp.h"
 #include "gen_evdo_session.h"
 #include "gen_mediaflo.h"
 #include "gen_packets.h"
@@ -101,6 +102,7 @@ class Drive {
         noise_(options.seed + 2),
         mfloRng_(options.seed + 3),
         revaRng_(options.seed + 4),
+        rlpRng_(options.seed + 25),
         sectors_(SampleSectors()),
         route_(SampleRoute()),
         radio_(sectors_, route_.frame(), world_),
@@ -273,6 +275,37 @@ class Drive {
         break;
       default: break;
     }
+    rlpSlot(s);
+  }
+
+  // The data session of an EV-DO leg, from its connection to its release: the RLP
+  // statistics every second (in a slot whose moment is drawn anyway), a partial RLP
+  // log every second (received and transmitted in turn), and the multi-flow
+  // statistics and packet logs every five seconds.
+  void rlpSlot(int s) {
+    const int k = s % options_.legSeconds;
+    if (k == 0 && slot_ == 0) ResetRlpSession(rlp_, ticks_);
+    if (k < 3 || k >= options_.legSeconds - 2) return;
+    switch (slot_) {
+      case 4: rlpLog(code::kEvdoRlpStatistics, EvdoRlpStatistics(moment(), link_, rlp_, rlpRng_)); break;
+      case 7:
+        rlpLog(s % 2 == 0 ? code::kEvdoRxPartialRlp : code::kEvdoTxPartialRlp, EvdoPartialRlp(s % 2 == 0, rlp_, rlpRng_));
+        break;
+      case 9:
+        if (s % 5 == 1) rlpLog(code::kEnhMrlpFwdStats, EnhMrlpStats(true, rlp_));
+        if (s % 5 == 3) rlpLog(code::kEnhMrlpRevStats, EnhMrlpStats(false, rlp_));
+        break;
+      case 13:
+        if (s % 5 == 2) rlpLog(code::kEnhMrlpRxPkts, EnhMrlpPkts(rlp_, rlpRng_));
+        if (s % 5 == 4) rlpLog(code::kEnhMrlpTxPkts, EnhMrlpPkts(rlp_, rlpRng_));
+        break;
+      default: break;
+    }
+  }
+
+  // The RLP packets draw on their own generator, so the rest of the drive stays as it was.
+  void rlpLog(std::uint16_t code, const Bytes& payload) {
+    out_.log(code, ticks_, static_cast<std::uint16_t>(rlpRng_.range(0, kSubCountRange - 1)), payload);
   }
 
   // Each EV-DO leg opens a session, connects (the first leg's first access attempt
@@ -339,7 +372,7 @@ class Drive {
 
   const DriveOptions& options_;
   CaptureWriter& out_;
-  Rng world_, car_, noise_, mfloRng_, revaRng_;
+  Rng world_, car_, noise_, mfloRng_, revaRng_, rlpRng_;
   std::vector<Sector> sectors_;
   Route route_;
   RadioModel radio_;
@@ -355,6 +388,7 @@ class Drive {
   MfloLink mflo_;
   int mfloFrom_ = 0;
   ForwardStats forward_;
+  RlpSession rlp_;
   TaLoop ta_;
   PositionEngineState pe_;
   int second_ = 0, slot_ = 0;
