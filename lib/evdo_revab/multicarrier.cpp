@@ -111,9 +111,10 @@ void F::DecodeMCFLPktHeaderInfo(IOrbDataState*, COrbExpandedMessage& msg, IDekCe
     if (!r.has(pos + kFlhBlockHeader, records * kFlhRecord)) return corrupted(msg);
     appendf(out, "\nCarrier #%d : ", n);
     append_carrier(out, read_carrier(r, pos, pos + 1));
-    appendf(out,
-            " - %zu records\nTime\tPkt\tDRC\tSN\tLink\tSlots\tCRC\tCRC\tPkt\nRef\tLen\tValue\t\tID\tDecode\t\tSize\tType",
-            records);
+    appendf(
+        out,
+        " - %zu records\nTime\tPkt\tDRC\tSN\tLink\tSlots\tCRC\tCRC\tPkt\nRef\tLen\tValue\t\tID\tDecode\t\tSize\tType",
+        records);
     for (std::size_t k = 0; k < records; ++k) {
       const std::size_t at = pos + kFlhBlockHeader + k * kFlhRecord;
       const std::uint16_t word = r.u16le(at + 6);
@@ -333,7 +334,8 @@ void F::DecodeMCDRCARQDSCBuffer(IOrbDataState* ds, COrbExpandedMessage& msg, IDe
               bits(asp_bits, 2 * i + 1, 1) != 0 ? "Yes" : "No");
     }
     out +=
-        "\n\t\tDRC\t\tDSC\t\tDSC\tDRC\tAck/\tAck\tForced\tTrans\tNext\tDemod\n\tSlot\tCover\t\tValue\tMUP\tBoost\tBoost\t"
+        "\n\t\tDRC\t\tDSC\t\tDSC\tDRC\tAck/"
+        "\tAck\tForced\tTrans\tNext\tDemod\n\tSlot\tCover\t\tValue\tMUP\tBoost\tBoost\t"
         "Nack\tEnabled\tAck\tDRC\tASP\tASP";
     for (std::uint32_t j = 0; j < kDrcSlots; ++j) {
       const std::uint32_t word = slot_word(b, j);
@@ -380,8 +382,9 @@ const std::array<const std::uint32_t*, kPwrCount> kPwrPerCarrier{
     &ATTR_ID_EVDO_POWER_TXPILOT_POWER_MC,    &ATTR_ID_EVDO_POWER_TXTOTAL_POWER_MC,
     &ATTR_ID_EVDO_POWER_RXAGC0_MC,           &ATTR_ID_EVDO_POWER_RXAGC1_MC};
 const std::array<const std::uint32_t*, kPwrCount> kPwrMean{
-    &ATTR_ID_EVDO_POWER_TXOPENLOOP_POWER, &ATTR_ID_EVDO_POWER_TXCLOSEDLOOP_ADJUST, &ATTR_ID_EVDO_POWER_TXPILOT_POWER,
-    &ATTR_ID_EVDO_POWER_TXTOTAL_POWER,    &ATTR_ID_EVDO_POWER_RXAGC0,              &ATTR_ID_EVDO_POWER_RXAGC1};
+    &ATTR_ID_EVDO_POWER_TXOPENLOOP_POWER, &ATTR_ID_EVDO_POWER_TXCLOSEDLOOP_ADJUST,
+    &ATTR_ID_EVDO_POWER_TXPILOT_POWER,    &ATTR_ID_EVDO_POWER_TXTOTAL_POWER,
+    &ATTR_ID_EVDO_POWER_RXAGC0,           &ATTR_ID_EVDO_POWER_RXAGC1};
 
 std::array<double, kPwrCount> carrier_powers(const PayloadReader& c) {
   std::array<double, kPwrCount> v{};
@@ -483,7 +486,9 @@ void F::DecodeMCRLGains(IOrbDataState*, COrbExpandedMessage& msg, IDekCellRefs_S
     appendf(out, "\nCarrier #%zu: ", n + 1);
     append_carrier(out, read_carrier(b, 0, 1));
     out +=
-        "\n#Sub\tPkt\t\tTrans\tCarrier\tRPC\tPilot\tPilot\tAck\tRRI\tDSC\tDRC\tData\tAux\tTx\tTx\tTx\tTx\nframe\tSize\tSP\t"
+        "\n#"
+        "Sub\tPkt\t\tTrans\tCarrier\tRPC\tPilot\tPilot\tAck\tRRI\tDSC\tDRC\tData\tAux\tTx\tTx\tTx\tTx\nframe\tSize\tSP"
+        "\t"
         "Mode\tOn\tBit\t0\t1\t\t\t\t\t\t\tOpen\tTotal\tPilot\tAdjust";
     for (std::size_t s = 0; s < subframes; ++s) {
       const PayloadReader rec = b.sub(kRlgBlockHeader + kRlgRecord * s, kRlgRecord);
@@ -607,8 +612,9 @@ void F::DecodeMCRLMetrics(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellR
     appendf(out, "Ver.: %d, Log Seq. Number: %u, Number of carriers: %d, Carrier: n/a", version, sequence, carriers);
     return;
   }
-  appendf(out, "Ver.: %d, Log Seq. Number: %u, Number of carriers: %d, Carrier #%u (ChanNum %d, Band Class %d): ",
-          version, sequence, carriers, carrier, static_cast<int>(bits(word, 0, 11)), static_cast<int>(bits(word, 11, 5)));
+  appendf(out,
+          "Ver.: %d, Log Seq. Number: %u, Number of carriers: %d, Carrier #%u (ChanNum %d, Band Class %d): ", version,
+          sequence, carriers, carrier, static_cast<int>(bits(word, 0, 11)), static_cast<int>(bits(word, 11, 5)));
   std::uint64_t unexpected_total = 0;
   for (std::size_t i = 0; i < 3; ++i) {
     for (std::size_t mode = 0; mode < 2; ++mode) {
@@ -650,7 +656,7 @@ void F::DecodeMCRLMetrics(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellR
 //              subframe cancelled, u8 format B, u8 flows; per flow 13 bytes: +0 u8 MAC flow,
 //              +1 u16 retransmit size, +3 u32 retransmit word, +7 u16 new-transmit size, +9 u32 new-transmit word
 // Transmit words: bit 0 route (A/B), bits 1-6 substream, bits 6-7 stream. Bit 6 is read
-// into both fields as the modem documents them; nothing at hand tells which owns it.
+// into both fields, as the layout gives them; nothing at hand tells which owns it.
 namespace {
 constexpr std::size_t kPcpHeader = 5;
 constexpr std::size_t kPcpCombo = 2;
@@ -681,7 +687,8 @@ void F::DecodeMCPCPPacketStats(IOrbDataState*, COrbExpandedMessage& msg, IDekCel
     if (carriers > 0) {
       out +=
           "\n\tCarrier\tPrev "
-          "subframe\tFmt\tNum\tMac\t\t\tRexmit\t\t\t\t\tNewxmit\n\tID\tCanceled\tB\tFlows\tFlow\tsize\tstream\tsubstream\t"
+          "subframe\tFmt\tNum\tMac\t\t\tRexmit\t\t\t\t\tNewxmit\n\tID\tCanceled\tB\tFlows\tFlow\tsize\tstream\tsubstrea"
+          "m\t"
           "route\tsize\tstream\tsubstream\troute";
     }
     for (unsigned c = 0; c < carriers; ++c) {
@@ -715,10 +722,8 @@ namespace {
 constexpr std::size_t kRxpFixed = 18;
 constexpr std::size_t kRxpReception = 26;
 constexpr std::size_t kRxpWithQn = 32;
-constexpr std::array<ValueName, 4> kRxpEvents{{{0, "Packet reception on Forward Link"},
-                                               {1, "RLP reset"},
-                                               {2, "Abort"},
-                                               {3, "Flush message received"}}};
+constexpr std::array<ValueName, 4> kRxpEvents{
+    {{0, "Packet reception on Forward Link"}, {1, "RLP reset"}, {2, "Abort"}, {3, "Flush message received"}}};
 }  // namespace
 
 void F::DecodeMCMRLPRxProcessing(IOrbDataState*, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
@@ -734,9 +739,11 @@ void F::DecodeMCMRLPRxProcessing(IOrbDataState*, COrbExpandedMessage& msg, IDekC
   if (qn && !require(r, kRxpWithQn, msg)) return;
 
   std::string& out = msg.details;
-  appendf(out, "Version: %d\nEvent: %s, Link flow: %d, Route: %c\nV(n) - before: %u, after: %u\nV(r) - before: %u, after: %u",
-          r.u8(0), name_or(kRxpEvents, event, ""), static_cast<int>(bits(flags, 2, 5)),
-          route_letter(static_cast<unsigned>(bits(flags, 7, 1))), r.u32le(2), r.u32le(6), r.u32le(10), r.u32le(14));
+  appendf(
+      out,
+      "Version: %d\nEvent: %s, Link flow: %d, Route: %c\nV(n) - before: %u, after: %u\nV(r) - before: %u, after: %u",
+      r.u8(0), name_or(kRxpEvents, event, ""), static_cast<int>(bits(flags, 2, 5)),
+      route_letter(static_cast<unsigned>(bits(flags, 7, 1))), r.u32le(2), r.u32le(6), r.u32le(10), r.u32le(14));
   if (!reception) return;
   appendf(out,
           "\nLink Id = %d, Scheduler Group Id = %d, QN Seq Included = %s, Number Data Units  = %d, SAR Seq Number = %u",
@@ -811,8 +818,9 @@ void F::DecodeMCSUFwdStats(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCell
   AttrWriter(ds).ULong(ATTR_ID_RevASUFwdStats_SequenceNumber, sequence);
   if (!msg.detailsWanted) return;
   const std::uint16_t word = r.u16le(7);
-  appendf(msg.details, "Ver.: %d, Log Seq. Number: %u, Number of carriers: %d, Carrier #%d (ChanNum %d, Band Class %d): \n",
-          r.u8(0), sequence, r.u8(5), static_cast<int>(bits(r.u8(6), 0, 4)), static_cast<int>(bits(word, 0, 11)),
+  appendf(msg.details,
+          "Ver.: %d, Log Seq. Number: %u, Number of carriers: %d, Carrier #%d (ChanNum %d, Band Class %d): \n", r.u8(0),
+          sequence, r.u8(5), static_cast<int>(bits(r.u8(6), 0, 4)), static_cast<int>(bits(word, 0, 11)),
           static_cast<int>(bits(word, 11, 5)));
   append_bytes(msg.details, r.tail(kSufHeader));
 }
