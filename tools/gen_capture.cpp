@@ -14,6 +14,7 @@
 #include "gen_evdo_session.h"
 #include "gen_mediaflo.h"
 #include "gen_packets.h"
+#include "gen_multicarrier.h"
 #include "gen_reva_mac.h"
 #include "gen_reva_forward.h"
 #include "gen_status_svc.h"
@@ -237,8 +238,14 @@ class Drive {
         if (s % options_.legSeconds == 0) forward_ = {};  // a new connection starts its counters afresh
         break;
       case 4: log(code::kEvdoPower, EvdoPower(moment(), link_, noise_)); break;
+      case 5:
+        if (multicarrierLeg(s)) log(code::kMultiCarrierPower, MultiCarrierPower(moment(), link_));
+        break;
       case 6:
       case 16: log(code::kEvdoAirLinkSummary, EvdoAirLinkSummary(moment(), link_, noise_)); break;
+      case 7:
+        if (multicarrierLeg(s)) log(code::kMCAirLinkSummary, MCAirLinkSummary(moment(), link_));
+        break;
       case 8:
         log(code::kEvdoFinger2, EvdoFinger2(moment(), link_, noise_));
         log(code::kEvdoRevLinkPacketSummary, EvdoRevLinkPacketSummary(moment(), link_, noise_));
@@ -307,6 +314,9 @@ class Drive {
   void rlpLog(std::uint16_t code, const Bytes& payload) {
     out_.log(code, ticks_, static_cast<std::uint16_t>(rlpRng_.range(0, kSubCountRange - 1)), payload);
   }
+
+  // The first EV-DO leg's connection runs on two carriers.
+  bool multicarrierLeg(int s) const { return s / options_.legSeconds == 1; }
 
   // Each EV-DO leg opens a session, connects (the first leg's first access attempt
   // goes unanswered) and closes the connection just before it hands back to 1x.
