@@ -23,7 +23,7 @@ const double kEnergyOffsetDb = 17.555 - 20.0 * std::log10(4.0 * kIntegration * 4
 constexpr double kNoiseEnergy = 12.0;
 constexpr std::uint8_t kCellularBand = 0;
 constexpr std::uint8_t kPilotTypeInfo = 0;
-constexpr std::size_t kEntries = 16;      // half a chip apart
+constexpr std::size_t kEntries = 16;       // half a chip apart
 constexpr std::uint16_t kWindowSize = 64;  // 1/8 chip: the entries span 8 chips
 constexpr std::size_t kFingers = 4;
 constexpr std::uint32_t kPositionBase = 4096;  // 1/8 chip reference of window and finger positions
@@ -76,7 +76,8 @@ Report Build(const Moment& m, const PilotSets& sets, std::size_t searched, std::
   Report out;
   const Pilot* pilot = m.radio.find(searched);
   out.energy.resize(kEntries);
-  for (std::uint16_t& e : out.energy) e = static_cast<std::uint16_t>(Clamp(-kNoiseEnergy * std::log(1.0 - rng.uniform()), 0, 65535));
+  for (std::uint16_t& e : out.energy)
+    e = static_cast<std::uint16_t>(Clamp(-kNoiseEnergy * std::log(1.0 - rng.uniform()), 0, 65535));
   const double peak = DbToLinear(pilot->ecIoDb + 0.7 * rng.normal() - kEnergyOffsetDb);
   const std::size_t centre = kEntries / 2;  // the direct path, half-chip pulse spilling either side
   for (const auto& [k, share] : {std::pair{centre, 1.0}, std::pair{centre - 1, 0.35}, std::pair{centre + 1, 0.35}}) {
@@ -107,7 +108,9 @@ Report Build(const Moment& m, const PilotSets& sets, std::size_t searched, std::
   return out;
 }
 
-std::uint8_t RssiOf(const Finger& f, Rng& rng) { return std::isinf(f.ecIoDb) ? 0 : FingerRssi(f.ecIoDb + rng.normal()); }
+std::uint8_t RssiOf(const Finger& f, Rng& rng) {
+  return std::isinf(f.ecIoDb) ? 0 : FingerRssi(f.ecIoDb + rng.normal());
+}
 std::uint32_t PositionOf(const Finger& f) { return std::isinf(f.ecIoDb) ? 0 : Eighths(f.chips); }
 
 }  // namespace

@@ -128,9 +128,7 @@ std::uint32_t round_to_increment(std::uint32_t pn, std::optional<std::int64_t> i
 }
 
 // An 8-bit count from a value record, floats truncated.
-std::uint8_t count_u8(const OrbRetVal& v) {
-  return static_cast<std::uint8_t>(cdmadiag::held_integer(v).value_or(0));
-}
+std::uint8_t count_u8(const OrbRetVal& v) { return static_cast<std::uint8_t>(cdmadiag::held_integer(v).value_or(0)); }
 
 // What the two searcher-and-finger decoders need from the decoder object.
 struct Frame {
@@ -245,8 +243,7 @@ void decode_searcher_info(const Layout& L, const PayloadReader& r, IOrbDataState
       appendf(d,
               "MsRxPwr: %.2f dBm, MsTxPwr: %.2f dBm, MsAgcPwr: %.2f dBm, TX_GAIN_ADJ: %.2f dB, TX_PWR_LIMIT: %.2f "
               "dBm, \nSRCH_STATE: %s\n",
-              p.rx, p.tx, p.agc, p.gain_adjust,
-              static_cast<std::uint8_t>(t.tx_power_limit) / 3.0 + kTxLimitBaseDbm,
+              p.rx, p.tx, p.agc, p.gain_adjust, static_cast<std::uint8_t>(t.tx_power_limit) / 3.0 + kTxLimitBaseDbm,
               cdmadiag::SearchStateName(t.search_state));
     } else {
       appendf(d, "PILOT_OFFSET: %u (PN %u), WINDOW_POSITION: %u (%.3f chips), WINDOW_SIZE: %u (%.3f chips), \n",
@@ -262,8 +259,7 @@ void decode_searcher_info(const Layout& L, const PayloadReader& r, IOrbDataState
                                    cdmadiag::kRule61);
       cdmadiag::AppendChannelSetMask(
           d, cdmadiag::Link::kForward,
-          {(channels & 1u) != 0, (channels & 2u) != 0, false, false,
-           static_cast<int>(cdmadiag::bits(channels, 4, 3))},
+          {(channels & 1u) != 0, (channels & 2u) != 0, false, false, static_cast<int>(cdmadiag::bits(channels, 4, 3))},
           cdmadiag::kRule55);
     }
   }
@@ -365,32 +361,30 @@ void decode_searcher_info(const Layout& L, const PayloadReader& r, IOrbDataState
 void COrbDecodeMsgCDMAQualcommFrame::DecodeSearcherNFingerInfo(IOrbDataState* ds, COrbExpandedMessage& msg,
                                                                IDekCellRefs_Search* cells) {
   SetTitle(msg, &F::DecodeSearcherNFingerInfo);
-  const Frame frame{
-      [&](int phase, double ecio, int status) { RecordPilotEcIo(ds, phase, ecio, status, accessor()); },
-      [&](unsigned pn) { AppendLikelyCell(ds, msg, cells, pn); },
-      [&](const cdmadiag::PowerTrailer& t, int band) {
-        return ConvertAgcPowers(t.rx_agc, t.agc_power, t.tx_gain_adjust, band, cdmadiag::PowerClass(ds));
-      },
-      [&](std::uint16_t rssi) { return PilotRSSI2dB_IS2000Version(rssi); },
-      threshold_a(),
-      threshold_b(),
-      GetMessageNumber()};
+  const Frame frame{[&](int phase, double ecio, int status) { RecordPilotEcIo(ds, phase, ecio, status, accessor()); },
+                    [&](unsigned pn) { AppendLikelyCell(ds, msg, cells, pn); },
+                    [&](const cdmadiag::PowerTrailer& t, int band) {
+                      return ConvertAgcPowers(t.rx_agc, t.agc_power, t.tx_gain_adjust, band, cdmadiag::PowerClass(ds));
+                    },
+                    [&](std::uint16_t rssi) { return PilotRSSI2dB_IS2000Version(rssi); },
+                    threshold_a(),
+                    threshold_b(),
+                    GetMessageNumber()};
   decode_searcher_info(kInfo, payload(), ds, msg, frame);
 }
 
 void COrbDecodeMsgCDMAQualcommFrame::DecodeSearcherNFingerInfoVer2(IOrbDataState* ds, COrbExpandedMessage& msg,
                                                                    IDekCellRefs_Search* cells) {
   SetTitle(msg, &F::DecodeSearcherNFingerInfoVer2);
-  const Frame frame{
-      [&](int phase, double ecio, int status) { RecordPilotEcIo(ds, phase, ecio, status, accessor()); },
-      [&](unsigned pn) { AppendLikelyCell(ds, msg, cells, pn); },
-      [&](const cdmadiag::PowerTrailer& t, int band) {
-        return ConvertAgcPowers(t.rx_agc, t.agc_power, t.tx_gain_adjust, band, cdmadiag::PowerClass(ds));
-      },
-      [&](std::uint16_t rssi) { return PilotRSSI2dB_IS2000Version(rssi); },
-      threshold_a(),
-      threshold_b(),
-      GetMessageNumber()};
+  const Frame frame{[&](int phase, double ecio, int status) { RecordPilotEcIo(ds, phase, ecio, status, accessor()); },
+                    [&](unsigned pn) { AppendLikelyCell(ds, msg, cells, pn); },
+                    [&](const cdmadiag::PowerTrailer& t, int band) {
+                      return ConvertAgcPowers(t.rx_agc, t.agc_power, t.tx_gain_adjust, band, cdmadiag::PowerClass(ds));
+                    },
+                    [&](std::uint16_t rssi) { return PilotRSSI2dB_IS2000Version(rssi); },
+                    threshold_a(),
+                    threshold_b(),
+                    GetMessageNumber()};
   decode_searcher_info(kInfoVer2, payload(), ds, msg, frame);
 }
 
@@ -549,10 +543,9 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeEnhancedFingerInfor(IOrbDataState* ds
           "algorithm: %s\nRX0_AGC: %.2f, RX1_AGC: %.2f\nForward channels radio configurations:\n - ",
           group_text(kSearcherStateGroup, r.u8(kEfSearchState)).c_str(), int{r.u16le(kEfChannel)},
           group_text(kBandClassGroup, band_class).c_str(), cdmadiag::name_or(kAntennaConfigs, antenna, kReserved),
-          cdmadiag::name_or(kCombiningAlgorithms, r.u8(kEfCombining), kReserved),
-          r.u8(kEfRx0Agc) / 3.0 + kRxAgcBaseDbm, r.u8(kEfRx1Agc) / 3.0 + kRxAgcBaseDbm);
-  const cdmadiag::RadioConfigs rc =
-      cdmadiag::RadioConfigsOfNibbles(r.u8(kEfRadioConfigs), r.u8(kEfRadioConfigs + 1));
+          cdmadiag::name_or(kCombiningAlgorithms, r.u8(kEfCombining), kReserved), r.u8(kEfRx0Agc) / 3.0 + kRxAgcBaseDbm,
+          r.u8(kEfRx1Agc) / 3.0 + kRxAgcBaseDbm);
+  const cdmadiag::RadioConfigs rc = cdmadiag::RadioConfigsOfNibbles(r.u8(kEfRadioConfigs), r.u8(kEfRadioConfigs + 1));
   append_rc(d, "FCH", rc[0], ",");
   append_rc(d, " SCH0", rc[1], ",");
   append_rc(d, " SCH1", rc[2], ",");
