@@ -17,6 +17,7 @@
 #include "gen_multicarrier.h"
 #include "gen_reva_mac.h"
 #include "gen_reva_forward.h"
+#include "gen_searcher_info.h"
 #include "gen_status_svc.h"
 #include "gen_temporal_analyzer.h"
 
@@ -179,6 +180,22 @@ class Drive {
       out_.response(PilotSetsResponse(moment(), sets_));
     } else if (slot_ == 15 || (slot_ == 17 && s % 5 == 0)) {
       temporalAnalyzer(s, slot_ == 17);
+    } else if (slot_ == 11) {
+      searcherInfo(s);
+    }
+  }
+
+  // The searcher-and-finger information walks the active pilots, in the first layout on
+  // even seconds and the second on odd ones (with transmit diversity every other time).
+  void searcherInfo(int s) {
+    if (sets_.active.empty()) return;
+    const std::size_t i = static_cast<std::size_t>(s / 2) % sets_.active.size();
+    const std::uint16_t bits = set_bit::kActive | (i == 0 ? 0 : set_bit::kNotRefPilot);
+    if (s % 2 == 0) {
+      log(code::kSearcherFingerInfo, GenSearcherFingerInfo(moment(), sets_, sets_.active[i], bits, info_, noise_));
+    } else {
+      log(code::kSearcherFingerInfoVer2,
+          GenSearcherFingerInfoVer2(moment(), sets_, sets_.active[i], bits, s % 4 == 1, info_, noise_));
     }
   }
 
@@ -400,6 +417,7 @@ class Drive {
   ForwardStats forward_;
   RlpSession rlp_;
   TaLoop ta_;
+  SearcherInfoLoop info_;
   PositionEngineState pe_;
   int second_ = 0, slot_ = 0;
   std::uint64_t ticks_ = 0;

@@ -1,0 +1,585 @@
+// Searcher and finger information (0x102D), its second layout (0x10C4) and the
+// enhanced finger information (0x1179).
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cdma1x/pilot_routines.h"
+#include "cdma1x/power_trailer.h"
+#include "cdma1x/radio_config.h"
+#include "framework/attributes.h"
+#include "framework/decoder_1x.h"
+#include "framework/payload_reader.h"
+#include "framework/text.h"
+#include "framework/value_names.h"
+#include "host/cdma_utils.h"
+#include "host/format_groups.h"
+
+using cdmadiag::appendf;
+using cdmadiag::AttrWriter;
+using cdmadiag::PayloadReader;
+using F = COrbDecodeMsgCDMAQualcommFrame;
+
+namespace {
+
+// Searcher and finger information, 0x102D (fixed part 23 bytes):
+//  +off  type     name             unit
+//   +0   u8       PilotTypeInfo    shown only
+//   +1   u8       BandClass
+//   +2   u8       Pregain          code: 2, 4, 8, 32 or 1
+//   +3   u8       Integration      4 chips
+//   +4   u8       NonCoherent      integrations - 1
+//   +5   u16      PilotOffset      bits 0-8 PN, 10 NotRefPilot, 11-15 sets
+//   +7   u32      WindowPosition   1/8 chip
+//  +11   u16      WindowSize       1/8 chip
+//  +13   the power trailer (cdma1x/power_trailer.h); its limit shown as a signed number
+//  +18   u8       RadioConfigs1    bits 0-3 forward FCH, 4-7 forward SCH0
+//  +19   u8       RadioConfigs2    bits 0-3 forward SCH1, 4-7 forward DCCH
+//  +20   u8       ChannelSet       bit 0 FCH, bit 1 SCH0, bits 4-6 supplemental code channels
+//  +21   u8       N                window entries
+//  +22   u8       F                fingers, at most 10
+//  +23   N x 4    entries          u16 position 1/8 chip, u16 energy raw
+//  then  F x 10   fingers          u16 PN, u8 sector, u8 RSSI, u32 position 1/8 chip, 2 bytes unread
+//
+// Ver2, 0x10C4 (fixed part 20 bytes, 22 with the diversity bytes):
+//   +0   u8       BandClass
+//   +1   u8       Pregain
+//   +2   u8       Integration
+//   +3   u8       NonCoherent
+//   +4   u16      PilotOffset      as above
+//   +6   u16      WindowSize       1/8 chip
+//   +8   i32      WindowPosition   1/8 chip
+//  +12   the power trailer, its limit unsigned: dBm = raw / 3 - 52.33
+//  +17   u8       DiversityFlag    0xFF: no diversity bytes
+//  +18   u8       N
+//  +19   u8       F                at most 10
+//  +20   u8       DivPowerLevel    only with the flag
+//  +21   u8       DivMode          only with the flag
+//  +22 (or +20)   N x 4 entries, then F x 12 fingers: u8 finger channel, u8 unread, u16 PN,
+//                 u8 sector, u8 RSSI, 2 bytes unread, i32 position 1/8 chip
+struct Layout {
+  bool ver2;
+  std::size_t band_class, pregain, integration, non_coherent, set_word, window_position, window_size;
+  std::size_t trailer, entry_count, finger_count, fixed_size;
+  std::size_t finger_size, finger_pn, finger_sector, finger_rssi, finger_position;
+};
+constexpr Layout kInfo{false, 1, 2, 3, 4, 5, 7, 11, 13, 21, 22, 23, 10, 0, 2, 3, 4};
+constexpr Layout kInfoVer2{true, 0, 1, 2, 3, 4, 8, 6, 12, 18, 19, 20, 12, 2, 4, 5, 8};
+constexpr std::size_t kPilotTypeInfo = 0;
+constexpr std::size_t kRadioConfigs = 18;
+constexpr std::size_t kChannelSet = 20;
+constexpr std::size_t kDiversityFlag = 17;
+constexpr std::size_t kDiversityPower = 20;
+constexpr std::size_t kDiversityMode = 21;
+constexpr std::size_t kDiversitySize = 22;
+constexpr std::uint8_t kNoDiversity = 0xFF;
+constexpr std::size_t kVer2FingerChannel = 0;
+constexpr std::size_t kEntrySize = 4;
+constexpr std::size_t kMaxFingers = 10;
+constexpr std::size_t kBestPilots = 4;
+constexpr unsigned kPnBits = 9, kNotRefPilotBit = 10;
+constexpr int kChipsPerPn = 64;
+constexpr double kChipsPerEighth = 0.125;
+constexpr std::uint32_t kCullPilotReport = 0x104B;
+
+// Ver2 transmit power limit, dBm = raw / 3 - 52.33.
+constexpr double kTxLimitBaseDbm = -52.33;
+
+constexpr std::array<ValueName, 4> kDiversityPowers = {{{0, "-9 dB"}, {1, "-6 dB"}, {2, "-3 dB"}, {3, "0 dB"}}};
+constexpr std::array<ValueName, 2> kDiversityModes = {{{0, "OTD"}, {1, "STS"}}};
+constexpr const char* kUnknown = "Unknown";
+
+constexpr const char* kBandClassGroup = "CDMA Paging Band Class";
+constexpr const char* kSearcherStateGroup = "CDMA Searcher State";
+
+std::string group_text(const char* group, double value) {
+  const COrbFormatGroupManager* groups = GetFormatGroupManager();
+  std::string out;
+  groups->fgFormatValue(out, groups->fgGetFormatGroupCode(group), value, 0, 0);
+  return out;
+}
+
+// Position of window entry k in chips relative to the window centre, the last of the
+// n announced entries at the window position. The centre is kept whole and signed: its
+// low 16 bits alone put every window past 8192 chips (any PN above 128), or below 0 in
+// Ver2, thousands of chips off, and an unsigned difference wraps a negative delay to
+// 5.4e8 chips.
+double window_delay(std::int64_t position, std::uint16_t size, std::size_t k, std::size_t n) {
+  const std::int64_t centre = position - size / 2;
+  const std::int64_t bracket =
+      position - centre + 4 * (static_cast<std::int64_t>(k) - (static_cast<std::int64_t>(n) - 1));
+  return static_cast<double>(bracket) * kChipsPerEighth;
+}
+
+// A PN rounded to the nearest multiple of the pilot increment, half way rounding up,
+// and kept among the 512 PNs (510 with increment 4 is PN 0, not a PN 512). No
+// increment, or one of 0, leaves the PN as it is rather than dividing by zero.
+std::uint32_t round_to_increment(std::uint32_t pn, std::optional<std::int64_t> increment) {
+  if (!increment || *increment <= 0) return pn;
+  const auto inc = static_cast<std::uint64_t>(*increment);
+  const std::uint64_t r = pn % inc;
+  const std::uint64_t rounded = 2 * r >= inc ? pn + (inc - r) : pn - r;
+  return static_cast<std::uint32_t>(rounded % CDMACommonUtils::kPnCount);
+}
+
+// An 8-bit count from a value record, floats truncated.
+std::uint8_t count_u8(const OrbRetVal& v) { return static_cast<std::uint8_t>(cdmadiag::held_integer(v).value_or(0)); }
+
+// What the two searcher-and-finger decoders need from the decoder object.
+struct Frame {
+  std::function<void(int phase, double ecio, int status)> record;
+  std::function<void(unsigned pn)> likely_cell;
+  std::function<cdmadiag::AgcPowers(const cdmadiag::PowerTrailer&, int band)> powers;
+  std::function<double(std::uint16_t rssi)> rssi_db;
+  double threshold_a;
+  double threshold_b;
+  std::uint32_t message_number;
+};
+
+void decode_searcher_info(const Layout& L, const PayloadReader& r, IOrbDataState* ds, COrbExpandedMessage& msg,
+                          const Frame& frame) {
+  if (!cdmadiag::require(r, L.fixed_size, msg, cdmadiag::OnShort::kReport)) return;
+  const bool diversity = L.ver2 && r.u8(kDiversityFlag) != kNoDiversity;
+  if (diversity && !cdmadiag::require(r, kDiversitySize, msg, cdmadiag::OnShort::kReport)) return;
+  const AttrWriter w(ds);
+  const AttrWriter always(ds, AttrWriter::kAlways);
+
+  const std::uint8_t band_class = r.u8(L.band_class);
+  w.UShort(ATTR_ID_Band_Class, band_class);
+  const int band = cdmadiag::DetermineBandIndex(ds, cdmadiag::kPilotReportBandOrder, band_class);
+  const cdmadiag::PowerTrailer t = cdmadiag::ReadPowerTrailer(r, L.trailer);
+  const cdmadiag::AgcPowers p = frame.powers(t, band);
+  cdmadiag::WriteAgcPowers(w, p);
+
+  const std::size_t n = r.u8(L.entry_count);
+  const std::size_t f = r.u8(L.finger_count);
+  if (f > kMaxFingers) return;  // malformed: nothing past the header is trusted
+  always.UShort(ATTR_ID_CDMA_SEARCHER_NUM_ENTRIES, static_cast<std::uint16_t>(n));
+
+  const std::uint8_t pregain = r.u8(L.pregain);
+  const std::uint8_t integration = r.u8(L.integration);
+  const std::uint8_t non_coherent = r.u8(L.non_coherent);
+  const std::uint16_t set_word = r.u16le(L.set_word);
+  const auto pn = static_cast<std::uint16_t>(cdmadiag::bits(set_word, 0, kPnBits));
+  const auto not_ref_pilot = static_cast<unsigned>(cdmadiag::bits(set_word, kNotRefPilotBit, 1));
+  const std::uint32_t raw_position = r.u32le(L.window_position);
+  const std::int64_t window_position =
+      L.ver2 ? std::int64_t{static_cast<std::int32_t>(raw_position)} : std::int64_t{raw_position};
+  const std::uint16_t window_size = r.u16le(L.window_size);
+
+  // Window entries, only those the packet holds; delays still count from the announced N.
+  const std::size_t entries = diversity ? kDiversitySize : L.fixed_size;
+  const std::size_t present = std::min(n, (r.size() - entries) / kEntrySize);
+  std::vector<std::uint16_t> position(present);
+  std::vector<std::uint16_t> energy(present);
+  std::uint16_t largest = 0;
+  std::size_t largest_index = 0;
+  for (std::size_t k = 0; k < present; ++k) {
+    position[k] = r.u16le(entries + kEntrySize * k);
+    energy[k] = r.u16le(entries + kEntrySize * k + 2);
+    if (energy[k] > largest) {
+      largest = energy[k];
+      largest_index = k;
+    }
+  }
+  std::vector<int> perm(present);
+  cdmadiag::ExchangeSortDescending(energy, perm, 3);
+  const double offset = cdmadiag::SearcherEnergyOffset(pregain, integration, non_coherent);
+
+  if (w.on()) {
+    const double threshold_energy = std::pow(10.0, (frame.threshold_b - offset) * 0.1);
+    for (std::size_t k = 0; k < present; ++k) {
+      if (energy[k] != 0 && energy[k] > threshold_energy) {
+        w.Double(ATTR_ID_CDMA_SRCHR_DLY_CHIP, window_delay(window_position, window_size, k, n),
+                 static_cast<std::uint32_t>(k));
+      }
+    }
+  }
+
+  // Fewer than three entries: the missing peaks have energy 0 and are cleared.
+  cdmadiag::SearcherPeaks peaks;
+  for (std::size_t m = 0; m < peaks.size() && m < present; ++m) {
+    const auto k = static_cast<std::size_t>(perm[m]);
+    if (energy[k] == 0) continue;
+    const auto ecio = static_cast<float>(10.0 * std::log10(static_cast<double>(energy[k])) + offset);
+    peaks[m] = {true, double{ecio}, window_delay(window_position, window_size, k, n)};
+  }
+  cdmadiag::SetMembershipText sets;
+  cdmadiag::ApplySetMembership(ds, set_word, pn, peaks, frame.threshold_a, msg.detailsWanted ? &sets : nullptr);
+
+  const double ecio_max = largest != 0 ? 10.0 * std::log10(static_cast<double>(largest)) + offset : 0.0;
+  if (largest != 0) {
+    frame.record(int{pn} * kChipsPerPn, ecio_max, cdmadiag::kPilotStatusSearcher);
+    always.Double(ATTR_ID_MAX_SEARCHER_ENERGY, ecio_max);
+  } else {
+    always.NoValue(ATTR_ID_MAX_SEARCHER_ENERGY);
+  }
+
+  if (msg.detailsWanted) {
+    const std::string band_name = group_text(kBandClassGroup, band_class);
+    const auto factor = static_cast<unsigned>(cdmadiag::PregainFactor(pregain));
+    std::string& d = msg.details;
+    if (!L.ver2) {
+      appendf(d, "PILOT_TYPE_INFO: %u, ", unsigned{r.u8(kPilotTypeInfo)});
+    }
+    appendf(d, "BAND_CLASS: %u (%s), PREGAIN: %u, INTEGRATION: %u per chip, NON_COHERENT: %u", unsigned{band_class},
+            band_name.c_str(), factor, 4u * integration, non_coherent + 1u);
+    if (diversity) {
+      appendf(d, ", Transmit Diversity Power Level: %s, Transmit Diversity Mode: %s",
+              cdmadiag::name_or(kDiversityPowers, r.u8(kDiversityPower), kUnknown),
+              cdmadiag::name_or(kDiversityModes, r.u8(kDiversityMode), kUnknown));
+    }
+    d += "\n";
+    if (L.ver2) {
+      appendf(d, "PILOT_OFFSET: %u (PN %u), WINDOW_POSITION: %d (%.3f chips), WINDOW_SIZE: %u (%.3f chips), \n",
+              unsigned{set_word}, unsigned{pn}, static_cast<int>(window_position),
+              static_cast<double>(window_position) * kChipsPerEighth, unsigned{window_size},
+              window_size * kChipsPerEighth);
+      appendf(d,
+              "MsRxPwr: %.2f dBm, MsTxPwr: %.2f dBm, MsAgcPwr: %.2f dBm, TX_GAIN_ADJ: %.2f dB, TX_PWR_LIMIT: %.2f "
+              "dBm, \nSRCH_STATE: %s\n",
+              p.rx, p.tx, p.agc, p.gain_adjust, static_cast<std::uint8_t>(t.tx_power_limit) / 3.0 + kTxLimitBaseDbm,
+              cdmadiag::SearchStateName(t.search_state));
+    } else {
+      appendf(d, "PILOT_OFFSET: %u (PN %u), WINDOW_POSITION: %u (%.3f chips), WINDOW_SIZE: %u (%.3f chips), \n",
+              unsigned{set_word}, unsigned{pn}, raw_position, raw_position * kChipsPerEighth, unsigned{window_size},
+              window_size * kChipsPerEighth);
+      appendf(d,
+              "MsRxPwr: %.2f dBm, MsTxPwr: %.2f dBm, MsAgcPwr: %.2f dBm, TX_GAIN_ADJ: %.2f dB, TX_PWR_LIMIT: %d, "
+              "\nSRCH_STATE: %s\n",
+              p.rx, p.tx, p.agc, p.gain_adjust, int{t.tx_power_limit}, cdmadiag::SearchStateName(t.search_state));
+      const std::uint8_t channels = r.u8(kChannelSet);
+      cdmadiag::AppendRadioConfigs(d, cdmadiag::Link::kForward,
+                                   cdmadiag::RadioConfigsOfNibbles(r.u8(kRadioConfigs), r.u8(kRadioConfigs + 1)),
+                                   cdmadiag::kRule61);
+      cdmadiag::AppendChannelSetMask(
+          d, cdmadiag::Link::kForward,
+          {(channels & 1u) != 0, (channels & 2u) != 0, false, false, static_cast<int>(cdmadiag::bits(channels, 4, 3))},
+          cdmadiag::kRule55);
+    }
+  }
+
+  // Fingers, only those the packet holds.
+  const std::size_t first_finger = entries + kEntrySize * n;
+  std::vector<cdmadiag::FingerStrength> fingers;
+  for (std::size_t i = 0; i < f && r.has(first_finger + L.finger_size * i, L.finger_size); ++i) {
+    const std::size_t at = first_finger + L.finger_size * i;
+    const std::uint16_t finger_pn = r.u16le(at + L.finger_pn);
+    const std::uint8_t sector = r.u8(at + L.finger_sector);
+    const std::uint8_t rssi = r.u8(at + L.finger_rssi);
+    const std::uint32_t finger_position = r.u32le(at + L.finger_position);
+    const double ecio = rssi != 0 ? frame.rssi_db(rssi) : 0.0;
+    fingers.push_back({finger_pn, rssi, ecio});
+    const auto index = static_cast<std::uint32_t>(i);
+    if (rssi != 0 && w.on()) {
+      if (CDMACommonUtils::IsPNValid(finger_pn)) {
+        w.UShort(ATTR_ID_PILOT_PN, finger_pn, index);
+      } else {
+        w.NoValue(ATTR_ID_PILOT_PN);
+      }
+      w.UShort(ATTR_ID_PILOT_LOW16BITS, sector, index);
+      if (L.ver2) {
+        w.Double(ATTR_ID_PILOT_EcIo, ecio, index);
+        w.UShort(ATTR_ID_CDMA_FINGER_CHAN, r.u8(at + kVer2FingerChannel), index);
+      } else {
+        w.UShort(ATTR_ID_PILOT_EcIo, rssi, index);
+      }
+    }
+    if (!msg.detailsWanted) continue;
+    const int number = static_cast<int>(i) + 1;
+    const auto signed_position = static_cast<std::int32_t>(finger_position);
+    if (rssi != 0) {
+      if (L.ver2) {
+        appendf(msg.details, "  Finger #%d PN: %u, Position: %d (%.3f chips), Sector: %u, Ec/Io: %.1f dB,", number,
+                unsigned{finger_pn}, signed_position, signed_position * kChipsPerEighth, unsigned{sector}, ecio);
+      } else {
+        appendf(msg.details, "  Finger #%d PN: %u, Position (1/8 chip): %u, Sector: %u, Ec/Io: %.1f dB,", number,
+                unsigned{finger_pn}, finger_position, unsigned{sector}, ecio);
+      }
+      frame.likely_cell(finger_pn);
+      msg.details += "\n";
+    } else if (L.ver2) {
+      appendf(msg.details, "  Finger #%d PN: N/A, Position: %d (%.3f chips), Ec/Io: Not locked,\n", number,
+              signed_position, signed_position * kChipsPerEighth);
+    } else {
+      // The position, as the label says (the temporal analyzer shows the sector there).
+      appendf(msg.details, "  Finger #%d PN: N/A, Position (1/8 chip): %u, Ec/Io: Not locked,\n", number,
+              finger_position);
+    }
+  }
+
+  const cdmadiag::CombinedFingers combined = cdmadiag::CombineFingers(fingers);
+  if (L.ver2) {
+    const auto increment = cdmadiag::held_integer(cdmadiag::AttrReader(ds).latest(ATTR_ID_PN_INC));
+    for (const cdmadiag::FingerPilotEnergy& pilot : combined.pilots) {
+      const std::uint32_t at = round_to_increment(static_cast<std::uint32_t>(pilot.phase / kChipsPerPn), increment);
+      always.Double(ATTR_ID_PN_ECIO_SET, 10.0 * std::log10(pilot.linear), at);
+      always.Long(ATTR_ID_PN_ECIO_SET_STATUS, cdmadiag::kPilotStatusFinger, at);
+    }
+  } else {
+    for (const cdmadiag::FingerPilotEnergy& pilot : combined.pilots) {
+      frame.record(pilot.phase, 10.0 * std::log10(pilot.linear), cdmadiag::kPilotStatusFinger);
+    }
+  }
+  cdmadiag::WriteFingerSummary(w, fingers, combined.total, L.ver2 ? 0 : kBestPilots);
+
+  if (msg.detailsWanted) {
+    std::string& d = msg.details;
+    // Up to and including this packet: what it wrote, or what is stored when read-only.
+    const OrbRetVal locked = cdmadiag::AttrReader(ds).before(ATTR_ID_NUM_LOCKED_PILOTS, frame.message_number + 1);
+    if (locked.present()) appendf(d, "  Number of pilots: %u\n", unsigned{count_u8(locked)});
+    appendf(d, "%s Pilot PN: %u, %s NotRefPilot: %u,", sets.set_name.c_str(), unsigned{pn}, sets.also.c_str(),
+            not_ref_pilot);
+    frame.likely_cell(pn);
+    d += "\n";
+    const int max_position = present != 0 ? int{position[largest_index]} : 0;
+    if (largest != 0) {
+      appendf(d, "  Max Energy: Ec/Io %.1f dB, Position (1/8 chip) %d, Position Index %d,\n", ecio_max, max_position,
+              static_cast<int>(largest_index));
+    } else {
+      appendf(d, "  Max Energy: Ec/Io N/A, Position (1/8 chip) %d, Position Index %d,\n", max_position,
+              static_cast<int>(largest_index));
+    }
+    if (L.ver2) {
+      appendf(d, "  Search Window: End Position (1/8 chip) %d, Size (1/8 chip) %u\n", static_cast<int>(window_position),
+              unsigned{window_size});
+    } else {
+      appendf(d, "  Search Window: End Position (1/8 chip) %u, Size (1/8 chip) %u\n", raw_position,
+              unsigned{window_size});
+    }
+  }
+  always.DWord(ATTR_ID_CULL_FINGER_SEARCHER_MESSAGE, kCullPilotReport);
+}
+
+}  // namespace
+
+void COrbDecodeMsgCDMAQualcommFrame::DecodeSearcherNFingerInfo(IOrbDataState* ds, COrbExpandedMessage& msg,
+                                                               IDekCellRefs_Search* cells) {
+  SetTitle(msg, &F::DecodeSearcherNFingerInfo);
+  const Frame frame{[&](int phase, double ecio, int status) { RecordPilotEcIo(ds, phase, ecio, status, accessor()); },
+                    [&](unsigned pn) { AppendLikelyCell(ds, msg, cells, pn); },
+                    [&](const cdmadiag::PowerTrailer& t, int band) {
+                      return ConvertAgcPowers(t.rx_agc, t.agc_power, t.tx_gain_adjust, band, cdmadiag::PowerClass(ds));
+                    },
+                    [&](std::uint16_t rssi) { return PilotRSSI2dB_IS2000Version(rssi); },
+                    threshold_a(),
+                    threshold_b(),
+                    GetMessageNumber()};
+  decode_searcher_info(kInfo, payload(), ds, msg, frame);
+}
+
+void COrbDecodeMsgCDMAQualcommFrame::DecodeSearcherNFingerInfoVer2(IOrbDataState* ds, COrbExpandedMessage& msg,
+                                                                   IDekCellRefs_Search* cells) {
+  SetTitle(msg, &F::DecodeSearcherNFingerInfoVer2);
+  const Frame frame{[&](int phase, double ecio, int status) { RecordPilotEcIo(ds, phase, ecio, status, accessor()); },
+                    [&](unsigned pn) { AppendLikelyCell(ds, msg, cells, pn); },
+                    [&](const cdmadiag::PowerTrailer& t, int band) {
+                      return ConvertAgcPowers(t.rx_agc, t.agc_power, t.tx_gain_adjust, band, cdmadiag::PowerClass(ds));
+                    },
+                    [&](std::uint16_t rssi) { return PilotRSSI2dB_IS2000Version(rssi); },
+                    threshold_a(),
+                    threshold_b(),
+                    GetMessageNumber()};
+  decode_searcher_info(kInfoVer2, payload(), ds, msg, frame);
+}
+
+namespace {
+
+// Enhanced finger information, 0x1179 (fixed part 24 bytes):
+//  +off  type     name             unit
+//   +0   u8       SearchState      format group "CDMA Searcher State"
+//   +1   u16      Channel
+//   +3   u8       BandClass        format group "CDMA Paging Band Class"; 0 and 1 give the RSSI scale
+//   +4   u8       AntennaConfig    0 RX0, 1 RX1, 2 DIV (the finger table shows both antennas)
+//   +5   u8       DivCombining     0 MMSE, 1 SPW
+//   +6   u8       Rx0Agc           dBm = raw / 3 - 63.248
+//   +7   u8       Rx1Agc           dBm = raw / 3 - 63.248
+//   +8   u8       RadioConfigs1    bits 0-3 forward FCH, 4-7 forward SCH0; 0 not in use
+//   +9   u8       RadioConfigs2    bits 0-3 forward SCH1, 4-7 forward DCCH
+//  +10   u32      ChannelMask      bit 0 FCH, 1 SCH0, 2 SCH1, 3 DCCH active; bits 4-6
+//                                  supplemental code channels; the rest unread
+//  +14   i16      UlReal           correlation coefficients, raw
+//  +16   i16      UrReal
+//  +18   i16      UrImg
+//  +20   i16      LrReal
+//  +22   u8       unread
+//  +23   u8       Fingers
+//  +24   Fingers x 17:
+//         +0  u16  Pn              0xFFFF: none
+//         +2  u8   Sector          0xFF: none
+//         +3  u16  Rssi            combined, 0: finger not used
+//         +5  u16  Rx0Rssi
+//         +7  u16  Rx1Rssi
+//         +9  u32  Position        1/8 chip
+//        +13  u32  StatusMask
+constexpr std::size_t kEfSearchState = 0;
+constexpr std::size_t kEfChannel = 1;
+constexpr std::size_t kEfBandClass = 3;
+constexpr std::size_t kEfAntenna = 4;
+constexpr std::size_t kEfCombining = 5;
+constexpr std::size_t kEfRx0Agc = 6;
+constexpr std::size_t kEfRx1Agc = 7;
+constexpr std::size_t kEfRadioConfigs = 8;
+constexpr std::size_t kEfChannelMask = 10;
+constexpr std::size_t kEfCorrelation = 14;
+constexpr std::size_t kEfFingerCount = 23;
+constexpr std::size_t kEfHeaderSize = 24;
+constexpr std::size_t kEfFingerSize = 17;
+constexpr std::size_t kEfPn = 0;
+constexpr std::size_t kEfSector = 2;
+constexpr std::size_t kEfRssi = 3;
+constexpr std::size_t kEfRx0Rssi = 5;
+constexpr std::size_t kEfRx1Rssi = 7;
+constexpr std::size_t kEfPosition = 9;
+constexpr std::size_t kEfStatus = 13;
+constexpr std::uint16_t kNoPn = 0xFFFF;
+constexpr std::uint8_t kNoSector = 0xFF;
+constexpr std::uint8_t kDualAntenna = 2;
+// Distinct pilots whose strengths are kept; later ones are left out.
+constexpr std::size_t kMaxPilots = 16;
+constexpr std::uint32_t kCullEnhancedFinger = 0x1179;
+
+constexpr double kRxAgcBaseDbm = -63.248;
+// linear = RSSI / 73728 - 1 / (g x 128 - 64), g 8.0 on band class 0 and 4.0 on 1.
+constexpr double kRssiScale = 1.3563368055555555e-05;
+constexpr double kLinearFloor = 0.00001;
+
+constexpr std::array<ValueName, 3> kAntennaConfigs = {{{0, "RX0"}, {1, "RX1"}, {2, "DIV"}}};
+constexpr std::array<ValueName, 2> kCombiningAlgorithms = {{{0, "MMSE"}, {1, "SPW"}}};
+constexpr const char* kReserved = "Reserved";
+
+struct PilotEnergy {
+  std::uint16_t pn;
+  double linear;
+};
+
+void append_rc(std::string& d, const char* label, std::uint32_t rc, const char* end) {
+  if (rc != 0) {
+    appendf(d, "%s: %d%s", label, static_cast<int>(rc), end);
+  } else {
+    appendf(d, "%s: Not In Use%s", label, end);
+  }
+}
+
+const char* active_text(std::uint32_t mask, unsigned bit) { return (mask >> bit) & 1u ? "active" : "not active"; }
+
+}  // namespace
+
+void COrbDecodeMsgCDMAQualcommFrame::DecodeEnhancedFingerInfor(IOrbDataState* ds, COrbExpandedMessage& msg,
+                                                               IDekCellRefs_Search*) {
+  const AttrWriter always(ds, AttrWriter::kAlways);
+  always.DWord(ATTR_ID_CULL_FINGER_MESSAGE, kCullEnhancedFinger);
+  SetTitle(msg, &F::DecodeEnhancedFingerInfor);
+  const PayloadReader r = payload();
+  if (!cdmadiag::require(r, kEfHeaderSize, msg, cdmadiag::OnShort::kReport)) return;
+
+  const std::uint8_t band_class = r.u8(kEfBandClass);
+  const std::uint8_t antenna = r.u8(kEfAntenna);
+  const std::uint32_t channel_mask = r.u32le(kEfChannelMask);
+  // Fingers the packet holds, of those announced.
+  const std::size_t fingers_present =
+      std::min<std::size_t>(r.u8(kEfFingerCount), (r.size() - kEfHeaderSize) / kEfFingerSize);
+  // Only band classes 0 and 1 have an RSSI scale; elsewhere no Ec/Io is computed.
+  const double g = band_class == 0 ? 8.0 : band_class == 1 ? 4.0 : 0.0;
+
+  const AttrWriter w(ds);
+  if (w.on()) {
+    w.Int(ATTR_ID_For_FCH_Is_Active, static_cast<std::int32_t>(channel_mask & 1u));
+    std::vector<cdmadiag::FingerStrength> fingers;
+    std::vector<PilotEnergy> pilots;
+    float total = 0.0f;
+    for (std::size_t i = 0; i < fingers_present; ++i) {
+      const std::size_t at = kEfHeaderSize + kEfFingerSize * i;
+      const std::uint16_t rssi = r.u16le(at + kEfRssi);
+      if (rssi == 0) continue;
+      const std::uint16_t pn = r.u16le(at + kEfPn);
+      const std::uint8_t sector = r.u8(at + kEfSector);
+      const auto index = static_cast<std::uint32_t>(i);
+      if (pn != kNoPn) {
+        w.UShort(ATTR_ID_PILOT_PN, pn, index);
+      } else {
+        w.NoValue(ATTR_ID_PILOT_PN);
+      }
+      if (sector != kNoSector) {
+        w.Byte(ATTR_ID_PILOT_LOW16BITS, sector, index);
+      } else {
+        w.NoValue(ATTR_ID_PILOT_LOW16BITS);
+      }
+      const double linear = g != 0.0 ? rssi * kRssiScale - 1.0 / (g * 128.0 - 64.0) : 0.0;
+      // Without a positive strength there is no Ec/Io: such a finger is neither ranked
+      // nor summed (a log10 of it would be nan or -inf).
+      if (!(linear > kLinearFloor)) continue;
+      const double ecio = 10.0 * std::log10(linear);
+      w.Double(ATTR_ID_PILOT_EcIo, ecio, index);
+      fingers.push_back({pn, rssi, ecio});
+      total = static_cast<float>(double{total} + linear);
+      // A finger without a pilot has no PN to file its strength under.
+      if (!CDMACommonUtils::IsPNValid(pn)) continue;
+      const auto same = std::ranges::find(pilots, pn, &PilotEnergy::pn);
+      if (same != pilots.end()) {
+        same->linear += linear;
+      } else if (pilots.size() < kMaxPilots) {
+        pilots.push_back({pn, linear});
+      }
+    }
+    const auto increment = cdmadiag::held_integer(cdmadiag::AttrReader(ds).latest(ATTR_ID_PN_INC));
+    for (const PilotEnergy& p : pilots) {
+      const std::uint32_t at = round_to_increment(p.pn, increment);
+      w.Double(ATTR_ID_PN_ECIO_SET, 10.0 * std::log10(p.linear), at);
+      w.Long(ATTR_ID_PN_ECIO_SET_STATUS, cdmadiag::kPilotStatusFinger, at);
+    }
+    cdmadiag::WriteFingerSummary(w, fingers, total, 0);
+  }
+
+  if (!msg.detailsWanted) return;
+  std::string& d = msg.details;
+  appendf(d,
+          "Search state: %s\nChannel number: %d\nBand class: %s\nAntenna configuration: %s\nDiversity combining "
+          "algorithm: %s\nRX0_AGC: %.2f, RX1_AGC: %.2f\nForward channels radio configurations:\n - ",
+          group_text(kSearcherStateGroup, r.u8(kEfSearchState)).c_str(), int{r.u16le(kEfChannel)},
+          group_text(kBandClassGroup, band_class).c_str(), cdmadiag::name_or(kAntennaConfigs, antenna, kReserved),
+          cdmadiag::name_or(kCombiningAlgorithms, r.u8(kEfCombining), kReserved), r.u8(kEfRx0Agc) / 3.0 + kRxAgcBaseDbm,
+          r.u8(kEfRx1Agc) / 3.0 + kRxAgcBaseDbm);
+  const cdmadiag::RadioConfigs rc = cdmadiag::RadioConfigsOfNibbles(r.u8(kEfRadioConfigs), r.u8(kEfRadioConfigs + 1));
+  append_rc(d, "FCH", rc[0], ",");
+  append_rc(d, " SCH0", rc[1], ",");
+  append_rc(d, " SCH1", rc[2], ",");
+  append_rc(d, " DCCH", rc[3], "");
+  d += "\nDedicated forward channel set mask";
+  appendf(d, "\n - FCH: %s, SCH0: %s, SCH1: %s, DCCH: %s\nNum Active Supplemental Code Channels: %d",
+          active_text(channel_mask, 0), active_text(channel_mask, 1), active_text(channel_mask, 2),
+          active_text(channel_mask, 3), static_cast<int>(cdmadiag::bits(channel_mask, 4, 3)));
+  d += "\nCorrelation coefficients";
+  appendf(d, "\n - UL_REAL: %d, UR_REAL: %d, UR_IMG: %d, LR_REAL: %d", int{r.i16le(kEfCorrelation)},
+          int{r.i16le(kEfCorrelation + 2)}, int{r.i16le(kEfCorrelation + 4)}, int{r.i16le(kEfCorrelation + 6)});
+
+  const bool both = antenna == kDualAntenna;
+  d += both ? "\nPilot\tSector\tRSSI\tRX0\tRX1\tPosition\t\tStatus\nPN\t\t\tRSSI\tRSSI\t(1/8chip)\tmask"
+            : "\nPilot\tSector\tRSSI\tPosition\t\tStatus\nPN\t\t\t(1/8chip)\tmask";
+  bool any = false;
+  for (std::size_t i = 0; i < fingers_present; ++i) {
+    const std::size_t at = kEfHeaderSize + kEfFingerSize * i;
+    const std::uint16_t rssi = r.u16le(at + kEfRssi);
+    if (rssi == 0) continue;
+    any = true;
+    const std::uint16_t pn = r.u16le(at + kEfPn);
+    const std::uint8_t sector = r.u8(at + kEfSector);
+    const auto position = static_cast<int>(r.u32le(at + kEfPosition));
+    const unsigned status = r.u32le(at + kEfStatus);
+    d += "\n";
+    d += pn != kNoPn ? std::to_string(pn) : "n/a";
+    d += sector != kNoSector ? "\t" + std::to_string(sector) : "\tn/a";
+    if (both) {
+      appendf(d, "\t%d\t%d\t%d\t%d\t\t0x%X", int{rssi}, int{r.u16le(at + kEfRx0Rssi)}, int{r.u16le(at + kEfRx1Rssi)},
+              position, status);
+    } else {
+      appendf(d, "\t%d\t%d\t\t0x%X", int{rssi}, position, status);
+    }
+  }
+  if (!any) d += "\nn/a";
+}
