@@ -92,7 +92,9 @@ Bytes TngFingerStatus(const Moment& m, const PilotSets& sets, Rng& rng) {
     const double rx1 = p->ecIoDb + rng.normal() - 3.0;
     const std::uint32_t status = 0x3D | (i == 0 ? 0x02u : 0u);  // enabled, assigned, locked on both chains
     fingers.u16(p->pn).u8(static_cast<std::uint32_t>(p->sector % 3 + 1)).u8(status);
-    fingers.u16(FingerRssi(10.0 * std::log10(DbToLinear(rx0) + DbToLinear(rx1)))).u16(FingerRssi(rx0)).u16(FingerRssi(rx1));
+    fingers.u16(FingerRssi(10.0 * std::log10(DbToLinear(rx0) + DbToLinear(rx1))))
+        .u16(FingerRssi(rx0))
+        .u16(FingerRssi(rx1));
     fingers.u32(static_cast<std::uint32_t>(std::lround((p->pn * 64.0 + p->rangeChips) * 8.0))).u8(0).u8(3);
   }
 
@@ -120,7 +122,8 @@ Bytes Tng1XSearcher(const Moment& m, std::size_t searched, std::uint8_t setMask,
   rf.u8(kCellularBand).u8(0xFF).u16(kChannel).u16(0);
   rf.u8(static_cast<std::uint32_t>(static_cast<std::int8_t>(Clamp((rx + 63.248) * 3.0, -128, 127)) & 0xFF)).u8(0);
   rf.i16(static_cast<std::int32_t>(Clamp(tx * 10.0, -32768, 32767)));
-  rf.u8(static_cast<std::uint32_t>(Clamp(gainAdjust / -0.5, 0, 255))).u8(static_cast<std::uint32_t>((23.0 + 52.33) * 3.0));
+  rf.u8(static_cast<std::uint32_t>(Clamp(gainAdjust / -0.5, 0, 255)))
+      .u8(static_cast<std::uint32_t>((23.0 + 52.33) * 3.0));
 
   ByteWriter s1;
   s1.u8(3).u8(0).u8(kS1NonCoherent).u8(1).u16(kS1Coherent).u16(p->pn).u8(setMask).u8(0).u8(0).u8(0);

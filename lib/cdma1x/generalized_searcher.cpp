@@ -242,7 +242,7 @@ struct PeakSet {
 }  // namespace
 
 void COrbDecodeMsgCDMAQualcommFrame::DecodeGeneralizedSearcher(IOrbDataState* ds, COrbExpandedMessage& msg,
-                                                              IDekCellRefs_Search*) {
+                                                               IDekCellRefs_Search*) {
   const PayloadReader r = payload();
   if (!cdmadiag::require(r, kContainerFixed, msg, cdmadiag::OnShort::kReport)) return;
   const unsigned count = r.u8(kSubpacketCount);
@@ -306,7 +306,8 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeGeneralizedSearcher(IOrbDataState* ds
             w.Double(ATTR_ID_CDMA_MOBILE_RX_POWER, agc[c]);
           }
           for (std::size_t c = 0; c < 2; ++c) {
-            if (band[c] != kChainNotInUse) w.Double(ATTR_ID_CDMA_MOBILE_RX_POWER_ANT, agc[c], static_cast<std::uint32_t>(c));
+            if (band[c] != kChainNotInUse)
+              w.Double(ATTR_ID_CDMA_MOBILE_RX_POWER_ANT, agc[c], static_cast<std::uint32_t>(c));
           }
           w.Double(ATTR_ID_CDMA_PWR_CTRL_VAL, gain_adjust);
           w.Double(ATTR_ID_CDMA_MOBILE_TX_POWER, tx_power);
@@ -535,8 +536,7 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeGeneralizedSearcher(IOrbDataState* ds
         if (text) append_bytes(d, sub);
         break;
 
-      case kUnknown:
-        break;
+      case kUnknown: break;
 
       default:
         // The text-only subpackets: their fields are shown as bytes.
@@ -560,59 +560,59 @@ constexpr std::uint32_t kFingerChannelEstimate = 0x11A2;
 }  // namespace
 
 void COrbDecodeMsgCDMAQualcommFrame::DecodeSrchTNGFingerStatus(IOrbDataState* ds, COrbExpandedMessage& msg,
-                                                              IDekCellRefs_Search* cells) {
+                                                               IDekCellRefs_Search* cells) {
   AttrWriter(ds, AttrWriter::kAlways).DWord(ATTR_ID_CULL_FINGER_MESSAGE, kFingerStatus);
   SetTitle(msg, &F::DecodeSrchTNGFingerStatus, cdmadiag::TitleWhen::kTitleOrDetails);
   DecodeGeneralizedSearcher(ds, msg, cells);
 }
 
 void COrbDecodeMsgCDMAQualcommFrame::DecodeSrchTNG1XSearcher(IOrbDataState* ds, COrbExpandedMessage& msg,
-                                                            IDekCellRefs_Search* cells) {
+                                                             IDekCellRefs_Search* cells) {
   AttrWriter(ds, AttrWriter::kAlways).DWord(ATTR_ID_CULL_SEARCHER_MESSAGE, k1XSearcher);
   SetTitle(msg, &F::DecodeSrchTNG1XSearcher, cdmadiag::TitleWhen::kTitleOrDetails);
   DecodeGeneralizedSearcher(ds, msg, cells);
 }
 
 void COrbDecodeMsgCDMAQualcommFrame::DecodeSrchTNGGeneralStatus(IOrbDataState* ds, COrbExpandedMessage& msg,
-                                                               IDekCellRefs_Search* cells) {
+                                                                IDekCellRefs_Search* cells) {
   AttrWriter(ds, AttrWriter::kAlways).DWord(ATTR_ID_CULL_FINGER_SEARCHER_MESSAGE, kGeneralStatus);
   SetTitle(msg, &F::DecodeSrchTNGGeneralStatus, cdmadiag::TitleWhen::kTitleOrDetails);
   DecodeGeneralizedSearcher(ds, msg, cells);
 }
 
 void COrbDecodeMsgCDMAQualcommFrame::DecodeSrchTNGDemodInfo(IOrbDataState* ds, COrbExpandedMessage& msg,
-                                                           IDekCellRefs_Search* cells) {
+                                                            IDekCellRefs_Search* cells) {
   AttrWriter(ds, AttrWriter::kAlways).DWord(ATTR_ID_CULL_FINGER_MESSAGE, kDemodInfo);
   SetTitle(msg, &F::DecodeSrchTNGDemodInfo, cdmadiag::TitleWhen::kTitleOrDetails);
   DecodeGeneralizedSearcher(ds, msg, cells);
 }
 
 void COrbDecodeMsgCDMAQualcommFrame::DecodeSrchTNGSleepStats(IOrbDataState* ds, COrbExpandedMessage& msg,
-                                                            IDekCellRefs_Search* cells) {
+                                                             IDekCellRefs_Search* cells) {
   SetTitle(msg, &F::DecodeSrchTNGSleepStats, cdmadiag::TitleWhen::kTitleOrDetails);
   DecodeGeneralizedSearcher(ds, msg, cells);
 }
 
 void COrbDecodeMsgCDMAQualcommFrame::DecodeSrchTNGQuickPagingChannelInfo(IOrbDataState* ds, COrbExpandedMessage& msg,
-                                                                        IDekCellRefs_Search* cells) {
+                                                                         IDekCellRefs_Search* cells) {
   SetTitle(msg, &F::DecodeSrchTNGQuickPagingChannelInfo, cdmadiag::TitleWhen::kTitleOrDetails);
   DecodeGeneralizedSearcher(ds, msg, cells);
 }
 
 void COrbDecodeMsgCDMAQualcommFrame::DecodeSrchTNGAFCInfo(IOrbDataState* ds, COrbExpandedMessage& msg,
-                                                         IDekCellRefs_Search* cells) {
+                                                          IDekCellRefs_Search* cells) {
   SetTitle(msg, &F::DecodeSrchTNGAFCInfo, cdmadiag::TitleWhen::kTitleOrDetails);
   DecodeGeneralizedSearcher(ds, msg, cells);
 }
 
 void COrbDecodeMsgCDMAQualcommFrame::DecodeSrchTNGAcquisitionInfo(IOrbDataState* ds, COrbExpandedMessage& msg,
-                                                                 IDekCellRefs_Search* cells) {
+                                                                  IDekCellRefs_Search* cells) {
   SetTitle(msg, &F::DecodeSrchTNGAcquisitionInfo, cdmadiag::TitleWhen::kTitleOrDetails);
   DecodeGeneralizedSearcher(ds, msg, cells);
 }
 
 void COrbDecodeMsgCDMAQualcommFrame::DecodeSrchTNGFingerChannelEstimate(IOrbDataState* ds, COrbExpandedMessage& msg,
-                                                                       IDekCellRefs_Search* cells) {
+                                                                        IDekCellRefs_Search* cells) {
   AttrWriter(ds, AttrWriter::kAlways).DWord(ATTR_ID_CULL_FINGER_MESSAGE, kFingerChannelEstimate);
   SetTitle(msg, &F::DecodeSrchTNGFingerChannelEstimate, cdmadiag::TitleWhen::kTitleOrDetails);
   DecodeGeneralizedSearcher(ds, msg, cells);

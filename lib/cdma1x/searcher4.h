@@ -21,11 +21,11 @@ const char* Searcher4AntennaName(unsigned antenna);        // bits 5-6 of the ta
 
 // The packed 16-bit word that opens every task.
 struct Searcher4TaskWord {
-  unsigned pilot = 0;        // bits 7-15: pilot index (1X packet) or PN (subpacket)
-  unsigned antenna = 0;      // bits 5-6
-  unsigned burst_length = 0; // bits 3-4, HDR burst length
-  unsigned qof = 0;          // bits 1-2
-  unsigned walsh = 0;        // bit 0
+  unsigned pilot = 0;         // bits 7-15: pilot index (1X packet) or PN (subpacket)
+  unsigned antenna = 0;       // bits 5-6
+  unsigned burst_length = 0;  // bits 3-4, HDR burst length
+  unsigned qof = 0;           // bits 1-2
+  unsigned walsh = 0;         // bit 0
 };
 Searcher4TaskWord UnpackSearcher4TaskWord(std::uint16_t word);
 

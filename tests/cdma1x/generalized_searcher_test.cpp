@@ -37,13 +37,17 @@ const Bytes kStatus = Bytes{}.u8(3).u8(0).u16(3);
 const Bytes kRf = Bytes{}.u8(1).u8(0xFF).u16(25).u16(0).i8(-60).i8(0).i16(-105).u8(4).u8(210);
 // Three peaks, TD pilot, K 2, pregain 4, L 4 (scale 16/9, 1/L 0.25), PN 100 in Active and
 // Candidate; raw 9 is 11.97 dB, raw 1 is 1.84 dB, raw 0 at the floor.
-const Bytes kSearcher1 = Bytes{}.u8(3).u8(1).u8(2).u8(4).u16(4).u16(100).u8(0x03).zeros(3).u16(500).u16(64)
-    .u16(10).u16(9).u16(20).u16(1).u16(30).u16(0);
+Bytes searcher1() {
+  Bytes b = Bytes{}.u8(3).u8(1).u8(2).u8(4).u16(4).u16(100).u8(0x03).zeros(3).u16(500).u16(64);
+  return b.u16(10).u16(9).u16(20).u16(1).u16(30).u16(0);
+}
 // Two fingers; finger 0 on PN 100 locked on RX0 as the reference (raw 7373 is -10 dB),
 // finger 1 on PN 200 enabled but not locked.
-const Bytes kFingerInfo = Bytes{}.u16(0).u8(2).u8(2).u32(1)
-    .u16(100).u8(3).u8(0x1F).u16(7373).u16(7373).u16(0).i32(800).u8(2).u8(1)
-    .u16(200).u8(4).u8(0x01).u16(0).u16(0).u16(0).i32(0).u8(0).u8(0);
+Bytes finger_info() {
+  Bytes b = Bytes{}.u16(0).u8(2).u8(2).u32(1);
+  b.u16(100).u8(3).u8(0x1F).u16(7373).u16(7373).u16(0).i32(800).u8(2).u8(1);
+  return b.u16(200).u8(4).u8(0x01).u16(0).u16(0).u16(0).i32(0).u8(0).u8(0);
+}
 
 Bytes tng(std::uint8_t count) { return Bytes{}.u8(2).u8(count).u16(0); }
 
@@ -53,9 +57,9 @@ Bytes walk() {
   subpacket(b, 2, kRf);
   subpacket(b, 15, Bytes{}.u16(0xFFFF));  // no heading: skipped by its size
   subpacket(b, 0, Bytes{});
-  subpacket(b, 6, kSearcher1);
+  subpacket(b, 6, searcher1());
   subpacket(b, 8, Bytes{}.u8(0xAA).u8(0xBB));
-  return subpacket(b, 4, kFingerInfo);
+  return subpacket(b, 4, finger_info());
 }
 
 const std::string kWalkStart =
@@ -130,7 +134,7 @@ TEST_F(GeneralizedSearcher, WalkShowsEverySubpacketAndWrites) {
 // A Searcher1 with K 0 or L 0 cannot be scaled: its peaks show the floor and are cleared.
 TEST_F(GeneralizedSearcher, Searcher1WithoutLengthsShowsFloorAndClears) {
   for (const std::size_t field : {2u, 4u}) {
-    Bytes body = kSearcher1;
+    Bytes body = searcher1();
     body.at(field).u8(0);
     Bytes b = tng(1);
     c.run(kTng1xSearcher, subpacket(b, 6, body));
@@ -151,7 +155,8 @@ TEST_F(GeneralizedSearcher, WalkStopsOnUnusableSizes) {
     c.run(kTngFingerStatus, b);
     EXPECT_EQ(c.msg.details,
               "\nVersion: 2, Number Sub-packets: 3\n\n<Searcher Status Subpacket>\nSearcher state: 3 (3), "
-              "Forward RC: 0x03\n" + std::string(kNotQualcommStandard));
+              "Forward RC: 0x03\n" +
+                  std::string(kNotQualcommStandard));
     EXPECT_EQ(c.writes(), "CULL_FINGER_MESSAGE DWord[0] 4506\n");
   }
 }
@@ -159,9 +164,10 @@ TEST_F(GeneralizedSearcher, WalkStopsOnUnusableSizes) {
 // One task on PN 9 in the Active set, truncation 2, K 2, L 4, peaks as in searcher4().
 Bytes searcher4_subpacket() {
   Bytes b = tng(1);
-  return subpacket(b, 7, Bytes{}.u8(0x42).u8(1).u8(1).u8(5).i16(-3)
-      .u16(9 << 7).u8(2).u8(1).u16(0x4004).u16(576).u16(10).u16(20).u16(0x0100).u16(16).u16(1476)
-      .u16(0).u16(32).u16(36));
+  Bytes body = Bytes{}.u8(0x42).u8(1).u8(1).u8(5).i16(-3);
+  body.u16(9 << 7).u8(2).u8(1).u16(0x4004).u16(576).u16(10).u16(20);
+  body.u16(0x0100).u16(16).u16(1476).u16(0).u16(32).u16(36);
+  return subpacket(b, 7, body);
 }
 
 TEST_F(GeneralizedSearcher, Searcher4SubpacketTextAndStrongestPeaks) {
