@@ -129,6 +129,11 @@ TEST_F(GeneralizedSearcher, WalkShowsEverySubpacketAndWrites) {
             "COMB_PILOT_EcIo_ANT Double[0] -10.00\nCOMB_PILOT_EcIo_ANT NoValue[1]\nCOMB_PILOT_EcIo Double[0] -10.00\n"
             "NUM_LOCKED_PILOTS Byte[0] 1\nNUM_UNIQUE_PILOTS Byte[0] 1\nTOP_N Double[0] -10.00\n"
             "TOP_N_PN_OFFSET UShort[0] 100\nPN_ECIO_SET Double[100] -10.00\nPN_ECIO_SET_STATUS Long[100] 7\n");
+
+  // Read-only: the cull flag alone.
+  c.read_only = true;
+  c.run(kTng1xSearcher, walk());
+  EXPECT_EQ(c.writes(), "CULL_SEARCHER_MESSAGE DWord[0] 4507\n");
 }
 
 // A Searcher1 with K 0 or L 0 cannot be scaled: its peaks show the floor and are cleared.
