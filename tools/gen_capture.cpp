@@ -12,6 +12,7 @@
 #include "gen_evdo_rev.h"
 #include "gen_evdo_rlp.h"
 #include "gen_evdo_session.h"
+#include "gen_generalized_searcher.h"
 #include "gen_mediaflo.h"
 #include "gen_packets.h"
 #include "gen_multicarrier.h"
@@ -182,6 +183,8 @@ class Drive {
       temporalAnalyzer(s, slot_ == 17);
     } else if (slot_ == 11) {
       searcherInfo(s);
+    } else if (slot_ == 19) {
+      nextGenSearcher(s);
     }
   }
 
@@ -196,6 +199,20 @@ class Drive {
     } else {
       log(code::kSearcherFingerInfoVer2,
           GenSearcherFingerInfoVer2(moment(), sets_, sets_.active[i], bits, s % 4 == 1, info_, noise_));
+    }
+  }
+
+  // The next-generation finger and searcher reports alternate by second, the searcher
+  // taking the active pilots in turn; every tenth second a Searcher4 report instead.
+  void nextGenSearcher(int s) {
+    if (sets_.active.empty()) return;
+    if (s % 10 == 5) {
+      log(code::kSearcher4_1X, Searcher4Report(moment(), sets_, noise_));
+    } else if (s % 2 == 0) {
+      log(code::kTngFingerStatus, TngFingerStatus(moment(), sets_, noise_));
+    } else {
+      const std::size_t sector = sets_.active[static_cast<std::size_t>(s / 2) % sets_.active.size()];
+      log(code::kTng1XSearcher, Tng1XSearcher(moment(), sector, 1, noise_));
     }
   }
 

@@ -38,6 +38,8 @@ class COrbDecodeMsgCDMAQualcommFrame : public COrbGenericHsMessage {
 #undef CDMADIAG_DECODER
   void DecodeGenTAInfo(IOrbDataState* ds, COrbExpandedMessage& msg, std::uint32_t& scratch, IDekCellRefs_Search* cells,
                        bool flag);
+  // The subpacket walk shared by the nine next-generation searcher reports (0x119A-0x11A2).
+  void DecodeGeneralizedSearcher(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search* cells);
 
   IProObjectPropertiesConnectedAccessor* accessor() const { return settings_.accessor(); }
   bool header_present() const { return settings_.header_present(); }
