@@ -125,3 +125,148 @@ void F::DecodeAGCMiniMessage(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCe
   cdmadiag::WriteAgcPowers(
       w, ConvertAgcPowers(r.i8(kMiniRx), r.u8(kMiniTxAgc), r.i8(kMiniGain), band, cdmadiag::PowerClass(ds)));
 }
+
+// Fast forward power control. Header, 7 bytes:
+//  +off  type  name               unit
+//   +0   u8    FrameOffset
+//   +1   u16   ServiceOption      bits 0-11
+//   +3   u8    FpcMode
+//   +4   u8    PrimarySubchannel  0 F_FCH, 1 F_DCCH
+//   +5   u8    -                  not read
+//   +6   u8    Records            shown only: the records run to the end of the packet
+// Record head, 4 bytes, then Frames frames of FrameLength bytes each:
+//   +0   u8    Channels           bit 0 FCH, bit 1 SCH0, bits 4-6 supplemental code channels
+//   +1   u16   Frames
+//   +3   u8    FrameLength        bytes
+// Frame:
+//   +0   u16   DecisionHistory    one bit per power control group
+//   +2   u8    FchSetpoint        0.125 dB, FCH active only
+//   +n   u8    Sch0Setpoint       0.125 dB, SCH0 active only
+//   +n+1 u8    DeltaSchSetpoint   raw; SCH0 active and FrameLength reaching it
+namespace {
+constexpr std::array<ValueName, 2> kPrimarySubchannelNames{{{0, "F_FCH setpoint"}, {1, "F_DCCH setpoint"}}};
+
+void append_record_rule(std::string& d, int record) {
+  appendf(d, "\t\t\t\t--------------- Record %d ---------------", record);
+}
+
+// Share of the 16 power control groups whose decision bit is 0 and 1, in percent.
+struct Decisions {
+  double zeros;
+  double ones;
+};
+Decisions decisions_of(std::uint16_t history) {
+  const int ones = std::popcount(history);
+  return {(16 - ones) * 6.25, ones * 6.25};
+}
+
+void append_forward_decisions(std::string& d, std::uint16_t history) {
+  const Decisions h = decisions_of(history);
+  appendf(d,
+          "\nDecision History for Power Control Group :\nEb/Nt < threshold setpoint: %.2f %% \nEb/Nt > threshold "
+          "setpoint: %.2f %%",
+          h.zeros, h.ones);
+}
+
+double setpoint_db(std::uint8_t raw) { return raw * 0.125; }
+
+constexpr std::size_t kFpcFrameOffset = 0;
+constexpr std::size_t kFpcServiceOption = 1;
+constexpr std::size_t kFpcMode = 3;
+constexpr std::size_t kFpcPrimary = 4;
+constexpr std::size_t kFpcRecords = 6;
+constexpr std::size_t kFpcHeaderSize = 7;
+constexpr std::size_t kRecChannels = 0;
+constexpr std::size_t kRecFrames = 1;
+constexpr std::size_t kRecFrameLength = 3;
+constexpr std::size_t kRecHeadSize = 4;
+constexpr std::size_t kDecisionHistorySize = 2;
+
+struct RecordHead {
+  bool fch, sch0;
+  int supplemental_codes;
+  unsigned frames, frame_length;
+};
+RecordHead read_record_head(const PayloadReader& r, std::size_t off) {
+  const std::uint8_t ch = r.u8(off + kRecChannels);
+  return {(ch & 1u) != 0, (ch & 2u) != 0, static_cast<int>(cdmadiag::bits(ch, 4, 3)), r.u16le(off + kRecFrames),
+          r.u8(off + kRecFrameLength)};
+}
+
+// A frame steps over at least its own fields: a shorter length per frame would read
+// the same bytes again for each of up to 65535 frames.
+std::size_t frame_step(unsigned frame_length, std::size_t fields) {
+  return std::max<std::size_t>(frame_length, fields);
+}
+}  // namespace
+
+void F::DecodeForPowerControl(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
+  SetTitle(msg, &F::DecodeForPowerControl);
+  const PayloadReader r = payload();
+  if (!cdmadiag::require(r, kFpcHeaderSize, msg, OnShort::kReport)) return;
+  const AttrWriter w(ds);
+  const unsigned service_option = static_cast<unsigned>(cdmadiag::bits(r.u16le(kFpcServiceOption), 0, 12));
+  w.Long(ATTR_ID_CDMA_ServiceOption, static_cast<std::int32_t>(service_option));
+
+  const bool text = msg.detailsWanted;
+  std::string& d = msg.details;
+  if (text) {
+    const std::string primary =
+        std::string("Primary subchannel indicator: ") + name_or(kPrimarySubchannelNames, r.u8(kFpcPrimary), kUnknown);
+    appendf(d, "Frame Offset: %u, Service Option: %u, Fpc Mode: %u, %s, \nNumber of subrecords: %u",
+            r.u8(kFpcFrameOffset), service_option, r.u8(kFpcMode), primary.c_str(), r.u8(kFpcRecords));
+  }
+
+  int record = 0;
+  for (std::size_t off = kFpcHeaderSize; off < r.size();) {
+    if (!r.has(off, kRecHeadSize)) {
+      if (text) d += cdmadiag::kCorruptedContent;
+      return;
+    }
+    const RecordHead h = read_record_head(r, off);
+    w.Long(ATTR_ID_For_FCH_Is_Active, h.fch ? 1 : 0);
+    if (text) {
+      append_record_rule(d, ++record);
+      cdmadiag::AppendChannelSetMask(d, cdmadiag::Link::kForward, {h.fch, h.sch0, false, false, h.supplemental_codes},
+                                     "");
+      appendf(d, "\nFrame Count: %u, Length(in bytes) per frame: %u", h.frames, h.frame_length);
+    }
+    const std::size_t fields = kDecisionHistorySize + (h.fch ? 1 : 0) + (h.sch0 ? 1 : 0);
+    const std::size_t step = frame_step(h.frame_length, fields);
+    std::size_t f = off + kRecHeadSize;
+    for (unsigned k = 0; k < h.frames; ++k, f += step) {
+      if (!r.has(f, fields)) {
+        if (text) d += cdmadiag::kCorruptedContent;
+        return;
+      }
+      std::size_t at = f + kDecisionHistorySize;
+      if (text) {
+        appendf(d, "\nSub-record[%u]", k);
+        append_forward_decisions(d, r.u16le(f));
+      }
+      if (h.fch) {
+        const double setpoint = setpoint_db(r.u8(at++));
+        w.Double(ATTR_ID_Set_Point_FCH, setpoint);
+        if (text) appendf(d, "\nFPC_FCH_CURR_SETPT: %.2f", setpoint);
+      } else if (text) {
+        d += "\nFPC_FCH_CURR_SETPT: not active";
+      }
+      if (h.sch0) {
+        const double setpoint = setpoint_db(r.u8(at++));
+        w.Double(ATTR_ID_Set_Point_SCH0, setpoint);
+        if (text) {
+          appendf(d, ", FPC_SCH0_CURR_SETPT: %.2f", setpoint);
+          if (h.frame_length > fields && r.has(at, 1)) {
+            appendf(d, ", FPC_DELTA_SCH_SETPT: %u", r.u8(at));
+          } else {
+            d += ", FPC_DELTA_SCH_SETPT: N/A";
+          }
+        }
+      } else if (text) {
+        d += ", FPC_SCH0_CURR_SETPT: not active";
+      }
+      if (text) d += ", FPC_SCH1_CURR_SETPT: not active\nFPC_DCCH_CURR_SETPT: not active";
+    }
+    off += kRecHeadSize + static_cast<std::size_t>(h.frames) * step;
+  }
+}
