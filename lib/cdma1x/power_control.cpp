@@ -270,3 +270,194 @@ void F::DecodeForPowerControl(IOrbDataState* ds, COrbExpandedMessage& msg, IDekC
     off += kRecHeadSize + static_cast<std::size_t>(h.frames) * step;
   }
 }
+
+// Reverse power control. Header, 7 bytes:
+//  +off  type  name          unit
+//   +0   u8    FrameOffset
+//   +1   u8    BandClass
+//   +2   u8    RevRc1        bits 0-3 FCH, bits 4-7 SCH0 radio configuration
+//   +3   u8    RevRc2        bits 0-3 SCH1, bits 4-7 DCCH radio configuration
+//   +4   u8    GatedRate     0 continuous, 1 1/2, 2 1/4, other no gating
+//   +5   u8    StepSize
+//   +6   u8    Records
+// Records as the forward report's (4-byte head, then frames of FrameLength bytes):
+//   +0   u16   DecisionHistory  one bit per power control group, 0 an increase
+//   +2   s8    RxAgc            1/3 dB (RX)
+//   +3   u8    TxAgc            4 x 0.08333 dB (AGC transmit power)
+//   +4   s8    TxGainAdjust     -0.5 dB
+//   +5   s16   FchGain          0.125 dB over the pilot, FCH active only
+//   +n   s16   Sch0Gain         0.125 dB over the pilot, SCH0 active only
+namespace {
+constexpr auto& kReverseBandOrder = cdmadiag::kPilotReportBandOrder;
+
+// The reverse power control report names the first six, its statistics all of them.
+constexpr std::array<ValueName, 11> kBandClassNames{{{0, "800 MHz cellular band"},
+                                                     {1, "1.8 to 2.0 GHz PCS band"},
+                                                     {2, "872 to 960 MHz TACS band"},
+                                                     {3, "832 to 925 MHz JTACS band"},
+                                                     {4, "1.75 to 1.87 GHz Korean PCS band"},
+                                                     {5, "450 MHz NMT band"},
+                                                     {6, "IMT-2000"},
+                                                     {7, "North American 700 MHz Cellular"},
+                                                     {8, "1800 MHz"},
+                                                     {9, "900 MHz"},
+                                                     {10, "Secondary 800 MHz"}}};
+constexpr std::array<ValueName, 3> kGatedRateNames{{{0, "continuous rate"}, {1, "1/2 rate"}, {2, "1/4 rate"}}};
+constexpr const char* kNoGating = "No gating";
+
+// A reverse channel gain, 0.125 dB over the pilot; outside (-100, +100) dB it is taken
+// as 0 and adds nothing to the pilot's share.
+struct ChannelGain {
+  double db = 0.0;
+  double linear = 0.0;
+};
+ChannelGain channel_gain(std::int16_t raw) {
+  const double g = raw * 0.125;
+  if (g <= -100.0 || g >= 100.0) return {};
+  return {g, std::pow(10.0, g * 0.1)};
+}
+
+// Pilot power of a frame whose channels add up to sum_linear over the pilot; 0 without any.
+double pich_dbm(double agc_dbm, double sum_linear) {
+  if (sum_linear <= 0.0) return 0.0;
+  return 10.0 * std::log10(std::pow(10.0, agc_dbm * 0.1) / (sum_linear + 1.0));
+}
+
+// The receive, transmit and pilot powers of a reverse report, before its channel powers.
+void append_reverse_powers(std::string& d, double rx, double agc, double gain_adjust, double pich) {
+  appendf(d,
+          "\n Receive power: %.2f, Transmit power measured from CDMA AGC: %.2f, Transmit Gain Adjustment: "
+          "%.2f,\nPICH Power: %.2f,",
+          rx, agc, gain_adjust, pich);
+  d += "\n Transmit powers for each active channel: ";
+}
+
+constexpr std::size_t kRpcFrameOffset = 0;
+constexpr std::size_t kRpcBandClass = 1;
+constexpr std::size_t kRpcRc1 = 2;
+constexpr std::size_t kRpcRc2 = 3;
+constexpr std::size_t kRpcGatedRate = 4;
+constexpr std::size_t kRpcStepSize = 5;
+constexpr std::size_t kRpcRecords = 6;
+constexpr std::size_t kRpcHeaderSize = 7;
+constexpr std::size_t kRpfRxAgc = 2;
+constexpr std::size_t kRpfTxAgc = 3;
+constexpr std::size_t kRpfGainAdjust = 4;
+constexpr std::size_t kRpfFixedSize = 5;
+constexpr std::size_t kGainSize = 2;
+
+// Sums of one record's frames.
+struct ReverseSums {
+  unsigned frames = 0;
+  double increase = 0, decrease = 0, rx = 0, gain_adjust = 0, tx = 0, agc = 0, pich = 0, fch = 0, sch0 = 0;
+  double last_channels = 0;  // the last frame's channel share over the pilot
+};
+
+void append_channel_power(std::string& d, const char* label, bool active, double dbm) {
+  d += label;
+  if (active) {
+    appendf(d, "%.2f dBm", dbm);
+  } else {
+    d += "N/A";
+  }
+}
+}  // namespace
+
+void F::DecodeRevPowerControl(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
+  SetTitle(msg, &F::DecodeRevPowerControl);
+  const PayloadReader r = payload();
+  if (!cdmadiag::require(r, kRpcHeaderSize, msg, OnShort::kReport)) return;
+  const AttrWriter w(ds);
+  const std::uint8_t band_class = r.u8(kRpcBandClass);
+  w.UShort(ATTR_ID_Band_Class, band_class);
+  const int band = cdmadiag::DetermineBandIndex(ds, kReverseBandOrder, band_class);
+  const std::int8_t power_class = cdmadiag::PowerClass(ds);
+
+  const bool text = msg.detailsWanted;
+  std::string& d = msg.details;
+  if (text) {
+    const std::string band_text =
+        std::string("Band class: ") + name_or(std::span(kBandClassNames).first<6>(), band_class, kUnknown);
+    appendf(d, "Frame Offset: %u, %s, ", r.u8(kRpcFrameOffset), band_text.c_str());
+    cdmadiag::AppendRadioConfigs(d, cdmadiag::Link::kReverse,
+                                 cdmadiag::RadioConfigsOfNibbles(r.u8(kRpcRc1), r.u8(kRpcRc2)), "");
+    const std::string gated =
+        std::string("Gated transmission rate: ") + name_or(kGatedRateNames, r.u8(kRpcGatedRate), kNoGating);
+    appendf(d, "%s, Step Size: %u, Sub Record Count: %u, ", gated.c_str(), r.u8(kRpcStepSize), r.u8(kRpcRecords));
+  }
+
+  std::size_t off = kRpcHeaderSize;
+  for (unsigned record = 1; record <= r.u8(kRpcRecords); ++record) {
+    if (!r.has(off, kRecHeadSize)) {
+      if (text) d += cdmadiag::kCorruptedContent;
+      return;
+    }
+    const RecordHead h = read_record_head(r, off);
+    w.Long(ATTR_ID_Rev_FCH_Is_Active, h.fch ? 1 : 0);
+    if (text) {
+      d += "\n";
+      append_record_rule(d, static_cast<int>(record));
+      cdmadiag::AppendChannelSetMask(d, cdmadiag::Link::kReverse, {h.fch, h.sch0, false, false, std::nullopt}, "");
+      appendf(d, "\nFrame Count: %u, Length(in bytes) per frame: %u", h.frames, h.frame_length);
+    }
+    const std::size_t fields = kRpfFixedSize + (h.fch ? kGainSize : 0) + (h.sch0 ? kGainSize : 0);
+    const std::size_t step = frame_step(h.frame_length, fields);
+    ReverseSums s;
+    bool cut = false;
+    std::size_t f = off + kRecHeadSize;
+    for (unsigned k = 0; k < h.frames; ++k, f += step) {
+      if (!r.has(f, fields)) {
+        cut = true;
+        break;
+      }
+      const Decisions dec = decisions_of(r.u16le(f));
+      const cdmadiag::AgcPowers p =
+          ConvertAgcPowers(r.i8(f + kRpfRxAgc), r.u8(f + kRpfTxAgc), r.i8(f + kRpfGainAdjust), band, power_class);
+      std::size_t at = f + kRpfFixedSize;
+      const ChannelGain fch = h.fch ? channel_gain(r.i16le(at)) : ChannelGain{};
+      if (h.fch) at += kGainSize;
+      const ChannelGain sch0 = h.sch0 ? channel_gain(r.i16le(at)) : ChannelGain{};
+      const double channels = fch.linear + sch0.linear;
+      const double pich = pich_dbm(p.agc, channels);
+      if (h.fch) w.Double(ATTR_ID_Rev_Tx_Pwr_FCH, pich + fch.db);
+      if (h.sch0) w.Double(ATTR_ID_Rev_Tx_Pwr_SCH0, pich + sch0.db);
+      ++s.frames;
+      s.increase += dec.zeros;
+      s.decrease += dec.ones;
+      s.rx += p.rx;
+      s.gain_adjust += p.gain_adjust;
+      s.tx += p.tx;
+      s.agc += p.agc;
+      s.pich += pich;
+      s.fch += pich + fch.db;
+      s.sch0 += pich + sch0.db;
+      s.last_channels = channels;
+    }
+    // A record without a whole frame has no means to write or show.
+    if (s.frames > 0) {
+      const double n = s.frames;
+      cdmadiag::AgcPowers mean;
+      mean.rx = s.rx / n;
+      mean.gain_adjust = s.gain_adjust / n;
+      mean.tx = s.tx / n;
+      mean.agc = s.agc / n;
+      cdmadiag::WriteAgcPowers(w, mean);
+      if (s.last_channels > 0.0) w.Double(ATTR_ID_Rev_Tx_Pwr_PICH, s.pich / n);
+      if (text) {
+        appendf(d,
+                "\nDecision History for Power Control Group - Increase in transmit power: %.2f %%, Decrease in "
+                "transmit power: %.2f %%",
+                s.increase / n, s.decrease / n);
+        append_reverse_powers(d, mean.rx, mean.agc, mean.gain_adjust, s.pich / n);
+        append_channel_power(d, "\nR-FCH transmit power: ", h.fch, s.fch / n);
+        append_channel_power(d, ", R-SCH0 transmit power: ", h.sch0, s.sch0 / n);
+        d += ", R-SCH1 transmit power: N/A, R-DCCH transmit power: N/A";
+      }
+    }
+    if (cut) {
+      if (text) d += cdmadiag::kCorruptedContent;
+      return;
+    }
+    off = f;
+  }
+}
