@@ -461,3 +461,119 @@ void F::DecodeRevPowerControl(IOrbDataState* ds, COrbExpandedMessage& msg, IDekC
     off = f;
   }
 }
+
+// Fast forward power control statistics. Header, 10 bytes:
+//  +off  type  name               unit
+//   +0   u8    FrameOffset        bits 4-7
+//   +1   u8    FpcMode            bits 0-3; bits 4-7 not shown
+//   +2   u16   ServiceOption      bits 0-11
+//   +4   u8    FpcSubchannelGain
+//   +5   u8    FwdRc              bits 0-3 FCH, bits 4-7 SCH0 radio configuration (SCH1, DCCH not carried)
+//   +6   u8    PrimarySubchannel  0 F_FCH, 1 F_DCCH
+//   +7   u8    FrameCount         shown
+//   +8   u8    Channels           bit 0 FCH, bit 1 SCH0, bits 4-6 supplemental code channels
+//   +9   u8    Frames             frames that follow
+// Frame, 4 bytes, 6 with SCH0:
+//   +0   u16   DecisionHistory    one bit per power control group
+//   +2   u8    FchSetpoint        0.125 dB
+//   +3   u8    FchFrame           bits 0-3 rate, bits 4-7 type
+//   +4   u8    Sch0Setpoint       0.125 dB, SCH0 active only
+//   +5   u8    Sch0Rate           SCH0 active only
+namespace {
+constexpr std::array<ValueName, 3> kForwardFchTypeNames{
+    {{0, "Payload only"}, {1, "Dim and burst frame"}, {2, "Blank and burst frame"}}};
+constexpr std::size_t kFfsFrameOffset = 0;
+constexpr std::size_t kFfsMode = 1;
+constexpr std::size_t kFfsServiceOption = 2;
+constexpr std::size_t kFfsGain = 4;
+constexpr std::size_t kFfsRc = 5;
+constexpr std::size_t kFfsPrimary = 6;
+constexpr std::size_t kFfsFrameCount = 7;
+constexpr std::size_t kFfsChannels = 8;
+constexpr std::size_t kFfsFrames = 9;
+constexpr std::size_t kFfsHeaderSize = 10;
+constexpr std::size_t kFfsFchSetpoint = 2;
+constexpr std::size_t kFfsFchFrame = 3;
+constexpr std::size_t kFfsSch0Setpoint = 4;
+constexpr std::size_t kFfsSch0Rate = 5;
+constexpr std::size_t kFfsFrameSize = 4;
+constexpr std::size_t kFfsSch0Size = 2;
+}  // namespace
+
+void F::DecodeFastFwdPowControlStats(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
+  SetTitle(msg, &F::DecodeFastFwdPowControlStats);
+  const PayloadReader r = payload();
+  if (!cdmadiag::require(r, kFfsHeaderSize, msg, OnShort::kReport)) return;
+  const std::uint8_t channels = r.u8(kFfsChannels);
+  const bool fch = (channels & 1u) != 0;
+  const bool sch0 = (channels & 2u) != 0;
+  const unsigned service_option = static_cast<unsigned>(cdmadiag::bits(r.u16le(kFfsServiceOption), 0, 12));
+  const AttrWriter w(ds);
+  w.Long(ATTR_ID_CDMA_ServiceOption, static_cast<std::int32_t>(service_option));
+  w.Long(ATTR_ID_For_FCH_Is_Active, fch ? 1 : 0);
+  w.Long(ATTR_ID_For_SCH0_Is_Active, sch0 ? 1 : 0);
+  w.Long(ATTR_ID_For_SCH1_Is_Active, 0);
+  w.Long(ATTR_ID_For_DCCH_Is_Active, 0);
+
+  const bool text = msg.detailsWanted;
+  std::string& d = msg.details;
+  if (text) {
+    appendf(d, "Frame offset: %u, Service option: %u, ", static_cast<unsigned>(r.u8(kFfsFrameOffset) >> 4),
+            service_option);
+    const std::string primary =
+        std::string("Primary subchannel indicator: ") + name_or(kPrimarySubchannelNames, r.u8(kFfsPrimary), kUnknown);
+    appendf(d, "Fpc Mode: %u, %s, \nFPC Subchannel gain: %u", static_cast<unsigned>(r.u8(kFfsMode) & 0x0Fu),
+            primary.c_str(), r.u8(kFfsGain));
+    cdmadiag::AppendRadioConfigs(d, cdmadiag::Link::kForward, cdmadiag::RadioConfigsOfNibbles(r.u8(kFfsRc), 0),
+                                 cdmadiag::kRule61);
+    cdmadiag::AppendChannelSetMask(d, cdmadiag::Link::kForward,
+                                   {fch, sch0, false, false, static_cast<int>(cdmadiag::bits(channels, 4, 3))},
+                                   cdmadiag::kRule55);
+    appendf(d, "\nFrame Count: %u", r.u8(kFfsFrameCount));
+  }
+
+  cdmadiag::FrameCounters counts;
+  const std::size_t size = kFfsFrameSize + (sch0 ? kFfsSch0Size : 0);
+  bool cut = false;
+  std::size_t f = kFfsHeaderSize;
+  for (unsigned k = 0; k < r.u8(kFfsFrames); ++k, f += size) {
+    if (!r.has(f, size)) {
+      cut = true;
+      break;
+    }
+    const double fch_setpoint = setpoint_db(r.u8(f + kFfsFchSetpoint));
+    const std::uint8_t fch_frame = r.u8(f + kFfsFchFrame);
+    const unsigned fch_rate = fch_frame & 0x0Fu;
+    const unsigned fch_type = fch_frame >> 4;
+    if (fch) counts.CountFch(fch_type, fch_rate);
+    w.Double(ATTR_ID_Set_Point_FCH, fch_setpoint);
+    if (text) {
+      append_forward_decisions(d, r.u16le(f));
+      appendf(d, "\nFPC_FCH_CURR_SETPT: %.2f, F-FCH Frame rate: %s, F-FCH Frame type: %s", fch_setpoint,
+              name_or(cdmadiag::kFchRateNames, fch_rate, cdmadiag::kInvalidFrame),
+              name_or(kForwardFchTypeNames, fch_type, cdmadiag::kInvalidFrame));
+    }
+    if (sch0) {
+      const double sch0_setpoint = setpoint_db(r.u8(f + kFfsSch0Setpoint));
+      const std::uint8_t sch0_rate = r.u8(f + kFfsSch0Rate);
+      cdmadiag::FrameCounters::CountSch(counts.sch0, sch0_rate, counts.invalid);
+      w.Double(ATTR_ID_Set_Point_SCH0, sch0_setpoint);
+      if (text) {
+        appendf(d, ", FPC_SCH0_CURR_SETPT: %.2f, SCH0 Frame rate: %s", sch0_setpoint,
+                name_or(cdmadiag::kForwardSchRateNames, sch0_rate, cdmadiag::kInvalidFrame));
+      }
+    }
+  }
+
+  if (w.on()) SetFrameAttributes(ds, counts.fch, counts.sch0, counts.sch1, counts.dcch_rate, counts.scch, true);
+  const double fer_fch = cdmadiag::FchFerPercent(counts);
+  const double fer_sch0 = cdmadiag::SchFerPercent(counts.sch0);
+  const double fer_sch1 = cdmadiag::SchFerPercent(counts.sch1);
+  w.Double(ATTR_ID_ForwardFER_FCH, fer_fch);
+  w.Double(ATTR_ID_ForwardFER_SCH0, fer_sch0);
+  w.Double(ATTR_ID_ForwardFER_SCH1, fer_sch1);
+  if (!text) return;
+  appendf(d, "\nForward FER values: \nForwardFER_FCH: %.2f\nForwardFER_SCH0: %.2f\nForwardFER_SCH1: %.2f", fer_fch,
+          fer_sch0, fer_sch1);
+  if (cut) d += cdmadiag::kCorruptedContent;
+}
