@@ -577,3 +577,178 @@ void F::DecodeFastFwdPowControlStats(IOrbDataState* ds, COrbExpandedMessage& msg
           fer_sch0, fer_sch1);
   if (cut) d += cdmadiag::kCorruptedContent;
 }
+
+// Reverse power control statistics. Header, 8 bytes:
+//  +off  type  name           unit
+//   +0   u8    FrameOffset
+//   +1   u8    BandClass
+//   +2   u16   ServiceOption  bits 0-11
+//   +4   u8    GatedRate      as the reverse power control report's
+//   +5   u8    StepSize
+//   +6   u8    Frames         frame records that follow
+//   +7   u8    -              not read
+// Frame record, 8 bytes, then Entries channel entries of 4 bytes:
+//   +0   u16   DecisionHistory     one bit per power control group, 0 an increase
+//   +2   s8    RxAgc               1/3 dB (RX)
+//   +3   u8    TxAgc               4 x 0.08333 dB (AGC transmit power)
+//   +4   s8    TxGainAdjust        -0.5 dB
+//   +5   u8    MaxPowerProtection  0 not applicable, 1 no, 2 yes
+//   +6   u8    UpperTxLimit        whole thirds of a dB over -52.33 dBm
+//   +7   u8    Entries
+// Channel entry:
+//   +0   u8    bits 0-1 channel (0 FCH, 1 SCH0, 2 SCH1, 3 DCCH), bits 2-3 FCH frame type, bits 4-7 radio configuration
+//   +1   u8    Rate                FCH rate, SCH rate or DCCH MUX PDU category
+//   +2   s16   Gain                0.125 dB over the pilot
+namespace {
+constexpr std::array<ValueName, 3> kMaxPowerProtectionNames{{{0, "Not applicable"}, {1, "No"}, {2, "Yes"}}};
+constexpr std::array<ValueName, 4> kReverseSch0RateNames{
+    {{0, "Full rate frame"}, {1, "Blank(DTX) frame"}, {2, "Erasure"}, {3, "SCCH not active (SCCH only)"}}};
+constexpr std::size_t kRpsFrameOffset = 0;
+constexpr std::size_t kRpsBandClass = 1;
+constexpr std::size_t kRpsServiceOption = 2;
+constexpr std::size_t kRpsGatedRate = 4;
+constexpr std::size_t kRpsStepSize = 5;
+constexpr std::size_t kRpsFrames = 6;
+constexpr std::size_t kRpsHeaderSize = 8;
+constexpr std::size_t kRpsRxAgc = 2;
+constexpr std::size_t kRpsTxAgc = 3;
+constexpr std::size_t kRpsGainAdjust = 4;
+constexpr std::size_t kRpsProtection = 5;
+constexpr std::size_t kRpsUpperLimit = 6;
+constexpr std::size_t kRpsEntries = 7;
+constexpr std::size_t kRpsFrameSize = 8;
+constexpr std::size_t kEntryRate = 1;
+constexpr std::size_t kEntryGain = 2;
+constexpr std::size_t kEntrySize = 4;
+
+enum Channel : unsigned { kFch = 0, kSch0 = 1, kSch1 = 2, kDcch = 3, kChannels = 4 };
+
+struct ChannelEntry {
+  bool present = false;
+  unsigned fch_type = 0, rc = 0, rate = 0;
+  ChannelGain gain;
+};
+
+void append_entry(std::string& d, Channel ch, const ChannelEntry& e) {
+  const int rc = static_cast<int>(e.rc);
+  switch (ch) {
+    case kFch:
+      appendf(d, "\nReverse channel radio configuraiton: %d, Channel type: FCH, Frame Type: %s, Frame Rate: %s", rc,
+              name_or(cdmadiag::kFchTypeNames, e.fch_type, cdmadiag::kInvalidFrame),
+              name_or(cdmadiag::kFchRateNames, e.rate, cdmadiag::kInvalidFrame));
+      break;
+    case kSch0:
+      appendf(d, "\nReverse channel radio configuraiton: %d, Channel type: SCH0, Frame Rate: %s\n", rc,
+              name_or(kReverseSch0RateNames, e.rate, cdmadiag::kInvalidFrame));
+      break;
+    case kSch1:
+      appendf(d, "\nReverse channel radio configuraiton: %d, Channel type: SCH1, Frame Rate: %s\n", rc,
+              name_or(cdmadiag::kReverseSchRateNames, e.rate, cdmadiag::kInvalidFrame));
+      break;
+    case kDcch:
+      appendf(d, "\nReverse channel radio configuraiton: %d, Channel type: DCCH, MUX PDU category: %d\n", rc,
+              static_cast<int>(e.rate));
+      break;
+    case kChannels: break;
+  }
+}
+}  // namespace
+
+void F::DecodeReversePowerCtrlStat(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
+  SetTitle(msg, &F::DecodeReversePowerCtrlStat);
+  const PayloadReader r = payload();
+  if (!cdmadiag::require(r, kRpsHeaderSize, msg, OnShort::kReport)) return;
+  const std::uint8_t band_class = r.u8(kRpsBandClass);
+  const unsigned service_option = static_cast<unsigned>(cdmadiag::bits(r.u16le(kRpsServiceOption), 0, 12));
+  const AttrWriter w(ds);
+  w.Long(ATTR_ID_CDMA_ServiceOption, static_cast<std::int32_t>(service_option));
+  const int band = cdmadiag::DetermineBandIndex(ds, kReverseBandOrder, band_class);
+  const std::int8_t power_class = cdmadiag::PowerClass(ds);
+  const std::array<const std::uint32_t*, kChannels> power_ids = {&ATTR_ID_Rev_Tx_Pwr_FCH, &ATTR_ID_Rev_Tx_Pwr_SCH0,
+                                                                 &ATTR_ID_Rev_Tx_Pwr_SCH1, &ATTR_ID_Rev_Tx_Pwr_DCCH};
+
+  const bool text = msg.detailsWanted;
+  std::string& d = msg.details;
+  cdmadiag::FrameCounters counts;
+  bool cut = false;
+  std::size_t f = kRpsHeaderSize;
+  for (unsigned k = 1; k <= r.u8(kRpsFrames) && !cut; ++k) {
+    if (!r.has(f, kRpsFrameSize)) {
+      cut = true;
+      break;
+    }
+    // Entries are taken only while whole: the count may promise more than the packet holds.
+    std::array<ChannelEntry, kChannels> entries{};
+    double channels = 0.0;
+    const unsigned count = r.u8(f + kRpsEntries);
+    std::size_t e = f + kRpsFrameSize;
+    for (unsigned i = 0; i < count; ++i, e += kEntrySize) {
+      if (!r.has(e, kEntrySize)) {
+        cut = true;
+        break;
+      }
+      const std::uint8_t b = r.u8(e);
+      const auto ch = static_cast<Channel>(b & 3u);
+      ChannelEntry& x = entries[ch];
+      x = {true, static_cast<unsigned>(cdmadiag::bits(b, 2, 2)), static_cast<unsigned>(b >> 4), r.u8(e + kEntryRate),
+           channel_gain(r.i16le(e + kEntryGain))};
+      channels += x.gain.linear;
+      switch (ch) {
+        case kFch: counts.CountFch(x.fch_type, x.rate); break;
+        case kSch0: cdmadiag::FrameCounters::CountSch(counts.sch0, x.rate, counts.invalid); break;
+        case kSch1: cdmadiag::FrameCounters::CountSch(counts.sch1, x.rate, counts.invalid); break;
+        case kDcch: counts.dcch_rate = static_cast<std::int32_t>(x.rate); break;
+        case kChannels: break;
+      }
+    }
+    const cdmadiag::AgcPowers p =
+        ConvertAgcPowers(r.i8(f + kRpsRxAgc), r.u8(f + kRpsTxAgc), r.i8(f + kRpsGainAdjust), band, power_class);
+    const double pich = pich_dbm(p.agc, channels);
+    for (unsigned ch = 0; ch < kChannels; ++ch) {
+      if (entries[ch].present) w.Double(*power_ids[ch], pich + entries[ch].gain.db);
+    }
+
+    if (text) {
+      appendf(d, "\n\t\t\t\t--------------- Frame Record %u ---------------\n", k);
+      appendf(d,
+              "Frame Offset: %u\n Band Class: %s\n Service Option: %u\n Gated Transmission Rate: %s\n Step Size: %u\n "
+              "Frame Cnt: %u\n",
+              r.u8(kRpsFrameOffset), name_or(kBandClassNames, band_class, kUnknown), service_option,
+              name_or(kGatedRateNames, r.u8(kRpsGatedRate), kNoGating), r.u8(kRpsStepSize), r.u8(kRpsFrames));
+      cdmadiag::AppendChannelSetMask(
+          d, cdmadiag::Link::kReverse,
+          {entries[kFch].present, entries[kSch0].present, entries[kSch1].present, entries[kDcch].present, std::nullopt},
+          "");
+      for (unsigned ch = 0; ch < kChannels; ++ch) {
+        if (entries[ch].present) append_entry(d, static_cast<Channel>(ch), entries[ch]);
+      }
+      const Decisions dec = decisions_of(r.u16le(f));
+      // Whole thirds of a dB, the remainder dropped.
+      const double upper_limit = r.u8(f + kRpsUpperLimit) / 3 - 52.33;
+      appendf(d,
+              "\nDecision History for Power Control Group - Increase in transmit power: %.2f %%, Decrease in transmit "
+              "power: %.2f %%, Upper limit on TX power (dBm): %.2f",
+              dec.zeros, dec.ones, upper_limit);
+      const std::uint8_t protection = r.u8(f + kRpsProtection);
+      appendf(d, "\nMax Power Protection in effect : (%d) %s", protection,
+              name_or(kMaxPowerProtectionNames, protection, ""));
+      append_reverse_powers(d, p.rx, p.agc, p.gain_adjust, pich);
+      constexpr std::array<const char*, kChannels> labels = {"\nR-FCH transmit power: ", ", R-SCH0 transmit power: ",
+                                                             ", R-SCH1 transmit power: ", ", R-DCCH transmit power: "};
+      for (unsigned ch = 0; ch < kChannels; ++ch) {
+        d += labels[ch];
+        if (!entries[ch].present) {
+          d += "Not applicable";
+        } else if (ch == kDcch) {
+          appendf(d, "%.2f dBm, DCCH Mux PDU category: %u", pich + entries[ch].gain.db, entries[ch].rate);
+        } else {
+          appendf(d, "%.2f dBm", pich + entries[ch].gain.db);
+        }
+      }
+    }
+    f = e;
+  }
+
+  if (w.on()) SetFrameAttributes(ds, counts.fch, counts.sch0, counts.sch1, counts.dcch_rate, counts.scch, false);
+  if (cut && text) d += cdmadiag::kCorruptedContent;
+}
