@@ -194,7 +194,7 @@ RecordHead read_record_head(const PayloadReader& r, std::size_t off) {
 }
 
 // A frame steps over at least its own fields: a shorter length per frame would read
-// the same bytes again for each of up to 65535 frames.
+// the same bytes again for each of up to 65535 frames. A frame is taken only whole.
 std::size_t frame_step(unsigned frame_length, std::size_t fields) {
   return std::max<std::size_t>(frame_length, fields);
 }
@@ -235,7 +235,7 @@ void F::DecodeForPowerControl(IOrbDataState* ds, COrbExpandedMessage& msg, IDekC
     const std::size_t step = frame_step(h.frame_length, fields);
     std::size_t f = off + kRecHeadSize;
     for (unsigned k = 0; k < h.frames; ++k, f += step) {
-      if (!r.has(f, fields)) {
+      if (!r.has(f, step)) {
         if (text) d += cdmadiag::kCorruptedContent;
         return;
       }
@@ -256,7 +256,7 @@ void F::DecodeForPowerControl(IOrbDataState* ds, COrbExpandedMessage& msg, IDekC
         w.Double(ATTR_ID_Set_Point_SCH0, setpoint);
         if (text) {
           appendf(d, ", FPC_SCH0_CURR_SETPT: %.2f", setpoint);
-          if (h.frame_length > fields && r.has(at, 1)) {
+          if (h.frame_length > fields) {
             appendf(d, ", FPC_DELTA_SCH_SETPT: %u", r.u8(at));
           } else {
             d += ", FPC_DELTA_SCH_SETPT: N/A";
@@ -406,7 +406,7 @@ void F::DecodeRevPowerControl(IOrbDataState* ds, COrbExpandedMessage& msg, IDekC
     bool cut = false;
     std::size_t f = off + kRecHeadSize;
     for (unsigned k = 0; k < h.frames; ++k, f += step) {
-      if (!r.has(f, fields)) {
+      if (!r.has(f, step)) {
         cut = true;
         break;
       }
