@@ -13,6 +13,7 @@
 #include "gen_evdo_session.h"
 #include "gen_mediaflo.h"
 #include "gen_packets.h"
+#include "gen_power_control.h"
 #include "gen_reva_mac.h"
 #include "gen_reva_forward.h"
 #include "gen_temporal_analyzer.h"
@@ -100,6 +101,7 @@ class Drive {
         noise_(options.seed + 2),
         mfloRng_(options.seed + 3),
         revaRng_(options.seed + 4),
+        powerRng_(options.seed + 5),
         sectors_(SampleSectors()),
         route_(SampleRoute()),
         radio_(sectors_, route_.frame(), world_),
@@ -169,6 +171,10 @@ class Drive {
       out_.response(PilotSetsResponse(moment(), sets_));
     } else if (slot_ == 15 || (slot_ == 17 && s % 5 == 0)) {
       temporalAnalyzer(s, slot_ == 17);
+    } else if (slot_ == 11 && s % 2 == 0) {
+      log(code::kSparseAgc, SparseAgcReport(moment(), power_, powerRng_));
+    } else if (slot_ == 12) {
+      log(code::kRevPowerControl, RevPowerControlReport(moment(), power_, powerRng_));
     }
   }
 
@@ -332,7 +338,7 @@ class Drive {
 
   const DriveOptions& options_;
   CaptureWriter& out_;
-  Rng world_, car_, noise_, mfloRng_, revaRng_;
+  Rng world_, car_, noise_, mfloRng_, revaRng_, powerRng_;
   std::vector<Sector> sectors_;
   Route route_;
   RadioModel radio_;
@@ -349,6 +355,7 @@ class Drive {
   int mfloFrom_ = 0;
   ForwardStats forward_;
   TaLoop ta_;
+  PowerLoop power_;
   PositionEngineState pe_;
   int second_ = 0, slot_ = 0;
   std::uint64_t ticks_ = 0;
