@@ -59,7 +59,7 @@ void F::DecodeSparseAGC(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRef
   SetTitle(msg, &F::DecodeSparseAGC, cdmadiag::TitleWhen::kTitleOrDetails);
   const PayloadReader r = payload();
   if (r.has(kSparseLimit, 1) && (msg.titleWanted || msg.detailsWanted)) {
-    // The limit is signed; the title shows it widened and unsigned, as it always has.
+    // The limit is signed; the title shows it widened to 32 bits and read unsigned.
     msg.title = cdmadiag::formatf("Sparse AGC Report; TX_PWR_LIMIT: %u",
                                   static_cast<unsigned>(static_cast<int>(r.i8(kSparseLimit))));
   }
