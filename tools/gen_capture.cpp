@@ -16,6 +16,7 @@
 #include "gen_mediaflo.h"
 #include "gen_packets.h"
 #include "gen_multicarrier.h"
+#include "gen_power_control.h"
 #include "gen_reva_mac.h"
 #include "gen_reva_forward.h"
 #include "gen_searcher_info.h"
@@ -106,6 +107,7 @@ class Drive {
         mfloRng_(options.seed + 3),
         revaRng_(options.seed + 4),
         rlpRng_(options.seed + 25),
+        powerRng_(options.seed + 5),
         sectors_(SampleSectors()),
         route_(SampleRoute()),
         radio_(sectors_, route_.frame(), world_),
@@ -183,6 +185,9 @@ class Drive {
       temporalAnalyzer(s, slot_ == 17);
     } else if (slot_ == 11) {
       searcherInfo(s);
+      if (s % 2 == 0) log(code::kSparseAgc, SparseAgcReport(moment(), power_, powerRng_));
+    } else if (slot_ == 12) {
+      log(code::kRevPowerControl, RevPowerControlReport(moment(), power_, powerRng_));
     } else if (slot_ == 19) {
       nextGenSearcher(s);
     }
@@ -416,7 +421,7 @@ class Drive {
 
   const DriveOptions& options_;
   CaptureWriter& out_;
-  Rng world_, car_, noise_, mfloRng_, revaRng_, rlpRng_;
+  Rng world_, car_, noise_, mfloRng_, revaRng_, rlpRng_, powerRng_;
   std::vector<Sector> sectors_;
   Route route_;
   RadioModel radio_;
@@ -435,6 +440,7 @@ class Drive {
   RlpSession rlp_;
   TaLoop ta_;
   SearcherInfoLoop info_;
+  PowerLoop power_;
   PositionEngineState pe_;
   int second_ = 0, slot_ = 0;
   std::uint64_t ticks_ = 0;
