@@ -1,4 +1,5 @@
-// Scanner top-N pilot measurements (0x20AB, 0x21AB) from a drive-test receiver.
+// Scanner top-N pilot measurements (0x20AB, 0x21AB) from a drive-test receiver, and
+// the handset's dense-pack searcher path log (0x100C).
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -8,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include "cdma1x/pilot_routines.h"
+#include "cdma1x/power_trailer.h"
 #include "framework/attributes.h"
 #include "framework/decoder_1x.h"
 #include "framework/text.h"
@@ -272,6 +275,65 @@ void DecodeScanner(const PayloadReader& r, IOrbDataState* ds, COrbExpandedMessag
   if (!slots.empty()) out += slots_heading + "\n" + slots + "\n";
 }
 
+// Path log, 23-byte header, then kPathRecordSize records:
+//  +off  type  name         unit
+//   +0   u8    Pregain      code: 2, 4, 8, 32 or 1
+//   +1   u8    Integration  4 chips
+//   +2   u8    NonCoherent  integrations - 1
+//   +3   u16   ActivePilot  bits 0-9 PN
+//  +14   u8    Records      count of records; bytes 5-13 and 15-22 are not read
+// Record:
+//   +0   u16      PilotWord  bits 0-9 PN, 11-15 sets as the searcher's set word
+//   +4   4 x u16  Position   P1-P4, shown in hex
+//  +12   4 x u16  Energy     E1-E4, raw searcher energy; 0 = no path
+//  +22   u8       RxAgc      raw / 3 + band base, dBm
+//  +2, +20, +23 not read
+constexpr std::size_t kPathPregain = 0;
+constexpr std::size_t kPathIntegration = 1;
+constexpr std::size_t kPathNonCoherent = 2;
+constexpr std::size_t kPathActivePilot = 3;
+constexpr std::size_t kPathRecordCount = 14;
+constexpr std::size_t kPathRecords = 23;
+constexpr std::size_t kPathRecordSize = 24;
+constexpr std::size_t kRecordPilotWord = 0;
+constexpr std::size_t kRecordPositions = 4;
+constexpr std::size_t kRecordEnergies = 12;
+constexpr std::size_t kRecordRxAgc = 22;
+constexpr std::size_t kPaths = 4;
+constexpr unsigned kPnBits = 10;
+constexpr int kChipsPerIntegrationUnit = 4;
+
+constexpr const char* kNotEnoughData = "Error: Not enough data in message!";
+constexpr const char* kPathTableHeading = "PN \tS\t E1  \t E2 \t  E3  \t E4  \t P1 \t P2 \t P3 \t P4 \t  Rx  \n";
+
+// Receive power of the AGC byte: raw / 3 above the base of the band index.
+constexpr double kRxBaseCellularDbm = -148.567;
+constexpr double kRxBasePcsDbm = -151.567;
+constexpr std::array<cdmadiag::BandSource, 1> kPathLogBandOrder = {cdmadiag::BandSource::kRfModeOrMinPair};
+
+// Set letter of a pilot word, the first set in the searcher's order: Active, Candidate,
+// Neighbor, Remaining, Precandidate; '-' for none.
+char set_letter(std::uint16_t word) {
+  constexpr std::array<std::pair<unsigned, char>, 5> kSets = {{{15, 'A'}, {14, 'C'}, {13, 'N'}, {12, 'R'}, {11, 'P'}}};
+  for (const auto& [bit, letter] : kSets) {
+    if ((word >> bit) & 1u) return letter;
+  }
+  return '-';
+}
+
+struct PathPilot {
+  std::uint16_t pn = 0;
+  char set = '-';
+  std::array<std::uint16_t, kPaths> position{};
+  std::array<std::uint16_t, kPaths> energy{};
+  std::array<double, kPaths> ecio{};  // dB, for the paths with energy
+  bool heard = false;                 // at least one path has energy
+  double best = 0.0;                  // dB, of the largest energy
+  double linear = 0.0;                // sum over the paths of 10^(Ec/Io / 10)
+  bool rx_known = false;
+  double rx = 0.0;  // dBm, the pilot's received power: best Ec/Io + receive power
+};
+
 }  // namespace
 
 void COrbDecodeMsgCDMAQualcommFrame::DecodeTopNPilot(IOrbDataState* ds, COrbExpandedMessage& msg,
@@ -284,4 +346,104 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeTopNPilotV2(IOrbDataState* ds, COrbEx
                                                        IDekCellRefs_Search*) {
   SetTitle(msg, &F::DecodeTopNPilotV2);
   DecodeScanner(payload(), ds, msg, threshold_a(), ScannerLayout::kSecond);
+}
+
+void COrbDecodeMsgCDMAQualcommFrame::DecodeRetrieverScanner(IOrbDataState* ds, COrbExpandedMessage& msg,
+                                                            IDekCellRefs_Search*) {
+  SetTitle(msg, &F::DecodeRetrieverScanner);
+  const PayloadReader r = payload();
+  // The record count lies inside the header: nothing is read before the header is whole.
+  if (!r.has(0, kPathRecords) || !r.has(kPathRecords, kPathRecordSize * r.u8(kPathRecordCount))) {
+    if (msg.detailsWanted) msg.details += kNotEnoughData;
+    return;
+  }
+  const std::uint8_t integration = r.u8(kPathIntegration);
+  const std::uint8_t count = r.u8(kPathRecordCount);
+  const double offset = cdmadiag::SearcherEnergyOffset(r.u8(kPathPregain), integration, r.u8(kPathNonCoherent));
+  const int band = cdmadiag::DetermineBandIndex(ds, kPathLogBandOrder);
+  const bool band_known = band == cdmadiag::kBandIndexCellular || band == cdmadiag::kBandIndexPcs;
+  const double rx_base = band == cdmadiag::kBandIndexPcs ? kRxBasePcsDbm : kRxBaseCellularDbm;
+
+  std::vector<PathPilot> pilots(count);
+  for (std::size_t k = 0; k < count; ++k) {
+    const PayloadReader rec = r.sub(kPathRecords + k * kPathRecordSize, kPathRecordSize);
+    PathPilot& p = pilots[k];
+    const std::uint16_t word = rec.u16le(kRecordPilotWord);
+    p.pn = static_cast<std::uint16_t>(cdmadiag::bits(word, 0, kPnBits));
+    p.set = set_letter(word);
+    std::uint16_t largest = 0;
+    for (std::size_t j = 0; j < kPaths; ++j) {
+      p.position[j] = rec.u16le(kRecordPositions + 2 * j);
+      p.energy[j] = rec.u16le(kRecordEnergies + 2 * j);
+      if (p.energy[j] == 0) continue;
+      p.ecio[j] = 10.0 * std::log10(static_cast<double>(p.energy[j])) + offset;
+      p.linear += std::pow(10.0, p.ecio[j] / 10.0);
+      if (p.energy[j] > largest) {
+        largest = p.energy[j];
+        p.best = p.ecio[j];
+      }
+    }
+    p.heard = largest != 0;
+    p.rx_known = band_known && p.heard;
+    if (p.rx_known) p.rx = p.best + rec.u8(kRecordRxAgc) / 3.0 + rx_base;
+  }
+
+  // The pilots heard, strongest first; equal Ec/Io keep the record order.
+  std::vector<std::size_t> ranked;
+  for (std::size_t k = 0; k < pilots.size(); ++k) {
+    if (pilots[k].heard) ranked.push_back(k);
+  }
+  std::stable_sort(ranked.begin(), ranked.end(),
+                   [&pilots](std::size_t a, std::size_t b) { return pilots[a].best > pilots[b].best; });
+  // The pilots' received powers, summed in mW and averaged in dBm.
+  double total_mw = 0.0, rx_sum = 0.0;
+  std::size_t rx_count = 0;
+  for (const PathPilot& p : pilots) {
+    if (!p.rx_known) continue;
+    total_mw += p.linear * std::pow(10.0, (p.rx - p.best) / 10.0);
+    rx_sum += p.rx;
+    ++rx_count;
+  }
+
+  if (const AttrWriter w(ds); w.on()) {
+    for (const PathPilot& p : pilots) {
+      if (p.heard) w.Double(ATTR_ID_PN_ECIO_SET, p.best, p.pn);
+    }
+    for (std::uint32_t rank = 0; rank < ranked.size(); ++rank) {
+      const PathPilot& p = pilots[ranked[rank]];
+      w.Double(ATTR_ID_CDMA_PNSCAN_ECIO_SORTEDBY_ECIO, p.best, rank);
+      w.UShort(ATTR_ID_CDMA_PNSCAN_PN_SORTEDBY_ECIO, p.pn, rank);
+    }
+    if (rx_count > 0) w.Double(ATTR_ID_I0_ALL_PILOTS, 10.0 * std::log10(total_mw));
+  }
+
+  if (!msg.detailsWanted) return;
+  std::string& out = msg.details;
+  out += "Pilot Scanner Dense-Pack Data\n\n";
+  appendf(out, "Active Pilot PN:\t%d\n", static_cast<int>(cdmadiag::bits(r.u16le(kPathActivePilot), 0, kPnBits)));
+  appendf(out, "Integration Time:\t%d chips\n", kChipsPerIntegrationUnit * integration);
+  appendf(out, "Search Count:\t%d\n\n", count);
+  out += kPathTableHeading;
+  for (const PathPilot& p : pilots) {
+    appendf(out, "%03d\t%c\t", p.pn, p.set);
+    for (std::size_t j = 0; j < kPaths; ++j) {
+      if (p.energy[j] != 0) {
+        appendf(out, "%5.1f\t", p.ecio[j]);
+      } else {
+        out += "  n/a\t";
+      }
+    }
+    for (const std::uint16_t position : p.position) appendf(out, "%04x\t", position);
+    if (p.rx_known) {
+      appendf(out, "%6.1f\t", p.rx);
+    } else {
+      out += "   n/a\t";
+    }
+    out += "\n";
+  }
+  if (rx_count > 0) {
+    appendf(out, "Average Rx:\t%.1f", rx_sum / static_cast<double>(rx_count));
+  } else {
+    out += "Average Rx:\tn/a";
+  }
 }

@@ -1,4 +1,4 @@
-// Scanner top-N pilots (0x20AB, 0x21AB).
+// Scanner top-N pilots (0x20AB, 0x21AB) and the searcher path log (0x100C).
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -15,6 +15,7 @@ namespace {
 
 constexpr std::uint32_t kTopN = 0x20AB;
 constexpr std::uint32_t kTopNV2 = 0x21AB;
+constexpr std::uint32_t kPathLog = 0x100C;
 
 struct Block {
   int pn, status;
@@ -45,6 +46,21 @@ constexpr const char* kHeaderLines =
     "Comm: 1, Device Id: 2, Status: OK, Loop Count: 3, Scan Num: 4\n"
     "Band: 1900 MHz PCS, Protocol: CDMA2000 1x, Data Mode: 0x%02x, Channel: 283, Channel Style: Standard\n"
     "Correlation Taps: 64, Chip Window Size: 20, PN Threshold: -20 dB, Io: -85.50 dBm, Num Data Blocks: %d\n";
+
+// Pregain x4, 256 chips, one pass: raw energy e reads 10 log10(e) - 42.651 dB.
+// Records: PN 100 active, PN 200 neighbour (tied with PN 100), PN 300 unheard.
+Bytes path_log(std::uint8_t count = 3) {
+  Bytes b = Bytes{}.u8(1).u8(64).u8(0).u16(0x8000 | 100).at(14).u8(count).at(23);
+  const auto record = [&b](std::uint16_t word, std::vector<std::uint16_t> e) {
+    b.u16(word).zeros(2).u16(0x0100).u16(0x0108).u16(0x0110).u16(0x0118);
+    for (const std::uint16_t v : e) b.u16(v);
+    b.zeros(2).u8(150).zeros(1);
+  };
+  record(0x8000 | 100, {1000, 10000, 0, 100});
+  record(0x2000 | 200, {10000, 0, 0, 0});
+  record(300, {0, 0, 0, 0});
+  return b;
+}
 
 class Scanner : public ::testing::Test {
  protected:
@@ -117,6 +133,28 @@ TEST_F(Scanner, NonFiniteAndNegativePnBlocksStayOutOfTheRanking) {
             "CDMA_PNSCAN_ECIO_BY_PN Double[9] -5\nTOP_N Double[0] -5\nTOP_N_PN_OFFSET Short[0] 9\n");
 }
 
+TEST_F(Scanner, PathLogListsEveryRecordAndRanksTheHeardPilots) {
+  const auto& msg = c.run(kPathLog, path_log());
+  EXPECT_EQ(msg.title, "Searcher Pathlog");
+  EXPECT_EQ(msg.details,
+            "Pilot Scanner Dense-Pack Data\n\nActive Pilot PN:\t100\nIntegration Time:\t256 chips\nSearch Count:\t3\n\n"
+            "PN \tS\t E1  \t E2 \t  E3  \t E4  \t P1 \t P2 \t P3 \t P4 \t  Rx  \n"
+            "100\tA\t-12.7\t -2.7\t  n/a\t-22.7\t0100\t0108\t0110\t0118\t-101.2\t\n"
+            "200\tN\t -2.7\t  n/a\t  n/a\t  n/a\t0100\t0108\t0110\t0118\t-101.2\t\n"
+            "300\t-\t  n/a\t  n/a\t  n/a\t  n/a\t0100\t0108\t0110\t0118\t   n/a\t\n"
+            "Average Rx:\t-101.2");
+  c.decimals = 3;
+  EXPECT_EQ(c.writes(),
+            "PN_ECIO_SET Double[100] -2.651\nPN_ECIO_SET Double[200] -2.651\n"
+            "CDMA_PNSCAN_ECIO_SORTEDBY_ECIO Double[0] -2.651\nCDMA_PNSCAN_PN_SORTEDBY_ECIO UShort[0] 100\n"
+            "CDMA_PNSCAN_ECIO_SORTEDBY_ECIO Double[1] -2.651\nCDMA_PNSCAN_PN_SORTEDBY_ECIO UShort[1] 200\n"
+            "I0_ALL_PILOTS Double[0] -97.975\n");
+  // An RF mode other than cellular or PCS leaves the receive power unknown.
+  c.st.ds.SetLong(ATTR_ID_RF_MODE, 5, 0, kNoBound, 0);
+  EXPECT_TRUE(c.run(kPathLog, path_log()).details.ends_with("0118\t   n/a\t\nAverage Rx:\tn/a"));
+  EXPECT_TRUE(c.of("ATTR_ID_I0_ALL_PILOTS").empty());
+}
+
 TEST_F(Scanner, EveryShorterPacketIsSafe) {
   for (const auto& [code, mode] : {std::pair{kTopN, 1u}, std::pair{kTopNV2, 0u}}) {
     const std::string header = formatf(kHeaderLines, mode, 7);
@@ -124,6 +162,12 @@ TEST_F(Scanner, EveryShorterPacketIsSafe) {
       EXPECT_EQ(msg.details, n < 60 ? std::string(kNotQualcommStandard) : header);
     });
   }
+  sweep_truncations(kPathLog, path_log(), [](const COrbExpandedMessage& msg, std::size_t) {
+    EXPECT_EQ(msg.details, "Error: Not enough data in message!");
+  });
+  // Exactly the records the count asks for are enough; a count of none needs the header only.
+  EXPECT_TRUE(c.run(kPathLog, path_log(2)).details.ends_with("Average Rx:\t-101.2"));
+  EXPECT_TRUE(c.run(kPathLog, path_log(0).prefix(23)).details.ends_with("Average Rx:\tn/a"));
 }
 
 }  // namespace
