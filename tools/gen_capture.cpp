@@ -15,6 +15,7 @@
 #include "gen_packets.h"
 #include "gen_reva_mac.h"
 #include "gen_reva_forward.h"
+#include "gen_scanner.h"
 #include "gen_temporal_analyzer.h"
 
 namespace cdmadiag::gen {
@@ -100,6 +101,7 @@ class Drive {
         noise_(options.seed + 2),
         mfloRng_(options.seed + 3),
         revaRng_(options.seed + 4),
+        scannerRng_(options.seed + 5),
         sectors_(SampleSectors()),
         route_(SampleRoute()),
         radio_(sectors_, route_.frame(), world_),
@@ -129,7 +131,13 @@ class Drive {
     const bool evdo = (s / options_.legSeconds) % 2 == 1;
     const bool legStart = s % options_.legSeconds == 0;
     switch (slot_) {
-      case 0: log(code::kGps3D, Gps3D(moment())); break;
+      case 0:
+        log(code::kGps3D, Gps3D(moment()));
+        // The scanner runs all drive long, a first-layout scan every fifth second.
+        scannerLog(s % 5 == 4 ? code::kScannerTopN : code::kScannerTopNV2,
+                   ScannerTopN(moment(), s % 5 == 4, scanner_, scannerRng_));
+        if (!evdo && s % 2 == 1) scannerLog(code::kSearcherPathLog, SearcherPathLog(moment(), sets_, scannerRng_));
+        break;
       case 1:
         if (s % 10 == 2) log(code::kGps, GpsInfo(moment()));
         if (s % 10 == 7) log(code::kGpsCait, GpsCait(moment()));
@@ -288,6 +296,12 @@ class Drive {
     out_.log(code, ticks_, static_cast<std::uint16_t>(revaRng_.range(0, kSubCountRange - 1)), payload);
   }
 
+  // The scanner and the path log draw on their own generator, so the rest of the drive
+  // stays as it was without them.
+  void scannerLog(std::uint16_t code, const Bytes& payload) {
+    out_.log(code, ticks_, static_cast<std::uint16_t>(scannerRng_.range(0, kSubCountRange - 1)), payload);
+  }
+
   // The broadcast receiver draws on its own generator, so the rest of the drive
   // stays as it was without it.
   void mfloSlot(int s) {
@@ -332,7 +346,7 @@ class Drive {
 
   const DriveOptions& options_;
   CaptureWriter& out_;
-  Rng world_, car_, noise_, mfloRng_, revaRng_;
+  Rng world_, car_, noise_, mfloRng_, revaRng_, scannerRng_;
   std::vector<Sector> sectors_;
   Route route_;
   RadioModel radio_;
@@ -349,6 +363,7 @@ class Drive {
   int mfloFrom_ = 0;
   ForwardStats forward_;
   TaLoop ta_;
+  ScannerState scanner_;
   PositionEngineState pe_;
   int second_ = 0, slot_ = 0;
   std::uint64_t ticks_ = 0;
