@@ -15,8 +15,8 @@
 #include "gen_packets.h"
 #include "gen_reva_mac.h"
 #include "gen_reva_forward.h"
-#include "gen_scanner.h"
 #include "gen_temporal_analyzer.h"
+#include "gen_scanner.h"
 
 namespace cdmadiag::gen {
 
@@ -101,7 +101,6 @@ class Drive {
         noise_(options.seed + 2),
         mfloRng_(options.seed + 3),
         revaRng_(options.seed + 4),
-        scannerRng_(options.seed + 5),
         sectors_(SampleSectors()),
         route_(SampleRoute()),
         radio_(sectors_, route_.frame(), world_),
@@ -346,7 +345,7 @@ class Drive {
 
   const DriveOptions& options_;
   CaptureWriter& out_;
-  Rng world_, car_, noise_, mfloRng_, revaRng_, scannerRng_;
+  Rng world_, car_, noise_, mfloRng_, revaRng_;
   std::vector<Sector> sectors_;
   Route route_;
   RadioModel radio_;
@@ -363,11 +362,12 @@ class Drive {
   int mfloFrom_ = 0;
   ForwardStats forward_;
   TaLoop ta_;
-  ScannerState scanner_;
   PositionEngineState pe_;
   int second_ = 0, slot_ = 0;
   std::uint64_t ticks_ = 0;
   bool radioValid_ = false;
+  Rng scannerRng_{options_.seed + 16};
+  ScannerState scanner_;
   RadioSnapshot snapshot_;
   std::optional<Moment> moment_;
 };
