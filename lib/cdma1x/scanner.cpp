@@ -168,11 +168,11 @@ struct ScannerHeader {
 };
 
 ScannerHeader read_header(const PayloadReader& r) {
-  return ScannerHeader{r.i32le(kComm),         r.i32le(kDeviceId),        r.i32le(kStatus),
-                       r.i32le(kLoopCount),    r.i32le(kScanNum),         r.i32le(kBand),
-                       r.i32le(kProtocol),     r.u32le(kDataMode),        r.u32le(kChannel),
-                       r.i32le(kChannelStyle), r.i32le(kCorrelationTaps), r.i32le(kChipWindowSize),
-                       r.i32le(kPnThreshold),  r.f32le(kIo),              r.u32le(kNumDataBlocks)};
+  return ScannerHeader{
+      r.i32le(kComm),        r.i32le(kDeviceId),     r.i32le(kStatus),          r.i32le(kLoopCount),
+      r.i32le(kScanNum),     r.i32le(kBand),         r.i32le(kProtocol),        r.u32le(kDataMode),
+      r.u32le(kChannel),     r.i32le(kChannelStyle), r.i32le(kCorrelationTaps), r.i32le(kChipWindowSize),
+      r.i32le(kPnThreshold), r.f32le(kIo),           r.u32le(kNumDataBlocks)};
 }
 
 struct ScannerBlock {
@@ -186,8 +186,8 @@ struct ScannerBlock {
 };
 
 ScannerBlock read_block(const PayloadReader& b) {
-  return ScannerBlock{b.i16le(kBlockPn),   b.i16le(kBlockStatus),       b.f32le(kBlockEcIo), b.i16le(kBlockTOffset),
-                      b.f32le(kBlockAggr), b.f32le(kBlockEps),          b.f32le(kBlockEss),  b.f32le(kBlockEpc),
+  return ScannerBlock{b.i16le(kBlockPn),       b.i16le(kBlockStatus),   b.f32le(kBlockEcIo),  b.i16le(kBlockTOffset),
+                      b.f32le(kBlockAggr),     b.f32le(kBlockEps),      b.f32le(kBlockEss),   b.f32le(kBlockEpc),
                       b.u16le(kBlockTimeSlot), b.u8(kBlockDelaySpread), b.f32le(kBlockSigInt)};
 }
 
@@ -210,7 +210,8 @@ void DecodeScanner(const PayloadReader& r, IOrbDataState* ds, COrbExpandedMessag
   std::vector<ScannerBlock> blocks;
   if (whole) {
     blocks.reserve(h.blocks);
-    for (std::size_t i = 0; i < h.blocks; ++i) blocks.push_back(read_block(r.sub(kHeaderSize + i * kBlockSize, kBlockSize)));
+    for (std::size_t i = 0; i < h.blocks; ++i)
+      blocks.push_back(read_block(r.sub(kHeaderSize + i * kBlockSize, kBlockSize)));
   }
 
   if (const AttrWriter w(ds); w.on()) {
