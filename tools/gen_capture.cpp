@@ -22,6 +22,7 @@
 #include "gen_searcher_info.h"
 #include "gen_status_svc.h"
 #include "gen_temporal_analyzer.h"
+#include "gen_scanner.h"
 
 namespace cdmadiag::gen {
 
@@ -137,7 +138,13 @@ class Drive {
     const bool evdo = (s / options_.legSeconds) % 2 == 1;
     const bool legStart = s % options_.legSeconds == 0;
     switch (slot_) {
-      case 0: log(code::kGps3D, Gps3D(moment())); break;
+      case 0:
+        log(code::kGps3D, Gps3D(moment()));
+        // The scanner runs all drive long, a first-layout scan every fifth second.
+        scannerLog(s % 5 == 4 ? code::kScannerTopN : code::kScannerTopNV2,
+                   ScannerTopN(moment(), s % 5 == 4, scanner_, scannerRng_));
+        if (!evdo && s % 2 == 1) scannerLog(code::kSearcherPathLog, SearcherPathLog(moment(), sets_, scannerRng_));
+        break;
       case 1:
         if (s % 10 == 2) log(code::kGps, GpsInfo(moment()));
         if (s % 10 == 7) log(code::kGpsCait, GpsCait(moment()));
@@ -377,6 +384,12 @@ class Drive {
     out_.log(code, ticks_, static_cast<std::uint16_t>(revaRng_.range(0, kSubCountRange - 1)), payload);
   }
 
+  // The scanner and the path log draw on their own generator, so the rest of the drive
+  // stays as it was without them.
+  void scannerLog(std::uint16_t code, const Bytes& payload) {
+    out_.log(code, ticks_, static_cast<std::uint16_t>(scannerRng_.range(0, kSubCountRange - 1)), payload);
+  }
+
   // The broadcast receiver draws on its own generator, so the rest of the drive
   // stays as it was without it.
   void mfloSlot(int s) {
@@ -445,6 +458,8 @@ class Drive {
   int second_ = 0, slot_ = 0;
   std::uint64_t ticks_ = 0;
   bool radioValid_ = false;
+  Rng scannerRng_{options_.seed + 16};
+  ScannerState scanner_;
   RadioSnapshot snapshot_;
   std::optional<Moment> moment_;
 };
