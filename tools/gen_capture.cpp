@@ -11,10 +11,11 @@
 #include "gen_evdo_pilots.h"
 #include "gen_evdo_rev.h"
 #include "gen_evdo_session.h"
+#include "gen_frame_types.h"
 #include "gen_mediaflo.h"
 #include "gen_packets.h"
-#include "gen_reva_mac.h"
 #include "gen_reva_forward.h"
+#include "gen_reva_mac.h"
 #include "gen_temporal_analyzer.h"
 
 namespace cdmadiag::gen {
@@ -100,6 +101,7 @@ class Drive {
         noise_(options.seed + 2),
         mfloRng_(options.seed + 3),
         revaRng_(options.seed + 4),
+        frameRng_(options.seed + 0x1029),
         sectors_(SampleSectors()),
         route_(SampleRoute()),
         radio_(sectors_, route_.frame(), world_),
@@ -169,7 +171,20 @@ class Drive {
       out_.response(PilotSetsResponse(moment(), sets_));
     } else if (slot_ == 15 || (slot_ == 17 && s % 5 == 0)) {
       temporalAnalyzer(s, slot_ == 17);
+    } else if (slot_ == 11) {
+      frameTypes(s);
     }
+  }
+
+  // Half a second of traffic frames each second, forward and reverse in turn; every
+  // tenth second a Markov test block.
+  void frameTypes(int s) {
+    if (s % 2 == 0) {
+      log(code::kForwardFrameType, ForwardFrameType(moment(), sets_, frameRng_));
+    } else {
+      log(code::kReverseFrameType, ReverseFrameType(frameRng_));
+    }
+    if (s % 10 == 5) log(code::kMarkovStats, MarkovStats(moment(), sets_, frameRng_));
   }
 
   // The temporal analyzer searches the active pilots in turn, and the first candidate
@@ -333,6 +348,7 @@ class Drive {
   const DriveOptions& options_;
   CaptureWriter& out_;
   Rng world_, car_, noise_, mfloRng_, revaRng_;
+  Rng frameRng_;  // its own stream, so the frame reports leave the others' draws alone
   std::vector<Sector> sectors_;
   Route route_;
   RadioModel radio_;
