@@ -32,114 +32,113 @@ using F = COrbDecodeMsgCDMAQualcommFrame;
 // Payload (100 bytes): one reverse multiplex category (1-101) per frame; other values ignored.
 constexpr std::size_t kMuxFrames = 100;
 constexpr std::size_t kMuxCategories = 102;
-constexpr std::array<const char*, kMuxCategories> kMuxCategoryNames =
-    {
-        "Reserved",                                                                                              // 0
-        "9600 bps frame, primary traffic or null Traffic Channel data only",                                     // 1
-        "9600 bps frame, dim-and-burst with Rate 1/2 primary and signaling traffic",                             // 2
-        "9600 bps frame, dim-and-burst with Rate 1/4 primary and signaling traffic",                             // 3
-        "9600 bps frame, dim-and-burst with Rate 1/8 primary and signaling traffic",                             // 4
-        "9600 bps frame, blank-and-burst with signaling traffic only",                                           // 5
-        "4800 bps frame, primary traffic or null Traffic Channel data only",                                     // 6
-        "2400 bps frame, primary traffic or null Traffic Channel data only",                                     // 7
-        "1200 bps frame, primary traffic or null Traffic Channel data only",                                     // 8
-        "Reserved",                                                                                              // 9
-        "Reserved",                                                                                              // 10
-        "9600 bps frame, dim-and-burst with Rate 1/2 primary and secondary traffic",                             // 11
-        "9600 bps frame, dim-and-burst with Rate 1/4 primary and secondary traffic",                             // 12
-        "9600 bps frame, dim-and-burst with Rate 1/8 primary and secondary traffic",                             // 13
-        "9600 bps frame, blank-and-burst with secondary traffic only",                                           // 14
-        "9600 bps frame, primary traffic or null Traffic Channel data only",                                     // 15
-        "9600 bps frame, dim-and-burst with Rate 1/2 primary and signaling traffic",                             // 16
-        "9600 bps frame, dim-and-burst with Rate 1/4 primary and signaling traffic",                             // 17
-        "9600 bps frame, dim-and-burst with Rate 1/8 primary and signaling traffic",                             // 18
-        "9600 bps frame, blank-and-burst with signaling traffic only",                                           // 19
-        "4800 bps frame, primary traffic or null Traffic Channel data only",                                     // 20
-        "2400 bps frame, primary traffic or null Traffic Channel data only",                                     // 21
-        "1200 bps frame, primary traffic or null Traffic Channel data only",                                     // 22
-        "9600 bps frame with bit errors",                                                                        // 23
-        "Frame quality insufficient to decide upon rate",                                                        // 24
-        "9600 bps frame, dim-and-burst with Rate 1/2 primary and secondary traffic",                             // 25
-        "9600 bps frame, dim-and-burst with Rate 1/4 primary and secondary traffic",                             // 26
-        "9600 bps frame, dim-and-burst with Rate 1/8 primary and secondary traffic",                             // 27
-        "9600 bps frame, blank-and-burst with secondary traffic only",                                           // 28
-        "Number of Paging Channel messages the personal station attempted to receive",                           // 29
-        "Number of Paging Channel messages the personal station received where the CRC did not check",           // 30
-        "Number of Paging Channel messages or records the personal station received that were addressed to it",  // 31
-        "Number of Paging Channel half frames received by the personal station",                                 // 32
-        "Number of Paging Channel half frames that contain any part of a message with a CRC that checks",        // 33
-        "Number of times that the personal station declared a loss of the Paging Channel",                       // 34
-        "Number of personal station idle handoffs",                                                              // 35
-        "Number of messages requiring acknowledgement that were transmitted at least once on the Reverse Traffic "
-        "Channel",  // 36
-        "Number of messages requiring acknowledgement that were transmitted at least twice on the Reverse Traffic "
-        "Channel",  // 37
-        "Number of messages requiring acknowledgement that were transmitted at least three times on the Reverse "
-        "Traffic Channel",  // 38
-        "Number of times that the personal station aborted a call as a result of the timeout expiring after the N1m "
-        "transmission of a message requiring acknowledgement",                                                 // 39
-        "Number of times a message not requiring an acknowledgement was sent on the Reverse Traffic Channel",  // 40
-        "The SYS_TIME field from the most recently received Sync Channel Message",                             // 41
-        "Number of Access Channel request messages generated by layer 3",                                      // 42
-        "Number of Access Channel response messages generated by layer 3",                                     // 43
-        "Number of times that an access probe was transmitted at least twice",                                 // 44
-        "Number of times that an access probe was transmitted at least three times",                           // 45
-        "Number of times that an access probe was transmitted at least four times",                            // 46
-        "Number of times that an access probe was transmitted at least five times",                            // 47
-        "Number of times that an access probe was transmitted at least six times",                             // 48
-        "Number of unsuccessful access attempts",                                                              // 49
-        "14400 bps frame, primary traffic or null Traffic Channel data only",                                  // 50
-        "14400 bps frame, dim-and-burst with Rate 1/2 primary and signaling traffic",                          // 51
-        "14400 bps frame, dim-and-burst with Rate 1/4 primary and signaling traffic",                          // 52
-        "14400 bps frame, dim-and-burst with Rate 1/8 primary and signaling traffic",                          // 53
-        "14400 bps frame, blank-and-burst with signaling traffic only",                                        // 54
-        "14400 bps frame, dim-and-burst with Rate 1/2 primary and secondary traffic",                          // 55
-        "14400 bps frame, dim-and-burst with Rate 1/4 primary and secondary traffic",                          // 56
-        "14400 bps frame, dim-and-burst with Rate 1/8 primary and secondary traffic",                          // 57
-        "14400 bps frame, blank-and-burst with secondary traffic only",                                        // 58
-        "14400 bps frame, dim-and-burst with Rate 1/8 primary, secondary traffic, and signaling traffic",      // 59
-        "7200 bps frame, primary traffic or null Traffic Channel data only",                                   // 60
-        "7200 bps frame, dim-and-burst with Rate 1/4 primary and signaling traffic",                           // 61
-        "7200 bps frame, dim-and-burst with Rate 1/8 primary and signaling traffic",                           // 62
-        "7200 bps frame, blank-and-burst with signaling traffic only",                                         // 63
-        "7200 bps frame, dim-and-burst with Rate 1/4 primary and secondary traffic",                           // 64
-        "7200 bps frame, dim-and-burst with Rate 1/8 primary and secondary traffic",                           // 65
-        "7200 bps frame, blank-and-burst with secondary traffic only",                                         // 66
-        "7200 bps frame, dim-and-burst with Rate 1/8 primary, secondary traffic, and signaling traffic",       // 67
-        "3600 bps frame, primary traffic or null Traffic Channel data only",                                   // 68
-        "3600 bps frame, dim-and-burst with Rate 1/8 primary and signaling traffic",                           // 69
-        "3600 bps frame, blank-and-burst with signaling traffic only",                                         // 70
-        "3600 bps frame, dim-and-burst with Rate 1/8 primary and secondary traffic",                           // 71
-        "3600 bps frame, blank-and-burst with secondary traffic only",                                         // 72
-        "1800 bps frame, primary traffic or null Traffic Channel data only",                                   // 73
-        "1800 bps frame, blank-and-burst with secondary traffic only",                                         // 74
-        "Reserved",                                                                                            // 75
-        "14400 bps frame, primary traffic or null Traffic Channel data only",                                  // 76
-        "14400 bps frame, dim-and-burst with Rate 1/2 primary and signaling traffic",                          // 77
-        "14400 bps frame, dim-and-burst with Rate 1/4 primary and signaling traffic",                          // 78
-        "14400 bps frame, dim-and-burst with Rate 1/8 primary and signaling traffic",                          // 79
-        "14400 bps frame, blank-and-burst with signaling traffic only",                                        // 80
-        "14400 bps frame, dim-and-burst with Rate 1/2 primary and secondary traffic",                          // 81
-        "14400 bps frame, dim-and-burst with Rate 1/4 primary and secondary traffic",                          // 82
-        "14400 bps frame, dim-and-burst with Rate 1/8 primary and secondary traffic",                          // 83
-        "14400 bps frame, blank-and-burst with secondary traffic only",                                        // 84
-        "14400 bps frame, dim-and-burst with Rate 1/8 primary, secondary traffic, and signaling traffic",      // 85
-        "7200 bps frame, primary traffic or null Traffic Channel data only",                                   // 86
-        "7200 bps frame, dim-and-burst with Rate 1/4 primary and signaling traffic",                           // 87
-        "7200 bps frame, dim-and-burst with Rate 1/8 primary and signaling traffic",                           // 88
-        "7200 bps frame, blank-and-burst with signaling traffic only",                                         // 89
-        "7200 bps frame, dim-and-burst with Rate 1/4 primary and secondary traffic",                           // 90
-        "7200 bps frame, dim-and-burst with Rate 1/8 primary and secondary traffic",                           // 91
-        "7200 bps frame, blank-and-burst with secondary traffic only",                                         // 92
-        "7200 bps frame, dim-and-burst with Rate 1/8 primary, secondary traffic, and signaling traffic",       // 93
-        "3600 bps frame, primary traffic or null Traffic Channel data only",                                   // 94
-        "3600 bps frame, dim-and-burst with Rate 1/8 primary and signaling traffic",                           // 95
-        "3600 bps frame, blank-and-burst with signaling traffic only",                                         // 96
-        "3600 bps frame, dim-and-burst with Rate 1/8 primary and secondary traffic",                           // 97
-        "3600 bps frame, blank-and-burst with secondary traffic only",                                         // 98
-        "1800 bps frame, primary traffic or null Traffic Channel data only",                                   // 99
-        "1800 bps frame, blank-and-burst with secondary traffic only",                                         // 100
-        "Frame with insufficient frame quality",                                                               // 101
+constexpr std::array<const char*, kMuxCategories> kMuxCategoryNames = {
+    "Reserved",                                                                                              // 0
+    "9600 bps frame, primary traffic or null Traffic Channel data only",                                     // 1
+    "9600 bps frame, dim-and-burst with Rate 1/2 primary and signaling traffic",                             // 2
+    "9600 bps frame, dim-and-burst with Rate 1/4 primary and signaling traffic",                             // 3
+    "9600 bps frame, dim-and-burst with Rate 1/8 primary and signaling traffic",                             // 4
+    "9600 bps frame, blank-and-burst with signaling traffic only",                                           // 5
+    "4800 bps frame, primary traffic or null Traffic Channel data only",                                     // 6
+    "2400 bps frame, primary traffic or null Traffic Channel data only",                                     // 7
+    "1200 bps frame, primary traffic or null Traffic Channel data only",                                     // 8
+    "Reserved",                                                                                              // 9
+    "Reserved",                                                                                              // 10
+    "9600 bps frame, dim-and-burst with Rate 1/2 primary and secondary traffic",                             // 11
+    "9600 bps frame, dim-and-burst with Rate 1/4 primary and secondary traffic",                             // 12
+    "9600 bps frame, dim-and-burst with Rate 1/8 primary and secondary traffic",                             // 13
+    "9600 bps frame, blank-and-burst with secondary traffic only",                                           // 14
+    "9600 bps frame, primary traffic or null Traffic Channel data only",                                     // 15
+    "9600 bps frame, dim-and-burst with Rate 1/2 primary and signaling traffic",                             // 16
+    "9600 bps frame, dim-and-burst with Rate 1/4 primary and signaling traffic",                             // 17
+    "9600 bps frame, dim-and-burst with Rate 1/8 primary and signaling traffic",                             // 18
+    "9600 bps frame, blank-and-burst with signaling traffic only",                                           // 19
+    "4800 bps frame, primary traffic or null Traffic Channel data only",                                     // 20
+    "2400 bps frame, primary traffic or null Traffic Channel data only",                                     // 21
+    "1200 bps frame, primary traffic or null Traffic Channel data only",                                     // 22
+    "9600 bps frame with bit errors",                                                                        // 23
+    "Frame quality insufficient to decide upon rate",                                                        // 24
+    "9600 bps frame, dim-and-burst with Rate 1/2 primary and secondary traffic",                             // 25
+    "9600 bps frame, dim-and-burst with Rate 1/4 primary and secondary traffic",                             // 26
+    "9600 bps frame, dim-and-burst with Rate 1/8 primary and secondary traffic",                             // 27
+    "9600 bps frame, blank-and-burst with secondary traffic only",                                           // 28
+    "Number of Paging Channel messages the personal station attempted to receive",                           // 29
+    "Number of Paging Channel messages the personal station received where the CRC did not check",           // 30
+    "Number of Paging Channel messages or records the personal station received that were addressed to it",  // 31
+    "Number of Paging Channel half frames received by the personal station",                                 // 32
+    "Number of Paging Channel half frames that contain any part of a message with a CRC that checks",        // 33
+    "Number of times that the personal station declared a loss of the Paging Channel",                       // 34
+    "Number of personal station idle handoffs",                                                              // 35
+    "Number of messages requiring acknowledgement that were transmitted at least once on the Reverse Traffic "
+    "Channel",  // 36
+    "Number of messages requiring acknowledgement that were transmitted at least twice on the Reverse Traffic "
+    "Channel",  // 37
+    "Number of messages requiring acknowledgement that were transmitted at least three times on the Reverse "
+    "Traffic Channel",  // 38
+    "Number of times that the personal station aborted a call as a result of the timeout expiring after the N1m "
+    "transmission of a message requiring acknowledgement",                                                 // 39
+    "Number of times a message not requiring an acknowledgement was sent on the Reverse Traffic Channel",  // 40
+    "The SYS_TIME field from the most recently received Sync Channel Message",                             // 41
+    "Number of Access Channel request messages generated by layer 3",                                      // 42
+    "Number of Access Channel response messages generated by layer 3",                                     // 43
+    "Number of times that an access probe was transmitted at least twice",                                 // 44
+    "Number of times that an access probe was transmitted at least three times",                           // 45
+    "Number of times that an access probe was transmitted at least four times",                            // 46
+    "Number of times that an access probe was transmitted at least five times",                            // 47
+    "Number of times that an access probe was transmitted at least six times",                             // 48
+    "Number of unsuccessful access attempts",                                                              // 49
+    "14400 bps frame, primary traffic or null Traffic Channel data only",                                  // 50
+    "14400 bps frame, dim-and-burst with Rate 1/2 primary and signaling traffic",                          // 51
+    "14400 bps frame, dim-and-burst with Rate 1/4 primary and signaling traffic",                          // 52
+    "14400 bps frame, dim-and-burst with Rate 1/8 primary and signaling traffic",                          // 53
+    "14400 bps frame, blank-and-burst with signaling traffic only",                                        // 54
+    "14400 bps frame, dim-and-burst with Rate 1/2 primary and secondary traffic",                          // 55
+    "14400 bps frame, dim-and-burst with Rate 1/4 primary and secondary traffic",                          // 56
+    "14400 bps frame, dim-and-burst with Rate 1/8 primary and secondary traffic",                          // 57
+    "14400 bps frame, blank-and-burst with secondary traffic only",                                        // 58
+    "14400 bps frame, dim-and-burst with Rate 1/8 primary, secondary traffic, and signaling traffic",      // 59
+    "7200 bps frame, primary traffic or null Traffic Channel data only",                                   // 60
+    "7200 bps frame, dim-and-burst with Rate 1/4 primary and signaling traffic",                           // 61
+    "7200 bps frame, dim-and-burst with Rate 1/8 primary and signaling traffic",                           // 62
+    "7200 bps frame, blank-and-burst with signaling traffic only",                                         // 63
+    "7200 bps frame, dim-and-burst with Rate 1/4 primary and secondary traffic",                           // 64
+    "7200 bps frame, dim-and-burst with Rate 1/8 primary and secondary traffic",                           // 65
+    "7200 bps frame, blank-and-burst with secondary traffic only",                                         // 66
+    "7200 bps frame, dim-and-burst with Rate 1/8 primary, secondary traffic, and signaling traffic",       // 67
+    "3600 bps frame, primary traffic or null Traffic Channel data only",                                   // 68
+    "3600 bps frame, dim-and-burst with Rate 1/8 primary and signaling traffic",                           // 69
+    "3600 bps frame, blank-and-burst with signaling traffic only",                                         // 70
+    "3600 bps frame, dim-and-burst with Rate 1/8 primary and secondary traffic",                           // 71
+    "3600 bps frame, blank-and-burst with secondary traffic only",                                         // 72
+    "1800 bps frame, primary traffic or null Traffic Channel data only",                                   // 73
+    "1800 bps frame, blank-and-burst with secondary traffic only",                                         // 74
+    "Reserved",                                                                                            // 75
+    "14400 bps frame, primary traffic or null Traffic Channel data only",                                  // 76
+    "14400 bps frame, dim-and-burst with Rate 1/2 primary and signaling traffic",                          // 77
+    "14400 bps frame, dim-and-burst with Rate 1/4 primary and signaling traffic",                          // 78
+    "14400 bps frame, dim-and-burst with Rate 1/8 primary and signaling traffic",                          // 79
+    "14400 bps frame, blank-and-burst with signaling traffic only",                                        // 80
+    "14400 bps frame, dim-and-burst with Rate 1/2 primary and secondary traffic",                          // 81
+    "14400 bps frame, dim-and-burst with Rate 1/4 primary and secondary traffic",                          // 82
+    "14400 bps frame, dim-and-burst with Rate 1/8 primary and secondary traffic",                          // 83
+    "14400 bps frame, blank-and-burst with secondary traffic only",                                        // 84
+    "14400 bps frame, dim-and-burst with Rate 1/8 primary, secondary traffic, and signaling traffic",      // 85
+    "7200 bps frame, primary traffic or null Traffic Channel data only",                                   // 86
+    "7200 bps frame, dim-and-burst with Rate 1/4 primary and signaling traffic",                           // 87
+    "7200 bps frame, dim-and-burst with Rate 1/8 primary and signaling traffic",                           // 88
+    "7200 bps frame, blank-and-burst with signaling traffic only",                                         // 89
+    "7200 bps frame, dim-and-burst with Rate 1/4 primary and secondary traffic",                           // 90
+    "7200 bps frame, dim-and-burst with Rate 1/8 primary and secondary traffic",                           // 91
+    "7200 bps frame, blank-and-burst with secondary traffic only",                                         // 92
+    "7200 bps frame, dim-and-burst with Rate 1/8 primary, secondary traffic, and signaling traffic",       // 93
+    "3600 bps frame, primary traffic or null Traffic Channel data only",                                   // 94
+    "3600 bps frame, dim-and-burst with Rate 1/8 primary and signaling traffic",                           // 95
+    "3600 bps frame, blank-and-burst with signaling traffic only",                                         // 96
+    "3600 bps frame, dim-and-burst with Rate 1/8 primary and secondary traffic",                           // 97
+    "3600 bps frame, blank-and-burst with secondary traffic only",                                         // 98
+    "1800 bps frame, primary traffic or null Traffic Channel data only",                                   // 99
+    "1800 bps frame, blank-and-burst with secondary traffic only",                                         // 100
+    "Frame with insufficient frame quality",                                                               // 101
 };
 
 // ---- Vocoder packets (0x1009, 0x100A) ----
@@ -358,7 +357,10 @@ RecordWalk walk_records(const PayloadReader& r, Link link, const AttrWriter& w, 
     const std::size_t fields = frame_fields_size(flags, scchs);
     const std::size_t stride = length < fields ? fields : length;
     std::size_t pos = off + kRecordHeadSize;
-    for (unsigned f = 0; f < frames; ++f, pos += stride) {
+    // Frames of no bytes show and count nothing; walking 65535 of them per record would
+    // only cost time.
+    const unsigned walked = stride == 0 ? 0 : frames;
+    for (unsigned f = 0; f < walked; ++f, pos += stride) {
       if (!r.has(pos, fields)) {
         if (d != nullptr) appendf(*d, kFramesCut, f, frames);
         out.ok = false;

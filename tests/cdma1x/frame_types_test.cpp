@@ -161,6 +161,9 @@ TEST(FrameTypes, ReverseRecordsStrideByDeclaredLengthAndStopAtTheCount) {
   // A count of four over three records: the walk stops where the packet does.
   c.run(kRevFrames, reverse_packet(4));
   EXPECT_TRUE(c.msg.details.ends_with("Frame rate: Full rate frame\n\nPacket ends inside record 4\n")) << c.msg.details;
+  // Empty frames take no bytes: the next record follows the head.
+  c.run(kRevFrames, frame_header(2).u8(0).u16(0xFFFF).u8(0).u8(0x01).u16(1).u8(1).u8(0x40));
+  EXPECT_TRUE(c.msg.details.ends_with("per frame: 1\nFCH Frame Type: Payload only, Frame rate: Full rate frame\n"));
 }
 
 TEST(FrameTypes, DedicatedChannelFrameInformation) {
