@@ -12,17 +12,18 @@
 #include "gen_evdo_rev.h"
 #include "gen_evdo_rlp.h"
 #include "gen_evdo_session.h"
+#include "gen_frame_types.h"
 #include "gen_generalized_searcher.h"
 #include "gen_mediaflo.h"
-#include "gen_packets.h"
 #include "gen_multicarrier.h"
+#include "gen_packets.h"
 #include "gen_power_control.h"
-#include "gen_reva_mac.h"
 #include "gen_reva_forward.h"
+#include "gen_reva_mac.h"
+#include "gen_scanner.h"
 #include "gen_searcher_info.h"
 #include "gen_status_svc.h"
 #include "gen_temporal_analyzer.h"
-#include "gen_scanner.h"
 
 namespace cdmadiag::gen {
 
@@ -109,6 +110,7 @@ class Drive {
         revaRng_(options.seed + 4),
         rlpRng_(options.seed + 25),
         powerRng_(options.seed + 5),
+        frameRng_(options.seed + 0x1029),
         sectors_(SampleSectors()),
         route_(SampleRoute()),
         radio_(sectors_, route_.frame(), world_),
@@ -192,6 +194,7 @@ class Drive {
       temporalAnalyzer(s, slot_ == 17);
     } else if (slot_ == 11) {
       searcherInfo(s);
+      frameTypes(s);
       if (s % 2 == 0) log(code::kSparseAgc, SparseAgcReport(moment(), power_, powerRng_));
     } else if (slot_ == 12) {
       log(code::kRevPowerControl, RevPowerControlReport(moment(), power_, powerRng_));
@@ -226,6 +229,17 @@ class Drive {
       const std::size_t sector = sets_.active[static_cast<std::size_t>(s / 2) % sets_.active.size()];
       log(code::kTng1XSearcher, Tng1XSearcher(moment(), sector, 1, noise_));
     }
+  }
+
+  // Half a second of traffic frames each second, forward and reverse in turn; every
+  // tenth second a Markov test block.
+  void frameTypes(int s) {
+    if (s % 2 == 0) {
+      log(code::kForwardFrameType, ForwardFrameType(moment(), sets_, frameRng_));
+    } else {
+      log(code::kReverseFrameType, ReverseFrameType(frameRng_));
+    }
+    if (s % 10 == 5) log(code::kMarkovStats, MarkovStats(moment(), sets_, frameRng_));
   }
 
   // The temporal analyzer searches the active pilots in turn, and the first candidate
@@ -435,6 +449,7 @@ class Drive {
   const DriveOptions& options_;
   CaptureWriter& out_;
   Rng world_, car_, noise_, mfloRng_, revaRng_, rlpRng_, powerRng_;
+  Rng frameRng_;  // its own stream, so the frame reports leave the others' draws alone
   std::vector<Sector> sectors_;
   Route route_;
   RadioModel radio_;
