@@ -26,6 +26,26 @@ const Bytes kFrames = Bytes{33, 3}
     .u8(0x31).u16(96).u16(172).u8(0);
 // clang-format on
 
+// Every u32 counter holds its own offset; the NAK count says 5, two entries follow.
+Bytes stats(std::uint64_t reset, std::uint32_t rx, std::uint32_t tx, std::vector<std::uint32_t> naks = {7, 9},
+            std::uint8_t nak_count = 5) {
+  Bytes b{33};
+  b.at(3).u48(reset);
+  for (std::size_t off : {9, 13, 21, 26, 30, 34, 38, 42, 46, 50, 58, 62, 66, 70, 74, 78}) b.at(off).u32(off);
+  b.at(17).u16(17).u8(19).u8(20).at(25).u8(2);
+  b.at(54).u32(rx).at(82).u32(tx).at(86).u8(nak_count);
+  for (std::uint32_t n : naks) b.u32(n);
+  return b;
+}
+
+// The same record behind its own log header stamped at seconds after the reset.
+Bytes logged(double seconds, const Bytes& record) {
+  Bytes b =
+      Bytes{}.u16(12 + record.size()).u16(kStats).u16(0x55).u48(kBase + static_cast<std::uint64_t>(seconds * 800));
+  for (std::uint8_t x : record.vec()) b.u8(x);
+  return b;
+}
+
 class RlpData : public ::testing::Test {
  protected:
   DecoderCase c;
@@ -52,9 +72,102 @@ TEST_F(RlpData, FramesShowEveryRecordAndAverageTheNewFrameTimes) {
   EXPECT_EQ(c.writes(), "");
 }
 
+TEST_F(RlpData, StatisticsTextAndWritesInOrder) {
+  c.decimals = 3;
+  EXPECT_EQ(c.run(kStats, logged(10, stats(kBase, 5000, 1000))).title, "RLP Statistics");
+  EXPECT_EQ(c.msg.details,
+            "\nStatistics reset time: 2011-09-14 01:46:40.000\n"
+            "\nService ID: 33,\nRetransmitted frames not found: 13"
+            "\nLargest block of consecutive erasures: 17, \nResets: 19, \nNAK Aborts: 20, "
+            "\nLast round trip time measurement: 21, \nBlock of Bytes Used: 2 (Specified RTT), \n\t"
+            "\nRX Data: \nNAKs Received: 9, \nRetransmitted frames received: 26, \nIdle frames received : 30, "
+            "\nFill frames received : 34, \nBlank frames received: 38\nNull frames Received: 42, "
+            "\nNew data frames received: 46, \nFundamental data frames received: 50\nRLP erasures received: 58, "
+            "\nMultiplexer erasures received: 62,\nTOTAL BYTES RECEIVED: 5000,\n\n\t"
+            "\nTX Data: \nRetransmitted frames transmitted: 66, \nIdle frames transmitted: 70, "
+            "\nNew data frames transmitted: 74, \nFundamental data frames Transmitted: 78,"
+            "\nNumber of NAKs Transmitted entries: 5,  (actual 2 entries)\n\tTX_NAKS[1]: 7, \n\tTX_NAKS[2]: 9, "
+            "\nTOTAL BYTES TRANSMITTED: 1000");
+  EXPECT_EQ(c.writes(),
+            "Naks_Rx ULong[0] 9\nReXmits_Not_Found ULong[0] 13\nLargest_Contig_Erasure UShort[0] 17\n"
+            "Resets UShort[0] 19\nNak_Aborts UShort[0] 20\nLast_RTT ULong[0] 21\nRlp_Blob_Used UShort[0] 2\n"
+            "Retransmitted_Frames_Rx ULong[0] 26\nIdle_Frames_Rx ULong[0] 30\nBlank_Frames_Rx ULong[0] 38\n"
+            "Null_Frames_Rx ULong[0] 42\nNew_Data_Frames_Rx ULong[0] 46\nFundamental_Frames_Rx ULong[0] 50\n"
+            "RLP_Erasures_Rx ULong[0] 58\nMultiplex_Erasures_Rx ULong[0] 62\nRetransmitted_Frames_Tx ULong[0] 66\n"
+            "Idle_Frames_Tx ULong[0] 70\nNew_Data_Frames_Tx ULong[0] 74\nFundamental_Frames_Tx ULong[0] 78\n"
+            "Naks_Tx ULong[0] 16\nTotal_Received_Bytes DWord[0] 5000\nTotal_Transmitted_Bytes DWord[0] 1000\n"
+            "RLP_Rx_Throughput_Cumulative Double[0] 4\nRLP_Tx_Throughput_Cumulative Double[0] 0.800\n"
+            "RLP_Rx_Throughput_Instantaneous Double[0] 4\nRLP_Tx_Throughput_Instantaneous Double[0] 0.800\n"
+            "Last_RLP_Msg_Time Double[0] 1315964810\nRLP_Last_Rx_Total_Bytes DWord[0] 5000\n"
+            "RLP_Last_Tx_Total_Bytes DWord[0] 1000\n");
+  c.read_only = true;
+  c.run(kStats, logged(11, stats(kBase, 6000, 1000)));
+  EXPECT_EQ(c.writes(), "");
+}
+
+TEST_F(RlpData, ThroughputFromThePreviousPacket) {
+  struct Case {
+    const char* what;
+    double t0, t1;  // seconds after the reset
+    std::uint32_t rx0, tx0, rx1, tx1;
+    std::string expected;  // the second packet's throughputs
+  };
+  const std::vector<Case> cases{
+      {"one second later, 1000 bytes more", 10, 11, 5000, 1000, 6000, 1500,
+       "Rx_Throughput_Cumulative Double[0] 4.364\nTx_Throughput_Cumulative Double[0] 1.091\n"
+       "Rx_Throughput_Instantaneous Double[0] 8\nTx_Throughput_Instantaneous Double[0] 4\n"},
+      {"same time as the previous packet: no instantaneous rate", 10, 10, 5000, 1000, 6000, 1500,
+       "Rx_Throughput_Cumulative Double[0] 4.800\nTx_Throughput_Cumulative Double[0] 1.200\n"},
+      {"both totals dropped: rates since the reset", 10, 20, 5000, 1000, 1000, 500,
+       "Rx_Throughput_Cumulative Double[0] 0.400\nTx_Throughput_Cumulative Double[0] 0.200\n"
+       "Rx_Throughput_Instantaneous Double[0] 0.400\nTx_Throughput_Instantaneous Double[0] 0.200\n"},
+      {"one total dropped: that rate is negative", 10, 20, 5000, 1000, 4000, 2000,
+       "Rx_Throughput_Cumulative Double[0] 1.600\nTx_Throughput_Cumulative Double[0] 0.800\n"
+       "Rx_Throughput_Instantaneous Double[0] -0.800\nTx_Throughput_Instantaneous Double[0] 0.800\n"},
+      {"3e9 bytes: times 8 beyond 32 bits", 500, 1000, 0, 0, 3'000'000'000u, 0,
+       "Rx_Throughput_Cumulative Double[0] 24000\nTx_Throughput_Cumulative Double[0] 0\n"
+       "Rx_Throughput_Instantaneous Double[0] 48000\nTx_Throughput_Instantaneous Double[0] 0\n"},
+      {"at the reset time itself: no rate at all", 0, 0, 0, 0, 10, 10, ""},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.what);
+    DecoderCase d;
+    d.decimals = 3;
+    d.run(kStats, logged(k.t0, stats(kBase, k.rx0, k.tx0)));
+    d.run(kStats, logged(k.t1, stats(kBase, k.rx1, k.tx1)));
+    std::string got = d.writes({"RLP_Rx_Throughput", "RLP_Tx_Throughput"});
+    for (std::size_t at; (at = got.find("RLP_")) != std::string::npos;) got.erase(at, 4);
+    EXPECT_EQ(got, k.expected);
+  }
+}
+
+// A stored log header and the same header leading the bytes read alike.
+TEST_F(RlpData, EmbeddedHeaderDecodesAsAStoredOne) {
+  auto stored = [](DecoderCase& d, const Bytes& with_header) {
+    std::vector<std::uint8_t> rest(with_header.vec().begin() + 12, with_header.vec().end());
+    F f(rest.data(), static_cast<std::uint32_t>(rest.size()), d.accessor);
+    d.st.sink.writes.clear();
+    d.st.ds.begin_message(++d.number);
+    d.msg.reset();
+    d.msg.titleWanted = d.msg.detailsWanted = true;
+    f.SetMessageCode(kStats);
+    f.SetMessageNumber(d.number);
+    f.SetMDMHeaderBytes(with_header.data());
+    f.ExpandQualcommMessage(&d.st.ds, d.msg, nullptr, true);
+  };
+  DecoderCase embedded, held;
+  for (const Bytes& p : {logged(10, stats(kBase, 5000, 1000)), logged(12, stats(kBase, 9000, 1200))}) {
+    embedded.run(kStats, p);
+    stored(held, p);
+    EXPECT_EQ(embedded.msg.details, held.msg.details);
+    EXPECT_EQ(embedded.writes(), held.writes());
+  }
+  EXPECT_NE(held.writes().find("RLP_Rx_Throughput_Instantaneous Double[0] 16\n"), std::string::npos);
+}
+
 TEST_F(RlpData, TruncationsReadOnlyWholeFieldsAndRecords) {
   for (const auto& [code, full, fixed] : std::vector<std::tuple<std::uint32_t, Bytes, std::size_t>>{
-           {kRx, kFrames, 2}, {kTx, kFrames, 2}}) {
+           {kRx, kFrames, 2}, {kTx, kFrames, 2}, {kStats, stats(kBase, 1, 1), 87}}) {
     cdmadiag::test::sweep_truncations(code, full, [fixed](const COrbExpandedMessage& msg, std::size_t n) {
       EXPECT_EQ(msg.details == kNotQualcommStandard, n < fixed);
     });
