@@ -222,6 +222,18 @@ std::string abs_time_text(double seconds) {
   return s;
 }
 
+// ---- title-only members that no log code reaches ----
+
+constexpr const char* kForwardLinkMessageTitle = "Forward Link Message";
+constexpr const char* kReverseLinkMessageTitle = "Reverse Link Message";
+constexpr const char* kGpsSearcherPeaksTitle = "GPS Searcher Peaks";
+constexpr const char* kGpsMultipeakTitle = "GPS Multipeak Information";
+constexpr const char* kSearchGpsPostProcessingTitle = "Search GPS Post Processing";
+
+void title_only(COrbExpandedMessage& msg, const char* title) {
+  cdmadiag::set_title(msg, title, cdmadiag::TitleWhen::kTitleOrDetails);
+}
+
 }  // namespace
 
 void F::DecodeRLPRxFrames(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
@@ -329,4 +341,28 @@ void F::DecodeRlpStats(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs
   for (std::size_t i = 0; i < held; ++i)
     appendf(out, "\n\tTX_NAKS[%d]: %lu, ", static_cast<int>(i + 1), ul{r.u32le(kStatsSize + i * kNakSize)});
   appendf(out, "\nTOTAL BYTES TRANSMITTED: %lu", ul{s.bytes_tx});
+}
+
+void F::DecodeSimpleTDSOCounters(IOrbDataState*, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
+  SetTitle(msg, &F::DecodeSimpleTDSOCounters, cdmadiag::TitleWhen::kTitleOrDetails);
+}
+
+void F::DecodeForwardLinkMessages(IOrbDataState*, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
+  title_only(msg, kForwardLinkMessageTitle);
+}
+
+void F::DecodeReverseLinkMessages(IOrbDataState*, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
+  title_only(msg, kReverseLinkMessageTitle);
+}
+
+void F::DecodeGPSSearcherPeaks(IOrbDataState*, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
+  title_only(msg, kGpsSearcherPeaksTitle);
+}
+
+void F::DecodeGPSMultipeakInfo(IOrbDataState*, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
+  title_only(msg, kGpsMultipeakTitle);
+}
+
+void F::DecodeSearchGPSPostProcessing(IOrbDataState*, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
+  title_only(msg, kSearchGpsPostProcessingTitle);
 }

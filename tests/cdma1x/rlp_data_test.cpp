@@ -174,4 +174,19 @@ TEST_F(RlpData, TruncationsReadOnlyWholeFieldsAndRecords) {
   }
 }
 
+TEST_F(RlpData, TitleOnlyMembersTitleForDetailsToo) {
+  c.title_wanted = false;
+  EXPECT_EQ(c.run(kTdso, Bytes{1, 2, 3}).title, "Simple TDSO Counters");
+  EXPECT_EQ(c.msg.details + c.writes(), "");
+  const std::vector<std::pair<cdmadiag::Decoder1x, const char*>> members{
+      {&F::DecodeForwardLinkMessages, "Forward Link Message"},
+      {&F::DecodeReverseLinkMessages, "Reverse Link Message"},
+      {&F::DecodeGPSSearcherPeaks, "GPS Searcher Peaks"},
+      {&F::DecodeGPSMultipeakInfo, "GPS Multipeak Information"},
+      {&F::DecodeSearchGPSPostProcessing, "Search GPS Post Processing"}};
+  for (const auto& [member, title] : members) EXPECT_EQ(c.call(member, Bytes{}).title, title);
+  c.details_wanted = false;
+  EXPECT_EQ(c.call(&F::DecodeGPSSearcherPeaks, Bytes{}).title, "");
+}
+
 }  // namespace
