@@ -13,8 +13,9 @@
 #include "gen_evdo_session.h"
 #include "gen_mediaflo.h"
 #include "gen_packets.h"
-#include "gen_reva_mac.h"
 #include "gen_reva_forward.h"
+#include "gen_reva_mac.h"
+#include "gen_rlp_1x.h"
 #include "gen_temporal_analyzer.h"
 
 namespace cdmadiag::gen {
@@ -163,12 +164,34 @@ class Drive {
         reportedActive_ = sets_.active;
         log(code::kActiveSetInfoVer2, ActiveSetInfoVer2(moment(), sets_));
       }
+      rlp(s);
     } else if (slot_ >= 5 && slot_ <= 10) {
       searcher(s, static_cast<std::size_t>(slot_ - 5));
     } else if (slot_ == 18 && s % 30 == 10) {
       out_.response(PilotSetsResponse(moment(), sets_));
     } else if (slot_ == 15 || (slot_ == 17 && s % 5 == 0)) {
       temporalAnalyzer(s, slot_ == 17);
+    }
+  }
+
+  // A data session runs through the middle of each 1x leg: the statistics every
+  // second after the finger report, the frame logs of the two directions in turn
+  // half a second later. Their packets draw nothing from the drive's generators.
+  void rlp(int s) {
+    const int k = s % options_.legSeconds;
+    const int margin = options_.legSeconds / 12;
+    if (k < margin || k >= options_.legSeconds - margin) {
+      rlp_.open = false;
+      return;
+    }
+    const auto rlpLog = [this](std::uint16_t code, const Bytes& payload) {
+      out_.log(code, ticks_, static_cast<std::uint16_t>(ticks_ * 7919 % kSubCountRange), payload);
+    };
+    if (slot_ == 3) {
+      OpenRlpSession(moment(), rlp_);
+      rlpLog(code::kRlpStats, RlpStatistics(moment(), sets_, rlp_));
+    } else if (rlp_.open) {
+      rlpLog(s % 2 == 0 ? code::kRlpRxFrames : code::kRlpTxFrames, RlpFrames(moment(), rlp_, s % 2 == 0));
     }
   }
 
@@ -348,6 +371,7 @@ class Drive {
   MfloLink mflo_;
   int mfloFrom_ = 0;
   ForwardStats forward_;
+  RlpSession rlp_;
   TaLoop ta_;
   PositionEngineState pe_;
   int second_ = 0, slot_ = 0;
