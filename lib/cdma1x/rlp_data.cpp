@@ -184,7 +184,7 @@ RlpStats read_stats(const PayloadReader& r) {
   return s;
 }
 
-// kbit/s of bytes over span seconds, held in single precision as the charts expect.
+// kbit/s of bytes over span seconds, held in single precision as these rates always were.
 // Bytes times 8 are taken in 64 bits: in 32 they wrap at 256 MiB, a few hours of an
 // ordinary data session. A span that is not positive (a packet at its reset time or
 // at the previous packet's time) has no rate: empty rather than a division by zero.
