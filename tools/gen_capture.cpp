@@ -20,6 +20,7 @@
 #include "gen_power_control.h"
 #include "gen_reva_forward.h"
 #include "gen_reva_mac.h"
+#include "gen_rlp_1x.h"
 #include "gen_scanner.h"
 #include "gen_searcher_info.h"
 #include "gen_status_svc.h"
@@ -186,6 +187,7 @@ class Drive {
         reportedActive_ = sets_.active;
         log(code::kActiveSetInfoVer2, ActiveSetInfoVer2(moment(), sets_));
       }
+      rlp(s);
     } else if (slot_ >= 5 && slot_ <= 10) {
       searcher(s, static_cast<std::size_t>(slot_ - 5));
     } else if (slot_ == 18 && s % 30 == 10) {
@@ -240,6 +242,27 @@ class Drive {
       log(code::kReverseFrameType, ReverseFrameType(frameRng_));
     }
     if (s % 10 == 5) log(code::kMarkovStats, MarkovStats(moment(), sets_, frameRng_));
+  }
+
+  // A data session runs through the middle of each 1x leg: the statistics every
+  // second after the finger report, the frame logs of the two directions in turn
+  // half a second later. Their packets draw nothing from the drive's generators.
+  void rlp(int s) {
+    const int k = s % options_.legSeconds;
+    const int margin = options_.legSeconds / 12;
+    if (k < margin || k >= options_.legSeconds - margin) {
+      rlp_.open = false;
+      return;
+    }
+    const auto dataLog = [this](std::uint16_t code, const Bytes& payload) {
+      out_.log(code, ticks_, static_cast<std::uint16_t>(ticks_ * 7919 % kSubCountRange), payload);
+    };
+    if (slot_ == 3) {
+      OpenRlpSession(moment(), rlp_);
+      dataLog(code::kRlpStats, RlpStatistics(moment(), sets_, rlp_));
+    } else if (rlp_.open) {
+      dataLog(s % 2 == 0 ? code::kRlpRxFrames : code::kRlpTxFrames, RlpFrames(moment(), rlp_, s % 2 == 0));
+    }
   }
 
   // The temporal analyzer searches the active pilots in turn, and the first candidate
@@ -351,20 +374,21 @@ class Drive {
   // statistics and packet logs every five seconds.
   void rlpSlot(int s) {
     const int k = s % options_.legSeconds;
-    if (k == 0 && slot_ == 0) ResetRlpSession(rlp_, ticks_);
+    if (k == 0 && slot_ == 0) ResetEvdoRlpSession(evdoRlp_, ticks_);
     if (k < 3 || k >= options_.legSeconds - 2) return;
     switch (slot_) {
-      case 4: rlpLog(code::kEvdoRlpStatistics, EvdoRlpStatistics(moment(), link_, rlp_, rlpRng_)); break;
+      case 4: rlpLog(code::kEvdoRlpStatistics, EvdoRlpStatistics(moment(), link_, evdoRlp_, rlpRng_)); break;
       case 7:
-        rlpLog(s % 2 == 0 ? code::kEvdoRxPartialRlp : code::kEvdoTxPartialRlp, EvdoPartialRlp(s % 2 == 0, rlp_, rlpRng_));
+        rlpLog(s % 2 == 0 ? code::kEvdoRxPartialRlp : code::kEvdoTxPartialRlp,
+               EvdoPartialRlp(s % 2 == 0, evdoRlp_, rlpRng_));
         break;
       case 9:
-        if (s % 5 == 1) rlpLog(code::kEnhMrlpFwdStats, EnhMrlpStats(true, rlp_));
-        if (s % 5 == 3) rlpLog(code::kEnhMrlpRevStats, EnhMrlpStats(false, rlp_));
+        if (s % 5 == 1) rlpLog(code::kEnhMrlpFwdStats, EnhMrlpStats(true, evdoRlp_));
+        if (s % 5 == 3) rlpLog(code::kEnhMrlpRevStats, EnhMrlpStats(false, evdoRlp_));
         break;
       case 13:
-        if (s % 5 == 2) rlpLog(code::kEnhMrlpRxPkts, EnhMrlpPkts(rlp_, rlpRng_));
-        if (s % 5 == 4) rlpLog(code::kEnhMrlpTxPkts, EnhMrlpPkts(rlp_, rlpRng_));
+        if (s % 5 == 2) rlpLog(code::kEnhMrlpRxPkts, EnhMrlpPkts(evdoRlp_, rlpRng_));
+        if (s % 5 == 4) rlpLog(code::kEnhMrlpTxPkts, EnhMrlpPkts(evdoRlp_, rlpRng_));
         break;
       default: break;
     }
@@ -466,6 +490,7 @@ class Drive {
   int mfloFrom_ = 0;
   ForwardStats forward_;
   RlpSession rlp_;
+  EvdoRlpSession evdoRlp_;
   TaLoop ta_;
   SearcherInfoLoop info_;
   PowerLoop power_;

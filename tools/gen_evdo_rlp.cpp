@@ -21,14 +21,14 @@ std::uint64_t Bytes64(double v) { return static_cast<std::uint64_t>(std::max(0.0
 
 }  // namespace
 
-void ResetRlpSession(RlpSession& s, std::uint64_t ticks) {
+void ResetEvdoRlpSession(EvdoRlpSession& s, std::uint64_t ticks) {
   const std::uint32_t resets = s.resets + 1;
-  s = RlpSession{};
+  s = EvdoRlpSession{};
   s.resetTicks = ticks;
   s.resets = resets;
 }
 
-Bytes EvdoRlpStatistics(const Moment& m, const EvdoLink& link, RlpSession& s, Rng& rng) {
+Bytes EvdoRlpStatistics(const Moment& m, const EvdoLink& link, EvdoRlpSession& s, Rng& rng) {
   double best = -20.0;
   for (std::size_t p : link.asp.active) best = std::max(best, m.radio.find(p)->sinrDb);
   const std::uint8_t drc = std::min<std::uint8_t>(DrcFor(best), kDrcKbps.size() - 1);
@@ -62,7 +62,7 @@ Bytes EvdoRlpStatistics(const Moment& m, const EvdoLink& link, RlpSession& s, Rn
 
 // Service 0; each record: rate, channel, packet length, time reference, then the
 // stream and sequence bytes and the first payload bytes.
-Bytes EvdoPartialRlp(bool rx, RlpSession& s, Rng& rng) {
+Bytes EvdoPartialRlp(bool rx, EvdoRlpSession& s, Rng& rng) {
   const int n = rng.range(2, 4);
   ByteWriter w;
   w.u8(kHeaderBytes << 2).u8(static_cast<std::uint32_t>(n));
@@ -83,7 +83,7 @@ Bytes EvdoPartialRlp(bool rx, RlpSession& s, Rng& rng) {
   return w.take();
 }
 
-Bytes EnhMrlpStats(bool forward, const RlpSession& s) {
+Bytes EnhMrlpStats(bool forward, const EvdoRlpSession& s) {
   ByteWriter w;
   // Version 1, link flow 1, route 0, flow protocol 1, route protocol 1, packet stream 0.
   w.u8(1).u8(1).u8(0).u8(1).u8(1).u8(0).u16(0).u16(0).u48(s.resetTicks);
@@ -102,7 +102,7 @@ Bytes EnhMrlpStats(bool forward, const RlpSession& s) {
 }
 
 // Flow 1, 22-bit sequence numbers, route A, octet stream, segment sequencing.
-Bytes EnhMrlpPkts(RlpSession& s, Rng& rng) {
+Bytes EnhMrlpPkts(EvdoRlpSession& s, Rng& rng) {
   const int n = rng.range(1, 3);
   ByteWriter w;
   w.u16(1 | 2u << 11 | 1u << 15).u8(0).u8(static_cast<std::uint32_t>(n));

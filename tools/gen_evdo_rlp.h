@@ -21,7 +21,7 @@ inline constexpr std::uint16_t kEnhMrlpTxPkts = 0x128F;
 }  // namespace code
 
 // The RLP counters of one data session, since resetTicks.
-struct RlpSession {
+struct EvdoRlpSession {
   std::uint64_t resetTicks = 0;
   std::uint64_t rxNew = 0, rxRexmit = 0, rxDup = 0, txNew = 0, txRexmit = 0;
   std::uint64_t rxFrames = 0, rxRexmitFrames = 0, txFrames = 0, txRexmitFrames = 0;
@@ -30,15 +30,15 @@ struct RlpSession {
 };
 
 // Starts the counters afresh at ticks (1.25 ms units since 1980-01-06).
-void ResetRlpSession(RlpSession& s, std::uint64_t ticks);
+void ResetEvdoRlpSession(EvdoRlpSession& s, std::uint64_t ticks);
 // One second of data at the rate the best active-set pilot supports, added to the
 // session, then the RLP statistics of service 0.
-Bytes EvdoRlpStatistics(const Moment& m, const EvdoLink& link, RlpSession& s, Rng& rng);
+Bytes EvdoRlpStatistics(const Moment& m, const EvdoLink& link, EvdoRlpSession& s, Rng& rng);
 // A few received (rx) or transmitted RLP packets, their first header bytes logged.
-Bytes EvdoPartialRlp(bool rx, RlpSession& s, Rng& rng);
+Bytes EvdoPartialRlp(bool rx, EvdoRlpSession& s, Rng& rng);
 // The session's counters as the enhanced multi-flow statistics of flow 1.
-Bytes EnhMrlpStats(bool forward, const RlpSession& s);
+Bytes EnhMrlpStats(bool forward, const EvdoRlpSession& s);
 // A few logged frames of flow 1.
-Bytes EnhMrlpPkts(RlpSession& s, Rng& rng);
+Bytes EnhMrlpPkts(EvdoRlpSession& s, Rng& rng);
 
 }  // namespace cdmadiag::gen
