@@ -28,7 +28,8 @@ std::vector<std::string> split(const std::string& s, char sep) {
 }
 
 // Catches an attribute list drifting from its decoders: every write of the golden
-// drive uses an operation its attribute documents.
+// drive and of the bundled sample drive (every generated packet family) uses an
+// operation its attribute documents.
 TEST(AttributeDocs, EveryAttributeHasAMeaningAndDocumentsTheOperationsWritten) {
   std::set<std::string> known_ops;
   for (int op = 0; op <= static_cast<int>(WriteOp::kSetNoValue); ++op) {
@@ -46,15 +47,18 @@ TEST(AttributeDocs, EveryAttributeHasAMeaningAndDocumentsTheOperationsWritten) {
   }
 
   TempDir dir;
-  const std::string golden = std::string(CDMADIAG_SOURCE_DIR) + "/tests/data/golden/drive.hdlc";
-  ASSERT_EQ(cli({"decode", "-q", "--format", "csv", "-o", dir.file("w.csv"), golden}), kExitOk);
-  // Rows after the header: seq,time,code,name,op,index,value.
   std::set<std::pair<std::string, std::string>> written;
-  const std::vector<std::string> rows = lines_of(slurp(dir.file("w.csv")));
-  for (std::size_t i = 1; i < rows.size(); ++i) {
-    const std::vector<std::string> f = split(rows[i], ',');
-    ASSERT_GE(f.size(), 5u) << rows[i];
-    written.emplace(f[3], f[4]);
+  for (const char* drive : {"/tests/data/golden/drive.hdlc", "/examples/sample.log"}) {
+    ASSERT_EQ(
+        cli({"decode", "-q", "--format", "csv", "-o", dir.file("w.csv"), CDMADIAG_SOURCE_DIR + std::string(drive)}),
+        kExitOk);
+    // Rows after the header: seq,time,code,name,op,index,value.
+    const std::vector<std::string> rows = lines_of(slurp(dir.file("w.csv")));
+    for (std::size_t i = 1; i < rows.size(); ++i) {
+      const std::vector<std::string> f = split(rows[i], ',');
+      ASSERT_GE(f.size(), 5u) << rows[i];
+      written.emplace(f[3], f[4]);
+    }
   }
   EXPECT_GT(written.size(), 100u);
   for (const auto& [name, op] : written) {
