@@ -1,6 +1,9 @@
 // Throughput of whole runs: reader, routing, dispatch and output, for each output
 // format with details on and off. The capture is generated in memory from a small
 // packet mix (or read from the file given), written to /dev/null or a temporary file.
+// Every row is also given as a multiple of the framing pass over the same input (the
+// command's own readers: unescaping, CRC, record walk, no decoding), the floor no
+// decoding run can beat.
 //
 //   cdmadiag_bench [--mb N] [--input FILE]
 #include <fmt/format.h>
@@ -19,6 +22,7 @@
 #include "framework/dispatch.h"
 #include "host/cell_refs.h"
 #include "host/object_properties.h"
+#include "record_reader.h"
 
 namespace {
 
@@ -86,6 +90,31 @@ struct Result {
   std::uint64_t bytes;
 };
 
+std::unique_ptr<ByteStream> open_input(const std::vector<std::uint8_t>& memory, const std::string& input) {
+  if (input.empty()) return std::make_unique<ByteStream>(memory);
+  std::string error;
+  std::unique_ptr<ByteStream> in = ByteStream::open(input, error);
+  if (!in) throw std::runtime_error(input + ": " + error);
+  return in;
+}
+
+Result framing_once(const std::vector<std::uint8_t>& memory, const std::string& input) {
+  const auto start = std::chrono::steady_clock::now();
+  const std::unique_ptr<ByteStream> in = open_input(memory, input);
+  const std::uint64_t first = in->offset();
+  const std::unique_ptr<cdmadiag::RecordReader> reader = cdmadiag::make_reader(cdmadiag::InputFormat::kAuto, *in);
+  cdmadiag::Record record;
+  cdmadiag::FramingError error;
+  std::uint64_t packets = 0;
+  for (;;) {
+    const cdmadiag::ReadStatus status = reader->next(record, error);
+    if (status == cdmadiag::ReadStatus::kEnd) break;
+    if (status == cdmadiag::ReadStatus::kRecord) ++packets;
+  }
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  return {seconds, packets, in->offset() - first};
+}
+
 Result run_once(const std::vector<std::uint8_t>& memory, const std::string& input, OutputFormat* format, bool details,
                 const std::string& sqlite_path) {
   std::unique_ptr<cdmadiag::OutputSink> sink;
@@ -100,14 +129,7 @@ Result run_once(const std::vector<std::uint8_t>& memory, const std::string& inpu
   ObjectProperties props;
   const auto start = std::chrono::steady_clock::now();
   cdmadiag::DecodeRun run(options, *sink, &cells, &props);
-  std::unique_ptr<ByteStream> in;
-  if (input.empty()) {
-    in = std::make_unique<ByteStream>(memory);
-  } else {
-    std::string error;
-    in = ByteStream::open(input, error);
-    if (!in) throw std::runtime_error(input + ": " + error);
-  }
+  const std::unique_ptr<ByteStream> in = open_input(memory, input);
   run.decode_stream(*in, "bench");
   sink->finish();
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -134,7 +156,21 @@ int main(int argc, char** argv) {
       (std::filesystem::temp_directory_path() / fmt::format("cdmadiag-bench-{}.db", ::getpid())).string();
 
   fmt::print("input: {}\n", input.empty() ? fmt::format("{} MB generated in memory", mb) : input);
-  fmt::print("{:<8} {:<8} {:>10} {:>9} {:>14} {:>9}\n", "format", "details", "packets", "seconds", "packets/s", "MB/s");
+  fmt::print("{:<8} {:<8} {:>10} {:>9} {:>14} {:>9} {:>8}\n", "format", "details", "packets", "seconds", "packets/s",
+             "MB/s", "framing");
+  auto print_row = [](const char* name, const char* details, const Result& r, double framing) {
+    fmt::print("{:<8} {:<8} {:>10} {:>9.3f} {:>14.0f} {:>9.1f} {:>7.1f}x\n", name, details, r.packets, r.seconds,
+               static_cast<double>(r.packets) / r.seconds, static_cast<double>(r.bytes) / 1e6 / r.seconds,
+               r.seconds / framing);
+    std::fflush(stdout);
+  };
+  // The best of three: the floor should not carry a cold cache into every ratio.
+  Result framing = framing_once(memory, input);
+  for (int i = 0; i < 2; ++i) {
+    const Result again = framing_once(memory, input);
+    if (again.seconds < framing.seconds) framing = again;
+  }
+  print_row("framing", "-", framing, framing.seconds);
   struct Row {
     const char* name;
     std::optional<OutputFormat> format;
@@ -148,9 +184,7 @@ int main(int argc, char** argv) {
     for (const bool details : {true, false}) {
       OutputFormat f = row.format.value_or(OutputFormat::kText);
       const Result r = run_once(memory, input, row.format ? &f : nullptr, details, sqlite_path);
-      fmt::print("{:<8} {:<8} {:>10} {:>9.3f} {:>14.0f} {:>9.1f}\n", row.name, details ? "on" : "off", r.packets,
-                 r.seconds, static_cast<double>(r.packets) / r.seconds, static_cast<double>(r.bytes) / 1e6 / r.seconds);
-      std::fflush(stdout);
+      print_row(row.name, details ? "on" : "off", r, framing.seconds);
     }
   }
   std::filesystem::remove(sqlite_path);
