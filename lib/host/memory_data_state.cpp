@@ -45,9 +45,35 @@ AttrWrite unsigned_write(std::uint32_t id, std::uint32_t index, WriteOp op, std:
 
 }  // namespace
 
+void MemoryDataState::clear() {
+  flat_.clear();
+  overflow_.clear();
+  stored_ = 0;
+}
+
+MemoryDataState::Slot& MemoryDataState::slot_for(std::uint32_t id, std::uint32_t index) {
+  if (id < kFlatIds && index < kFlatIndexes) {
+    if (id >= flat_.size()) flat_.resize(std::size_t{id} + 1);
+    std::vector<Slot>& slots = flat_[id];
+    if (index >= slots.size()) slots.resize(std::size_t{index} + 1);
+    return slots[index];
+  }
+  return overflow_[key_of(id, index)];
+}
+
+const MemoryDataState::Slot* MemoryDataState::find(std::uint32_t id, std::uint32_t index) const {
+  if (id < kFlatIds && index < kFlatIndexes) {
+    if (id >= flat_.size() || index >= flat_[id].size()) return nullptr;
+    return &flat_[id][index];
+  }
+  auto it = overflow_.find(key_of(id, index));
+  return it == overflow_.end() ? nullptr : &it->second;
+}
+
 void MemoryDataState::store(const AttrWrite& w, const OrbRetVal& v) {
   if (sink_ != nullptr) sink_->on_write(w);
-  Slot& slot = slots_[key_of(w.id, w.index)];
+  Slot& slot = slot_for(w.id, w.index);
+  if (!slot.latest.set) ++stored_;
   if (slot.latest.set && slot.latest.message != current_) slot.earlier = std::move(slot.latest);
   slot.latest.message = current_;
   slot.latest.set = true;
@@ -104,15 +130,15 @@ void MemoryDataState::SetNoValue(std::uint32_t id, std::uint32_t index, std::uin
 }
 
 OrbRetVal MemoryDataState::GetValue(std::uint32_t id, std::uint32_t index, std::uint32_t) {
-  auto it = slots_.find(key_of(id, index));
-  if (it == slots_.end() || !it->second.latest.set || it->second.latest.message != current_) return {};
-  return it->second.latest.value;
+  const Slot* slot = find(id, index);
+  if (slot == nullptr || !slot->latest.set || slot->latest.message != current_) return {};
+  return slot->latest.value;
 }
 
 OrbRetVal MemoryDataState::GetValueAt(std::uint32_t id, std::uint32_t index, std::uint32_t bound) {
-  auto it = slots_.find(key_of(id, index));
-  if (it == slots_.end()) return {};
-  const Slot& slot = it->second;
+  const Slot* found = find(id, index);
+  if (found == nullptr) return {};
+  const Slot& slot = *found;
   // Message numbers start at 1, so a bound of 0 could only ever find nothing: it is
   // taken, like kNoBound, as no bound.
   const bool unbounded = bound == kNoBound || bound == 0;

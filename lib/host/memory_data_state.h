@@ -2,10 +2,13 @@
 // The command's data state: forwards every write, in order, to a sink and keeps
 // just enough to answer read-backs (per attribute and index, the latest value and
 // the most recent one from an earlier packet), so memory does not grow with the log.
+// Storage is flat, indexed by attribute id and element index: every decoded packet
+// writes dozens of attributes, and hashing each key cost more than the decoding.
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 #include "host/data_state.h"
 
@@ -33,8 +36,8 @@ class MemoryDataState final : public IOrbDataState {
   // Opens the record of the next packet; reads and writes refer to it from now on.
   void begin_message(std::uint32_t message_number) { current_ = message_number; }
   std::uint32_t current_message() const { return current_; }
-  std::size_t stored_keys() const { return slots_.size(); }
-  void clear() { slots_.clear(); }
+  std::size_t stored_keys() const { return stored_; }
+  void clear();
 
   bool IsReadOnly() override { return read_only_; }
   void SetByte(std::uint32_t id, std::uint8_t v, std::uint32_t index, std::uint32_t, int) override;
@@ -65,9 +68,19 @@ class MemoryDataState final : public IOrbDataState {
     Entry earlier;  // most recent entry of a packet before latest's
   };
 
-  void store(const AttrWrite& w, const OrbRetVal& v);
+  // Ids come dense from the schema and indexes count small things (pilots, fingers,
+  // carriers); anything beyond these goes to the hashed overflow rather than growing
+  // the flat tables without bound.
+  static constexpr std::uint32_t kFlatIds = 1u << 16;
+  static constexpr std::uint32_t kFlatIndexes = 1024;
 
-  std::unordered_map<std::uint64_t, Slot> slots_;
+  void store(const AttrWrite& w, const OrbRetVal& v);
+  Slot& slot_for(std::uint32_t id, std::uint32_t index);
+  const Slot* find(std::uint32_t id, std::uint32_t index) const;
+
+  std::vector<std::vector<Slot>> flat_;  // [id][index]
+  std::unordered_map<std::uint64_t, Slot> overflow_;
+  std::size_t stored_ = 0;
   DataStateSink* sink_ = nullptr;
   std::uint32_t current_ = 0;
   bool read_only_ = false;

@@ -60,6 +60,27 @@ TEST_F(DataStateReadBack, KeysAreIdAndIndexAndMemoryStaysBounded) {
   EXPECT_FALSE(present_at(kNoBound, 4));
 }
 
+TEST(DataStateKeys, HugeIdsAndIndexesReadBackLikeSmallOnes) {
+  MemoryDataState ds;
+  const std::pair<std::uint32_t, std::uint32_t> keys[] = {
+      {0, 0}, {3, 1023}, {4, 1024}, {65535, 2}, {65536, 2}, {0xffffffff, 0xffffffff}, {kId, 0x7fffffff}};
+  ds.begin_message(1);
+  double v = 1.0;
+  for (const auto& [id, index] : keys) ds.SetDouble(id, v++, index, kNoBound, 0);
+  ds.begin_message(2);
+  v = 1.0;
+  for (const auto& [id, index] : keys) {
+    SCOPED_TRACE(testing::Message() << id << "/" << index);
+    EXPECT_EQ(static_cast<double>(ds.GetValueAt(id, index, kNoBound)), v++);
+    EXPECT_FALSE(ds.GetValue(id, index, kNoBound).present());
+    EXPECT_FALSE(ds.GetValueAt(id, index + 1, kNoBound).present());
+  }
+  EXPECT_EQ(ds.stored_keys(), std::size(keys));
+  ds.clear();
+  EXPECT_EQ(ds.stored_keys(), 0u);
+  EXPECT_FALSE(ds.GetValueAt(4, 1024, kNoBound).present());
+}
+
 TEST(DataStateSink, ForwardsEveryWriteInOrderAndReadsBackWithItsSign) {
   cdmadiag::test::RecordingState st;
   MemoryDataState& ds = st.ds;
