@@ -57,7 +57,8 @@ DecodeRun::~DecodeRun() { ds_.set_sink(nullptr); }
 
 void DecodeRun::on_write(const AttrWrite& w) {
   if (!collecting_) return;
-  WriteRecord r;
+  // Filled in place: a temporary record copied in cost more than the decoder's write.
+  WriteRecord& r = writes_.emplace_back();
   r.id = w.id;
   r.index = w.index;
   r.op = w.op;
@@ -69,7 +70,6 @@ void DecodeRun::on_write(const AttrWrite& w) {
     r.text_size = static_cast<std::uint32_t>(w.text.size());
     texts_.append(w.text);
   }
-  writes_.push_back(r);
 }
 
 void DecodeRun::decode(const Record& record) {
