@@ -5,7 +5,7 @@
 // command's own readers: unescaping, CRC, record walk, no decoding), the floor no
 // decoding run can beat.
 //
-//   cdmadiag_bench [--mb N] [--input FILE]
+//   cdmadiag_bench [--mb N] [--input FILE] [--format none|text|jsonl|csv|sqlite]
 #include <fmt/format.h>
 #include <unistd.h>
 
@@ -141,11 +141,14 @@ Result run_once(const std::vector<std::uint8_t>& memory, const std::string& inpu
 int main(int argc, char** argv) {
   std::size_t mb = 64;
   std::string input;
+  std::string only;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--mb") == 0 && i + 1 < argc) {
       mb = std::stoul(argv[++i]);
     } else if (std::strcmp(argv[i], "--input") == 0 && i + 1 < argc) {
       input = argv[++i];
+    } else if (std::strcmp(argv[i], "--format") == 0 && i + 1 < argc) {
+      only = argv[++i];
     } else {
       input = argv[i];
     }
@@ -181,6 +184,7 @@ int main(int argc, char** argv) {
                       {"csv", OutputFormat::kCsv},
                       {"sqlite", OutputFormat::kSqlite}};
   for (const Row& row : rows) {
+    if (!only.empty() && only != row.name) continue;
     for (const bool details : {true, false}) {
       OutputFormat f = row.format.value_or(OutputFormat::kText);
       const Result r = run_once(memory, input, row.format ? &f : nullptr, details, sqlite_path);
