@@ -5,7 +5,7 @@
 // command's own readers: unescaping, CRC, record walk, no decoding), the floor no
 // decoding run can beat.
 //
-//   cdmadiag_bench [--mb N] [--input FILE] [--format none|text|jsonl|csv|sqlite]
+//   cdmadiag_bench [--mb N] [--input FILE] [--format none|text|jsonl|csv|sqlite] [--details on|off]
 #include <fmt/format.h>
 #include <unistd.h>
 
@@ -142,6 +142,7 @@ int main(int argc, char** argv) {
   std::size_t mb = 64;
   std::string input;
   std::string only;
+  std::string only_details;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--mb") == 0 && i + 1 < argc) {
       mb = std::stoul(argv[++i]);
@@ -149,6 +150,8 @@ int main(int argc, char** argv) {
       input = argv[++i];
     } else if (std::strcmp(argv[i], "--format") == 0 && i + 1 < argc) {
       only = argv[++i];
+    } else if (std::strcmp(argv[i], "--details") == 0 && i + 1 < argc) {
+      only_details = argv[++i];
     } else {
       input = argv[i];
     }
@@ -186,6 +189,7 @@ int main(int argc, char** argv) {
   for (const Row& row : rows) {
     if (!only.empty() && only != row.name) continue;
     for (const bool details : {true, false}) {
+      if (!only_details.empty() && only_details != (details ? "on" : "off")) continue;
       OutputFormat f = row.format.value_or(OutputFormat::kText);
       const Result r = run_once(memory, input, row.format ? &f : nullptr, details, sqlite_path);
       print_row(row.name, details ? "on" : "off", r, framing.seconds);
