@@ -217,7 +217,13 @@ void append_histograms(std::string& out, const Histograms& h, std::size_t histog
       appendf(out, "[0]: %u", h[k++]);
       continue;
     }
-    for (std::uint32_t b = 0; b < rate.slots; ++b, ++k) appendf(out, "[%u]: %u\t", b + 1, h[k]);
+    for (std::uint32_t b = 0; b < rate.slots; ++b, ++k) {
+      out += '[';
+      cdmadiag::append_int(out, b + 1);
+      out += "]: ";
+      cdmadiag::append_int(out, h[k]);
+      out += '\t';
+    }
   }
 }
 

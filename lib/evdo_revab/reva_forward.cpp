@@ -16,6 +16,7 @@
 
 namespace {
 
+using cdmadiag::append_int;
 using cdmadiag::appendf;
 using cdmadiag::AttrReader;
 using cdmadiag::AttrWriter;
@@ -367,11 +368,17 @@ class RevASUFwdStatsPacket {
     for (std::size_t j = 0; j < kNdrColumns; ++j) appendf(out, "[%d]\t", static_cast<int>(j));
     for (std::size_t row = 0; row < kNdrRows; ++row) {
       appendf(out, "\nNDR %s:\t", kNdr[row].label);
-      for (std::size_t j = 0; j < static_cast<std::size_t>(kNdr[row].width); ++j) appendf(out, "%d\t", grid_[row][j]);
+      for (std::size_t j = 0; j < static_cast<std::size_t>(kNdr[row].width); ++j) {
+        append_int(out, grid_[row][j]);
+        out += '\t';
+      }
     }
     out += "\n";
     for (std::size_t k = 0; k < kSuCounters; ++k) {
-      appendf(out, "%s : %u\n", counters_[k].description.c_str(), c_[k]);
+      out += counters_[k].description;
+      out += " : ";
+      append_int(out, c_[k]);
+      out += '\n';
     }
     appendf(out, "\t\nTC PER Cumulative: %.2f%%,  CC PER Cumulative: %.2f%%\n", tc_per, cc_per);
     if (tc_per_now >= 0 && cc_per_now >= 0) {
@@ -624,7 +631,10 @@ void DecodeRevAMUPUserStats(IOrbDataState* ds, COrbExpandedMessage& msg, const s
   appendf(out, "Version : %u\nSeq No : %u\n", static_cast<unsigned>(version), seq);
   for (std::size_t s = 0; s < kMupPayloads.size(); ++s) {
     appendf(out, "%dbits_Good[1..8] ", kMupPayloads[s].bits);
-    for (std::size_t u = 0; u < kMupUsers; ++u) appendf(out, "%u  ", v[s][u]);
+    for (std::size_t u = 0; u < kMupUsers; ++u) {
+      append_int(out, v[s][u]);
+      out += "  ";
+    }
     out += "\n";
     // The packet's own listing shows no byte count for the largest size.
     if (s + 1 < kMupPayloads.size()) appendf(out, "bytes_for_user_%d %u\n", kMupPayloads[s].bits, v[s][kMupUsers]);

@@ -1,6 +1,8 @@
 #pragma once
 // printf-style text for titles and details. The format attribute makes a wrong
 // argument a compile error (built with -Werror=format).
+#include <charconv>
+#include <concepts>
 #include <cstdarg>
 #include <string>
 
@@ -9,5 +11,14 @@ namespace cdmadiag {
 [[gnu::format(printf, 2, 3)]] void appendf(std::string& out, const char* format, ...);
 [[gnu::format(printf, 2, 0)]] void vappendf(std::string& out, const char* format, va_list args);
 [[gnu::format(printf, 1, 2)]] std::string formatf(const char* format, ...);
+
+// An integer in decimal, as "%d" or "%u" would give it, for the loops that print
+// thousands of counters a second: a printf call costs ten times as much.
+template <std::integral T>
+void append_int(std::string& out, T v) {
+  char buf[24];
+  const auto end = std::to_chars(buf, buf + sizeof buf, v).ptr;
+  out.append(buf, end);
+}
 
 }  // namespace cdmadiag
