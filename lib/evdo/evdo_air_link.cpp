@@ -197,7 +197,7 @@ void decode_frame(IOrbDataState* ds, COrbExpandedMessage& msg, const PayloadRead
       ++totals.sinr_count[drc];
     }
     if (text) {
-      const std::string sinr_text = sinr_db ? formatf("%.2f", *sinr_db) : std::string(kOff);
+      const std::string sinr_text = sinr_db ? cdmadiag::fixed_text(*sinr_db, 2) : std::string(kOff);
       if (drc == 0) {
         appendf(out, "%d\t%10s\t\t%8s\n", static_cast<int>(s), "0", sinr_text.c_str());
       } else {
@@ -264,7 +264,7 @@ void decode_frame(IOrbDataState* ds, COrbExpandedMessage& msg, const PayloadRead
   for (std::uint32_t i = 0; i < kAsps; ++i) {
     const auto sinr_db = evdo::db_from_512ths(filt_sinr[i]);
     if (text && pn[i] != kEmptyPn) {
-      const std::string sinr_text = sinr_db ? formatf("%.2f", *sinr_db) : std::string(kOff);
+      const std::string sinr_text = sinr_db ? cdmadiag::fixed_text(*sinr_db, 2) : std::string(kOff);
       appendf(out, "%d\t\t%s\t\t%8u\t\t%8d\t\t%8u\n", static_cast<int>(i + 1), sinr_text.c_str(),
               static_cast<unsigned>(pn[i]), static_cast<int>(rpc[i]), static_cast<unsigned>(cell_map[i]));
     }

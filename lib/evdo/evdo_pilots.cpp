@@ -58,7 +58,7 @@ std::string searcher_state_name(unsigned state) {
 // "%.2f" of a linear 1/512 value in dB, or `none` for a raw 0.
 std::string db_text(std::uint32_t raw, const char* none) {
   const auto db = db_from_512ths(raw);
-  return db ? formatf("%.2f", *db) : std::string(none);
+  return db ? cdmadiag::fixed_text(*db, 2) : std::string(none);
 }
 
 void write_db_or_none(const AttrWriter& w, std::uint32_t id, std::uint32_t raw, std::uint32_t index) {

@@ -127,7 +127,7 @@ std::optional<double> gain_to_pilot_db(std::int16_t gain, std::int16_t pilot) {
 // One channel's ratio text: "Off" for a channel that is off, "n/a" where the
 // gains admit no ratio.
 std::string gain_text(std::int16_t gain, const std::optional<double>& db) {
-  if (db) return cdmadiag::formatf("%.2f", *db);
+  if (db) return cdmadiag::fixed_text(*db, 2);
   return gain == 0 ? "Off" : "n/a";
 }
 

@@ -290,7 +290,7 @@ int COrbDecodeMsgCDMAQualcommFrame::GetIMSInumber(const std::uint8_t* p, std::ui
 std::string COrbDecodeMsgCDMAQualcommFrame::DispPN(int pn) {
   display_.clear();
   if (pn >= 0 && pn <= 511) {
-    cdmadiag::appendf(display_, "%d", pn);
+    cdmadiag::append_int(display_, pn);
   } else {
     display_ = kNoPn;
   }
@@ -300,7 +300,7 @@ std::string COrbDecodeMsgCDMAQualcommFrame::DispPN(int pn) {
 std::string COrbDecodeMsgCDMAQualcommFrame::DispEcIo_dB(double linear) {
   display_.clear();
   if (linear > kLinearFloor) {
-    cdmadiag::appendf(display_, "%.2f", 10.0 * std::log10(linear));
+    cdmadiag::append_fixed(display_, 10.0 * std::log10(linear), 2);
   } else {
     display_ = kNoEcIo;
   }

@@ -1,5 +1,6 @@
 #include "framework/text.h"
 
+#include <charconv>
 #include <cstdio>
 
 namespace cdmadiag {
@@ -26,6 +27,23 @@ void appendf(std::string& out, const char* format, ...) {
   va_start(args, format);
   vappendf(out, format, args);
   va_end(args);
+}
+
+void append_fixed(std::string& out, double v, int precision) {
+  // Enough for any double in fixed notation at the precisions we print.
+  char buf[400];
+  const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, precision);
+  if (ec != std::errc{}) {
+    appendf(out, "%.*f", precision, v);
+    return;
+  }
+  out.append(buf, end);
+}
+
+std::string fixed_text(double v, int precision) {
+  std::string out;
+  append_fixed(out, v, precision);
+  return out;
 }
 
 std::string formatf(const char* format, ...) {

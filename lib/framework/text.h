@@ -21,4 +21,9 @@ void append_int(std::string& out, T v) {
   out.append(buf, end);
 }
 
+// A number as "%.*f" gives it (both round the exact binary value to nearest), without
+// printf's cost, for the dB figures written in every row of the busiest tables.
+void append_fixed(std::string& out, double v, int precision);
+std::string fixed_text(double v, int precision);
+
 }  // namespace cdmadiag
