@@ -6,60 +6,21 @@
 #include <string>
 #include <vector>
 
+#include "gen_searcher_common.h"
+
 namespace cdmadiag::gen {
+
+using namespace searcher;
 
 namespace {
 
-double DbToLinear(double db) { return std::pow(10.0, db / 10.0); }
-
-long Clamp(double v, long lo, long hi) { return std::clamp(std::lround(v), lo, hi); }
-
-// Searcher integration: pregain code 1 (x4), 64 x 4 = 256 chips coherent, one
-// non-coherent pass. An energy e reads as 10 log10(e) + kEnergyOffsetDb.
-constexpr std::uint8_t kPregainCode = 1;
-constexpr std::uint8_t kIntegration = 64;
-constexpr std::uint8_t kNonCoherent = 0;
-const double kEnergyOffsetDb = 17.555 - 20.0 * std::log10(4.0 * kIntegration * 4.0);
-constexpr double kNoiseEnergy = 12.0;
-constexpr std::uint8_t kCellularBand = 0;
 constexpr std::uint8_t kPilotTypeInfo = 0;
-constexpr std::size_t kEntries = 16;       // half a chip apart
-constexpr std::uint16_t kWindowSize = 64;  // 1/8 chip: the entries span 8 chips
-constexpr std::size_t kFingers = 4;
-constexpr std::uint32_t kPositionBase = 4096;  // 1/8 chip reference of window and finger positions
-constexpr std::uint8_t kForwardRcs = 0x03;     // FCH on RC 3, no supplemental or control channel
-constexpr std::uint8_t kChannelSet = 0x01;     // FCH active
+constexpr std::size_t kEntries = 16;        // half a chip apart
+constexpr std::uint16_t kWindowSize = 64;   // 1/8 chip: the entries span 8 chips
+constexpr std::uint8_t kForwardRcs = 0x03;  // FCH on RC 3, no supplemental or control channel
+constexpr std::uint8_t kChannelSet = 0x01;  // FCH active
 constexpr std::uint8_t kDiversityMinus3Db = 2, kDiversityOtd = 0, kNoDiversity = 0xFF;
-
-// Power trailer, cellular band: RX = raw / 3 - 63.248 dBm, gain adjust -0.5 dB steps,
-// TX = gain adjust - (RX + 73) dBm, AGC transmit power raw x 0.33332 - 52.25 dBm; the
-// Ver2 limit reads raw / 3 - 52.33 dBm.
-constexpr double kRxBaseDbm = -63.248;
-constexpr double kTurnaroundDb = 73.0;
-constexpr double kMaxTxDbm = 23.0;
-constexpr double kTxAgcStepDb = 4 * 0.08333;
-constexpr double kTxAgcBaseDbm = -52.25;
-constexpr double kVer2LimitBaseDbm = -52.33;
-constexpr std::uint8_t kTrafficState = 8;
-
-struct Finger {
-  std::uint16_t pn = 0;
-  std::uint8_t sector = 0;
-  double chips = 0;
-  double ecIoDb = -INFINITY;
-};
-
-// The sector of the cell, the number after the dash of its id ("101-2" gives 2).
-std::uint8_t SectorNumber(const Moment& m, const Pilot& p) {
-  const std::string& id = m.sectors[p.sector].sectorId;
-  const std::size_t dash = id.find('-');
-  return dash == std::string::npos ? 0 : static_cast<std::uint8_t>(std::atoi(id.c_str() + dash + 1));
-}
-
-std::uint32_t Eighths(double chips) { return static_cast<std::uint32_t>(kPositionBase + std::lround(chips * 8.0)); }
-
-// A finger RSSI r reads as 10 log10(r) - 24.6 dB.
-std::uint8_t FingerRssi(double ecIoDb) { return static_cast<std::uint8_t>(Clamp(DbToLinear(ecIoDb + 24.6), 1, 255)); }
+constexpr double kVer2LimitBaseDbm = -52.33;  // the Ver2 limit reads raw / 3 - 52.33 dBm
 
 // What both layouts carry, in the order of the first.
 struct Report {
