@@ -2,6 +2,7 @@
 
 #include <fmt/format.h>
 
+#include <cmath>
 #include <exception>
 
 #include "framework/attributes.h"
@@ -20,6 +21,8 @@ const char* class_name(PacketClass cls) {
   }
   return "1x";
 }
+
+const char* kind_name(bool response) { return response ? "response" : "log"; }
 
 ValueKind value_kind(WriteOp op) {
   switch (op) {
@@ -42,9 +45,13 @@ ValueKind value_kind(WriteOp op) {
 
 PacketClass route_log_code(std::uint16_t code) { return evdo_routes(code) ? PacketClass::kEvdo : PacketClass::k1x; }
 
-DecodeRun::DecodeRun(const DecodeOptions& options, OutputSink& out, IDekCellRefs_Search* cells,
+DecodeRun::DecodeRun(const DecodeOptions& options, OutputSink& out, CellSiteTable* cells,
                      IProObjectPropertiesConnectedAccessor* properties)
-    : options_(options), out_(out), cells_(cells), properties_(properties) {
+    : options_(options),
+      out_(out),
+      cells_(cells),
+      properties_(properties) {
+  if (properties != nullptr && properties->projection_epsg() > 0) projection_.init(properties->projection_epsg());
   ds_.set_sink(this);
   ds_.set_read_only(options.read_only);
   msg_.titleWanted = options.title;
@@ -84,6 +91,9 @@ void DecodeRun::decode(const Record& record) {
   PacketView view;
   view.seq = seq;
   view.msg = &msg_;
+  view.file = inputs_ == 0 ? 0 : inputs_ - 1;
+  view.file_name = file_name_;
+  if (cells_ != nullptr) cells_->clear_lookups();
   const std::span<const std::uint8_t> payload = record.payload();
   const auto size = static_cast<std::uint32_t>(payload.size());
 
@@ -94,6 +104,7 @@ void DecodeRun::decode(const Record& record) {
       const std::uint8_t* header = record.header();
       view.code = code;
       view.time = diag_time_seconds(header + cdmadiag::kLogHeaderTimeStamp);
+      view.time_ms = diag_time_ms(header + cdmadiag::kLogHeaderTimeStamp);
       view.cls = route_log_code(code);
       if (!known_log_code(code)) ++counters_.unknown_codes;
       if (view.cls == PacketClass::kEvdo) {
@@ -113,6 +124,7 @@ void DecodeRun::decode(const Record& record) {
       }
     } else {
       view.response = true;
+      if (size > 0) view.command = payload[0];
       COrbDecodeMsgCDMAQualcommFrame f(payload.data(), size, properties_);
       f.SetMessageCode(0);
       f.SetMessageNumber(seq);
@@ -145,10 +157,39 @@ void DecodeRun::decode(const Record& record) {
   if (msg_.notDecoded) ++counters_.not_decoded;
   if (failed) ++counters_.decoder_errors;
 
+  track_fix(view);
+  if (cells_ != nullptr) view.cells = cells_->lookups();
   view.writes = writes_;
   view.texts = texts_;
   view.error = failed ? &error_ : nullptr;
   out_.packet(view);
+}
+
+void DecodeRun::track_fix(PacketView& view) {
+  if (const auto& geo = msg_.geographic()) {
+    // A receiver without a fix reports zeros or values off the globe; the last good fix stays.
+    const bool valid = std::isfinite(geo->x) && std::isfinite(geo->y) && std::abs(geo->y) <= 90.0 &&
+                       std::abs(geo->x) <= 180.0 && !(geo->x == 0.0 && geo->y == 0.0);
+    if (valid) {
+      have_fix_ = true;
+      fix_.longitude = geo->x;
+      fix_.latitude = geo->y;
+      fix_.map.reset();
+      MapPoint p;
+      if (projection_.valid() && projection_.forward(geo->x, geo->y, p.x, p.y)) fix_.map = p;
+      fix_.seq = view.seq;
+      fix_time_ms_ = view.time_ms;
+    }
+  }
+  if (!have_fix_) return;
+  fix_.age_ms.reset();
+  if (view.time_ms && fix_time_ms_) {
+    const std::int64_t age = *view.time_ms - *fix_time_ms_;
+    // A packet older than the fix (a later input that starts earlier) cannot be placed by it.
+    if (age < 0) return;
+    fix_.age_ms = age;
+  }
+  view.fix = &fix_;
 }
 
 void DecodeRun::framing_error(std::string_view name, const FramingError& error) {
@@ -165,6 +206,8 @@ void DecodeRun::framing_error(std::string_view name, const FramingError& error) 
 }
 
 StreamEnd DecodeRun::decode_stream(ByteStream& in, std::string_view name, const Progress& progress) {
+  ++inputs_;
+  file_name_ = name;
   const std::unique_ptr<RecordReader> reader = make_reader(options_.input, in);
   const std::uint64_t start = in.offset();
   Record record;

@@ -10,6 +10,7 @@
 
 #include "byte_stream.h"
 #include "host/cell_refs.h"
+#include "host/map_projections.h"
 #include "host/memory_data_state.h"
 #include "host/object_properties.h"
 #include "output_sink.h"
@@ -55,11 +56,12 @@ class DecodeRun final : private DataStateSink {
   // Called now and then with the input offset reached.
   using Progress = std::function<void(std::uint64_t offset)>;
 
-  DecodeRun(const DecodeOptions& options, OutputSink& out, IDekCellRefs_Search* cells,
+  DecodeRun(const DecodeOptions& options, OutputSink& out, CellSiteTable* cells,
             IProObjectPropertiesConnectedAccessor* properties);
   ~DecodeRun() override;
 
-  // Reads and decodes every record of one input. The name labels framing errors.
+  // Reads and decodes every record of one input, the run's next. The name labels framing
+  // errors and the input's packets.
   StreamEnd decode_stream(ByteStream& in, std::string_view name, const Progress& progress = {});
   // Decodes one record as the next packet.
   void decode(const Record& record);
@@ -78,7 +80,9 @@ class DecodeRun final : private DataStateSink {
 
   DecodeOptions options_;
   OutputSink& out_;
-  IDekCellRefs_Search* cells_;
+  void track_fix(PacketView& view);
+
+  CellSiteTable* cells_;
   IProObjectPropertiesConnectedAccessor* properties_;
   MemoryDataState ds_;
   COrbExpandedMessage msg_;
@@ -87,6 +91,12 @@ class DecodeRun final : private DataStateSink {
   std::string error_;
   bool collecting_ = false;
   std::uint32_t seq_ = 0;
+  std::uint32_t inputs_ = 0;  // decode_stream calls so far
+  std::string file_name_;
+  CCoordinateSystem projection_;  // the fixes' map x/y; invalid without one
+  Fix fix_;
+  bool have_fix_ = false;
+  std::optional<std::int64_t> fix_time_ms_;
   RunCounters counters_;
   std::FILE* error_log_ = nullptr;
   int error_log_limit_ = 0;

@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "host/cell_refs.h"
 #include "host/data_state.h"
 #include "host/expanded_message.h"
 
@@ -17,6 +18,8 @@ namespace cdmadiag {
 
 enum class PacketClass : std::uint8_t { k1x, kEvdo };
 const char* class_name(PacketClass cls);
+// "log" or "response", the words of the outputs and of the code listing.
+const char* kind_name(bool response);
 
 // One data-state write, copied out of the decoder's call.
 struct WriteRecord {
@@ -33,12 +36,27 @@ struct WriteRecord {
 enum class ValueKind : std::uint8_t { kSigned, kUnsigned, kDouble, kString, kNone };
 ValueKind value_kind(WriteOp op);
 
+// The last position fix of the run, as of a packet.
+struct Fix {
+  double latitude = 0.0;  // WGS 84 degrees
+  double longitude = 0.0;
+  std::optional<MapPoint> map;      // projected x/y, when the run has a projection
+  std::optional<std::int64_t> age_ms;  // the packet's time minus the fix's, when both are known
+  std::uint32_t seq = 0;            // the packet that carried it
+};
+
 struct PacketView {
   std::uint32_t seq = 0;
   std::optional<double> time;  // seconds since 1970, from the log header
+  std::optional<std::int64_t> time_ms;  // the same, in whole milliseconds
   std::uint32_t code = 0;
   PacketClass cls = PacketClass::k1x;
   bool response = false;  // a command response rather than a log record
+  std::uint8_t command = 0;  // a response's command code
+  std::uint32_t file = 0;  // index of the input among the run's inputs, from 0
+  std::string_view file_name;
+  const Fix* fix = nullptr;  // null before the run's first fix
+  std::span<const CellLookup> cells;  // likely cells the decoders looked up
   const COrbExpandedMessage* msg = nullptr;
   std::span<const WriteRecord> writes;
   std::string_view texts;

@@ -64,8 +64,10 @@ std::uint8_t byte_or_zero(const PayloadReader& r, std::size_t off) { return r.ha
 // Projects (longitude, latitude) in place when the host has a projection set up and
 // the position is a fix, then locates the message there.
 void locate(IProObjectPropertiesConnectedAccessor* accessor, COrbExpandedMessage& msg, double& lon, double& lat) {
+  const bool fix = lon != kNoFix && lat != kNoFix;
+  if (fix) msg.SetGeographic(lon, lat);
   const int projection = CDMACommonUtils::GetProjectionSettings(accessor);
-  if (projection > 0 && lon != kNoFix && lat != kNoFix) {
+  if (projection > 0 && fix) {
     CCoordinateSystem system;
     if (CDMACommonUtils::InitCoordinateSystem(projection, system)) CDMACommonUtils::TransformGPS(lat, lon, system);
   }
@@ -230,6 +232,7 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeETAK(IOrbDataState* ds, COrbExpandedM
   const double speed = number(column(r, kSpeed, kSpeedLen));
 
   msg.SetLocation(lon, lat, kLocationPrecision);
+  msg.SetGeographic(lon, lat);
   if (msg.detailsWanted) append_map_line(msg.details, lon, lat);
   AttrWriter(ds, AttrWriter::kAlways).Double(ATTR_ID_LOCATION_SPEED_MPH, speed);
 }

@@ -9,6 +9,13 @@ double diag_time_seconds(const std::uint8_t* stamp) {
   return static_cast<double>(r.u48le(kTimeStampCount)) * kTimeUnitSeconds + kGpsEpochUnixSeconds;
 }
 
+std::int64_t diag_time_ms(const std::uint8_t* stamp) {
+  constexpr std::int64_t kGpsEpochUnixMs = 315964800000;
+  const PayloadReader r(stamp, kTimeStampSize);
+  // A count is 1.25 ms: times 5, over 4.
+  return static_cast<std::int64_t>(r.u48le(kTimeStampCount) * 5 / 4) + kGpsEpochUnixMs;
+}
+
 bool starts_with_log_header(std::span<const std::uint8_t> bytes, std::uint16_t code) {
   const PayloadReader r(bytes);
   return r.has(0, kLogHeaderSize) && r.u16le(kLogHeaderLength) == bytes.size() && r.u16le(kLogHeaderCode) == code;

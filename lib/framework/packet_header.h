@@ -22,6 +22,9 @@ inline constexpr double kGpsEpochUnixSeconds = 315964800.0;  // 1980-01-06 00:00
 
 // Seconds since 1970 of an 8-byte time stamp; bytes 0-1 are not used.
 double diag_time_seconds(const std::uint8_t* stamp);
+// The same instant in whole milliseconds since 1970 (rounded down), exact where the
+// double is not.
+std::int64_t diag_time_ms(const std::uint8_t* stamp);
 
 // True when bytes begin with a log header whose length equals the byte count and
 // whose code is code.

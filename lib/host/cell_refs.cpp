@@ -188,4 +188,12 @@ void CellSiteTable::Search(unsigned pn, double x, double y, const IDekPropertyOb
       best = d;
     }
   }
+  if (*cell == nullptr) return;
+  for (const CellLookup& l : lookups_) {
+    if (l.pn == pn) return;
+  }
+  // Without a projection the scaled degrees are on a sphere of the mean earth radius.
+  constexpr double kMetresPerDegree = 6371008.8 * std::numbers::pi / 180.0;
+  const double distance = std::sqrt(best) * (system_ == nullptr ? kMetresPerDegree : 1.0);
+  lookups_.push_back({pn, &static_cast<const Cell*>(*cell)->data, distance});
 }

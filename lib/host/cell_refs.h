@@ -34,6 +34,13 @@ struct CellSite {
   std::string site_name;
 };
 
+// One likely-cell answer a decoder was given, for the outputs. The texts live in the table.
+struct CellLookup {
+  unsigned pn = 0;
+  const CellSite* cell = nullptr;
+  double distance_m = 0.0;  // from the position searched to the cell
+};
+
 class CellSiteTable final : public IDekCellRefs_Search {
  public:
   CellSiteTable();
@@ -54,6 +61,10 @@ class CellSiteTable final : public IDekCellRefs_Search {
 
   void Search(unsigned pn, double x, double y, const IDekPropertyObject** cell) override;
 
+  // The cells found since the last clear, one per PN, in the order first asked.
+  const std::vector<CellLookup>& lookups() const { return lookups_; }
+  void clear_lookups() { lookups_.clear(); }
+
  private:
   struct Site;
   struct Cell;
@@ -64,4 +75,5 @@ class CellSiteTable final : public IDekCellRefs_Search {
   std::unordered_map<std::string, Site*> site_by_name_;
   std::vector<std::vector<const Cell*>> by_pn_;  // index PN, cells in the order added
   const CCoordinateSystem* system_ = nullptr;
+  std::vector<CellLookup> lookups_;
 };

@@ -25,6 +25,10 @@ class COrbExpandedMessage {
     precision_ = precision;
   }
   const std::optional<MapPoint>& location() const { return location_; }
+  // A fix's WGS 84 longitude (x) and latitude (y) in degrees, before any map projection;
+  // unset where the packet carries no fix.
+  void SetGeographic(double lon, double lat) { geographic_ = MapPoint{lon, lat}; }
+  const std::optional<MapPoint>& geographic() const { return geographic_; }
   int location_precision() const { return precision_; }
 
   // Ready for the next packet, keeping what the host asked for.
@@ -34,10 +38,12 @@ class COrbExpandedMessage {
     category = 0;
     notDecoded = false;
     location_.reset();
+    geographic_.reset();
     precision_ = 0;
   }
 
  private:
   std::optional<MapPoint> location_;
+  std::optional<MapPoint> geographic_;
   int precision_ = 0;
 };

@@ -9,6 +9,7 @@
 #include "app_test_util.h"
 #include "framework/attributes.h"
 #include "framework/dispatch.h"
+#include "host/object_properties.h"
 #include "host/schema.h"
 
 namespace cdmadiag::test {
@@ -32,6 +33,32 @@ class CapturingSink final : public OutputSink {
   void finish() override {}
   Lines packets, errors;
 };
+
+// Where each packet was placed: "file:seq fix lat,lon age" or "file:seq -".
+class FixSink final : public OutputSink {
+ public:
+  void packet(const PacketView& p) override {
+    std::string line = fmt::format("{}:{} ", p.file, p.seq);
+    if (p.fix == nullptr) {
+      line += "-";
+    } else {
+      line += fmt::format("{},{} {}", p.fix->latitude, p.fix->longitude,
+                          p.fix->age_ms ? std::to_string(*p.fix->age_ms) : "?");
+      if (p.fix->map) line += " map";
+    }
+    if (p.response) line += fmt::format(" {} {}", kind_name(true), p.command);
+    lines.push_back(line);
+  }
+  void framing_error(std::string_view) override {}
+  void finish() override {}
+  Lines lines;
+};
+
+// A dead-reckoning record: hemisphere letters and ten-character coordinates.
+ByteVec etak(const std::string& lon, const std::string& lat) {
+  const std::string text = "E" + lon + "N" + lat + "12.00";
+  return ByteVec(text.begin(), text.end());
+}
 
 // Once armed, taking a reference throws: the decoder object's constructor fails inside
 // the dispatch guard.
@@ -105,6 +132,25 @@ TEST_F(DecodeRunTest, AnExceptionLeavingTheDecodeBecomesThePacketsErrorOnly) {
   run(log_record(0x1001, {}));
   EXPECT_EQ(sink.packets, (Lines{"#1 1x tdc error: accessor refused", "#2 1x tdc ATTR_ID_QUALCOMM_MDM_MSG_TYPE"}));
   EXPECT_EQ(dr->counters().decoder_errors, 1u);
+}
+
+TEST(DecodeRunFix, CarriesTheLastGoodFixAcrossInputsWithItsAge) {
+  constexpr std::uint64_t kSecond = 800;  // time stamp units
+  FixSink sink;
+  CellSiteTable cells;
+  ObjectProperties utm;
+  utm.set_projection_epsg(32633);
+  DecodeRun run(DecodeOptions{}, sink, &cells, &utm);
+  const ByteVec a = cat({log_record(0x1001, {}, kSecond), log_record(0x100D, etak("16.5000000", "52.0000000"), 2 * kSecond),
+                        log_record(0x100D, etak("00.0000000", "00.0000000"), 3 * kSecond),  // no fix: zeros
+                        log_record(0x1001, {}, 4 * kSecond + 1)});
+  const ByteVec b = cat({log_frame(0x1001, {}, 5 * kSecond), hdlc_frame({0x7B, 0x01}),
+                         log_frame(0x1001, {}, kSecond)});  // earlier than the fix
+  ByteStream first(a), second(b);
+  run.decode_stream(first, "a.log");
+  run.decode_stream(second, "b.log");
+  EXPECT_EQ(sink.lines, (Lines{"0:1 -", "0:2 52,16.5 0 map", "0:3 52,16.5 1000 map", "0:4 52,16.5 2001 map",
+                               "1:5 52,16.5 3000 map", "1:6 52,16.5 ? map response 123", "1:7 -"}));
 }
 
 }  // namespace

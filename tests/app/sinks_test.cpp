@@ -22,9 +22,22 @@ class SinkTest : public ::testing::Test {
   }
   std::string write_all(OutputFormat format) {
     auto sink = make_sink(format, dir.file("out"));
-    sink->packet({7, 315964801.25, 0x100F, PacketClass::kEvdo, false, &msg, writes, "caf\xe9, \"x\"", &error});
+    PacketView p;
+    p.seq = 7;
+    p.time = 315964801.25;
+    p.code = 0x100F;
+    p.cls = PacketClass::kEvdo;
+    p.msg = &msg;
+    p.writes = writes;
+    p.texts = "caf\xe9, \"x\"";
+    p.error = &error;
+    sink->packet(p);
     sink->framing_error("d\xc3\xa9j\xc3\xa0.qmdl: at byte 9: CRC error");
-    sink->packet({8, std::nullopt, 0, PacketClass::k1x, true, &empty, {}, {}, nullptr});  // a bare response
+    PacketView bare;  // a bare response
+    bare.seq = 8;
+    bare.response = true;
+    bare.msg = &empty;
+    sink->packet(bare);
     sink->finish();
     return slurp(dir.file("out"));
   }

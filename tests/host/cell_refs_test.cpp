@@ -117,6 +117,29 @@ TEST(CellSiteSearch, FindsTheNearestCellOfThePnInDegrees) {
   table.Search(10, 0.0, 0.0, nullptr);
 }
 
+TEST(CellSiteSearch, RecordsEachFoundPnOnceWithItsDistanceUntilCleared) {
+  CCoordinateSystem utm33;
+  ASSERT_TRUE(utm33.init(32633));
+  CellSiteTable table;
+  table.add(CellSite{10, 52.50, 13.00, "a", "A"});
+  table.add(CellSite{20, 53.50, 13.00, "b", "B"});
+  search(table, 20, 13.0, 52.5);
+  search(table, 99, 13.0, 52.5);  // no cell: nothing to record
+  search(table, 10, 13.0, 52.5);
+  search(table, 20, 13.0, 53.5);  // asked again: the first answer stands
+  ASSERT_EQ(table.lookups().size(), 2u);
+  EXPECT_EQ(table.lookups()[0].pn, 20u);
+  EXPECT_EQ(table.lookups()[0].cell->sector_id, "b");
+  EXPECT_NEAR(table.lookups()[0].distance_m, 111195.0, 1.0);  // one degree of latitude
+  EXPECT_EQ(table.lookups()[1].distance_m, 0.0);
+  table.clear_lookups();
+  table.set_projection(&utm33);
+  search(table, 10, 364000.0, 5818000.0);
+  ASSERT_EQ(table.lookups().size(), 1u);
+  EXPECT_GT(table.lookups()[0].distance_m, 100.0);  // metres of the projection, not degrees
+  EXPECT_LT(table.lookups()[0].distance_m, 2000.0);
+}
+
 TEST(CellSiteSearch, ComparesProjectedPositionsUnderAProjection) {
   CCoordinateSystem utm33;
   CCoordinateSystem broken;
