@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "async_sink.h"
 #include "attrs_listing.h"
 #include "framework/dispatch.h"
 #include "host/map_projections.h"
@@ -38,6 +39,7 @@ struct CommandLine {
   bool no_details = false;
   bool no_cells = false;
   bool quiet = false;
+  bool single_thread = false;
   DecodeOptions options;
 };
 
@@ -118,7 +120,8 @@ int run_decode(CommandLine& cl) {
   const auto start = std::chrono::steady_clock::now();
   RunCounters counters;
   try {
-    const std::unique_ptr<OutputSink> sink = make_sink(format, cl.output);
+    std::unique_ptr<OutputSink> sink = make_sink(format, cl.output);
+    if (!cl.single_thread) sink = make_async_sink(std::move(sink));
     DecodeRun run(o, *sink, &cells, &properties);
     if (!cl.quiet) run.set_error_log(stderr, kFramingErrorsShown);
     for (const std::string& path : cl.files) {
@@ -219,6 +222,7 @@ int app_main(int argc, char** argv) {
   decode->add_option("--cells", cl.cells, "Cell-site CSV (pn,latitude,longitude,sector_id,site_name)");
   decode->add_option("--projection", cl.projection, "EPSG code of the map projection");
   decode->add_option("--pilot-inc", cl.pilot_inc, "Pilot increment of the network");
+  decode->add_flag("--single-thread", cl.single_thread, "Format and write the output on the decoding thread");
   decode->add_flag("-q,--quiet", cl.quiet, "No summary, progress bar or framing-error messages on standard error");
 
   CLI::App* codes = app.add_subcommand("codes", "List the codes the dispatchers know");

@@ -5,7 +5,11 @@
 // command's own readers: unescaping, CRC, record walk, no decoding), the floor no
 // decoding run can beat.
 //
+// Output formats are timed on one thread and with the output on a second thread, as the
+// command runs by default.
+//
 //   cdmadiag_bench [--mb N] [--input FILE] [--format none|text|jsonl|csv|sqlite] [--details on|off]
+//                  [--threads 1|2]
 #include <fmt/format.h>
 #include <unistd.h>
 
@@ -18,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "async_sink.h"
 #include "decode_run.h"
 #include "framework/dispatch.h"
 #include "host/cell_refs.h"
@@ -116,13 +121,14 @@ Result framing_once(const std::vector<std::uint8_t>& memory, const std::string& 
 }
 
 Result run_once(const std::vector<std::uint8_t>& memory, const std::string& input, OutputFormat* format, bool details,
-                const std::string& sqlite_path) {
+                int threads, const std::string& sqlite_path) {
   std::unique_ptr<cdmadiag::OutputSink> sink;
   if (format == nullptr) {
     sink = std::make_unique<NullSink>();
   } else {
     sink = cdmadiag::make_sink(*format, *format == OutputFormat::kSqlite ? sqlite_path : "/dev/null");
   }
+  if (threads > 1) sink = cdmadiag::make_async_sink(std::move(sink));
   cdmadiag::DecodeOptions options;
   options.details = details;
   CellSiteTable cells;
@@ -143,6 +149,7 @@ int main(int argc, char** argv) {
   std::string input;
   std::string only;
   std::string only_details;
+  std::string only_threads;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--mb") == 0 && i + 1 < argc) {
       mb = std::stoul(argv[++i]);
@@ -150,6 +157,8 @@ int main(int argc, char** argv) {
       input = argv[++i];
     } else if (std::strcmp(argv[i], "--format") == 0 && i + 1 < argc) {
       only = argv[++i];
+    } else if (std::strcmp(argv[i], "--threads") == 0 && i + 1 < argc) {
+      only_threads = argv[++i];
     } else if (std::strcmp(argv[i], "--details") == 0 && i + 1 < argc) {
       only_details = argv[++i];
     } else {
@@ -162,10 +171,11 @@ int main(int argc, char** argv) {
       (std::filesystem::temp_directory_path() / fmt::format("cdmadiag-bench-{}.db", ::getpid())).string();
 
   fmt::print("input: {}\n", input.empty() ? fmt::format("{} MB generated in memory", mb) : input);
-  fmt::print("{:<8} {:<8} {:>10} {:>9} {:>14} {:>9} {:>8}\n", "format", "details", "packets", "seconds", "packets/s",
-             "MB/s", "framing");
-  auto print_row = [](const char* name, const char* details, const Result& r, double framing) {
-    fmt::print("{:<8} {:<8} {:>10} {:>9.3f} {:>14.0f} {:>9.1f} {:>7.1f}x\n", name, details, r.packets, r.seconds,
+  fmt::print("{:<8} {:<8} {:>7} {:>10} {:>9} {:>14} {:>9} {:>8}\n", "format", "details", "threads", "packets", "seconds",
+             "packets/s", "MB/s", "framing");
+  auto print_row = [](const char* name, const char* details, int threads, const Result& r, double framing) {
+    fmt::print("{:<8} {:<8} {:>7} {:>10} {:>9.3f} {:>14.0f} {:>9.1f} {:>7.1f}x\n", name, details, threads, r.packets,
+               r.seconds,
                static_cast<double>(r.packets) / r.seconds, static_cast<double>(r.bytes) / 1e6 / r.seconds,
                r.seconds / framing);
     std::fflush(stdout);
@@ -176,7 +186,7 @@ int main(int argc, char** argv) {
     const Result again = framing_once(memory, input);
     if (again.seconds < framing.seconds) framing = again;
   }
-  print_row("framing", "-", framing, framing.seconds);
+  print_row("framing", "-", 1, framing, framing.seconds);
   struct Row {
     const char* name;
     std::optional<OutputFormat> format;
@@ -190,9 +200,14 @@ int main(int argc, char** argv) {
     if (!only.empty() && only != row.name) continue;
     for (const bool details : {true, false}) {
       if (!only_details.empty() && only_details != (details ? "on" : "off")) continue;
-      OutputFormat f = row.format.value_or(OutputFormat::kText);
-      const Result r = run_once(memory, input, row.format ? &f : nullptr, details, sqlite_path);
-      print_row(row.name, details ? "on" : "off", r, framing.seconds);
+      for (const int threads : {1, 2}) {
+        // Without output there is nothing to move to a second thread.
+        if (!row.format && threads > 1) continue;
+        if (!only_threads.empty() && only_threads != std::to_string(threads)) continue;
+        OutputFormat f = row.format.value_or(OutputFormat::kText);
+        const Result r = run_once(memory, input, row.format ? &f : nullptr, details, threads, sqlite_path);
+        print_row(row.name, details ? "on" : "off", threads, r, framing.seconds);
+      }
     }
   }
   std::filesystem::remove(sqlite_path);

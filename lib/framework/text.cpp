@@ -1,11 +1,214 @@
 #include "framework/text.h"
 
 #include <charconv>
+#include <cmath>
 #include <cstdio>
+#include <string_view>
 
 namespace cdmadiag {
 
+namespace {
+
+// One conversion's flags, width and precision.
+struct Spec {
+  bool left = false;
+  bool zero = false;
+  bool plus = false;
+  int width = 0;
+  int precision = -1;  // none
+};
+
+// Pads body (sign already in it, sign_len bytes) to the spec's width.
+void pad_append(std::string& out, const Spec& s, std::string_view body, std::size_t sign_len, bool zero_ok) {
+  const std::size_t width = static_cast<std::size_t>(s.width);
+  if (body.size() >= width) {
+    out.append(body);
+  } else if (s.left) {
+    out.append(body);
+    out.append(width - body.size(), ' ');
+  } else if (s.zero && zero_ok) {
+    out.append(body.substr(0, sign_len));
+    out.append(width - body.size(), '0');
+    out.append(body.substr(sign_len));
+  } else {
+    out.append(width - body.size(), ' ');
+    out.append(body);
+  }
+}
+
+template <typename U>
+void append_integer(std::string& out, const Spec& s, bool negative, U magnitude, int base, bool upper) {
+  char digits[72];
+  char* end = std::to_chars(digits, digits + sizeof digits, magnitude, base).ptr;
+  if (upper) {
+    for (char* c = digits; c != end; ++c) {
+      if (*c >= 'a') *c = static_cast<char>(*c - 'a' + 'A');
+    }
+  }
+  std::size_t n = static_cast<std::size_t>(end - digits);
+  if (s.precision == 0 && magnitude == 0) n = 0;
+  char body[160];
+  std::size_t len = 0;
+  if (negative) {
+    body[len++] = '-';
+  } else if (s.plus) {
+    body[len++] = '+';
+  }
+  const std::size_t sign_len = len;
+  for (std::size_t i = n; static_cast<int>(i) < s.precision; ++i) body[len++] = '0';
+  for (std::size_t i = 0; i < n; ++i) body[len++] = digits[i];
+  // printf ignores the 0 flag of an integer given a precision.
+  pad_append(out, s, std::string_view(body, len), sign_len, s.precision < 0);
+}
+
+// The conversions the decoders' texts use, formatted as printf would; false for anything
+// else (the caller then leaves the whole text to vsnprintf).
+bool fast_format(std::string& out, const char* f, va_list args) {
+  constexpr int kMaxWidth = 128;
+  while (*f != '\0') {
+    const char* lit = f;
+    while (*f != '\0' && *f != '%') ++f;
+    out.append(lit, static_cast<std::size_t>(f - lit));
+    if (*f == '\0') break;
+    ++f;
+    if (*f == '%') {
+      out.push_back('%');
+      ++f;
+      continue;
+    }
+    Spec s;
+    for (;; ++f) {
+      if (*f == '-') {
+        s.left = true;
+      } else if (*f == '0') {
+        s.zero = true;
+      } else if (*f == '+') {
+        s.plus = true;
+      } else {
+        break;
+      }
+    }
+    if (*f == '*') {
+      s.width = va_arg(args, int);
+      if (s.width < 0) {
+        s.left = true;
+        s.width = -s.width;
+      }
+      ++f;
+    } else {
+      while (*f >= '0' && *f <= '9') s.width = s.width * 10 + (*f++ - '0');
+    }
+    if (*f == '.') {
+      ++f;
+      if (*f == '*') {
+        s.precision = va_arg(args, int);
+        if (s.precision < 0) s.precision = -1;
+        ++f;
+      } else {
+        s.precision = 0;
+        while (*f >= '0' && *f <= '9') s.precision = s.precision * 10 + (*f++ - '0');
+      }
+    }
+    if (s.width > kMaxWidth || s.precision > kMaxWidth) return false;
+    int longs = 0;
+    int shorts = 0;
+    bool size_t_arg = false;
+    for (;; ++f) {
+      if (*f == 'l') {
+        ++longs;
+      } else if (*f == 'h') {
+        ++shorts;
+      } else if (*f == 'z') {
+        size_t_arg = true;
+      } else {
+        break;
+      }
+    }
+    const char conv = *f++;
+    switch (conv) {
+      case 'd':
+      case 'i': {
+        long long v = 0;
+        if (size_t_arg) {
+          v = va_arg(args, long long);  // ssize_t
+        } else if (longs == 0) {
+          const int i = va_arg(args, int);
+          v = shorts == 1 ? static_cast<short>(i) : shorts >= 2 ? static_cast<signed char>(i) : i;
+        } else if (longs == 1) {
+          v = va_arg(args, long);
+        } else {
+          v = va_arg(args, long long);
+        }
+        const unsigned long long m = v < 0 ? 0ull - static_cast<unsigned long long>(v) : static_cast<unsigned long long>(v);
+        append_integer(out, s, v < 0, m, 10, false);
+        break;
+      }
+      case 'u':
+      case 'x':
+      case 'X':
+      case 'o': {
+        unsigned long long v = 0;
+        if (size_t_arg) {
+          v = va_arg(args, std::size_t);
+        } else if (longs == 0) {
+          const unsigned u = va_arg(args, unsigned);
+          v = shorts == 1 ? static_cast<unsigned short>(u) : shorts >= 2 ? static_cast<unsigned char>(u) : u;
+        } else if (longs == 1) {
+          v = va_arg(args, unsigned long);
+        } else {
+          v = va_arg(args, unsigned long long);
+        }
+        s.plus = false;
+        append_integer(out, s, false, v, conv == 'u' ? 10 : conv == 'o' ? 8 : 16, conv == 'X');
+        break;
+      }
+      case 'c': {
+        if (s.zero) return false;
+        const char c = static_cast<char>(va_arg(args, int));
+        pad_append(out, s, std::string_view(&c, 1), 0, false);
+        break;
+      }
+      case 's': {
+        const char* text = va_arg(args, const char*);
+        if (text == nullptr || s.zero) return false;
+        std::string_view v(text);
+        if (s.precision >= 0 && v.size() > static_cast<std::size_t>(s.precision)) v = v.substr(0, s.precision);
+        pad_append(out, s, v, 0, false);
+        break;
+      }
+      case 'f':
+      case 'F': {
+        if (longs != 0 || shorts != 0 || size_t_arg) return false;
+        const double v = va_arg(args, double);
+        if (!std::isfinite(v)) return false;
+        char body[kMaxWidth + 340];
+        std::size_t len = 0;
+        if (s.plus && !std::signbit(v)) body[len++] = '+';
+        const auto r = std::to_chars(body + len, body + sizeof body, v, std::chars_format::fixed,
+                                     s.precision < 0 ? 6 : s.precision);
+        if (r.ec != std::errc{}) return false;
+        len = static_cast<std::size_t>(r.ptr - body);
+        pad_append(out, s, std::string_view(body, len), body[0] == '-' || body[0] == '+' ? 1 : 0, true);
+        break;
+      }
+      default: return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+// The decoders' texts are most of the work with details on; vsnprintf's generality costs
+// several times what these few conversions need.
 void vappendf(std::string& out, const char* format, va_list args) {
+  const std::size_t start = out.size();
+  va_list fast;
+  va_copy(fast, args);
+  const bool done = fast_format(out, format, fast);
+  va_end(fast);
+  if (done) return;
+  out.resize(start);
   char small[256];
   va_list copy;
   va_copy(copy, args);
