@@ -75,6 +75,7 @@ def decode_one(job):
     else:
         row.update({k: s[k] for k in ("packets", "duration_s", "distance_km", "codes", "framing_errors",
                                       "decoder_errors", "not_decoded", "first_time", "last_time")})
+        row["duration_s"] = round(row["duration_s"], 6)  # header times are 1.25 ms steps, summed in binary
         row["errors"] = s["framing_errors"] + s["decoder_errors"]
         row.update(s["kpis"])
     row["decode_s"] = time.perf_counter() - start
@@ -104,13 +105,15 @@ def _load_manifest(path):
 def summary_frame(rows):
     import pandas as pd
 
+    from cdmadiag import _utc_times
+
     frame = pd.DataFrame(rows, columns=COLUMNS)
     for c in ("size", "packets", "codes", "errors", "framing_errors", "decoder_errors", "not_decoded"):
         frame[c] = frame[c].astype("Int64")
     for c in ["duration_s", "distance_km", "decode_s", *KPIS]:
         frame[c] = frame[c].astype("float64")
     for c in ("first_time", "last_time"):
-        frame[c] = pd.to_datetime(frame[c].astype("float64"), unit="s", utc=True)
+        frame[c] = _utc_times(frame[c].astype("float64").to_numpy())
     frame["skipped"] = frame["skipped"].astype(bool)
     return frame.sort_values("file", ignore_index=True)
 
