@@ -1,5 +1,6 @@
 // The _cdmadiag extension: packets of one capture as Python dicts, and one capture
 // decoded to a file with a summary of the drive, for the fleet's tasks.
+#include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
@@ -10,6 +11,7 @@
 #include <mutex>
 #include <optional>
 #include <set>
+#include <unordered_map>
 #include <string>
 #include <vector>
 
@@ -239,6 +241,130 @@ class Packets {
   bool done_ = false;
 };
 
+// Columns of the messages and the writes, for the DataFrames: built in one pass without
+// a Python object per write.
+class ColumnSink final : public OutputSink {
+ public:
+  explicit ColumnSink(const std::optional<std::set<std::uint32_t>>& codes) : codes_(codes) {}
+
+  void packet(const PacketView& p) override {
+    if (codes_ && !codes_->contains(p.code)) return;
+    seq.push_back(p.seq);
+    time.push_back(p.time.value_or(std::numeric_limits<double>::quiet_NaN()));
+    code.push_back(p.code);
+    cls.push_back(static_cast<std::uint8_t>(p.cls));
+    category.push_back(p.msg->category);
+    title.push_back(cp1252_to_utf8(p.msg->title));
+    details.push_back(cp1252_to_utf8(p.msg->details));
+    const auto& loc = p.msg->location();
+    x.push_back(loc ? loc->x : std::numeric_limits<double>::quiet_NaN());
+    y.push_back(loc ? loc->y : std::numeric_limits<double>::quiet_NaN());
+    if (p.error != nullptr) errors.emplace_back(seq.size() - 1, *p.error);
+    for (const WriteRecord& w : p.writes) {
+      const auto [it, added] = name_code.try_emplace(w.id, static_cast<std::int32_t>(names.size()));
+      if (added) names.emplace_back(attribute_name(w.id, scratch_));
+      wseq.push_back(p.seq);
+      wname.push_back(it->second);
+      wop.push_back(static_cast<std::int8_t>(w.op));
+      windex.push_back(w.index);
+      double v = std::numeric_limits<double>::quiet_NaN();
+      switch (value_kind(w.op)) {
+        case ValueKind::kSigned: v = static_cast<double>(w.i); break;
+        case ValueKind::kUnsigned: v = static_cast<double>(w.u); break;
+        case ValueKind::kDouble: v = w.d; break;
+        case ValueKind::kString: texts.emplace_back(wseq.size() - 1, cp1252_to_utf8(p.text_of(w))); break;
+        case ValueKind::kNone: break;
+      }
+      wvalue.push_back(v);
+    }
+  }
+  void framing_error(std::string_view text) override { framing_errors.emplace_back(text); }
+  void finish() override {}
+
+  std::vector<std::uint32_t> seq, code, windex, wseq;
+  std::vector<double> time, x, y, wvalue;
+  std::vector<std::uint8_t> cls;
+  std::vector<std::int32_t> category, wname;
+  std::vector<std::int8_t> wop;
+  std::vector<std::string> title, details, names, framing_errors;
+  std::vector<std::pair<std::size_t, std::string>> errors, texts;
+  std::unordered_map<std::uint32_t, std::int32_t> name_code;
+
+ private:
+  std::optional<std::set<std::uint32_t>> codes_;
+  std::string scratch_;
+};
+
+template <typename T>
+py::array_t<T> to_array(const std::vector<T>& v) {
+  return py::array_t<T>(static_cast<py::ssize_t>(v.size()), v.data());
+}
+
+py::list to_list(const std::vector<std::string>& v) {
+  py::list l(v.size());
+  for (std::size_t i = 0; i < v.size(); ++i) l[i] = py::str(v[i]);
+  return l;
+}
+
+py::list sparse_list(std::size_t size, const std::vector<std::pair<std::size_t, std::string>>& set) {
+  py::list l(size);
+  for (std::size_t i = 0; i < size; ++i) l[i] = py::none();
+  for (const auto& [i, text] : set) l[i] = py::str(text);
+  return l;
+}
+
+py::dict columns(const std::string& path, const std::optional<std::string>& cells, std::optional<int> projection,
+                 bool details, const std::optional<std::set<std::uint32_t>>& codes,
+                 const std::optional<std::string>& input) {
+  Setting setting(cells, projection);
+  const DecodeOptions options = make_options(details, input);
+  std::unique_ptr<ByteStream> in = open_input(path);
+  ColumnSink sink(codes);
+  StreamEnd end = StreamEnd::kEnd;
+  RunCounters counters;
+  {
+    const py::gil_scoped_release release;
+    const std::lock_guard lock(g_decode_mutex);
+    DecodeRun run(options, sink, &setting.cells, &setting.properties);
+    end = run.decode_stream(*in, path);
+    counters = run.counters();
+  }
+  if (!in->error().empty()) {
+    PyErr_SetString(PyExc_OSError, (path + ": read failed at byte " + std::to_string(in->offset()) + ": " + in->error()).c_str());
+    throw py::error_already_set();
+  }
+  if (end == StreamEnd::kNotDiag) not_diag(path);
+  py::list ops;
+  for (int op = 0; op <= static_cast<int>(WriteOp::kSetNoValue); ++op) ops.append(write_op_name(static_cast<WriteOp>(op)));
+  py::dict m;
+  m["seq"] = to_array(sink.seq);
+  m["time"] = to_array(sink.time);
+  m["code"] = to_array(sink.code);
+  m["class"] = to_array(sink.cls);
+  m["title"] = to_list(sink.title);
+  m["details"] = to_list(sink.details);
+  m["category"] = to_array(sink.category);
+  m["x"] = to_array(sink.x);
+  m["y"] = to_array(sink.y);
+  m["error"] = sparse_list(sink.seq.size(), sink.errors);
+  py::dict w;
+  w["seq"] = to_array(sink.wseq);
+  w["name"] = to_array(sink.wname);
+  w["op"] = to_array(sink.wop);
+  w["index"] = to_array(sink.windex);
+  w["value"] = to_array(sink.wvalue);
+  w["text"] = sparse_list(sink.wseq.size(), sink.texts);
+  py::dict d;
+  d["messages"] = m;
+  d["writes"] = w;
+  d["names"] = to_list(sink.names);
+  d["ops"] = ops;
+  d["classes"] = py::make_tuple(class_name(PacketClass::k1x), class_name(PacketClass::kEvdo));
+  d["counters"] = counters_dict(counters);
+  d["framing_errors"] = to_list(sink.framing_errors);
+  return d;
+}
+
 constexpr double kEarthRadiusKm = 6371.0088;  // mean radius
 
 double haversine_km(double lon1, double lat1, double lon2, double lat2) {
@@ -399,6 +525,10 @@ PYBIND11_MODULE(_cdmadiag, m) {
       .def("__next__", &Packets::next)
       .def_property_readonly("counters", &Packets::counters, "The run's counters so far")
       .def_property_readonly("framing_errors", &Packets::framing_errors, "Framing error texts so far");
+
+  m.def("columns", &columns, py::arg("path"), py::arg("cells") = py::none(), py::arg("projection") = py::none(),
+        py::arg("details") = true, py::arg("codes") = py::none(), py::arg("input") = py::none(),
+        "Messages and writes of one capture as column arrays (what to_frames builds its frames from)");
 
   m.def("decode_to_file", &decode_to_file, py::arg("path"), py::arg("out"), py::arg("format") = "sqlite",
         py::arg("cells") = py::none(), py::arg("projection") = py::none(), py::arg("details") = true,

@@ -5,7 +5,7 @@ messages and of the attribute writes; decode_to_file() writes one capture as the
 does (text, jsonl, csv or sqlite) and sums the drive up. cdmadiag.fleet decodes many
 captures on a Dask cluster.
 """
-from ._cdmadiag import Packets, decode_to_file
+from ._cdmadiag import Packets, columns, decode_to_file
 
 __all__ = ["decode", "to_frames", "decode_to_file", "Packets"]
 
@@ -38,51 +38,30 @@ def to_frames(path, cells=None, projection=None, details=True, codes=None, input
     import numpy as np
     import pandas as pd
 
-    cols = {k: [] for k in ("seq", "time", "code", "class", "title", "details", "category", "x", "y", "error")}
-    wseq, wname, wop, windex, wvalue, wtext = [], [], [], [], [], []
-    nan = float("nan")
-    for p in decode(path, cells, projection, details, codes, input):
-        seq = p["seq"]
-        for k in ("seq", "code", "class", "title", "details", "category", "error"):
-            cols[k].append(p[k])
-        cols["time"].append(nan if p["time"] is None else p["time"])
-        pos = p["position"]
-        cols["x"].append(nan if pos is None else pos[0])
-        cols["y"].append(nan if pos is None else pos[1])
-        for name, op, index, value in p["writes"]:
-            wseq.append(seq)
-            wname.append(name)
-            wop.append(op)
-            windex.append(index)
-            if isinstance(value, str):
-                wvalue.append(nan)
-                wtext.append(value)
-            else:
-                wvalue.append(nan if value is None else float(value))
-                wtext.append(None)
-
+    c = columns(_path(path), _path(cells), projection, details, None if codes is None else set(codes), input)
+    m, w = c["messages"], c["writes"]
     messages = pd.DataFrame(
         {
-            "seq": np.asarray(cols["seq"], dtype=np.uint32),
-            "time": _utc_times(np.asarray(cols["time"], dtype=np.float64)),
-            "code": np.asarray(cols["code"], dtype=np.uint32),
-            "class": pd.Categorical(cols["class"], categories=["1x", "evdo"]),
-            "title": pd.Series(cols["title"], dtype=object),
-            "details": pd.Series(cols["details"], dtype=object),
-            "category": np.asarray(cols["category"], dtype=np.int32),
-            "x": np.asarray(cols["x"], dtype=np.float64),
-            "y": np.asarray(cols["y"], dtype=np.float64),
-            "error": pd.Series(cols["error"], dtype=object),
+            "seq": m["seq"],
+            "time": _utc_times(m["time"]),
+            "code": m["code"],
+            "class": pd.Categorical.from_codes(m["class"].astype(np.int8), categories=list(c["classes"])),
+            "title": pd.Series(m["title"], dtype=object),
+            "details": pd.Series(m["details"], dtype=object),
+            "category": m["category"],
+            "x": m["x"],
+            "y": m["y"],
+            "error": pd.Series(m["error"], dtype=object),
         }
     )
     writes = pd.DataFrame(
         {
-            "seq": np.asarray(wseq, dtype=np.uint32),
-            "name": pd.Categorical(wname),
-            "op": pd.Categorical(wop),
-            "index": np.asarray(windex, dtype=np.uint32),
-            "value": np.asarray(wvalue, dtype=np.float64),
-            "text": pd.Series(wtext, dtype=object),
+            "seq": w["seq"],
+            "name": pd.Categorical.from_codes(w["name"], categories=c["names"]),
+            "op": pd.Categorical.from_codes(w["op"], categories=c["ops"]),
+            "index": w["index"],
+            "value": w["value"],
+            "text": pd.Series(w["text"], dtype=object),
         }
     )
     return messages, writes

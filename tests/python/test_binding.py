@@ -77,9 +77,19 @@ class BindingMatchesCommand(unittest.TestCase):
         self.assertEqual(messages["time"].isna().sum(), len(packets) - len(timed))
         self.assertEqual(int(messages["x"].notna().sum()), sum(p["position"] is not None for p in packets))
         self.assertEqual(list(writes.columns), ["seq", "name", "op", "index", "value", "text"])
-        none = writes["op"] == "SetNoValue"
-        self.assertTrue(writes.loc[none, "value"].isna().all())
-        self.assertTrue(writes.loc[writes["op"] == "SetString", "text"].notna().all())
+        flat = [(p["seq"], *w) for p in packets for w in p["writes"]]
+        self.assertEqual(list(zip(writes["seq"], writes["name"], writes["op"], writes["index"])),
+                         [w[:4] for w in flat])
+        for (_, _, op, _, value), number, text in zip(flat, writes["value"], writes["text"]):
+            if isinstance(value, str):
+                self.assertEqual((text, math.isnan(number)), (value, True))
+            elif value is None or value != value:
+                self.assertTrue(math.isnan(number), op)
+            else:
+                self.assertEqual((float(value), None), (number, text))
+        errors = [p["error"] for p in packets]
+        self.assertEqual(list(messages["error"]), errors)
+        self.assertEqual(list(messages["class"]), [p["class"] for p in packets])
 
 
 class BadInputs(unittest.TestCase):
