@@ -131,6 +131,9 @@ def decode_fleet(root, out, scheduler=None, workers=2, format="sqlite", cells=No
     out = os.path.abspath(out)
     if not os.path.isdir(root):
         raise NotADirectoryError(f"{root}: not a directory")
+    if out == root:
+        # The outputs would be taken for logs by the next run.
+        raise ValueError(f"{out}: the output folder cannot be the folder of logs itself")
     os.makedirs(out, exist_ok=True)
     options = {"format": format, "details": bool(details), "projection": projection,
                "cells": None if cells is None else os.path.abspath(cells)}
