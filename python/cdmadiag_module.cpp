@@ -193,7 +193,11 @@ class Packets {
     return packet_dict(sink_.last);
   }
 
-  py::dict counters() const { return counters_dict(run_->counters()); }
+  py::dict counters() const {
+    py::dict d = counters_dict(run_->counters());
+    d["bytes"] = in_->offset();  // the run counts them only at the end of a whole stream
+    return d;
+  }
   const std::vector<std::string>& framing_errors() const { return sink_.framing_errors; }
 
  private:
