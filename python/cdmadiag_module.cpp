@@ -370,6 +370,7 @@ py::dict columns(const std::string& path, const std::optional<std::string>& cell
 }
 
 constexpr double kEarthRadiusKm = 6371.0088;  // mean radius
+constexpr double kNoFix = -10000.0;            // either coordinate: the record had no fix
 
 double haversine_km(double lon1, double lat1, double lon2, double lat2) {
   constexpr double kRad = 3.14159265358979323846 / 180.0;
@@ -446,10 +447,15 @@ class SummarySink final : public OutputSink {
   };
 
   void add_fix(double x, double y) {
+    if (x == kNoFix || y == kNoFix) return;
     double lon = x;
     double lat = y;
-    if (projected_ != nullptr && !projected_->inverse(x, y, lon, lat)) return;
-    if (!std::isfinite(lon) || !std::isfinite(lat) || std::fabs(lat) > 90.0 || std::fabs(lon) > 360.0) return;
+    // Under a projection some positions still come in degrees (the dead-reckoning record
+    // is never projected, nor a fix the projection failed on): map coordinates taken for
+    // degrees would add thousands of kilometres, so what reads as degrees is taken so.
+    const bool degrees = std::fabs(x) <= 180.0 && std::fabs(y) <= 90.0;
+    if (projected_ != nullptr && !degrees && !projected_->inverse(x, y, lon, lat)) return;
+    if (!std::isfinite(lon) || !std::isfinite(lat) || std::fabs(lat) > 90.0 || std::fabs(lon) > 180.0) return;
     if (fixes_ > 0) distance_km_ += haversine_km(last_lon_, last_lat_, lon, lat);
     last_lon_ = lon;
     last_lat_ = lat;

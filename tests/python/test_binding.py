@@ -92,6 +92,17 @@ class BindingMatchesCommand(unittest.TestCase):
         self.assertEqual(list(messages["class"]), [p["class"] for p in packets])
 
 
+class DriveSummary(unittest.TestCase):
+    def test_distance_does_not_depend_on_the_projection(self):
+        # Under a projection, the dead-reckoning records still place their messages in degrees.
+        with tempfile.TemporaryDirectory() as tmp:
+            plain = cdmadiag.decode_to_file(SAMPLE, os.path.join(tmp, "a.csv"), "csv")
+            projected = cdmadiag.decode_to_file(SAMPLE, os.path.join(tmp, "b.csv"), "csv", projection=32616)
+        self.assertGreater(plain["distance_km"], 1.0)
+        self.assertAlmostEqual(projected["distance_km"], plain["distance_km"], delta=0.01 * plain["distance_km"])
+        self.assertEqual(projected["fixes"], plain["fixes"])
+
+
 class BadInputs(unittest.TestCase):
     def test_not_a_log_missing_empty_and_bad_arguments(self):
         with tempfile.TemporaryDirectory() as tmp:
