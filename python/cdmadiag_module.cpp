@@ -11,8 +11,8 @@
 #include <mutex>
 #include <optional>
 #include <set>
-#include <unordered_map>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "decode_run.h"
@@ -87,6 +87,16 @@ std::unique_ptr<ByteStream> open_input(const std::string& path) {
 
 [[noreturn]] void not_diag(const std::string& name) {
   throw py::value_error(name + ": not a DIAG log (no plausible log record or good frame in it)");
+}
+
+// A read failure or an input with no DIAG record in it, after a whole stream.
+void check_end(const std::string& path, const ByteStream& in, StreamEnd end) {
+  if (!in.error().empty()) {
+    PyErr_SetString(PyExc_OSError,
+                    (path + ": read failed at byte " + std::to_string(in.offset()) + ": " + in.error()).c_str());
+    throw py::error_already_set();
+  }
+  if (end == StreamEnd::kNotDiag) not_diag(path);
 }
 
 py::dict counters_dict(const RunCounters& c) {
@@ -333,11 +343,7 @@ py::dict columns(const std::string& path, const std::optional<std::string>& cell
     end = run.decode_stream(*in, path);
     counters = run.counters();
   }
-  if (!in->error().empty()) {
-    PyErr_SetString(PyExc_OSError, (path + ": read failed at byte " + std::to_string(in->offset()) + ": " + in->error()).c_str());
-    throw py::error_already_set();
-  }
-  if (end == StreamEnd::kNotDiag) not_diag(path);
+  check_end(path, *in, end);
   py::list ops;
   for (int op = 0; op <= static_cast<int>(WriteOp::kSetNoValue); ++op) ops.append(write_op_name(static_cast<WriteOp>(op)));
   py::dict m;
@@ -509,11 +515,7 @@ py::dict decode_to_file(const std::string& path, const std::string& out, const s
     PyErr_SetString(PyExc_OSError, (out + ": " + output_error).c_str());
     throw py::error_already_set();
   }
-  if (!in->error().empty()) {
-    PyErr_SetString(PyExc_OSError, (path + ": read failed at byte " + std::to_string(in->offset()) + ": " + in->error()).c_str());
-    throw py::error_already_set();
-  }
-  if (end == StreamEnd::kNotDiag) not_diag(path);
+  check_end(path, *in, end);
   py::dict d = counters_dict(counters);
   summary->fill(d);
   return d;
