@@ -1,0 +1,549 @@
+// The _cdmadiag extension: packets of one capture as Python dicts, and one capture
+// decoded to a file with a summary of the drive, for the fleet's tasks.
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+
+#include <cmath>
+#include <limits>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "decode_run.h"
+#include "host/map_projections.h"
+#include "host/schema.h"
+#include "output_sink.h"
+#include "sinks.h"
+#include "text_convert.h"
+
+namespace py = pybind11;
+
+namespace cdmadiag {
+namespace {
+
+// The searcher decoders share process-wide working arrays: two decodes at once, from
+// two Python threads, would overwrite each other's. Taken only with the GIL released,
+// so a holder waiting for the GIL never waits on a thread that waits for the lock.
+std::mutex g_decode_mutex;
+
+const std::map<std::string, OutputFormat> kFormats = {{"text", OutputFormat::kText},
+                                                      {"jsonl", OutputFormat::kJsonl},
+                                                      {"csv", OutputFormat::kCsv},
+                                                      {"sqlite", OutputFormat::kSqlite}};
+
+InputFormat input_format(const std::optional<std::string>& input) {
+  if (!input || input->empty()) return InputFormat::kAuto;
+  if (*input == "log") return InputFormat::kLog;
+  if (*input == "hdlc") return InputFormat::kHdlc;
+  throw py::value_error("input must be None, 'log' or 'hdlc', not '" + *input + "'");
+}
+
+// What a run needs besides its options: cell sites, the projection and the settings
+// the decoders consult. Kept at one address for the run's lifetime.
+struct Setting {
+  ObjectProperties properties;
+  CCoordinateSystem system;
+  CellSiteTable cells;
+  bool projected = false;
+
+  Setting(const std::optional<std::string>& cells_path, std::optional<int> projection) {
+    if (projection && *projection > 0) {
+      if (!system.init(*projection)) {
+        throw py::value_error("projection " + std::to_string(*projection) + ": not a projection this build knows");
+      }
+      properties.set_projection_epsg(*projection);
+      cells.set_projection(&system);
+      projected = true;
+    }
+    if (cells_path && !cells_path->empty()) {
+      std::string error;
+      if (!cells.load_csv(*cells_path, error)) throw py::value_error("cells " + *cells_path + ": " + error);
+    }
+  }
+};
+
+DecodeOptions make_options(bool details, const std::optional<std::string>& input) {
+  DecodeOptions o;
+  o.details = details;
+  o.input = input_format(input);
+  return o;
+}
+
+std::unique_ptr<ByteStream> open_input(const std::string& path) {
+  std::string error;
+  std::unique_ptr<ByteStream> in = ByteStream::open(path, error);
+  if (!in) {
+    PyErr_SetString(PyExc_OSError, (path + ": " + error).c_str());
+    throw py::error_already_set();
+  }
+  return in;
+}
+
+[[noreturn]] void not_diag(const std::string& name) {
+  throw py::value_error(name + ": not a DIAG log (no plausible log record or good frame in it)");
+}
+
+// A read failure or an input with no DIAG record in it, after a whole stream.
+void check_end(const std::string& path, const ByteStream& in, StreamEnd end) {
+  if (!in.error().empty()) {
+    PyErr_SetString(PyExc_OSError,
+                    (path + ": read failed at byte " + std::to_string(in.offset()) + ": " + in.error()).c_str());
+    throw py::error_already_set();
+  }
+  if (end == StreamEnd::kNotDiag) not_diag(path);
+}
+
+py::dict counters_dict(const RunCounters& c) {
+  py::dict d;
+  d["packets"] = c.packets;
+  d["packets_1x"] = c.packets_1x;
+  d["packets_evdo"] = c.packets_evdo;
+  d["responses"] = c.responses;
+  d["not_decoded"] = c.not_decoded;
+  d["unknown_codes"] = c.unknown_codes;
+  d["framing_errors"] = c.framing_errors;
+  d["decoder_errors"] = c.decoder_errors;
+  d["bytes"] = c.bytes;
+  return d;
+}
+
+py::str utf8_of_cp1252(std::string_view text) {
+  const std::string utf8 = cp1252_to_utf8(text);
+  return py::str(utf8.data(), utf8.size());
+}
+
+py::object write_value(const PacketView& p, const WriteRecord& w) {
+  switch (value_kind(w.op)) {
+    case ValueKind::kSigned: return py::int_(w.i);
+    case ValueKind::kUnsigned: return py::int_(w.u);
+    case ValueKind::kDouble: return py::float_(w.d);
+    case ValueKind::kString: return utf8_of_cp1252(p.text_of(w));
+    case ValueKind::kNone: return py::none();
+  }
+  return py::none();
+}
+
+py::dict packet_dict(const PacketView& p) {
+  py::dict d;
+  d["seq"] = p.seq;
+  d["time"] = p.time ? py::object(py::float_(*p.time)) : py::object(py::none());
+  d["code"] = p.code;
+  d["class"] = class_name(p.cls);
+  d["title"] = utf8_of_cp1252(p.msg->title);
+  d["details"] = utf8_of_cp1252(p.msg->details);
+  d["category"] = p.msg->category;
+  if (const auto& loc = p.msg->location()) {
+    d["position"] = py::make_tuple(loc->x, loc->y);
+  } else {
+    d["position"] = py::none();
+  }
+  py::list writes(p.writes.size());
+  std::string scratch;
+  std::size_t i = 0;
+  for (const WriteRecord& w : p.writes) {
+    const std::string_view name = attribute_name(w.id, scratch);
+    writes[i++] = py::make_tuple(py::str(name.data(), name.size()), write_op_name(w.op), w.index, write_value(p, w));
+  }
+  d["writes"] = std::move(writes);
+  d["error"] = p.error != nullptr ? py::object(py::str(*p.error)) : py::object(py::none());
+  return d;
+}
+
+// Keeps the packet just decoded; its view stays valid until the run decodes another.
+class LastPacket final : public OutputSink {
+ public:
+  void packet(const PacketView& p) override {
+    last = p;
+    ready = true;
+  }
+  void framing_error(std::string_view text) override { framing_errors.emplace_back(text); }
+  void finish() override {}
+
+  PacketView last;
+  bool ready = false;
+  std::vector<std::string> framing_errors;
+};
+
+// Iterates the packets of one capture, decoding one record per step, so a capture of
+// any size is never held whole.
+class Packets {
+ public:
+  Packets(const std::string& path, const std::optional<std::string>& cells, std::optional<int> projection,
+          bool details, const std::optional<std::set<std::uint32_t>>& codes, const std::optional<std::string>& input)
+      : name_(path),
+        setting_(std::make_unique<Setting>(cells, projection)),
+        codes_(codes),
+        in_(open_input(path)),
+        run_(std::make_unique<DecodeRun>(make_options(details, input), sink_, &setting_->cells,
+                                         &setting_->properties)),
+        reader_(make_reader(make_options(details, input).input, *in_)) {}
+
+  py::dict next() {
+    std::unique_lock lock(g_decode_mutex, std::defer_lock);
+    {
+      const py::gil_scoped_release release;
+      lock.lock();
+      step();
+    }
+    if (!sink_.ready) {
+      lock.unlock();
+      if (!in_->error().empty()) {
+        PyErr_SetString(PyExc_OSError, (name_ + ": read failed: " + in_->error()).c_str());
+        throw py::error_already_set();
+      }
+      if (!found_ && !waiting_.empty()) not_diag(name_);
+      throw py::stop_iteration();
+    }
+    return packet_dict(sink_.last);
+  }
+
+  py::dict counters() const {
+    py::dict d = counters_dict(run_->counters());
+    d["bytes"] = in_->offset();  // the run counts them only at the end of a whole stream
+    return d;
+  }
+  const std::vector<std::string>& framing_errors() const { return sink_.framing_errors; }
+
+ private:
+  // Reads on until a wanted packet is decoded or the input ends; framing errors before
+  // the first record wait, as the command's do, so noise is not reported as damage.
+  void step() {
+    sink_.ready = false;
+    if (done_) return;
+    Record record;
+    FramingError error;
+    for (;;) {
+      const ReadStatus status = reader_->next(record, error);
+      if (status == ReadStatus::kEnd) {
+        done_ = true;
+        return;
+      }
+      if (status == ReadStatus::kError) {
+        if (found_) {
+          run_->framing_error(name_, error);
+        } else {
+          waiting_.push_back(error);
+        }
+        continue;
+      }
+      if (!found_) {
+        found_ = true;
+        for (const FramingError& e : waiting_) run_->framing_error(name_, e);
+        waiting_.clear();
+      }
+      run_->decode(record);
+      if (!codes_ || codes_->contains(sink_.last.code)) return;
+      sink_.ready = false;
+    }
+  }
+
+  std::string name_;
+  std::unique_ptr<Setting> setting_;
+  std::optional<std::set<std::uint32_t>> codes_;
+  LastPacket sink_;
+  std::unique_ptr<ByteStream> in_;
+  std::unique_ptr<DecodeRun> run_;
+  std::unique_ptr<RecordReader> reader_;
+  std::vector<FramingError> waiting_;
+  bool found_ = false;
+  bool done_ = false;
+};
+
+// Columns of the messages and the writes, for the DataFrames: built in one pass without
+// a Python object per write.
+class ColumnSink final : public OutputSink {
+ public:
+  explicit ColumnSink(const std::optional<std::set<std::uint32_t>>& codes) : codes_(codes) {}
+
+  void packet(const PacketView& p) override {
+    if (codes_ && !codes_->contains(p.code)) return;
+    seq.push_back(p.seq);
+    time.push_back(p.time.value_or(std::numeric_limits<double>::quiet_NaN()));
+    code.push_back(p.code);
+    cls.push_back(static_cast<std::uint8_t>(p.cls));
+    category.push_back(p.msg->category);
+    title.push_back(cp1252_to_utf8(p.msg->title));
+    details.push_back(cp1252_to_utf8(p.msg->details));
+    const auto& loc = p.msg->location();
+    x.push_back(loc ? loc->x : std::numeric_limits<double>::quiet_NaN());
+    y.push_back(loc ? loc->y : std::numeric_limits<double>::quiet_NaN());
+    if (p.error != nullptr) errors.emplace_back(seq.size() - 1, *p.error);
+    for (const WriteRecord& w : p.writes) {
+      const auto [it, added] = name_code.try_emplace(w.id, static_cast<std::int32_t>(names.size()));
+      if (added) names.emplace_back(attribute_name(w.id, scratch_));
+      wseq.push_back(p.seq);
+      wname.push_back(it->second);
+      wop.push_back(static_cast<std::int8_t>(w.op));
+      windex.push_back(w.index);
+      double v = std::numeric_limits<double>::quiet_NaN();
+      switch (value_kind(w.op)) {
+        case ValueKind::kSigned: v = static_cast<double>(w.i); break;
+        case ValueKind::kUnsigned: v = static_cast<double>(w.u); break;
+        case ValueKind::kDouble: v = w.d; break;
+        case ValueKind::kString: texts.emplace_back(wseq.size() - 1, cp1252_to_utf8(p.text_of(w))); break;
+        case ValueKind::kNone: break;
+      }
+      wvalue.push_back(v);
+    }
+  }
+  void framing_error(std::string_view text) override { framing_errors.emplace_back(text); }
+  void finish() override {}
+
+  std::vector<std::uint32_t> seq, code, windex, wseq;
+  std::vector<double> time, x, y, wvalue;
+  std::vector<std::uint8_t> cls;
+  std::vector<std::int32_t> category, wname;
+  std::vector<std::int8_t> wop;
+  std::vector<std::string> title, details, names, framing_errors;
+  std::vector<std::pair<std::size_t, std::string>> errors, texts;
+  std::unordered_map<std::uint32_t, std::int32_t> name_code;
+
+ private:
+  std::optional<std::set<std::uint32_t>> codes_;
+  std::string scratch_;
+};
+
+template <typename T>
+py::array_t<T> to_array(const std::vector<T>& v) {
+  return py::array_t<T>(static_cast<py::ssize_t>(v.size()), v.data());
+}
+
+py::list to_list(const std::vector<std::string>& v) {
+  py::list l(v.size());
+  for (std::size_t i = 0; i < v.size(); ++i) l[i] = py::str(v[i]);
+  return l;
+}
+
+py::list sparse_list(std::size_t size, const std::vector<std::pair<std::size_t, std::string>>& set) {
+  py::list l(size);
+  for (std::size_t i = 0; i < size; ++i) l[i] = py::none();
+  for (const auto& [i, text] : set) l[i] = py::str(text);
+  return l;
+}
+
+py::dict columns(const std::string& path, const std::optional<std::string>& cells, std::optional<int> projection,
+                 bool details, const std::optional<std::set<std::uint32_t>>& codes,
+                 const std::optional<std::string>& input) {
+  Setting setting(cells, projection);
+  const DecodeOptions options = make_options(details, input);
+  std::unique_ptr<ByteStream> in = open_input(path);
+  ColumnSink sink(codes);
+  StreamEnd end = StreamEnd::kEnd;
+  RunCounters counters;
+  {
+    const py::gil_scoped_release release;
+    const std::lock_guard lock(g_decode_mutex);
+    DecodeRun run(options, sink, &setting.cells, &setting.properties);
+    end = run.decode_stream(*in, path);
+    counters = run.counters();
+  }
+  check_end(path, *in, end);
+  py::list ops;
+  for (int op = 0; op <= static_cast<int>(WriteOp::kSetNoValue); ++op) ops.append(write_op_name(static_cast<WriteOp>(op)));
+  py::dict m;
+  m["seq"] = to_array(sink.seq);
+  m["time"] = to_array(sink.time);
+  m["code"] = to_array(sink.code);
+  m["class"] = to_array(sink.cls);
+  m["title"] = to_list(sink.title);
+  m["details"] = to_list(sink.details);
+  m["category"] = to_array(sink.category);
+  m["x"] = to_array(sink.x);
+  m["y"] = to_array(sink.y);
+  m["error"] = sparse_list(sink.seq.size(), sink.errors);
+  py::dict w;
+  w["seq"] = to_array(sink.wseq);
+  w["name"] = to_array(sink.wname);
+  w["op"] = to_array(sink.wop);
+  w["index"] = to_array(sink.windex);
+  w["value"] = to_array(sink.wvalue);
+  w["text"] = sparse_list(sink.wseq.size(), sink.texts);
+  py::dict d;
+  d["messages"] = m;
+  d["writes"] = w;
+  d["names"] = to_list(sink.names);
+  d["ops"] = ops;
+  d["classes"] = py::make_tuple(class_name(PacketClass::k1x), class_name(PacketClass::kEvdo));
+  d["counters"] = counters_dict(counters);
+  d["framing_errors"] = to_list(sink.framing_errors);
+  return d;
+}
+
+constexpr double kEarthRadiusKm = 6371.0088;  // mean radius
+constexpr double kNoFix = -10000.0;            // either coordinate: the record had no fix
+
+double haversine_km(double lon1, double lat1, double lon2, double lat2) {
+  constexpr double kRad = 3.14159265358979323846 / 180.0;
+  const double dlat = (lat2 - lat1) * kRad;
+  const double dlon = (lon2 - lon1) * kRad;
+  const double a = std::sin(dlat / 2) * std::sin(dlat / 2) +
+                   std::cos(lat1 * kRad) * std::cos(lat2 * kRad) * std::sin(dlon / 2) * std::sin(dlon / 2);
+  return 2.0 * kEarthRadiusKm * std::asin(std::min(1.0, std::sqrt(a)));
+}
+
+// Passes every packet on to the file's sink and sums up the drive on the way: time
+// span, distance along the fixes, distinct codes, means of chosen attributes at index 0.
+class SummarySink final : public OutputSink {
+ public:
+  SummarySink(OutputSink& out, const CCoordinateSystem* projected, const std::map<std::string, std::vector<std::string>>& kpis)
+      : out_(out), projected_(projected) {
+    for (const auto& [column, names] : kpis) {
+      const std::size_t k = means_.size();
+      means_.push_back({column, 0.0, 0});
+      for (const std::string& name : names) kpi_of_id_[GetSchemaDefsDynamic()->GetAttributeId(name.c_str())].push_back(k);
+    }
+  }
+
+  void packet(const PacketView& p) override {
+    out_.packet(p);
+    if (p.time) {
+      first_time_ = std::min(first_time_.value_or(*p.time), *p.time);
+      last_time_ = std::max(last_time_.value_or(*p.time), *p.time);
+    }
+    codes_.insert(p.code);
+    if (const auto& loc = p.msg->location()) add_fix(loc->x, loc->y);
+    for (const WriteRecord& w : p.writes) {
+      if (w.index != 0) continue;
+      const auto it = kpi_of_id_.find(w.id);
+      if (it == kpi_of_id_.end()) continue;
+      double v = 0.0;
+      switch (value_kind(w.op)) {
+        case ValueKind::kSigned: v = static_cast<double>(w.i); break;
+        case ValueKind::kUnsigned: v = static_cast<double>(w.u); break;
+        case ValueKind::kDouble: v = w.d; break;
+        case ValueKind::kString:
+        case ValueKind::kNone: continue;
+      }
+      if (!std::isfinite(v)) continue;
+      for (const std::size_t k : it->second) {
+        means_[k].sum += v;
+        ++means_[k].count;
+      }
+    }
+  }
+  void framing_error(std::string_view text) override { out_.framing_error(text); }
+  void finish() override { out_.finish(); }
+
+  void fill(py::dict& d) const {
+    d["first_time"] = first_time_ ? py::object(py::float_(*first_time_)) : py::object(py::none());
+    d["last_time"] = last_time_ ? py::object(py::float_(*last_time_)) : py::object(py::none());
+    d["duration_s"] = first_time_ ? *last_time_ - *first_time_ : 0.0;
+    d["distance_km"] = distance_km_;
+    d["fixes"] = fixes_;
+    d["codes"] = codes_.size();
+    py::dict means;
+    for (const Mean& m : means_) {
+      means[py::str(m.column)] = m.count > 0 ? py::object(py::float_(m.sum / static_cast<double>(m.count)))
+                                             : py::object(py::none());
+    }
+    d["kpis"] = means;
+  }
+
+ private:
+  struct Mean {
+    std::string column;
+    double sum;
+    std::uint64_t count;
+  };
+
+  void add_fix(double x, double y) {
+    if (x == kNoFix || y == kNoFix) return;
+    double lon = x;
+    double lat = y;
+    // Under a projection some positions still come in degrees (the dead-reckoning record
+    // is never projected, nor a fix the projection failed on): map coordinates taken for
+    // degrees would add thousands of kilometres, so what reads as degrees is taken so.
+    const bool degrees = std::fabs(x) <= 180.0 && std::fabs(y) <= 90.0;
+    if (projected_ != nullptr && !degrees && !projected_->inverse(x, y, lon, lat)) return;
+    if (!std::isfinite(lon) || !std::isfinite(lat) || std::fabs(lat) > 90.0 || std::fabs(lon) > 180.0) return;
+    if (fixes_ > 0) distance_km_ += haversine_km(last_lon_, last_lat_, lon, lat);
+    last_lon_ = lon;
+    last_lat_ = lat;
+    ++fixes_;
+  }
+
+  OutputSink& out_;
+  const CCoordinateSystem* projected_;
+  std::map<std::uint32_t, std::vector<std::size_t>> kpi_of_id_;
+  std::vector<Mean> means_;
+  std::optional<double> first_time_;
+  std::optional<double> last_time_;
+  std::set<std::uint32_t> codes_;
+  double distance_km_ = 0.0;
+  double last_lon_ = 0.0;
+  double last_lat_ = 0.0;
+  std::uint64_t fixes_ = 0;
+};
+
+py::dict decode_to_file(const std::string& path, const std::string& out, const std::string& format,
+                        const std::optional<std::string>& cells, std::optional<int> projection, bool details,
+                        const std::optional<std::string>& input,
+                        const std::map<std::string, std::vector<std::string>>& kpis) {
+  const auto f = kFormats.find(format);
+  if (f == kFormats.end()) throw py::value_error("format must be text, jsonl, csv or sqlite, not '" + format + "'");
+  if (out.empty() || out == "-") throw py::value_error("decode_to_file needs an output file");
+  Setting setting(cells, projection);
+  const DecodeOptions options = make_options(details, input);
+  std::unique_ptr<ByteStream> in = open_input(path);
+
+  StreamEnd end = StreamEnd::kEnd;
+  RunCounters counters;
+  std::string output_error;
+  std::unique_ptr<SummarySink> summary;
+  {
+    const py::gil_scoped_release release;
+    const std::lock_guard lock(g_decode_mutex);
+    try {
+      const std::unique_ptr<OutputSink> sink = make_sink(f->second, out);
+      summary = std::make_unique<SummarySink>(*sink, setting.projected ? &setting.system : nullptr, kpis);
+      DecodeRun run(options, *summary, &setting.cells, &setting.properties);
+      end = run.decode_stream(*in, path);
+      counters = run.counters();
+      // As the command: an input that is no DIAG log leaves the output untouched.
+      if (in->error().empty() && end != StreamEnd::kNotDiag) summary->finish();
+    } catch (const OutputError& e) {
+      output_error = e.what();
+    }
+  }
+  if (!output_error.empty()) {
+    PyErr_SetString(PyExc_OSError, (out + ": " + output_error).c_str());
+    throw py::error_already_set();
+  }
+  check_end(path, *in, end);
+  py::dict d = counters_dict(counters);
+  summary->fill(d);
+  return d;
+}
+
+}  // namespace
+}  // namespace cdmadiag
+
+PYBIND11_MODULE(_cdmadiag, m) {
+  using namespace cdmadiag;
+  m.doc() = "CDMA DIAG log decoding (the cdmadiag library)";
+
+  py::class_<Packets>(m, "Packets", "The packets of one capture, decoded in order, as dicts")
+      .def(py::init<const std::string&, const std::optional<std::string>&, std::optional<int>, bool,
+                    const std::optional<std::set<std::uint32_t>>&, const std::optional<std::string>&>(),
+           py::arg("path"), py::arg("cells") = py::none(), py::arg("projection") = py::none(),
+           py::arg("details") = true, py::arg("codes") = py::none(), py::arg("input") = py::none())
+      .def("__iter__", [](Packets& self) -> Packets& { return self; }, py::return_value_policy::reference_internal)
+      .def("__next__", &Packets::next)
+      .def_property_readonly("counters", &Packets::counters, "The run's counters so far")
+      .def_property_readonly("framing_errors", &Packets::framing_errors, "Framing error texts so far");
+
+  m.def("columns", &columns, py::arg("path"), py::arg("cells") = py::none(), py::arg("projection") = py::none(),
+        py::arg("details") = true, py::arg("codes") = py::none(), py::arg("input") = py::none(),
+        "Messages and writes of one capture as column arrays (what to_frames builds its frames from)");
+
+  m.def("decode_to_file", &decode_to_file, py::arg("path"), py::arg("out"), py::arg("format") = "sqlite",
+        py::arg("cells") = py::none(), py::arg("projection") = py::none(), py::arg("details") = true,
+        py::arg("input") = py::none(), py::arg("kpis") = std::map<std::string, std::vector<std::string>>{},
+        "Decodes one capture into a file, as the command does; returns its counters and drive summary");
+}

@@ -1,0 +1,146 @@
+"""The binding against the command: the same packets, values and texts for the sample drive."""
+import json
+import math
+import os
+import random
+import subprocess
+import tempfile
+import unittest
+
+import cdmadiag
+
+SOURCE = os.environ.get("CDMADIAG_SOURCE_DIR", os.path.join(os.path.dirname(__file__), "..", ".."))
+CLI = os.environ.get("CDMADIAG_CLI", "cdmadiag")
+SAMPLE = os.path.join(SOURCE, "examples", "sample.hdlc")
+CELLS = os.path.join(SOURCE, "examples", "cells.csv")
+
+
+def command_jsonl(*args):
+    out = subprocess.run([CLI, "decode", "--format", "jsonl", "-q", *args, SAMPLE], check=True,
+                         stdout=subprocess.PIPE).stdout
+    return [json.loads(line) for line in out.decode("utf-8").splitlines()]
+
+
+def same_value(json_value, value):
+    # JSON has no NaN or infinities: the command writes null for them.
+    if isinstance(value, float):
+        if not math.isfinite(value):
+            return json_value is None
+        return isinstance(json_value, (int, float)) and float(json_value) == value
+    return json_value == value
+
+
+class BindingMatchesCommand(unittest.TestCase):
+    def assert_same_packets(self, lines, packets):
+        self.assertEqual(len(lines), len(packets))
+        for j, p in zip(lines, packets):
+            with self.subTest(seq=j["seq"]):
+                for key in ("seq", "code", "class", "title", "details", "category"):
+                    self.assertEqual(j[key], p[key], key)
+                self.assertTrue(same_value(j["time"], p["time"]))
+                loc = j["location"]
+                self.assertEqual(None if loc is None else (loc["x"], loc["y"]), p["position"])
+                self.assertEqual(j.get("error"), p["error"])
+                self.assertEqual(len(j["attrs"]), len(p["writes"]))
+                for a, (name, op, index, value) in zip(j["attrs"], p["writes"]):
+                    self.assertEqual((a["name"], a["op"], a["index"]), (name, op, index))
+                    self.assertTrue(same_value(a["value"], value), (name, a["value"], value))
+
+    def test_sample_drive_as_the_command(self):
+        packets = list(cdmadiag.decode(SAMPLE))
+        self.assert_same_packets(command_jsonl(), packets)
+        # The drive holds what the comparison is meant to cover.
+        self.assertTrue(any(p["position"] for p in packets))
+        self.assertTrue(any(any(ord(c) > 127 for c in p["details"]) for p in packets))
+        self.assertTrue(any(v is None for p in packets for _, _, _, v in p["writes"]))
+
+    def test_cells_projection_and_no_details_as_the_command(self):
+        packets = list(cdmadiag.decode(SAMPLE, cells=CELLS, projection=32616, details=False))
+        self.assert_same_packets(command_jsonl("--cells", CELLS, "--projection", "32616", "--no-details"), packets)
+        self.assertTrue(all(p["details"] == "" for p in packets))
+
+    def test_codes_pick_packets_of_a_full_decode(self):
+        everything = list(cdmadiag.decode(SAMPLE))
+        codes = {everything[0]["code"], 0x1069}
+        picked = list(cdmadiag.decode(SAMPLE, codes=codes))
+        self.assertEqual([p for p in everything if p["code"] in codes], picked)
+
+    def test_frames(self):
+        messages, writes = cdmadiag.to_frames(SAMPLE, cells=CELLS)
+        packets = list(cdmadiag.decode(SAMPLE, cells=CELLS))
+        self.assertEqual(len(messages), len(packets))
+        self.assertEqual(len(writes), sum(len(p["writes"]) for p in packets))
+        self.assertEqual(str(messages["time"].dtype), "datetime64[ns, UTC]")
+        timed = [p for p in packets if p["time"] is not None]
+        first = messages.loc[messages["seq"] == timed[-1]["seq"], "time"].iloc[0]
+        self.assertAlmostEqual(first.timestamp(), timed[-1]["time"], places=6)
+        self.assertEqual(messages["time"].isna().sum(), len(packets) - len(timed))
+        self.assertEqual(int(messages["x"].notna().sum()), sum(p["position"] is not None for p in packets))
+        self.assertEqual(list(writes.columns), ["seq", "name", "op", "index", "value", "text"])
+        flat = [(p["seq"], *w) for p in packets for w in p["writes"]]
+        self.assertEqual(list(zip(writes["seq"], writes["name"], writes["op"], writes["index"])),
+                         [w[:4] for w in flat])
+        for (_, _, op, _, value), number, text in zip(flat, writes["value"], writes["text"]):
+            if isinstance(value, str):
+                self.assertEqual((text, math.isnan(number)), (value, True))
+            elif value is None or value != value:
+                self.assertTrue(math.isnan(number), op)
+            else:
+                self.assertEqual((float(value), None), (number, text))
+        errors = [p["error"] for p in packets]
+        self.assertEqual(list(messages["error"]), errors)
+        self.assertEqual(list(messages["class"]), [p["class"] for p in packets])
+
+
+class DriveSummary(unittest.TestCase):
+    def test_distance_does_not_depend_on_the_projection(self):
+        # Under a projection, the dead-reckoning records still place their messages in degrees.
+        with tempfile.TemporaryDirectory() as tmp:
+            plain = cdmadiag.decode_to_file(SAMPLE, os.path.join(tmp, "a.csv"), "csv")
+            projected = cdmadiag.decode_to_file(SAMPLE, os.path.join(tmp, "b.csv"), "csv", projection=32616)
+        self.assertGreater(plain["distance_km"], 1.0)
+        self.assertAlmostEqual(projected["distance_km"], plain["distance_km"], delta=0.01 * plain["distance_km"])
+        self.assertEqual(projected["fixes"], plain["fixes"])
+
+
+class BadInputs(unittest.TestCase):
+    def test_not_a_log_missing_empty_and_bad_arguments(self):
+        with tempfile.TemporaryDirectory() as tmp:
+            noise = os.path.join(tmp, "noise.bin")
+            with open(noise, "wb") as f:
+                f.write(random.Random(34).randbytes(65536))
+            empty = os.path.join(tmp, "empty.bin")
+            open(empty, "wb").close()
+            with self.assertRaisesRegex(ValueError, "not a DIAG log"):
+                list(cdmadiag.decode(noise))
+            with self.assertRaisesRegex(ValueError, "not a DIAG log"):
+                cdmadiag.decode_to_file(noise, os.path.join(tmp, "noise.db"))
+            self.assertFalse(os.path.exists(os.path.join(tmp, "noise.db")))
+            self.assertEqual(list(cdmadiag.decode(empty)), [])
+            with self.assertRaises(OSError):
+                cdmadiag.decode(os.path.join(tmp, "missing.hdlc"))
+            with self.assertRaises(ValueError):
+                cdmadiag.decode(SAMPLE, projection=999999)
+            with self.assertRaises(ValueError):
+                cdmadiag.decode(SAMPLE, input="qmdl")
+            with self.assertRaises(ValueError):
+                cdmadiag.decode_to_file(SAMPLE, os.path.join(tmp, "x"), "xml")
+
+    def test_damaged_capture_decodes_on(self):
+        with open(SAMPLE, "rb") as f:
+            data = bytearray(f.read())
+        # Bytes struck out of the middle: one framing error, the rest decodes.
+        del data[len(data) // 2:len(data) // 2 + 37]
+        with tempfile.TemporaryDirectory() as tmp:
+            path = os.path.join(tmp, "cut.hdlc")
+            with open(path, "wb") as f:
+                f.write(data)
+            it = cdmadiag.decode(path)
+            packets = list(it)
+            self.assertGreater(it.counters["framing_errors"], 0)
+            self.assertEqual(len(it.framing_errors), it.counters["framing_errors"])
+            self.assertGreater(len(packets), 5000)
+
+
+if __name__ == "__main__":
+    unittest.main()

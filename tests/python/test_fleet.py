@@ -1,0 +1,127 @@
+"""Fleet decoding on a local Dask cluster of two worker processes: the command's outputs per
+file, done files skipped, a corrupt file reported without losing the others."""
+import json
+import os
+import random
+import shutil
+import sqlite3
+import subprocess
+import sys
+import tempfile
+import unittest
+
+import pandas as pd
+from distributed import Client, LocalCluster
+
+import cdmadiag
+from cdmadiag import fleet
+
+SOURCE = os.environ.get("CDMADIAG_SOURCE_DIR", os.path.join(os.path.dirname(__file__), "..", ".."))
+CLI = os.environ.get("CDMADIAG_CLI", "cdmadiag")
+EXAMPLES = os.path.join(SOURCE, "examples")
+
+
+def command(path, out, fmt):
+    subprocess.run([CLI, "decode", "--format", fmt, "-q", "-o", out, path], check=True)
+
+
+def read(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+def sqlite_rows(path):
+    with sqlite3.connect(path) as db:
+        return list(db.iterdump())
+
+
+class Fleet(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.cluster = LocalCluster(n_workers=2, threads_per_worker=1, processes=True, dashboard_address=None)
+        cls.client = Client(cls.cluster)
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.client.close()
+        cls.cluster.close()
+
+    def setUp(self):
+        self.tmp = tempfile.mkdtemp(prefix="cdmadiag-fleet-")
+        self.root = os.path.join(self.tmp, "logs")
+        os.makedirs(os.path.join(self.root, "day2"))
+        shutil.copy(os.path.join(EXAMPLES, "sample.hdlc"), os.path.join(self.root, "a.hdlc"))
+        shutil.copy(os.path.join(EXAMPLES, "sample.log"), os.path.join(self.root, "day2", "b.log"))
+        with open(os.path.join(self.root, "corrupt.bin"), "wb") as f:
+            f.write(random.Random(34).randbytes(50000))
+        self.out = os.path.join(self.tmp, "out")
+
+    def tearDown(self):
+        shutil.rmtree(self.tmp)
+
+    def rows(self, frame):
+        return {r["file"]: r for r in frame.to_dict("records")}
+
+    def test_outputs_summary_rerun_and_corrupt_file(self):
+        frame = fleet.decode_fleet(self.root, self.out, format="csv", client=self.client)
+        rows = self.rows(frame)
+        self.assertEqual(sorted(rows), ["a.hdlc", "corrupt.bin", "day2/b.log"])
+        self.assertEqual(rows["corrupt.bin"]["status"], "failed")
+        self.assertIn("not a DIAG log", rows["corrupt.bin"]["error"])
+
+        for name in ("a.hdlc", "day2/b.log"):
+            with self.subTest(file=name):
+                row = rows[name]
+                self.assertEqual(row["status"], "ok")
+                expected = os.path.join(self.tmp, "expected.csv")
+                command(os.path.join(self.root, name), expected, "csv")
+                self.assertEqual(read(os.path.join(self.out, row["output"])), read(expected))
+                packets = list(cdmadiag.decode(os.path.join(self.root, name)))
+                self.assertEqual(row["packets"], len(packets))
+                self.assertEqual(row["codes"], len({p["code"] for p in packets}))
+                self.assertEqual(row["errors"], 0)
+
+        # The sample drive's distance agrees with its speed reports over its duration.
+        a = rows["a.hdlc"]
+        _, writes = cdmadiag.to_frames(os.path.join(self.root, "a.hdlc"), details=False)
+        mph = writes.loc[writes["name"] == "ATTR_ID_LOCATION_SPEED_MPH", "value"].mean()
+        self.assertAlmostEqual(a["distance_km"], mph * 1.609344 * a["duration_s"] / 3600, delta=0.03 * a["distance_km"])
+        # KPIs: finite means of the first element only (Rx power is scalar, the Ec/Io lists are not).
+        evdo = writes[writes["name"].isin(fleet.KPIS["ecio_best_active_evdo_db"])]
+        self.assertAlmostEqual(a["ecio_best_active_evdo_db"], evdo.loc[evdo["index"] == 0, "value"].mean(), places=9)
+        self.assertTrue(all(a[k] == a[k] for k in fleet.KPIS))
+
+        on_disk = pd.read_csv(os.path.join(self.out, fleet.SUMMARY))
+        self.assertEqual(list(on_disk.columns), fleet.COLUMNS)
+        self.assertEqual(on_disk[["file", "status"]].values.tolist(), frame[["file", "status"]].values.tolist())
+
+        # A rerun skips what is done; the corrupt file is tried again and fails again.
+        before = os.stat(os.path.join(self.out, "a.hdlc.csv")).st_mtime_ns
+        rows = self.rows(fleet.decode_fleet(self.root, self.out, format="csv", client=self.client))
+        self.assertEqual({f: (r["status"], r["skipped"]) for f, r in rows.items()},
+                         {"a.hdlc": ("ok", True), "day2/b.log": ("ok", True), "corrupt.bin": ("failed", False)})
+        self.assertEqual(os.stat(os.path.join(self.out, "a.hdlc.csv")).st_mtime_ns, before)
+
+        # A file changed since (its time here) is decoded again, the others stay done.
+        st = os.stat(os.path.join(self.root, "a.hdlc"))
+        os.utime(os.path.join(self.root, "a.hdlc"), ns=(st.st_atime_ns, st.st_mtime_ns + 10**9))
+        rows = self.rows(fleet.decode_fleet(self.root, self.out, format="csv", client=self.client))
+        self.assertEqual((rows["a.hdlc"]["skipped"], rows["day2/b.log"]["skipped"]), (False, True))
+        self.assertEqual(rows["a.hdlc"]["packets"], 5212)
+
+    def test_command_on_an_existing_scheduler_writes_sqlite(self):
+        os.remove(os.path.join(self.root, "corrupt.bin"))
+        shutil.rmtree(os.path.join(self.root, "day2"))
+        env = dict(os.environ)
+        run = subprocess.run([sys.executable, "-m", "cdmadiag.fleet", self.root, "--out", self.out,
+                              "--scheduler", self.cluster.scheduler_address], env=env, stderr=subprocess.PIPE)
+        self.assertEqual(run.returncode, 0, run.stderr.decode())
+        expected = os.path.join(self.tmp, "expected.db")
+        command(os.path.join(self.root, "a.hdlc"), expected, "sqlite")
+        self.assertEqual(sqlite_rows(os.path.join(self.out, "a.hdlc.db")), sqlite_rows(expected))
+        with open(os.path.join(self.out, fleet.MANIFEST), encoding="utf-8") as f:
+            self.assertEqual(list(json.load(f)), ["a.hdlc"])
+
+
+if __name__ == "__main__":
+    unittest.main()
