@@ -50,7 +50,6 @@ struct Setting {
   ObjectProperties properties;
   CCoordinateSystem system;
   CellSiteTable cells;
-  bool projected = false;
 
   Setting(const std::optional<std::string>& cells_path, std::optional<int> projection) {
     if (projection && *projection > 0) {
@@ -59,7 +58,6 @@ struct Setting {
       }
       properties.set_projection_epsg(*projection);
       cells.set_projection(&system);
-      projected = true;
     }
     if (cells_path && !cells_path->empty()) {
       std::string error;
@@ -138,6 +136,21 @@ py::dict packet_dict(const PacketView& p) {
   d["title"] = utf8_of_cp1252(p.msg->title);
   d["details"] = utf8_of_cp1252(p.msg->details);
   d["category"] = p.msg->category;
+  d["kind"] = kind_name(p.response);
+  d["command"] = p.response ? py::object(py::int_(p.command)) : py::object(py::none());
+  if (p.fix != nullptr) {
+    py::dict fix;
+    fix["lat"] = p.fix->latitude;
+    fix["lon"] = p.fix->longitude;
+    if (p.fix->map) {
+      fix["x"] = p.fix->map->x;
+      fix["y"] = p.fix->map->y;
+    }
+    fix["age_ms"] = p.fix->age_ms ? py::object(py::int_(*p.fix->age_ms)) : py::object(py::none());
+    d["fix"] = std::move(fix);
+  } else {
+    d["fix"] = py::none();
+  }
   if (const auto& loc = p.msg->location()) {
     d["position"] = py::make_tuple(loc->x, loc->y);
   } else {
@@ -376,7 +389,6 @@ py::dict columns(const std::string& path, const std::optional<std::string>& cell
 }
 
 constexpr double kEarthRadiusKm = 6371.0088;  // mean radius
-constexpr double kNoFix = -10000.0;            // either coordinate: the record had no fix
 
 double haversine_km(double lon1, double lat1, double lon2, double lat2) {
   constexpr double kRad = 3.14159265358979323846 / 180.0;
@@ -391,8 +403,7 @@ double haversine_km(double lon1, double lat1, double lon2, double lat2) {
 // span, distance along the fixes, distinct codes, means of chosen attributes at index 0.
 class SummarySink final : public OutputSink {
  public:
-  SummarySink(OutputSink& out, const CCoordinateSystem* projected, const std::map<std::string, std::vector<std::string>>& kpis)
-      : out_(out), projected_(projected) {
+  SummarySink(OutputSink& out, const std::map<std::string, std::vector<std::string>>& kpis) : out_(out) {
     for (const auto& [column, names] : kpis) {
       const std::size_t k = means_.size();
       means_.push_back({column, 0.0, 0});
@@ -407,7 +418,8 @@ class SummarySink final : public OutputSink {
       last_time_ = std::max(last_time_.value_or(*p.time), *p.time);
     }
     codes_.insert(p.code);
-    if (const auto& loc = p.msg->location()) add_fix(loc->x, loc->y);
+    // The run's fix in WGS 84, taken where a packet brought a new one.
+    if (p.fix != nullptr && p.fix->seq == p.seq) add_fix(p.fix->longitude, p.fix->latitude);
     for (const WriteRecord& w : p.writes) {
       if (w.index != 0) continue;
       const auto it = kpi_of_id_.find(w.id);
@@ -452,16 +464,7 @@ class SummarySink final : public OutputSink {
     std::uint64_t count;
   };
 
-  void add_fix(double x, double y) {
-    if (x == kNoFix || y == kNoFix) return;
-    double lon = x;
-    double lat = y;
-    // Under a projection some positions still come in degrees (the dead-reckoning record
-    // is never projected, nor a fix the projection failed on): map coordinates taken for
-    // degrees would add thousands of kilometres, so what reads as degrees is taken so.
-    const bool degrees = std::fabs(x) <= 180.0 && std::fabs(y) <= 90.0;
-    if (projected_ != nullptr && !degrees && !projected_->inverse(x, y, lon, lat)) return;
-    if (!std::isfinite(lon) || !std::isfinite(lat) || std::fabs(lat) > 90.0 || std::fabs(lon) > 180.0) return;
+  void add_fix(double lon, double lat) {
     if (fixes_ > 0) distance_km_ += haversine_km(last_lon_, last_lat_, lon, lat);
     last_lon_ = lon;
     last_lat_ = lat;
@@ -469,7 +472,6 @@ class SummarySink final : public OutputSink {
   }
 
   OutputSink& out_;
-  const CCoordinateSystem* projected_;
   std::map<std::uint32_t, std::vector<std::size_t>> kpi_of_id_;
   std::vector<Mean> means_;
   std::optional<double> first_time_;
@@ -501,7 +503,7 @@ py::dict decode_to_file(const std::string& path, const std::string& out, const s
     const std::lock_guard lock(g_decode_mutex);
     try {
       const std::unique_ptr<OutputSink> sink = make_sink(f->second, out);
-      summary = std::make_unique<SummarySink>(*sink, setting.projected ? &setting.system : nullptr, kpis);
+      summary = std::make_unique<SummarySink>(*sink, kpis);
       DecodeRun run(options, *summary, &setting.cells, &setting.properties);
       end = run.decode_stream(*in, path);
       counters = run.counters();

@@ -15,8 +15,10 @@ def decode(path, cells=None, projection=None, details=True, codes=None, input=No
 
     seq, time (seconds since 1970, None for a command response), code, class ("1x" or
     "evdo"), title, details, category, position ((x, y) where the message has a map
-    location, else None), writes (list of (name, op, index, value)), error (text of a
-    decoder failure, else None).
+    location, else None), kind ("log" or "response"), command (a response's command code,
+    else None), fix (the last position fix so far: dict of lat, lon in WGS 84 degrees, x, y
+    when projected, age_ms; None before the first), writes (list of (name, op, index,
+    value)), error (text of a decoder failure, else None).
 
     cells: CSV of cell sites (pn,latitude,longitude,sector_id,site_name); projection: EPSG
     code of the map coordinates; codes: the codes to yield (every packet is still decoded,
