@@ -234,11 +234,6 @@ TEST(EvdoSession, ConnectionAttemptAndReleaseNamesAtAndPastTheirEnds) {
 }
 
 TEST(EvdoSession, StateNamesAtAndPastTheirEnds) {
-  EXPECT_EQ(details(kState, states(0)),
-            "AT state: 0 (Inactive (AT switched to 1x or is in Deep Sleep))\nSession state: 0 (Closed)\n"
-            "ALMP state: 0 (Inactive)\nInit state: 0 (Inactive)\nIdle state: 0 (Inactive)\n"
-            "Connected state: 0 (Inactive)\nRoute update state: 0 (Inactive)\nOverhead message state: 0 (Inactive)\n"
-            "HDR hybrid mode: 0 (Off)\n");
   // Each table's last name, then each past its end.
   EXPECT_EQ(details(kState, Bytes{5, 4, 3, 3, 3, 1, 3, 5, 1}),
             "AT state: 5 (Connected)\nSession state: 4 (Open)\nALMP state: 3 (Connected)\nInit state: 3 (Sync)\n"
