@@ -218,7 +218,6 @@ TEST(EvdoSession, ConnectionAttemptAndReleaseNamesAtAndPastTheirEnds) {
        "Result: 10 (NAMChangeReceived)\nReceptionStatus: 1 (Received TCA message but not received RTCACK message),"},
       {kConnection, connection(11, 3), "Result: 11 (E - Reserved)\nReceptionStatus: 3 (Reserved),"},
       {kConnection, connection(12, 15), "Result: 12 (Reserved)\nReceptionStatus: 15 (Reserved),"},
-      {kConnection, connection(14, 0), "Result: 14 (Reserved)\n"},
       {kRelease, Bytes{0}, "Reason: 0 (AN Connection Close)"},
       {kRelease, Bytes{3}, "Reason: 3 (Not preferred (SD told OVHD to switch sytems -QC redirect, Access network ID))"},
       {kRelease, Bytes{9}, "Reason: 9 (Unspecified (ALMP rude close))"},
