@@ -19,13 +19,6 @@ using cdmadiag::test::Bytes;
 
 constexpr std::uint32_t kFingerCode = 0x100B, kSearcherCode = 0x100F;
 
-// Reaches the shared pilot routine, which is protected.
-class Frame : public COrbDecodeMsgCDMAQualcommFrame {
- public:
-  using COrbDecodeMsgCDMAQualcommFrame::COrbDecodeMsgCDMAQualcommFrame;
-  using COrbDecodeMsgCDMAQualcommFrame::Set_Searcher_Attributes;
-};
-
 struct Finger {
   std::uint16_t pn, position;  // position in 1/8 chip
   std::uint8_t rssi;           // 0: not locked
@@ -195,7 +188,7 @@ TEST_F(PilotReport, SearcherHandBuiltPacketEveryLineAndWrite) {
 TEST_F(PilotReport, SearcherArithmeticAtItsEdges) {
   // No coherent length leaves the bare offset; an unknown pregain code is a factor of 1.
   EXPECT_DOUBLE_EQ(cdmadiag::SearcherEnergyOffset(3, 0, 200), 17.555);
-  EXPECT_NEAR(cdmadiag::SearcherEnergyOffset(9, 1, 3), 17.555 - 20.0 * std::log10(4.0) - 10.0 * std::log10(4.0), 1e-12);
+  EXPECT_NEAR(cdmadiag::SearcherEnergyOffset(9, 1, 3), -0.506799740, 1e-9);
   // Delays need more than the -15 dB energy.
   decode(kSearcher, searcher_packet(0, {72, 73, 0, 65535}, 100, 120));  // delay threshold at raw 72.78
   // delay(k) = (-20 + 4 (k - 3)) / 8
@@ -272,15 +265,6 @@ TEST_F(PilotReport, SearcherDecodesOnlyTheEntriesPresentUpToAWindow) {
   ASSERT_EQ(delays.size(), cdmadiag::kSearcherMaxEntries);
   EXPECT_EQ(delays.back().index, cdmadiag::kSearcherMaxEntries - 1);
   EXPECT_NE(msg.details.find("Position Index 8,"), std::string::npos);  // entry 17 is the largest
-}
-
-TEST_F(PilotReport, SearcherAttributesRoutineStrictlyAboveThresholdA) {
-  Frame f(nullptr, 0, &dc.props);
-  f.SetCommonVariables(false, -10.0, -15.0);
-  const double ecio[3] = {-9.5, -10.0, -12.0}, delay[3] = {1.0, 2.0, 3.0};
-  f.Set_Searcher_Attributes(&dc.st.ds, 0x5, 44, ecio, delay, 0);  // bit 0 Active, bit 2 Neighbor
-  EXPECT_EQ(writes({"SRCH_ACT_PN", "SRCH_NBR_PN", "SRCH_MAX2_NBR_EcIo"}),
-            "SRCH_ACT_PN UShort[0] 44\nSRCH_NBR_PN UShort[0] 44\nSRCH_MAX2_NBR_EcIo NoValue[0]\n");
 }
 
 TEST(ExchangeSort, LeadingThreeMatchTheFullSortTiesIncluded) {

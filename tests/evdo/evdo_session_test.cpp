@@ -218,7 +218,6 @@ TEST(EvdoSession, ConnectionAttemptAndReleaseNamesAtAndPastTheirEnds) {
        "Result: 10 (NAMChangeReceived)\nReceptionStatus: 1 (Received TCA message but not received RTCACK message),"},
       {kConnection, connection(11, 3), "Result: 11 (E - Reserved)\nReceptionStatus: 3 (Reserved),"},
       {kConnection, connection(12, 15), "Result: 12 (Reserved)\nReceptionStatus: 15 (Reserved),"},
-      {kConnection, connection(14, 0), "Result: 14 (Reserved)\n"},
       {kRelease, Bytes{0}, "Reason: 0 (AN Connection Close)"},
       {kRelease, Bytes{3}, "Reason: 3 (Not preferred (SD told OVHD to switch sytems -QC redirect, Access network ID))"},
       {kRelease, Bytes{9}, "Reason: 9 (Unspecified (ALMP rude close))"},
@@ -234,11 +233,6 @@ TEST(EvdoSession, ConnectionAttemptAndReleaseNamesAtAndPastTheirEnds) {
 }
 
 TEST(EvdoSession, StateNamesAtAndPastTheirEnds) {
-  EXPECT_EQ(details(kState, states(0)),
-            "AT state: 0 (Inactive (AT switched to 1x or is in Deep Sleep))\nSession state: 0 (Closed)\n"
-            "ALMP state: 0 (Inactive)\nInit state: 0 (Inactive)\nIdle state: 0 (Inactive)\n"
-            "Connected state: 0 (Inactive)\nRoute update state: 0 (Inactive)\nOverhead message state: 0 (Inactive)\n"
-            "HDR hybrid mode: 0 (Off)\n");
   // Each table's last name, then each past its end.
   EXPECT_EQ(details(kState, Bytes{5, 4, 3, 3, 3, 1, 3, 5, 1}),
             "AT state: 5 (Connected)\nSession state: 4 (Open)\nALMP state: 3 (Connected)\nInit state: 3 (Sync)\n"

@@ -3,7 +3,6 @@
 
 #include <string>
 
-#include "evdo_revab/reva_labels.h"
 #include "framework/failure_texts.h"
 #include "support/decoder_case.h"
 
@@ -283,14 +282,6 @@ TEST(RevAReverseMac, EveryTruncationThrowsBeforeWriting) {
       EXPECT_EQ(c.writes(), "");
     });
   }
-}
-
-TEST(RevAReverseMac, LabelTablesAtTheirEnds) {
-  EXPECT_STREQ(reva::packet_size_name(12), "12288 bits");
-  EXPECT_STREQ(reva::packet_size_name(13), "n/a");
-  EXPECT_STREQ(reva::tx_mode_name(1), "LoLat");
-  EXPECT_EQ(reva::payload_bits(0), 0u);
-  EXPECT_EQ(reva::payload_bits(12), 12288u);
 }
 
 }  // namespace
