@@ -1,7 +1,7 @@
 // One row per attribute write: seq,time,code,name,op,index,value, then the columns added
 // later, at the end so that the first ones keep their places: kind, command (empty for
-// a log), file (index of the input, from 0), file_name, time_ms, time_iso, the run's
-// last fix (fix_lat, fix_lon, fix_x, fix_y when projected, fix_age_ms; empty before the
+// a log), file (index of the input, from 0: its name once per write would cost a tenth
+// of the file), time_ms, time_iso, the run's last fix (fix_lat, fix_lon, fix_x, fix_y when projected, fix_age_ms; empty before the
 // first fix) and the likely cells of the packet as lists separated by ';' (cell_pns,
 // cell_sectors, cell_sites, cell_distances_m).
 #include "output_file.h"
@@ -11,7 +11,7 @@ namespace cdmadiag {
 namespace {
 
 constexpr std::string_view kHeader =
-    "seq,time,code,name,op,index,value,kind,command,file,file_name,time_ms,time_iso,fix_lat,fix_lon,fix_x,fix_y,"
+    "seq,time,code,name,op,index,value,kind,command,file,time_ms,time_iso,fix_lat,fix_lon,fix_x,fix_y,"
     "fix_age_ms,cell_pns,cell_sectors,cell_sites,cell_distances_m\n";
 
 class CsvSink final : public StreamSink {
@@ -52,8 +52,6 @@ class CsvSink final : public StreamSink {
     fmt::format_to(it, ",{},", kind_name(p.response));
     if (p.response) fmt::format_to(it, "{}", p.command);
     fmt::format_to(it, ",{},", p.file);
-    append_csv_field(s, p.file_name);
-    s.push_back(',');
     if (p.time_ms) {
       fmt::format_to(it, "{},", *p.time_ms);
       append_iso_time(s, *p.time_ms);

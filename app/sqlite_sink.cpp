@@ -4,14 +4,17 @@
 //   attributes(id, name, unit, meaning, ops, idx)   every attribute the library lists
 //   messages(seq, file, time_ms, time_iso, kind, code, command, class, title, details, category,
 //            x, y, fix_lat, fix_lon, fix_x, fix_y, fix_age_ms, error)
-//   writes(seq, n, attr, idx, value) the ordered writes of each message, n from 0
+//   writes(seq, n, attr, idx, value) the ordered writes of each message, n from 0, kept
+//                                    in (attr, seq, n) order: the by-attribute index is
+//                                    the table itself, at no extra space
 //   sectors(id, pn, sector_id, site_name, lat, lon) and cells(seq, pn, sector, distance_m)
 //   framing_errors(after_seq, text)
 // with the views measurements (writes with names, times and fixes) and cell_lookups.
-// The whole run is one transaction through prepared statements; the indexes are built
-// at the end, which is faster than keeping them up to date. The database is a temporary
-// file renamed over the target only once complete, so it needs no journal: a run that
-// fails or dies leaves the target as it was, and its half-written file is never used.
+// The whole run is one transaction through prepared statements, writes inserted many
+// rows a statement; the indexes are built at the end, which is faster than keeping them
+// up to date. The database is a temporary file renamed over the target only once
+// complete, so it needs no journal: a run that fails or dies leaves the target as it
+// was, and its half-written file is never used.
 #include <sqlite3.h>
 
 #include <array>
@@ -41,7 +44,7 @@ constexpr const char* kSchema =
     " category INTEGER, x REAL, y REAL, fix_lat REAL, fix_lon REAL, fix_x REAL, fix_y REAL, fix_age_ms INTEGER,"
     " error TEXT);"
     "CREATE TABLE writes(seq INTEGER NOT NULL, n INTEGER NOT NULL, attr INTEGER NOT NULL, idx INTEGER NOT NULL,"
-    " value, PRIMARY KEY(seq, n)) WITHOUT ROWID;"
+    " value, PRIMARY KEY(attr, seq, n)) WITHOUT ROWID;"
     "CREATE TABLE sectors(id INTEGER PRIMARY KEY, pn INTEGER NOT NULL, sector_id TEXT, site_name TEXT, lat REAL,"
     " lon REAL);"
     "CREATE TABLE cells(seq INTEGER NOT NULL, pn INTEGER NOT NULL, sector INTEGER NOT NULL, distance_m REAL,"
@@ -53,7 +56,6 @@ constexpr const char* kSchema =
     "CREATE VIEW cell_lookups AS SELECT c.seq, c.pn, s.sector_id, s.site_name, s.lat, s.lon, c.distance_m"
     " FROM cells c JOIN sectors s ON s.id = c.sector;";
 constexpr const char* kIndexes =
-    "CREATE INDEX writes_by_attr ON writes(attr, seq);"
     "CREATE INDEX messages_by_time ON messages(time_ms);"
     "CREATE INDEX messages_by_code ON messages(code);";
 constexpr const char* kTimeBase =
@@ -98,7 +100,8 @@ class SqliteSink final : public OutputSink {
   SqliteSink(const std::string& path, const RunInfo& run) : path_(path), target_(path, true) {
     target_.release_fd();
     const std::string& file = target_.temp_path();
-    if (sqlite3_open_v2(file.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
+    constexpr int kOpen = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX;  // one thread uses it
+    if (sqlite3_open_v2(file.c_str(), &db_, kOpen, nullptr) != SQLITE_OK) {
       const std::string why = db_ != nullptr ? sqlite3_errmsg(db_) : "out of memory";
       sqlite3_close(db_);
       db_ = nullptr;

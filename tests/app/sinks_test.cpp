@@ -69,7 +69,7 @@ class SinkTest : public ::testing::Test {
 
 TEST_F(SinkTest, TextFormatsByteForByte) {
   const std::string kCsvTail =
-      ",log,,1,b.log,315964801250,1980-01-06T00:00:01.250Z,43.5,-89.25,500000.5,4800000,250,12;300,S1;S2,"
+      ",log,,1,315964801250,1980-01-06T00:00:01.250Z,43.5,-89.25,500000.5,4800000,250,12;300,S1;S2,"
       "\"Hill, \"\"A\"\";Vale\",1234.6;80\n";
   const std::pair<OutputFormat, std::string> cases[] = {
       {OutputFormat::kJsonl,
@@ -92,7 +92,7 @@ TEST_F(SinkTest, TextFormatsByteForByte) {
        "\"category\": 0, \"location\": null, \"attrs\": [], \"kind\": \"response\", \"command\": 12, \"file\": 0, "
        "\"file_name\": \"\", \"time_ms\": null, \"time_iso\": null, \"fix\": null, \"cells\": []}\n"},
       {OutputFormat::kCsv,
-       "seq,time,code,name,op,index,value,kind,command,file,file_name,time_ms,time_iso,fix_lat,fix_lon,fix_x,fix_y,"
+       "seq,time,code,name,op,index,value,kind,command,file,time_ms,time_iso,fix_lat,fix_lon,fix_x,fix_y,"
        "fix_age_ms,cell_pns,cell_sectors,cell_sites,cell_distances_m\n"
        "7,315964801.25,4111,ATTR_ID_LOCATION_X,SetDouble,0,0.1" + kCsvTail +
        "7,315964801.25,4111,ATTR_ID_LOCATION_Y,SetShort,3,-3" + kCsvTail +
