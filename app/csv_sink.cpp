@@ -1,9 +1,10 @@
 // One row per attribute write: seq,time,code,name,op,index,value, then the columns added
 // later, at the end so that the first ones keep their places: kind, command (empty for
 // a log), file (index of the input, from 0: its name once per write would cost a tenth
-// of the file), time_ms, time_iso, the run's last fix (fix_lat, fix_lon, fix_x, fix_y when projected, fix_age_ms; empty before the
-// first fix) and the likely cells of the packet as lists separated by ';' (cell_pns,
-// cell_sectors, cell_sites, cell_distances_m).
+// of the file), time_ms, time_iso, the run's last fix (fix_lat, fix_lon, fix_x, fix_y
+// when projected, fix_age_ms; empty before the first fix) and the likely cells of the
+// packet as lists separated by ';' (cell_pns, cell_sectors, cell_sites,
+// cell_distances_m).
 #include "output_file.h"
 #include "sinks.h"
 

@@ -39,10 +39,8 @@ RunInfo describe_run(const CLI::App& decode, const std::vector<std::string>& fil
       for (std::size_t i = 0; i < opt->count(); ++i) append_word(run.options, name);
       continue;
     }
-    for (const std::string& value : opt->results()) {
-      append_word(run.options, name);
-      append_word(run.options, value);
-    }
+    // name=value, so that a value that starts with '-' reads back as one
+    for (const std::string& value : opt->results()) append_word(run.options, name + "=" + value);
   }
   return run;
 }

@@ -113,9 +113,10 @@ class SqliteSink final : public OutputSink {
       exec(kSchema);
       write_meta(run);
       write_attributes();
-      prepare("INSERT INTO messages VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16,"
-              " ?17, ?18, ?19)",
-              insert_message_);
+      prepare(
+          "INSERT INTO messages VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16,"
+          " ?17, ?18, ?19)",
+          insert_message_);
       prepare("INSERT INTO writes VALUES(?1, ?2, ?3, ?4, ?5)", insert_write_);
       std::string batch = "INSERT INTO writes VALUES(?, ?, ?, ?, ?)";
       for (std::size_t k = 1; k < kWritesPerInsert; ++k) batch += ", (?, ?, ?, ?, ?)";
@@ -353,8 +354,8 @@ class SqliteSink final : public OutputSink {
 
   // An open transaction is dropped with the file.
   int close() {
-    for (Statement* s : {&insert_message_, &insert_write_, &insert_writes_, &insert_attribute_, &insert_file_, &insert_sector_,
-                         &insert_cell_, &insert_framing_error_}) {
+    for (Statement* s : {&insert_message_, &insert_write_, &insert_writes_, &insert_attribute_, &insert_file_,
+                         &insert_sector_, &insert_cell_, &insert_framing_error_}) {
       s->finalize();
     }
     const int rc = sqlite3_close(db_);

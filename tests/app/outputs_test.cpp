@@ -17,10 +17,13 @@ const std::string kSource = CDMADIAG_SOURCE_DIR;
 
 TEST(IsoTime, CalendarDatesAroundTheEdges) {
   const std::pair<std::int64_t, const char*> cases[] = {
-      {0, "1970-01-01T00:00:00.000Z"},          {-1, "1969-12-31T23:59:59.999Z"},
+      {0, "1970-01-01T00:00:00.000Z"},
+      {-1, "1969-12-31T23:59:59.999Z"},
       {315964800000, "1980-01-06T00:00:00.000Z"},  // the stamps' epoch
-      {951782400000, "2000-02-29T00:00:00.000Z"},  {1709251199999, "2024-02-29T23:59:59.999Z"},
-      {4107542400000, "2100-03-01T00:00:00.000Z"}, {253402300799999, "9999-12-31T23:59:59.999Z"},
+      {951782400000, "2000-02-29T00:00:00.000Z"},
+      {1709251199999, "2024-02-29T23:59:59.999Z"},
+      {4107542400000, "2100-03-01T00:00:00.000Z"},
+      {253402300799999, "9999-12-31T23:59:59.999Z"},
   };
   for (const auto& [ms, want] : cases) {
     fmt::memory_buffer out;
@@ -40,8 +43,8 @@ class TwoInputs : public ::testing::Test {
   static constexpr std::uint64_t kSecond = 800;  // time stamp units
   TwoInputs() {
     a = dir.write("a.log", cat({log_record(0x1001, {}, kSecond),
-                               log_record(0x100D, etak("16.5000000", "52.0000000"), 2 * kSecond),
-                               log_record(0x1001, {}, 4 * kSecond)}));
+                                log_record(0x100D, etak("16.5000000", "52.0000000"), 2 * kSecond),
+                                log_record(0x1001, {}, 4 * kSecond)}));
     b = dir.write("b.hdlc", cat({log_frame(0x1001, {}, 5 * kSecond), hdlc_frame({0x7B, 0x01})}));
   }
   std::string run(const std::string& format) {
@@ -164,14 +167,20 @@ TEST(SqliteSchema, AnswersTheReadmeQueries) {
   EXPECT_GE(queries, 3);
 
   std::string error;
+  // The options as they would be typed again; the input is listed apart.
+  EXPECT_EQ(query(db, "SELECT value FROM meta WHERE key IN ('options', 'input') ORDER BY key", error),
+            (Lines{golden + "/drive.hdlc",
+                   "--format=sqlite --output=" + db_path + " --cells=" + golden + "/cells.csv --quiet"}));
   const std::string packets = query(db, "SELECT count(*) FROM messages", error).at(0);
   EXPECT_EQ(query(db, "SELECT max(seq), count(DISTINCT seq) FROM messages", error), (Lines{packets + "|" + packets}));
   // Every write names a listed attribute, and every packet after the first fix has one.
-  EXPECT_EQ(query(db, "SELECT count(*) FROM writes WHERE attr NOT IN (SELECT id FROM attributes WHERE unit IS NOT NULL)",
-                  error),
-            (Lines{"0"}));
-  EXPECT_EQ(query(db, "SELECT count(*) FROM messages WHERE fix_lat IS NULL AND seq > (SELECT min(seq) FROM messages"
-                      " WHERE fix_lat IS NOT NULL)",
+  EXPECT_EQ(
+      query(db, "SELECT count(*) FROM writes WHERE attr NOT IN (SELECT id FROM attributes WHERE unit IS NOT NULL)",
+            error),
+      (Lines{"0"}));
+  EXPECT_EQ(query(db,
+                  "SELECT count(*) FROM messages WHERE fix_lat IS NULL AND seq > (SELECT min(seq) FROM messages"
+                  " WHERE fix_lat IS NOT NULL)",
                   error),
             (Lines{"0"}));
   EXPECT_EQ(error, "");

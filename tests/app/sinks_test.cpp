@@ -86,7 +86,8 @@ TEST_F(SinkTest, TextFormatsByteForByte) {
        "\"fix\": {\"lat\": 43.5, \"lon\": -89.25, \"x\": 500000.5, \"y\": 4800000, \"age_ms\": 250}, \"cells\": ["
        "{\"pn\": 12, \"sector_id\": \"S1\", \"site_name\": \"Hill, \\\"A\\\"\", \"lat\": 43.6, \"lon\": -89.3, "
        "\"distance_m\": 1234.6}, "
-       "{\"pn\": 300, \"sector_id\": \"S2\", \"site_name\": \"Vale\", \"lat\": 43.4, \"lon\": -89.2, \"distance_m\": 80}]}\n"
+       "{\"pn\": 300, \"sector_id\": \"S2\", \"site_name\": \"Vale\", \"lat\": 43.4, \"lon\": -89.2, \"distance_m\": "
+       "80}]}\n"
        "{\"seq\": null, \"error\": \"d\xc3\xa9j\xc3\xa0.qmdl: at byte 9: CRC error\"}\n"
        "{\"seq\": 8, \"time\": null, \"code\": 0, \"class\": \"1x\", \"title\": \"\", \"details\": \"\", "
        "\"category\": 0, \"location\": null, \"attrs\": [], \"kind\": \"response\", \"command\": 12, \"file\": 0, "
@@ -94,11 +95,11 @@ TEST_F(SinkTest, TextFormatsByteForByte) {
       {OutputFormat::kCsv,
        "seq,time,code,name,op,index,value,kind,command,file,time_ms,time_iso,fix_lat,fix_lon,fix_x,fix_y,"
        "fix_age_ms,cell_pns,cell_sectors,cell_sites,cell_distances_m\n"
-       "7,315964801.25,4111,ATTR_ID_LOCATION_X,SetDouble,0,0.1" + kCsvTail +
-       "7,315964801.25,4111,ATTR_ID_LOCATION_Y,SetShort,3,-3" + kCsvTail +
-       "7,315964801.25,4111,ATTR_ID_QUALCOMM_MDM_MSG_TYPE,SetDWord,0,4000000000" + kCsvTail +
-       "7,315964801.25,4111,ATTR_ID_PN_INC,SetString,1,\"caf\xc3\xa9, \"\"x\"\"\"" + kCsvTail +
-       "7,315964801.25,4111,ATTR_ID_CDMA_SEQ_NUM,SetNoValue,2," + kCsvTail},
+       "7,315964801.25,4111,ATTR_ID_LOCATION_X,SetDouble,0,0.1" +
+           kCsvTail + "7,315964801.25,4111,ATTR_ID_LOCATION_Y,SetShort,3,-3" + kCsvTail +
+           "7,315964801.25,4111,ATTR_ID_QUALCOMM_MDM_MSG_TYPE,SetDWord,0,4000000000" + kCsvTail +
+           "7,315964801.25,4111,ATTR_ID_PN_INC,SetString,1,\"caf\xc3\xa9, \"\"x\"\"\"" + kCsvTail +
+           "7,315964801.25,4111,ATTR_ID_CDMA_SEQ_NUM,SetNoValue,2," + kCsvTail},
       {OutputFormat::kText,
        "#7 1980-01-06 00:00:01.250 0x100F evdo  Map \xc2\xb0 title\n"
        "    line \"one\"\n"
@@ -132,12 +133,13 @@ Lines query(const std::string& path, const char* sql) {
 }
 
 TEST_F(SinkTest, SqliteTables) {
-  write_all(OutputFormat::kSqlite, {"9.9", {"a.log", "b.log"}, "--format sqlite -o 'my db'", 32616});
+  write_all(OutputFormat::kSqlite, {"9.9", {"a.log", "b.log"}, "--format=sqlite '--output=my db'", 32616});
   const std::string db = dir.file("out");
   EXPECT_EQ(query(db, "SELECT key, value FROM meta ORDER BY rowid"),
-            (Lines{"tool|cdmadiag", "version|9.9", "input|a.log", "input|b.log", "options|--format sqlite -o 'my db'",
-                   "epsg|32616", "time_base|GPS time counted from 1980-01-06T00:00:00Z, written as UTC without leap "
-                                 "seconds (ahead of UTC by the leap seconds since 1980)"}));
+            (Lines{"tool|cdmadiag", "version|9.9", "input|a.log", "input|b.log",
+                   "options|--format=sqlite '--output=my db'", "epsg|32616",
+                   "time_base|GPS time counted from 1980-01-06T00:00:00Z, written as UTC without leap "
+                   "seconds (ahead of UTC by the leap seconds since 1980)"}));
   EXPECT_EQ(query(db, "SELECT * FROM files ORDER BY id"), (Lines{"0|", "1|b.log"}));
   EXPECT_EQ(query(db, "SELECT * FROM messages ORDER BY seq"),
             (Lines{"7|1|315964801250|1980-01-06T00:00:01.250Z|log|4111|NULL|evdo|Map \xc2\xb0 title|"
@@ -145,8 +147,9 @@ TEST_F(SinkTest, SqliteTables) {
                    "8|0|NULL|NULL|response|0|12|1x|||0|NULL|NULL|NULL|NULL|NULL|NULL|NULL|NULL"}));
   EXPECT_EQ(query(db, "SELECT framing_errors.* FROM framing_errors"),
             (Lines{"7|d\xc3\xa9j\xc3\xa0.qmdl: at byte 9: CRC error"}));
-  EXPECT_EQ(query(db, "SELECT w.seq, w.n, a.name, w.idx, typeof(w.value), w.value FROM writes w"
-                      " JOIN attributes a ON a.id = w.attr ORDER BY w.seq, w.n"),
+  EXPECT_EQ(query(db,
+                  "SELECT w.seq, w.n, a.name, w.idx, typeof(w.value), w.value FROM writes w"
+                  " JOIN attributes a ON a.id = w.attr ORDER BY w.seq, w.n"),
             (Lines{"7|0|ATTR_ID_LOCATION_X|0|real|0.1", "7|1|ATTR_ID_LOCATION_Y|3|integer|-3",
                    "7|2|ATTR_ID_QUALCOMM_MDM_MSG_TYPE|0|integer|4000000000",
                    "7|3|ATTR_ID_PN_INC|1|text|caf\xc3\xa9, \"x\"", "7|4|ATTR_ID_CDMA_SEQ_NUM|2|null|NULL"}));
