@@ -59,7 +59,9 @@ class CsvSink final : public StreamSink {
     } else {
       s.push_back(',');
     }
-    if (const Fix* f = p.fix) {
+    if (p.fix != nullptr) {
+      const Fix rounded = rounded_fix(*p.fix);
+      const Fix* f = &rounded;
       fmt::format_to(it, ",{},{},", f->latitude, f->longitude);
       if (f->map) {
         fmt::format_to(it, "{},{}", f->map->x, f->map->y);

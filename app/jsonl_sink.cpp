@@ -81,7 +81,9 @@ class JsonlSink final : public StreamSink {
       append(out, ", \"time_ms\": null, \"time_iso\": null");
     }
     append(out, ", \"fix\": ");
-    if (const Fix* f = p.fix) {
+    if (p.fix != nullptr) {
+      const Fix rounded = rounded_fix(*p.fix);
+      const Fix* f = &rounded;
       append(out, "{\"lat\": ");
       append_json_number(out, f->latitude);
       append(out, ", \"lon\": ");

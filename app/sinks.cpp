@@ -64,4 +64,12 @@ void append_iso_time(fmt::memory_buffer& out, std::int64_t ms) {
 
 double rounded_distance(double metres) { return std::round(metres * 10.0) / 10.0; }
 
+Fix rounded_fix(const Fix& fix) {
+  Fix r = fix;
+  r.latitude = std::round(fix.latitude * 1e7) / 1e7;
+  r.longitude = std::round(fix.longitude * 1e7) / 1e7;
+  if (fix.map) r.map = MapPoint{std::round(fix.map->x * 1e3) / 1e3, std::round(fix.map->y * 1e3) / 1e3};
+  return r;
+}
+
 }  // namespace cdmadiag

@@ -23,5 +23,9 @@ void append_plain_value(fmt::memory_buffer& out, const PacketView& p, const Writ
 void append_iso_time(fmt::memory_buffer& out, std::int64_t ms);
 // A cell-site distance, to the decimetre.
 double rounded_distance(double metres);
+// A fix as the outputs give it: degrees to 1e-7 (a centimetre), projected metres to the
+// millimetre. The conversions leave digits past what any receiver reports
+// (43.076600000000006), which would fill a CSV row per write.
+Fix rounded_fix(const Fix& fix);
 
 }  // namespace cdmadiag

@@ -165,9 +165,10 @@ class SqliteSink final : public OutputSink {
       sqlite3_bind_null(m, 12);
       sqlite3_bind_null(m, 13);
     }
-    const Fix* f = p.fix;
     for (int i = 14; i <= 18; ++i) sqlite3_bind_null(m, i);
-    if (f != nullptr) {
+    if (p.fix != nullptr) {
+      const Fix rounded = rounded_fix(*p.fix);
+      const Fix* f = &rounded;
       bind_double(m, 14, f->latitude);
       bind_double(m, 15, f->longitude);
       if (f->map) {
