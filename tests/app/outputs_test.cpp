@@ -172,6 +172,11 @@ TEST(SqliteSchema, AnswersTheReadmeQueries) {
             (Lines{golden + "/drive.hdlc",
                    "--format=sqlite --output=" + db_path + " --cells=" + golden + "/cells.csv --quiet"}));
   const std::string packets = query(db, "SELECT count(*) FROM messages", error).at(0);
+  // Writes go in by batches: none lost at the end of the run, none twice.
+  const std::string reviewed = slurp(golden + "/drive.jsonl");
+  std::size_t writes = 0;
+  for (std::size_t at = 0; (at = reviewed.find("{\"name\": \"ATTR_ID_", at)) != std::string::npos; ++at) ++writes;
+  EXPECT_EQ(query(db, "SELECT count(*) FROM writes", error), (Lines{std::to_string(writes)}));
   EXPECT_EQ(query(db, "SELECT max(seq), count(DISTINCT seq) FROM messages", error), (Lines{packets + "|" + packets}));
   // Every write names a listed attribute, and every packet after the first fix has one.
   EXPECT_EQ(
