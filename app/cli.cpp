@@ -18,6 +18,7 @@
 #include "host/map_projections.h"
 #include "interrupt.h"
 #include "progress.h"
+#include "run_info.h"
 #include "text_convert.h"
 #include "version.h"
 
@@ -41,6 +42,7 @@ struct CommandLine {
   bool quiet = false;
   bool single_thread = false;
   DecodeOptions options;
+  RunInfo run;
 };
 
 const std::map<std::string, OutputFormat> kFormats = {{"text", OutputFormat::kText},
@@ -53,7 +55,7 @@ const char* code_class_name(CodeClass cls) {
   switch (cls) {
     case CodeClass::k1x: return "1x";
     case CodeClass::kEvdo: return "evdo";
-    case CodeClass::kDiagCommand: return "diag";
+    case CodeClass::kDiagCommand: return "1x";  // the class that decodes responses
   }
   return "";
 }
@@ -120,7 +122,8 @@ int run_decode(CommandLine& cl) {
   const auto start = std::chrono::steady_clock::now();
   RunCounters counters;
   try {
-    std::unique_ptr<OutputSink> sink = make_sink(format, cl.output);
+    cl.run.epsg = cl.projection;
+    std::unique_ptr<OutputSink> sink = make_sink(format, cl.output, cl.run);
     if (!cl.single_thread) sink = make_async_sink(std::move(sink));
     DecodeRun run(o, *sink, &cells, &properties);
     if (!cl.quiet) run.set_error_log(stderr, kFramingErrorsShown);
@@ -192,7 +195,8 @@ void print_codes(std::FILE* out) {
   fmt::memory_buffer buf;
   for (const CodeInfo& info : known_codes()) {
     const char* state = !info.has_decoder ? "title only" : info.pending ? "placeholder" : "decoded";
-    fmt::format_to(std::back_inserter(buf), "0x{:04X}  {:<4}  {:<11}  ", info.code, code_class_name(info.cls), state);
+    fmt::format_to(std::back_inserter(buf), "0x{:04X}  {:<8}  {:<4}  {:<11}  ", info.code,
+                   kind_name(info.cls == CodeClass::kDiagCommand), code_class_name(info.cls), state);
     append_cp1252_as_utf8(buf, info.title);
     buf.push_back('\n');
   }
@@ -246,6 +250,7 @@ int app_main(int argc, char** argv) {
     fmt::print(stderr, "cdmadiag: attrs: writing to standard output failed\n");
     return kExitUsage;
   }
+  cl.run = describe_run(*decode, cl.files);
   return run_decode(cl);
 }
 

@@ -1,38 +1,100 @@
-// One row per attribute write: seq,time,code,name,op,index,value.
+// One row per attribute write: seq,time,code,name,op,index,value, then the columns added
+// later, at the end so that the first ones keep their places: kind, command (empty for
+// a log), file (index of the input, from 0: its name once per write would cost a tenth
+// of the file), time_ms, time_iso, the run's last fix (fix_lat, fix_lon, fix_x, fix_y
+// when projected, fix_age_ms; empty before the first fix) and the likely cells of the
+// packet as lists separated by ';' (cell_pns, cell_sectors, cell_sites,
+// cell_distances_m).
 #include "output_file.h"
 #include "sinks.h"
 
 namespace cdmadiag {
 namespace {
 
+constexpr std::string_view kHeader =
+    "seq,time,code,name,op,index,value,kind,command,file,time_ms,time_iso,fix_lat,fix_lon,fix_x,fix_y,"
+    "fix_age_ms,cell_pns,cell_sectors,cell_sites,cell_distances_m\n";
+
 class CsvSink final : public StreamSink {
  public:
-  explicit CsvSink(const std::string& path) : StreamSink(path) {
-    append(file_.buffer(), "seq,time,code,name,op,index,value\n");
-  }
+  explicit CsvSink(const std::string& path) : StreamSink(path) { append(file_.buffer(), kHeader); }
 
   void packet(const PacketView& p) override {
+    if (p.writes.empty()) return;
     fmt::memory_buffer& out = file_.buffer();
     auto it = std::back_inserter(out);
-    fmt::memory_buffer prefix;
-    fmt::format_to(std::back_inserter(prefix), "{},", p.seq);
-    if (p.time) fmt::format_to(std::back_inserter(prefix), "{}", *p.time);
-    fmt::format_to(std::back_inserter(prefix), ",{},", p.code);
+    prefix_.clear();
+    fmt::format_to(std::back_inserter(prefix_), "{},", p.seq);
+    if (p.time) fmt::format_to(std::back_inserter(prefix_), "{}", *p.time);
+    fmt::format_to(std::back_inserter(prefix_), ",{},", p.code);
+    make_suffix(p);
     for (const WriteRecord& w : p.writes) {
-      out.append(prefix.data(), prefix.data() + prefix.size());
+      out.append(prefix_.data(), prefix_.data() + prefix_.size());
       fmt::format_to(it, "{},{},{},", attribute_name(w.id, scratch_), write_op_name(w.op), w.index);
       if (w.op == WriteOp::kSetString) {
         append_csv_field(out, cp1252_to_utf8(p.text_of(w)));
       } else {
         append_plain_value(out, p, w);
       }
-      out.push_back('\n');
+      out.append(suffix_.data(), suffix_.data() + suffix_.size());
     }
     file_.flush_if_full();
   }
 
   // Rows are attribute writes; framing errors are left to the summary and standard error.
   void framing_error(std::string_view) override {}
+
+ private:
+  // The packet's columns after the write's, line end included.
+  void make_suffix(const PacketView& p) {
+    fmt::memory_buffer& s = suffix_;
+    auto it = std::back_inserter(s);
+    s.clear();
+    fmt::format_to(it, ",{},", kind_name(p.response));
+    if (p.response) fmt::format_to(it, "{}", p.command);
+    fmt::format_to(it, ",{},", p.file);
+    if (p.time_ms) {
+      fmt::format_to(it, "{},", *p.time_ms);
+      append_iso_time(s, *p.time_ms);
+    } else {
+      s.push_back(',');
+    }
+    if (p.fix != nullptr) {
+      const Fix rounded = rounded_fix(*p.fix);
+      const Fix* f = &rounded;
+      fmt::format_to(it, ",{},{},", f->latitude, f->longitude);
+      if (f->map) {
+        fmt::format_to(it, "{},{}", f->map->x, f->map->y);
+      } else {
+        s.push_back(',');
+      }
+      s.push_back(',');
+      if (f->age_ms) fmt::format_to(it, "{}", *f->age_ms);
+    } else {
+      append(s, ",,,,,");
+    }
+    const auto list = [&](auto&& field) {
+      s.push_back(',');
+      fmt::memory_buffer items;
+      bool first = true;
+      for (const CellLookup& c : p.cells) {
+        if (c.cell == nullptr) continue;
+        if (!first) items.push_back(';');
+        first = false;
+        field(items, c);
+      }
+      append_csv_field(s, std::string_view(items.data(), items.size()));
+    };
+    list([](fmt::memory_buffer& b, const CellLookup& c) { fmt::format_to(std::back_inserter(b), "{}", c.pn); });
+    list([](fmt::memory_buffer& b, const CellLookup& c) { append(b, c.cell->sector_id); });
+    list([](fmt::memory_buffer& b, const CellLookup& c) { append(b, c.cell->site_name); });
+    list([](fmt::memory_buffer& b, const CellLookup& c) {
+      fmt::format_to(std::back_inserter(b), "{}", rounded_distance(c.distance_m));
+    });
+    s.push_back('\n');
+  }
+
+  fmt::memory_buffer prefix_, suffix_;
 };
 
 }  // namespace

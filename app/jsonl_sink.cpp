@@ -1,4 +1,8 @@
 // One JSON object per packet and line; a framing error is {"seq": null, "error": ...}.
+// Fields added later come after the first ones (seq ... attrs, error), so a line read
+// as far as "attrs" is what it always was: kind, command (null for a log), file and
+// file_name, time_ms and time_iso (null without a stamp), fix (null before the run's
+// first fix) and cells.
 #include "output_file.h"
 #include "sinks.h"
 
@@ -54,8 +58,70 @@ class JsonlSink final : public StreamSink {
       append(out, ", \"error\": ");
       append_json_string(out, *p.error);
     }
+    append_added_fields(out, p);
     append(out, "}\n");
     file_.flush_if_full();
+  }
+
+  static void append_added_fields(fmt::memory_buffer& out, const PacketView& p) {
+    auto it = std::back_inserter(out);
+    fmt::format_to(it, ", \"kind\": \"{}\", \"command\": ", kind_name(p.response));
+    if (p.response) {
+      fmt::format_to(it, "{}", p.command);
+    } else {
+      append(out, "null");
+    }
+    fmt::format_to(it, ", \"file\": {}, \"file_name\": ", p.file);
+    append_json_string(out, p.file_name, Encoding::kUtf8);
+    if (p.time_ms) {
+      fmt::format_to(it, ", \"time_ms\": {}, \"time_iso\": \"", *p.time_ms);
+      append_iso_time(out, *p.time_ms);
+      out.push_back('"');
+    } else {
+      append(out, ", \"time_ms\": null, \"time_iso\": null");
+    }
+    append(out, ", \"fix\": ");
+    if (p.fix != nullptr) {
+      const Fix rounded = rounded_fix(*p.fix);
+      const Fix* f = &rounded;
+      append(out, "{\"lat\": ");
+      append_json_number(out, f->latitude);
+      append(out, ", \"lon\": ");
+      append_json_number(out, f->longitude);
+      if (f->map) {
+        append(out, ", \"x\": ");
+        append_json_number(out, f->map->x);
+        append(out, ", \"y\": ");
+        append_json_number(out, f->map->y);
+      }
+      append(out, ", \"age_ms\": ");
+      if (f->age_ms) {
+        fmt::format_to(it, "{}}}", *f->age_ms);
+      } else {
+        append(out, "null}");
+      }
+    } else {
+      append(out, "null");
+    }
+    append(out, ", \"cells\": [");
+    bool first = true;
+    for (const CellLookup& c : p.cells) {
+      if (c.cell == nullptr) continue;
+      if (!first) append(out, ", ");
+      first = false;
+      fmt::format_to(it, "{{\"pn\": {}, \"sector_id\": ", c.pn);
+      append_json_string(out, c.cell->sector_id, Encoding::kUtf8);
+      append(out, ", \"site_name\": ");
+      append_json_string(out, c.cell->site_name, Encoding::kUtf8);
+      append(out, ", \"lat\": ");
+      append_json_number(out, c.cell->latitude);
+      append(out, ", \"lon\": ");
+      append_json_number(out, c.cell->longitude);
+      append(out, ", \"distance_m\": ");
+      append_json_number(out, rounded_distance(c.distance_m));
+      append(out, "}");
+    }
+    append(out, "]");
   }
 
   void framing_error(std::string_view text) override {

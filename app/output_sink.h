@@ -9,6 +9,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "host/cell_refs.h"
 #include "host/data_state.h"
@@ -83,7 +84,16 @@ class OutputSink {
 
 enum class OutputFormat : std::uint8_t { kText, kJsonl, kCsv, kSqlite };
 
+// What produced the output, for the formats that keep it (SQLite's meta table; the
+// text format marks each input when there are several).
+struct RunInfo {
+  std::string version;
+  std::vector<std::string> inputs;  // as named on the command line, "<stdin>" for standard input
+  std::string options;              // the decode options, as given
+  int epsg = 0;                     // the map projection; 0 for none
+};
+
 // path: "" or "-" is standard output (not for sqlite). Throws OutputError.
-std::unique_ptr<OutputSink> make_sink(OutputFormat format, const std::string& path);
+std::unique_ptr<OutputSink> make_sink(OutputFormat format, const std::string& path, const RunInfo& run = {});
 
 }  // namespace cdmadiag

@@ -6,12 +6,12 @@
 
 namespace cdmadiag {
 
-std::unique_ptr<OutputSink> make_sink(OutputFormat format, const std::string& path) {
+std::unique_ptr<OutputSink> make_sink(OutputFormat format, const std::string& path, const RunInfo& run) {
   switch (format) {
-    case OutputFormat::kText: return make_text_sink(path);
+    case OutputFormat::kText: return make_text_sink(path, run);
     case OutputFormat::kJsonl: return make_jsonl_sink(path);
     case OutputFormat::kCsv: return make_csv_sink(path);
-    case OutputFormat::kSqlite: return make_sqlite_sink(path);
+    case OutputFormat::kSqlite: return make_sqlite_sink(path, run);
   }
   return nullptr;
 }
@@ -38,6 +38,38 @@ void append_plain_value(fmt::memory_buffer& out, const PacketView& p, const Writ
     case ValueKind::kString: append_cp1252_as_utf8(out, p.text_of(w)); break;
     case ValueKind::kNone: break;
   }
+}
+
+void append_iso_time(fmt::memory_buffer& out, std::int64_t ms) {
+  // Days to a proleptic Gregorian date (eras of 400 years), exact for any day count.
+  constexpr std::int64_t kMsPerDay = 86400000;
+  std::int64_t days = ms / kMsPerDay;
+  std::int64_t in_day = ms % kMsPerDay;
+  if (in_day < 0) {
+    in_day += kMsPerDay;
+    --days;
+  }
+  const std::int64_t z = days + 719468;
+  const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+  const std::int64_t doe = z - era * 146097;
+  const std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  const std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+  const std::int64_t mp = (5 * doy + 2) / 153;
+  const std::int64_t day = doy - (153 * mp + 2) / 5 + 1;
+  const std::int64_t month = mp < 10 ? mp + 3 : mp - 9;
+  const std::int64_t year = yoe + era * 400 + (month <= 2 ? 1 : 0);
+  fmt::format_to(std::back_inserter(out), "{:04}-{:02}-{:02}T{:02}:{:02}:{:02}.{:03}Z", year, month, day,
+                 in_day / 3600000, in_day / 60000 % 60, in_day / 1000 % 60, in_day % 1000);
+}
+
+double rounded_distance(double metres) { return std::round(metres * 10.0) / 10.0; }
+
+Fix rounded_fix(const Fix& fix) {
+  Fix r = fix;
+  r.latitude = std::round(fix.latitude * 1e7) / 1e7;
+  r.longitude = std::round(fix.longitude * 1e7) / 1e7;
+  if (fix.map) r.map = MapPoint{std::round(fix.map->x * 1e3) / 1e3, std::round(fix.map->y * 1e3) / 1e3};
+  return r;
 }
 
 }  // namespace cdmadiag

@@ -1,51 +1,130 @@
-// SQLite output: messages(seq, time, code, class, title, details, category, x, y, error)
-// and attributes(seq, name, op, idx, value). A framing error is a message row whose
-// seq is null. Rows go in through prepared statements, many packets per transaction;
-// the indexes are built once at the end, which is faster than keeping them up to date.
-// The database is built in a temporary file renamed over the target when finished; the
-// journal stays on, so a run that dies mid-transaction leaves that file consistent too.
+// SQLite output, compact and joined by integers:
+//   meta(key, value)                 tool, version, one 'input' row per input, options, epsg, time_base
+//   files(id, name)                  the inputs that gave packets; messages.file
+//   attributes(id, name, unit, meaning, ops, idx)   every attribute the library lists
+//   messages(seq, file, time_ms, time_iso, kind, code, command, class, title, details, category,
+//            x, y, fix_lat, fix_lon, fix_x, fix_y, fix_age_ms, error)
+//   writes(seq, n, attr, idx, value) the ordered writes of each message, n from 0, kept
+//                                    in (attr, seq, n) order: the by-attribute index is
+//                                    the table itself, at no extra space
+//   sectors(id, pn, sector_id, site_name, lat, lon) and cells(seq, pn, sector, distance_m)
+//   framing_errors(after_seq, text)
+// with the views measurements (writes with names, times and fixes) and cell_lookups.
+// The whole run is one transaction through prepared statements, writes inserted many
+// rows a statement; the indexes are built at the end, which is faster than keeping them
+// up to date. The database is a temporary file renamed over the target only once
+// complete, so it needs no journal: a run that fails or dies leaves the target as it
+// was, and its half-written file is never used.
 #include <sqlite3.h>
 
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <optional>
+#include <unordered_map>
+#include <vector>
 
+#include "framework/attributes.h"
 #include "output_file.h"
 #include "sinks.h"
 
 namespace cdmadiag {
 namespace {
 
-constexpr std::uint64_t kPacketsPerTransaction = 10000;
-
+constexpr const char* kPragmas =
+    "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; PRAGMA locking_mode=EXCLUSIVE; PRAGMA cache_size=-32768;";
 constexpr const char* kSchema =
-    "PRAGMA synchronous=OFF;"
-    "CREATE TABLE messages(seq INTEGER, time REAL, code INTEGER, class TEXT, title TEXT, details TEXT,"
-    " category INTEGER, x REAL, y REAL, error TEXT);"
-    "CREATE TABLE attributes(seq INTEGER NOT NULL, name TEXT NOT NULL, op TEXT NOT NULL, idx INTEGER NOT NULL,"
-    " value);";
+    "CREATE TABLE meta(key TEXT NOT NULL, value TEXT);"
+    "CREATE TABLE files(id INTEGER PRIMARY KEY, name TEXT NOT NULL);"
+    "CREATE TABLE attributes(id INTEGER PRIMARY KEY, name TEXT NOT NULL UNIQUE, unit TEXT, meaning TEXT, ops TEXT,"
+    " idx TEXT);"
+    "CREATE TABLE messages(seq INTEGER PRIMARY KEY, file INTEGER NOT NULL, time_ms INTEGER, time_iso TEXT,"
+    " kind TEXT NOT NULL, code INTEGER NOT NULL, command INTEGER, class TEXT NOT NULL, title TEXT, details TEXT,"
+    " category INTEGER, x REAL, y REAL, fix_lat REAL, fix_lon REAL, fix_x REAL, fix_y REAL, fix_age_ms INTEGER,"
+    " error TEXT);"
+    "CREATE TABLE writes(seq INTEGER NOT NULL, n INTEGER NOT NULL, attr INTEGER NOT NULL, idx INTEGER NOT NULL,"
+    " value, PRIMARY KEY(attr, seq, n)) WITHOUT ROWID;"
+    "CREATE TABLE sectors(id INTEGER PRIMARY KEY, pn INTEGER NOT NULL, sector_id TEXT, site_name TEXT, lat REAL,"
+    " lon REAL);"
+    "CREATE TABLE cells(seq INTEGER NOT NULL, pn INTEGER NOT NULL, sector INTEGER NOT NULL, distance_m REAL,"
+    " PRIMARY KEY(seq, pn)) WITHOUT ROWID;"
+    "CREATE TABLE framing_errors(after_seq INTEGER, text TEXT NOT NULL);"
+    "CREATE VIEW measurements AS SELECT w.seq, m.time_ms, m.time_iso, m.code, a.name, w.idx, w.value, a.unit,"
+    " m.fix_lat, m.fix_lon, m.fix_x, m.fix_y, m.fix_age_ms FROM writes w JOIN attributes a ON a.id = w.attr"
+    " JOIN messages m ON m.seq = w.seq;"
+    "CREATE VIEW cell_lookups AS SELECT c.seq, c.pn, s.sector_id, s.site_name, s.lat, s.lon, c.distance_m"
+    " FROM cells c JOIN sectors s ON s.id = c.sector;";
 constexpr const char* kIndexes =
-    "CREATE INDEX attributes_by_name ON attributes(name, seq);"
-    "CREATE INDEX messages_by_code ON messages(code, seq);"
-    "CREATE INDEX messages_by_seq ON messages(seq);";
+    "CREATE INDEX messages_by_time ON messages(time_ms);"
+    "CREATE INDEX messages_by_code ON messages(code);";
+constexpr const char* kTimeBase =
+    "GPS time counted from 1980-01-06T00:00:00Z, written as UTC without leap seconds (ahead of UTC by the leap "
+    "seconds since 1980)";
+
+constexpr std::size_t kWritesPerInsert = 32;
+
+// A write waiting for its batch, its text converted.
+struct PendingWrite {
+  std::int64_t seq = 0;
+  std::uint32_t n = 0;
+  std::uint32_t attr = 0;
+  std::uint32_t index = 0;
+  ValueKind kind = ValueKind::kNone;
+  std::int64_t i = 0;
+  std::uint64_t u = 0;
+  double d = 0.0;
+  std::string text;
+};
+
+class Statement {
+ public:
+  Statement() = default;
+  Statement(const Statement&) = delete;
+  Statement& operator=(const Statement&) = delete;
+  ~Statement() { sqlite3_finalize(stmt_); }
+  sqlite3_stmt** out() { return &stmt_; }
+  sqlite3_stmt* get() const { return stmt_; }
+  void finalize() {
+    sqlite3_finalize(stmt_);
+    stmt_ = nullptr;
+  }
+
+ private:
+  sqlite3_stmt* stmt_ = nullptr;
+};
 
 class SqliteSink final : public OutputSink {
  public:
   // A previous database is replaced whole, never added to: two runs would mix.
-  explicit SqliteSink(const std::string& path) : path_(path), target_(path, true) {
+  SqliteSink(const std::string& path, const RunInfo& run) : path_(path), target_(path, true) {
     target_.release_fd();
     const std::string& file = target_.temp_path();
-    if (sqlite3_open_v2(file.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
+    constexpr int kOpen = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX;  // one thread uses it
+    if (sqlite3_open_v2(file.c_str(), &db_, kOpen, nullptr) != SQLITE_OK) {
       const std::string why = db_ != nullptr ? sqlite3_errmsg(db_) : "out of memory";
       sqlite3_close(db_);
       db_ = nullptr;
       throw OutputError(fmt::format("cannot create {}: {}", path, why));
     }
     try {
-      exec(kSchema);
-      prepare("INSERT INTO messages VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10)", &insert_message_);
-      prepare("INSERT INTO attributes VALUES(?1, ?2, ?3, ?4, ?5)", &insert_attribute_);
+      exec(kPragmas);
       exec("BEGIN");
+      exec(kSchema);
+      write_meta(run);
+      write_attributes();
+      prepare(
+          "INSERT INTO messages VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16,"
+          " ?17, ?18, ?19)",
+          insert_message_);
+      prepare("INSERT INTO writes VALUES(?1, ?2, ?3, ?4, ?5)", insert_write_);
+      std::string batch = "INSERT INTO writes VALUES(?, ?, ?, ?, ?)";
+      for (std::size_t k = 1; k < kWritesPerInsert; ++k) batch += ", (?, ?, ?, ?, ?)";
+      prepare(batch.c_str(), insert_writes_);
+      prepare("INSERT INTO files VALUES(?1, ?2)", insert_file_);
+      prepare("INSERT INTO sectors VALUES(?1, ?2, ?3, ?4, ?5, ?6)", insert_sector_);
+      prepare("INSERT OR IGNORE INTO cells VALUES(?1, ?2, ?3, ?4)", insert_cell_);
+      prepare("INSERT INTO framing_errors VALUES(?1, ?2)", insert_framing_error_);
     } catch (const OutputError&) {
       close();
       throw;
@@ -55,90 +134,231 @@ class SqliteSink final : public OutputSink {
   ~SqliteSink() override { close(); }
 
   void packet(const PacketView& p) override {
-    sqlite3_stmt* m = insert_message_;
+    if (!file_seen_ || p.file != last_file_) add_file(p);
+    sqlite3_stmt* m = insert_message_.get();
     sqlite3_bind_int64(m, 1, p.seq);
-    if (p.time) {
-      bind_double(m, 2, *p.time);
+    sqlite3_bind_int64(m, 2, p.file);
+    if (p.time_ms) {
+      sqlite3_bind_int64(m, 3, *p.time_ms);
+      time_iso_.clear();
+      append_iso_time(time_iso_, *p.time_ms);
+      bind_text(m, 4, time_iso_);
     } else {
-      sqlite3_bind_null(m, 2);
+      sqlite3_bind_null(m, 3);
+      sqlite3_bind_null(m, 4);
     }
-    sqlite3_bind_int64(m, 3, p.code);
-    sqlite3_bind_text(m, 4, class_name(p.cls), -1, SQLITE_STATIC);
-    title_ = cp1252_to_utf8(p.msg->title);
-    details_ = cp1252_to_utf8(p.msg->details);
-    sqlite3_bind_text(m, 5, title_.data(), static_cast<int>(title_.size()), SQLITE_STATIC);
-    sqlite3_bind_text(m, 6, details_.data(), static_cast<int>(details_.size()), SQLITE_STATIC);
-    sqlite3_bind_int64(m, 7, p.msg->category);
-    if (const auto& loc = p.msg->location()) {
-      bind_double(m, 8, loc->x);
-      bind_double(m, 9, loc->y);
+    sqlite3_bind_text(m, 5, kind_name(p.response), -1, SQLITE_STATIC);
+    sqlite3_bind_int64(m, 6, p.code);
+    if (p.response) {
+      sqlite3_bind_int(m, 7, p.command);
     } else {
-      sqlite3_bind_null(m, 8);
-      sqlite3_bind_null(m, 9);
+      sqlite3_bind_null(m, 7);
+    }
+    sqlite3_bind_text(m, 8, class_name(p.cls), -1, SQLITE_STATIC);
+    bind_cp1252(m, 9, p.msg->title, title_);
+    bind_cp1252(m, 10, p.msg->details, details_);
+    sqlite3_bind_int64(m, 11, p.msg->category);
+    if (const auto& loc = p.msg->location()) {
+      bind_double(m, 12, loc->x);
+      bind_double(m, 13, loc->y);
+    } else {
+      sqlite3_bind_null(m, 12);
+      sqlite3_bind_null(m, 13);
+    }
+    for (int i = 14; i <= 18; ++i) sqlite3_bind_null(m, i);
+    if (p.fix != nullptr) {
+      const Fix rounded = rounded_fix(*p.fix);
+      const Fix* f = &rounded;
+      bind_double(m, 14, f->latitude);
+      bind_double(m, 15, f->longitude);
+      if (f->map) {
+        bind_double(m, 16, f->map->x);
+        bind_double(m, 17, f->map->y);
+      }
+      if (f->age_ms) sqlite3_bind_int64(m, 18, *f->age_ms);
     }
     if (p.error != nullptr) {
-      error_ = cp1252_to_utf8(*p.error);
-      sqlite3_bind_text(m, 10, error_.data(), static_cast<int>(error_.size()), SQLITE_STATIC);
+      bind_cp1252(m, 19, *p.error, error_);
     } else {
-      sqlite3_bind_null(m, 10);
+      sqlite3_bind_null(m, 19);
     }
     step(m);
 
-    sqlite3_stmt* a = insert_attribute_;
-    for (const WriteRecord& w : p.writes) {
-      sqlite3_bind_int64(a, 1, p.seq);
-      const std::string_view name = attribute_name(w.id, scratch_);
-      sqlite3_bind_text(a, 2, name.data(), static_cast<int>(name.size()), SQLITE_STATIC);
-      sqlite3_bind_text(a, 3, write_op_name(w.op), -1, SQLITE_STATIC);
-      sqlite3_bind_int64(a, 4, w.index);
-      switch (value_kind(w.op)) {
-        case ValueKind::kSigned: sqlite3_bind_int64(a, 5, w.i); break;
-        case ValueKind::kUnsigned:
-          if (w.u <= static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) {
-            sqlite3_bind_int64(a, 5, static_cast<std::int64_t>(w.u));
-          } else {
-            // Above the signed range SQLite has no integer; the text keeps every digit.
-            const std::string digits = fmt::format("{}", w.u);
-            sqlite3_bind_text(a, 5, digits.data(), static_cast<int>(digits.size()), SQLITE_TRANSIENT);
-          }
-          break;
-        case ValueKind::kDouble: bind_double(a, 5, w.d); break;
-        case ValueKind::kString: {
-          const std::string text = cp1252_to_utf8(p.text_of(w));
-          sqlite3_bind_text(a, 5, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
-          break;
-        }
-        case ValueKind::kNone: sqlite3_bind_null(a, 5); break;
+    std::uint32_t n = 0;
+    for (const WriteRecord& r : p.writes) {
+      if (r.id >= known_.size() || !known_[r.id]) add_attribute(r.id);
+      PendingWrite& w = pending_[pending_count_++];
+      w.seq = p.seq;
+      w.n = n++;
+      w.attr = r.id;
+      w.index = r.index;
+      w.kind = value_kind(r.op);
+      w.i = r.i;
+      w.u = r.u;
+      w.d = r.d;
+      if (w.kind == ValueKind::kString) {
+        value_.clear();
+        append_cp1252_as_utf8(value_, p.text_of(r));
+        w.text.assign(value_.data(), value_.size());
       }
-      step(a);
+      if (pending_count_ == kWritesPerInsert) flush_writes();
     }
-    if (++in_transaction_ >= kPacketsPerTransaction) {
-      exec("COMMIT; BEGIN");
-      in_transaction_ = 0;
+
+    sqlite3_stmt* c = insert_cell_.get();
+    for (const CellLookup& l : p.cells) {
+      if (l.cell == nullptr) continue;
+      sqlite3_bind_int64(c, 1, p.seq);
+      sqlite3_bind_int64(c, 2, l.pn);
+      sqlite3_bind_int64(c, 3, sector_id(*l.cell));
+      bind_double(c, 4, rounded_distance(l.distance_m));
+      step(c);
     }
+    last_seq_ = p.seq;
   }
 
   void framing_error(std::string_view text) override {
-    sqlite3_stmt* m = insert_message_;
-    for (int i = 1; i <= 9; ++i) sqlite3_bind_null(m, i);
-    sqlite3_bind_text(m, 10, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
-    step(m);
+    sqlite3_stmt* e = insert_framing_error_.get();
+    if (last_seq_) {
+      sqlite3_bind_int64(e, 1, *last_seq_);
+    } else {
+      sqlite3_bind_null(e, 1);
+    }
+    bind_text(e, 2, text);
+    step(e);
   }
 
   void finish() override {
-    exec("COMMIT");
+    flush_writes();
     exec(kIndexes);
+    exec("COMMIT");
     if (close() != SQLITE_OK) throw OutputError(fmt::format("closing {} failed", path_));
     target_.commit();
   }
 
  private:
-  // An open transaction is rolled back.
+  // Rows go in kWritesPerInsert at a time, which spares most of a statement's per-row work.
+  void flush_writes() {
+    const bool full = pending_count_ == kWritesPerInsert;
+    sqlite3_stmt* s = full ? insert_writes_.get() : insert_write_.get();
+    for (std::size_t k = 0; k < pending_count_; ++k) {
+      const PendingWrite& w = pending_[k];
+      const int base = full ? static_cast<int>(k) * 5 : 0;
+      sqlite3_bind_int64(s, base + 1, w.seq);
+      sqlite3_bind_int64(s, base + 2, w.n);
+      sqlite3_bind_int64(s, base + 3, w.attr);
+      sqlite3_bind_int64(s, base + 4, w.index);
+      bind_value(s, base + 5, w);
+      if (!full) step(s);
+    }
+    if (full) step(s);
+    pending_count_ = 0;
+  }
+
+  static void bind_value(sqlite3_stmt* s, int i, const PendingWrite& w) {
+    switch (w.kind) {
+      case ValueKind::kSigned: sqlite3_bind_int64(s, i, w.i); break;
+      case ValueKind::kUnsigned:
+        if (w.u <= static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) {
+          sqlite3_bind_int64(s, i, static_cast<std::int64_t>(w.u));
+        } else {
+          // Above the signed range SQLite has no integer; the text keeps every digit.
+          const std::string digits = fmt::format("{}", w.u);
+          sqlite3_bind_text(s, i, digits.data(), static_cast<int>(digits.size()), SQLITE_TRANSIENT);
+        }
+        break;
+      case ValueKind::kDouble: bind_double(s, i, w.d); break;
+      case ValueKind::kString: bind_text(s, i, w.text); break;
+      case ValueKind::kNone: sqlite3_bind_null(s, i); break;
+    }
+  }
+
+  void write_meta(const RunInfo& run) {
+    Statement s;
+    prepare("INSERT INTO meta VALUES(?1, ?2)", s);
+    const auto row = [&](const char* key, std::optional<std::string_view> value) {
+      sqlite3_bind_text(s.get(), 1, key, -1, SQLITE_STATIC);
+      if (value) {
+        bind_text(s.get(), 2, *value);
+      } else {
+        sqlite3_bind_null(s.get(), 2);
+      }
+      step(s.get());
+    };
+    row("tool", "cdmadiag");
+    row("version", run.version);
+    for (const std::string& input : run.inputs) row("input", input);
+    row("options", run.options);
+    const std::string epsg = fmt::format("{}", run.epsg);
+    row("epsg", run.epsg > 0 ? std::optional<std::string_view>(epsg) : std::nullopt);
+    row("time_base", kTimeBase);
+  }
+
+  void write_attributes() {
+    prepare("INSERT INTO attributes VALUES(?1, ?2, ?3, ?4, ?5, ?6)", insert_attribute_);
+    sqlite3_stmt* s = insert_attribute_.get();
+    for (const AttributeEntry& a : all_attributes()) {
+      const std::uint32_t id = *a.id;
+      if (id < known_.size() && known_[id]) continue;
+      sqlite3_bind_int64(s, 1, id);
+      sqlite3_bind_text(s, 2, a.name, -1, SQLITE_STATIC);
+      sqlite3_bind_text(s, 3, a.doc.unit, -1, SQLITE_STATIC);
+      sqlite3_bind_text(s, 4, a.doc.meaning, -1, SQLITE_STATIC);
+      sqlite3_bind_text(s, 5, a.doc.ops, -1, SQLITE_STATIC);
+      sqlite3_bind_text(s, 6, a.doc.index, -1, SQLITE_STATIC);
+      step(s);
+      mark_known(id);
+    }
+  }
+
+  // An id the listing lacks still gets its row, so every write joins to a name.
+  void add_attribute(std::uint32_t id) {
+    sqlite3_stmt* s = insert_attribute_.get();
+    const std::string name(attribute_name(id, scratch_));
+    sqlite3_bind_int64(s, 1, id);
+    sqlite3_bind_text(s, 2, name.data(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
+    for (int i = 3; i <= 6; ++i) sqlite3_bind_null(s, i);
+    step(s);
+    mark_known(id);
+  }
+
+  void mark_known(std::uint32_t id) {
+    if (id >= known_.size()) known_.resize(std::size_t{id} + 1, false);
+    known_[id] = true;
+  }
+
+  void add_file(const PacketView& p) {
+    file_seen_ = true;
+    last_file_ = p.file;
+    if (p.file < files_added_.size() && files_added_[p.file]) return;
+    if (p.file >= files_added_.size()) files_added_.resize(std::size_t{p.file} + 1, false);
+    files_added_[p.file] = true;
+    sqlite3_stmt* s = insert_file_.get();
+    sqlite3_bind_int64(s, 1, p.file);
+    bind_text(s, 2, p.file_name);
+    step(s);
+  }
+
+  std::int64_t sector_id(const CellSite& cell) {
+    const auto [it, added] = sectors_.try_emplace(&cell, static_cast<std::int64_t>(sectors_.size()) + 1);
+    if (added) {
+      sqlite3_stmt* s = insert_sector_.get();
+      sqlite3_bind_int64(s, 1, it->second);
+      sqlite3_bind_int64(s, 2, cell.pn);
+      bind_text(s, 3, cell.sector_id);
+      bind_text(s, 4, cell.site_name);
+      bind_double(s, 5, cell.latitude);
+      bind_double(s, 6, cell.longitude);
+      step(s);
+    }
+    return it->second;
+  }
+
+  // An open transaction is dropped with the file.
   int close() {
-    sqlite3_finalize(insert_message_);
-    sqlite3_finalize(insert_attribute_);
-    insert_message_ = nullptr;
-    insert_attribute_ = nullptr;
+    for (Statement* s : {&insert_message_, &insert_write_, &insert_writes_, &insert_attribute_, &insert_file_,
+                         &insert_sector_, &insert_cell_, &insert_framing_error_}) {
+      s->finalize();
+    }
     const int rc = sqlite3_close(db_);
     db_ = nullptr;
     return rc;
@@ -149,13 +369,26 @@ class SqliteSink final : public OutputSink {
   void exec(const char* sql) {
     if (sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) != SQLITE_OK) fail("SQL failed");
   }
-  void prepare(const char* sql, sqlite3_stmt** stmt) {
-    if (sqlite3_prepare_v2(db_, sql, -1, stmt, nullptr) != SQLITE_OK) fail("cannot prepare a statement");
+  void prepare(const char* sql, Statement& stmt) {
+    if (sqlite3_prepare_v2(db_, sql, -1, stmt.out(), nullptr) != SQLITE_OK) fail("cannot prepare a statement");
   }
   void step(sqlite3_stmt* stmt) {
     const int rc = sqlite3_step(stmt);
     sqlite3_reset(stmt);
     if (rc != SQLITE_DONE) fail("insert failed");
+  }
+  // The text must outlive the step.
+  static void bind_text(sqlite3_stmt* stmt, int i, std::string_view text) {
+    // A null pointer would bind NULL, not the empty text.
+    sqlite3_bind_text(stmt, i, text.empty() ? "" : text.data(), static_cast<int>(text.size()), SQLITE_STATIC);
+  }
+  static void bind_text(sqlite3_stmt* stmt, int i, const fmt::memory_buffer& text) {
+    sqlite3_bind_text(stmt, i, text.data(), static_cast<int>(text.size()), SQLITE_STATIC);
+  }
+  static void bind_cp1252(sqlite3_stmt* stmt, int i, std::string_view text, fmt::memory_buffer& utf8) {
+    utf8.clear();
+    append_cp1252_as_utf8(utf8, text);
+    bind_text(stmt, i, utf8);
   }
   static void bind_double(sqlite3_stmt* stmt, int i, double v) {
     if (std::isnan(v)) {
@@ -168,14 +401,24 @@ class SqliteSink final : public OutputSink {
   std::string path_;
   OutputTarget target_;  // outlives the database connection: it removes the file when not committed
   sqlite3* db_ = nullptr;
-  sqlite3_stmt* insert_message_ = nullptr;
-  sqlite3_stmt* insert_attribute_ = nullptr;
-  std::uint64_t in_transaction_ = 0;
-  std::string title_, details_, error_, scratch_;
+  Statement insert_message_, insert_write_, insert_writes_, insert_attribute_, insert_file_, insert_sector_,
+      insert_cell_, insert_framing_error_;
+  std::array<PendingWrite, kWritesPerInsert> pending_;
+  std::size_t pending_count_ = 0;
+  std::vector<bool> known_;        // attribute ids with a row
+  std::vector<bool> files_added_;  // file indexes with a row
+  bool file_seen_ = false;
+  std::uint32_t last_file_ = 0;
+  std::optional<std::uint32_t> last_seq_;
+  std::unordered_map<const CellSite*, std::int64_t> sectors_;
+  fmt::memory_buffer time_iso_, title_, details_, error_, value_;
+  std::string scratch_;
 };
 
 }  // namespace
 
-std::unique_ptr<OutputSink> make_sqlite_sink(const std::string& path) { return std::make_unique<SqliteSink>(path); }
+std::unique_ptr<OutputSink> make_sqlite_sink(const std::string& path, const RunInfo& run) {
+  return std::make_unique<SqliteSink>(path, run);
+}
 
 }  // namespace cdmadiag

@@ -1,5 +1,6 @@
-// For people: a header line per packet (seq, UTC time, code, title), the details
-// indented, then one attribute per line.
+// For people: a header line per packet (seq, UTC time, code or "response" and the
+// command code, title), the details indented, then one attribute per line. A run of
+// several inputs marks where each begins.
 #include <cmath>
 
 #include "host/abs_time.h"
@@ -28,11 +29,18 @@ void append_readable(fmt::memory_buffer& out, std::string_view text, Encoding en
 
 class TextSink final : public StreamSink {
  public:
-  explicit TextSink(const std::string& path) : StreamSink(path) {}
+  TextSink(const std::string& path, bool mark_inputs) : StreamSink(path), mark_inputs_(mark_inputs) {}
 
   void packet(const PacketView& p) override {
     fmt::memory_buffer& out = file_.buffer();
     auto it = std::back_inserter(out);
+    if (mark_inputs_ && (!marked_ || p.file != last_file_)) {
+      fmt::format_to(it, "== input {}: ", p.file);
+      append_readable(out, p.file_name, Encoding::kUtf8);
+      out.push_back('\n');
+      marked_ = true;
+      last_file_ = p.file;
+    }
     fmt::format_to(it, "#{} ", p.seq);
     if (p.time && std::isfinite(*p.time)) {
       std::string when;
@@ -42,7 +50,7 @@ class TextSink final : public StreamSink {
       append(out, "-");
     }
     if (p.response) {
-      append(out, " response");
+      fmt::format_to(it, " response 0x{:02X}", p.command);
     } else {
       fmt::format_to(it, " 0x{:04X}", p.code);
     }
@@ -94,10 +102,17 @@ class TextSink final : public StreamSink {
     out.push_back('\n');
     file_.flush_if_full();
   }
+
+ private:
+  bool mark_inputs_;
+  bool marked_ = false;
+  std::uint32_t last_file_ = 0;
 };
 
 }  // namespace
 
-std::unique_ptr<OutputSink> make_text_sink(const std::string& path) { return std::make_unique<TextSink>(path); }
+std::unique_ptr<OutputSink> make_text_sink(const std::string& path, const RunInfo& run) {
+  return std::make_unique<TextSink>(path, run.inputs.size() > 1);
+}
 
 }  // namespace cdmadiag

@@ -1,5 +1,6 @@
 // The _cdmadiag extension: packets of one capture as Python dicts, and one capture
 // decoded to a file with a summary of the drive, for the fleet's tasks.
+#include <fmt/format.h>
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
@@ -21,6 +22,7 @@
 #include "output_sink.h"
 #include "sinks.h"
 #include "text_convert.h"
+#include "version.h"
 
 namespace py = pybind11;
 
@@ -502,7 +504,13 @@ py::dict decode_to_file(const std::string& path, const std::string& out, const s
     const py::gil_scoped_release release;
     const std::lock_guard lock(g_decode_mutex);
     try {
-      const std::unique_ptr<OutputSink> sink = make_sink(f->second, out);
+      RunInfo info;
+      info.version = version_text();
+      info.inputs = {path};
+      info.options = fmt::format("python decode_to_file format={} details={}{}", format, details ? "on" : "off",
+                                 cells ? " cells=" + *cells : std::string());
+      info.epsg = projection.value_or(0);
+      const std::unique_ptr<OutputSink> sink = make_sink(f->second, out, info);
       summary = std::make_unique<SummarySink>(*sink, kpis);
       DecodeRun run(options, *summary, &setting.cells, &setting.properties);
       end = run.decode_stream(*in, path);

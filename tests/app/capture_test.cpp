@@ -71,7 +71,10 @@ TEST(CommandEndToEnd, ForcedInputFormatAndThresholdOptionsParse) {
                  "--common-flag", "--no-details", "--pilot-inc", "4", "-o", out, in}),
             kExitOk);
   const std::string head =
-      "seq,time,code,name,op,index,value\n1,315964801,4097,ATTR_ID_QUALCOMM_MDM_MSG_TYPE,SetDWord,0,4097\n";
+      "seq,time,code,name,op,index,value,kind,command,file,time_ms,time_iso,fix_lat,fix_lon,fix_x,fix_y,fix_age_ms,"
+      "cell_pns,cell_sectors,cell_sites,cell_distances_m\n"
+      "1,315964801,4097,ATTR_ID_QUALCOMM_MDM_MSG_TYPE,SetDWord,0,4097,log,,0,315964801000,1980-01-06T00:00:01.000Z,"
+      ",,,,,,,,\n";
   EXPECT_EQ(slurp(out).substr(0, head.size()), head);
   // Forced as log records, the same bytes hold no record at all.
   EXPECT_EQ(cli({"decode", "-q", "--input", "log", "-o", out, in}), kExitUsage);

@@ -19,14 +19,23 @@ class SinkTest : public ::testing::Test {
     msg.details = "line \"one\"\n\tline two\n";
     msg.category = 5;
     msg.SetLocation(1.5, -2.25, 100);
+    fix.latitude = 43.5;
+    fix.longitude = -89.25;
+    fix.map = MapPoint{500000.5, 4800000};
+    fix.age_ms = 250;
   }
-  std::string write_all(OutputFormat format) {
-    auto sink = make_sink(format, dir.file("out"));
+  std::string write_all(OutputFormat format, const RunInfo& run = {}) {
+    auto sink = make_sink(format, dir.file("out"), run);
     PacketView p;
     p.seq = 7;
     p.time = 315964801.25;
+    p.time_ms = 315964801250;
     p.code = 0x100F;
     p.cls = PacketClass::kEvdo;
+    p.file = 1;
+    p.file_name = "b.log";
+    p.fix = &fix;
+    p.cells = cells;
     p.msg = &msg;
     p.writes = writes;
     p.texts = "caf\xe9, \"x\"";
@@ -36,6 +45,7 @@ class SinkTest : public ::testing::Test {
     PacketView bare;  // a bare response
     bare.seq = 8;
     bare.response = true;
+    bare.command = 0x0C;
     bare.msg = &empty;
     sink->packet(bare);
     sink->finish();
@@ -44,6 +54,9 @@ class SinkTest : public ::testing::Test {
 
   TempDir dir;
   COrbExpandedMessage msg, empty;
+  Fix fix;
+  const CellSite hill{12, 43.6, -89.3, "S1", "Hill, \"A\""}, vale{300, 43.4, -89.2, "S2", "Vale"};
+  const std::vector<CellLookup> cells = {{12, &hill, 1234.5678}, {300, &vale, 80}};
   // Id, index, op, then the signed, unsigned and double values, the text offset and size.
   const std::vector<WriteRecord> writes = {
       {ATTR_ID_LOCATION_X, 0, WriteOp::kSetDouble, 0, 0, 0.1, 0, 0},
@@ -54,9 +67,10 @@ class SinkTest : public ::testing::Test {
   const std::string error = "bad \"thing\"";
 };
 
-// JSON lines carry every field in contract order; CSV has one row per write; text shows
-// a header line, the details indented, then the attributes.
 TEST_F(SinkTest, TextFormatsByteForByte) {
+  const std::string kCsvTail =
+      ",log,,1,315964801250,1980-01-06T00:00:01.250Z,43.5,-89.25,500000.5,4800000,250,12;300,S1;S2,"
+      "\"Hill, \"\"A\"\";Vale\",1234.6;80\n";
   const std::pair<OutputFormat, std::string> cases[] = {
       {OutputFormat::kJsonl,
        "{\"seq\": 7, \"time\": 315964801.25, \"code\": 4111, \"class\": \"evdo\", \"title\": \"Map \xc2\xb0 title\", "
@@ -67,17 +81,25 @@ TEST_F(SinkTest, TextFormatsByteForByte) {
        "{\"name\": \"ATTR_ID_QUALCOMM_MDM_MSG_TYPE\", \"op\": \"SetDWord\", \"index\": 0, \"value\": 4000000000}, "
        "{\"name\": \"ATTR_ID_PN_INC\", \"op\": \"SetString\", \"index\": 1, \"value\": \"caf\xc3\xa9, \\\"x\\\"\"}, "
        "{\"name\": \"ATTR_ID_CDMA_SEQ_NUM\", \"op\": \"SetNoValue\", \"index\": 2, \"value\": null}], "
-       "\"error\": \"bad \\\"thing\\\"\"}\n"
+       "\"error\": \"bad \\\"thing\\\"\", \"kind\": \"log\", \"command\": null, \"file\": 1, \"file_name\": \"b.log\", "
+       "\"time_ms\": 315964801250, \"time_iso\": \"1980-01-06T00:00:01.250Z\", "
+       "\"fix\": {\"lat\": 43.5, \"lon\": -89.25, \"x\": 500000.5, \"y\": 4800000, \"age_ms\": 250}, \"cells\": ["
+       "{\"pn\": 12, \"sector_id\": \"S1\", \"site_name\": \"Hill, \\\"A\\\"\", \"lat\": 43.6, \"lon\": -89.3, "
+       "\"distance_m\": 1234.6}, "
+       "{\"pn\": 300, \"sector_id\": \"S2\", \"site_name\": \"Vale\", \"lat\": 43.4, \"lon\": -89.2, \"distance_m\": "
+       "80}]}\n"
        "{\"seq\": null, \"error\": \"d\xc3\xa9j\xc3\xa0.qmdl: at byte 9: CRC error\"}\n"
        "{\"seq\": 8, \"time\": null, \"code\": 0, \"class\": \"1x\", \"title\": \"\", \"details\": \"\", "
-       "\"category\": 0, \"location\": null, \"attrs\": []}\n"},
+       "\"category\": 0, \"location\": null, \"attrs\": [], \"kind\": \"response\", \"command\": 12, \"file\": 0, "
+       "\"file_name\": \"\", \"time_ms\": null, \"time_iso\": null, \"fix\": null, \"cells\": []}\n"},
       {OutputFormat::kCsv,
-       "seq,time,code,name,op,index,value\n"
-       "7,315964801.25,4111,ATTR_ID_LOCATION_X,SetDouble,0,0.1\n"
-       "7,315964801.25,4111,ATTR_ID_LOCATION_Y,SetShort,3,-3\n"
-       "7,315964801.25,4111,ATTR_ID_QUALCOMM_MDM_MSG_TYPE,SetDWord,0,4000000000\n"
-       "7,315964801.25,4111,ATTR_ID_PN_INC,SetString,1,\"caf\xc3\xa9, \"\"x\"\"\"\n"
-       "7,315964801.25,4111,ATTR_ID_CDMA_SEQ_NUM,SetNoValue,2,\n"},
+       "seq,time,code,name,op,index,value,kind,command,file,time_ms,time_iso,fix_lat,fix_lon,fix_x,fix_y,"
+       "fix_age_ms,cell_pns,cell_sectors,cell_sites,cell_distances_m\n"
+       "7,315964801.25,4111,ATTR_ID_LOCATION_X,SetDouble,0,0.1" +
+           kCsvTail + "7,315964801.25,4111,ATTR_ID_LOCATION_Y,SetShort,3,-3" + kCsvTail +
+           "7,315964801.25,4111,ATTR_ID_QUALCOMM_MDM_MSG_TYPE,SetDWord,0,4000000000" + kCsvTail +
+           "7,315964801.25,4111,ATTR_ID_PN_INC,SetString,1,\"caf\xc3\xa9, \"\"x\"\"\"" + kCsvTail +
+           "7,315964801.25,4111,ATTR_ID_CDMA_SEQ_NUM,SetNoValue,2," + kCsvTail},
       {OutputFormat::kText,
        "#7 1980-01-06 00:00:01.250 0x100F evdo  Map \xc2\xb0 title\n"
        "    line \"one\"\n"
@@ -90,7 +112,7 @@ TEST_F(SinkTest, TextFormatsByteForByte) {
        "    ATTR_ID_CDMA_SEQ_NUM[2] = (no value)  (SetNoValue)\n"
        "    error: bad \"thing\"\n"
        "!! framing error: d\xc3\xa9j\xc3\xa0.qmdl: at byte 9: CRC error\n"
-       "#8 - response 1x\n"},
+       "#8 - response 0x0C 1x\n"},
   };
   for (const auto& [format, want] : cases) EXPECT_EQ(write_all(format), want);
 }
@@ -111,18 +133,28 @@ Lines query(const std::string& path, const char* sql) {
 }
 
 TEST_F(SinkTest, SqliteTables) {
-  write_all(OutputFormat::kSqlite);
+  write_all(OutputFormat::kSqlite, {"9.9", {"a.log", "b.log"}, "--format=sqlite '--output=my db'", 32616});
   const std::string db = dir.file("out");
-  EXPECT_EQ(
-      query(db, "SELECT seq, time, code, class, title, details, category, x, y, error FROM messages ORDER BY rowid"),
-      (Lines{"7|315964801.25|4111|evdo|Map \xc2\xb0 title|line \"one\"\n\tline two\n|5|1.5|-2.25|bad \"thing\"",
-             "NULL|NULL|NULL|NULL|NULL|NULL|NULL|NULL|NULL|d\xc3\xa9j\xc3\xa0.qmdl: at byte 9: CRC error",
-             "8|NULL|0|1x|||0|NULL|NULL|NULL"}));
-  EXPECT_EQ(
-      query(db, "SELECT seq, name, op, idx, typeof(value), value FROM attributes ORDER BY rowid"),
-      (Lines{"7|ATTR_ID_LOCATION_X|SetDouble|0|real|0.1", "7|ATTR_ID_LOCATION_Y|SetShort|3|integer|-3",
-             "7|ATTR_ID_QUALCOMM_MDM_MSG_TYPE|SetDWord|0|integer|4000000000",
-             "7|ATTR_ID_PN_INC|SetString|1|text|caf\xc3\xa9, \"x\"", "7|ATTR_ID_CDMA_SEQ_NUM|SetNoValue|2|null|NULL"}));
+  EXPECT_EQ(query(db, "SELECT key, value FROM meta ORDER BY rowid"),
+            (Lines{"tool|cdmadiag", "version|9.9", "input|a.log", "input|b.log",
+                   "options|--format=sqlite '--output=my db'", "epsg|32616",
+                   "time_base|GPS time counted from 1980-01-06T00:00:00Z, written as UTC without leap "
+                   "seconds (ahead of UTC by the leap seconds since 1980)"}));
+  EXPECT_EQ(query(db, "SELECT * FROM files ORDER BY id"), (Lines{"0|", "1|b.log"}));
+  EXPECT_EQ(query(db, "SELECT * FROM messages ORDER BY seq"),
+            (Lines{"7|1|315964801250|1980-01-06T00:00:01.250Z|log|4111|NULL|evdo|Map \xc2\xb0 title|"
+                   "line \"one\"\n\tline two\n|5|1.5|-2.25|43.5|-89.25|500000.5|4800000.0|250|bad \"thing\"",
+                   "8|0|NULL|NULL|response|0|12|1x|||0|NULL|NULL|NULL|NULL|NULL|NULL|NULL|NULL"}));
+  EXPECT_EQ(query(db, "SELECT framing_errors.* FROM framing_errors"),
+            (Lines{"7|d\xc3\xa9j\xc3\xa0.qmdl: at byte 9: CRC error"}));
+  EXPECT_EQ(query(db,
+                  "SELECT w.seq, w.n, a.name, w.idx, typeof(w.value), w.value FROM writes w"
+                  " JOIN attributes a ON a.id = w.attr ORDER BY w.seq, w.n"),
+            (Lines{"7|0|ATTR_ID_LOCATION_X|0|real|0.1", "7|1|ATTR_ID_LOCATION_Y|3|integer|-3",
+                   "7|2|ATTR_ID_QUALCOMM_MDM_MSG_TYPE|0|integer|4000000000",
+                   "7|3|ATTR_ID_PN_INC|1|text|caf\xc3\xa9, \"x\"", "7|4|ATTR_ID_CDMA_SEQ_NUM|2|null|NULL"}));
+  EXPECT_EQ(query(db, "SELECT * FROM cell_lookups ORDER BY seq, pn"),
+            (Lines{"7|12|S1|Hill, \"A\"|43.6|-89.3|1234.6", "7|300|S2|Vale|43.4|-89.2|80.0"}));
 }
 
 TEST(SqliteSink, RefusesStandardOutput) { EXPECT_THROW(make_sink(OutputFormat::kSqlite, "-"), OutputError); }
