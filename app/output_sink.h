@@ -81,7 +81,7 @@ class OutputSink {
   virtual void finish() = 0;
 };
 
-enum class OutputFormat : std::uint8_t { kText, kJsonl, kCsv, kSqlite };
+enum class OutputFormat : std::uint8_t { kText, kJsonl, kCsv, kSqlite, kGeojson, kKml };
 
 // path: "" or "-" is standard output (not for sqlite). Throws OutputError.
 std::unique_ptr<OutputSink> make_sink(OutputFormat format, const std::string& path);
