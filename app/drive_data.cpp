@@ -125,6 +125,7 @@ void DriveCollector::packet(const PacketView& p) {
   if (p.msg->notDecoded) ++s.not_decoded;
   if (!p.response && !known_log_code(static_cast<std::uint16_t>(p.code))) ++s.unknown_codes;
   if (p.error != nullptr) ++s.decoder_errors;
+  if (!p.msg->notDecoded && p.error == nullptr) ++s.decoded;
   const std::uint32_t code = p.response ? p.command : p.code;
   CodeCount& cc = s.codes[{cls, code}];
   if (cc.packets++ == 0) cc.title = cp1252_to_utf8(p.msg->title);

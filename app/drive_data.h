@@ -83,6 +83,7 @@ struct DriveSummary {
   std::uint64_t packets_1x = 0;  // log records of the 1x dispatcher
   std::uint64_t packets_evdo = 0;
   std::uint64_t responses = 0;
+  std::uint64_t decoded = 0;  // by a written decoder, without an error
   std::uint64_t not_decoded = 0;
   std::uint64_t unknown_codes = 0;
   std::uint64_t decoder_errors = 0;

@@ -367,9 +367,12 @@ void time_ticks(Buf& out, const TimeAxis& ax, int top, int bottom) {
       break;
     }
   }
+  // Longer runs (or a stray time stamp far off) keep about ten whole-hour ticks.
+  if ((ax.t1 - ax.t0) / step > 10) step = std::ceil((ax.t1 - ax.t0) / 10 / 3600) * 3600;
+  const char* format = ax.t1 - ax.t0 > 86400 ? "%Y-%m-%d %H:%M" : "%H:%M:%S";
   for (double t = std::ceil(ax.t0 / step) * step; t <= ax.t1; t += step) {
     fmt::format_to(it, R"(<line class="grid" x1="{0:.1f}" y1="{1}" x2="{0:.1f}" y2="{2}"/><text class="tick" x="{0:.1f}" y="{3}" text-anchor="middle">{4}</text>)",
-                   ax.x(t), top, bottom, bottom + 14, utc(t, "%H:%M:%S"));
+                   ax.x(t), top, bottom, bottom + 14, utc(t, format));
   }
 }
 
@@ -514,7 +517,7 @@ void draw_summary(Buf& out, const DriveCollector& drive, const std::vector<Route
   row(out, "1x log packets", fmt::format("{}", s.packets_1x));
   row(out, "EV-DO log packets", fmt::format("{}", s.packets_evdo));
   row(out, "Command responses", fmt::format("{}", s.responses));
-  row(out, "Decoded", fmt::format("{}", s.packets - s.not_decoded - s.decoder_errors));
+  row(out, "Decoded", fmt::format("{}", s.decoded));
   row(out, "Not decoded", fmt::format("{} (of which {} of unknown code)", s.not_decoded, s.unknown_codes));
   row(out, "Decoder errors", fmt::format("{}", s.decoder_errors));
   row(out, "Framing errors", fmt::format("{}", s.framing_errors));
