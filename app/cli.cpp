@@ -228,7 +228,8 @@ int app_main(int argc, char** argv) {
   CLI::App* decode = app.add_subcommand("decode", "Expand every packet of every FILE, in order");
   decode->add_option("FILE", cl.files, "Capture files (log records or HDLC stream); - reads standard input")
       ->required();
-  decode->add_option("--format", cl.format, "Output format")->check(CLI::IsMember({"text", "jsonl", "csv", "sqlite", "geojson", "kml"}));
+  decode->add_option("--format", cl.format, "Output format")
+      ->check(CLI::IsMember({"text", "jsonl", "csv", "sqlite", "geojson", "kml"}));
   decode->add_option("-o,--output", cl.output, "Output file (standard output when absent; required for sqlite)");
   decode->add_option("--input", cl.input, "Input format, detected per file when absent")
       ->check(CLI::IsMember({"log", "hdlc"}));

@@ -24,7 +24,8 @@ const std::array<MeasureInfo, kMeasureCount> kMeasures = {{
      "sinr",
      "EV-DO best SINR",
      "dB",
-     {&ATTR_ID_EVDO_AIRLINKSUMMARY_PNROLL1_BEST_ASP_FILTERED_SINR_FOR_PN, &ATTR_ID_EVDO_MCAIRLINKSUMMARY_BEST_ASP_SINR_C1},
+     {&ATTR_ID_EVDO_AIRLINKSUMMARY_PNROLL1_BEST_ASP_FILTERED_SINR_FOR_PN,
+      &ATTR_ID_EVDO_MCAIRLINKSUMMARY_BEST_ASP_SINR_C1},
      1.0},
     {Measure::kPer,
      "per",
@@ -32,7 +33,11 @@ const std::array<MeasureInfo, kMeasureCount> kMeasures = {{
      "%",
      {&ATTR_ID_EVDO_AIRLINKSUMMARY_AVG_PER_INST, &ATTR_ID_RevASUFwdStats_TC_PacketErrorRateInstantaneous},
      1.0},
-    {Measure::kDrc, "drc", "EV-DO DRC rate", "kbps", {&ATTR_ID_EVDO_AIRLINKSUMMARY_DATA_RATE_REQ_SHORT_TERM_LAST, nullptr},
+    {Measure::kDrc,
+     "drc",
+     "EV-DO DRC rate",
+     "kbps",
+     {&ATTR_ID_EVDO_AIRLINKSUMMARY_DATA_RATE_REQ_SHORT_TERM_LAST, nullptr},
      0.001},
     {Measure::kThroughput,
      "tput",
@@ -40,7 +45,12 @@ const std::array<MeasureInfo, kMeasureCount> kMeasures = {{
      "kbps",
      {&ATTR_ID_EVDO_FWDSTATSUMMARY_TCH_AVGTPUT_INST, &ATTR_ID_RevASUFwdStats_TC_Rx_Throughput_Instantaneous},
      1.0},
-    {Measure::kRlp, "rlp", "EV-DO RLP Rx throughput", "kbps", {&ATTR_ID_EVDO_RLP_Rx_Throughput_Instantaneous, nullptr}, 1.0},
+    {Measure::kRlp,
+     "rlp",
+     "EV-DO RLP Rx throughput",
+     "kbps",
+     {&ATTR_ID_EVDO_RLP_Rx_Throughput_Instantaneous, nullptr},
+     1.0},
     {Measure::kDoRx, "dorx", "EV-DO Rx power", "dBm", {&ATTR_ID_EVDO_POWER_RXAGC0, nullptr}, 1.0},
     {Measure::kDoTx, "dotx", "EV-DO Tx power", "dBm", {&ATTR_ID_EVDO_POWER_TXTOTAL_POWER, nullptr}, 1.0},
 }};
@@ -178,7 +188,8 @@ void DriveCollector::measure(const PacketView& p, SecondBin* bin, double time) {
     if (!v) continue;
     if (w.id == ATTR_ID_EVDO_CONNECTIONATTEMPT_RESULT) {
       event(t, EventKind::kAttempt, "EV-DO connection attempt");
-      if (*v != kConnectionSuccess) event(t, EventKind::kFailure, fmt::format("EV-DO connection attempt failed (result {})", *v));
+      if (*v != kConnectionSuccess)
+        event(t, EventKind::kFailure, fmt::format("EV-DO connection attempt failed (result {})", *v));
     } else if (w.id == ATTR_ID_EVDO_CONNECTIONRELEASE_REASON) {
       event(t, EventKind::kRelease, fmt::format("EV-DO connection release (reason {})", *v));
     } else if (w.id == ATTR_ID_ConnStatsTerm_LastCallReleaseReason) {
@@ -187,7 +198,8 @@ void DriveCollector::measure(const PacketView& p, SecondBin* bin, double time) {
       event(t, EventKind::kFailure, "EV-DO access attempt failed");
     } else if (w.id == ATTR_ID_NUM_ACTIVE_PILOTS) {
       const auto n = static_cast<std::int64_t>(*v);
-      if (aset_1x_ && *aset_1x_ != n) event(t, EventKind::kHandoff, fmt::format("1x active set {} to {} pilots", *aset_1x_, n));
+      if (aset_1x_ && *aset_1x_ != n)
+        event(t, EventKind::kHandoff, fmt::format("1x active set {} to {} pilots", *aset_1x_, n));
       aset_1x_ = n;
     } else if (bin != nullptr && w.index == 0 && w.id == ATTR_ID_1ST_PILOT_PN) {
       bin->serving_pn_1x = static_cast<int>(*v);
@@ -206,7 +218,8 @@ void DriveCollector::measure(const PacketView& p, SecondBin* bin, double time) {
   if (evdo_sets) {
     std::sort(evdo_active.begin(), evdo_active.end());
     if (!aset_evdo_.empty() && !evdo_active.empty() && evdo_active != aset_evdo_) {
-      event(t, EventKind::kHandoff, fmt::format("EV-DO active set {} to {}", pn_list(aset_evdo_), pn_list(evdo_active)));
+      event(t, EventKind::kHandoff,
+            fmt::format("EV-DO active set {} to {}", pn_list(aset_evdo_), pn_list(evdo_active)));
     }
     if (!evdo_active.empty()) aset_evdo_ = std::move(evdo_active);
   }

@@ -36,7 +36,7 @@ struct MeasureInfo {
   const char* label;  // for people
   const char* unit;
   std::array<const std::uint32_t*, 2> attrs;  // written by the decoders; index 0 only
-  double scale;                      // attribute unit to `unit`
+  double scale;                               // attribute unit to `unit`
 };
 const std::array<MeasureInfo, kMeasureCount>& measures();
 const MeasureInfo& info(Measure m);

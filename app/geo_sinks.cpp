@@ -62,7 +62,8 @@ class GeojsonSink final : public GeoSink {
 };
 
 // KML colours are aabbggrr; the classes of the report's route, worst first, then no value.
-constexpr std::array<const char*, 6> kKmlColours = {"ff1c19d7", "ff61aefd", "ff00d6e6", "ff6ad9a6", "ff41961a", "ff9a9a9a"};
+constexpr std::array<const char*, 6> kKmlColours = {"ff1c19d7", "ff61aefd", "ff00d6e6",
+                                                    "ff6ad9a6", "ff41961a", "ff9a9a9a"};
 
 void append_xml(fmt::memory_buffer& out, std::string_view utf8) {
   for (const char c : utf8) {
@@ -112,10 +113,10 @@ class KmlSink final : public GeoSink {
       const SecondBin& bin = *p.bin;
       std::size_t style = kKmlColours.size() - 1;
       if (p.value) style = static_cast<std::size_t>(colour_class(p.measure, *p.value));
-      fmt::format_to(it, "<Placemark><styleUrl>#c{}</styleUrl><TimeStamp><when>{}</when></TimeStamp><ExtendedData>", style,
-                     iso_time(p.time));
-      fmt::format_to(it, "<Data name=\"seq\"><value>{}</value></Data><Data name=\"time\"><value>{}</value></Data>", bin.seq,
-                     p.time);
+      fmt::format_to(it, "<Placemark><styleUrl>#c{}</styleUrl><TimeStamp><when>{}</when></TimeStamp><ExtendedData>",
+                     style, iso_time(p.time));
+      fmt::format_to(it, "<Data name=\"seq\"><value>{}</value></Data><Data name=\"time\"><value>{}</value></Data>",
+                     bin.seq, p.time);
       for (const MeasureInfo& m : measures()) {
         if (const auto v = bin.mean(m.m)) {
           fmt::format_to(it, "<Data name=\"{}\"><value>", m.key);
@@ -131,9 +132,7 @@ class KmlSink final : public GeoSink {
   }
 
   // Every second with a fix, coloured as the report colours its route.
-  std::vector<RoutePoint> every_second() const {
-    return route_points(drive_, ReportOptions{}, 0.0);
-  }
+  std::vector<RoutePoint> every_second() const { return route_points(drive_, ReportOptions{}, 0.0); }
 
   static std::string iso_time(double t) {
     const auto secs = static_cast<std::time_t>(std::floor(t));

@@ -17,8 +17,8 @@ namespace {
 using Buf = fmt::memory_buffer;
 
 constexpr double kLegGapSeconds = 30.0;
-constexpr double kCarrySeconds = 5.0;       // a colour value lasts this long without a new one
-constexpr double kSeriesGapSeconds = 5.0;   // a chart line breaks over a longer gap
+constexpr double kCarrySeconds = 5.0;      // a colour value lasts this long without a new one
+constexpr double kSeriesGapSeconds = 5.0;  // a chart line breaks over a longer gap
 constexpr double kServingEverySeconds = 15.0;
 constexpr double kCellMarginMetres = 3000.0;  // cells this far outside the route still shown
 constexpr int kWidth = 1100;
@@ -203,9 +203,10 @@ void legend_row(Buf& out, Measure m, double x, double y) {
     } else {
       range = fmt::format("{} {:g}", ge, s.cuts[static_cast<std::size_t>(c - 1)]);
     }
-    fmt::format_to(std::back_inserter(out),
-                   R"(<rect x="{:.0f}" y="{:.0f}" width="14" height="10" fill="{}"/><text x="{:.0f}" y="{:.0f}" class="lg">{}</text>)",
-                   cx, y - 9, kClassColours[static_cast<std::size_t>(c)], cx + 18, y, range);
+    fmt::format_to(
+        std::back_inserter(out),
+        R"(<rect x="{:.0f}" y="{:.0f}" width="14" height="10" fill="{}"/><text x="{:.0f}" y="{:.0f}" class="lg">{}</text>)",
+        cx, y - 9, kClassColours[static_cast<std::size_t>(c)], cx + 18, y, range);
   }
 }
 
@@ -276,7 +277,8 @@ void draw_map(Buf& out, const std::vector<RoutePoint>& route, const ReportOption
     // Each run ends where the next begins so the line has no holes.
     const std::size_t end = j < route.size() && !route[j].new_leg ? j + 1 : j;
     fmt::format_to(it, R"(<polyline stroke="{}" points=")", colour);
-    for (std::size_t k = i; k < end; ++k) fmt::format_to(it, "{}{:.1f},{:.1f}", k == i ? "" : " ", f.x(route[k].longitude), f.y(route[k].latitude));
+    for (std::size_t k = i; k < end; ++k)
+      fmt::format_to(it, "{}{:.1f},{:.1f}", k == i ? "" : " ", f.x(route[k].longitude), f.y(route[k].latitude));
     if (end - i == 1) fmt::format_to(it, " {:.1f},{:.1f}", f.x(route[i].longitude) + 0.1, f.y(route[i].latitude));
     append(out, "\"/>");
     i = j;
@@ -324,10 +326,11 @@ void draw_map(Buf& out, const std::vector<RoutePoint>& route, const ReportOption
   const double mpp = f.metres_per_pixel();
   const double bar_m = nice_step(mpp * f.width / 5, 1);
   const double bar_px = bar_m / mpp;
-  fmt::format_to(it,
-                 R"(<line class="scalebar" x1="20" y1="{0}" x2="{1:.1f}" y2="{0}"/><text class="lg" x="20" y="{2}">{3}</text>)",
-                 f.height - 14, 20 + bar_px, f.height - 20,
-                 bar_m >= 1000 ? fmt::format("{:g} km", bar_m / 1000) : fmt::format("{:g} m", bar_m));
+  fmt::format_to(
+      it,
+      R"(<line class="scalebar" x1="20" y1="{0}" x2="{1:.1f}" y2="{0}"/><text class="lg" x="20" y="{2}">{3}</text>)",
+      f.height - 14, 20 + bar_px, f.height - 20,
+      bar_m >= 1000 ? fmt::format("{:g} km", bar_m / 1000) : fmt::format("{:g} m", bar_m));
 
   // Legend: each measure that colours some point.
   std::vector<Measure> used;
@@ -336,8 +339,10 @@ void draw_map(Buf& out, const std::vector<RoutePoint>& route, const ReportOption
   }
   double ly = f.height + 18;
   for (std::size_t i = 0; i < used.size() && i < 2; ++i, ly += 20) legend_row(out, used[i], 10, ly);
-  fmt::format_to(it, R"(<rect x="{}" y="{:.0f}" width="14" height="10" fill="{}"/><text x="{}" y="{:.0f}" class="lg">no value</text>)",
-                 f.width - 190, f.height + 9.0, kNoValueColour, f.width - 172, f.height + 18.0);
+  fmt::format_to(
+      it,
+      R"(<rect x="{}" y="{:.0f}" width="14" height="10" fill="{}"/><text x="{}" y="{:.0f}" class="lg">no value</text>)",
+      f.width - 190, f.height + 9.0, kNoValueColour, f.width - 172, f.height + 18.0);
   fmt::format_to(it, R"(<text x="{}" y="{:.0f}" class="lg">{} points, {} serving lines</text>)", f.width - 190,
                  f.height + 38.0, route.size(), serving_lines);
   append(out, "</svg>\n");
@@ -371,8 +376,10 @@ void time_ticks(Buf& out, const TimeAxis& ax, int top, int bottom) {
   if ((ax.t1 - ax.t0) / step > 10) step = std::ceil((ax.t1 - ax.t0) / 10 / 3600) * 3600;
   const char* format = ax.t1 - ax.t0 > 86400 ? "%Y-%m-%d %H:%M" : "%H:%M:%S";
   for (double t = std::ceil(ax.t0 / step) * step; t <= ax.t1; t += step) {
-    fmt::format_to(it, R"(<line class="grid" x1="{0:.1f}" y1="{1}" x2="{0:.1f}" y2="{2}"/><text class="tick" x="{0:.1f}" y="{3}" text-anchor="middle">{4}</text>)",
-                   ax.x(t), top, bottom, bottom + 14, utc(t, format));
+    fmt::format_to(
+        it,
+        R"(<line class="grid" x1="{0:.1f}" y1="{1}" x2="{0:.1f}" y2="{2}"/><text class="tick" x="{0:.1f}" y="{3}" text-anchor="middle">{4}</text>)",
+        ax.x(t), top, bottom, bottom + 14, utc(t, format));
   }
 }
 
@@ -390,14 +397,15 @@ void draw_chart(Buf& out, const DriveCollector& drive, const TimeAxis& ax, const
       r = r ? std::pair{std::min(r->first, *v), std::max(r->second, *v)} : std::pair{*v, *v};
     }
   }
-  fmt::format_to(it, R"(<svg class="chart" width="{0}" height="{1}" viewBox="0 0 {0} {1}" role="img">)", kWidth, kHeight);
+  fmt::format_to(it, R"(<svg class="chart" width="{0}" height="{1}" viewBox="0 0 {0} {1}" role="img">)", kWidth,
+                 kHeight);
   fmt::format_to(it, R"(<text class="ct" x="{}" y="16">{}</text>)", TimeAxis::kLeft, title);
   double lx = TimeAxis::kLeft + 8.0 * static_cast<double>(std::string_view(title).size()) + 20;
   for (std::size_t i = 0; i < series.size(); ++i) {
     const MeasureInfo& mi = info(series[i].m);
     const std::string name = fmt::format("{} ({}{})", mi.label, mi.unit, series[i].axis == 1 ? ", right axis" : "");
-    fmt::format_to(it, R"(<rect x="{:.0f}" y="8" width="12" height="4" fill="{}"/><text class="lg" x="{:.0f}" y="16">)", lx,
-                   kSeriesColours[i % kSeriesColours.size()], lx + 16);
+    fmt::format_to(it, R"(<rect x="{:.0f}" y="8" width="12" height="4" fill="{}"/><text class="lg" x="{:.0f}" y="16">)",
+                   lx, kSeriesColours[i % kSeriesColours.size()], lx + 16);
     esc(out, name);
     append(out, "</text>");
     lx += 16 + 6.2 * static_cast<double>(name.size()) + 18;
@@ -433,11 +441,13 @@ void draw_chart(Buf& out, const DriveCollector& drive, const TimeAxis& ax, const
     const double xa = a == 0 ? TimeAxis::kLeft - 4 : kWidth - TimeAxis::kRight + 4;
     for (double v = lo; v <= hi + step / 2; v += step) {
       const double y = kTop + kPlot - (v - lo) / (hi - lo) * kPlot;
-      if (a == 0) fmt::format_to(it, R"(<line class="grid" x1="{}" y1="{:.1f}" x2="{}" y2="{:.1f}"/>)", TimeAxis::kLeft, y, kWidth - TimeAxis::kRight, y);
+      if (a == 0)
+        fmt::format_to(it, R"(<line class="grid" x1="{}" y1="{:.1f}" x2="{}" y2="{:.1f}"/>)", TimeAxis::kLeft, y,
+                       kWidth - TimeAxis::kRight, y);
       fmt::format_to(it, R"(<text class="tick" x="{:.0f}" y="{:.1f}" text-anchor="{}">{:g}</text>)", xa, y + 4,
                      a == 0 ? "end" : "start", std::abs(v) < step / 1e6 ? 0.0 : v);
     }
-    fmt::format_to(it, R"(<text class="unit" x="{:.0f}" y="{}" text-anchor="{}">{}</text>)", xa, kTop - 4,
+    fmt::format_to(it, R"(<text class="unit" x="{:.0f}" y="{}" text-anchor="{}">{}</text>)", xa, kTop - 9,
                    a == 0 ? "end" : "start", unit);
   }
   for (std::size_t i = 0; i < series.size(); ++i) {
@@ -468,7 +478,8 @@ void draw_events(Buf& out, const DriveCollector& drive, const TimeAxis& ax) {
   auto it = std::back_inserter(out);
   constexpr int kTop = 28, kRow = 22, kHeight = kTop + kRow * static_cast<int>(kEventKindCount) + 22;
   constexpr std::array<const char*, kEventKindCount> kColours = {"#1f77b4", "#7f7f7f", "#2ca02c", "#d62728"};
-  fmt::format_to(it, R"(<svg class="chart" width="{0}" height="{1}" viewBox="0 0 {0} {1}" role="img">)", kWidth, kHeight);
+  fmt::format_to(it, R"(<svg class="chart" width="{0}" height="{1}" viewBox="0 0 {0} {1}" role="img">)", kWidth,
+                 kHeight);
   fmt::format_to(it, R"(<text class="ct" x="{}" y="16">Events</text>)", TimeAxis::kLeft);
   fmt::format_to(it, R"(<rect class="plot" x="{}" y="{}" width="{}" height="{}"/>)", TimeAxis::kLeft, kTop,
                  kWidth - TimeAxis::kLeft - TimeAxis::kRight, kRow * kEventKindCount);
@@ -485,8 +496,8 @@ void draw_events(Buf& out, const DriveCollector& drive, const TimeAxis& ax) {
     append(out, "</title></circle>");
   }
   if (drive.events().empty()) {
-    fmt::format_to(it, R"(<text class="none" x="{}" y="{}" text-anchor="middle">no events in this drive</text>)", kWidth / 2,
-                   kTop + kRow * 2);
+    fmt::format_to(it, R"(<text class="none" x="{}" y="{}" text-anchor="middle">no events in this drive</text>)",
+                   kWidth / 2, kTop + kRow * 2);
   }
   append(out, "</svg>\n");
 }
@@ -525,7 +536,9 @@ void draw_summary(Buf& out, const DriveCollector& drive, const std::vector<Route
   append(out, "</table>\n");
 
   // Coverage: share of the measured seconds at or beyond each class boundary.
-  append(out, "<table class=\"grid\"><tr><th>measure</th><th>seconds</th><th>mean</th><th>min</th><th>max</th><th>share of time</th></tr>\n");
+  append(out,
+         "<table class=\"grid\"><tr><th>measure</th><th>seconds</th><th>mean</th><th>min</th><th>max</th><th>share of "
+         "time</th></tr>\n");
   for (const MeasureInfo& mi : measures()) {
     std::size_t n = 0;
     double sum = 0, lo = 0, hi = 0;
@@ -558,8 +571,11 @@ void draw_summary(Buf& out, const DriveCollector& drive, const std::vector<Route
 
   std::vector<std::pair<const std::pair<std::string, std::uint32_t>*, const CodeCount*>> codes;
   for (const auto& [key, cc] : s.codes) codes.emplace_back(&key, &cc);
-  std::stable_sort(codes.begin(), codes.end(), [](const auto& a, const auto& b) { return a.second->packets > b.second->packets; });
-  append(out, "<h2>Packets per code</h2>\n<table class=\"grid\"><tr><th>class</th><th>code</th><th>title</th><th>packets</th></tr>\n");
+  std::stable_sort(codes.begin(), codes.end(),
+                   [](const auto& a, const auto& b) { return a.second->packets > b.second->packets; });
+  append(out,
+         "<h2>Packets per code</h2>\n<table "
+         "class=\"grid\"><tr><th>class</th><th>code</th><th>title</th><th>packets</th></tr>\n");
   for (const auto& [key, cc] : codes) {
     fmt::format_to(it, "<tr><td>{}</td><td>0x{:04X}</td><td>", key->first, key->second);
     esc(out, cc->title);
@@ -614,7 +630,7 @@ var drawn=Array.prototype.some.call(s.querySelectorAll('.series'),function(p){re
 if(drawn||s.querySelector('.mark'))c++;});
 var b=document.body;b.setAttribute('data-route-points',n);b.setAttribute('data-charts',c);
 b.setAttribute('data-errors',document.getElementById('script-errors').children.length);
-document.getElementById('render-status').textContent='Drawn: '+n+' route points, '+c+' charts.';});
+document.getElementById('render-status').textContent='Drawn: '+n+' route line vertices, '+c+' charts.';});
 </script>
 )";
 

@@ -1,5 +1,7 @@
 // The drive collector on hand-made packets (binning, events, route thinning), the report
 // and the map formats on them and on the sample drive; GeoJSON read back by a strict parser.
+#include "report.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -10,7 +12,6 @@
 
 #include "app_test_util.h"
 #include "framework/attributes.h"
-#include "report.h"
 
 namespace cdmadiag::test {
 namespace {
@@ -135,7 +136,8 @@ TEST_F(DriveTest, MeasurementsAreMeansPerSecondOfIndexZeroValues) {
   feed(100.7, {d(ATTR_ID_1ST_PILOT_EcIo, -7), none(ATTR_ID_1ST_PILOT_EcIo),
                d(ATTR_ID_1ST_PILOT_EcIo, std::numeric_limits<double>::quiet_NaN())});
   // Rank 1 is not the best pilot; a packet without time has no second.
-  feed(101.0, {d(ATTR_ID_EVDO_MCAIRLINKSUMMARY_BEST_ASP_SINR_C1, 9, 0), d(ATTR_ID_EVDO_MCAIRLINKSUMMARY_BEST_ASP_SINR_C1, 1, 1)});
+  feed(101.0, {d(ATTR_ID_EVDO_MCAIRLINKSUMMARY_BEST_ASP_SINR_C1, 9, 0),
+               d(ATTR_ID_EVDO_MCAIRLINKSUMMARY_BEST_ASP_SINR_C1, 1, 1)});
   feed(NAN, {d(ATTR_ID_1ST_PILOT_EcIo, -20)});
 
   ASSERT_EQ(drive.seconds().size(), 2U);
@@ -158,10 +160,14 @@ TEST_F(DriveTest, EventsFromConnectionWritesAndActiveSetChanges) {
   feed(16, {b(ATTR_ID_NUM_ACTIVE_PILOTS, 2)});
   feed(17, {d(ATTR_ID_EVDO_PILOTSETSVER2_ACTIVE_PILOTS_ECIO_FOR_PN, -3, 12)}, nullptr, true);
   // A pilot cleared below the threshold is not in the set; the same set again is no handoff.
-  feed(18, {d(ATTR_ID_EVDO_PILOTSETSVER2_ACTIVE_PILOTS_ECIO_FOR_PN, -3, 12),
-            none(ATTR_ID_EVDO_PILOTSETSVER2_ACTIVE_PILOTS_ECIO_FOR_PN, 36)}, nullptr, true);
-  feed(19, {d(ATTR_ID_EVDO_PILOTSETSVER2_ACTIVE_PILOTS_ECIO_FOR_PN, -3, 36),
-            d(ATTR_ID_EVDO_PILOTSETSVER2_ACTIVE_PILOTS_ECIO_FOR_PN, -5, 12)}, nullptr, true);
+  feed(18,
+       {d(ATTR_ID_EVDO_PILOTSETSVER2_ACTIVE_PILOTS_ECIO_FOR_PN, -3, 12),
+        none(ATTR_ID_EVDO_PILOTSETSVER2_ACTIVE_PILOTS_ECIO_FOR_PN, 36)},
+       nullptr, true);
+  feed(19,
+       {d(ATTR_ID_EVDO_PILOTSETSVER2_ACTIVE_PILOTS_ECIO_FOR_PN, -3, 36),
+        d(ATTR_ID_EVDO_PILOTSETSVER2_ACTIVE_PILOTS_ECIO_FOR_PN, -5, 12)},
+       nullptr, true);
 
   std::vector<std::pair<double, EventKind>> got;
   for (const DriveEvent& e : drive.events()) got.emplace_back(e.time, e.kind);
@@ -176,8 +182,8 @@ TEST_F(DriveTest, RouteIsThinnedSplitIntoLegsAndColouredByLeg) {
   const std::vector<Fix> fixes = {at(43.0, -89.0), at(43.00001, -89.0), at(43.001, -89.0), at(43.002, -89.0),
                                   at(43.003, -89.0)};
   feed(0, {d(ATTR_ID_1ST_PILOT_EcIo, -5)}, &fixes[0]);
-  feed(1, {d(ATTR_ID_1ST_PILOT_EcIo, -5)}, &fixes[1]);    // 1 m on, same colour: thinned
-  feed(2, {d(ATTR_ID_1ST_PILOT_EcIo, -5)}, &fixes[2]);    // 110 m on
+  feed(1, {d(ATTR_ID_1ST_PILOT_EcIo, -5)}, &fixes[1]);  // 1 m on, same colour: thinned
+  feed(2, {d(ATTR_ID_1ST_PILOT_EcIo, -5)}, &fixes[2]);  // 110 m on
   feed(3, {d(ATTR_ID_EVDO_AIRLINKSUMMARY_PNROLL1_BEST_ASP_FILTERED_SINR_FOR_PN, -2)}, &fixes[3], true);  // EV-DO leg
   feed(60, {}, &fixes[4]);  // after a gap, no value within reach
   Fix stale = fixes[4];
@@ -197,9 +203,7 @@ TEST_F(DriveTest, RouteIsThinnedSplitIntoLegsAndColouredByLeg) {
 }
 
 TEST_F(DriveTest, ReportOfAnEmptyAndASmallDriveIsCompleteAndFinite) {
-  const auto html_of = [&] {
-    return render_report(drive, {});
-  };
+  const auto html_of = [&] { return render_report(drive, {}); };
   const std::string empty = html_of();
   EXPECT_NE(empty.find("No position fix"), std::string::npos);
   const Fix f = at(43.0, -89.0);
@@ -213,7 +217,8 @@ TEST_F(DriveTest, ReportOfAnEmptyAndASmallDriveIsCompleteAndFinite) {
     EXPECT_TRUE(html.ends_with("</html>\n"));
     EXPECT_EQ(std::regex_search(html, std::regex("nan|inf|src=|https?:")), false);
     std::ptrdiff_t charts = 0;
-    for (auto p = html.find("class=\"chart\""); p != std::string::npos; p = html.find("class=\"chart\"", p + 1)) ++charts;
+    for (auto p = html.find("class=\"chart\""); p != std::string::npos; p = html.find("class=\"chart\"", p + 1))
+      ++charts;
     EXPECT_EQ(charts, 6);
   }
   EXPECT_NE(html_of().find("<tr><th>Framing errors</th><td>1</td></tr>"), std::string::npos);
