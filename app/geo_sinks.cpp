@@ -93,10 +93,10 @@ class KmlSink final : public GeoSink {
       append_xml(out, files[i]);
     }
     append(out, "</name>\n");
+    // The viewer's own icon, tinted: nothing to fetch from elsewhere.
     for (std::size_t i = 0; i < kKmlColours.size(); ++i) {
       fmt::format_to(it,
-                     "<Style id=\"c{}\"><IconStyle><color>{}</color><scale>0.5</scale><Icon><href>"
-                     "http://maps.google.com/mapfiles/kml/shapes/shaded_dot.png</href></Icon></IconStyle>"
+                     "<Style id=\"c{}\"><IconStyle><color>{}</color><scale>0.5</scale></IconStyle>"
                      "<LabelStyle><scale>0</scale></LabelStyle></Style>\n",
                      i, kKmlColours[i]);
     }
