@@ -18,6 +18,7 @@
 #include "host/map_projections.h"
 #include "interrupt.h"
 #include "progress.h"
+#include "report.h"
 #include "run_info.h"
 #include "text_convert.h"
 #include "version.h"
@@ -41,6 +42,8 @@ struct CommandLine {
   bool no_cells = false;
   bool quiet = false;
   bool single_thread = false;
+  bool report = false;  // the report subcommand: one HTML drive report
+  std::string colour_by = "auto";
   DecodeOptions options;
   RunInfo run;
 };
@@ -48,7 +51,9 @@ struct CommandLine {
 const std::map<std::string, OutputFormat> kFormats = {{"text", OutputFormat::kText},
                                                       {"jsonl", OutputFormat::kJsonl},
                                                       {"csv", OutputFormat::kCsv},
-                                                      {"sqlite", OutputFormat::kSqlite}};
+                                                      {"sqlite", OutputFormat::kSqlite},
+                                                      {"geojson", OutputFormat::kGeojson},
+                                                      {"kml", OutputFormat::kKml}};
 const std::map<std::string, InputFormat> kInputs = {{"log", InputFormat::kLog}, {"hdlc", InputFormat::kHdlc}};
 
 const char* code_class_name(CodeClass cls) {
@@ -123,8 +128,10 @@ int run_decode(CommandLine& cl) {
   RunCounters counters;
   try {
     cl.run.epsg = cl.projection;
-    std::unique_ptr<OutputSink> sink = make_sink(format, cl.output, cl.run);
-    if (!cl.single_thread) sink = make_async_sink(std::move(sink));
+    std::unique_ptr<OutputSink> sink = cl.report ? make_report_sink(cl.output, {measure_by_key(cl.colour_by), &cells})
+                                                 : make_sink(format, cl.output, cl.run);
+    // The report searches the cell sites itself, which the decoding thread does too.
+    if (!cl.single_thread && !cl.report) sink = make_async_sink(std::move(sink));
     DecodeRun run(o, *sink, &cells, &properties);
     if (!cl.quiet) run.set_error_log(stderr, kFramingErrorsShown);
     for (const std::string& path : cl.files) {
@@ -173,6 +180,23 @@ int run_decode(CommandLine& cl) {
   return status;
 }
 
+// The report reads what the decoders write and the titles; details are not needed.
+CLI::App* add_report_command(CLI::App& app, CommandLine& cl) {
+  CLI::App* r = app.add_subcommand("report", "Draw the drive (route, charts over time, summary) as one HTML file");
+  r->add_option("FILE", cl.files, "Capture files (log records or HDLC stream); - reads standard input")->required();
+  r->add_option("-o,--output", cl.output, "HTML file to write")->required();
+  r->add_option("--cells", cl.cells, "Cell-site CSV: sites on the map, lines to the serving sector");
+  std::vector<std::string> keys = {"auto"};
+  for (const MeasureInfo& m : measures()) keys.emplace_back(m.key);
+  r->add_option("--colour-by", cl.colour_by, "Measurement that colours the route (auto: Ec/Io on 1x, SINR on EV-DO)")
+      ->check(CLI::IsMember(keys));
+  r->add_option("--input", cl.input, "Input format, detected per file when absent")->check(CLI::IsMember({"log", "hdlc"}));
+  r->add_option("--pilot-inc", cl.pilot_inc, "Pilot increment of the network");
+  r->add_flag("-q,--quiet", cl.quiet, "No summary, progress bar or framing-error messages on standard error");
+  r->callback([&cl] { cl.no_details = true; });
+  return r;
+}
+
 }  // namespace
 
 void print_summary(std::FILE* out, const RunCounters& c, double seconds, int interrupted_by) {
@@ -212,7 +236,8 @@ int app_main(int argc, char** argv) {
   CLI::App* decode = app.add_subcommand("decode", "Expand every packet of every FILE, in order");
   decode->add_option("FILE", cl.files, "Capture files (log records or HDLC stream); - reads standard input")
       ->required();
-  decode->add_option("--format", cl.format, "Output format")->check(CLI::IsMember({"text", "jsonl", "csv", "sqlite"}));
+  decode->add_option("--format", cl.format, "Output format")
+      ->check(CLI::IsMember({"text", "jsonl", "csv", "sqlite", "geojson", "kml"}));
   decode->add_option("-o,--output", cl.output, "Output file (standard output when absent; required for sqlite)");
   decode->add_option("--input", cl.input, "Input format, detected per file when absent")
       ->check(CLI::IsMember({"log", "hdlc"}));
@@ -229,6 +254,7 @@ int app_main(int argc, char** argv) {
   decode->add_flag("--single-thread", cl.single_thread, "Format and write the output on the decoding thread");
   decode->add_flag("-q,--quiet", cl.quiet, "No summary, progress bar or framing-error messages on standard error");
 
+  CLI::App* report = add_report_command(app, cl);
   CLI::App* codes = app.add_subcommand("codes", "List the codes the dispatchers know");
   std::string attrs_format = "text";
   CLI::App* attrs = app.add_subcommand("attrs", "List every attribute: write operations, unit, index, meaning");
@@ -251,6 +277,7 @@ int app_main(int argc, char** argv) {
     return kExitUsage;
   }
   cl.run = describe_run(*decode, cl.files);
+  cl.report = report->parsed();
   return run_decode(cl);
 }
 

@@ -82,7 +82,7 @@ class OutputSink {
   virtual void finish() = 0;
 };
 
-enum class OutputFormat : std::uint8_t { kText, kJsonl, kCsv, kSqlite };
+enum class OutputFormat : std::uint8_t { kText, kJsonl, kCsv, kSqlite, kGeojson, kKml };
 
 // What produced the output, for the formats that keep it (SQLite's meta table; the
 // text format marks each input when there are several).

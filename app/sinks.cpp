@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "host/schema.h"
+#include "report.h"
 
 namespace cdmadiag {
 
@@ -12,6 +13,8 @@ std::unique_ptr<OutputSink> make_sink(OutputFormat format, const std::string& pa
     case OutputFormat::kJsonl: return make_jsonl_sink(path);
     case OutputFormat::kCsv: return make_csv_sink(path);
     case OutputFormat::kSqlite: return make_sqlite_sink(path, run);
+    case OutputFormat::kGeojson: return make_geojson_sink(path);
+    case OutputFormat::kKml: return make_kml_sink(path);
   }
   return nullptr;
 }

@@ -150,6 +150,8 @@ void CellSiteTable::add(const CellSite& data) {
   cells_.push_back(std::move(cell));
 }
 
+const CellSite& CellSiteTable::cell(std::size_t i) const { return cells_.at(i)->data; }
+
 void CellSiteTable::set_projection(const CCoordinateSystem* system) {
   // A system that failed to set up leaves positions in longitude/latitude.
   system_ = system != nullptr && system->valid() ? system : nullptr;

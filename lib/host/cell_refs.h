@@ -58,6 +58,8 @@ class CellSiteTable final : public IDekCellRefs_Search {
   // the same way so distances compare like with like. Null: longitude/latitude.
   void set_projection(const CCoordinateSystem* system);
   std::size_t size() const { return cells_.size(); }
+  // The i-th cell added, i below size().
+  const CellSite& cell(std::size_t i) const;
 
   void Search(unsigned pn, double x, double y, const IDekPropertyObject** cell) override;
 
