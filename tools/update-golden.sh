@@ -12,5 +12,6 @@ if [ "${1:-}" = "--input" ]; then
   build/release/tools/cdmadiag_gen_sample --minutes 0.2 --leg-seconds 6 --seed 7 \
     --out-log /dev/null --out-hdlc "$g/drive.hdlc" --cells "$g/cells.csv" >/dev/null
 fi
+# Relative names: each line carries the input's name as given, and the test runs from here too.
 build/release/app/cdmadiag decode -q --format jsonl --cells "$g/cells.csv" -o "$g/drive.jsonl" "$g/drive.hdlc"
 git diff --stat -- "$g"
