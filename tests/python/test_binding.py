@@ -35,7 +35,7 @@ class BindingMatchesCommand(unittest.TestCase):
         self.assertEqual(len(lines), len(packets))
         for j, p in zip(lines, packets):
             with self.subTest(seq=j["seq"]):
-                for key in ("seq", "code", "class", "title", "details", "category"):
+                for key in ("seq", "code", "class", "title", "details", "category", "kind", "command"):
                     self.assertEqual(j[key], p[key], key)
                 self.assertTrue(same_value(j["time"], p["time"]))
                 loc = j["location"]
