@@ -1,7 +1,7 @@
 #include "async_sink.h"
 
 #include <condition_variable>
-#include <deque>
+#include <algorithm>
 #include <exception>
 #include <mutex>
 #include <string>
@@ -53,11 +53,14 @@ struct Slot {
   }
 };
 
+// Slots move between the threads in batches: waking the other thread for every packet
+// cost more than formatting the packet.
 class AsyncSink final : public OutputSink {
  public:
   AsyncSink(std::unique_ptr<OutputSink> inner, std::size_t depth) : inner_(std::move(inner)) {
-    slots_.resize(depth == 0 ? 1 : depth);
-    for (Slot& s : slots_) free_.push_back(&s);
+    const std::size_t n = std::max<std::size_t>(depth, 2 * kBatch);
+    slots_.resize(n);
+    for (Slot& s : slots_) spare_.push_back(&s);
     end_.kind = Slot::Kind::kEnd;
     writer_ = std::thread([this] { write_loop(); });
   }
@@ -84,32 +87,51 @@ class AsyncSink final : public OutputSink {
   }
 
  private:
+  static constexpr std::size_t kBatch = 64;
+
   Slot* take() {
-    std::unique_lock lock(mutex_);
-    if (failure_) {
-      lock.unlock();
-      rethrow();
+    if (spare_.empty()) {
+      std::unique_lock lock(mutex_);
+      if (failure_) {
+        lock.unlock();
+        rethrow();
+      }
+      if (free_.empty() && !filled_.empty()) {
+        // The writer may be waiting for a full batch that only this thread can finish.
+        queue_.insert(queue_.end(), filled_.begin(), filled_.end());
+        filled_.clear();
+        ready_.notify_one();
+      }
+      producer_waiting_ = true;
+      room_.wait(lock, [this] { return !free_.empty(); });
+      producer_waiting_ = false;
+      spare_.swap(free_);
     }
-    room_.wait(lock, [this] { return !free_.empty(); });
-    Slot* s = free_.back();
-    free_.pop_back();
+    Slot* s = spare_.back();
+    spare_.pop_back();
     return s;
   }
 
   void hand_over(Slot* s) {
+    filled_.push_back(s);
+    if (filled_.size() >= kBatch) flush();
+  }
+
+  void flush() {
+    bool wake = false;
     {
       const std::lock_guard lock(mutex_);
-      queue_.push_back(s);
+      queue_.insert(queue_.end(), filled_.begin(), filled_.end());
+      wake = writer_waiting_;
     }
-    ready_.notify_one();
+    filled_.clear();
+    if (wake) ready_.notify_one();
   }
 
   void stop() {
     if (!writer_.joinable()) return;
-    {
-      const std::lock_guard lock(mutex_);
-      queue_.push_back(&end_);
-    }
+    filled_.push_back(&end_);
+    flush();
     ready_.notify_one();
     writer_.join();
   }
@@ -125,17 +147,23 @@ class AsyncSink final : public OutputSink {
 
   void write_loop() {
     bool failed = false;
+    std::vector<Slot*> batch;
     for (;;) {
-      Slot* s = nullptr;
       {
         std::unique_lock lock(mutex_);
+        writer_waiting_ = true;
         ready_.wait(lock, [this] { return !queue_.empty(); });
-        s = queue_.front();
-        queue_.pop_front();
+        writer_waiting_ = false;
+        batch.swap(queue_);
       }
-      if (s->kind == Slot::Kind::kEnd) return;
-      // After a failure the rest is dropped, not written: the run is ending with an error.
-      if (!failed) {
+      bool end = false;
+      for (Slot* s : batch) {
+        if (s->kind == Slot::Kind::kEnd) {
+          end = true;
+          break;
+        }
+        // After a failure the rest is dropped, not written: the run is ending with an error.
+        if (failed) continue;
         try {
           if (s->kind == Slot::Kind::kPacket) {
             inner_->packet(s->rebuilt());
@@ -148,22 +176,30 @@ class AsyncSink final : public OutputSink {
           failure_ = std::current_exception();
         }
       }
+      if (end) return;
+      bool wake = false;
       {
         const std::lock_guard lock(mutex_);
-        free_.push_back(s);
+        free_.insert(free_.end(), batch.begin(), batch.end());
+        wake = producer_waiting_;
       }
-      room_.notify_one();
+      batch.clear();
+      if (wake) room_.notify_one();
     }
   }
 
   std::unique_ptr<OutputSink> inner_;
   std::vector<Slot> slots_;
   Slot end_;  // marks the end of the queue
+  std::vector<Slot*> spare_;   // free slots the decoding thread holds
+  std::vector<Slot*> filled_;  // slots filled but not yet handed over
   std::mutex mutex_;
-  std::condition_variable ready_;  // the queue has a slot to write
-  std::condition_variable room_;   // a slot is free
+  std::condition_variable ready_;  // the queue has slots to write
+  std::condition_variable room_;   // slots are free
   std::vector<Slot*> free_;
-  std::deque<Slot*> queue_;
+  std::vector<Slot*> queue_;
+  bool writer_waiting_ = false;
+  bool producer_waiting_ = false;
   std::exception_ptr failure_;
   std::thread writer_;
 };
