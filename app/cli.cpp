@@ -13,9 +13,11 @@
 #include <vector>
 
 #include "attrs_listing.h"
+#include "filters.h"
 #include "framework/dispatch.h"
 #include "host/map_projections.h"
 #include "interrupt.h"
+#include "output_file.h"
 #include "progress.h"
 #include "text_convert.h"
 #include "version.h"
@@ -38,6 +40,9 @@ struct CommandLine {
   bool no_details = false;
   bool no_cells = false;
   bool quiet = false;
+  bool line_buffered = false;
+  bool no_line_buffered = false;
+  FilterOptions filters;
   DecodeOptions options;
 };
 
@@ -93,6 +98,9 @@ int run_decode(CommandLine& cl) {
   o.cell_ids = !cl.no_cells;
   o.input = cl.input.empty() ? InputFormat::kAuto : kInputs.at(cl.input);
 
+  PacketFilter filter;
+  if (!setup_filter(filter, cl.filters, stderr)) return kExitUsage;
+
   ObjectProperties properties;
   properties.set_pilot_increment(cl.pilot_inc);
   properties.set_projection_epsg(cl.projection);
@@ -119,7 +127,10 @@ int run_decode(CommandLine& cl) {
   RunCounters counters;
   try {
     const std::unique_ptr<OutputSink> sink = make_sink(format, cl.output);
+    sink->set_line_buffered(cl.line_buffered ||
+                            (!cl.no_line_buffered && involves_pipe(cl.files, is_stdout(cl.output) ? "" : cl.output)));
     DecodeRun run(o, *sink, &cells, &properties);
+    if (filter.active()) run.set_filter(&filter);
     if (!cl.quiet) run.set_error_log(stderr, kFramingErrorsShown);
     for (const std::string& path : cl.files) {
       if (stop_requested()) break;
@@ -162,6 +173,7 @@ int run_decode(CommandLine& cl) {
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   const int stopped_by = stop_signal();
   if (!cl.quiet) print_summary(stderr, counters, seconds, stopped_by);
+  if (!cl.quiet && filter.active()) filter.print_summary(stderr);
   if (stopped_by != 0) return kExitInterrupted;
   if (status == kExitOk && (counters.framing_errors > 0 || counters.decoder_errors > 0)) status = kExitDecodeErrors;
   return status;
@@ -216,9 +228,15 @@ int app_main(int argc, char** argv) {
   decode->add_option("--threshold-a", cl.options.threshold_a, "Threshold A in dB (default -15)");
   decode->add_option("--threshold-b", cl.options.threshold_b, "Threshold B in dB (default -15)");
   decode->add_flag("--common-flag", cl.options.common_flag, "Set the common flag");
-  decode->add_option("--cells", cl.cells, "Cell-site CSV (pn,latitude,longitude,sector_id,site_name)");
-  decode->add_option("--projection", cl.projection, "EPSG code of the map projection");
+  decode->add_option("--cells", cl.cells, "Cell-site CSV with a header naming pn, latitude, longitude (sector_id, "
+                     "site_name, azimuth, beamwidth when present)");
+  decode->add_option("--projection", cl.projection, "EPSG code of the map projection (32616 or EPSG:32616)")
+      ->transform(strip_epsg_prefix);
   decode->add_option("--pilot-inc", cl.pilot_inc, "Pilot increment of the network");
+  add_filter_options(*decode, cl.filters);
+  decode->add_flag("--line-buffered", cl.line_buffered,
+                   "Write each packet out as decoded (default when reading or writing a pipe)");
+  decode->add_flag("--no-line-buffered", cl.no_line_buffered, "Write in large blocks, even to a pipe");
   decode->add_flag("-q,--quiet", cl.quiet, "No summary, progress bar or framing-error messages on standard error");
 
   CLI::App* codes = app.add_subcommand("codes", "List the codes the dispatchers know");

@@ -2,7 +2,7 @@
 # Installs the build dependencies on Debian 12 when they are missing. Idempotent.
 set -euo pipefail
 packages=(cmake g++ make pkg-config libgtest-dev libfmt-dev libproj-dev proj-data libsqlite3-dev libcli11-dev
-  clang libclang-rt-14-dev)
+  zlib1g-dev clang libclang-rt-14-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
