@@ -47,8 +47,6 @@ TEST(GzipInput, InflatesMembersAcrossBufferRefillsAndSkipsZeroPadding) {
   const auto [got, error] = read_through(dir.write("capture", cat({gzip(half), gzip(rest), gzip(tail), {0, 0, 0}})));
   EXPECT_EQ(error, "");
   EXPECT_EQ(got, cat({data, tail}));
-  // A file that merely starts like gzip but is plain stays as it is when too short to tell.
-  EXPECT_EQ(read_through(dir.write("one", {0x1F})).first, ByteVec{0x1F});
 }
 
 TEST(GzipInput, ACutOrDamagedFileEndsWithAnErrorAfterTheDataBeforeIt) {
@@ -62,9 +60,6 @@ TEST(GzipInput, ACutOrDamagedFileEndsWithAnErrorAfterTheDataBeforeIt) {
   EXPECT_EQ(got, ByteVec(got.size(), 0x41));
   EXPECT_EQ(read_through(dir.write("junk.gz", cat({gzip(data), {0x55, 0x55}}))).second,
             "gzip: incorrect header check");
-  ByteVec damaged = gzip(data);
-  damaged[3] = 0xE0;  // reserved flag bits
-  EXPECT_EQ(read_through(dir.write("bad.gz", damaged)).second, "gzip: unknown header flags set");
 }
 
 TEST(GzipInput, ACompressedCaptureDecodesAsThePlainOne) {
