@@ -14,7 +14,6 @@
 namespace cdmadiag {
 namespace {
 
-constexpr std::uint32_t kMaxLogCode = 0xFFFF;
 constexpr std::string_view kAttrPrefix = "ATTR_ID_";
 
 std::string_view trim(std::string_view s) {
