@@ -234,9 +234,10 @@ int app_main(int argc, char** argv) {
       ->transform(strip_epsg_prefix);
   decode->add_option("--pilot-inc", cl.pilot_inc, "Pilot increment of the network");
   add_filter_options(*decode, cl.filters);
-  decode->add_flag("--line-buffered", cl.line_buffered,
-                   "Write each packet out as decoded (default when reading or writing a pipe)");
-  decode->add_flag("--no-line-buffered", cl.no_line_buffered, "Write in large blocks, even to a pipe");
+  CLI::Option* line_buffered = decode->add_flag(
+      "--line-buffered", cl.line_buffered, "Write each packet out as decoded (default when reading or writing a pipe)");
+  decode->add_flag("--no-line-buffered", cl.no_line_buffered, "Write in large blocks, even to a pipe")
+      ->excludes(line_buffered);
   decode->add_flag("-q,--quiet", cl.quiet, "No summary, progress bar or framing-error messages on standard error");
 
   CLI::App* codes = app.add_subcommand("codes", "List the codes the dispatchers know");
