@@ -299,22 +299,20 @@ void add_filter_options(CLI::App& command, FilterOptions& options) {
 }
 
 bool setup_filter(PacketFilter& filter, const FilterOptions& options, std::FILE* err) {
-  const std::pair<const char*, std::string (PacketFilter::*)(std::string_view)> setters[] = {
-      {"--codes", &PacketFilter::set_codes},        {"--exclude-codes", &PacketFilter::set_exclude_codes},
-      {"--since", &PacketFilter::set_since},        {"--until", &PacketFilter::set_until},
-      {"--attrs", &PacketFilter::set_attrs},
+  bool ok = true;
+  const auto set = [&](const char* option, const std::string& value, auto&& setter) {
+    if (!ok || value.empty()) return;
+    const std::string why = setter(value);
+    if (why.empty()) return;
+    fmt::print(err, "cdmadiag: {} {}: {}\n", option, value, why);
+    ok = false;
   };
-  const std::string* values[] = {&options.codes, &options.exclude_codes, &options.since, &options.until,
-                                 &options.attrs};
-  for (std::size_t i = 0; i < std::size(setters); ++i) {
-    if (values[i]->empty()) continue;
-    const std::string why = (filter.*setters[i].second)(*values[i]);
-    if (!why.empty()) {
-      fmt::print(err, "cdmadiag: {} {}: {}\n", setters[i].first, *values[i], why);
-      return false;
-    }
-  }
-  return true;
+  set("--codes", options.codes, [&](std::string_view v) { return filter.set_codes(v); });
+  set("--exclude-codes", options.exclude_codes, [&](std::string_view v) { return filter.set_exclude_codes(v); });
+  set("--since", options.since, [&](std::string_view v) { return filter.set_since(v); });
+  set("--until", options.until, [&](std::string_view v) { return filter.set_until(v); });
+  set("--attrs", options.attrs, [&](std::string_view v) { return filter.set_attrs(v); });
+  return ok;
 }
 
 std::string strip_epsg_prefix(std::string text) {
