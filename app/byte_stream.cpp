@@ -3,13 +3,40 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <zlib.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
+#include <cstdint>
 #include <cstring>
 
 #include "interrupt.h"
 
 namespace cdmadiag {
+
+namespace {
+
+constexpr std::uint8_t kGzipMagic[] = {0x1F, 0x8B};
+constexpr std::size_t kGzipInputSize = std::size_t{256} << 10;
+constexpr int kGzipOnlyWindowBits = 15 + 16;
+
+}  // namespace
+
+struct ByteStream::Gzip {
+  Gzip() { ok = inflateInit2(&z, kGzipOnlyWindowBits) == Z_OK; }
+  ~Gzip() {
+    if (ok) inflateEnd(&z);
+  }
+  Gzip(const Gzip&) = delete;
+  Gzip& operator=(const Gzip&) = delete;
+
+  z_stream z{};
+  bool ok = false;
+  std::unique_ptr<std::uint8_t[]> input{new std::uint8_t[kGzipInputSize]};
+  bool input_ended = false;
+  bool member_ended = false;  // between members, where the input may also end
+};
 
 ByteStream::ByteStream(std::span<const std::uint8_t> memory)
     : base_(memory.data()), end_(memory.size()), size_(memory.size()), eof_(true) {}
@@ -61,14 +88,15 @@ std::size_t ByteStream::refill(std::size_t n) {
     capacity_ = n;
   }
   base_ = buffer_.get();
-  while (end_ < n) {
-    const ssize_t got = ::read(fd_, buffer_.get() + end_, capacity_ - end_);
+  if (!sniffed_) sniff();
+  while (end_ < n && !eof_) {
+    const long got = read_some(buffer_.get() + end_, capacity_ - end_);
     if (got < 0) {
       if (errno == EINTR) {
         if (stop_requested()) break;
         continue;
       }
-      error_ = std::strerror(errno);
+      if (error_.empty()) error_ = std::strerror(errno);
       eof_ = true;
       break;
     }
@@ -79,6 +107,87 @@ std::size_t ByteStream::refill(std::size_t n) {
     end_ += static_cast<std::size_t>(got);
   }
   return end_ - pos_;
+}
+
+void ByteStream::sniff() {
+  sniffed_ = true;
+  // The buffer is still empty: whatever is read here is the input's first bytes.
+  while (end_ < sizeof kGzipMagic) {
+    const ssize_t got = ::read(fd_, buffer_.get() + end_, sizeof kGzipMagic - end_);
+    if (got < 0 && errno == EINTR) {
+      if (stop_requested()) return;
+      continue;
+    }
+    if (got < 0) {
+      error_ = std::strerror(errno);
+      eof_ = true;
+      return;
+    }
+    if (got == 0) {
+      eof_ = true;
+      return;
+    }
+    end_ += static_cast<std::size_t>(got);
+  }
+  if (std::memcmp(buffer_.get(), kGzipMagic, sizeof kGzipMagic) != 0) return;
+  gzip_ = std::make_unique<Gzip>();
+  if (!gzip_->ok) {
+    error_ = "gzip: cannot set up the inflater";
+    eof_ = true;
+    return;
+  }
+  std::memcpy(gzip_->input.get(), buffer_.get(), end_);
+  gzip_->z.next_in = gzip_->input.get();
+  gzip_->z.avail_in = static_cast<uInt>(end_);
+  end_ = 0;
+  size_.reset();  // the inflated size is known only at the end
+}
+
+long ByteStream::read_some(std::uint8_t* out, std::size_t n) {
+  if (gzip_) return inflate_some(out, n);
+  return ::read(fd_, out, n);
+}
+
+long ByteStream::inflate_some(std::uint8_t* out, std::size_t n) {
+  z_stream& z = gzip_->z;
+  z.next_out = out;
+  z.avail_out = static_cast<uInt>(std::min<std::size_t>(n, UINT32_MAX));
+  const uInt room = z.avail_out;
+  while (z.avail_out == room) {
+    if (z.avail_in == 0) {
+      if (gzip_->input_ended) {
+        if (gzip_->member_ended) return 0;
+        error_ = "gzip: the compressed data ends early (a cut-short file)";
+        errno = EIO;
+        return -1;
+      }
+      const ssize_t got = ::read(fd_, gzip_->input.get(), kGzipInputSize);
+      if (got < 0) return -1;
+      gzip_->input_ended = got == 0;
+      z.next_in = gzip_->input.get();
+      z.avail_in = static_cast<uInt>(got);
+      continue;
+    }
+    if (gzip_->member_ended) {
+      // Another member follows, or padding of zero bytes that some tools leave.
+      while (z.avail_in > 0 && *z.next_in == 0) {
+        ++z.next_in;
+        --z.avail_in;
+      }
+      if (z.avail_in == 0) continue;
+      inflateReset(&z);
+      gzip_->member_ended = false;
+    }
+    const int rc = inflate(&z, Z_NO_FLUSH);
+    if (rc == Z_STREAM_END) {
+      gzip_->member_ended = true;
+    } else if (rc != Z_OK && rc != Z_BUF_ERROR) {
+      error_ = std::string("gzip: ") + (z.msg != nullptr ? z.msg : "damaged compressed data");
+      errno = EIO;
+      return -1;
+    }
+  }
+  return static_cast<long>(room - z.avail_out);
 }
 
 std::size_t ByteStream::read_at(std::uint64_t offset, std::uint8_t* out, std::size_t n) {

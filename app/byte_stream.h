@@ -2,7 +2,8 @@
 // Sequential input with look-ahead over a file, standard input or memory. Files are
 // read through one large buffer, so multi-gigabyte captures never sit in memory whole.
 // Once a stop is requested (see interrupt.h) no further bytes are read: the stream
-// ends with what it holds.
+// ends with what it holds. A file or pipe that starts with the gzip magic is inflated
+// as it is read (concatenated members too); offsets then count inflated bytes.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -43,7 +44,7 @@ class ByteStream {
   std::uint64_t offset() const { return offset_; }
   // True once the input has no byte beyond the buffered ones.
   bool at_end() const { return eof_; }
-  // Total size when known in advance (regular files and memory).
+  // Total size when known in advance (regular files and memory; not a gzip input).
   std::optional<std::uint64_t> size() const { return size_; }
   // Set when a read failed; the stream then behaves as ended.
   const std::string& error() const { return error_; }
@@ -55,6 +56,15 @@ class ByteStream {
 
  private:
   std::size_t refill(std::size_t n);
+  // The first bytes of a descriptor: a gzip input switches to inflating.
+  void sniff();
+  // Bytes from the input, 0 at its end, -1 with errno (and error_ for gzip damage).
+  long read_some(std::uint8_t* out, std::size_t n);
+  long inflate_some(std::uint8_t* out, std::size_t n);
+
+  struct Gzip;
+  std::unique_ptr<Gzip> gzip_;
+  bool sniffed_ = false;
 
   // Not value-initialised: zeroing 4 MiB up front costs more than decoding a small capture.
   std::unique_ptr<std::uint8_t[]> buffer_;

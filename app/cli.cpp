@@ -14,9 +14,11 @@
 
 #include "async_sink.h"
 #include "attrs_listing.h"
+#include "filters.h"
 #include "framework/dispatch.h"
 #include "host/map_projections.h"
 #include "interrupt.h"
+#include "output_file.h"
 #include "progress.h"
 #include "report.h"
 #include "run_info.h"
@@ -44,6 +46,9 @@ struct CommandLine {
   bool single_thread = false;
   bool report = false;  // the report subcommand: one HTML drive report
   std::string colour_by = "auto";
+  bool line_buffered = false;
+  bool no_line_buffered = false;
+  FilterOptions filters;
   DecodeOptions options;
   RunInfo run;
 };
@@ -102,6 +107,9 @@ int run_decode(CommandLine& cl) {
   o.cell_ids = !cl.no_cells;
   o.input = cl.input.empty() ? InputFormat::kAuto : kInputs.at(cl.input);
 
+  PacketFilter filter;
+  if (!setup_filter(filter, cl.filters, stderr)) return kExitUsage;
+
   ObjectProperties properties;
   properties.set_pilot_increment(cl.pilot_inc);
   properties.set_projection_epsg(cl.projection);
@@ -130,9 +138,14 @@ int run_decode(CommandLine& cl) {
     cl.run.epsg = cl.projection;
     std::unique_ptr<OutputSink> sink = cl.report ? make_report_sink(cl.output, {measure_by_key(cl.colour_by), &cells})
                                                  : make_sink(format, cl.output, cl.run);
-    // The report searches the cell sites itself, which the decoding thread does too.
-    if (!cl.single_thread && !cl.report) sink = make_async_sink(std::move(sink));
+    const bool line_buffered =
+        cl.line_buffered || (!cl.no_line_buffered && involves_pipe(cl.files, is_stdout(cl.output) ? "" : cl.output));
+    sink->set_line_buffered(line_buffered);
+    // The report searches the cell sites itself, which the decoding thread does too; live
+    // output wants each packet out as decoded, and the output thread takes them in batches.
+    if (!cl.single_thread && !cl.report && !line_buffered) sink = make_async_sink(std::move(sink));
     DecodeRun run(o, *sink, &cells, &properties);
+    if (filter.active()) run.set_filter(&filter);
     if (!cl.quiet) run.set_error_log(stderr, kFramingErrorsShown);
     for (const std::string& path : cl.files) {
       if (stop_requested()) break;
@@ -175,6 +188,7 @@ int run_decode(CommandLine& cl) {
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   const int stopped_by = stop_signal();
   if (!cl.quiet) print_summary(stderr, counters, seconds, stopped_by);
+  if (!cl.quiet && filter.active()) filter.print_summary(stderr);
   if (stopped_by != 0) return kExitInterrupted;
   if (status == kExitOk && (counters.framing_errors > 0 || counters.decoder_errors > 0)) status = kExitDecodeErrors;
   return status;
@@ -248,10 +262,17 @@ int app_main(int argc, char** argv) {
   decode->add_option("--threshold-a", cl.options.threshold_a, "Threshold A in dB (default -15)");
   decode->add_option("--threshold-b", cl.options.threshold_b, "Threshold B in dB (default -15)");
   decode->add_flag("--common-flag", cl.options.common_flag, "Set the common flag");
-  decode->add_option("--cells", cl.cells, "Cell-site CSV (pn,latitude,longitude,sector_id,site_name)");
-  decode->add_option("--projection", cl.projection, "EPSG code of the map projection");
+  decode->add_option("--cells", cl.cells, "Cell-site CSV with a header naming pn, latitude, longitude (sector_id, "
+                     "site_name, azimuth, beamwidth when present)");
+  decode->add_option("--projection", cl.projection, "EPSG code of the map projection (32616 or EPSG:32616)")
+      ->transform(strip_epsg_prefix);
   decode->add_option("--pilot-inc", cl.pilot_inc, "Pilot increment of the network");
   decode->add_flag("--single-thread", cl.single_thread, "Format and write the output on the decoding thread");
+  add_filter_options(*decode, cl.filters);
+  CLI::Option* line_buffered = decode->add_flag(
+      "--line-buffered", cl.line_buffered, "Write each packet out as decoded (default when reading or writing a pipe)");
+  decode->add_flag("--no-line-buffered", cl.no_line_buffered, "Write in large blocks, even to a pipe")
+      ->excludes(line_buffered);
   decode->add_flag("-q,--quiet", cl.quiet, "No summary, progress bar or framing-error messages on standard error");
 
   CLI::App* report = add_report_command(app, cl);

@@ -97,15 +97,28 @@ void DecodeRun::decode(const Record& record) {
   const std::span<const std::uint8_t> payload = record.payload();
   const auto size = static_cast<std::uint32_t>(payload.size());
 
-  collecting_ = true;
+  if (record.kind == RecordKind::kLog) {
+    const std::uint8_t* header = record.header();
+    view.code = record.log_code();
+    view.time = diag_time_seconds(header + cdmadiag::kLogHeaderTimeStamp);
+    view.time_ms = diag_time_ms(header + cdmadiag::kLogHeaderTimeStamp);
+    view.cls = route_log_code(static_cast<std::uint16_t>(view.code));
+  } else {
+    view.response = true;
+    if (size > 0) view.command = payload[0];
+  }
+  // A packet the filters cut is still decoded, for what later packets read back from
+  // the data state, but nothing is built for its output.
+  const bool cut = filter_ != nullptr && !filter_->admit(view);
+  msg_.titleWanted = options_.title && !cut;
+  msg_.detailsWanted = options_.details && !cut;
+  msg_.cellIdWanted = options_.cell_ids && !cut;
+
+  collecting_ = !cut;
   try {
     if (record.kind == RecordKind::kLog) {
-      const std::uint16_t code = record.log_code();
+      const auto code = static_cast<std::uint16_t>(view.code);
       const std::uint8_t* header = record.header();
-      view.code = code;
-      view.time = diag_time_seconds(header + cdmadiag::kLogHeaderTimeStamp);
-      view.time_ms = diag_time_ms(header + cdmadiag::kLogHeaderTimeStamp);
-      view.cls = route_log_code(code);
       if (!known_log_code(code)) ++counters_.unknown_codes;
       if (view.cls == PacketClass::kEvdo) {
         COrbDecodeMsgCDMA1xEVDOQualcommFrame f(payload.data(), size, properties_, nullptr);
@@ -123,8 +136,6 @@ void DecodeRun::decode(const Record& record) {
         f.ExpandQualcommMessage(&ds_, msg_, cells_, true);
       }
     } else {
-      view.response = true;
-      if (size > 0) view.command = payload[0];
       COrbDecodeMsgCDMAQualcommFrame f(payload.data(), size, properties_);
       f.SetMessageCode(0);
       f.SetMessageNumber(seq);
@@ -158,6 +169,8 @@ void DecodeRun::decode(const Record& record) {
   if (failed) ++counters_.decoder_errors;
 
   track_fix(view);
+  if (cut || (filter_ != nullptr && !filter_->keep_writes(writes_))) return;
+  if (filter_ != nullptr) filter_->kept();
   if (cells_ != nullptr) view.cells = cells_->lookups();
   view.writes = writes_;
   view.texts = texts_;

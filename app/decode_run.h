@@ -13,6 +13,7 @@
 #include "host/map_projections.h"
 #include "host/memory_data_state.h"
 #include "host/object_properties.h"
+#include "filters.h"
 #include "output_sink.h"
 #include "record_reader.h"
 
@@ -67,6 +68,9 @@ class DecodeRun final : private DataStateSink {
   void decode(const Record& record);
   void framing_error(std::string_view name, const FramingError& error);
 
+  // Packets the filter cuts are decoded but not output; null: every packet is output.
+  void set_filter(PacketFilter* filter) { filter_ = filter; }
+
   const RunCounters& counters() const { return counters_; }
   MemoryDataState& data_state() { return ds_; }
   // Framing errors also go to standard error, the first few of them.
@@ -83,6 +87,7 @@ class DecodeRun final : private DataStateSink {
   void track_fix(PacketView& view);
 
   CellSiteTable* cells_;
+  PacketFilter* filter_ = nullptr;
   IProObjectPropertiesConnectedAccessor* properties_;
   MemoryDataState ds_;
   COrbExpandedMessage msg_;

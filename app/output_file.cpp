@@ -21,7 +21,21 @@ mode_t new_file_mode() {
   return 0666 & ~mask;
 }
 
+bool is_pipe(const std::string& path, int fd) {
+  struct stat st {};
+  if ((path.empty() || path == "-" ? ::fstat(fd, &st) : ::stat(path.c_str(), &st)) != 0) return false;
+  return S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode);
+}
+
 }  // namespace
+
+bool involves_pipe(const std::vector<std::string>& inputs, const std::string& output) {
+  if (is_pipe(output, STDOUT_FILENO)) return true;
+  for (const std::string& in : inputs) {
+    if (!in.empty() && is_pipe(in, STDIN_FILENO)) return true;
+  }
+  return false;
+}
 
 OutputTarget::OutputTarget(const std::string& path, bool regular_only) : path_(path.empty() ? "-" : path) {
   if (path_ == "-") {

@@ -8,10 +8,15 @@
 #include <fmt/format.h>
 
 #include <string>
+#include <vector>
 
 #include "output_sink.h"
 
 namespace cdmadiag {
+
+// True when an input ("-" for standard input) or the output ("" or "-" for standard
+// output) is a pipe or a socket: someone may be watching packets as they come.
+bool involves_pipe(const std::vector<std::string>& inputs, const std::string& output);
 
 class OutputTarget {
  public:
@@ -56,8 +61,10 @@ class OutputFile {
 
   fmt::memory_buffer& buffer() { return buffer_; }
   void flush_if_full() {
-    if (buffer_.size() >= kFlushAt) flush();
+    if (buffer_.size() >= flush_at_) flush();
   }
+  // Each packet written out as soon as it is complete, for a reader at the other end.
+  void set_line_buffered(bool on) { flush_at_ = on ? 1 : kFlushAt; }
   void flush();
   // Flushes and commits.
   void close();
@@ -65,6 +72,7 @@ class OutputFile {
  private:
   OutputTarget target_;
   fmt::memory_buffer buffer_;
+  std::size_t flush_at_ = kFlushAt;
 };
 
 // The sinks that write one byte stream: a buffered file and a scratch text for names.
@@ -74,6 +82,7 @@ class StreamSink : public OutputSink {
  public:
   explicit StreamSink(const std::string& path) : file_(path) {}
   void finish() override { file_.close(); }
+  void set_line_buffered(bool on) override { file_.set_line_buffered(on); }
 
  protected:
   OutputFile file_;

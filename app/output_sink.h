@@ -80,6 +80,8 @@ class OutputSink {
   virtual void framing_error(std::string_view text) = 0;
   // Flushes and closes; throws OutputError.
   virtual void finish() = 0;
+  // Writes each packet out as soon as it is complete, where the format allows.
+  virtual void set_line_buffered(bool /*on*/) {}
 };
 
 enum class OutputFormat : std::uint8_t { kText, kJsonl, kCsv, kSqlite, kGeojson, kKml };

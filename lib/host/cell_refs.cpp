@@ -1,6 +1,10 @@
 #include "host/cell_refs.h"
 
+#include <algorithm>
+#include <array>
+#include <cctype>
 #include <charconv>
+#include <cstdint>
 #include <cmath>
 #include <cstring>
 #include <fstream>
@@ -13,7 +17,23 @@
 namespace {
 
 constexpr unsigned kPnCount = 512;
-constexpr std::size_t kFieldCount = 5;
+// A sector with an azimuth but no beamwidth: the usual three-sector split.
+constexpr double kDefaultBeamwidth = 120.0;
+
+enum Column : std::uint8_t { kPn, kLatitude, kLongitude, kSectorId, kSiteName, kAzimuth, kBeamwidth, kColumnCount };
+constexpr std::size_t kRequiredColumns = 3;  // pn, latitude, longitude
+constexpr std::size_t kPositionalColumns = 5;  // without a header: up to site_name, azimuth and beamwidth optional
+
+// Header names of each column after lower-casing, spaces and hyphens read as '_'.
+constexpr std::array<std::array<std::string_view, 4>, kColumnCount> kColumnNames = {{
+    {"pn", "pn_offset", "pilot_pn", ""},
+    {"latitude", "lat", "", ""},
+    {"longitude", "lon", "lng", "long"},
+    {"sector_id", "sector", "cell_id", ""},
+    {"site_name", "site", "", ""},
+    {"azimuth", "azimuth_deg", "az", ""},
+    {"beamwidth", "beam_width", "beamwidth_deg", "hbw"},
+}};
 
 std::string_view trim(std::string_view s) {
   const auto first = s.find_first_not_of(" \t\r");
@@ -22,15 +42,78 @@ std::string_view trim(std::string_view s) {
   return s.substr(first, last - first + 1);
 }
 
-std::vector<std::string_view> split_fields(std::string_view line) {
-  std::vector<std::string_view> fields;
-  std::size_t start = 0;
-  while (true) {
-    const auto comma = line.find(',', start);
-    fields.push_back(trim(line.substr(start, comma == std::string_view::npos ? comma : comma - start)));
-    if (comma == std::string_view::npos) return fields;
-    start = comma + 1;
+struct CsvRow {
+  std::size_t line = 0;  // where the row starts, from 1
+  std::vector<std::string> fields;
+};
+
+// Splits CSV text into rows. A field in double quotes may hold commas and line breaks,
+// "" standing for one quote; unquoted fields are trimmed; blank lines are skipped.
+bool split_rows(std::string_view text, std::vector<CsvRow>& rows, std::string& error) {
+  std::size_t line = 1;
+  std::size_t i = 0;
+  while (i < text.size()) {
+    CsvRow row;
+    row.line = line;
+    bool row_has_text = false;
+    for (;;) {  // one field per turn
+      std::string field;
+      while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+      if (i < text.size() && text[i] == '"') {
+        const std::size_t opened = line;
+        ++i;
+        for (;;) {
+          if (i == text.size()) {
+            error = "line " + std::to_string(opened) + ": a quoted field is not closed";
+            return false;
+          }
+          if (text[i] == '"') {
+            if (i + 1 < text.size() && text[i + 1] == '"') {
+              field.push_back('"');
+              i += 2;
+              continue;
+            }
+            ++i;
+            break;
+          }
+          if (text[i] == '\n') ++line;
+          field.push_back(text[i++]);
+        }
+        while (i < text.size() && (text[i] == ' ' || text[i] == '\t' || text[i] == '\r')) ++i;
+        if (i < text.size() && text[i] != ',' && text[i] != '\n') {
+          error = "line " + std::to_string(line) + ": text after a closing quote";
+          return false;
+        }
+        row_has_text = true;
+      } else {
+        const std::size_t end = text.find_first_of(",\n", i);
+        field = trim(text.substr(i, end == std::string_view::npos ? std::string_view::npos : end - i));
+        i = end == std::string_view::npos ? text.size() : end;
+        row_has_text = row_has_text || !field.empty();
+      }
+      row.fields.push_back(std::move(field));
+      if (i < text.size() && text[i] == ',') {
+        ++i;
+        row_has_text = true;
+        continue;
+      }
+      break;
+    }
+    if (i < text.size()) {  // at the line break
+      ++i;
+      ++line;
+    }
+    if (row_has_text) rows.push_back(std::move(row));
   }
+  return true;
+}
+
+std::string column_key(std::string_view name) {
+  std::string key;
+  for (const char c : trim(name)) {
+    key.push_back(c == ' ' || c == '-' ? '_' : static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
+  }
+  return key;
 }
 
 template <typename T>
@@ -41,29 +124,84 @@ bool parse_number(std::string_view s, T& out) {
   return ec == std::errc() && end == s.data() + s.size();
 }
 
-// Parses one data line; an empty result means success, otherwise the reason.
-std::string parse_site(std::string_view line, CellSite& site) {
-  const auto f = split_fields(line);
-  if (f.size() != kFieldCount) {
-    return "expected 5 fields (pn,latitude,longitude,sector_id,site_name), found " + std::to_string(f.size());
+bool is_header(const CsvRow& row) {
+  unsigned pn = 0;
+  return !parse_number(std::string_view(row.fields.front()), pn);
+}
+
+// Field index of each column, kNone where the file has none; an empty result means success.
+constexpr std::size_t kNone = SIZE_MAX;
+using ColumnMap = std::array<std::size_t, kColumnCount>;
+
+std::string map_header(const CsvRow& header, ColumnMap& map) {
+  map.fill(kNone);
+  for (std::size_t f = 0; f < header.fields.size(); ++f) {
+    const std::string key = column_key(header.fields[f]);
+    for (std::size_t c = 0; c < kColumnCount; ++c) {
+      if (key.empty() || std::ranges::find(kColumnNames[c], key) == kColumnNames[c].end()) continue;
+      if (map[c] != kNone) return "the header names column '" + std::string(kColumnNames[c][0]) + "' twice";
+      map[c] = f;
+    }
   }
-  if (!parse_number(f[0], site.pn) || site.pn >= kPnCount) {
-    return "PN '" + std::string(f[0]) + "' is not a number from 0 to 511";
+  for (std::size_t c = 0; c < kRequiredColumns; ++c) {
+    if (map[c] == kNone) {
+      return "the header has no '" + std::string(kColumnNames[c][0]) + "' column (needs pn, latitude, longitude)";
+    }
   }
-  if (!parse_number(f[1], site.latitude) || !(std::fabs(site.latitude) <= 90.0)) {
-    return "latitude '" + std::string(f[1]) + "' is not a number from -90 to 90";
-  }
-  if (!parse_number(f[2], site.longitude) || !(std::fabs(site.longitude) <= 180.0)) {
-    return "longitude '" + std::string(f[2]) + "' is not a number from -180 to 180";
-  }
-  site.sector_id = f[3];
-  site.site_name = f[4];
   return {};
 }
 
-bool is_header(std::string_view line) {
-  unsigned pn = 0;
-  return !parse_number(split_fields(line).front(), pn);
+// Parses one data row; an empty result means success, otherwise the reason.
+std::string parse_site(const CsvRow& row, const ColumnMap& map, std::size_t header_fields, CellSite& site,
+                       CellBeam& beam) {
+  const auto& f = row.fields;
+  if (header_fields == 0 && (f.size() < kPositionalColumns || f.size() > kColumnCount)) {
+    return "expected 5 to 7 fields (pn,latitude,longitude,sector_id,site_name[,azimuth[,beamwidth]]), found " +
+           std::to_string(f.size());
+  }
+  if (header_fields != 0 && f.size() != header_fields) {
+    return "expected " + std::to_string(header_fields) + " fields as in the header, found " + std::to_string(f.size());
+  }
+  const auto field = [&](Column c) -> std::string_view {
+    return map[c] == kNone || map[c] >= f.size() ? std::string_view() : std::string_view(f[map[c]]);
+  };
+  if (!parse_number(field(kPn), site.pn) || site.pn >= kPnCount) {
+    return "PN '" + std::string(field(kPn)) + "' is not a number from 0 to 511";
+  }
+  if (!parse_number(field(kLatitude), site.latitude) || !(std::fabs(site.latitude) <= 90.0)) {
+    return "latitude '" + std::string(field(kLatitude)) + "' is not a number from -90 to 90";
+  }
+  if (!parse_number(field(kLongitude), site.longitude) || !(std::fabs(site.longitude) <= 180.0)) {
+    return "longitude '" + std::string(field(kLongitude)) + "' is not a number from -180 to 180";
+  }
+  site.sector_id = field(kSectorId);
+  site.site_name = field(kSiteName);
+  double value = 0.0;
+  if (const std::string_view az = field(kAzimuth); !az.empty()) {
+    if (!parse_number(az, value) || !(std::fabs(value) <= 360.0)) {
+      return "azimuth '" + std::string(az) + "' is not a number of degrees from 0 to 360";
+    }
+    beam.azimuth = value < 0.0 ? value + 360.0 : value;
+  }
+  if (const std::string_view bw = field(kBeamwidth); !bw.empty()) {
+    if (!parse_number(bw, value) || !(value > 0.0 && value <= 360.0)) {
+      return "beamwidth '" + std::string(bw) + "' is not a number of degrees above 0, at most 360";
+    }
+    beam.beamwidth = value;
+  }
+  return {};
+}
+
+// Whether a sector's beam covers the bearing from its site to a position (east, north of
+// it, in metres or scaled degrees): the bearing, clockwise from north, is within half
+// the beamwidth of the azimuth, edges included. A cell without an azimuth radiates all
+// round, and a position on the site or not finite is covered by every beam.
+bool beam_covers(const CellBeam& beam, double east, double north) {
+  if (!beam.azimuth) return true;
+  const double width = beam.beamwidth.value_or(kDefaultBeamwidth);
+  if (width >= 360.0 || !std::isfinite(east) || !std::isfinite(north) || (east == 0.0 && north == 0.0)) return true;
+  const double bearing = std::atan2(east, north) * 180.0 / std::numbers::pi;
+  return std::fabs(std::remainder(bearing - *beam.azimuth, 360.0)) <= width / 2.0;
 }
 
 }  // namespace
@@ -85,6 +223,7 @@ struct CellSiteTable::Cell final : IDekPropertyObject {
     return {};
   }
   CellSite data;
+  CellBeam beam;
   const Site* site = nullptr;
   // Where Search measures from: map x/y under the projection, else longitude/latitude.
   double x = 0.0;
@@ -114,29 +253,34 @@ bool CellSiteTable::load_csv(const std::string& path, std::string& error) {
 bool CellSiteTable::parse_csv(const std::string& text, std::string& error) {
   std::string_view rest(text);
   if (rest.starts_with("\xEF\xBB\xBF")) rest.remove_prefix(3);  // UTF-8 byte order mark
-  std::vector<CellSite> parsed;
-  bool first = true;
-  for (std::size_t line_no = 1; !rest.empty(); ++line_no) {
-    const auto eol = rest.find('\n');
-    const std::string_view line = trim(rest.substr(0, eol));
-    rest = eol == std::string_view::npos ? std::string_view() : rest.substr(eol + 1);
-    if (line.empty()) continue;
-    const bool header = first && is_header(line);
-    first = false;
-    if (header) continue;
-    CellSite site;
-    if (const std::string why = parse_site(line, site); !why.empty()) {
-      error = "line " + std::to_string(line_no) + ": " + why;
+  std::vector<CsvRow> rows;
+  if (!split_rows(rest, rows, error)) return false;
+  ColumnMap map;
+  for (std::size_t c = 0; c < kColumnCount; ++c) map[c] = c;
+  std::size_t header_fields = 0;
+  if (!rows.empty() && is_header(rows.front())) {
+    if (const std::string why = map_header(rows.front(), map); !why.empty()) {
+      error = "line " + std::to_string(rows.front().line) + ": " + why;
       return false;
     }
-    parsed.push_back(std::move(site));
+    header_fields = rows.front().fields.size();
   }
-  for (const CellSite& site : parsed) add(site);
+  std::vector<std::pair<CellSite, CellBeam>> parsed;
+  for (std::size_t r = header_fields == 0 ? 0 : 1; r < rows.size(); ++r) {
+    CellSite site;
+    CellBeam beam;
+    if (const std::string why = parse_site(rows[r], map, header_fields, site, beam); !why.empty()) {
+      error = "line " + std::to_string(rows[r].line) + ": " + why;
+      return false;
+    }
+    parsed.emplace_back(std::move(site), beam);
+  }
+  for (const auto& [site, beam] : parsed) add(site, beam);
   return true;
 }
 
 // A PN outside 0..511 is kept but can never be found.
-void CellSiteTable::add(const CellSite& data) {
+void CellSiteTable::add(const CellSite& data, const CellBeam& beam) {
   auto [it, inserted] = site_by_name_.try_emplace(data.site_name, nullptr);
   if (inserted) {
     sites_.push_back(std::make_unique<Site>(data.site_name));
@@ -144,6 +288,7 @@ void CellSiteTable::add(const CellSite& data) {
   }
   auto cell = std::make_unique<Cell>();
   cell->data = data;
+  cell->beam = beam;
   cell->site = it->second;
   place(*cell);
   if (data.pn < kPnCount) by_pn_[data.pn].push_back(cell.get());
@@ -175,7 +320,10 @@ void CellSiteTable::Search(unsigned pn, double x, double y, const IDekPropertyOb
   // Without a projection x/y are degrees: a degree of longitude shrinks with the
   // cosine of the latitude, and differences wrap at the antimeridian.
   const double lon_scale = system_ == nullptr ? std::cos(y * std::numbers::pi / 180.0) : 1.0;
+  // Among the PN's cells, one whose beam covers the position wins over any that faces
+  // away, however near; then the nearer wins; ties keep the cell listed first.
   double best = 0.0;
+  bool best_covers = false;
   for (const Cell* c : by_pn_[pn]) {
     if (!c->placed) continue;
     double dx = x - c->x;
@@ -184,10 +332,12 @@ void CellSiteTable::Search(unsigned pn, double x, double y, const IDekPropertyOb
     }
     const double dy = y - c->y;
     const double d = dx * dx + dy * dy;
-    // Ties keep the cell listed first; a non-finite position picks the first cell.
-    if (*cell == nullptr || d < best) {
+    const bool covers = beam_covers(c->beam, dx, dy);
+    // A non-finite position picks the first cell.
+    if (*cell == nullptr || (covers && !best_covers) || (covers == best_covers && d < best)) {
       *cell = c;
       best = d;
+      best_covers = covers;
     }
   }
   if (*cell == nullptr) return;

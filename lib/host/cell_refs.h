@@ -1,6 +1,8 @@
 #pragma once
-// Cell-reference search over a cell-site list: the nearest cell that radiates a PN.
+// Cell-reference search over a cell-site list: the nearest cell that radiates a PN,
+// preferring a sector whose beam faces the position.
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <variant>
@@ -20,7 +22,7 @@ class IDekPropertyObject {
 class IDekCellRefs_Search {
  public:
   virtual ~IDekCellRefs_Search() = default;
-  // Nearest cell with this PN to (x, y); *cell is null when none matches.
+  // Likely cell with this PN at (x, y); *cell is null when none matches.
   virtual void Search(unsigned pn, double x, double y, const IDekPropertyObject** cell) = 0;
 };
 
@@ -32,6 +34,12 @@ struct CellSite {
   double longitude = 0.0;
   std::string sector_id;
   std::string site_name;
+};
+
+// Where a sector radiates; a cell without an azimuth radiates all round.
+struct CellBeam {
+  std::optional<double> azimuth;    // degrees clockwise from north, 0 to 360
+  std::optional<double> beamwidth;  // degrees, the whole beam; none with an azimuth: 120
 };
 
 // One likely-cell answer a decoder was given, for the outputs. The texts live in the table.
@@ -48,12 +56,15 @@ class CellSiteTable final : public IDekCellRefs_Search {
   CellSiteTable(const CellSiteTable&) = delete;
   CellSiteTable& operator=(const CellSiteTable&) = delete;
 
-  // CSV: pn,latitude,longitude,sector_id,site_name; a first line that does not start
-  // with a number is a header. Returns false with a message on the first bad line
-  // ("line N: ..."), in which case nothing of the text is added.
+  // CSV. A first row that does not start with a number is a header, and columns are
+  // then found by name (pn, latitude, longitude needed; sector_id, site_name, azimuth,
+  // beamwidth used when present; others ignored); without one the columns are
+  // pn,latitude,longitude,sector_id,site_name[,azimuth[,beamwidth]]. Fields may be
+  // quoted. Returns false with a message on the first bad row ("line N: ..."), in
+  // which case nothing of the text is added.
   bool load_csv(const std::string& path, std::string& error);
   bool parse_csv(const std::string& text, std::string& error);
-  void add(const CellSite& site);
+  void add(const CellSite& site, const CellBeam& beam = {});
   // Positions searched are map coordinates of this system; the sites are projected
   // the same way so distances compare like with like. Null: longitude/latitude.
   void set_projection(const CCoordinateSystem* system);

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <numbers>
 
 #include "host/map_projections.h"
 
@@ -55,8 +56,15 @@ TEST(CellSiteCsv, ReadsLinesWithOrWithoutAHeader) {
 
 TEST(CellSiteCsv, ABadLineIsNamedAndAddsNothing) {
   const std::pair<const char*, const char*> cases[] = {
-      {"pn,lat,lon,sector,site\n1,2,3,4,5\n1,2,3,4\n",
-       "line 3: expected 5 fields (pn,latitude,longitude,sector_id,site_name), found 4"},
+      {"pn,lat,lon,sector,site\n1,2,3,4,5\n1,2,3,4\n", "line 3: expected 5 fields as in the header, found 4"},
+      {"1,2,3,4\n", "line 1: expected 5 to 7 fields (pn,latitude,longitude,sector_id,site_name[,azimuth[,beamwidth]]), "
+                    "found 4"},
+      {"pn,lat,sector\n1,2,3\n", "line 1: the header has no 'longitude' column (needs pn, latitude, longitude)"},
+      {"PN,Lat,Lon,Latitude\n", "line 1: the header names column 'latitude' twice"},
+      {"1,2,3,\"a\"b,5\n", "line 1: text after a closing quote"},
+      {"1,2,3,4,5\n\n2,2,3,\"4\n,5\n", "line 3: a quoted field is not closed"},
+      {"pn,latitude,longitude,azimuth\n1,2,3,north\n", "line 2: azimuth 'north' is not a number of degrees from 0 to 360"},
+      {"1,2,3,4,5,90,0\n", "line 1: beamwidth '0' is not a number of degrees above 0, at most 360"},
       {"1,2,3,4,5\n-1,2,3,4,5\n", "line 2: PN '-1' is not a number from 0 to 511"},
       {"512,2,3,4,5\n", "line 1: PN '512' is not a number from 0 to 511"},
       {"1,nan,3,4,5\n", "line 1: latitude 'nan' is not a number from -90 to 90"},
@@ -73,13 +81,33 @@ TEST(CellSiteCsv, ABadLineIsNamedAndAddsNothing) {
   }
 }
 
+TEST(CellSiteCsv, FindsColumnsByHeaderNameInQuotedFieldsAndIgnoresOthers) {
+  CellSiteTable table;
+  std::string error;
+  ASSERT_TRUE(table.parse_csv("\"Site Name\",Azimuth,notes,PN,Lat,Lon,\"Sector ID\"\r\n"
+                              "\"Mitte, \"\"Alex\"\"\",-90,\"two\nlines\",10,52.52,13.405,\" 1001 \"\n"
+                              "Tegel,,,11,52.55,13.29,1101\n",
+                              error))
+      << error;
+  const IDekPropertyObject* mitte = search(table, 10, 13.405, 52.52);
+  ASSERT_NE(mitte, nullptr);
+  EXPECT_EQ(text_of(mitte->GetProperty("Sector_ID")), " 1001 ");  // quotes keep spaces
+  EXPECT_EQ(text_of(object_of(mitte->GetProperty("CDMA_SiteIDForCell"))->GetProperty("Site_Name")),
+            "Mitte, \"Alex\"");
+  EXPECT_EQ(find(table, 11, 13.29, 52.55), "1101");
+  ASSERT_TRUE(table.parse_csv("12,1,2,S,Site,45.5,65\n", error)) << error;  // without a header, by position
+  EXPECT_EQ(table.size(), 3u);
+}
+
 TEST(CellSiteCsv, LoadsAFileAndReportsAMissingOne) {
   const auto path = std::filesystem::temp_directory_path() / "cdmadiag_cell_refs_test.csv";
   std::ofstream(path) << "3,1,2,S1\n";
   CellSiteTable table;
   std::string error;
   EXPECT_FALSE(table.load_csv(path.string(), error));
-  EXPECT_EQ(error, path.string() + ": line 1: expected 5 fields (pn,latitude,longitude,sector_id,site_name), found 4");
+  EXPECT_EQ(error, path.string() +
+                       ": line 1: expected 5 to 7 fields (pn,latitude,longitude,sector_id,site_name[,azimuth[,beamwidth]]), "
+                       "found 4");
   std::filesystem::remove(path);
   EXPECT_FALSE(table.load_csv(path.string(), error));
   EXPECT_EQ(error, "cannot open cell-site file " + path.string());
@@ -115,6 +143,40 @@ TEST(CellSiteSearch, FindsTheNearestCellOfThePnInDegrees) {
   EXPECT_EQ(find(table, 13, 13.0, 52.5), "<none>");
   EXPECT_EQ(find(table, 522, 13.0, 52.5), "<none>");  // 10 + 512 is not PN 10
   table.Search(10, 0.0, 0.0, nullptr);
+}
+
+TEST(CellSiteSearch, PrefersACellWhoseBeamCoversThePositionOverANearerOneFacingAway) {
+  CellSiteTable table;
+  std::string error;
+  // At the equator a degree east is a degree north, so bearings read off directly.
+  ASSERT_TRUE(table.parse_csv("pn,latitude,longitude,sector_id,azimuth,beamwidth\n"
+                              "10,0,0,near facing east,90,60\n"
+                              "10,0,0.3,far facing west,270,60\n"
+                              "20,0,0,omni near,,\n"
+                              "20,0,-0.3,far facing east,90,\n"
+                              "30,0,0,default beam,0,\n"
+                              "30,0,1,far omni,,\n",
+                              error))
+      << error;
+  EXPECT_EQ(find(table, 10, 0.2, 0.0), "far facing west");  // nearer cell faces away
+  EXPECT_EQ(find(table, 10, 0.1, 0.0), "near facing east");  // both face it: the nearer
+  EXPECT_EQ(find(table, 10, 0.1, 0.5), "near facing east");  // neither faces it: the nearer
+  EXPECT_EQ(find(table, 10, 0.0, 0.0), "near facing east");  // on the site: every beam covers
+  // A position 0.01 degree from the sites at a bearing.
+  const auto at_bearing = [&table](unsigned pn, double deg) {
+    const double rad = deg * std::numbers::pi / 180.0;
+    return find(table, pn, 0.01 * std::sin(rad), 0.01 * std::cos(rad));
+  };
+  EXPECT_EQ(at_bearing(10, 60.1), "near facing east");  // just inside the 60-degree beam
+  EXPECT_EQ(at_bearing(10, 59.9), "far facing west");
+  EXPECT_EQ(find(table, 20, 0.05, 0.0), "omni near");  // no azimuth: radiates all round
+  // Without a beamwidth a sector spans 120 degrees.
+  EXPECT_EQ(at_bearing(30, 301.0), "default beam");
+  EXPECT_EQ(at_bearing(30, 61.0), "far omni");
+  table.clear_lookups();
+  search(table, 10, 0.2, 0.0);
+  ASSERT_EQ(table.lookups().size(), 1u);
+  EXPECT_NEAR(table.lookups()[0].distance_m, 11119.5, 1.0);  // to the cell chosen, 0.1 degree away
 }
 
 TEST(CellSiteSearch, RecordsEachFoundPnOnceWithItsDistanceUntilCleared) {
