@@ -164,13 +164,7 @@ struct MapFrame {
   double metres_per_pixel() const { return 6371008.8 * std::numbers::pi / 180.0 / ky; }
 };
 
-// Sector direction when the cell list gives one. Hook: the cell-site CSV gains optional
-// azimuth/beamwidth columns; until CellSite carries them every site is drawn without.
-struct Beam {
-  double azimuth = 0;    // degrees from north
-  double beamwidth = 0;  // degrees
-};
-std::optional<Beam> beam_of(const CellSite&) { return std::nullopt; }
+
 
 const CellSite* nearest_cell(const CellSiteTable& cells, int pn, double lat, double lon) {
   const CellSite* best = nullptr;
@@ -228,13 +222,17 @@ void draw_map(Buf& out, const std::vector<RoutePoint>& route, const ReportOption
   }
   // Cells near the route widen the frame; far ones are left out.
   std::vector<const CellSite*> shown;
+  std::vector<std::optional<double>> azimuths;  // of the cells shown, where the list gives one
   if (o.cells != nullptr) {
     const double mlat = (f.lat0 + f.lat1) / 2;
     for (std::size_t i = 0; i < o.cells->size(); ++i) {
       const CellSite& c = o.cells->cell(i);
       const double dlat = std::max({0.0, f.lat0 - c.latitude, c.latitude - f.lat1});
       const double dlon = std::max({0.0, f.lon0 - c.longitude, c.longitude - f.lon1});
-      if (distance_m(mlat, 0, mlat + dlat, dlon) <= kCellMarginMetres) shown.push_back(&c);
+      if (distance_m(mlat, 0, mlat + dlat, dlon) <= kCellMarginMetres) {
+        shown.push_back(&c);
+        azimuths.push_back(o.cells->beam(i).azimuth);
+      }
     }
     for (const CellSite* c : shown) {
       f.lat0 = std::min(f.lat0, c->latitude);
@@ -292,11 +290,12 @@ void draw_map(Buf& out, const std::vector<RoutePoint>& route, const ReportOption
   // Cell sites: one mark per site position, a tick per sector that has a direction.
   append(out, "<g id=\"cells\">");
   std::vector<const CellSite*> done;
-  for (const CellSite* c : shown) {
+  for (std::size_t k = 0; k < shown.size(); ++k) {
+    const CellSite* c = shown[k];
     const double cx = f.x(c->longitude);
     const double cy = f.y(c->latitude);
-    if (const auto b = beam_of(*c)) {
-      const double a = b->azimuth * std::numbers::pi / 180.0;
+    if (azimuths[k]) {
+      const double a = *azimuths[k] * std::numbers::pi / 180.0;
       fmt::format_to(it, R"(<line class="sector" x1="{:.1f}" y1="{:.1f}" x2="{:.1f}" y2="{:.1f}"/>)", cx, cy,
                      cx + 22 * std::sin(a), cy - 22 * std::cos(a));
     }

@@ -296,6 +296,7 @@ void CellSiteTable::add(const CellSite& data, const CellBeam& beam) {
 }
 
 const CellSite& CellSiteTable::cell(std::size_t i) const { return cells_.at(i)->data; }
+const CellBeam& CellSiteTable::beam(std::size_t i) const { return cells_.at(i)->beam; }
 
 void CellSiteTable::set_projection(const CCoordinateSystem* system) {
   // A system that failed to set up leaves positions in longitude/latitude.

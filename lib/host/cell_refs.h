@@ -71,6 +71,7 @@ class CellSiteTable final : public IDekCellRefs_Search {
   std::size_t size() const { return cells_.size(); }
   // The i-th cell added, i below size().
   const CellSite& cell(std::size_t i) const;
+  const CellBeam& beam(std::size_t i) const;
 
   void Search(unsigned pn, double x, double y, const IDekPropertyObject** cell) override;
 

@@ -234,7 +234,18 @@ TEST(ReportCommand, SampleDriveReportGeojsonAndKml) {
   EXPECT_NE(html.find("<g id=\"route\"><polyline"), std::string::npos);
   EXPECT_NE(html.find("Capitol Square"), std::string::npos);
   EXPECT_EQ(html.find("no values in this drive"), std::string::npos);
+  EXPECT_EQ(html.find("class=\"sector\""), std::string::npos);  // no azimuths listed
   EXPECT_EQ(cli({"report", sample, "--colour-by", "bogus", "-o", dir.file("x.html")}), kExitUsage);
+  // With an azimuth column, each sector near the route shows its direction.
+  const std::string aimed = dir.write("aimed.csv", {});
+  std::ofstream(aimed) << "pn,latitude,longitude,sector_id,site_name,azimuth\n"
+                          "12,43.0735,-89.3835,101-1,Capitol Square,0\n180,43.0735,-89.3835,101-2,Capitol Square,120\n";
+  ASSERT_EQ(cli({"report", sample, "--cells", aimed, "-q", "-o", dir.file("a.html")}), kExitOk);
+  const std::string with_beams = slurp(dir.file("a.html"));
+  std::size_t sectors = 0;
+  for (auto p = with_beams.find("class=\"sector\""); p != std::string::npos; p = with_beams.find("class=\"sector\"", p + 1))
+    ++sectors;
+  EXPECT_EQ(sectors, 2U);
 
   ASSERT_EQ(cli({"decode", "--format", "geojson", "-q", "-o", dir.file("r.geojson"), sample}), kExitOk);
   const Json doc = JsonParser(slurp(dir.file("r.geojson"))).parse();
