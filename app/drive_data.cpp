@@ -57,19 +57,6 @@ const std::array<MeasureInfo, kMeasureCount> kMeasures = {{
 
 constexpr std::uint8_t kConnectionSuccess = 15;
 
-std::optional<double> numeric(const WriteRecord& w) {
-  double v = 0.0;
-  switch (value_kind(w.op)) {
-    case ValueKind::kSigned: v = static_cast<double>(w.i); break;
-    case ValueKind::kUnsigned: v = static_cast<double>(w.u); break;
-    case ValueKind::kDouble: v = w.d; break;
-    case ValueKind::kString:
-    case ValueKind::kNone: return std::nullopt;
-  }
-  if (!std::isfinite(v)) return std::nullopt;
-  return v;
-}
-
 std::string pn_list(const std::vector<std::uint32_t>& pns) {
   std::string s;
   for (const std::uint32_t pn : pns) s += (s.empty() ? "" : " ") + std::to_string(pn);
@@ -184,7 +171,7 @@ void DriveCollector::measure(const PacketView& p, SecondBin* bin, double time) {
       if (w.op != WriteOp::kSetNoValue) evdo_active.push_back(w.index);
       continue;
     }
-    const std::optional<double> v = numeric(w);
+    const std::optional<double> v = finite_number(w);
     if (!v) continue;
     if (w.id == ATTR_ID_EVDO_CONNECTIONATTEMPT_RESULT) {
       event(t, EventKind::kAttempt, "EV-DO connection attempt");

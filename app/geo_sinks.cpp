@@ -65,18 +65,6 @@ class GeojsonSink final : public GeoSink {
 constexpr std::array<const char*, 6> kKmlColours = {"ff1c19d7", "ff61aefd", "ff00d6e6",
                                                     "ff6ad9a6", "ff41961a", "ff9a9a9a"};
 
-void append_xml(fmt::memory_buffer& out, std::string_view utf8) {
-  for (const char c : utf8) {
-    switch (c) {
-      case '&': append(out, "&amp;"); break;
-      case '<': append(out, "&lt;"); break;
-      case '>': append(out, "&gt;"); break;
-      case '"': append(out, "&quot;"); break;
-      default: out.push_back(c);
-    }
-  }
-}
-
 class KmlSink final : public GeoSink {
  public:
   using GeoSink::GeoSink;
@@ -90,7 +78,7 @@ class KmlSink final : public GeoSink {
     const auto& files = drive_.summary().files;
     for (std::size_t i = 0; i < files.size(); ++i) {
       if (i > 0) append(out, ", ");
-      append_xml(out, files[i]);
+      append_xml_text(out, files[i]);
     }
     append(out, "</name>\n");
     // The viewer's own icon, tinted: nothing to fetch from elsewhere.

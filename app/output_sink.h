@@ -36,6 +36,8 @@ struct WriteRecord {
 
 enum class ValueKind : std::uint8_t { kSigned, kUnsigned, kDouble, kString, kNone };
 ValueKind value_kind(WriteOp op);
+// A write's value as a finite number; none for texts, no-value writes, NaN and infinities.
+std::optional<double> finite_number(const WriteRecord& w);
 
 // The last position fix of the run, as of a packet.
 struct Fix {

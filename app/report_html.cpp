@@ -67,18 +67,6 @@ const char* colour_of(Measure m, const std::optional<double>& v) {
   return v ? kClassColours[static_cast<std::size_t>(colour_class(m, *v))] : kNoValueColour;
 }
 
-void esc(Buf& out, std::string_view utf8) {
-  for (const char c : utf8) {
-    switch (c) {
-      case '&': append(out, "&amp;"); break;
-      case '<': append(out, "&lt;"); break;
-      case '>': append(out, "&gt;"); break;
-      case '"': append(out, "&quot;"); break;
-      default: out.push_back(c);
-    }
-  }
-}
-
 std::string utc(double t, const char* format) {
   const auto secs = static_cast<std::time_t>(std::floor(t));
   std::tm tm{};
@@ -185,7 +173,7 @@ void legend_row(Buf& out, Measure m, double x, double y) {
   const MeasureInfo& i = info(m);
   const Scale s = scale_of(m);
   fmt::format_to(std::back_inserter(out), R"(<text x="{:.0f}" y="{:.0f}" class="lg">)", x, y);
-  esc(out, i.label);
+  append_xml_text(out, i.label);
   fmt::format_to(std::back_inserter(out), " ({})</text>", i.unit);
   for (int c = 0; c < 5; ++c) {
     const double cx = x + 170 + c * 95;
@@ -260,7 +248,7 @@ void draw_map(Buf& out, const std::vector<RoutePoint>& route, const ReportOption
       ++serving_lines;
       fmt::format_to(it, R"(<line x1="{:.1f}" y1="{:.1f}" x2="{:.1f}" y2="{:.1f}"><title>{} PN {} )", f.x(p.longitude),
                      f.y(p.latitude), f.x(c->longitude), f.y(c->latitude), utc(p.time, "%H:%M:%S"), p.serving_pn);
-      esc(out, c->sector_id);
+      append_xml_text(out, c->sector_id);
       append(out, "</title></line>");
     }
   }
@@ -305,18 +293,18 @@ void draw_map(Buf& out, const std::vector<RoutePoint>& route, const ReportOption
     done.push_back(c);
     if (!first) continue;
     fmt::format_to(it, R"(<rect class="site" x="{:.1f}" y="{:.1f}" width="9" height="9"><title>)", cx - 4.5, cy - 4.5);
-    esc(out, c->site_name);
+    append_xml_text(out, c->site_name);
     for (const CellSite* s : shown) {
       if (s->latitude == c->latitude && s->longitude == c->longitude) {
         fmt::format_to(it, "\nPN {} ", s->pn);
-        esc(out, s->sector_id);
+        append_xml_text(out, s->sector_id);
       }
     }
     // Names near the right edge run leftwards so they stay on the map.
     const bool right = cx > f.width - 140;
     fmt::format_to(it, R"(</title></rect><text class="sitename" x="{:.1f}" y="{:.1f}" text-anchor="{}">)",
                    right ? cx - 7 : cx + 7, cy - 6, right ? "end" : "start");
-    esc(out, c->site_name);
+    append_xml_text(out, c->site_name);
     append(out, "</text>");
   }
   append(out, "</g>\n");
@@ -405,7 +393,7 @@ void draw_chart(Buf& out, const DriveCollector& drive, const TimeAxis& ax, const
     const std::string name = fmt::format("{} ({}{})", mi.label, mi.unit, series[i].axis == 1 ? ", right axis" : "");
     fmt::format_to(it, R"(<rect x="{:.0f}" y="8" width="12" height="4" fill="{}"/><text class="lg" x="{:.0f}" y="16">)",
                    lx, kSeriesColours[i % kSeriesColours.size()], lx + 16);
-    esc(out, name);
+    append_xml_text(out, name);
     append(out, "</text>");
     lx += 16 + 6.2 * static_cast<double>(name.size()) + 18;
   }
@@ -491,7 +479,7 @@ void draw_events(Buf& out, const DriveCollector& drive, const TimeAxis& ax) {
     const auto k = static_cast<std::size_t>(e.kind);
     fmt::format_to(it, R"(<circle class="mark" cx="{:.1f}" cy="{}" r="5" fill="{}"><title>{} )", ax.x(e.time),
                    kTop + kRow * static_cast<int>(k) + kRow / 2, kColours[k], utc(e.time, "%H:%M:%S"));
-    esc(out, e.text);
+    append_xml_text(out, e.text);
     append(out, "</title></circle>");
   }
   if (drive.events().empty()) {
@@ -503,9 +491,9 @@ void draw_events(Buf& out, const DriveCollector& drive, const TimeAxis& ax) {
 
 void row(Buf& out, std::string_view name, std::string_view value) {
   append(out, "<tr><th>");
-  esc(out, name);
+  append_xml_text(out, name);
   append(out, "</th><td>");
-  esc(out, value);
+  append_xml_text(out, value);
   append(out, "</td></tr>\n");
 }
 
@@ -553,7 +541,7 @@ void draw_summary(Buf& out, const DriveCollector& drive, const std::vector<Route
       for (std::size_t c = 0; c < 4; ++c) beyond[c] += (sc.higher_better ? *v >= sc.cuts[c] : *v <= sc.cuts[c]) ? 1 : 0;
     }
     append(out, "<tr><td>");
-    esc(out, mi.label);
+    append_xml_text(out, mi.label);
     fmt::format_to(it, " ({})</td><td>{}</td>", mi.unit, n);
     if (n == 0) {
       append(out, "<td></td><td></td><td></td><td></td></tr>\n");
@@ -577,7 +565,7 @@ void draw_summary(Buf& out, const DriveCollector& drive, const std::vector<Route
          "class=\"grid\"><tr><th>class</th><th>code</th><th>title</th><th>packets</th></tr>\n");
   for (const auto& [key, cc] : codes) {
     fmt::format_to(it, "<tr><td>{}</td><td>0x{:04X}</td><td>", key->first, key->second);
-    esc(out, cc->title);
+    append_xml_text(out, cc->title);
     fmt::format_to(it, "</td><td>{}</td></tr>\n", cc->packets);
   }
   append(out, "</table>\n");
@@ -587,7 +575,7 @@ void draw_summary(Buf& out, const DriveCollector& drive, const std::vector<Route
   for (const DriveEvent& e : drive.events()) {
     if (++shown > kEventsShown) break;
     fmt::format_to(it, "<tr><td>{}</td><td>{}</td><td>", utc(e.time, "%H:%M:%S"), event_kind_name(e.kind));
-    esc(out, e.text);
+    append_xml_text(out, e.text);
     append(out, "</td></tr>\n");
   }
   append(out, "</table>\n");
@@ -646,7 +634,7 @@ std::string render_report(const DriveCollector& drive, const ReportOptions& opti
   append(out, "</head><body data-errors=\"0\">\n<h1>Drive report</h1>\n<p class=\"sub\">");
   for (std::size_t i = 0; i < s.files.size(); ++i) {
     if (i > 0) append(out, ", ");
-    esc(out, s.files[i]);
+    append_xml_text(out, s.files[i]);
   }
   if (s.first_time) {
     fmt::format_to(it, " &middot; {} to {} UTC &middot; {} &middot; {:.2f} km", utc(*s.first_time, "%Y-%m-%d %H:%M:%S"),

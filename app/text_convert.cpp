@@ -95,6 +95,18 @@ void append_json_number(fmt::memory_buffer& out, double v) {
   fmt::format_to(std::back_inserter(out), "{}", v);
 }
 
+void append_xml_text(fmt::memory_buffer& out, std::string_view utf8) {
+  for (const char c : utf8) {
+    switch (c) {
+      case '&': append(out, "&amp;"); break;
+      case '<': append(out, "&lt;"); break;
+      case '>': append(out, "&gt;"); break;
+      case '"': append(out, "&quot;"); break;
+      default: out.push_back(c);
+    }
+  }
+}
+
 void append_csv_field(fmt::memory_buffer& out, std::string_view utf8) {
   if (utf8.find_first_of(",\"\r\n") == std::string_view::npos) {
     append(out, utf8);

@@ -20,6 +20,8 @@ enum class Encoding : std::uint8_t { kCp1252, kUtf8 };
 void append_json_string(fmt::memory_buffer& out, std::string_view text, Encoding enc = Encoding::kCp1252);
 // A number that reads back exactly; NaN and the infinities, which JSON lacks, as null.
 void append_json_number(fmt::memory_buffer& out, double v);
+// Text in XML or HTML, markup characters escaped.
+void append_xml_text(fmt::memory_buffer& out, std::string_view utf8);
 // A CSV field (RFC 4180): quoted when it holds a comma, quote or line break, quotes doubled.
 void append_csv_field(fmt::memory_buffer& out, std::string_view utf8);
 

@@ -426,17 +426,10 @@ class SummarySink final : public OutputSink {
       if (w.index != 0) continue;
       const auto it = kpi_of_id_.find(w.id);
       if (it == kpi_of_id_.end()) continue;
-      double v = 0.0;
-      switch (value_kind(w.op)) {
-        case ValueKind::kSigned: v = static_cast<double>(w.i); break;
-        case ValueKind::kUnsigned: v = static_cast<double>(w.u); break;
-        case ValueKind::kDouble: v = w.d; break;
-        case ValueKind::kString:
-        case ValueKind::kNone: continue;
-      }
-      if (!std::isfinite(v)) continue;
+      const std::optional<double> v = finite_number(w);
+      if (!v) continue;
       for (const std::size_t k : it->second) {
-        means_[k].sum += v;
+        means_[k].sum += *v;
         ++means_[k].count;
       }
     }

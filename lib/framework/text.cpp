@@ -10,7 +10,7 @@ namespace cdmadiag {
 namespace {
 
 // One conversion's flags, width and precision.
-struct Spec {
+struct Conversion {
   bool left = false;
   bool zero = false;
   bool plus = false;
@@ -18,8 +18,8 @@ struct Spec {
   int precision = -1;  // none
 };
 
-// Pads body (sign already in it, sign_len bytes) to the spec's width.
-void pad_append(std::string& out, const Spec& s, std::string_view body, std::size_t sign_len, bool zero_ok) {
+// Pads body (sign already in it, sign_len bytes) to the conversion's width.
+void pad_append(std::string& out, const Conversion& s, std::string_view body, std::size_t sign_len, bool zero_ok) {
   const std::size_t width = static_cast<std::size_t>(s.width);
   if (body.size() >= width) {
     out.append(body);
@@ -37,7 +37,7 @@ void pad_append(std::string& out, const Spec& s, std::string_view body, std::siz
 }
 
 template <typename U>
-void append_integer(std::string& out, const Spec& s, bool negative, U magnitude, int base, bool upper) {
+void append_integer(std::string& out, const Conversion& s, bool negative, U magnitude, int base, bool upper) {
   char digits[72];
   char* end = std::to_chars(digits, digits + sizeof digits, magnitude, base).ptr;
   if (upper) {
@@ -76,7 +76,7 @@ bool fast_format(std::string& out, const char* f, va_list args) {
       ++f;
       continue;
     }
-    Spec s;
+    Conversion s;
     for (;; ++f) {
       if (*f == '-') {
         s.left = true;
