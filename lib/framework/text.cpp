@@ -1,8 +1,10 @@
 #include "framework/text.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <string_view>
 
 namespace cdmadiag {
@@ -61,13 +63,40 @@ void append_integer(std::string& out, const Conversion& s, bool negative, U magn
   pad_append(out, s, std::string_view(body, len), sign_len, s.precision < 0);
 }
 
+// "%.Nf" of a modest value, the dB figures of every table, without the exact decimal
+// expansion: the product with 10^N in long double is within 2^-63 of the true one
+// relative, so rounding it rounds the true value, unless the fraction lies that close to
+// a half (a tie among them), which is left to the exact way. Null when not done.
+char* short_fixed(char* out, double v, int precision) {
+  static constexpr long double kScale[] = {1.0L, 1e1L, 1e2L, 1e3L, 1e4L, 1e5L, 1e6L};
+  if (precision > 6 || !(std::fabs(v) < 1e12)) return nullptr;
+  const long double a = std::fabs(static_cast<long double>(v)) * kScale[precision];
+  const long double whole = std::floor(a);
+  const long double frac = a - whole;
+  if (std::fabs(frac - 0.5L) <= a * 0x1p-61L) return nullptr;
+  auto n = static_cast<unsigned long long>(whole) + (frac > 0.5L ? 1u : 0u);
+  if (std::signbit(v)) *out++ = '-';  // as printf: -0.001 shows as -0.00
+  char digits[24];
+  const char* end = std::to_chars(digits, digits + sizeof digits, n).ptr;
+  const auto count = static_cast<int>(end - digits);
+  // Zeros in front where the number has no digit before the point.
+  const int lead = std::max(0, precision + 1 - count);
+  const int before_point = lead + count - precision;
+  for (int i = 0; i < lead + count; ++i) {
+    if (i == before_point) *out++ = '.';
+    *out++ = i < lead ? '0' : digits[i - lead];
+  }
+  return out;
+}
+
 // The conversions the decoders' texts use, formatted as printf would; false for anything
 // else (the caller then leaves the whole text to vsnprintf).
 bool fast_format(std::string& out, const char* f, va_list args) {
   constexpr int kMaxWidth = 128;
   while (*f != '\0') {
     const char* lit = f;
-    while (*f != '\0' && *f != '%') ++f;
+    f = std::strchr(f, '%');
+    if (f == nullptr) f = lit + std::strlen(lit);
     out.append(lit, static_cast<std::size_t>(f - lit));
     if (*f == '\0') break;
     ++f;
@@ -184,10 +213,14 @@ bool fast_format(std::string& out, const char* f, va_list args) {
         char body[kMaxWidth + 340];
         std::size_t len = 0;
         if (s.plus && !std::signbit(v)) body[len++] = '+';
-        const auto r = std::to_chars(body + len, body + sizeof body, v, std::chars_format::fixed,
-                                     s.precision < 0 ? 6 : s.precision);
-        if (r.ec != std::errc{}) return false;
-        len = static_cast<std::size_t>(r.ptr - body);
+        const int precision = s.precision < 0 ? 6 : s.precision;
+        if (char* end = short_fixed(body + len, v, precision)) {
+          len = static_cast<std::size_t>(end - body);
+        } else {
+          const auto r = std::to_chars(body + len, body + sizeof body, v, std::chars_format::fixed, precision);
+          if (r.ec != std::errc{}) return false;
+          len = static_cast<std::size_t>(r.ptr - body);
+        }
         pad_append(out, s, std::string_view(body, len), body[0] == '-' || body[0] == '+' ? 1 : 0, true);
         break;
       }

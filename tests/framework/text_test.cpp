@@ -8,10 +8,15 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdint>
+#include <cstring>
+#include <vector>
 #include <limits>
 
 namespace cdmadiag {
 namespace {
+
+// Swept by the million once by hand; a few hundred keep watch in the suite.
+constexpr int kSweep = 300;
 
 #define EXPECT_AS_LIBC(format, ...)                              \
   do {                                                           \
@@ -38,9 +43,17 @@ TEST(TextFormat, FixedPointMatchesTheCLibraryIncludingTies) {
   std::uint64_t lcg = 88172645463325252ull;
   std::vector<double> values = {0.0, -0.0, 0.5, 1.5, 2.5, 0.125, 0.375, -0.125, 0.005, 1.005, 2.675, -63.75,
                                 -31.5, 1e-7, 123456789.987654321, 1e20, -1e15, 4.35, -15.05, 99.995};
-  for (int i = 0; i < 200; ++i) {
-    lcg ^= lcg << 13, lcg ^= lcg >> 7, lcg ^= lcg << 17;
-    values.push_back(static_cast<double>(static_cast<std::int64_t>(lcg % 2000001) - 1000000) / 64.0);
+  const auto next = [&] { return lcg ^= lcg << 13, lcg ^= lcg >> 7, lcg ^= lcg << 17; };
+  for (int i = 0; i < kSweep; ++i) {
+    values.push_back(static_cast<double>(static_cast<std::int64_t>(next() % 2000001) - 1000000) / 64.0);
+    // Decimal halves as written in the tables (x.xx5), and values a step either side of them.
+    const double half = static_cast<double>(static_cast<std::int64_t>(next() % 200001) - 100000) / 1000.0 + 0.0005;
+    values.insert(values.end(), {half, std::nextafter(half, 1e9), std::nextafter(half, -1e9)});
+    // Any bit pattern of a modest magnitude.
+    const std::uint64_t bits = (next() & 0x800FFFFFFFFFFFFFull) | (static_cast<std::uint64_t>(980 + next() % 90) << 52);
+    double any = 0;
+    std::memcpy(&any, &bits, sizeof any);
+    values.push_back(any);
   }
   for (const double v : values) {
     EXPECT_AS_LIBC("[%f|%.2f|%.1f|%.3f|%.0f|%05.2f|%6.1f|%-8.2f|%+.3f|%02.0f|%.*f|%F]", v, v, v, v, v, v, v, v, v, v,
