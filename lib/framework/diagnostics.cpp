@@ -2,18 +2,9 @@
 
 namespace cdmadiag {
 
-namespace {
-thread_local DiagnosticSink t_sink = nullptr;
-thread_local void* t_context = nullptr;
-}  // namespace
-
-void set_diagnostic_sink(DiagnosticSink sink, void* context) {
-  t_sink = sink;
-  t_context = context;
-}
-
-void report_decoder_failure(std::uint32_t code, const char* text) {
-  if (t_sink != nullptr) t_sink(t_context, code, text != nullptr ? text : "");
+void report_decoder_failure(COrbExpandedMessage& msg, std::uint32_t /*code*/, const char* text) {
+  if (!msg.diagnostic.empty()) msg.diagnostic.push_back('\n');
+  msg.diagnostic += text != nullptr ? text : "";
 }
 
 }  // namespace cdmadiag

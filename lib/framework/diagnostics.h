@@ -1,14 +1,13 @@
 #pragma once
-// Where the EV-DO dispatcher's guards send the texts of the decoder failures they
-// keep from the host. Discarded unless the host installs a sink.
+// Where the EV-DO dispatcher's guards put the texts of the decoder failures they keep
+// out of the details: on the message being decoded, so each decoding session (and
+// thread) keeps its own and the host can show and count them.
 #include <cstdint>
+
+#include "host/expanded_message.h"
 
 namespace cdmadiag {
 
-using DiagnosticSink = void (*)(void* context, std::uint32_t code, const char* text);
-
-// Installs a sink for the calling thread; null discards.
-void set_diagnostic_sink(DiagnosticSink sink, void* context);
-void report_decoder_failure(std::uint32_t code, const char* text);
+void report_decoder_failure(COrbExpandedMessage& msg, std::uint32_t code, const char* text);
 
 }  // namespace cdmadiag

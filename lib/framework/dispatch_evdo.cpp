@@ -223,9 +223,9 @@ void COrbDecodeMsgCDMA1xEVDOQualcommFrame::ExpandEVDOQualcommMessage(IOrbDataSta
       case K::kIgnore: return;
       case K::kGuarded: try { call(*this, *row, ds, msg, cells);
         } catch (const std::logic_error& e) {
-          report_decoder_failure(code, e.what());
+          report_decoder_failure(msg, code, e.what());
         } catch (...) {
-          report_decoder_failure(code, kUnexpectedFailure);
+          report_decoder_failure(msg, code, kUnexpectedFailure);
         }
         return;
     }
@@ -238,10 +238,10 @@ void COrbDecodeMsgCDMA1xEVDOQualcommFrame::ExpandEVDOQualcommMessage(IOrbDataSta
       return;
     }
   } catch (const std::logic_error& e) {
-    report_decoder_failure(code, e.what());
+    report_decoder_failure(msg, code, e.what());
     return;
   } catch (...) {
-    report_decoder_failure(code, kCannotDecode);
+    report_decoder_failure(msg, code, kCannotDecode);
     return;
   }
 

@@ -19,6 +19,9 @@ class COrbExpandedMessage {
   int category = 0;
   // Set by the placeholder of a decoder that has not been written yet.
   bool notDecoded = false;
+  // Texts of the decoder failures the EV-DO dispatcher's guards kept from the message
+  // itself, one per line: the host shows them apart from the details.
+  std::string diagnostic;
 
   void SetLocation(const double& x, const double& y, int precision) {
     location_ = MapPoint{x, y};
@@ -37,6 +40,7 @@ class COrbExpandedMessage {
     details.clear();
     category = 0;
     notDecoded = false;
+    diagnostic.clear();
     location_.reset();
     geographic_.reset();
     precision_ = 0;

@@ -4,6 +4,7 @@
 // attribute writes, what the EV-DO guards kept inside), and the shared truncation sweep.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <initializer_list>
@@ -54,11 +55,13 @@ struct DecoderCase {
   const COrbExpandedMessage& run_evdo(std::uint32_t code, const Bytes& b) {
     COrbDecodeMsgCDMA1xEVDOQualcommFrame f(b.data(), b.size(), accessor, nullptr);
     begin(f, code);
-    set_diagnostic_sink(
-        [](void* to, std::uint32_t, const char* text) { static_cast<std::vector<std::string>*>(to)->push_back(text); },
-        &failures);
     f.ExpandEVDOQualcommMessage(&st.ds, msg, cells);
-    set_diagnostic_sink(nullptr, nullptr);
+    failures.clear();
+    for (std::size_t at = 0; at < msg.diagnostic.size();) {
+      const std::size_t end = std::min(msg.diagnostic.find('\n', at), msg.diagnostic.size());
+      failures.push_back(msg.diagnostic.substr(at, end - at));
+      at = end + 1;
+    }
     return msg;
   }
   // Through the 1x dispatcher with the code as given.
