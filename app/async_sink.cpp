@@ -15,42 +15,8 @@ namespace {
 // recycled, so their strings and vectors keep their capacity and copying rarely allocates.
 struct Slot {
   enum class Kind : std::uint8_t { kPacket, kFramingError, kEnd } kind = Kind::kPacket;
-  PacketView view;
-  COrbExpandedMessage msg;
-  std::vector<WriteRecord> writes;
-  std::string texts;
+  PacketData packet;
   std::string error;
-  bool has_error = false;
-  std::string file_name;
-  Fix fix;
-  bool has_fix = false;
-  std::vector<CellLookup> cells;
-
-  void copy(const PacketView& p) {
-    kind = Kind::kPacket;
-    view = p;
-    msg = *p.msg;
-    writes.assign(p.writes.begin(), p.writes.end());
-    texts.assign(p.texts);
-    has_error = p.error != nullptr;
-    if (has_error) error = *p.error;
-    if (file_name != p.file_name) file_name.assign(p.file_name);
-    has_fix = p.fix != nullptr;
-    if (has_fix) fix = *p.fix;
-    cells.assign(p.cells.begin(), p.cells.end());
-  }
-
-  // The view as the wrapped sink sees it, pointing into this slot.
-  const PacketView& rebuilt() {
-    view.msg = &msg;
-    view.writes = writes;
-    view.texts = texts;
-    view.error = has_error ? &error : nullptr;
-    view.file_name = file_name;
-    view.fix = has_fix ? &fix : nullptr;
-    view.cells = cells;
-    return view;
-  }
 };
 
 // Slots move between the threads in batches: waking the other thread for every packet
@@ -58,7 +24,9 @@ struct Slot {
 class AsyncSink final : public OutputSink {
  public:
   AsyncSink(std::unique_ptr<OutputSink> inner, std::size_t depth) : inner_(std::move(inner)) {
-    const std::size_t n = std::max<std::size_t>(depth, 2 * kBatch);
+    // Half the slots at most in one batch, so one can fill while the other is written.
+    const std::size_t n = std::max<std::size_t>(depth, 2);
+    batch_ = std::min(kBatch, n / 2);
     slots_.resize(n);
     for (Slot& s : slots_) spare_.push_back(&s);
     end_.kind = Slot::Kind::kEnd;
@@ -69,7 +37,8 @@ class AsyncSink final : public OutputSink {
 
   void packet(const PacketView& p) override {
     Slot* s = take();
-    s->copy(p);
+    s->kind = Slot::Kind::kPacket;
+    s->packet.assign(p);
     hand_over(s);
   }
 
@@ -114,7 +83,7 @@ class AsyncSink final : public OutputSink {
 
   void hand_over(Slot* s) {
     filled_.push_back(s);
-    if (filled_.size() >= kBatch) flush();
+    if (filled_.size() >= batch_) flush();
   }
 
   void flush() {
@@ -166,7 +135,7 @@ class AsyncSink final : public OutputSink {
         if (failed) continue;
         try {
           if (s->kind == Slot::Kind::kPacket) {
-            inner_->packet(s->rebuilt());
+            inner_->packet(s->packet.view());
           } else {
             inner_->framing_error(s->error);
           }
@@ -189,6 +158,7 @@ class AsyncSink final : public OutputSink {
   }
 
   std::unique_ptr<OutputSink> inner_;
+  std::size_t batch_ = kBatch;
   std::vector<Slot> slots_;
   Slot end_;  // marks the end of the queue
   std::vector<Slot*> spare_;   // free slots the decoding thread holds

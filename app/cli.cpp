@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "async_sink.h"
+#include "session.h"
 #include "attrs_listing.h"
 #include "filters.h"
 #include "framework/dispatch.h"
@@ -36,9 +37,6 @@ struct CommandLine {
   std::string format = "text";
   std::string output;
   std::string input;
-  std::string cells;
-  int projection = 0;
-  int pilot_inc = 0;
   bool no_title = false;
   bool no_details = false;
   bool no_cells = false;
@@ -48,18 +46,15 @@ struct CommandLine {
   std::string colour_by = "auto";
   bool line_buffered = false;
   bool no_line_buffered = false;
-  FilterOptions filters;
-  DecodeOptions options;
+  RunSettings settings;
   RunInfo run;
 };
 
-const std::map<std::string, OutputFormat> kFormats = {{"text", OutputFormat::kText},
-                                                      {"jsonl", OutputFormat::kJsonl},
-                                                      {"csv", OutputFormat::kCsv},
-                                                      {"sqlite", OutputFormat::kSqlite},
-                                                      {"geojson", OutputFormat::kGeojson},
-                                                      {"kml", OutputFormat::kKml}};
-const std::map<std::string, InputFormat> kInputs = {{"log", InputFormat::kLog}, {"hdlc", InputFormat::kHdlc}};
+std::vector<std::string> format_names() {
+  std::vector<std::string> names;
+  for (const FormatInfo& f : output_formats()) names.emplace_back(f.name);
+  return names;
+}
 
 const char* code_class_name(CodeClass cls) {
   switch (cls) {
@@ -81,7 +76,7 @@ std::string output_clash(const CommandLine& cl) {
   if ((to_stdout ? ::fstat(STDOUT_FILENO, &out) : ::stat(cl.output.c_str(), &out)) != 0) return {};
   if (S_ISCHR(out.st_mode)) return {};
   std::vector<std::string> inputs = cl.files;
-  if (!cl.cells.empty()) inputs.push_back(cl.cells);
+  if (!cl.settings.cells.empty()) inputs.push_back(cl.settings.cells);
   for (const std::string& path : inputs) {
     struct stat in {};
     if ((path == "-" ? ::fstat(STDIN_FILENO, &in) : ::stat(path.c_str(), &in)) != 0) continue;
@@ -91,9 +86,9 @@ std::string output_clash(const CommandLine& cl) {
 }
 
 int run_decode(CommandLine& cl) {
-  const OutputFormat format = kFormats.at(cl.format);
-  if (format == OutputFormat::kSqlite && is_stdout(cl.output)) {
-    fmt::print(stderr, "cdmadiag: --format sqlite needs an output file (-o FILE)\n");
+  const FormatInfo& format = *format_by_name(cl.format);
+  if (format.needs_file && is_stdout(cl.output)) {
+    fmt::print(stderr, "cdmadiag: --format {} needs an output file (-o FILE)\n", format.name);
     return kExitUsage;
   }
   if (const std::string input = output_clash(cl); !input.empty()) {
@@ -101,79 +96,94 @@ int run_decode(CommandLine& cl) {
                is_stdout(cl.output) ? "<stdout>" : cl.output, input);
     return kExitUsage;
   }
-  DecodeOptions& o = cl.options;
+  RunSettings& o = cl.settings;
   o.title = !cl.no_title;
   o.details = !cl.no_details;
   o.cell_ids = !cl.no_cells;
-  o.input = cl.input.empty() ? InputFormat::kAuto : kInputs.at(cl.input);
+  o.input = *input_format_by_name(cl.input);
+  const bool line_buffered =
+      cl.line_buffered || (!cl.no_line_buffered && involves_pipe(cl.files, is_stdout(cl.output) ? "" : cl.output));
+  // Live output goes out as decoded: no packet waits for those after it.
+  o.look_ahead = !line_buffered;
 
-  PacketFilter filter;
-  if (!setup_filter(filter, cl.filters, stderr)) return kExitUsage;
-
-  ObjectProperties properties;
-  properties.set_pilot_increment(cl.pilot_inc);
-  properties.set_projection_epsg(cl.projection);
-  CCoordinateSystem system;
-  CellSiteTable cells;
-  if (cl.projection > 0) {
-    if (!system.init(cl.projection)) {
-      fmt::print(stderr, "cdmadiag: --projection {}: not a projection this build knows\n", cl.projection);
-      return kExitUsage;
-    }
-    cells.set_projection(&system);
+  std::unique_ptr<DecodeSession> session;
+  try {
+    session = std::make_unique<DecodeSession>(o);
+  } catch (const SettingsError& e) {
+    fmt::print(stderr, "cdmadiag: --{}\n", e.what());
+    return kExitUsage;
   }
-  if (!cl.cells.empty()) {
-    std::string error;
-    if (!cells.load_csv(cl.cells, error)) {
-      fmt::print(stderr, "cdmadiag: --cells {}: {}\n", cl.cells, error);
-      return kExitUsage;
-    }
-  }
+  for (const std::string& path : cl.files) session->add_input(path);
 
   const InterruptGuard interrupts;
   int status = kExitOk;
   const auto start = std::chrono::steady_clock::now();
-  RunCounters counters;
   try {
-    cl.run.epsg = cl.projection;
-    std::unique_ptr<OutputSink> sink = cl.report ? make_report_sink(cl.output, {measure_by_key(cl.colour_by), &cells})
-                                                 : make_sink(format, cl.output, cl.run);
-    const bool line_buffered =
-        cl.line_buffered || (!cl.no_line_buffered && involves_pipe(cl.files, is_stdout(cl.output) ? "" : cl.output));
+    cl.run.epsg = o.projection;
+    std::unique_ptr<OutputSink> sink = cl.report
+                                           ? make_report_sink(cl.output, {measure_by_key(cl.colour_by), &session->cells()})
+                                           : make_sink(format.format, cl.output, cl.run);
     sink->set_line_buffered(line_buffered);
     // The report searches the cell sites itself, which the decoding thread does too; live
     // output wants each packet out as decoded, and the output thread takes them in batches.
     if (!cl.single_thread && !cl.report && !line_buffered) sink = make_async_sink(std::move(sink));
-    DecodeRun run(o, *sink, &cells, &properties);
-    if (filter.active()) run.set_filter(&filter);
-    if (!cl.quiet) run.set_error_log(stderr, kFramingErrorsShown);
-    for (const std::string& path : cl.files) {
-      if (stop_requested()) break;
-      const std::string name = path == "-" ? "<stdin>" : path;
-      std::string error;
-      const std::unique_ptr<ByteStream> in = ByteStream::open(path, error);
-      if (!in) {
-        fmt::print(stderr, "cdmadiag: {}: {}\n", name, error);
-        status = kExitUsage;
-        continue;
+    std::optional<ProgressBar> bar;
+    std::uint32_t bar_input = 0;
+    std::uint32_t since_progress = 0;
+    for (bool done = false; !done;) {
+      const DecodeSession::Event event = session->next();
+      if (session->inputs_started() != bar_input) {
+        bar_input = session->inputs_started();
+        bar.emplace(stderr, std::string(session->input_name()), session->input_size().value_or(0),
+                    cl.quiet ? UINT64_MAX : kProgressMinSize);
       }
-      if (in->ensure(1) == 0 && in->error().empty()) {
-        if (!cl.quiet && !stop_requested()) fmt::print(stderr, "cdmadiag: {}: empty input, nothing to decode\n", name);
-        continue;
-      }
-      ProgressBar bar(stderr, name, in->size().value_or(0), cl.quiet ? UINT64_MAX : kProgressMinSize);
-      DecodeRun::Progress progress;
-      if (bar.active()) progress = [&](std::uint64_t offset) { bar.update(offset, run.counters().packets); };
-      const StreamEnd end = run.decode_stream(*in, name, progress);
-      if (!in->error().empty()) {
-        fmt::print(stderr, "cdmadiag: {}: read failed at byte {}: {}\n", name, in->offset(), in->error());
-        status = kExitUsage;
-      } else if (end == StreamEnd::kNotDiag) {
-        fmt::print(stderr, "cdmadiag: {}: not a DIAG log (no plausible log record or good frame in it)\n", name);
-        status = kExitUsage;
+      switch (event) {
+        case DecodeSession::Event::kPacket:
+          sink->packet(session->packet());
+          if (bar->active() && ++since_progress == 4096) {
+            since_progress = 0;
+            bar->update(session->input_offset(), session->counters().packets);
+          }
+          break;
+        case DecodeSession::Event::kFramingError: {
+          const std::uint64_t n = session->counters().framing_errors;
+          if (!cl.quiet && n <= kFramingErrorsShown) {
+            fmt::print(stderr, "cdmadiag: framing error: {}\n", session->framing_error());
+          } else if (!cl.quiet && n == kFramingErrorsShown + 1) {
+            fmt::print(stderr, "cdmadiag: further framing errors are counted, not shown\n");
+          }
+          sink->framing_error(session->framing_error());
+          break;
+        }
+        case DecodeSession::Event::kInputDone: {
+          bar.reset();
+          const InputResult& r = session->input_result();
+          switch (r.end) {
+            case InputEnd::kEnd:
+            case InputEnd::kStopped: break;
+            case InputEnd::kUnreadable:
+              fmt::print(stderr, "cdmadiag: {}: {}\n", r.name, r.error);
+              status = kExitUsage;
+              break;
+            case InputEnd::kEmpty:
+              if (!cl.quiet) fmt::print(stderr, "cdmadiag: {}: empty input, nothing to decode\n", r.name);
+              break;
+            case InputEnd::kReadFailed:
+              fmt::print(stderr, "cdmadiag: {}: read failed at byte {}: {}\n", r.name, r.bytes, r.error);
+              status = kExitUsage;
+              break;
+            case InputEnd::kNotDiag:
+              fmt::print(stderr, "cdmadiag: {}: not a DIAG log (no plausible log record or good frame in it)\n",
+                         r.name);
+              status = kExitUsage;
+              break;
+          }
+          break;
+        }
+        case DecodeSession::Event::kEnd: done = true; break;
       }
     }
-    counters = run.counters();
+    const RunCounters& counters = session->counters();
     // A run that read nothing usable keeps the old output: an existing file is not
     // replaced by an empty one because its inputs were missing or the user stopped.
     if (counters.packets > 0 || (status != kExitUsage && !stop_requested())) {
@@ -185,10 +195,11 @@ int run_decode(CommandLine& cl) {
     fmt::print(stderr, "cdmadiag: {}\n", e.what());
     return kExitUsage;
   }
+  const RunCounters& counters = session->counters();
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   const int stopped_by = stop_signal();
   if (!cl.quiet) print_summary(stderr, counters, seconds, stopped_by);
-  if (!cl.quiet && filter.active()) filter.print_summary(stderr);
+  if (!cl.quiet && session->filter() != nullptr) session->filter()->print_summary(stderr);
   if (stopped_by != 0) return kExitInterrupted;
   if (status == kExitOk && (counters.framing_errors > 0 || counters.decoder_errors > 0)) status = kExitDecodeErrors;
   return status;
@@ -199,13 +210,13 @@ CLI::App* add_report_command(CLI::App& app, CommandLine& cl) {
   CLI::App* r = app.add_subcommand("report", "Draw the drive (route, charts over time, summary) as one HTML file");
   r->add_option("FILE", cl.files, "Capture files (log records or HDLC stream); - reads standard input")->required();
   r->add_option("-o,--output", cl.output, "HTML file to write")->required();
-  r->add_option("--cells", cl.cells, "Cell-site CSV: sites on the map, lines to the serving sector");
+  r->add_option("--cells", cl.settings.cells, "Cell-site CSV: sites on the map, lines to the serving sector");
   std::vector<std::string> keys = {"auto"};
   for (const MeasureInfo& m : measures()) keys.emplace_back(m.key);
   r->add_option("--colour-by", cl.colour_by, "Measurement that colours the route (auto: Ec/Io on 1x, SINR on EV-DO)")
       ->check(CLI::IsMember(keys));
   r->add_option("--input", cl.input, "Input format, detected per file when absent")->check(CLI::IsMember({"log", "hdlc"}));
-  r->add_option("--pilot-inc", cl.pilot_inc, "Pilot increment of the network");
+  r->add_option("--pilot-inc", cl.settings.pilot_inc, "Pilot increment of the network");
   r->add_flag("-q,--quiet", cl.quiet, "No summary, progress bar or framing-error messages on standard error");
   r->callback([&cl] { cl.no_details = true; });
   return r;
@@ -250,25 +261,24 @@ int app_main(int argc, char** argv) {
   CLI::App* decode = app.add_subcommand("decode", "Expand every packet of every FILE, in order");
   decode->add_option("FILE", cl.files, "Capture files (log records or HDLC stream); - reads standard input")
       ->required();
-  decode->add_option("--format", cl.format, "Output format")
-      ->check(CLI::IsMember({"text", "jsonl", "csv", "sqlite", "geojson", "kml"}));
+  decode->add_option("--format", cl.format, "Output format")->check(CLI::IsMember(format_names()));
   decode->add_option("-o,--output", cl.output, "Output file (standard output when absent; required for sqlite)");
   decode->add_option("--input", cl.input, "Input format, detected per file when absent")
       ->check(CLI::IsMember({"log", "hdlc"}));
   decode->add_flag("--no-title", cl.no_title, "Do not ask for titles");
   decode->add_flag("--no-details", cl.no_details, "Do not ask for details");
   decode->add_flag("--no-cells", cl.no_cells, "Do not ask for cell identification");
-  decode->add_flag("--read-only", cl.options.read_only, "The data state accepts no writes");
-  decode->add_option("--threshold-a", cl.options.threshold_a, "Threshold A in dB (default -15)");
-  decode->add_option("--threshold-b", cl.options.threshold_b, "Threshold B in dB (default -15)");
-  decode->add_flag("--common-flag", cl.options.common_flag, "Set the common flag");
-  decode->add_option("--cells", cl.cells, "Cell-site CSV with a header naming pn, latitude, longitude (sector_id, "
-                     "site_name, azimuth, beamwidth when present)");
-  decode->add_option("--projection", cl.projection, "EPSG code of the map projection (32616 or EPSG:32616)")
+  decode->add_flag("--read-only", cl.settings.read_only, "The data state accepts no writes");
+  decode->add_option("--threshold-a", cl.settings.threshold_a, "Threshold A in dB (default -15)");
+  decode->add_option("--threshold-b", cl.settings.threshold_b, "Threshold B in dB (default -15)");
+  decode->add_flag("--common-flag", cl.settings.common_flag, "Set the common flag");
+  decode->add_option("--cells", cl.settings.cells, "Cell-site CSV with a header naming pn, latitude, longitude "
+                     "(sector_id, site_name, azimuth, beamwidth when present)");
+  decode->add_option("--projection", cl.settings.projection, "EPSG code of the map projection (32616 or EPSG:32616)")
       ->transform(strip_epsg_prefix);
-  decode->add_option("--pilot-inc", cl.pilot_inc, "Pilot increment of the network");
+  decode->add_option("--pilot-inc", cl.settings.pilot_inc, "Pilot increment of the network");
   decode->add_flag("--single-thread", cl.single_thread, "Format and write the output on the decoding thread");
-  add_filter_options(*decode, cl.filters);
+  add_filter_options(*decode, cl.settings.filters);
   CLI::Option* line_buffered = decode->add_flag(
       "--line-buffered", cl.line_buffered, "Write each packet out as decoded (default when reading or writing a pipe)");
   decode->add_flag("--no-line-buffered", cl.no_line_buffered, "Write in large blocks, even to a pipe")

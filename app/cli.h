@@ -2,7 +2,7 @@
 // The cdmadiag command line.
 #include <cstdio>
 
-#include "decode_run.h"
+#include "session.h"
 #include "interrupt.h"
 
 namespace cdmadiag {

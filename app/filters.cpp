@@ -298,21 +298,19 @@ void add_filter_options(CLI::App& command, FilterOptions& options) {
   command.add_option("--attrs", options.attrs, "Output only attribute writes matching these globs; drop packets left with none");
 }
 
-bool setup_filter(PacketFilter& filter, const FilterOptions& options, std::FILE* err) {
-  bool ok = true;
+std::string setup_filter(PacketFilter& filter, const FilterOptions& options) {
+  std::string error;
   const auto set = [&](const char* option, const std::string& value, auto&& setter) {
-    if (!ok || value.empty()) return;
+    if (!error.empty() || value.empty()) return;
     const std::string why = setter(value);
-    if (why.empty()) return;
-    fmt::print(err, "cdmadiag: {} {}: {}\n", option, value, why);
-    ok = false;
+    if (!why.empty()) error = fmt::format("{} {}: {}", option, value, why);
   };
-  set("--codes", options.codes, [&](std::string_view v) { return filter.set_codes(v); });
-  set("--exclude-codes", options.exclude_codes, [&](std::string_view v) { return filter.set_exclude_codes(v); });
-  set("--since", options.since, [&](std::string_view v) { return filter.set_since(v); });
-  set("--until", options.until, [&](std::string_view v) { return filter.set_until(v); });
-  set("--attrs", options.attrs, [&](std::string_view v) { return filter.set_attrs(v); });
-  return ok;
+  set("codes", options.codes, [&](std::string_view v) { return filter.set_codes(v); });
+  set("exclude-codes", options.exclude_codes, [&](std::string_view v) { return filter.set_exclude_codes(v); });
+  set("since", options.since, [&](std::string_view v) { return filter.set_since(v); });
+  set("until", options.until, [&](std::string_view v) { return filter.set_until(v); });
+  set("attrs", options.attrs, [&](std::string_view v) { return filter.set_attrs(v); });
+  return error;
 }
 
 std::string strip_epsg_prefix(std::string text) {

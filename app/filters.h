@@ -95,8 +95,8 @@ struct FilterOptions {
 };
 
 void add_filter_options(CLI::App& command, FilterOptions& options);
-// False, once the first bad option is named on err.
-bool setup_filter(PacketFilter& filter, const FilterOptions& options, std::FILE* err);
+// Empty, or what is wrong with the first bad option ("--codes 0xZZ: ...").
+std::string setup_filter(PacketFilter& filter, const FilterOptions& options);
 // "EPSG:32616" (any case) as "32616"; anything else as it was.
 std::string strip_epsg_prefix(std::string text);
 

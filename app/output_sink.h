@@ -1,6 +1,6 @@
 #pragma once
 // What a run hands its output: each packet, once decoded, with the attribute writes its
-// dispatcher made; each framing error.
+// dispatcher made; each framing error. The output formats are listed once here.
 #include <cstdint>
 #include <cstdio>
 #include <memory>
@@ -11,62 +11,9 @@
 #include <string_view>
 #include <vector>
 
-#include "host/cell_refs.h"
-#include "host/data_state.h"
-#include "host/expanded_message.h"
+#include "packet.h"
 
 namespace cdmadiag {
-
-enum class PacketClass : std::uint8_t { k1x, kEvdo };
-const char* class_name(PacketClass cls);
-// "log" or "response", the words of the outputs and of the code listing.
-const char* kind_name(bool response);
-
-// One data-state write, copied out of the decoder's call.
-struct WriteRecord {
-  std::uint32_t id = 0;
-  std::uint32_t index = 0;
-  WriteOp op = WriteOp::kSetNoValue;
-  std::int64_t i = 0;
-  std::uint64_t u = 0;
-  double d = 0.0;
-  std::uint32_t text_offset = 0;  // SetString: its text in PacketView::texts
-  std::uint32_t text_size = 0;
-};
-
-enum class ValueKind : std::uint8_t { kSigned, kUnsigned, kDouble, kString, kNone };
-ValueKind value_kind(WriteOp op);
-// A write's value as a finite number; none for texts, no-value writes, NaN and infinities.
-std::optional<double> finite_number(const WriteRecord& w);
-
-// The last position fix of the run, as of a packet.
-struct Fix {
-  double latitude = 0.0;  // WGS 84 degrees
-  double longitude = 0.0;
-  std::optional<MapPoint> map;      // projected x/y, when the run has a projection
-  std::optional<std::int64_t> age_ms;  // the packet's time minus the fix's, when both are known
-  std::uint32_t seq = 0;            // the packet that carried it
-};
-
-struct PacketView {
-  std::uint32_t seq = 0;
-  std::optional<double> time;  // seconds since 1970, from the log header
-  std::optional<std::int64_t> time_ms;  // the same, in whole milliseconds
-  std::uint32_t code = 0;
-  PacketClass cls = PacketClass::k1x;
-  bool response = false;  // a command response rather than a log record
-  std::uint8_t command = 0;  // a response's command code
-  std::uint32_t file = 0;  // index of the input among the run's inputs, from 0
-  std::string_view file_name;
-  const Fix* fix = nullptr;  // null before the run's first fix
-  std::span<const CellLookup> cells;  // likely cells the decoders looked up
-  const COrbExpandedMessage* msg = nullptr;
-  std::span<const WriteRecord> writes;
-  std::string_view texts;
-  const std::string* error = nullptr;  // text of an exception that left the dispatcher
-
-  std::string_view text_of(const WriteRecord& w) const { return texts.substr(w.text_offset, w.text_size); }
-};
 
 // Output failures (a full disk, a closed pipe) end the run.
 class OutputError : public std::runtime_error {
@@ -87,6 +34,16 @@ class OutputSink {
 };
 
 enum class OutputFormat : std::uint8_t { kText, kJsonl, kCsv, kSqlite, kGeojson, kKml };
+
+struct FormatInfo {
+  const char* name;  // as the command, Python and the fleet take it
+  OutputFormat format;
+  bool needs_file;   // cannot go to standard output
+  const char* suffix;  // of the files the fleet writes
+};
+// Every output format, in the order the help lists them.
+std::span<const FormatInfo> output_formats();
+const FormatInfo* format_by_name(std::string_view name);
 
 // What produced the output, for the formats that keep it (SQLite's meta table; the
 // text format marks each input when there are several).

@@ -64,6 +64,17 @@ bool known_log_code(std::uint16_t code) {
   return known[code];
 }
 
+bool known_command(std::uint8_t command) {
+  static const std::bitset<0x100> known = [] {
+    std::bitset<0x100> b;
+    for (const CodeInfo& info : known_codes()) {
+      if (info.cls == CodeClass::kDiagCommand && info.code <= 0xFF) b.set(info.code);
+    }
+    return b;
+  }();
+  return known[command];
+}
+
 std::unique_ptr<RecordReader> make_reader(InputFormat format, ByteStream& in) {
   if (format == InputFormat::kAuto) format = detect_format(in);
   if (format == InputFormat::kHdlc) return std::make_unique<HdlcReader>(in);

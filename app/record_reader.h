@@ -51,5 +51,7 @@ std::unique_ptr<RecordReader> make_reader(InputFormat format, ByteStream& in);
 
 // A log code that one of the dispatchers knows.
 bool known_log_code(std::uint16_t code);
+// A DIAG command whose responses the 1x dispatcher knows.
+bool known_command(std::uint8_t command);
 
 }  // namespace cdmadiag

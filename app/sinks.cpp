@@ -1,11 +1,32 @@
 #include "sinks.h"
 
+#include <array>
 #include <cmath>
 
 #include "host/schema.h"
 #include "report.h"
 
 namespace cdmadiag {
+
+namespace {
+constexpr std::array<FormatInfo, 6> kFormats = {{
+    {"text", OutputFormat::kText, false, ".txt"},
+    {"jsonl", OutputFormat::kJsonl, false, ".jsonl"},
+    {"csv", OutputFormat::kCsv, false, ".csv"},
+    {"sqlite", OutputFormat::kSqlite, true, ".db"},
+    {"geojson", OutputFormat::kGeojson, false, ".geojson"},
+    {"kml", OutputFormat::kKml, false, ".kml"},
+}};
+}  // namespace
+
+std::span<const FormatInfo> output_formats() { return kFormats; }
+
+const FormatInfo* format_by_name(std::string_view name) {
+  for (const FormatInfo& f : kFormats) {
+    if (name == f.name) return &f;
+  }
+  return nullptr;
+}
 
 std::unique_ptr<OutputSink> make_sink(OutputFormat format, const std::string& path, const RunInfo& run) {
   switch (format) {

@@ -23,7 +23,7 @@
 #include <vector>
 
 #include "async_sink.h"
-#include "decode_run.h"
+#include "session.h"
 #include "framework/dispatch.h"
 #include "host/cell_refs.h"
 #include "host/object_properties.h"
@@ -129,17 +129,15 @@ Result run_once(const std::vector<std::uint8_t>& memory, const std::string& inpu
     sink = cdmadiag::make_sink(*format, *format == OutputFormat::kSqlite ? sqlite_path : "/dev/null");
   }
   if (threads > 1) sink = cdmadiag::make_async_sink(std::move(sink));
-  cdmadiag::DecodeOptions options;
-  options.details = details;
-  CellSiteTable cells;
-  ObjectProperties props;
+  cdmadiag::RunSettings settings;
+  settings.details = details;
   const auto start = std::chrono::steady_clock::now();
-  cdmadiag::DecodeRun run(options, *sink, &cells, &props);
-  const std::unique_ptr<ByteStream> in = open_input(memory, input);
-  run.decode_stream(*in, "bench");
+  cdmadiag::DecodeSession session(settings);
+  session.add_input(open_input(memory, input), "bench");
+  cdmadiag::drain(session, *sink);
   sink->finish();
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  return {seconds, run.counters().packets, run.counters().bytes};
+  return {seconds, session.counters().packets, session.counters().bytes};
 }
 
 }  // namespace

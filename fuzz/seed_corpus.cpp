@@ -9,7 +9,7 @@
 #include <map>
 #include <string>
 
-#include "decode_run.h"
+#include "session.h"
 
 namespace {
 

@@ -9,14 +9,13 @@
 #include <limits>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <set>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
-#include "decode_run.h"
+#include "session.h"
 #include "host/map_projections.h"
 #include "host/schema.h"
 #include "output_sink.h"
@@ -29,74 +28,69 @@ namespace py = pybind11;
 namespace cdmadiag {
 namespace {
 
-// The searcher decoders share process-wide working arrays: two decodes at once, from
-// two Python threads, would overwrite each other's. Taken only with the GIL released,
-// so a holder waiting for the GIL never waits on a thread that waits for the lock.
-std::mutex g_decode_mutex;
-
-const std::map<std::string, OutputFormat> kFormats = {{"text", OutputFormat::kText},
-                                                      {"jsonl", OutputFormat::kJsonl},
-                                                      {"csv", OutputFormat::kCsv},
-                                                      {"sqlite", OutputFormat::kSqlite}};
-
-InputFormat input_format(const std::optional<std::string>& input) {
-  if (!input || input->empty()) return InputFormat::kAuto;
-  if (*input == "log") return InputFormat::kLog;
-  if (*input == "hdlc") return InputFormat::kHdlc;
-  throw py::value_error("input must be None, 'log' or 'hdlc', not '" + *input + "'");
+std::string format_list() {
+  std::string names;
+  for (const FormatInfo& f : output_formats()) names += (names.empty() ? "" : ", ") + std::string(f.name);
+  return names;
 }
 
-// What a run needs besides its options: cell sites, the projection and the settings
-// the decoders consult. Kept at one address for the run's lifetime.
-struct Setting {
-  ObjectProperties properties;
-  CCoordinateSystem system;
-  CellSiteTable cells;
+[[noreturn]] void raise_os_error(const std::string& text) {
+  PyErr_SetString(PyExc_OSError, text.c_str());
+  throw py::error_already_set();
+}
 
-  Setting(const std::optional<std::string>& cells_path, std::optional<int> projection) {
-    if (projection && *projection > 0) {
-      if (!system.init(*projection)) {
-        throw py::value_error("projection " + std::to_string(*projection) + ": not a projection this build knows");
-      }
-      properties.set_projection_epsg(*projection);
-      cells.set_projection(&system);
-    }
-    if (cells_path && !cells_path->empty()) {
-      std::string error;
-      if (!cells.load_csv(*cells_path, error)) throw py::value_error("cells " + *cells_path + ": " + error);
-    }
+// The run settings of keyword arguments, as the command's options would set them.
+RunSettings make_settings(const std::optional<std::string>& cells, std::optional<int> projection, bool details,
+                          const std::optional<std::set<std::uint32_t>>& codes, const std::optional<std::string>& input) {
+  RunSettings s;
+  s.details = details;
+  s.cells = cells.value_or("");
+  s.projection = projection.value_or(0);
+  const std::optional<InputFormat> format = input_format_by_name(input.value_or(""));
+  if (!format) throw py::value_error("input must be None, 'log' or 'hdlc', not '" + *input + "'");
+  s.input = *format;
+  if (codes) {
+    // A packet of another code is still decoded: later packets read what it wrote.
+    for (const std::uint32_t c : *codes) s.filters.codes += fmt::format("{}{:X}", s.filters.codes.empty() ? "" : ",", c);
+    if (codes->empty()) s.filters.codes = "10000";  // no log code: keeps nothing
   }
-};
-
-DecodeOptions make_options(bool details, const std::optional<std::string>& input) {
-  DecodeOptions o;
-  o.details = details;
-  o.input = input_format(input);
-  return o;
+  return s;
 }
 
-std::unique_ptr<ByteStream> open_input(const std::string& path) {
+std::unique_ptr<DecodeSession> open_session(const std::string& path, const RunSettings& settings) {
+  std::unique_ptr<DecodeSession> session;
+  try {
+    session = std::make_unique<DecodeSession>(settings);
+  } catch (const SettingsError& e) {
+    throw py::value_error(e.what());
+  }
+  // Opened now: a missing file is an error of the call, not of the first step.
   std::string error;
   std::unique_ptr<ByteStream> in = ByteStream::open(path, error);
-  if (!in) {
-    PyErr_SetString(PyExc_OSError, (path + ": " + error).c_str());
-    throw py::error_already_set();
-  }
-  return in;
+  if (!in) raise_os_error(path + ": " + error);
+  session->add_input(std::move(in), path);
+  return session;
 }
 
-[[noreturn]] void not_diag(const std::string& name) {
-  throw py::value_error(name + ": not a DIAG log (no plausible log record or good frame in it)");
+// Raises for an input that could not be read or is no DIAG log; Python names it as the
+// command does.
+void check_input(const InputResult& r) {
+  switch (r.end) {
+    case InputEnd::kEnd:
+    case InputEnd::kStopped:
+    case InputEnd::kEmpty: return;
+    case InputEnd::kUnreadable: raise_os_error(r.name + ": " + r.error);
+    case InputEnd::kReadFailed: raise_os_error(r.name + ": read failed at byte " + std::to_string(r.bytes) + ": " + r.error);
+    case InputEnd::kNotDiag:
+      throw py::value_error(r.name + ": not a DIAG log (no plausible log record or good frame in it)");
+  }
 }
 
-// A read failure or an input with no DIAG record in it, after a whole stream.
-void check_end(const std::string& path, const ByteStream& in, StreamEnd end) {
-  if (!in.error().empty()) {
-    PyErr_SetString(PyExc_OSError,
-                    (path + ": read failed at byte " + std::to_string(in.offset()) + ": " + in.error()).c_str());
-    throw py::error_already_set();
-  }
-  if (end == StreamEnd::kNotDiag) not_diag(path);
+// Decodes the whole session into a sink with the GIL released; raises for the input after.
+RunCounters run_into(DecodeSession& session, OutputSink& sink, std::optional<InputResult>& result) {
+  const py::gil_scoped_release release;
+  drain(session, sink, [&](const InputResult& r) { result = r; });
+  return session.counters();
 }
 
 py::dict counters_dict(const RunCounters& c) {
@@ -109,6 +103,7 @@ py::dict counters_dict(const RunCounters& c) {
   d["unknown_codes"] = c.unknown_codes;
   d["framing_errors"] = c.framing_errors;
   d["decoder_errors"] = c.decoder_errors;
+  d["decode_failures"] = c.decode_failures;
   d["bytes"] = c.bytes;
   return d;
 }
@@ -170,103 +165,49 @@ py::dict packet_dict(const PacketView& p) {
   return d;
 }
 
-// Keeps the packet just decoded; its view stays valid until the run decodes another.
-class LastPacket final : public OutputSink {
- public:
-  void packet(const PacketView& p) override {
-    last = p;
-    ready = true;
-  }
-  void framing_error(std::string_view text) override { framing_errors.emplace_back(text); }
-  void finish() override {}
-
-  PacketView last;
-  bool ready = false;
-  std::vector<std::string> framing_errors;
-};
-
 // Iterates the packets of one capture, decoding one record per step, so a capture of
-// any size is never held whole.
+// any size is never held whole. Each step releases the GIL while it decodes.
 class Packets {
  public:
   Packets(const std::string& path, const std::optional<std::string>& cells, std::optional<int> projection,
           bool details, const std::optional<std::set<std::uint32_t>>& codes, const std::optional<std::string>& input)
-      : name_(path),
-        setting_(std::make_unique<Setting>(cells, projection)),
-        codes_(codes),
-        in_(open_input(path)),
-        run_(std::make_unique<DecodeRun>(make_options(details, input), sink_, &setting_->cells,
-                                         &setting_->properties)),
-        reader_(make_reader(make_options(details, input).input, *in_)) {}
+      : session_(open_session(path, make_settings(cells, projection, details, codes, input))) {}
 
   py::dict next() {
-    std::unique_lock lock(g_decode_mutex, std::defer_lock);
+    if (done_) throw py::stop_iteration();
+    DecodeSession::Event event = DecodeSession::Event::kEnd;
     {
       const py::gil_scoped_release release;
-      lock.lock();
-      step();
-    }
-    if (!sink_.ready) {
-      lock.unlock();
-      if (!in_->error().empty()) {
-        PyErr_SetString(PyExc_OSError, (name_ + ": read failed: " + in_->error()).c_str());
-        throw py::error_already_set();
+      for (;;) {
+        event = session_->next();
+        if (event == DecodeSession::Event::kFramingError) {
+          framing_errors_.emplace_back(session_->framing_error());
+          continue;
+        }
+        if (event == DecodeSession::Event::kInputDone) {
+          result_ = session_->input_result();
+          continue;
+        }
+        break;
       }
-      if (!found_ && !waiting_.empty()) not_diag(name_);
-      throw py::stop_iteration();
     }
-    return packet_dict(sink_.last);
+    if (event == DecodeSession::Event::kPacket) return packet_dict(session_->packet());
+    done_ = true;
+    if (result_) check_input(*result_);
+    throw py::stop_iteration();
   }
 
   py::dict counters() const {
-    py::dict d = counters_dict(run_->counters());
-    d["bytes"] = in_->offset();  // the run counts them only at the end of a whole stream
+    py::dict d = counters_dict(session_->counters());
+    d["bytes"] = session_->counters().bytes + session_->input_offset();  // the input at hand counts at its end
     return d;
   }
-  const std::vector<std::string>& framing_errors() const { return sink_.framing_errors; }
+  const std::vector<std::string>& framing_errors() const { return framing_errors_; }
 
  private:
-  // Reads on until a wanted packet is decoded or the input ends; framing errors before
-  // the first record wait, as the command's do, so noise is not reported as damage.
-  void step() {
-    sink_.ready = false;
-    if (done_) return;
-    Record record;
-    FramingError error;
-    for (;;) {
-      const ReadStatus status = reader_->next(record, error);
-      if (status == ReadStatus::kEnd) {
-        done_ = true;
-        return;
-      }
-      if (status == ReadStatus::kError) {
-        if (found_) {
-          run_->framing_error(name_, error);
-        } else {
-          waiting_.push_back(error);
-        }
-        continue;
-      }
-      if (!found_) {
-        found_ = true;
-        for (const FramingError& e : waiting_) run_->framing_error(name_, e);
-        waiting_.clear();
-      }
-      run_->decode(record);
-      if (!codes_ || codes_->contains(sink_.last.code)) return;
-      sink_.ready = false;
-    }
-  }
-
-  std::string name_;
-  std::unique_ptr<Setting> setting_;
-  std::optional<std::set<std::uint32_t>> codes_;
-  LastPacket sink_;
-  std::unique_ptr<ByteStream> in_;
-  std::unique_ptr<DecodeRun> run_;
-  std::unique_ptr<RecordReader> reader_;
-  std::vector<FramingError> waiting_;
-  bool found_ = false;
+  std::unique_ptr<DecodeSession> session_;
+  std::vector<std::string> framing_errors_;
+  std::optional<InputResult> result_;
   bool done_ = false;
 };
 
@@ -274,10 +215,7 @@ class Packets {
 // a Python object per write.
 class ColumnSink final : public OutputSink {
  public:
-  explicit ColumnSink(const std::optional<std::set<std::uint32_t>>& codes) : codes_(codes) {}
-
   void packet(const PacketView& p) override {
-    if (codes_ && !codes_->contains(p.code)) return;
     seq.push_back(p.seq);
     time.push_back(p.time.value_or(std::numeric_limits<double>::quiet_NaN()));
     code.push_back(p.code);
@@ -320,7 +258,6 @@ class ColumnSink final : public OutputSink {
   std::unordered_map<std::uint32_t, std::int32_t> name_code;
 
  private:
-  std::optional<std::set<std::uint32_t>> codes_;
   std::string scratch_;
 };
 
@@ -345,20 +282,11 @@ py::list sparse_list(std::size_t size, const std::vector<std::pair<std::size_t, 
 py::dict columns(const std::string& path, const std::optional<std::string>& cells, std::optional<int> projection,
                  bool details, const std::optional<std::set<std::uint32_t>>& codes,
                  const std::optional<std::string>& input) {
-  Setting setting(cells, projection);
-  const DecodeOptions options = make_options(details, input);
-  std::unique_ptr<ByteStream> in = open_input(path);
-  ColumnSink sink(codes);
-  StreamEnd end = StreamEnd::kEnd;
-  RunCounters counters;
-  {
-    const py::gil_scoped_release release;
-    const std::lock_guard lock(g_decode_mutex);
-    DecodeRun run(options, sink, &setting.cells, &setting.properties);
-    end = run.decode_stream(*in, path);
-    counters = run.counters();
-  }
-  check_end(path, *in, end);
+  const std::unique_ptr<DecodeSession> session = open_session(path, make_settings(cells, projection, details, codes, input));
+  ColumnSink sink;
+  std::optional<InputResult> result;
+  const RunCounters counters = run_into(*session, sink, result);
+  if (result) check_input(*result);
   py::list ops;
   for (int op = 0; op <= static_cast<int>(WriteOp::kSetNoValue); ++op) ops.append(write_op_name(static_cast<WriteOp>(op)));
   py::dict m;
@@ -482,20 +410,17 @@ py::dict decode_to_file(const std::string& path, const std::string& out, const s
                         const std::optional<std::string>& cells, std::optional<int> projection, bool details,
                         const std::optional<std::string>& input,
                         const std::map<std::string, std::vector<std::string>>& kpis) {
-  const auto f = kFormats.find(format);
-  if (f == kFormats.end()) throw py::value_error("format must be text, jsonl, csv or sqlite, not '" + format + "'");
+  const FormatInfo* f = format_by_name(format);
+  if (f == nullptr) throw py::value_error("format must be one of " + format_list() + ", not '" + format + "'");
   if (out.empty() || out == "-") throw py::value_error("decode_to_file needs an output file");
-  Setting setting(cells, projection);
-  const DecodeOptions options = make_options(details, input);
-  std::unique_ptr<ByteStream> in = open_input(path);
+  const std::unique_ptr<DecodeSession> session = open_session(path, make_settings(cells, projection, details, {}, input));
 
-  StreamEnd end = StreamEnd::kEnd;
   RunCounters counters;
+  std::optional<InputResult> result;
   std::string output_error;
   std::unique_ptr<SummarySink> summary;
   {
     const py::gil_scoped_release release;
-    const std::lock_guard lock(g_decode_mutex);
     try {
       RunInfo info;
       info.version = version_text();
@@ -503,13 +428,12 @@ py::dict decode_to_file(const std::string& path, const std::string& out, const s
       info.options = fmt::format("python decode_to_file format={} details={}{}", format, details ? "on" : "off",
                                  cells ? " cells=" + *cells : std::string());
       info.epsg = projection.value_or(0);
-      const std::unique_ptr<OutputSink> sink = make_sink(f->second, out, info);
+      const std::unique_ptr<OutputSink> sink = make_sink(f->format, out, info);
       summary = std::make_unique<SummarySink>(*sink, kpis);
-      DecodeRun run(options, *summary, &setting.cells, &setting.properties);
-      end = run.decode_stream(*in, path);
-      counters = run.counters();
+      drain(*session, *summary, [&](const InputResult& r) { result = r; });
+      counters = session->counters();
       // As the command: an input that is no DIAG log leaves the output untouched.
-      if (in->error().empty() && end != StreamEnd::kNotDiag) summary->finish();
+      if (!result || result->end == InputEnd::kEnd) summary->finish();
     } catch (const OutputError& e) {
       output_error = e.what();
     }
@@ -518,7 +442,7 @@ py::dict decode_to_file(const std::string& path, const std::string& out, const s
     PyErr_SetString(PyExc_OSError, (out + ": " + output_error).c_str());
     throw py::error_already_set();
   }
-  check_end(path, *in, end);
+  if (result) check_input(*result);
   py::dict d = counters_dict(counters);
   summary->fill(d);
   return d;
@@ -544,6 +468,15 @@ PYBIND11_MODULE(_cdmadiag, m) {
   m.def("columns", &columns, py::arg("path"), py::arg("cells") = py::none(), py::arg("projection") = py::none(),
         py::arg("details") = true, py::arg("codes") = py::none(), py::arg("input") = py::none(),
         "Messages and writes of one capture as column arrays (what to_frames builds its frames from)");
+
+  m.def(
+      "formats",
+      [] {
+        py::dict d;
+        for (const FormatInfo& f : output_formats()) d[py::str(f.name)] = f.suffix;
+        return d;
+      },
+      "The output formats, each with the suffix of the files the fleet writes");
 
   m.def("decode_to_file", &decode_to_file, py::arg("path"), py::arg("out"), py::arg("format") = "sqlite",
         py::arg("cells") = py::none(), py::arg("projection") = py::none(), py::arg("details") = true,

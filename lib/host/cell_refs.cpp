@@ -314,15 +314,12 @@ void CellSiteTable::place(Cell& cell) const {
   cell.placed = system_->forward(cell.data.longitude, cell.data.latitude, cell.x, cell.y);
 }
 
-void CellSiteTable::Search(unsigned pn, double x, double y, const IDekPropertyObject** cell) {
-  if (cell == nullptr) return;
-  *cell = nullptr;
-  if (pn >= kPnCount) return;
+std::optional<CellMatch> CellSiteTable::find(unsigned pn, double x, double y) const {
+  if (pn >= kPnCount) return std::nullopt;
   // Without a projection x/y are degrees: a degree of longitude shrinks with the
   // cosine of the latitude, and differences wrap at the antimeridian.
   const double lon_scale = system_ == nullptr ? std::cos(y * std::numbers::pi / 180.0) : 1.0;
-  // Among the PN's cells, one whose beam covers the position wins over any that faces
-  // away, however near; then the nearer wins; ties keep the cell listed first.
+  const Cell* found = nullptr;
   double best = 0.0;
   bool best_covers = false;
   for (const Cell* c : by_pn_[pn]) {
@@ -335,18 +332,33 @@ void CellSiteTable::Search(unsigned pn, double x, double y, const IDekPropertyOb
     const double d = dx * dx + dy * dy;
     const bool covers = beam_covers(c->beam, dx, dy);
     // A non-finite position picks the first cell.
-    if (*cell == nullptr || (covers && !best_covers) || (covers == best_covers && d < best)) {
-      *cell = c;
+    if (found == nullptr || (covers && !best_covers) || (covers == best_covers && d < best)) {
+      found = c;
       best = d;
       best_covers = covers;
     }
   }
-  if (*cell == nullptr) return;
+  if (found == nullptr) return std::nullopt;
+  // Without a projection the scaled degrees are on a sphere of the mean earth radius.
+  constexpr double kMetresPerDegree = 6371008.8 * std::numbers::pi / 180.0;
+  return CellMatch{&found->data, found, std::sqrt(best) * (system_ == nullptr ? kMetresPerDegree : 1.0)};
+}
+
+void CellSiteTable::Search(unsigned pn, double x, double y, const IDekPropertyObject** cell) {
+  if (cell == nullptr) return;
+  const std::optional<CellMatch> m = find(pn, x, y);
+  *cell = m ? m->object : nullptr;
+}
+
+void CellLookups::Search(unsigned pn, double x, double y, const IDekPropertyObject** cell) {
+  if (cell == nullptr) return;
+  *cell = nullptr;
+  if (table_ == nullptr) return;
+  const std::optional<CellMatch> m = table_->find(pn, x, y);
+  if (!m) return;
+  *cell = m->object;
   for (const CellLookup& l : lookups_) {
     if (l.pn == pn) return;
   }
-  // Without a projection the scaled degrees are on a sphere of the mean earth radius.
-  constexpr double kMetresPerDegree = 6371008.8 * std::numbers::pi / 180.0;
-  const double distance = std::sqrt(best) * (system_ == nullptr ? kMetresPerDegree : 1.0);
-  lookups_.push_back({pn, &static_cast<const Cell*>(*cell)->data, distance});
+  lookups_.push_back({pn, m->cell, m->distance_m});
 }

@@ -49,6 +49,13 @@ struct CellLookup {
   double distance_m = 0.0;  // from the position searched to the cell
 };
 
+// A likely cell found, and the object the decoders read its names from.
+struct CellMatch {
+  const CellSite* cell = nullptr;
+  const IDekPropertyObject* object = nullptr;
+  double distance_m = 0.0;
+};
+
 class CellSiteTable final : public IDekCellRefs_Search {
  public:
   CellSiteTable();
@@ -73,11 +80,12 @@ class CellSiteTable final : public IDekCellRefs_Search {
   const CellSite& cell(std::size_t i) const;
   const CellBeam& beam(std::size_t i) const;
 
+  // The likely cell of a PN at a position (map x/y under the projection, else longitude
+  // and latitude): among the PN's cells, one whose beam covers the position wins over
+  // any that faces away, however near; then the nearer; ties keep the row listed first.
+  std::optional<CellMatch> find(unsigned pn, double x, double y) const;
+  // find() for the decoders; records nothing, so one table serves any number of runs.
   void Search(unsigned pn, double x, double y, const IDekPropertyObject** cell) override;
-
-  // The cells found since the last clear, one per PN, in the order first asked.
-  const std::vector<CellLookup>& lookups() const { return lookups_; }
-  void clear_lookups() { lookups_.clear(); }
 
  private:
   struct Site;
@@ -89,5 +97,18 @@ class CellSiteTable final : public IDekCellRefs_Search {
   std::unordered_map<std::string, Site*> site_by_name_;
   std::vector<std::vector<const Cell*>> by_pn_;  // index PN, cells in the order added
   const CCoordinateSystem* system_ = nullptr;
+};
+
+// The cell search one decoding session hands its decoders: answers from a shared table
+// and keeps, per packet, the cells it gave (one per PN, in the order first asked).
+class CellLookups final : public IDekCellRefs_Search {
+ public:
+  explicit CellLookups(const CellSiteTable* table) : table_(table) {}
+  void Search(unsigned pn, double x, double y, const IDekPropertyObject** cell) override;
+  const std::vector<CellLookup>& lookups() const { return lookups_; }
+  void clear() { lookups_.clear(); }
+
+ private:
+  const CellSiteTable* table_;
   std::vector<CellLookup> lookups_;
 };

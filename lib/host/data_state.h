@@ -64,6 +64,15 @@ enum class WriteOp : std::uint8_t {
 };
 const char* write_op_name(WriteOp op);
 
+// A written value: exactly one member is meaningful, by op (signed ops use i, unsigned
+// ops u, SetDouble d; a string's text travels beside it).
+struct WriteValue {
+  WriteOp op = WriteOp::kSetNoValue;
+  std::int64_t i = 0;
+  std::uint64_t u = 0;
+  double d = 0.0;
+};
+
 class IOrbDataState {
  public:
   static constexpr std::uint32_t kNoBound = 0x7fffffff;

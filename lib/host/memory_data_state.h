@@ -12,14 +12,9 @@
 
 #include "host/data_state.h"
 
-struct AttrWrite {
+struct AttrWrite : WriteValue {
   std::uint32_t id = 0;
   std::uint32_t index = 0;
-  WriteOp op = WriteOp::kSetNoValue;
-  // Exactly one is meaningful, by op: signed ops use i, unsigned ops u.
-  std::int64_t i = 0;
-  std::uint64_t u = 0;
-  double d = 0.0;
   std::string_view text;
 };
 

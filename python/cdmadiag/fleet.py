@@ -1,7 +1,7 @@
 """Decoding a fleet of captures on Dask distributed, one task per file.
 
     python3 -m cdmadiag.fleet DIR --out OUTDIR [--scheduler tcp://host:8786] [--workers N]
-                              [--format sqlite|csv|jsonl|text] [--cells FILE] [--projection EPSG]
+                              [--format sqlite|csv|jsonl|text|geojson|kml] [--cells FILE] [--projection EPSG]
                               [--no-details] [--force]
 
 Every regular file under DIR (hidden ones and OUTDIR left out) is decoded by a worker into
@@ -23,6 +23,8 @@ import os
 import sys
 import time
 
+from ._cdmadiag import formats as _formats
+
 # Means over the drive of these attributes' writes at index 0 (the strongest pilot for the
 # Ec/Io lists), NaN and no-value writes left out.
 KPIS = {
@@ -34,7 +36,7 @@ KPIS = {
     "rx_power_dbm": ["ATTR_ID_CDMA_MOBILE_RX_POWER"],
     "tx_power_dbm": ["ATTR_ID_CDMA_MOBILE_TX_POWER"],
 }
-EXTENSIONS = {"sqlite": ".db", "csv": ".csv", "jsonl": ".jsonl", "text": ".txt"}
+EXTENSIONS = _formats()  # format name -> suffix of the files written
 MANIFEST = ".cdmadiag-fleet.json"
 SUMMARY = "summary.csv"
 COLUMNS = [

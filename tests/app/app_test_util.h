@@ -4,7 +4,9 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <deque>
 #include <filesystem>
+#include <memory>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -12,6 +14,7 @@
 #include "cli.h"
 #include "crc16.h"
 #include "record_reader.h"
+#include "session.h"
 #include "support/bytes.h"
 
 namespace cdmadiag::test {
@@ -80,6 +83,28 @@ inline std::vector<Event> read_all(RecordReader& reader) {
 inline std::vector<Event> read_all(InputFormat format, const ByteVec& input) {
   ByteStream in(input);
   return read_all(*make_reader(format, in));
+}
+
+// Captures in memory for sessions, kept alive as long as the sessions read them.
+class MemoryInputs {
+ public:
+  std::unique_ptr<ByteStream> add(ByteVec bytes) {
+    held_.push_back(std::move(bytes));
+    return std::make_unique<ByteStream>(std::span<const std::uint8_t>(held_.back()));
+  }
+
+ private:
+  std::deque<ByteVec> held_;
+};
+
+// Decodes captures in memory, one input each, through a new session into the sink.
+inline RunCounters decode_into(OutputSink& sink, const std::vector<ByteVec>& inputs, const RunSettings& settings = {},
+                               const CellSiteTable* cells = nullptr) {
+  MemoryInputs memory;
+  DecodeSession session(settings, cells);
+  for (std::size_t i = 0; i < inputs.size(); ++i) session.add_input(memory.add(inputs[i]), "in" + std::to_string(i));
+  drain(session, sink);
+  return session.counters();
 }
 
 // A scratch directory removed at the end of the test.

@@ -6,7 +6,7 @@
 
 #include "app_test_util.h"
 #include "cli.h"
-#include "decode_run.h"
+#include "session.h"
 
 namespace cdmadiag::test {
 namespace {
@@ -31,11 +31,10 @@ TEST(RealCapture, EveryFrameHasAGoodCrcAndReachesThe1xDispatcherAsAnUnknownCode)
   ASSERT_TRUE(in) << error;
   EXPECT_EQ(detect_format(*in), InputFormat::kHdlc);
   CountingSink sink;
-  CellSiteTable cells;
-  ObjectProperties props;
-  DecodeRun run(DecodeOptions{}, sink, &cells, &props);
-  run.decode_stream(*in, "lte-hotspot.qmdl");
-  const RunCounters& c = run.counters();
+  DecodeSession session(RunSettings{});
+  session.add_input(std::move(in), "lte-hotspot.qmdl");
+  drain(session, sink);
+  const RunCounters& c = session.counters();
   EXPECT_EQ(std::tuple(c.framing_errors, c.packets, c.bytes), std::tuple(0u, 218u, 12167u));
   EXPECT_EQ(sink.lte, 218);
   EXPECT_EQ(sink.titled, 0);  // log-only: codes the 1x table lacks get nothing

@@ -1,4 +1,4 @@
-#include "decode_run.h"
+#include "session.h"
 
 #include <fmt/format.h>
 #include <gtest/gtest.h>
@@ -77,15 +77,15 @@ class ThrowingProperties final : public IProObjectPropertiesConnectedAccessor {
 class DecodeRunTest : public ::testing::Test {
  protected:
   void run(const ByteVec& input) {
-    if (!dr) dr = std::make_unique<DecodeRun>(options, sink, &cells, &properties);
-    ByteStream in(input);
-    dr->decode_stream(in, "drive.log");
+    if (!dr) dr = std::make_unique<DecodeSession>(options, nullptr, &properties);
+    dr->add_input(memory.add(input), "drive.log");
+    drain(*dr, sink);
   }
-  DecodeOptions options;
+  RunSettings options;
   CapturingSink sink;
-  CellSiteTable cells;
   ThrowingProperties properties;
-  std::unique_ptr<DecodeRun> dr;
+  MemoryInputs memory;
+  std::unique_ptr<DecodeSession> dr;
 };
 
 // Packet times and the attribute writes of a whole drive are pinned by the golden
@@ -137,18 +137,14 @@ TEST_F(DecodeRunTest, AnExceptionLeavingTheDecodeBecomesThePacketsErrorOnly) {
 TEST(DecodeRunFix, CarriesTheLastGoodFixAcrossInputsWithItsAge) {
   constexpr std::uint64_t kSecond = 800;  // time stamp units
   FixSink sink;
-  CellSiteTable cells;
-  ObjectProperties utm;
-  utm.set_projection_epsg(32633);
-  DecodeRun run(DecodeOptions{}, sink, &cells, &utm);
+  RunSettings utm;
+  utm.projection = 32633;
   const ByteVec a = cat({log_record(0x1001, {}, kSecond), log_record(0x100D, etak("16.5000000", "52.0000000"), 2 * kSecond),
                         log_record(0x100D, etak("00.0000000", "00.0000000"), 3 * kSecond),  // no fix: zeros
                         log_record(0x1001, {}, 4 * kSecond + 1)});
   const ByteVec b = cat({log_frame(0x1001, {}, 5 * kSecond), hdlc_frame({0x7B, 0x01}),
                          log_frame(0x1001, {}, kSecond)});  // earlier than the fix
-  ByteStream first(a), second(b);
-  run.decode_stream(first, "a.log");
-  run.decode_stream(second, "b.log");
+  decode_into(sink, {a, b}, utm);
   EXPECT_EQ(sink.lines, (Lines{"0:1 -", "0:2 52,16.5 0 map", "0:3 52,16.5 1000 map", "0:4 52,16.5 2001 map",
                                "1:5 52,16.5 3000 map", "1:6 52,16.5 ? map response 123", "1:7 -"}));
 }

@@ -10,7 +10,7 @@
 #include <tuple>
 
 #include "app_test_util.h"
-#include "decode_run.h"
+#include "session.h"
 #include "host/schema.h"
 
 namespace cdmadiag::test {
@@ -95,17 +95,15 @@ RunResult run_filtered(const FilterOptions& options, bool with_writes = false) {
   const ByteVec capture = cat({log_frame(0x0FFF, {}, 1 * kSecond), log_frame(0x1000, {}, 2 * kSecond),
                                hdlc_frame({0x7B, 0x01}), log_frame(0x10FF, {}, 3 * kSecond),
                                log_frame(0x100D, etak_fix(), 4 * kSecond), log_frame(0x1100, {}, 4 * kSecond)});
-  PacketFilter filter;
-  EXPECT_TRUE(setup_filter(filter, options, stderr));
+  RunSettings settings;
+  settings.filters = options;
   SeqSink sink;
   sink.with_writes = with_writes;
-  CellSiteTable cells;
-  ObjectProperties properties;
-  DecodeRun run(DecodeOptions{}, sink, &cells, &properties);
-  if (filter.active()) run.set_filter(&filter);
-  ByteStream in(capture);
-  run.decode_stream(in, "drive.hdlc");
-  return {sink.lines, filter.counts()};
+  MemoryInputs memory;
+  DecodeSession session(settings);
+  session.add_input(memory.add(capture), "drive.hdlc");
+  drain(session, sink);
+  return {sink.lines, session.filter() != nullptr ? session.filter()->counts() : FilterCounts{}};
 }
 
 std::string at(int seconds) { return std::to_string(kEpochSeconds + seconds); }

@@ -109,13 +109,13 @@ class DriveTest : public ::testing::Test {
     drive.packet(p);
   }
   static WriteRecord d(std::uint32_t id, double v, std::uint32_t index = 0) {
-    return {id, index, WriteOp::kSetDouble, 0, 0, v, 0, 0};
+    return {{WriteOp::kSetDouble, 0, 0, v}, id, index, 0, 0};
   }
   static WriteRecord b(std::uint32_t id, std::uint64_t v, std::uint32_t index = 0) {
-    return {id, index, WriteOp::kSetByte, 0, v, 0, 0, 0};
+    return {{WriteOp::kSetByte, 0, v, 0}, id, index, 0, 0};
   }
   static WriteRecord none(std::uint32_t id, std::uint32_t index = 0) {
-    return {id, index, WriteOp::kSetNoValue, 0, 0, 0, 0, 0};
+    return {{WriteOp::kSetNoValue, 0, 0, 0}, id, index, 0, 0};
   }
   static Fix at(double lat, double lon) {
     static std::uint32_t fixes = 0;
@@ -154,7 +154,7 @@ TEST_F(DriveTest, EventsFromConnectionWritesAndActiveSetChanges) {
   feed(10, {b(ATTR_ID_EVDO_CONNECTIONATTEMPT_RESULT, 15)}, nullptr, true);
   feed(11, {b(ATTR_ID_EVDO_CONNECTIONATTEMPT_RESULT, 3)}, nullptr, true);
   feed(12, {b(ATTR_ID_EVDO_CONNECTIONRELEASE_REASON, 1)}, nullptr, true);
-  feed(13, {{ATTR_ID_EVDO_ACCESSATTEMPT_FAILED, 0, WriteOp::kSetLong, 1, 0, 0, 0, 0}}, nullptr, true);
+  feed(13, {{{WriteOp::kSetLong, 1, 0, 0}, ATTR_ID_EVDO_ACCESSATTEMPT_FAILED, 0, 0, 0}}, nullptr, true);
   feed(14, {b(ATTR_ID_NUM_ACTIVE_PILOTS, 1)});
   feed(15, {b(ATTR_ID_NUM_ACTIVE_PILOTS, 1)});
   feed(16, {b(ATTR_ID_NUM_ACTIVE_PILOTS, 2)});

@@ -17,7 +17,7 @@
 #include <thread>
 
 #include "app_test_util.h"
-#include "decode_run.h"
+#include "session.h"
 #include "interrupt.h"
 
 namespace cdmadiag::test {
@@ -242,30 +242,30 @@ class CountingSink final : public OutputSink {
 TEST(InterruptedRun, AStopEndsTheInputAfterThePacketAtHand) {
   CountingSink sink;
   sink.stop_at = 3;
-  CellSiteTable cells;
-  ObjectProperties props;
-  DecodeRun run(DecodeOptions{}, sink, &cells, &props);
-  const ByteVec bytes = drive(10);
-  ByteStream in(bytes);
-  EXPECT_EQ(run.decode_stream(in, "x"), StreamEnd::kStopped);
+  MemoryInputs memory;
+  DecodeSession session(RunSettings{});
+  session.add_input(memory.add(drive(10)), "x");
+  std::optional<InputEnd> end;
+  drain(session, sink, [&](const InputResult& r) { end = r.end; });
+  EXPECT_EQ(end, InputEnd::kStopped);
   clear_stop();
   EXPECT_EQ(sink.packets, 3);
 }
 
 struct Decoded {
   int packets, errors;
-  StreamEnd end;
+  InputEnd end;
 };
 
 Decoded decode(InputFormat format, const ByteVec& bytes) {
   CountingSink sink;
-  CellSiteTable cells;
-  ObjectProperties props;
-  DecodeOptions options;
-  options.input = format;
-  DecodeRun run(options, sink, &cells, &props);
-  ByteStream in(bytes);
-  const StreamEnd end = run.decode_stream(in, "x");
+  RunSettings settings;
+  settings.input = format;
+  MemoryInputs memory;
+  DecodeSession session(settings);
+  session.add_input(memory.add(bytes), "x");
+  InputEnd end = InputEnd::kEnd;
+  drain(session, sink, [&](const InputResult& r) { end = r.end; });
   return {sink.packets, sink.errors, end};
 }
 
@@ -279,7 +279,7 @@ TEST(NotADiagLog, NoiseOnEveryDetectionPath) {
                                      {InputFormat::kHdlc, "hdlc"}}) {
     SCOPED_TRACE(flag);
     const Decoded d = decode(format, bytes);
-    EXPECT_EQ(std::tuple(d.packets, d.errors, d.end), std::tuple(0, 0, StreamEnd::kNotDiag));
+    EXPECT_EQ(std::tuple(d.packets, d.errors, d.end), std::tuple(0, 0, InputEnd::kNotDiag));
     std::vector<std::string> args = {"decode", "-q", "-o", dir.file("out.txt"), in};
     if (*flag != '\0') args.insert(args.begin() + 1, {"--input", flag});
     EXPECT_EQ(cli(args), kExitUsage);
@@ -293,7 +293,7 @@ TEST(NotADiagLog, EveryRecordIsFoundAroundDamagedStretches) {
   ByteVec broken = c;
   broken[0] = 5;  // the first record of c claims 5 bytes: it is lost, the rest found
   const Decoded d = decode(InputFormat::kLog, cat({noise(3000, 1), a, noise(777, 2), b, broken}));
-  EXPECT_EQ(std::tuple(d.packets, d.errors, d.end), std::tuple(40 + 30 + 19, 3, StreamEnd::kEnd));
+  EXPECT_EQ(std::tuple(d.packets, d.errors, d.end), std::tuple(40 + 30 + 19, 3, InputEnd::kEnd));
 }
 
 }  // namespace

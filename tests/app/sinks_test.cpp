@@ -59,11 +59,11 @@ class SinkTest : public ::testing::Test {
   const std::vector<CellLookup> cells = {{12, &hill, 1234.5678}, {300, &vale, 80}};
   // Id, index, op, then the signed, unsigned and double values, the text offset and size.
   const std::vector<WriteRecord> writes = {
-      {ATTR_ID_LOCATION_X, 0, WriteOp::kSetDouble, 0, 0, 0.1, 0, 0},
-      {ATTR_ID_LOCATION_Y, 3, WriteOp::kSetShort, -3, 0, 0, 0, 0},
-      {ATTR_ID_QUALCOMM_MDM_MSG_TYPE, 0, WriteOp::kSetDWord, 0, 4000000000u, 0, 0, 0},
-      {ATTR_ID_PN_INC, 1, WriteOp::kSetString, 0, 0, 0, 0, 9},
-      {ATTR_ID_CDMA_SEQ_NUM, 2, WriteOp::kSetNoValue, 0, 0, 0, 0, 0}};
+      {{WriteOp::kSetDouble, 0, 0, 0.1}, ATTR_ID_LOCATION_X, 0, 0, 0},
+      {{WriteOp::kSetShort, -3, 0, 0}, ATTR_ID_LOCATION_Y, 3, 0, 0},
+      {{WriteOp::kSetDWord, 0, 4000000000u, 0}, ATTR_ID_QUALCOMM_MDM_MSG_TYPE, 0, 0, 0},
+      {{WriteOp::kSetString, 0, 0, 0}, ATTR_ID_PN_INC, 1, 0, 9},
+      {{WriteOp::kSetNoValue, 0, 0, 0}, ATTR_ID_CDMA_SEQ_NUM, 2, 0, 0}};
   const std::string error = "bad \"thing\"";
 };
 

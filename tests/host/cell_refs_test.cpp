@@ -173,33 +173,44 @@ TEST(CellSiteSearch, PrefersACellWhoseBeamCoversThePositionOverANearerOneFacingA
   // Without a beamwidth a sector spans 120 degrees.
   EXPECT_EQ(at_bearing(30, 301.0), "default beam");
   EXPECT_EQ(at_bearing(30, 61.0), "far omni");
-  table.clear_lookups();
-  search(table, 10, 0.2, 0.0);
-  ASSERT_EQ(table.lookups().size(), 1u);
-  EXPECT_NEAR(table.lookups()[0].distance_m, 11119.5, 1.0);  // to the cell chosen, 0.1 degree away
+  const std::optional<CellMatch> m = table.find(10, 0.2, 0.0);
+  ASSERT_TRUE(m);
+  EXPECT_NEAR(m->distance_m, 11119.5, 1.0);  // to the cell chosen, 0.1 degree away
 }
 
-TEST(CellSiteSearch, RecordsEachFoundPnOnceWithItsDistanceUntilCleared) {
+TEST(CellSiteSearch, EachSessionRecordsItsOwnFoundPnsOnceWithTheirDistance) {
   CCoordinateSystem utm33;
   ASSERT_TRUE(utm33.init(32633));
   CellSiteTable table;
   table.add(CellSite{10, 52.50, 13.00, "a", "A"});
   table.add(CellSite{20, 53.50, 13.00, "b", "B"});
-  search(table, 20, 13.0, 52.5);
-  search(table, 99, 13.0, 52.5);  // no cell: nothing to record
-  search(table, 10, 13.0, 52.5);
-  search(table, 20, 13.0, 53.5);  // asked again: the first answer stands
-  ASSERT_EQ(table.lookups().size(), 2u);
-  EXPECT_EQ(table.lookups()[0].pn, 20u);
-  EXPECT_EQ(table.lookups()[0].cell->sector_id, "b");
-  EXPECT_NEAR(table.lookups()[0].distance_m, 111195.0, 1.0);  // one degree of latitude
-  EXPECT_EQ(table.lookups()[1].distance_m, 0.0);
-  table.clear_lookups();
+  CellLookups one(&table);
+  CellLookups other(&table);
+  const auto ask = [](IDekCellRefs_Search& s, unsigned pn, double x, double y) {
+    const IDekPropertyObject* cell = nullptr;
+    s.Search(pn, x, y, &cell);
+    return cell;
+  };
+  EXPECT_NE(ask(one, 20, 13.0, 52.5), nullptr);
+  EXPECT_EQ(ask(one, 99, 13.0, 52.5), nullptr);  // no cell: nothing to record
+  ask(one, 10, 13.0, 52.5);
+  ask(one, 20, 13.0, 53.5);  // asked again: the first answer stands
+  ask(other, 10, 13.0, 52.5);
+  ask(table, 20, 13.0, 52.5);  // the table itself records nothing
+  ASSERT_EQ(one.lookups().size(), 2u);
+  EXPECT_EQ(one.lookups()[0].pn, 20u);
+  EXPECT_EQ(one.lookups()[0].cell->sector_id, "b");
+  EXPECT_NEAR(one.lookups()[0].distance_m, 111195.0, 1.0);  // one degree of latitude
+  EXPECT_EQ(one.lookups()[1].distance_m, 0.0);
+  ASSERT_EQ(other.lookups().size(), 1u);
+  EXPECT_EQ(other.lookups()[0].pn, 10u);
+  one.clear();
+  EXPECT_TRUE(one.lookups().empty());
   table.set_projection(&utm33);
-  search(table, 10, 364000.0, 5818000.0);
-  ASSERT_EQ(table.lookups().size(), 1u);
-  EXPECT_GT(table.lookups()[0].distance_m, 100.0);  // metres of the projection, not degrees
-  EXPECT_LT(table.lookups()[0].distance_m, 2000.0);
+  ask(one, 10, 364000.0, 5818000.0);
+  ASSERT_EQ(one.lookups().size(), 1u);
+  EXPECT_GT(one.lookups()[0].distance_m, 100.0);  // metres of the projection, not degrees
+  EXPECT_LT(one.lookups()[0].distance_m, 2000.0);
 }
 
 TEST(CellSiteSearch, ComparesProjectedPositionsUnderAProjection) {

@@ -1,0 +1,458 @@
+#include "session.h"
+
+#include <fmt/format.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <exception>
+
+#include "framework/attributes.h"
+#include "framework/decoder_1x.h"
+#include "framework/decoder_evdo.h"
+#include "framework/dispatch.h"
+#include "framework/packet_header.h"
+#include "interrupt.h"
+
+namespace cdmadiag {
+namespace {
+
+// Records read past the one being decoded, so its time stamp can be judged against the
+// packets around it.
+constexpr std::size_t kLookAhead = 8;
+
+}  // namespace
+
+const char* class_name(PacketClass cls) {
+  switch (cls) {
+    case PacketClass::k1x: return "1x";
+    case PacketClass::kEvdo: return "evdo";
+  }
+  return "1x";
+}
+
+const char* kind_name(bool response) { return response ? "response" : "log"; }
+
+ValueKind value_kind(WriteOp op) {
+  switch (op) {
+    case WriteOp::kSetShort:
+    case WriteOp::kSetInt:
+    case WriteOp::kSetLong:
+    case WriteOp::kSetInt64: return ValueKind::kSigned;
+    case WriteOp::kSetByte:
+    case WriteOp::kSetUShort:
+    case WriteOp::kSetUInt:
+    case WriteOp::kSetULong:
+    case WriteOp::kSetDWord:
+    case WriteOp::kSetUInt64: return ValueKind::kUnsigned;
+    case WriteOp::kSetDouble: return ValueKind::kDouble;
+    case WriteOp::kSetString: return ValueKind::kString;
+    case WriteOp::kSetNoValue: return ValueKind::kNone;
+  }
+  return ValueKind::kNone;
+}
+
+std::optional<double> finite_number(const WriteValue& w) {
+  double v = 0.0;
+  switch (value_kind(w.op)) {
+    case ValueKind::kSigned: v = static_cast<double>(w.i); break;
+    case ValueKind::kUnsigned: v = static_cast<double>(w.u); break;
+    case ValueKind::kDouble: v = w.d; break;
+    case ValueKind::kString:
+    case ValueKind::kNone: return std::nullopt;
+  }
+  if (!std::isfinite(v)) return std::nullopt;
+  return v;
+}
+
+void PacketData::assign(const PacketView& p) {
+  view_ = p;
+  msg_ = *p.msg;
+  writes_.assign(p.writes.begin(), p.writes.end());
+  texts_.assign(p.texts);
+  if (p.error != nullptr) error_ = *p.error;
+  if (file_name_ != p.file_name) file_name_.assign(p.file_name);
+  if (p.fix != nullptr) fix_ = *p.fix;
+  cells_.assign(p.cells.begin(), p.cells.end());
+  view_.msg = &msg_;
+  view_.writes = writes_;
+  view_.texts = texts_;
+  view_.error = p.error != nullptr ? &error_ : nullptr;
+  view_.file_name = file_name_;
+  view_.fix = p.fix != nullptr ? &fix_ : nullptr;
+  view_.cells = cells_;
+}
+
+PacketClass route_log_code(std::uint16_t code) { return evdo_routes(code) ? PacketClass::kEvdo : PacketClass::k1x; }
+
+std::optional<InputFormat> input_format_by_name(std::string_view name) {
+  if (name.empty() || name == "auto") return InputFormat::kAuto;
+  if (name == "log") return InputFormat::kLog;
+  if (name == "hdlc") return InputFormat::kHdlc;
+  return std::nullopt;
+}
+
+// A record or framing error read ahead of the decoding; the bytes are copied, since the
+// reader reuses its buffer.
+struct DecodeSession::Pending {
+  bool is_error = false;
+  RecordKind kind = RecordKind::kLog;
+  std::vector<std::uint8_t> bytes;
+  std::uint64_t offset = 0;
+  std::string error;
+
+  Record record() const { return Record{kind, bytes, offset}; }
+};
+
+// What the packets of one device carry from one to the next.
+struct DecodeSession::Device {
+  MemoryDataState ds;
+  Fix fix;
+  bool have_fix = false;
+  std::optional<std::int64_t> fix_time_ms;
+};
+
+struct DecodeSession::Input {
+  std::string path;  // empty when the stream was given
+  std::unique_ptr<ByteStream> stream;
+  std::string name;
+  std::unique_ptr<RecordReader> reader;
+  std::uint32_t file = 0;
+  std::uint64_t start = 0;
+  bool found = false;  // a record was read
+  bool ended = false;  // the reader has nothing more
+  std::size_t records_ahead = 0;
+};
+
+DecodeSession::DecodeSession(const RunSettings& settings, const CellSiteTable* cells,
+                             IProObjectPropertiesConnectedAccessor* accessor)
+    : settings_(settings), accessor_(accessor != nullptr ? accessor : &properties_), cells_(cells), lookups_(nullptr) {
+  properties_.set_pilot_increment(settings.pilot_inc);
+  properties_.set_projection_epsg(settings.projection);
+  if (settings.projection > 0 && !projection_.init(settings.projection)) {
+    throw SettingsError(fmt::format("projection {}: not a projection this build knows", settings.projection));
+  }
+  if (cells_ == nullptr) {
+    own_cells_ = std::make_unique<CellSiteTable>();
+    if (projection_.valid()) own_cells_->set_projection(&projection_);
+    if (!settings.cells.empty()) {
+      std::string error;
+      if (!own_cells_->load_csv(settings.cells, error)) throw SettingsError(fmt::format("cells {}: {}", settings.cells, error));
+    }
+    cells_ = own_cells_.get();
+  }
+  lookups_ = CellLookups(cells_);
+  if (std::string error = setup_filter(filter_, settings.filters); !error.empty()) throw SettingsError(error);
+  msg_.titleWanted = settings.title;
+  msg_.detailsWanted = settings.details;
+  msg_.cellIdWanted = settings.cell_ids;
+  writes_.reserve(256);
+  devices_.push_back(std::make_unique<Device>());
+  device_ = devices_.back().get();
+  ds_ = &device_->ds;
+  ds_->set_sink(this);
+  ds_->set_read_only(settings.read_only);
+}
+
+DecodeSession::~DecodeSession() {
+  for (auto& d : devices_) d->ds.set_sink(nullptr);
+}
+
+void DecodeSession::add_input(const std::string& path) {
+  auto in = std::make_unique<Input>();
+  in->path = path;
+  in->name = path == "-" ? "<stdin>" : path;
+  inputs_.push_back(std::move(in));
+}
+
+void DecodeSession::add_input(std::unique_ptr<ByteStream> stream, std::string name) {
+  auto in = std::make_unique<Input>();
+  in->stream = std::move(stream);
+  in->name = std::move(name);
+  inputs_.push_back(std::move(in));
+}
+
+std::string_view DecodeSession::input_name() const { return in_ ? std::string_view(in_->name) : std::string_view(); }
+
+std::uint64_t DecodeSession::input_offset() const { return in_ ? in_->stream->offset() : 0; }
+
+std::optional<std::uint64_t> DecodeSession::input_size() const {
+  return in_ ? in_->stream->size() : std::nullopt;
+}
+
+void DecodeSession::on_write(const AttrWrite& w) {
+  if (!collecting_) return;
+  // Filled in place: a temporary record copied in cost more than the decoder's write.
+  WriteRecord& r = writes_.emplace_back();
+  static_cast<WriteValue&>(r) = w;
+  r.id = w.id;
+  r.index = w.index;
+  if (w.op == WriteOp::kSetString) {
+    r.text_offset = static_cast<std::uint32_t>(texts_.size());
+    r.text_size = static_cast<std::uint32_t>(w.text.size());
+    texts_.append(w.text);
+  }
+}
+
+// Starts the next input; false when there is none. An input that cannot be opened or
+// is empty is done at once (result_ set) and takes no file index.
+bool DecodeSession::open_next_input() {
+  if (inputs_.empty()) return false;
+  std::unique_ptr<Input> in = std::move(inputs_.front());
+  inputs_.pop_front();
+  result_ = InputResult{in->name, InputEnd::kEnd, {}, 0};
+  if (!in->stream) {
+    in->stream = ByteStream::open(in->path, result_.error);
+    if (!in->stream) {
+      result_.end = InputEnd::kUnreadable;
+      return true;
+    }
+  }
+  if (in->stream->ensure(1) == 0 && in->stream->error().empty()) {
+    result_.end = stop_requested() ? InputEnd::kStopped : InputEnd::kEmpty;
+    return true;
+  }
+  in->file = inputs_started_++;
+  in->start = in->stream->offset();
+  in->reader = make_reader(settings_.input, *in->stream);
+  in_ = std::move(in);
+  return true;
+}
+
+void DecodeSession::finish_input(InputEnd end) {
+  for (auto& p : ahead_) spare_.push_back(std::move(p));
+  ahead_.clear();
+  const std::uint64_t bytes = in_->stream->offset() - in_->start;
+  counters_.bytes += bytes;
+  result_ = InputResult{in_->name, end, in_->stream->error(), bytes};
+  if (!result_.error.empty()) result_.end = InputEnd::kReadFailed;
+  in_.reset();
+}
+
+void DecodeSession::read_ahead() {
+  Input& in = *in_;
+  const std::size_t wanted = settings_.look_ahead ? kLookAhead : 0;
+  Record record;
+  FramingError error;
+  for (;;) {
+    if (!ahead_.empty()) {
+      const Pending& front = *ahead_.front();
+      // A framing error goes out once a record shows the input is a DIAG log; a record
+      // once the records after it are known.
+      if (front.is_error ? in.found : in.records_ahead > wanted) return;
+    }
+    if (in.ended) return;
+    if (stop_requested()) return;
+    const ReadStatus status = in.reader->next(record, error);
+    if (status == ReadStatus::kEnd) {
+      in.ended = true;
+      continue;
+    }
+    if (status == ReadStatus::kError && stop_requested()) return;  // most likely the stop's cut, not damage
+    std::unique_ptr<Pending> p;
+    if (spare_.empty()) {
+      p = std::make_unique<Pending>();
+    } else {
+      p = std::move(spare_.back());
+      spare_.pop_back();
+    }
+    p->is_error = status == ReadStatus::kError;
+    if (p->is_error) {
+      p->offset = error.offset;
+      p->error = std::move(error.text);
+    } else {
+      in.found = true;
+      ++in.records_ahead;
+      p->kind = record.kind;
+      p->bytes.assign(record.bytes.begin(), record.bytes.end());
+      p->offset = record.offset;
+    }
+    ahead_.push_back(std::move(p));
+  }
+}
+
+DecodeSession::Event DecodeSession::next() {
+  for (;;) {
+    if (!in_) {
+      if (!open_next_input()) return Event::kEnd;
+      if (!in_) return Event::kInputDone;  // could not be opened, or empty
+    }
+    if (!stop_requested()) read_ahead();
+    if (stop_requested()) {
+      // The packet at hand was finished; what was read ahead is dropped.
+      finish_input(InputEnd::kStopped);
+      return Event::kInputDone;
+    }
+    if (!in_->found) {
+      // Only the end of the input stops the reading before a record: with errors alone
+      // it is no DIAG log, and its "errors" say nothing.
+      finish_input(ahead_.empty() ? InputEnd::kEnd : InputEnd::kNotDiag);
+      return Event::kInputDone;
+    }
+    if (ahead_.empty()) {
+      finish_input(InputEnd::kEnd);
+      return Event::kInputDone;
+    }
+    std::unique_ptr<Pending> p = std::move(ahead_.front());
+    ahead_.pop_front();
+    Event event = Event::kPacket;
+    bool out = true;
+    if (p->is_error) {
+      ++counters_.framing_errors;
+      framing_text_ = fmt::format("{}: at byte {}: {}", in_->name, p->offset, p->error);
+      event = Event::kFramingError;
+    } else {
+      --in_->records_ahead;
+      out = decode(p->record());
+    }
+    spare_.push_back(std::move(p));
+    if (out) return event;
+  }
+}
+
+bool DecodeSession::decode(const Record& record) {
+  const std::uint32_t seq = ++seq_;
+  ds_->begin_message(seq);
+  msg_.reset();
+  writes_.clear();
+  texts_.clear();
+  error_.clear();
+  lookups_.clear();
+  bool failed = false;
+
+  PacketView& view = view_;
+  view = PacketView{};
+  view.seq = seq;
+  view.msg = &msg_;
+  view.file = in_->file;
+  view.file_name = in_->name;
+  const std::span<const std::uint8_t> payload = record.payload();
+  const auto size = static_cast<std::uint32_t>(payload.size());
+
+  if (record.kind == RecordKind::kLog) {
+    const std::uint8_t* header = record.header();
+    view.code = record.log_code();
+    view.time = diag_time_seconds(header + kLogHeaderTimeStamp);
+    view.time_ms = diag_time_ms(header + kLogHeaderTimeStamp);
+    view.cls = route_log_code(static_cast<std::uint16_t>(view.code));
+    view.known = known_log_code(static_cast<std::uint16_t>(view.code));
+  } else {
+    view.response = true;
+    if (size > 0) view.command = payload[0];
+    view.known = size > 0 && known_command(view.command);
+  }
+  // A packet the filters cut is still decoded, for what later packets read back from
+  // the data state, but nothing is built for its output.
+  const bool cut = filter_.active() && !filter_.admit(view);
+  msg_.titleWanted = settings_.title && !cut;
+  msg_.detailsWanted = settings_.details && !cut;
+  msg_.cellIdWanted = settings_.cell_ids && !cut;
+
+  collecting_ = !cut;
+  try {
+    if (record.kind == RecordKind::kLog) {
+      const auto code = static_cast<std::uint16_t>(view.code);
+      const std::uint8_t* header = record.header();
+      if (view.cls == PacketClass::kEvdo) {
+        COrbDecodeMsgCDMA1xEVDOQualcommFrame f(payload.data(), size, accessor_, nullptr);
+        f.SetMessageCode(code);
+        f.SetMessageNumber(seq);
+        f.SetCommonVariables(settings_.common_flag, settings_.threshold_a, settings_.threshold_b);
+        f.SetMDMHeaderBytes(header);
+        f.ExpandEVDOQualcommMessage(ds_, msg_, &lookups_);
+      } else {
+        COrbDecodeMsgCDMAQualcommFrame f(payload.data(), size, accessor_);
+        f.SetMessageCode(code);
+        f.SetMessageNumber(seq);
+        f.SetCommonVariables(settings_.common_flag, settings_.threshold_a, settings_.threshold_b);
+        f.SetMDMHeaderBytes(header);
+        f.ExpandQualcommMessage(ds_, msg_, &lookups_, true);
+      }
+    } else {
+      COrbDecodeMsgCDMAQualcommFrame f(payload.data(), size, accessor_);
+      f.SetMessageCode(0);
+      f.SetMessageNumber(seq);
+      f.SetCommonVariables(settings_.common_flag, settings_.threshold_a, settings_.threshold_b);
+      f.ExpandQualcommMessage(ds_, msg_, &lookups_, false);
+    }
+  } catch (const std::exception& e) {
+    failed = true;
+    error_ = e.what();
+  } catch (...) {
+    failed = true;
+    error_ = "unknown exception";
+  }
+  collecting_ = false;
+
+  // The host keeps the map position in the data state for later packets' cell lookups;
+  // these writes are the host's, not the message's.
+  if (const auto& loc = msg_.location()) {
+    ds_->SetDouble(ATTR_ID_LOCATION_X, loc->x, 0, IOrbDataState::kNoBound, 0);
+    ds_->SetDouble(ATTR_ID_LOCATION_Y, loc->y, 0, IOrbDataState::kNoBound, 0);
+  }
+
+  ++counters_.packets;
+  if (view.cls == PacketClass::kEvdo) {
+    ++counters_.packets_evdo;
+  } else {
+    ++counters_.packets_1x;
+  }
+  if (view.response) ++counters_.responses;
+  if (!view.response && !view.known) ++counters_.unknown_codes;
+  if (msg_.notDecoded) ++counters_.not_decoded;
+  if (failed) ++counters_.decoder_errors;
+  if (!msg_.diagnostic.empty()) ++counters_.decode_failures;
+
+  track_fix();
+  if (cut || (filter_.active() && !filter_.keep_writes(writes_))) return false;
+  if (filter_.active()) filter_.kept();
+  view.cells = lookups_.lookups();
+  view.writes = writes_;
+  view.texts = texts_;
+  view.error = failed ? &error_ : nullptr;
+  return true;
+}
+
+void DecodeSession::track_fix() {
+  Device& d = *device_;
+  PacketView& view = view_;
+  if (const auto& geo = msg_.geographic()) {
+    // A receiver without a fix reports zeros or values off the globe; the last good fix stays.
+    const bool valid = std::isfinite(geo->x) && std::isfinite(geo->y) && std::abs(geo->y) <= 90.0 &&
+                       std::abs(geo->x) <= 180.0 && !(geo->x == 0.0 && geo->y == 0.0);
+    if (valid) {
+      d.have_fix = true;
+      d.fix.longitude = geo->x;
+      d.fix.latitude = geo->y;
+      d.fix.map.reset();
+      MapPoint p;
+      if (projection_.valid() && projection_.forward(geo->x, geo->y, p.x, p.y)) d.fix.map = p;
+      d.fix.seq = view.seq;
+      d.fix_time_ms = view.time_ms;
+    }
+  }
+  if (!d.have_fix) return;
+  d.fix.age_ms.reset();
+  if (view.time_ms && d.fix_time_ms) {
+    const std::int64_t age = *view.time_ms - *d.fix_time_ms;
+    // A packet older than the fix (a later input that starts earlier) cannot be placed by it.
+    if (age < 0) return;
+    d.fix.age_ms = age;
+  }
+  view.fix = &d.fix;
+}
+
+void drain(DecodeSession& session, OutputSink& out, const std::function<void(const InputResult&)>& on_input) {
+  for (;;) {
+    switch (session.next()) {
+      case DecodeSession::Event::kPacket: out.packet(session.packet()); break;
+      case DecodeSession::Event::kFramingError: out.framing_error(session.framing_error()); break;
+      case DecodeSession::Event::kInputDone:
+        if (on_input) on_input(session.input_result());
+        break;
+      case DecodeSession::Event::kEnd: return;
+    }
+  }
+}
+
+}  // namespace cdmadiag
