@@ -234,10 +234,11 @@ void print_summary(std::FILE* out, const RunCounters& c, double seconds, int int
                                                    : fmt::format("signal {}", interrupted_by));
   }
   fmt::print(out,
-             "cdmadiag: {}{} packets (1x {}, of which {} command responses; evdo {}), {} not decoded yet, "
-             "{} of unknown code, {} framing errors, {} decoder errors; {:.3f} s, {:.0f} packets/s\n",
-             stop, c.packets, c.packets_1x, c.responses, c.packets_evdo, c.not_decoded, c.unknown_codes,
-             c.framing_errors, c.decoder_errors, seconds, rate);
+             "cdmadiag: {}{} packets (1x {}, of which {} command responses; evdo {}; {} of unknown code), {} not "
+             "decoded yet, {} decode failures, {} decoder errors, {} framing errors, {} stray time stamps; {:.3f} s, "
+             "{:.0f} packets/s\n",
+             stop, c.packets, c.packets_1x, c.responses, c.packets_evdo, c.unknown_codes, c.not_decoded,
+             c.decode_failures, c.decoder_errors, c.framing_errors, c.time_suspect, seconds, rate);
 }
 
 void print_codes(std::FILE* out) {

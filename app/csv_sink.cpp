@@ -2,9 +2,9 @@
 // later, at the end so that the first ones keep their places: kind, command (empty for
 // a log), file (index of the input, from 0: its name once per write would cost a tenth
 // of the file), time_ms, time_iso, the run's last fix (fix_lat, fix_lon, fix_x, fix_y
-// when projected, fix_age_ms; empty before the first fix) and the likely cells of the
+// when projected, fix_age_ms; empty before the first fix), the likely cells of the
 // packet as lists separated by ';' (cell_pns, cell_sectors, cell_sites,
-// cell_distances_m).
+// cell_distances_m), then decoded (1 or 0), diagnostic, time_suspect (1 or 0) and device.
 #include "output_file.h"
 #include "sinks.h"
 
@@ -13,7 +13,7 @@ namespace {
 
 constexpr std::string_view kHeader =
     "seq,time,code,name,op,index,value,kind,command,file,time_ms,time_iso,fix_lat,fix_lon,fix_x,fix_y,"
-    "fix_age_ms,cell_pns,cell_sectors,cell_sites,cell_distances_m\n";
+    "fix_age_ms,cell_pns,cell_sectors,cell_sites,cell_distances_m,decoded,diagnostic,time_suspect,device\n";
 
 class CsvSink final : public StreamSink {
  public:
@@ -91,7 +91,9 @@ class CsvSink final : public StreamSink {
     list([](fmt::memory_buffer& b, const CellLookup& c) {
       fmt::format_to(std::back_inserter(b), "{}", rounded_distance(c.distance_m));
     });
-    s.push_back('\n');
+    fmt::format_to(it, ",{},", p.decoded() ? 1 : 0);
+    if (!p.diagnostic().empty()) append_csv_field(s, cp1252_to_utf8(p.diagnostic()));
+    fmt::format_to(it, ",{},{}\n", p.time_suspect ? 1 : 0, p.device);
   }
 
   fmt::memory_buffer prefix_, suffix_;

@@ -112,17 +112,19 @@ void DriveCollector::packet(const PacketView& p) {
   DriveSummary& s = summary_;
   ++s.packets;
   const char* cls = p.response ? "response" : class_name(p.cls);
-  if (p.response) {
+  if (!p.known) {
+    ++s.unknown_codes;
+  } else if (p.response) {
     ++s.responses;
   } else if (p.cls == PacketClass::kEvdo) {
     ++s.packets_evdo;
   } else {
     ++s.packets_1x;
   }
-  if (p.msg->notDecoded) ++s.not_decoded;
-  if (!p.response && !known_log_code(static_cast<std::uint16_t>(p.code))) ++s.unknown_codes;
+  if (p.known && p.msg->notDecoded) ++s.not_decoded;
   if (p.error != nullptr) ++s.decoder_errors;
-  if (!p.msg->notDecoded && p.error == nullptr) ++s.decoded;
+  if (!p.diagnostic().empty()) ++s.decode_failures;
+  if (p.decoded()) ++s.decoded;
   const std::uint32_t code = p.response ? p.command : p.code;
   CodeCount& cc = s.codes[{cls, code}];
   if (cc.packets++ == 0) cc.title = cp1252_to_utf8(p.msg->title);
@@ -139,7 +141,8 @@ void DriveCollector::packet(const PacketView& p) {
 
   SecondBin* bin = nullptr;
   std::optional<double> time;
-  if (p.time_ms) {
+  // A stray stamp would stretch the drive over years: such packets count, but place nothing in time.
+  if (p.time_ms && !p.time_suspect) {
     time = static_cast<double>(*p.time_ms) / 1000.0;
     s.first_time = std::min(s.first_time.value_or(*time), *time);
     s.last_time = std::max(s.last_time.value_or(*time), *time);

@@ -83,12 +83,13 @@ struct DriveSummary {
   std::uint64_t packets_1x = 0;  // log records of the 1x dispatcher
   std::uint64_t packets_evdo = 0;
   std::uint64_t responses = 0;
-  std::uint64_t decoded = 0;  // by a written decoder, without an error
+  std::uint64_t decoded = 0;  // known and taken by a written decoder (failures included)
   std::uint64_t not_decoded = 0;
-  std::uint64_t unknown_codes = 0;
+  std::uint64_t unknown_codes = 0;  // log records or responses no dispatcher knows
   std::uint64_t decoder_errors = 0;
+  std::uint64_t decode_failures = 0;  // kept by the EV-DO guards
   std::uint64_t framing_errors = 0;
-  std::uint64_t without_time = 0;
+  std::uint64_t without_time = 0;  // responses and stray stamps
   std::optional<double> first_time;
   std::optional<double> last_time;
   double distance_m = 0.0;

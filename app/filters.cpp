@@ -232,9 +232,10 @@ std::string PacketFilter::set_attrs(std::string_view globs) {
 }
 
 bool PacketFilter::admit(const PacketView& view) {
-  // A command response has no time stamp: it goes with the packet before it, and one
-  // before any time stamp is earlier than every time.
-  if (view.time_ms) last_time_ms_ = view.time_ms;
+  // A command response has no time stamp, and a stray stamp is not the drive's time:
+  // such a packet goes with the packet before it, and one before any time stamp is
+  // earlier than every time.
+  if (view.time_ms && !view.time_suspect) last_time_ms_ = view.time_ms;
   if (!codes_.empty() && (view.response || !in_ranges(codes_, view.code))) {
     ++counts_.codes;
     return false;

@@ -1,8 +1,8 @@
 // One JSON object per packet and line; a framing error is {"seq": null, "error": ...}.
 // Fields added later come after the first ones (seq ... attrs, error), so a line read
 // as far as "attrs" is what it always was: kind, command (null for a log), file and
-// file_name, time_ms and time_iso (null without a stamp), fix (null before the run's
-// first fix) and cells.
+// file_name, time_ms and time_iso (UTC; null without a stamp), fix (null before the
+// device's first fix), cells, decoded, diagnostic, time_suspect and device.
 #include "output_file.h"
 #include "sinks.h"
 
@@ -121,7 +121,13 @@ class JsonlSink final : public StreamSink {
       append_json_number(out, rounded_distance(c.distance_m));
       append(out, "}");
     }
-    append(out, "]");
+    fmt::format_to(it, "], \"decoded\": {}, \"diagnostic\": ", p.decoded());
+    if (p.diagnostic().empty()) {
+      append(out, "null");
+    } else {
+      append_json_string(out, p.diagnostic());
+    }
+    fmt::format_to(it, ", \"time_suspect\": {}, \"device\": {}", p.time_suspect, p.device);
   }
 
   void framing_error(std::string_view text) override {

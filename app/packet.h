@@ -73,8 +73,9 @@ struct PacketView {
   std::string_view text_of(const WriteRecord& w) const { return texts.substr(w.text_offset, w.text_size); }
   // Failures the EV-DO guards kept out of the details, one per line; empty for none.
   std::string_view diagnostic() const { return msg->diagnostic; }
-  // Known, decoded by a written decoder, and nothing failed.
-  bool decoded() const { return known && !msg->notDecoded && error == nullptr && msg->diagnostic.empty(); }
+  // A dispatcher knows the code and a written decoder took the packet; it may still have
+  // failed (error, diagnostic).
+  bool decoded() const { return known && !msg->notDecoded; }
   bool failed() const { return error != nullptr || !msg->diagnostic.empty(); }
 };
 

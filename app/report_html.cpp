@@ -511,15 +511,16 @@ void draw_summary(Buf& out, const DriveCollector& drive, const std::vector<Route
   for (const auto& [sec, bin] : drive.seconds()) with_fix += bin.have_fix ? 1 : 0;
   row(out, "Seconds with a position", fmt::format("{} of {}", with_fix, drive.seconds().size()));
   row(out, "Route points drawn", fmt::format("{}", route.size()));
-  row(out, "Packets", fmt::format("{}", s.packets));
-  row(out, "1x log packets", fmt::format("{}", s.packets_1x));
-  row(out, "EV-DO log packets", fmt::format("{}", s.packets_evdo));
-  row(out, "Command responses", fmt::format("{}", s.responses));
-  row(out, "Decoded", fmt::format("{}", s.decoded));
-  row(out, "Not decoded", fmt::format("{} (of which {} of unknown code)", s.not_decoded, s.unknown_codes));
-  row(out, "Decoder errors", fmt::format("{}", s.decoder_errors));
+  // Every record read is one of: decoded, not decoded yet, of unknown code, a framing error.
+  row(out, "Records read", fmt::format("{}", s.packets + s.framing_errors));
+  row(out, "Decoded", fmt::format("{} ({} with a decode failure, {} with a decoder error)", s.decoded,
+                                  s.decode_failures, s.decoder_errors));
+  row(out, "Not decoded yet", fmt::format("{}", s.not_decoded));
+  row(out, "Unknown code", fmt::format("{}", s.unknown_codes));
   row(out, "Framing errors", fmt::format("{}", s.framing_errors));
-  row(out, "Packets without time", fmt::format("{}", s.without_time));
+  row(out, "1x log / EV-DO log / responses", fmt::format("{} / {} / {} (of known code)", s.packets_1x,
+                                                          s.packets_evdo, s.responses));
+  row(out, "Packets without a good time", fmt::format("{}", s.without_time));
   append(out, "</table>\n");
 
   // Coverage: share of the measured seconds at or beyond each class boundary.

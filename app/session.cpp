@@ -13,13 +13,22 @@
 #include "framework/dispatch.h"
 #include "framework/packet_header.h"
 #include "interrupt.h"
+#include "time_base.h"
 
 namespace cdmadiag {
 namespace {
 
-// Records read past the one being decoded, so its time stamp can be judged against the
-// packets around it.
-constexpr std::size_t kLookAhead = 8;
+// Time stamps on each side of a packet that its own is judged against.
+constexpr std::size_t kNeighbours = 8;
+// A stamp further than this from the packets on every side of it is not the drive's time.
+constexpr std::int64_t kStrayMs = 3600000;
+
+// The median of a few stamps; they are reordered.
+std::int64_t median_of(std::vector<std::int64_t>& v) {
+  const auto mid = v.begin() + static_cast<std::ptrdiff_t>(v.size() / 2);
+  std::nth_element(v.begin(), mid, v.end());
+  return *mid;
+}
 
 }  // namespace
 
@@ -100,16 +109,20 @@ struct DecodeSession::Pending {
   std::vector<std::uint8_t> bytes;
   std::uint64_t offset = 0;
   std::string error;
+  std::optional<std::int64_t> gps_ms;  // a log record's stamp, when plausible at all
 
   Record record() const { return Record{kind, bytes, offset}; }
 };
 
 // What the packets of one device carry from one to the next.
 struct DecodeSession::Device {
+  std::uint32_t index = 0;
   MemoryDataState ds;
   Fix fix;
   bool have_fix = false;
   std::optional<std::int64_t> fix_time_ms;
+  std::optional<std::int64_t> last_ms;  // the latest time stamp judged good, UTC
+  std::optional<std::int64_t> last_time_ms;  // of the last packet, for what has none (responses, strays)
 };
 
 struct DecodeSession::Input {
@@ -121,7 +134,9 @@ struct DecodeSession::Input {
   std::uint64_t start = 0;
   bool found = false;  // a record was read
   bool ended = false;  // the reader has nothing more
+  bool placed = false;  // given its device
   std::size_t records_ahead = 0;
+  std::vector<std::int64_t> earlier;  // the latest good stamps, at most kNeighbours, oldest first
 };
 
 DecodeSession::DecodeSession(const RunSettings& settings, const CellSiteTable* cells,
@@ -147,11 +162,73 @@ DecodeSession::DecodeSession(const RunSettings& settings, const CellSiteTable* c
   msg_.detailsWanted = settings.details;
   msg_.cellIdWanted = settings.cell_ids;
   writes_.reserve(256);
-  devices_.push_back(std::make_unique<Device>());
-  device_ = devices_.back().get();
-  ds_ = &device_->ds;
+  use_device(add_device());
+}
+
+DecodeSession::Device* DecodeSession::add_device() {
+  auto d = std::make_unique<Device>();
+  d->index = static_cast<std::uint32_t>(devices_.size());
+  d->ds.set_read_only(settings_.read_only);
+  devices_.push_back(std::move(d));
+  return devices_.back().get();
+}
+
+void DecodeSession::use_device(Device* d) {
+  if (device_ == d) return;
+  if (ds_ != nullptr) ds_->set_sink(nullptr);
+  device_ = d;
+  ds_ = &d->ds;
   ds_->set_sink(this);
-  ds_->set_read_only(settings.read_only);
+}
+
+// Inputs whose times follow one another are one drive of one device; an input that
+// starts before every device's last packet overlaps them all, so it is another device
+// (two phones on one drive). Among the devices it follows, the one that ended last.
+void DecodeSession::place_input() {
+  in_->placed = true;
+  std::vector<std::int64_t> stamps;
+  for (const auto& p : ahead_) {
+    if (p->gps_ms) stamps.push_back(*p->gps_ms);
+  }
+  if (stamps.empty()) return;  // nothing to tell: the device before goes on
+  std::vector<std::int64_t> sorted = stamps;
+  const std::int64_t mid = median_of(sorted);
+  std::optional<std::int64_t> start;
+  for (const std::int64_t t : stamps) {
+    if (std::llabs(t - mid) <= kStrayMs) {
+      start = t;
+      break;
+    }
+  }
+  const std::int64_t start_ms = gps_to_utc_ms(*start);
+  Device* best = nullptr;
+  for (const auto& d : devices_) {
+    if (!d->last_ms) {
+      if (best == nullptr) best = d.get();  // a device with no time yet takes anything
+      continue;
+    }
+    if (*d->last_ms <= start_ms && (best == nullptr || !best->last_ms || *d->last_ms > *best->last_ms)) best = d.get();
+  }
+  use_device(best != nullptr ? best : add_device());
+}
+
+// A stamp of a clock not yet set (before any CDMA handset logged), or far from the
+// median of the good stamps before it and from that of the stamps after it, is a stray.
+// At the edge of an input, with one side only, the nearest stamp on that side vouches
+// for it too: the first packets before a pause in logging are no strays.
+bool DecodeSession::stray(std::int64_t gps_ms) const {
+  if (gps_ms < kEarliestPlausibleMs) return true;
+  std::vector<std::int64_t> later;
+  for (const auto& p : ahead_) {
+    if (later.size() == kNeighbours) break;
+    if (p->gps_ms) later.push_back(*p->gps_ms);
+  }
+  std::vector<std::int64_t> earlier = in_->earlier;
+  const auto far = [gps_ms](std::int64_t t) { return std::llabs(gps_ms - t) > kStrayMs; };
+  if (earlier.empty() && later.empty()) return false;
+  if (earlier.empty()) return far(later.front()) && far(median_of(later));
+  if (later.empty()) return far(earlier.back()) && far(median_of(earlier));
+  return far(median_of(earlier)) && far(median_of(later));
 }
 
 DecodeSession::~DecodeSession() {
@@ -231,7 +308,7 @@ void DecodeSession::finish_input(InputEnd end) {
 
 void DecodeSession::read_ahead() {
   Input& in = *in_;
-  const std::size_t wanted = settings_.look_ahead ? kLookAhead : 0;
+  const std::size_t wanted = settings_.look_ahead ? kNeighbours : 0;
   Record record;
   FramingError error;
   for (;;) {
@@ -266,6 +343,11 @@ void DecodeSession::read_ahead() {
       p->kind = record.kind;
       p->bytes.assign(record.bytes.begin(), record.bytes.end());
       p->offset = record.offset;
+      p->gps_ms.reset();
+      if (record.kind == RecordKind::kLog) {
+        const std::int64_t t = diag_time_ms(record.header() + kLogHeaderTimeStamp);
+        if (t >= kEarliestPlausibleMs) p->gps_ms = t;
+      }
     }
     ahead_.push_back(std::move(p));
   }
@@ -293,6 +375,7 @@ DecodeSession::Event DecodeSession::next() {
       finish_input(InputEnd::kEnd);
       return Event::kInputDone;
     }
+    if (!in_->placed) place_input();
     std::unique_ptr<Pending> p = std::move(ahead_.front());
     ahead_.pop_front();
     Event event = Event::kPacket;
@@ -325,6 +408,7 @@ bool DecodeSession::decode(const Record& record) {
   view.seq = seq;
   view.msg = &msg_;
   view.file = in_->file;
+  view.device = device_->index;
   view.file_name = in_->name;
   const std::span<const std::uint8_t> payload = record.payload();
   const auto size = static_cast<std::uint32_t>(payload.size());
@@ -333,7 +417,16 @@ bool DecodeSession::decode(const Record& record) {
     const std::uint8_t* header = record.header();
     view.code = record.log_code();
     view.time = diag_time_seconds(header + kLogHeaderTimeStamp);
-    view.time_ms = diag_time_ms(header + kLogHeaderTimeStamp);
+    const std::int64_t gps_ms = diag_time_ms(header + kLogHeaderTimeStamp);
+    view.time_ms = gps_to_utc_ms(gps_ms);
+    view.time_suspect = stray(gps_ms);
+    if (!view.time_suspect) {
+      std::vector<std::int64_t>& earlier = in_->earlier;
+      if (earlier.size() == kNeighbours) earlier.erase(earlier.begin());
+      earlier.push_back(gps_ms);
+      device_->last_ms = std::max(device_->last_ms.value_or(*view.time_ms), *view.time_ms);
+      device_->last_time_ms = view.time_ms;
+    }
     view.cls = route_log_code(static_cast<std::uint16_t>(view.code));
     view.known = known_log_code(static_cast<std::uint16_t>(view.code));
   } else {
@@ -392,13 +485,15 @@ bool DecodeSession::decode(const Record& record) {
   }
 
   ++counters_.packets;
-  if (view.cls == PacketClass::kEvdo) {
+  if (!view.known) {
+    ++counters_.unknown_codes;
+  } else if (view.cls == PacketClass::kEvdo) {
     ++counters_.packets_evdo;
   } else {
     ++counters_.packets_1x;
+    if (view.response) ++counters_.responses;
   }
-  if (view.response) ++counters_.responses;
-  if (!view.response && !view.known) ++counters_.unknown_codes;
+  if (view.time_suspect) ++counters_.time_suspect;
   if (msg_.notDecoded) ++counters_.not_decoded;
   if (failed) ++counters_.decoder_errors;
   if (!msg_.diagnostic.empty()) ++counters_.decode_failures;
@@ -428,13 +523,15 @@ void DecodeSession::track_fix() {
       MapPoint p;
       if (projection_.valid() && projection_.forward(geo->x, geo->y, p.x, p.y)) d.fix.map = p;
       d.fix.seq = view.seq;
-      d.fix_time_ms = view.time_ms;
+      d.fix_time_ms = d.last_time_ms;
     }
   }
   if (!d.have_fix) return;
   d.fix.age_ms.reset();
-  if (view.time_ms && d.fix_time_ms) {
-    const std::int64_t age = *view.time_ms - *d.fix_time_ms;
+  // Ages count from good stamps only: a stray stamp would make them years.
+  const std::optional<std::int64_t> now = view.time_suspect ? d.last_time_ms : view.time_ms;
+  if (now && d.fix_time_ms) {
+    const std::int64_t age = *now - *d.fix_time_ms;
     // A packet older than the fix (a later input that starts earlier) cannot be placed by it.
     if (age < 0) return;
     d.fix.age_ms = age;

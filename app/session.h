@@ -57,11 +57,12 @@ class SettingsError : public std::runtime_error {
 
 struct RunCounters {
   std::uint64_t packets = 0;
-  std::uint64_t packets_1x = 0;    // log records of a code the 1x dispatcher knows, and responses
+  // Every packet is 1x, EV-DO or of unknown code.
+  std::uint64_t packets_1x = 0;     // log records of a code the 1x dispatcher knows, and known responses
   std::uint64_t packets_evdo = 0;
-  std::uint64_t responses = 0;     // command responses, counted in packets_1x too
-  std::uint64_t not_decoded = 0;   // a placeholder's packets
-  std::uint64_t unknown_codes = 0; // log records of a code no dispatcher knows
+  std::uint64_t responses = 0;      // known command responses, counted in packets_1x too
+  std::uint64_t unknown_codes = 0;  // log records or responses of a code no dispatcher knows
+  std::uint64_t not_decoded = 0;    // a placeholder's packets
   std::uint64_t framing_errors = 0;
   std::uint64_t decoder_errors = 0;   // an exception left the dispatcher
   std::uint64_t decode_failures = 0;  // the EV-DO guards kept a decoder's failure
@@ -143,6 +144,10 @@ class DecodeSession final : private DataStateSink {
   // Decodes one record as the next packet; false when the filters cut it.
   bool decode(const Record& record);
   void track_fix();
+  Device* add_device();
+  void use_device(Device* d);
+  void place_input();
+  bool stray(std::int64_t gps_ms) const;
 
   RunSettings settings_;
   ObjectProperties properties_;

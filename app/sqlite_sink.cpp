@@ -3,7 +3,8 @@
 //   files(id, name)                  the inputs that gave packets; messages.file
 //   attributes(id, name, unit, meaning, ops, idx)   every attribute the library lists
 //   messages(seq, file, time_ms, time_iso, kind, code, command, class, title, details, category,
-//            x, y, fix_lat, fix_lon, fix_x, fix_y, fix_age_ms, error)
+//            x, y, fix_lat, fix_lon, fix_x, fix_y, fix_age_ms, error, decoded, diagnostic,
+//            time_suspect, device)
 //   writes(seq, n, attr, idx, value) the ordered writes of each message, n from 0, kept
 //                                    in (attr, seq, n) order: the by-attribute index is
 //                                    the table itself, at no extra space
@@ -42,7 +43,7 @@ constexpr const char* kSchema =
     "CREATE TABLE messages(seq INTEGER PRIMARY KEY, file INTEGER NOT NULL, time_ms INTEGER, time_iso TEXT,"
     " kind TEXT NOT NULL, code INTEGER NOT NULL, command INTEGER, class TEXT NOT NULL, title TEXT, details TEXT,"
     " category INTEGER, x REAL, y REAL, fix_lat REAL, fix_lon REAL, fix_x REAL, fix_y REAL, fix_age_ms INTEGER,"
-    " error TEXT);"
+    " error TEXT, decoded INTEGER NOT NULL, diagnostic TEXT, time_suspect INTEGER NOT NULL, device INTEGER NOT NULL);"
     "CREATE TABLE writes(seq INTEGER NOT NULL, n INTEGER NOT NULL, attr INTEGER NOT NULL, idx INTEGER NOT NULL,"
     " value, PRIMARY KEY(attr, seq, n)) WITHOUT ROWID;"
     "CREATE TABLE sectors(id INTEGER PRIMARY KEY, pn INTEGER NOT NULL, sector_id TEXT, site_name TEXT, lat REAL,"
@@ -59,8 +60,8 @@ constexpr const char* kIndexes =
     "CREATE INDEX messages_by_time ON messages(time_ms);"
     "CREATE INDEX messages_by_code ON messages(code);";
 constexpr const char* kTimeBase =
-    "GPS time counted from 1980-01-06T00:00:00Z, written as UTC without leap seconds (ahead of UTC by the leap "
-    "seconds since 1980)";
+    "UTC: the stamps count GPS time from 1980-01-06T00:00:00Z; time_ms and time_iso take off the leap seconds in "
+    "force at each instant (18 s since 2017)";
 
 constexpr std::size_t kWritesPerInsert = 32;
 
@@ -115,7 +116,7 @@ class SqliteSink final : public OutputSink {
       write_attributes();
       prepare(
           "INSERT INTO messages VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16,"
-          " ?17, ?18, ?19)",
+          " ?17, ?18, ?19, ?20, ?21, ?22, ?23)",
           insert_message_);
       prepare("INSERT INTO writes VALUES(?1, ?2, ?3, ?4, ?5)", insert_write_);
       std::string batch = "INSERT INTO writes VALUES(?, ?, ?, ?, ?)";
@@ -182,6 +183,14 @@ class SqliteSink final : public OutputSink {
     } else {
       sqlite3_bind_null(m, 19);
     }
+    sqlite3_bind_int(m, 20, p.decoded() ? 1 : 0);
+    if (p.diagnostic().empty()) {
+      sqlite3_bind_null(m, 21);
+    } else {
+      bind_cp1252(m, 21, p.diagnostic(), diagnostic_);
+    }
+    sqlite3_bind_int(m, 22, p.time_suspect ? 1 : 0);
+    sqlite3_bind_int64(m, 23, p.device);
     step(m);
 
     std::uint32_t n = 0;
@@ -411,7 +420,7 @@ class SqliteSink final : public OutputSink {
   std::uint32_t last_file_ = 0;
   std::optional<std::uint32_t> last_seq_;
   std::unordered_map<const CellSite*, std::int64_t> sectors_;
-  fmt::memory_buffer time_iso_, title_, details_, error_, value_;
+  fmt::memory_buffer time_iso_, title_, details_, error_, diagnostic_, value_;
   std::string scratch_;
 };
 

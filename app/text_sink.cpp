@@ -1,6 +1,7 @@
 // For people: a header line per packet (seq, UTC time, code or "response" and the
-// command code, title), the details indented, then one attribute per line. A run of
-// several inputs marks where each begins.
+// command code, class, marks, title), the details indented, then one attribute per
+// line. A run of several inputs marks where each begins.
+#include <algorithm>
 #include <cmath>
 
 #include "host/abs_time.h"
@@ -42,10 +43,11 @@ class TextSink final : public StreamSink {
       last_file_ = p.file;
     }
     fmt::format_to(it, "#{} ", p.seq);
-    if (p.time && std::isfinite(*p.time)) {
+    if (p.time_ms) {
       std::string when;
-      COrbMilliSecAbsTime(std::llround(*p.time * 1000.0)).GetAbsTimeStr(when, nullptr);
+      COrbMilliSecAbsTime(*p.time_ms).GetAbsTimeStr(when, nullptr);
       append(out, when);
+      if (p.time_suspect) append(out, " (time suspect)");
     } else {
       append(out, "-");
     }
@@ -55,6 +57,7 @@ class TextSink final : public StreamSink {
       fmt::format_to(it, " 0x{:04X}", p.code);
     }
     fmt::format_to(it, " {}", class_name(p.cls));
+    if (!p.known) append(out, " unknown code");
     if (!p.msg->title.empty()) {
       append(out, "  ");
       append_readable(out, p.msg->title);
@@ -91,6 +94,14 @@ class TextSink final : public StreamSink {
       fmt::format_to(it, "{}error: ", kIndent);
       append_readable(out, *p.error);
       out.push_back('\n');
+    }
+    std::string_view diagnostic = p.diagnostic();
+    while (!diagnostic.empty()) {
+      const std::size_t nl = std::min(diagnostic.find('\n'), diagnostic.size());
+      fmt::format_to(it, "{}diagnostic: ", kIndent);
+      append_readable(out, diagnostic.substr(0, nl));
+      out.push_back('\n');
+      diagnostic.remove_prefix(std::min(nl + 1, diagnostic.size()));
     }
     file_.flush_if_full();
   }

@@ -135,6 +135,12 @@ py::dict packet_dict(const PacketView& p) {
   d["category"] = p.msg->category;
   d["kind"] = kind_name(p.response);
   d["command"] = p.response ? py::object(py::int_(p.command)) : py::object(py::none());
+  d["time_ms"] = p.time_ms ? py::object(py::int_(*p.time_ms)) : py::object(py::none());
+  d["time_suspect"] = p.time_suspect;
+  d["decoded"] = p.decoded();
+  d["diagnostic"] = p.diagnostic().empty() ? py::object(py::none()) : py::object(utf8_of_cp1252(p.diagnostic()));
+  d["file"] = p.file;
+  d["device"] = p.device;
   if (p.fix != nullptr) {
     py::dict fix;
     fix["lat"] = p.fix->latitude;
@@ -217,7 +223,11 @@ class ColumnSink final : public OutputSink {
  public:
   void packet(const PacketView& p) override {
     seq.push_back(p.seq);
-    time.push_back(p.time.value_or(std::numeric_limits<double>::quiet_NaN()));
+    time_ms.push_back(p.time_ms.value_or(std::numeric_limits<std::int64_t>::min()));
+    time_suspect.push_back(p.time_suspect);
+    decoded.push_back(p.decoded());
+    device.push_back(p.device);
+    if (!p.diagnostic().empty()) diagnostics.emplace_back(seq.size() - 1, cp1252_to_utf8(p.diagnostic()));
     code.push_back(p.code);
     cls.push_back(static_cast<std::uint8_t>(p.cls));
     category.push_back(p.msg->category);
@@ -248,13 +258,15 @@ class ColumnSink final : public OutputSink {
   void framing_error(std::string_view text) override { framing_errors.emplace_back(text); }
   void finish() override {}
 
-  std::vector<std::uint32_t> seq, code, windex, wseq;
-  std::vector<double> time, x, y, wvalue;
+  std::vector<std::uint32_t> seq, code, windex, wseq, device;
+  std::vector<std::int64_t> time_ms;
+  std::vector<bool> time_suspect, decoded;
+  std::vector<double> x, y, wvalue;
   std::vector<std::uint8_t> cls;
   std::vector<std::int32_t> category, wname;
   std::vector<std::int8_t> wop;
   std::vector<std::string> title, details, names, framing_errors;
-  std::vector<std::pair<std::size_t, std::string>> errors, texts;
+  std::vector<std::pair<std::size_t, std::string>> errors, diagnostics, texts;
   std::unordered_map<std::uint32_t, std::int32_t> name_code;
 
  private:
@@ -264,6 +276,13 @@ class ColumnSink final : public OutputSink {
 template <typename T>
 py::array_t<T> to_array(const std::vector<T>& v) {
   return py::array_t<T>(static_cast<py::ssize_t>(v.size()), v.data());
+}
+
+py::array_t<bool> to_bool_array(const std::vector<bool>& v) {
+  py::array_t<bool> a(static_cast<py::ssize_t>(v.size()));
+  auto m = a.mutable_unchecked<1>();
+  for (std::size_t i = 0; i < v.size(); ++i) m(static_cast<py::ssize_t>(i)) = v[i];
+  return a;
 }
 
 py::list to_list(const std::vector<std::string>& v) {
@@ -291,7 +310,11 @@ py::dict columns(const std::string& path, const std::optional<std::string>& cell
   for (int op = 0; op <= static_cast<int>(WriteOp::kSetNoValue); ++op) ops.append(write_op_name(static_cast<WriteOp>(op)));
   py::dict m;
   m["seq"] = to_array(sink.seq);
-  m["time"] = to_array(sink.time);
+  m["time_ms"] = to_array(sink.time_ms);
+  m["time_suspect"] = to_bool_array(sink.time_suspect);
+  m["decoded"] = to_bool_array(sink.decoded);
+  m["device"] = to_array(sink.device);
+  m["diagnostic"] = sparse_list(sink.seq.size(), sink.diagnostics);
   m["code"] = to_array(sink.code);
   m["class"] = to_array(sink.cls);
   m["title"] = to_list(sink.title);
@@ -343,9 +366,10 @@ class SummarySink final : public OutputSink {
 
   void packet(const PacketView& p) override {
     out_.packet(p);
-    if (p.time) {
-      first_time_ = std::min(first_time_.value_or(*p.time), *p.time);
-      last_time_ = std::max(last_time_.value_or(*p.time), *p.time);
+    if (p.time_ms && !p.time_suspect) {
+      const double t = static_cast<double>(*p.time_ms) / 1000.0;  // UTC
+      first_time_ = std::min(first_time_.value_or(t), t);
+      last_time_ = std::max(last_time_.value_or(t), t);
     }
     codes_.insert(p.code);
     // The run's fix in WGS 84, taken where a packet brought a new one.

@@ -105,6 +105,7 @@ def _load_manifest(path):
 
 
 def summary_frame(rows):
+    import numpy as np
     import pandas as pd
 
     from cdmadiag import _utc_times
@@ -115,7 +116,9 @@ def summary_frame(rows):
     for c in ["duration_s", "distance_km", "decode_s", *KPIS]:
         frame[c] = frame[c].astype("float64")
     for c in ("first_time", "last_time"):
-        frame[c] = _utc_times(frame[c].astype("float64").to_numpy())
+        seconds = frame[c].astype("float64").to_numpy()
+        ms = np.where(np.isfinite(seconds), np.round(seconds * 1000.0), np.iinfo(np.int64).min)
+        frame[c] = _utc_times(ms.astype(np.int64))
     frame["skipped"] = frame["skipped"].astype(bool)
     return frame.sort_values("file", ignore_index=True)
 

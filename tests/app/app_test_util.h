@@ -27,6 +27,11 @@ inline ByteVec cat(std::initializer_list<ByteVec> parts) {
   return out;
 }
 
+// Time stamps in 1.25 ms units: one second, and 2026-05-12 15:20:00 as GPS counts it
+// (15:19:42 UTC). Stamps before 1995 are a clock not yet set, so drives need real ones.
+inline constexpr std::uint64_t kSecond = 800;
+inline constexpr std::uint64_t kDriveStart = 1170107520000;
+
 // A log record: u16 length, u16 code, 8-byte stamp (count of 1.25 ms units in bytes 2-7).
 inline ByteVec log_record(std::uint16_t code, const ByteVec& payload, std::uint64_t units = 0) {
   Bytes b;

@@ -65,15 +65,15 @@ TEST(CommandExitStatus, TellsCleanRunsDecodeErrorsAndUnreadableInputs) {
 TEST(CommandEndToEnd, ForcedInputFormatAndThresholdOptionsParse) {
   TempDir dir;
   const std::string out = dir.file("out.csv");
-  const std::string in = dir.write("c.qmdl", cat({log_frame(0x1001, {}, 800), hdlc_frame({0x0C})}));
+  const std::string in = dir.write("c.qmdl", cat({log_frame(0x1001, {}, kDriveStart + kSecond), hdlc_frame({0x0C})}));
   EXPECT_EQ(cli({"decode", "-q", "--format", "csv", "--input", "hdlc", "--threshold-a", "-20", "--threshold-b=-9.5",
                  "--common-flag", "--no-details", "--pilot-inc", "4", "-o", out, in}),
             kExitOk);
   const std::string head =
       "seq,time,code,name,op,index,value,kind,command,file,time_ms,time_iso,fix_lat,fix_lon,fix_x,fix_y,fix_age_ms,"
-      "cell_pns,cell_sectors,cell_sites,cell_distances_m\n"
-      "1,315964801,4097,ATTR_ID_QUALCOMM_MDM_MSG_TYPE,SetDWord,0,4097,log,,0,315964801000,1980-01-06T00:00:01.000Z,"
-      ",,,,,,,,\n";
+      "cell_pns,cell_sectors,cell_sites,cell_distances_m,decoded,diagnostic,time_suspect,device\n"
+      "1,1778599201,4097,ATTR_ID_QUALCOMM_MDM_MSG_TYPE,SetDWord,0,4097,log,,0,1778599183000,2026-05-12T15:19:43.000Z,"
+      ",,,,,,,,,1,,0,0\n";
   EXPECT_EQ(slurp(out).substr(0, head.size()), head);
   // Forced as log records, the same bytes hold no record at all.
   EXPECT_EQ(cli({"decode", "-q", "--input", "log", "-o", out, in}), kExitUsage);

@@ -25,9 +25,10 @@ class CapturingSink final : public OutputSink {
     const COrbExpandedMessage& m = *p.msg;
     const std::string first =
         p.writes.empty() ? "" : " " + std::string(GetSchemaDefsDynamic()->name_of(p.writes[0].id));
-    packets.push_back(fmt::format("#{} {}{} {}{}{}{}{}", p.seq, class_name(p.cls), p.response ? " response" : "",
+    packets.push_back(fmt::format("#{} {}{} {}{}{}{}{}{}{}", p.seq, class_name(p.cls), p.response ? " response" : "",
                                   m.titleWanted ? "t" : "-", m.detailsWanted ? "d" : "-", m.cellIdWanted ? "c" : "-",
-                                  first, p.error != nullptr ? " error: " + *p.error : ""));
+                                  first, p.decoded() ? "" : " unknown", p.error != nullptr ? " error: " + *p.error : "",
+                                  p.diagnostic().empty() ? "" : " diagnostic: " + std::string(p.diagnostic())));
   }
   void framing_error(std::string_view text) override { errors.emplace_back(text); }
   void finish() override {}
@@ -90,14 +91,19 @@ class DecodeRunTest : public ::testing::Test {
 
 // Packet times and the attribute writes of a whole drive are pinned by the golden
 // output; these are what it does not show.
-TEST_F(DecodeRunTest, RoutesAndCountsPacketsByClassAndCommandResponses) {
+TEST_F(DecodeRunTest, RoutesAndCountsPacketsByClassCommandResponsesAndUnknownCodes) {
   ASSERT_TRUE(evdo_routes(0x1068));
   ASSERT_FALSE(evdo_routes(0x1001));
-  run(cat({log_frame(0x1001, {}), log_frame(0x1068, {}), hdlc_frame({0x7B, 0x01})}));
+  // A known and an unknown response; an LTE code goes to the 1x dispatcher but is no 1x packet.
+  run(cat({log_frame(0x1001, {}), log_frame(0x1068, {}), hdlc_frame({0x1D, 0x01}), hdlc_frame({0x7B, 0x01}),
+           log_frame(0xB0C0, {})}));
   EXPECT_EQ(sink.packets, (Lines{"#1 1x tdc ATTR_ID_QUALCOMM_MDM_MSG_TYPE", "#2 evdo tdc ATTR_ID_QUALCOMM_MDM_MSG_TYPE",
-                                 "#3 1x response tdc ATTR_ID_QUALCOMM_MDM_MSG_TYPE"}));
+                                 "#3 1x response tdc ATTR_ID_QUALCOMM_MDM_MSG_TYPE",
+                                 "#4 1x response tdc ATTR_ID_QUALCOMM_MDM_MSG_TYPE unknown",
+                                 "#5 1x tdc ATTR_ID_QUALCOMM_MDM_MSG_TYPE unknown"}));
   const RunCounters& c = dr->counters();
-  EXPECT_EQ(std::tuple(c.packets, c.packets_1x, c.packets_evdo, c.responses), std::tuple(3u, 2u, 1u, 1u));
+  EXPECT_EQ(std::tuple(c.packets, c.packets_1x, c.packets_evdo, c.responses, c.unknown_codes),
+            std::tuple(5u, 2u, 1u, 1u, 2u));
 }
 
 TEST_F(DecodeRunTest, NumbersPacketsAcrossInputsKeepsOneDataStateAndGoesOnAfterFramingErrors) {
@@ -134,19 +140,51 @@ TEST_F(DecodeRunTest, AnExceptionLeavingTheDecodeBecomesThePacketsErrorOnly) {
   EXPECT_EQ(dr->counters().decoder_errors, 1u);
 }
 
+TEST_F(DecodeRunTest, AFailureTheGuardsKeepIsThePacketsDiagnosticAndCounted) {
+  // One byte of a debug display: its guard keeps the failure out of the details.
+  run(cat({log_record(0x1183, {1}), log_record(0x1001, {})}));
+  ASSERT_EQ(sink.packets.size(), 2u);
+  EXPECT_EQ(sink.packets[0],
+            "#1 evdo tdc ATTR_ID_QUALCOMM_MDM_MSG_TYPE diagnostic: Message Buffer does not conforms to Qualcomm Standard.");
+  EXPECT_EQ(sink.packets[1].find("diagnostic"), std::string::npos);
+  EXPECT_EQ(std::tuple(dr->counters().decode_failures, dr->counters().decoder_errors), std::tuple(1u, 0u));
+}
+
 TEST(DecodeRunFix, CarriesTheLastGoodFixAcrossInputsWithItsAge) {
-  constexpr std::uint64_t kSecond = 800;  // time stamp units
+  constexpr std::uint64_t t0 = kDriveStart;
   FixSink sink;
   RunSettings utm;
   utm.projection = 32633;
-  const ByteVec a = cat({log_record(0x1001, {}, kSecond), log_record(0x100D, etak("16.5000000", "52.0000000"), 2 * kSecond),
-                        log_record(0x100D, etak("00.0000000", "00.0000000"), 3 * kSecond),  // no fix: zeros
-                        log_record(0x1001, {}, 4 * kSecond + 1)});
-  const ByteVec b = cat({log_frame(0x1001, {}, 5 * kSecond), hdlc_frame({0x7B, 0x01}),
-                         log_frame(0x1001, {}, kSecond)});  // earlier than the fix
+  const ByteVec a = cat({log_record(0x1001, {}, t0 + kSecond),
+                        log_record(0x100D, etak("16.5000000", "52.0000000"), t0 + 2 * kSecond),
+                        log_record(0x100D, etak("00.0000000", "00.0000000"), t0 + 3 * kSecond),  // no fix: zeros
+                        log_record(0x1001, {}, t0 + 4 * kSecond + 1)});
+  const ByteVec b = cat({log_frame(0x1001, {}, t0 + 5 * kSecond), hdlc_frame({0x7B, 0x01}),
+                         log_frame(0x1001, {}, t0 + kSecond)});  // earlier than the fix
   decode_into(sink, {a, b}, utm);
   EXPECT_EQ(sink.lines, (Lines{"0:1 -", "0:2 52,16.5 0 map", "0:3 52,16.5 1000 map", "0:4 52,16.5 2001 map",
                                "1:5 52,16.5 3000 map", "1:6 52,16.5 ? map response 123", "1:7 -"}));
+}
+
+// Inputs whose times follow one another are one device's drive; one that overlaps them
+// is another device, with its own fix and data state.
+TEST(DecodeRunDevices, OverlappingInputsAreSeparateDevicesFollowingOnesContinueOne) {
+  constexpr std::uint64_t t0 = kDriveStart;
+  const ByteVec fix = log_record(0x100D, etak("16.5000000", "52.0000000"), t0 + kSecond);
+  const ByteVec first = cat({log_record(0x1001, {}, t0), fix, log_record(0x1001, {}, t0 + 9 * kSecond)});
+  const ByteVec again = cat({log_record(0x1001, {}, t0 + 2 * kSecond), log_record(0x1001, {}, t0 + 3 * kSecond)});
+  const ByteVec later = cat({log_record(0x1001, {}, t0 + 10 * kSecond)});
+  class DeviceSink final : public OutputSink {
+   public:
+    void packet(const PacketView& p) override {
+      lines.push_back(fmt::format("{}:{} d{} {}", p.file, p.seq, p.device, p.fix != nullptr ? "fix" : "-"));
+    }
+    void framing_error(std::string_view) override {}
+    void finish() override {}
+    Lines lines;
+  } sink;
+  decode_into(sink, {first, again, later});
+  EXPECT_EQ(sink.lines, (Lines{"0:1 d0 -", "0:2 d0 fix", "0:3 d0 fix", "1:4 d1 -", "1:5 d1 -", "2:6 d0 fix"}));
 }
 
 }  // namespace

@@ -76,8 +76,8 @@ FilterOptions opts(std::initializer_list<std::pair<std::string_view, std::string
   return o;
 }
 
-constexpr std::uint64_t kSecond = 800;  // time stamp units of 1.25 ms
-constexpr std::int64_t kEpochSeconds = 315964800;
+// kDriveStart in UTC seconds since 1970, 18 leap seconds behind the GPS stamp.
+constexpr std::int64_t kStartUtcSeconds = 1778599182;
 
 // A dead-reckoning fix record.
 ByteVec etak_fix() {
@@ -92,9 +92,10 @@ struct RunResult {
 
 RunResult run_filtered(const FilterOptions& options, bool with_writes = false) {
   // 1 s, 2 s, a response, 3 s, 4 s (a fix), 4 s
-  const ByteVec capture = cat({log_frame(0x0FFF, {}, 1 * kSecond), log_frame(0x1000, {}, 2 * kSecond),
-                               hdlc_frame({0x7B, 0x01}), log_frame(0x10FF, {}, 3 * kSecond),
-                               log_frame(0x100D, etak_fix(), 4 * kSecond), log_frame(0x1100, {}, 4 * kSecond)});
+  constexpr std::uint64_t t0 = kDriveStart;
+  const ByteVec capture = cat({log_frame(0x0FFF, {}, t0 + 1 * kSecond), log_frame(0x1000, {}, t0 + 2 * kSecond),
+                               hdlc_frame({0x7B, 0x01}), log_frame(0x10FF, {}, t0 + 3 * kSecond),
+                               log_frame(0x100D, etak_fix(), t0 + 4 * kSecond), log_frame(0x1100, {}, t0 + 4 * kSecond)});
   RunSettings settings;
   settings.filters = options;
   SeqSink sink;
@@ -106,7 +107,7 @@ RunResult run_filtered(const FilterOptions& options, bool with_writes = false) {
   return {sink.lines, session.filter() != nullptr ? session.filter()->counts() : FilterCounts{}};
 }
 
-std::string at(int seconds) { return std::to_string(kEpochSeconds + seconds); }
+std::string at(int seconds) { return std::to_string(kStartUtcSeconds + seconds); }
 
 TEST(PacketFilterRun, KeepsCodesAndTimesAtTheirBoundariesAndCountsWhatEachDropped) {
   using Counts = std::tuple<std::uint64_t, std::uint64_t, std::uint64_t, std::uint64_t, std::uint64_t, std::uint64_t>;
@@ -122,7 +123,7 @@ TEST(PacketFilterRun, KeepsCodesAndTimesAtTheirBoundariesAndCountsWhatEachDroppe
       // The response goes with the packet before it (2 s).
       {opts({{"since", at(2)}}), {"2:1000", "3:r", "4:10ff", "5:100d fix", "6:1100 fix"}, {0, 0, 1, 0, 0, 5}},
       {opts({{"until", at(2)}}), {"1:fff"}, {0, 0, 0, 5, 0, 1}},
-      {opts({{"since", "1980-01-06T00:00:02.001Z"}, {"until", "1980-01-06T00:00:04Z"}}), {"4:10ff"}, {0, 0, 3, 2, 0, 1}},
+      {opts({{"since", "2026-05-12T15:19:44.001Z"}, {"until", "2026-05-12T15:19:46Z"}}), {"4:10ff"}, {0, 0, 3, 2, 0, 1}},
       {opts({{"codes", "0x1000-0x10FF"}, {"since", at(3)}}), {"4:10ff", "5:100d fix"}, {3, 0, 1, 0, 0, 2}},
       {opts({{"attrs", "qualcomm_mdm_msg_type"}}), {"1:fff", "2:1000", "3:r", "4:10ff", "5:100d fix", "6:1100 fix"},
        {0, 0, 0, 0, 0, 6}},

@@ -40,12 +40,12 @@ ByteVec etak(const std::string& lon, const std::string& lat) {
 
 class TwoInputs : public ::testing::Test {
  protected:
-  static constexpr std::uint64_t kSecond = 800;  // time stamp units
+  static constexpr std::uint64_t t0 = kDriveStart;
   TwoInputs() {
-    a = dir.write("a.log", cat({log_record(0x1001, {}, kSecond),
-                                log_record(0x100D, etak("16.5000000", "52.0000000"), 2 * kSecond),
-                                log_record(0x1001, {}, 4 * kSecond)}));
-    b = dir.write("b.hdlc", cat({log_frame(0x1001, {}, 5 * kSecond), hdlc_frame({0x7B, 0x01})}));
+    a = dir.write("a.log", cat({log_record(0x1001, {}, t0 + kSecond),
+                                log_record(0x100D, etak("16.5000000", "52.0000000"), t0 + 2 * kSecond),
+                                log_record(0x1001, {}, t0 + 4 * kSecond)}));
+    b = dir.write("b.hdlc", cat({log_frame(0x1001, {}, t0 + 5 * kSecond), hdlc_frame({0x7B, 0x01})}));
   }
   std::string run(const std::string& format) {
     const std::string out = dir.file("out." + format);
@@ -59,10 +59,10 @@ class TwoInputs : public ::testing::Test {
 // Per packet: input index and name, kind, time text, then the fix as latitude, longitude
 // and age in ms, "-" before the first fix.
 const Lines kPlaced = {
-    "0 a.log log 1980-01-06T00:00:01.000Z -",
-    "0 a.log log 1980-01-06T00:00:02.000Z 52 16.5 0",
-    "0 a.log log 1980-01-06T00:00:04.000Z 52 16.5 2000",
-    "1 b.hdlc log 1980-01-06T00:00:05.000Z 52 16.5 3000",
+    "0 a.log log 2026-05-12T15:19:43.000Z -",
+    "0 a.log log 2026-05-12T15:19:44.000Z 52 16.5 0",
+    "0 a.log log 2026-05-12T15:19:46.000Z 52 16.5 2000",
+    "1 b.hdlc log 2026-05-12T15:19:47.000Z 52 16.5 3000",  // follows a.log: the same device's fix
     "1 b.hdlc response  52 16.5 ",  // no stamp, so no age
 };
 
@@ -93,7 +93,7 @@ TEST_F(TwoInputs, CsvRowsCarryTheSameInTheirLastColumns) {
     for (std::size_t comma; (comma = text.find(',', p)) < end; p = comma + 1) col.push_back(text.substr(p, comma - p));
     col.push_back(text.substr(p, end - p));
     from = end + 1;
-    ASSERT_EQ(col.size(), 21u);
+    ASSERT_EQ(col.size(), 25u);
     if (col[0] == last_seq) continue;  // one line per packet
     last_seq = col[0];
     const std::string name = col[9] == "0" ? "a.log" : "b.hdlc";  // the file index is all a row says
@@ -110,7 +110,7 @@ TEST_F(TwoInputs, TextMarksWhereEachInputBegins) {
   const std::size_t second = text.find("== input 1: " + b + "\n#4 ");
   EXPECT_EQ(first, 0u) << text;
   EXPECT_NE(second, std::string::npos) << text;
-  EXPECT_NE(text.find("#5 - response 0x7B 1x"), std::string::npos) << text;
+  EXPECT_NE(text.find("#5 - response 0x7B 1x unknown code"), std::string::npos) << text;
 }
 
 TEST(CodesListing, SaysLogOrResponseAsTheOutputsDo) {

@@ -19,6 +19,7 @@ class SinkTest : public ::testing::Test {
     msg.details = "line \"one\"\n\tline two\n";
     msg.category = 5;
     msg.SetLocation(1.5, -2.25, 100);
+    msg.diagnostic = "short, \"A\"\nagain";
     fix.latitude = 43.5;
     fix.longitude = -89.25;
     fix.map = MapPoint{500000.5, 4800000};
@@ -40,12 +41,15 @@ class SinkTest : public ::testing::Test {
     p.writes = writes;
     p.texts = "caf\xe9, \"x\"";
     p.error = &error;
+    p.time_suspect = true;
+    p.device = 2;
     sink->packet(p);
     sink->framing_error("d\xc3\xa9j\xc3\xa0.qmdl: at byte 9: CRC error");
     PacketView bare;  // a bare response
     bare.seq = 8;
     bare.response = true;
     bare.command = 0x0C;
+    bare.known = false;
     bare.msg = &empty;
     sink->packet(bare);
     sink->finish();
@@ -70,7 +74,7 @@ class SinkTest : public ::testing::Test {
 TEST_F(SinkTest, TextFormatsByteForByte) {
   const std::string kCsvTail =
       ",log,,1,315964801250,1980-01-06T00:00:01.250Z,43.5,-89.25,500000.5,4800000,250,12;300,S1;S2,"
-      "\"Hill, \"\"A\"\";Vale\",1234.6;80\n";
+      "\"Hill, \"\"A\"\";Vale\",1234.6;80,1,\"short, \"\"A\"\"\nagain\",1,2\n";
   const std::pair<OutputFormat, std::string> cases[] = {
       {OutputFormat::kJsonl,
        "{\"seq\": 7, \"time\": 315964801.25, \"code\": 4111, \"class\": \"evdo\", \"title\": \"Map \xc2\xb0 title\", "
@@ -87,21 +91,22 @@ TEST_F(SinkTest, TextFormatsByteForByte) {
        "{\"pn\": 12, \"sector_id\": \"S1\", \"site_name\": \"Hill, \\\"A\\\"\", \"lat\": 43.6, \"lon\": -89.3, "
        "\"distance_m\": 1234.6}, "
        "{\"pn\": 300, \"sector_id\": \"S2\", \"site_name\": \"Vale\", \"lat\": 43.4, \"lon\": -89.2, \"distance_m\": "
-       "80}]}\n"
+       "80}], \"decoded\": true, \"diagnostic\": \"short, \\\"A\\\"\\nagain\", \"time_suspect\": true, \"device\": 2}\n"
        "{\"seq\": null, \"error\": \"d\xc3\xa9j\xc3\xa0.qmdl: at byte 9: CRC error\"}\n"
        "{\"seq\": 8, \"time\": null, \"code\": 0, \"class\": \"1x\", \"title\": \"\", \"details\": \"\", "
        "\"category\": 0, \"location\": null, \"attrs\": [], \"kind\": \"response\", \"command\": 12, \"file\": 0, "
-       "\"file_name\": \"\", \"time_ms\": null, \"time_iso\": null, \"fix\": null, \"cells\": []}\n"},
+       "\"file_name\": \"\", \"time_ms\": null, \"time_iso\": null, \"fix\": null, \"cells\": [], \"decoded\": false, "
+       "\"diagnostic\": null, \"time_suspect\": false, \"device\": 0}\n"},
       {OutputFormat::kCsv,
        "seq,time,code,name,op,index,value,kind,command,file,time_ms,time_iso,fix_lat,fix_lon,fix_x,fix_y,"
-       "fix_age_ms,cell_pns,cell_sectors,cell_sites,cell_distances_m\n"
+       "fix_age_ms,cell_pns,cell_sectors,cell_sites,cell_distances_m,decoded,diagnostic,time_suspect,device\n"
        "7,315964801.25,4111,ATTR_ID_LOCATION_X,SetDouble,0,0.1" +
            kCsvTail + "7,315964801.25,4111,ATTR_ID_LOCATION_Y,SetShort,3,-3" + kCsvTail +
            "7,315964801.25,4111,ATTR_ID_QUALCOMM_MDM_MSG_TYPE,SetDWord,0,4000000000" + kCsvTail +
            "7,315964801.25,4111,ATTR_ID_PN_INC,SetString,1,\"caf\xc3\xa9, \"\"x\"\"\"" + kCsvTail +
            "7,315964801.25,4111,ATTR_ID_CDMA_SEQ_NUM,SetNoValue,2," + kCsvTail},
       {OutputFormat::kText,
-       "#7 1980-01-06 00:00:01.250 0x100F evdo  Map \xc2\xb0 title\n"
+       "#7 1980-01-06 00:00:01.250 (time suspect) 0x100F evdo  Map \xc2\xb0 title\n"
        "    line \"one\"\n"
        "    \tline two\n"
        "    location: 1.5, -2.25\n"
@@ -111,8 +116,10 @@ TEST_F(SinkTest, TextFormatsByteForByte) {
        "    ATTR_ID_PN_INC[1] = \"caf\xc3\xa9, \"x\"\"  (SetString)\n"
        "    ATTR_ID_CDMA_SEQ_NUM[2] = (no value)  (SetNoValue)\n"
        "    error: bad \"thing\"\n"
+       "    diagnostic: short, \"A\"\n"
+       "    diagnostic: again\n"
        "!! framing error: d\xc3\xa9j\xc3\xa0.qmdl: at byte 9: CRC error\n"
-       "#8 - response 0x0C 1x\n"},
+       "#8 - response 0x0C 1x unknown code\n"},
   };
   for (const auto& [format, want] : cases) EXPECT_EQ(write_all(format), want);
 }
@@ -138,13 +145,14 @@ TEST_F(SinkTest, SqliteTables) {
   EXPECT_EQ(query(db, "SELECT key, value FROM meta ORDER BY rowid"),
             (Lines{"tool|cdmadiag", "version|9.9", "input|a.log", "input|b.log",
                    "options|--format=sqlite '--output=my db'", "epsg|32616",
-                   "time_base|GPS time counted from 1980-01-06T00:00:00Z, written as UTC without leap "
-                   "seconds (ahead of UTC by the leap seconds since 1980)"}));
+                   "time_base|UTC: the stamps count GPS time from 1980-01-06T00:00:00Z; time_ms and time_iso take "
+                   "off the leap seconds in force at each instant (18 s since 2017)"}));
   EXPECT_EQ(query(db, "SELECT * FROM files ORDER BY id"), (Lines{"0|", "1|b.log"}));
   EXPECT_EQ(query(db, "SELECT * FROM messages ORDER BY seq"),
             (Lines{"7|1|315964801250|1980-01-06T00:00:01.250Z|log|4111|NULL|evdo|Map \xc2\xb0 title|"
-                   "line \"one\"\n\tline two\n|5|1.5|-2.25|43.5|-89.25|500000.5|4800000.0|250|bad \"thing\"",
-                   "8|0|NULL|NULL|response|0|12|1x|||0|NULL|NULL|NULL|NULL|NULL|NULL|NULL|NULL"}));
+                   "line \"one\"\n\tline two\n|5|1.5|-2.25|43.5|-89.25|500000.5|4800000.0|250|bad \"thing\"|1|"
+                   "short, \"A\"\nagain|1|2",
+                   "8|0|NULL|NULL|response|0|12|1x|||0|NULL|NULL|NULL|NULL|NULL|NULL|NULL|NULL|0|NULL|0|0"}));
   EXPECT_EQ(query(db, "SELECT framing_errors.* FROM framing_errors"),
             (Lines{"7|d\xc3\xa9j\xc3\xa0.qmdl: at byte 9: CRC error"}));
   EXPECT_EQ(query(db,

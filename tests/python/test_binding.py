@@ -35,7 +35,8 @@ class BindingMatchesCommand(unittest.TestCase):
         self.assertEqual(len(lines), len(packets))
         for j, p in zip(lines, packets):
             with self.subTest(seq=j["seq"]):
-                for key in ("seq", "code", "class", "title", "details", "category", "kind", "command"):
+                for key in ("seq", "code", "class", "title", "details", "category", "kind", "command", "time_ms",
+                            "time_suspect", "decoded", "diagnostic", "file", "device"):
                     self.assertEqual(j[key], p[key], key)
                 self.assertTrue(same_value(j["time"], p["time"]))
                 loc = j["location"]
@@ -73,7 +74,8 @@ class BindingMatchesCommand(unittest.TestCase):
         self.assertEqual(str(messages["time"].dtype), "datetime64[ns, UTC]")
         timed = [p for p in packets if p["time"] is not None]
         first = messages.loc[messages["seq"] == timed[-1]["seq"], "time"].iloc[0]
-        self.assertAlmostEqual(first.timestamp(), timed[-1]["time"], places=6)
+        self.assertEqual(first.value // 1000000, timed[-1]["time_ms"])  # UTC, not the stamp's GPS time
+        self.assertEqual(timed[-1]["time"] * 1000 - timed[-1]["time_ms"], 18000)
         self.assertEqual(messages["time"].isna().sum(), len(packets) - len(timed))
         self.assertEqual(int(messages["x"].notna().sum()), sum(p["position"] is not None for p in packets))
         self.assertEqual(list(writes.columns), ["seq", "name", "op", "index", "value", "text"])

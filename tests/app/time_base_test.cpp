@@ -1,0 +1,89 @@
+// GPS time against UTC at each leap second, and the stray time stamps a session flags.
+#include "time_base.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app_test_util.h"
+#include "sinks.h"
+
+namespace cdmadiag::test {
+namespace {
+
+std::string iso(std::int64_t ms) {
+  fmt::memory_buffer b;
+  append_iso_time(b, ms);
+  return fmt::to_string(b);
+}
+
+
+TEST(TimeBase, EachLeapSecondTakesEffectAtItsUtcMidnight) {
+  // (UTC day the n-th leap second ended, n): one GPS millisecond before UTC midnight
+  // reads 23:59:59.999 with n - 1 seconds off; midnight itself with n.
+  struct Step {
+    std::int64_t day;  // days since 1970
+    int n;
+  };
+  const Step steps[] = {{4199, 1},   {4564, 2},   {4929, 3},   {5660, 4},   {6574, 5},   {7305, 6},
+                        {7670, 7},   {8217, 8},   {8582, 9},   {8947, 10},  {9496, 11},  {10043, 12},
+                        {10592, 13}, {13149, 14}, {14245, 15}, {15522, 16}, {16617, 17}, {17167, 18}};
+  constexpr std::int64_t kDay = 86400000;
+  for (const Step& s : steps) {
+    const std::int64_t midnight_gps = s.day * kDay + s.n * 1000;  // UTC midnight, read on the GPS clock
+    EXPECT_EQ(leap_seconds_at_gps(midnight_gps), s.n) << s.day;
+    EXPECT_EQ(gps_to_utc_ms(midnight_gps), s.day * kDay) << s.day;
+    // The inserted second, 23:59:60, has no UTC reading of its own: it reads as midnight.
+    EXPECT_EQ(gps_to_utc_ms(midnight_gps - 1), s.day * kDay - 1 + 1000) << s.day;
+    EXPECT_EQ(gps_to_utc_ms(midnight_gps - 1001), s.day * kDay - 1) << s.day;
+  }
+  EXPECT_EQ(leap_seconds_at_gps(315964800000), 0);  // the GPS epoch
+  EXPECT_EQ(iso(gps_to_utc_ms(1778599200000)), "2026-05-12T15:19:42.000Z");
+  EXPECT_EQ(iso(gps_to_utc_ms(1483228817999)), "2017-01-01T00:00:00.999Z");  // inside the 2016 leap second
+  EXPECT_EQ(iso(gps_to_utc_ms(1483228816999)), "2016-12-31T23:59:59.999Z");
+}
+
+// One line per packet: seq, UTC time, and "?" for a stamp the session took for a stray.
+class StampSink final : public OutputSink {
+ public:
+  void packet(const PacketView& p) override {
+    lines.push_back(std::to_string(p.seq) + (p.time_ms ? " " + iso(*p.time_ms) : " -") + (p.time_suspect ? " ?" : ""));
+  }
+  void framing_error(std::string_view) override {}
+  void finish() override {}
+  std::vector<std::string> lines;
+};
+
+std::vector<std::string> stamps(const std::vector<std::uint64_t>& units, bool look_ahead = true) {
+  ByteVec capture;
+  for (const std::uint64_t u : units) capture = cat({capture, log_record(0x1001, {}, u)});
+  StampSink sink;
+  RunSettings settings;
+  settings.look_ahead = look_ahead;
+  decode_into(sink, {capture}, settings);
+  return sink.lines;
+}
+
+TEST(StrayStamps, ZeroOrFarFromTheNeighboursIsFlaggedAndKeepsItsTime) {
+  const std::uint64_t t = kDriveStart;
+  constexpr std::uint64_t kHour = 3600 * kSecond;
+  // A zero stamp and one a day ahead in the middle of a drive; a stray as the first packet.
+  EXPECT_EQ(stamps({t, t + kSecond, 0, t + 2 * kSecond, t + 24 * kHour, t + 3 * kSecond}),
+            (std::vector<std::string>{"1 2026-05-12T15:19:42.000Z", "2 2026-05-12T15:19:43.000Z",
+                                      "3 1980-01-06T00:00:00.000Z ?", "4 2026-05-12T15:19:44.000Z",
+                                      "5 2026-05-13T15:19:42.000Z ?", "6 2026-05-12T15:19:45.000Z"}));
+  EXPECT_EQ(stamps({t - 400 * kHour, t, t + kSecond})[0], "1 2026-04-25T23:19:42.000Z ?");
+  // A clock since power-on (1980 plus hours) is no time, even with neighbours like it.
+  EXPECT_EQ(stamps({3 * kHour, 3 * kHour + kSecond}),
+            (std::vector<std::string>{"1 1980-01-06T03:00:00.000Z ?", "2 1980-01-06T03:00:01.000Z ?"}));
+  // A pause of hours inside one log is no stray: each side has its neighbours.
+  EXPECT_EQ(stamps({t, t + kSecond, t + 5 * kHour, t + 5 * kHour + kSecond}),
+            (std::vector<std::string>{"1 2026-05-12T15:19:42.000Z", "2 2026-05-12T15:19:43.000Z",
+                                      "3 2026-05-12T20:19:42.000Z", "4 2026-05-12T20:19:43.000Z"}));
+  // Judged by the packets before it alone (live output), the stray after them still shows.
+  EXPECT_EQ(stamps({t, t + kSecond, t + 30 * kHour}, false)[2], "3 2026-05-13T21:19:42.000Z ?");
+}
+
+}  // namespace
+}  // namespace cdmadiag::test
