@@ -14,6 +14,7 @@
 
 #include "async_sink.h"
 #include "session.h"
+#include "sinks.h"
 #include "attrs_listing.h"
 #include "filters.h"
 #include "framework/dispatch.h"
@@ -42,7 +43,7 @@ struct CommandLine {
   bool no_cells = false;
   bool quiet = false;
   bool single_thread = false;
-  bool report = false;  // the report subcommand: one HTML drive report
+  enum class Job : std::uint8_t { kDecode, kReport, kSeconds, kEvents } job = Job::kDecode;
   std::string colour_by = "auto";
   bool line_buffered = false;
   bool no_line_buffered = false;
@@ -120,13 +121,19 @@ int run_decode(CommandLine& cl) {
   const auto start = std::chrono::steady_clock::now();
   try {
     cl.run.epsg = o.projection;
-    std::unique_ptr<OutputSink> sink = cl.report
-                                           ? make_report_sink(cl.output, {measure_by_key(cl.colour_by), &session->cells()})
-                                           : make_sink(format.format, cl.output, cl.run);
+    cl.run.cells = &session->cells();
+    std::unique_ptr<OutputSink> sink;
+    switch (cl.job) {
+      case CommandLine::Job::kDecode: sink = make_sink(format.format, cl.output, cl.run); break;
+      case CommandLine::Job::kReport:
+        sink = make_report_sink(cl.output, {measure_by_key(cl.colour_by), &session->cells()});
+        break;
+      case CommandLine::Job::kSeconds: sink = make_table_sink(TableKind::kSeconds, cl.output, &session->cells()); break;
+      case CommandLine::Job::kEvents: sink = make_table_sink(TableKind::kEvents, cl.output, &session->cells()); break;
+    }
     sink->set_line_buffered(line_buffered);
-    // The report searches the cell sites itself, which the decoding thread does too; live
-    // output wants each packet out as decoded, and the output thread takes them in batches.
-    if (!cl.single_thread && !cl.report && !line_buffered) sink = make_async_sink(std::move(sink));
+    // Live output wants each packet out as decoded, and the output thread takes them in batches.
+    if (!cl.single_thread && !line_buffered) sink = make_async_sink(std::move(sink));
     std::optional<ProgressBar> bar;
     std::uint32_t bar_input = 0;
     std::uint32_t since_progress = 0;
@@ -212,14 +219,40 @@ CLI::App* add_report_command(CLI::App& app, CommandLine& cl) {
   r->add_option("-o,--output", cl.output, "HTML file to write")->required();
   r->add_option("--cells", cl.settings.cells, "Cell-site CSV: sites on the map, lines to the serving sector");
   std::vector<std::string> keys = {"auto"};
-  for (const MeasureInfo& m : measures()) keys.emplace_back(m.key);
-  r->add_option("--colour-by", cl.colour_by, "Measurement that colours the route (auto: Ec/Io on 1x, SINR on EV-DO)")
+  for (const ChartedMeasure& m : charted_measures()) keys.emplace_back(m.key);
+  for (const Measurement& m : measurements()) {
+    if (m.shape == Shape::kNumber) keys.emplace_back(m.name);
+  }
+  r->add_option("--colour-by", cl.colour_by,
+                "Measurement that colours the route: a name of `cdmadiag measurements` or a short key "
+                "(auto: Ec/Io on 1x, SINR on EV-DO)")
       ->check(CLI::IsMember(keys));
   r->add_option("--input", cl.input, "Input format, detected per file when absent")->check(CLI::IsMember({"log", "hdlc"}));
   r->add_option("--pilot-inc", cl.settings.pilot_inc, "Pilot increment of the network");
   r->add_flag("-q,--quiet", cl.quiet, "No summary, progress bar or framing-error messages on standard error");
-  r->callback([&cl] { cl.no_details = true; });
+  r->add_flag("--single-thread", cl.single_thread, "Collect the drive on the decoding thread");
+  r->callback([&cl] {
+    cl.no_details = true;
+    cl.job = CommandLine::Job::kReport;
+  });
   return r;
+}
+
+// `seconds` and `events`: one table of the drive as CSV. Neither needs details.
+void add_table_command(CLI::App& app, CommandLine& cl, const char* name, const char* what, CommandLine::Job job) {
+  CLI::App* t = app.add_subcommand(name, what);
+  t->add_option("FILE", cl.files, "Capture files (log records or HDLC stream); - reads standard input")->required();
+  t->add_option("-o,--output", cl.output, "CSV file to write (standard output when absent)");
+  t->add_option("--cells", cl.settings.cells, "Cell-site CSV: names the serving sectors");
+  t->add_option("--projection", cl.settings.projection, "EPSG code of the map projection (32616 or EPSG:32616)")
+      ->transform(strip_epsg_prefix);
+  t->add_option("--input", cl.input, "Input format, detected per file when absent")->check(CLI::IsMember({"log", "hdlc"}));
+  t->add_option("--pilot-inc", cl.settings.pilot_inc, "Pilot increment of the network");
+  t->add_flag("-q,--quiet", cl.quiet, "No summary, progress bar or framing-error messages on standard error");
+  t->callback([&cl, job] {
+    cl.no_details = true;
+    cl.job = job;
+  });
 }
 
 }  // namespace
@@ -286,7 +319,14 @@ int app_main(int argc, char** argv) {
       ->excludes(line_buffered);
   decode->add_flag("-q,--quiet", cl.quiet, "No summary, progress bar or framing-error messages on standard error");
 
-  CLI::App* report = add_report_command(app, cl);
+  add_report_command(app, cl);
+  add_table_command(app, cl, "seconds", "The per-second table of the drive (every measurement, fix, serving sector) as CSV",
+                    CommandLine::Job::kSeconds);
+  add_table_command(app, cl, "events", "The events of the drive (active-set changes, connections, releases) as CSV",
+                    CommandLine::Job::kEvents);
+  std::string measurements_format = "text";
+  CLI::App* catalogue = app.add_subcommand("measurements", "List the measurements: name, unit, technology, meaning, source");
+  catalogue->add_option("--format", measurements_format, "Output format")->check(CLI::IsMember({"text", "csv"}));
   CLI::App* codes = app.add_subcommand("codes", "List the codes the dispatchers know");
   std::string attrs_format = "text";
   CLI::App* attrs = app.add_subcommand("attrs", "List every attribute: write operations, unit, index, meaning");
@@ -308,8 +348,13 @@ int app_main(int argc, char** argv) {
     fmt::print(stderr, "cdmadiag: attrs: writing to standard output failed\n");
     return kExitUsage;
   }
+  if (catalogue->parsed()) {
+    const AttrsFormat format = measurements_format == "csv" ? AttrsFormat::kCsv : AttrsFormat::kText;
+    if (print_measurements(stdout, format)) return kExitOk;
+    fmt::print(stderr, "cdmadiag: measurements: writing to standard output failed\n");
+    return kExitUsage;
+  }
   cl.run = describe_run(*decode, cl.files);
-  cl.report = report->parsed();
   return run_decode(cl);
 }
 

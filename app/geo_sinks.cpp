@@ -8,6 +8,7 @@
 
 #include "output_file.h"
 #include "report.h"
+#include "sinks.h"
 #include "text_convert.h"
 
 namespace cdmadiag {
@@ -15,10 +16,11 @@ namespace {
 
 class GeoSink : public OutputSink {
  public:
-  explicit GeoSink(const std::string& path) : file_(path) {}
+  GeoSink(const std::string& path, const CellSiteTable* cells) : file_(path), drive_(cells) {}
   void packet(const PacketView& p) override { drive_.packet(p); }
   void framing_error(std::string_view) override { drive_.framing_error(); }
   void finish() override {
+    drive_.finish();
     write(file_.buffer());
     file_.close();
   }
@@ -29,6 +31,17 @@ class GeoSink : public OutputSink {
   DriveCollector drive_;
 };
 
+// The serving sectors of a second, where the cell list names them.
+template <typename Field>
+void serving_fields(const SecondRow& row, Field&& field) {
+  for (const auto& [tech, s] : {std::pair{"cdma", &row.serving_1x}, std::pair{"evdo", &row.serving_evdo}}) {
+    if (s->cell == nullptr) continue;
+    field(fmt::format("{}_serving_sector", tech), s->cell->sector_id, std::nullopt);
+    field(fmt::format("{}_serving_site", tech), s->cell->site_name, std::nullopt);
+    field(fmt::format("{}_serving_distance_m", tech), std::string_view(), rounded_distance(s->distance_m));
+  }
+}
+
 class GeojsonSink final : public GeoSink {
  public:
   using GeoSink::GeoSink;
@@ -38,22 +51,36 @@ class GeojsonSink final : public GeoSink {
     auto it = std::back_inserter(out);
     append(out, "{\"type\": \"FeatureCollection\", \"features\": [");
     bool first = true;
-    for (const auto& [sec, bin] : drive_.seconds()) {
-      if (!bin.have_fix) continue;
+    const std::span<const Measurement> catalogue = measurements();
+    for (const SecondRow& row : drive_.seconds()) {
+      if (!row.fix) continue;
       append(out, first ? "\n" : ",\n");
       first = false;
       append(out, "{\"type\": \"Feature\", \"geometry\": {\"type\": \"Point\", \"coordinates\": [");
-      append_json_number(out, bin.longitude);
+      append_json_number(out, row.fix->longitude);
       append(out, ", ");
-      append_json_number(out, bin.latitude);
-      fmt::format_to(it, "]}}, \"properties\": {{\"seq\": {}, \"time\": {}, \"leg\": \"{}\"", bin.seq, sec,
-                     bin.evdo_leg() ? "evdo" : "1x");
-      for (const MeasureInfo& m : measures()) {
-        if (const auto v = bin.mean(m.m)) {
-          fmt::format_to(it, ", \"{}\": ", m.key);
+      append_json_number(out, row.fix->latitude);
+      fmt::format_to(it, "]}}, \"properties\": {{\"seq\": {}, \"time\": {}, \"device\": {}, \"leg\": \"{}\"",
+                     row.seq, row.second, row.device, row.evdo_leg() ? "evdo" : "1x");
+      for (std::size_t i = 0; i < catalogue.size(); ++i) {
+        if (catalogue[i].shape == Shape::kList) {
+          if (row.lists[i].empty()) continue;
+          fmt::format_to(it, ", \"{}\": [", catalogue[i].name);
+          for (std::size_t k = 0; k < row.lists[i].size(); ++k) fmt::format_to(it, "{}{}", k ? ", " : "", row.lists[i][k]);
+          append(out, "]");
+        } else if (const auto v = row.value(i)) {
+          fmt::format_to(it, ", \"{}\": ", catalogue[i].name);
           append_json_number(out, *v);
         }
       }
+      serving_fields(row, [&](const std::string& name, std::string_view text, std::optional<double> number) {
+        fmt::format_to(it, ", \"{}\": ", name);
+        if (number) {
+          append_json_number(out, *number);
+        } else {
+          append_json_string(out, text, Encoding::kUtf8);
+        }
+      });
       append(out, "}}");
       file_.flush_if_full();
     }
@@ -91,29 +118,54 @@ class KmlSink final : public GeoSink {
     // The whole route as one line, then the points.
     append(out, "<Placemark><name>route</name><LineString><tessellate>1</tessellate><coordinates>");
     bool first = true;
-    for (const auto& [sec, bin] : drive_.seconds()) {
-      if (!bin.have_fix) continue;
-      fmt::format_to(it, "{}{},{}", first ? "" : " ", bin.longitude, bin.latitude);
+    // One line per device: two phones on one drive are two routes, never one.
+    std::optional<std::uint32_t> device;
+    for (const SecondRow& row : drive_.seconds()) {
+      if (!row.fix) continue;
+      if (device != row.device) {
+        if (device) append(out, "</coordinates></LineString></Placemark>\n");
+        fmt::format_to(it, "<Placemark><name>route, device {}</name><LineString><tessellate>1</tessellate><coordinates>",
+                       row.device);
+        device = row.device;
+        first = true;
+      }
+      fmt::format_to(it, "{}{},{}", first ? "" : " ", row.fix->longitude, row.fix->latitude);
       first = false;
     }
-    append(out, "</coordinates></LineString></Placemark>\n<Folder><name>points</name>\n");
+    if (device) append(out, "</coordinates></LineString></Placemark>\n");
+    append(out, "<Folder><name>points</name>\n");
+    const std::span<const Measurement> catalogue = measurements();
+    std::vector<Scale> scales(catalogue.size());
+    for (std::size_t i = 0; i < catalogue.size(); ++i) scales[i] = scale_for(i, drive_.seconds());
     for (const RoutePoint& p : every_second()) {
-      const SecondBin& bin = *p.bin;
+      const SecondRow& row = *p.row;
       std::size_t style = kKmlColours.size() - 1;
-      if (p.value) style = static_cast<std::size_t>(colour_class(p.measure, *p.value));
+      if (p.measure && p.value) style = static_cast<std::size_t>(colour_class(scales[*p.measure], *p.value));
       fmt::format_to(it, "<Placemark><styleUrl>#c{}</styleUrl><TimeStamp><when>{}</when></TimeStamp><ExtendedData>",
                      style, iso_time(p.time));
-      fmt::format_to(it, "<Data name=\"seq\"><value>{}</value></Data><Data name=\"time\"><value>{}</value></Data>",
-                     bin.seq, p.time);
-      for (const MeasureInfo& m : measures()) {
-        if (const auto v = bin.mean(m.m)) {
-          fmt::format_to(it, "<Data name=\"{}\"><value>", m.key);
+      fmt::format_to(it,
+                     "<Data name=\"seq\"><value>{}</value></Data><Data name=\"time\"><value>{}</value></Data>"
+                     "<Data name=\"device\"><value>{}</value></Data>",
+                     row.seq, p.time, row.device);
+      for (std::size_t i = 0; i < catalogue.size(); ++i) {
+        if (catalogue[i].shape == Shape::kList) continue;
+        if (const auto v = row.value(i)) {
+          fmt::format_to(it, "<Data name=\"{}\"><value>", catalogue[i].name);
           append_json_number(out, *v);
           append(out, "</value></Data>");
         }
       }
-      fmt::format_to(it, "</ExtendedData><Point><coordinates>{},{}</coordinates></Point></Placemark>\n", bin.longitude,
-                     bin.latitude);
+      serving_fields(row, [&](const std::string& name, std::string_view text, std::optional<double> number) {
+        fmt::format_to(it, "<Data name=\"{}\"><value>", name);
+        if (number) {
+          append_json_number(out, *number);
+        } else {
+          append_xml_text(out, text);
+        }
+        append(out, "</value></Data>");
+      });
+      fmt::format_to(it, "</ExtendedData><Point><coordinates>{},{}</coordinates></Point></Placemark>\n",
+                     row.fix->longitude, row.fix->latitude);
       file_.flush_if_full();
     }
     append(out, "</Folder>\n</Document>\n</kml>\n");
@@ -133,7 +185,11 @@ class KmlSink final : public GeoSink {
 
 }  // namespace
 
-std::unique_ptr<OutputSink> make_geojson_sink(const std::string& path) { return std::make_unique<GeojsonSink>(path); }
-std::unique_ptr<OutputSink> make_kml_sink(const std::string& path) { return std::make_unique<KmlSink>(path); }
+std::unique_ptr<OutputSink> make_geojson_sink(const std::string& path, const CellSiteTable* cells) {
+  return std::make_unique<GeojsonSink>(path, cells);
+}
+std::unique_ptr<OutputSink> make_kml_sink(const std::string& path, const CellSiteTable* cells) {
+  return std::make_unique<KmlSink>(path, cells);
+}
 
 }  // namespace cdmadiag

@@ -52,6 +52,7 @@ struct RunInfo {
   std::vector<std::string> inputs;  // as named on the command line, "<stdin>" for standard input
   std::string options;              // the decode options, as given
   int epsg = 0;                     // the map projection; 0 for none
+  const CellSiteTable* cells = nullptr;  // names the serving sectors of the per-second tables
 };
 
 // path: "" or "-" is standard output (not for sqlite). Throws OutputError.

@@ -24,36 +24,12 @@ constexpr double kCellMarginMetres = 3000.0;  // cells this far outside the rout
 constexpr int kWidth = 1100;
 constexpr int kEventsShown = 200;
 
-// Five colour classes, worst first; cuts between them in the measure's unit.
-struct Scale {
-  std::array<double, 4> cuts;
-  bool higher_better;
-};
 constexpr std::array<const char*, 5> kClassColours = {"#d7191c", "#fdae61", "#e6d600", "#a6d96a", "#1a9641"};
 constexpr const char* kNoValueColour = "#9a9a9a";
 
-Scale scale_of(Measure m) {
-  switch (m) {
-    case Measure::kEcIo: return {{-15, -12, -9, -6}, true};
-    case Measure::kActiveSet: return {{1.5, 2.5, 3.5, 4.5}, true};
-    case Measure::kRx:
-    case Measure::kDoRx: return {{-105, -95, -85, -75}, true};
-    case Measure::kTx:
-    case Measure::kDoTx: return {{23, 15, 5, -5}, false};
-    case Measure::kFer:
-    case Measure::kPer: return {{10, 5, 2, 1}, false};
-    case Measure::kSinr: return {{0, 3, 6, 9}, true};
-    case Measure::kDrc:
-    case Measure::kThroughput:
-    case Measure::kRlp: return {{100, 300, 600, 1200}, true};
-  }
-  return {{0, 0, 0, 0}, true};
-}
-
 }  // namespace
 
-int colour_class(Measure m, double v) {
-  const Scale s = scale_of(m);
+int colour_class(const Scale& s, double v) {
   int c = 0;
   for (const double cut : s.cuts) {
     if (s.higher_better ? v >= cut : v <= cut) ++c;
@@ -61,10 +37,40 @@ int colour_class(Measure m, double v) {
   return c;
 }
 
+Scale scale_for(std::size_t measure, const std::vector<SecondRow>& rows) {
+  const std::string_view name = measurements()[measure].name;
+  for (const ChartedMeasure& c : charted_measures()) {
+    if (name == c.name) return c.scale;
+  }
+  std::vector<double> v;
+  for (const SecondRow& r : rows) {
+    if (const auto x = r.value(measure)) v.push_back(*x);
+  }
+  Scale s;
+  if (v.empty()) return s;
+  std::sort(v.begin(), v.end());
+  for (std::size_t k = 0; k < 4; ++k) s.cuts[k] = v[(k + 1) * (v.size() - 1) / 5];
+  return s;
+}
+
 namespace {
 
-const char* colour_of(Measure m, const std::optional<double>& v) {
-  return v ? kClassColours[static_cast<std::size_t>(colour_class(m, *v))] : kNoValueColour;
+// The scale of every catalogue measurement in one drive, worked out once.
+class Scales {
+ public:
+  explicit Scales(const std::vector<SecondRow>& rows) : rows_(rows), scales_(measurements().size()) {}
+  const Scale& of(std::size_t i) {
+    if (!scales_[i]) scales_[i] = scale_for(i, rows_);
+    return *scales_[i];
+  }
+
+ private:
+  const std::vector<SecondRow>& rows_;
+  std::vector<std::optional<Scale>> scales_;
+};
+
+const char* colour_of(Scales& scales, const std::optional<std::size_t>& m, const std::optional<double>& v) {
+  return m && v ? kClassColours[static_cast<std::size_t>(colour_class(scales.of(*m), *v))] : kNoValueColour;
 }
 
 std::string utc(double t, const char* format) {
@@ -91,35 +97,41 @@ double nice_step(double span, int ticks) {
   return 10 * p;
 }
 
-// The carried colour value of each second with a fix, and its leg's serving PN.
-struct Picked {
-  Measure m;
-  std::optional<double> v;
-  int pn;
-};
-
 }  // namespace
 
 std::vector<RoutePoint> route_points(const DriveCollector& drive, const ReportOptions& options, double thin_metres) {
   std::vector<RoutePoint> out;
-  std::array<std::optional<std::pair<double, double>>, kMeasureCount> last;  // time, value
+  Scales scales(drive.seconds());
+  const std::optional<std::size_t> ecio = measure_by_key("ecio");
+  const std::optional<std::size_t> sinr = measure_by_key("sinr");
+  std::vector<std::optional<std::pair<double, double>>> last(measurements().size());  // time, value
   std::optional<double> last_time;
-  for (const auto& [sec, bin] : drive.seconds()) {
-    const auto t = static_cast<double>(sec);
-    for (const MeasureInfo& i : measures()) {
-      if (const auto v = bin.mean(i.m)) last[static_cast<std::size_t>(i.m)] = {{t, *v}};
+  std::optional<std::uint32_t> device;
+  for (const SecondRow& row : drive.seconds()) {
+    const auto t = static_cast<double>(row.second);
+    if (device != row.device) {
+      std::fill(last.begin(), last.end(), std::nullopt);
+      last_time.reset();
+      device = row.device;
     }
-    if (!bin.have_fix) continue;
-    const bool evdo = bin.evdo_leg();
-    const Measure m = options.colour_by.value_or(evdo ? Measure::kSinr : Measure::kEcIo);
+    for (std::size_t i = 0; i < last.size(); ++i) {
+      if (const auto v = row.value(i)) last[i] = {{t, *v}};
+    }
+    if (!row.fix) continue;
+    const bool evdo = row.evdo_leg();
+    const std::optional<std::size_t> m = options.colour_by ? options.colour_by : evdo ? sinr : ecio;
     std::optional<double> v;
-    if (const auto& l = last[static_cast<std::size_t>(m)]; l && t - l->first <= kCarrySeconds) v = l->second;
-    RoutePoint p{t, bin.latitude, bin.longitude, m, v, evdo ? bin.serving_pn_evdo : bin.serving_pn_1x, false, &bin};
+    if (m) {
+      if (const auto& l = last[*m]; l && t - l->first <= kCarrySeconds) v = l->second;
+    }
+    RoutePoint p{t, row.fix->latitude, row.fix->longitude, m, v, evdo ? &row.serving_evdo : &row.serving_1x, false,
+                 &row};
     p.new_leg = !last_time || t - *last_time > kLegGapSeconds;
     last_time = t;
     if (!out.empty() && !p.new_leg) {
       const RoutePoint& q = out.back();
-      const bool same_colour = q.measure == p.measure && colour_of(q.measure, q.value) == colour_of(p.measure, p.value);
+      const bool same_colour =
+          q.measure == p.measure && colour_of(scales, q.measure, q.value) == colour_of(scales, p.measure, p.value);
       if (same_colour && distance_m(q.latitude, q.longitude, p.latitude, p.longitude) < thin_metres) continue;
     }
     out.push_back(p);
@@ -154,45 +166,25 @@ struct MapFrame {
 
 
 
-const CellSite* nearest_cell(const CellSiteTable& cells, int pn, double lat, double lon) {
-  const CellSite* best = nullptr;
-  double best_d = 0;
-  for (std::size_t i = 0; i < cells.size(); ++i) {
-    const CellSite& c = cells.cell(i);
-    if (static_cast<int>(c.pn) != pn) continue;
-    const double d = distance_m(lat, lon, c.latitude, c.longitude);
-    if (best == nullptr || d < best_d) {
-      best = &c;
-      best_d = d;
-    }
-  }
-  return best;
-}
-
-void legend_row(Buf& out, Measure m, double x, double y) {
-  const MeasureInfo& i = info(m);
-  const Scale s = scale_of(m);
+void legend_row(Buf& out, Scales& scales, std::size_t m, double x, double y) {
+  const Scale& s = scales.of(m);
   fmt::format_to(std::back_inserter(out), R"(<text x="{:.0f}" y="{:.0f}" class="lg">)", x, y);
-  append_xml_text(out, i.label);
-  fmt::format_to(std::back_inserter(out), " ({})</text>", i.unit);
+  append_xml_text(out, fmt::format("{} ({})", measure_label(m), measure_unit(m)));
+  append(out, "</text>");
   for (int c = 0; c < 5; ++c) {
     const double cx = x + 170 + c * 95;
-    std::string range;
     const char* ge = s.higher_better ? "\u2265" : "\u2264";
     const char* lt = s.higher_better ? "<" : ">";
-    if (c == 0) {
-      range = fmt::format("{} {:g}", lt, s.cuts[0]);
-    } else {
-      range = fmt::format("{} {:g}", ge, s.cuts[static_cast<std::size_t>(c - 1)]);
-    }
-    fmt::format_to(
-        std::back_inserter(out),
-        R"(<rect x="{:.0f}" y="{:.0f}" width="14" height="10" fill="{}"/><text x="{:.0f}" y="{:.0f}" class="lg">{}</text>)",
-        cx, y - 9, kClassColours[static_cast<std::size_t>(c)], cx + 18, y, range);
+    const std::string range = c == 0 ? fmt::format("{} {:.3g}", lt, s.cuts[0])
+                                     : fmt::format("{} {:.3g}", ge, s.cuts[static_cast<std::size_t>(c - 1)]);
+    fmt::format_to(std::back_inserter(out), R"(<rect x="{:.0f}" y="{:.0f}" width="14" height="10" fill="{}"/><text x="{:.0f}" y="{:.0f}" class="lg">)",
+                   cx, y - 9, kClassColours[static_cast<std::size_t>(c)], cx + 18, y);
+    append_xml_text(out, range);
+    append(out, "</text>");
   }
 }
 
-void draw_map(Buf& out, const std::vector<RoutePoint>& route, const ReportOptions& o) {
+void draw_map(Buf& out, const std::vector<RoutePoint>& route, const ReportOptions& o, Scales& scales) {
   auto it = std::back_inserter(out);
   append(out, "<h2>Route</h2>\n");
   if (route.empty()) {
@@ -239,27 +231,27 @@ void draw_map(Buf& out, const std::vector<RoutePoint>& route, const ReportOption
   append(out, "<g id=\"serving\">");
   std::optional<double> last_line;
   std::size_t serving_lines = 0;
-  if (o.cells != nullptr) {
-    for (const RoutePoint& p : route) {
-      if (p.serving_pn < 0 || (last_line && p.time - *last_line < kServingEverySeconds)) continue;
-      const CellSite* c = nearest_cell(*o.cells, p.serving_pn, p.latitude, p.longitude);
-      if (c == nullptr) continue;
-      last_line = p.time;
-      ++serving_lines;
-      fmt::format_to(it, R"(<line x1="{:.1f}" y1="{:.1f}" x2="{:.1f}" y2="{:.1f}"><title>{} PN {} )", f.x(p.longitude),
-                     f.y(p.latitude), f.x(c->longitude), f.y(c->latitude), utc(p.time, "%H:%M:%S"), p.serving_pn);
-      append_xml_text(out, c->sector_id);
-      append(out, "</title></line>");
-    }
+  // The serving sector of the per-second table: the beam-aware likely cell of the serving PN.
+  for (const RoutePoint& p : route) {
+    if (p.new_leg) last_line.reset();
+    if (p.serving == nullptr || p.serving->cell == nullptr) continue;
+    if (last_line && p.time - *last_line < kServingEverySeconds) continue;
+    const CellSite* c = p.serving->cell;
+    last_line = p.time;
+    ++serving_lines;
+    fmt::format_to(it, R"(<line x1="{:.1f}" y1="{:.1f}" x2="{:.1f}" y2="{:.1f}"><title>{} PN {} )", f.x(p.longitude),
+                   f.y(p.latitude), f.x(c->longitude), f.y(c->latitude), utc(p.time, "%H:%M:%S"), p.serving->pn);
+    append_xml_text(out, c->sector_id);
+    append(out, "</title></line>");
   }
   append(out, "</g>\n");
 
   // The route: consecutive points of one colour share a polyline.
   append(out, "<g id=\"route\">");
   for (std::size_t i = 0; i < route.size();) {
-    const char* colour = colour_of(route[i].measure, route[i].value);
+    const char* colour = colour_of(scales, route[i].measure, route[i].value);
     std::size_t j = i + 1;
-    while (j < route.size() && !route[j].new_leg && colour_of(route[j].measure, route[j].value) == colour) ++j;
+    while (j < route.size() && !route[j].new_leg && colour_of(scales, route[j].measure, route[j].value) == colour) ++j;
     // Each run ends where the next begins so the line has no holes.
     const std::size_t end = j < route.size() && !route[j].new_leg ? j + 1 : j;
     fmt::format_to(it, R"(<polyline stroke="{}" points=")", colour);
@@ -320,12 +312,12 @@ void draw_map(Buf& out, const std::vector<RoutePoint>& route, const ReportOption
       bar_m >= 1000 ? fmt::format("{:g} km", bar_m / 1000) : fmt::format("{:g} m", bar_m));
 
   // Legend: each measure that colours some point.
-  std::vector<Measure> used;
+  std::vector<std::size_t> used;
   for (const RoutePoint& p : route) {
-    if (std::find(used.begin(), used.end(), p.measure) == used.end()) used.push_back(p.measure);
+    if (p.measure && std::find(used.begin(), used.end(), *p.measure) == used.end()) used.push_back(*p.measure);
   }
   double ly = f.height + 18;
-  for (std::size_t i = 0; i < used.size() && i < 2; ++i, ly += 20) legend_row(out, used[i], 10, ly);
+  for (std::size_t i = 0; i < used.size() && i < 2; ++i, ly += 20) legend_row(out, scales, used[i], 10, ly);
   fmt::format_to(
       it,
       R"(<rect x="{}" y="{:.0f}" width="14" height="10" fill="{}"/><text x="{}" y="{:.0f}" class="lg">no value</text>)",
@@ -345,8 +337,8 @@ struct TimeAxis {
 constexpr std::array<const char*, 4> kSeriesColours = {"#1f77b4", "#d62728", "#2ca02c", "#9467bd"};
 
 struct ChartSeries {
-  Measure m;
-  int axis;  // 0 left, 1 right
+  const char* key;  // a charted measurement's key
+  int axis;         // 0 left, 1 right
 };
 
 void time_ticks(Buf& out, const TimeAxis& ax, int top, int bottom) {
@@ -370,15 +362,28 @@ void time_ticks(Buf& out, const TimeAxis& ax, int top, int bottom) {
   }
 }
 
+// One line per measurement and device: devices are never merged into one series.
 void draw_chart(Buf& out, const DriveCollector& drive, const TimeAxis& ax, const char* title,
-                const std::vector<ChartSeries>& series) {
+                const std::vector<ChartSeries>& wanted) {
   auto it = std::back_inserter(out);
   constexpr int kTop = 28, kPlot = 120, kHeight = kTop + kPlot + 22;
+  const std::size_t devices = std::max<std::size_t>(1, drive.summary().devices.size());
+  struct Line {
+    std::size_t m;
+    int axis;
+    std::uint32_t device;
+  };
+  std::vector<Line> series;
+  for (const ChartSeries& w : wanted) {
+    const std::optional<std::size_t> m = measure_by_key(w.key);
+    if (!m) continue;
+    for (std::uint32_t d = 0; d < devices; ++d) series.push_back({*m, w.axis, d});
+  }
   // Axis ranges over the values present.
   std::array<std::optional<std::pair<double, double>>, 2> range;
-  for (const ChartSeries& s : series) {
-    for (const auto& [sec, bin] : drive.seconds()) {
-      const auto v = bin.mean(s.m);
+  for (const Line& s : series) {
+    for (const SecondRow& row : drive.seconds()) {
+      const auto v = row.device == s.device ? row.value(s.m) : std::nullopt;
       if (!v) continue;
       auto& r = range[static_cast<std::size_t>(s.axis)];
       r = r ? std::pair{std::min(r->first, *v), std::max(r->second, *v)} : std::pair{*v, *v};
@@ -389,8 +394,10 @@ void draw_chart(Buf& out, const DriveCollector& drive, const TimeAxis& ax, const
   fmt::format_to(it, R"(<text class="ct" x="{}" y="16">{}</text>)", TimeAxis::kLeft, title);
   double lx = TimeAxis::kLeft + 8.0 * static_cast<double>(std::string_view(title).size()) + 20;
   for (std::size_t i = 0; i < series.size(); ++i) {
-    const MeasureInfo& mi = info(series[i].m);
-    const std::string name = fmt::format("{} ({}{})", mi.label, mi.unit, series[i].axis == 1 ? ", right axis" : "");
+    const Line& l = series[i];
+    const std::string name = fmt::format("{}{} ({}{})", measure_label(l.m),
+                                         devices > 1 ? fmt::format(", device {}", l.device) : "", measure_unit(l.m),
+                                         l.axis == 1 ? ", right axis" : "");
     fmt::format_to(it, R"(<rect x="{:.0f}" y="8" width="12" height="4" fill="{}"/><text class="lg" x="{:.0f}" y="16">)",
                    lx, kSeriesColours[i % kSeriesColours.size()], lx + 16);
     append_xml_text(out, name);
@@ -420,8 +427,8 @@ void draw_chart(Buf& out, const DriveCollector& drive, const TimeAxis& ax, const
     hi = std::ceil(hi / step) * step;
     lim[a] = {lo, hi};
     const std::string_view unit = [&] {
-      for (const ChartSeries& s : series) {
-        if (static_cast<std::size_t>(s.axis) == a) return std::string_view(info(s.m).unit);
+      for (const Line& s : series) {
+        if (static_cast<std::size_t>(s.axis) == a) return measure_unit(s.m);
       }
       return std::string_view();
     }();
@@ -438,16 +445,18 @@ void draw_chart(Buf& out, const DriveCollector& drive, const TimeAxis& ax, const
                    a == 0 ? "end" : "start", unit);
   }
   for (std::size_t i = 0; i < series.size(); ++i) {
-    const auto a = static_cast<std::size_t>(series[i].axis);
+    const Line& l = series[i];
+    const auto a = static_cast<std::size_t>(l.axis);
     if (!range[a]) continue;
     const auto [lo, hi] = lim[a];
     fmt::format_to(it, R"(<path class="series" stroke="{}" d=")", kSeriesColours[i % kSeriesColours.size()]);
     std::optional<double> prev;
     std::size_t n = 0;
-    for (const auto& [sec, bin] : drive.seconds()) {
-      const auto v = bin.mean(series[i].m);
+    for (const SecondRow& row : drive.seconds()) {
+      if (row.device != l.device) continue;
+      const auto v = row.value(l.m);
       if (!v) continue;
-      const auto t = static_cast<double>(sec);
+      const auto t = static_cast<double>(row.second);
       const bool move = !prev || t - *prev > kSeriesGapSeconds;
       fmt::format_to(it, "{}{:.1f} {:.1f}", move ? (n == 0 ? "M" : " M") : " L", ax.x(t + 0.5),
                      kTop + kPlot - (*v - lo) / (hi - lo) * kPlot);
@@ -464,7 +473,8 @@ void draw_chart(Buf& out, const DriveCollector& drive, const TimeAxis& ax, const
 void draw_events(Buf& out, const DriveCollector& drive, const TimeAxis& ax) {
   auto it = std::back_inserter(out);
   constexpr int kTop = 28, kRow = 22, kHeight = kTop + kRow * static_cast<int>(kEventKindCount) + 22;
-  constexpr std::array<const char*, kEventKindCount> kColours = {"#1f77b4", "#7f7f7f", "#2ca02c", "#d62728"};
+  constexpr std::array<const char*, kEventKindCount> kColours = {"#2ca02c", "#1f77b4", "#d62728", "#7f7f7f",
+                                                                 "#d62728", "#9467bd", "#8c564b", "#17becf"};
   fmt::format_to(it, R"(<svg class="chart" width="{0}" height="{1}" viewBox="0 0 {0} {1}" role="img">)", kWidth,
                  kHeight);
   fmt::format_to(it, R"(<text class="ct" x="{}" y="16">Events</text>)", TimeAxis::kLeft);
@@ -476,10 +486,12 @@ void draw_events(Buf& out, const DriveCollector& drive, const TimeAxis& ax) {
                    kTop + kRow * static_cast<int>(k) + 15, event_kind_name(static_cast<EventKind>(k)));
   }
   for (const DriveEvent& e : drive.events()) {
+    if (!e.time_ms) continue;
+    const double t = static_cast<double>(*e.time_ms) / 1000.0;
     const auto k = static_cast<std::size_t>(e.kind);
-    fmt::format_to(it, R"(<circle class="mark" cx="{:.1f}" cy="{}" r="5" fill="{}"><title>{} )", ax.x(e.time),
-                   kTop + kRow * static_cast<int>(k) + kRow / 2, kColours[k], utc(e.time, "%H:%M:%S"));
-    append_xml_text(out, e.text);
+    fmt::format_to(it, R"(<circle class="mark" cx="{:.1f}" cy="{}" r="5" fill="{}"><title>{} {} )", ax.x(t),
+                   kTop + kRow * static_cast<int>(k) + kRow / 2, kColours[k], utc(t, "%H:%M:%S"), tech_name(e.tech));
+    append_xml_text(out, e.details);
     append(out, "</title></circle>");
   }
   if (drive.events().empty()) {
@@ -506,9 +518,22 @@ void draw_summary(Buf& out, const DriveCollector& drive, const std::vector<Route
     row(out, "End (UTC)", utc(*s.last_time, "%Y-%m-%d %H:%M:%S"));
     row(out, "Duration", duration_text(*s.last_time - *s.first_time));
   }
-  row(out, "Distance", fmt::format("{:.2f} km", s.distance_m / 1000));
+  if (s.devices.size() > 1) {
+    for (std::size_t d = 0; d < s.devices.size(); ++d) {
+      const DeviceSummary& ds = s.devices[d];
+      std::string files;
+      for (const std::uint32_t f : ds.files) files += (files.empty() ? "" : ", ") + s.files[f];
+      row(out, fmt::format("Device {}", d),
+          fmt::format("{}; {:.2f} km{}", files, ds.distance_m / 1000,
+                      ds.first_time ? fmt::format(", {} to {} UTC", utc(*ds.first_time, "%H:%M:%S"),
+                                                  utc(*ds.last_time, "%H:%M:%S"))
+                                    : ""));
+    }
+  } else {
+    row(out, "Distance", fmt::format("{:.2f} km", s.distance_m() / 1000));
+  }
   std::size_t with_fix = 0;
-  for (const auto& [sec, bin] : drive.seconds()) with_fix += bin.have_fix ? 1 : 0;
+  for (const SecondRow& r : drive.seconds()) with_fix += r.fix ? 1 : 0;
   row(out, "Seconds with a position", fmt::format("{} of {}", with_fix, drive.seconds().size()));
   row(out, "Route points drawn", fmt::format("{}", route.size()));
   // Every record read is one of: decoded, not decoded yet, of unknown code, a framing error.
@@ -527,13 +552,15 @@ void draw_summary(Buf& out, const DriveCollector& drive, const std::vector<Route
   append(out,
          "<table class=\"grid\"><tr><th>measure</th><th>seconds</th><th>mean</th><th>min</th><th>max</th><th>share of "
          "time</th></tr>\n");
-  for (const MeasureInfo& mi : measures()) {
+  for (const ChartedMeasure& cm : charted_measures()) {
+    const std::optional<std::size_t> m = measurement_index(cm.name);
+    if (!m) continue;
     std::size_t n = 0;
     double sum = 0, lo = 0, hi = 0;
     std::array<std::size_t, 4> beyond{};
-    const Scale sc = scale_of(mi.m);
-    for (const auto& [sec, bin] : drive.seconds()) {
-      const auto v = bin.mean(mi.m);
+    const Scale& sc = cm.scale;
+    for (const SecondRow& r : drive.seconds()) {
+      const auto v = r.value(*m);
       if (!v) continue;
       lo = n == 0 ? *v : std::min(lo, *v);
       hi = n == 0 ? *v : std::max(hi, *v);
@@ -542,8 +569,8 @@ void draw_summary(Buf& out, const DriveCollector& drive, const std::vector<Route
       for (std::size_t c = 0; c < 4; ++c) beyond[c] += (sc.higher_better ? *v >= sc.cuts[c] : *v <= sc.cuts[c]) ? 1 : 0;
     }
     append(out, "<tr><td>");
-    append_xml_text(out, mi.label);
-    fmt::format_to(it, " ({})</td><td>{}</td>", mi.unit, n);
+    append_xml_text(out, fmt::format("{} ({})", cm.label, measure_unit(*m)));
+    fmt::format_to(it, "</td><td>{}</td>", n);
     if (n == 0) {
       append(out, "<td></td><td></td><td></td><td></td></tr>\n");
       continue;
@@ -571,12 +598,18 @@ void draw_summary(Buf& out, const DriveCollector& drive, const std::vector<Route
   }
   append(out, "</table>\n");
 
-  append(out, "<h2>Events</h2>\n<table class=\"grid\"><tr><th>time (UTC)</th><th>kind</th><th>event</th></tr>\n");
+  append(out,
+         "<h2>Events</h2>\n<table class=\"grid\"><tr><th>time (UTC)</th><th>device</th><th>technology</th>"
+         "<th>kind</th><th>event</th><th>place</th></tr>\n");
   int shown = 0;
   for (const DriveEvent& e : drive.events()) {
     if (++shown > kEventsShown) break;
-    fmt::format_to(it, "<tr><td>{}</td><td>{}</td><td>", utc(e.time, "%H:%M:%S"), event_kind_name(e.kind));
-    append_xml_text(out, e.text);
+    fmt::format_to(it, "<tr><td>{}</td><td>{}</td><td>{}</td><td>{}</td><td>",
+                   e.time_ms ? utc(static_cast<double>(*e.time_ms) / 1000.0, "%H:%M:%S") : "-", e.device,
+                   tech_name(e.tech), event_kind_name(e.kind));
+    append_xml_text(out, e.details);
+    append(out, "</td><td>");
+    if (e.fix) fmt::format_to(it, "{:.5f}, {:.5f}", e.fix->latitude, e.fix->longitude);
     append(out, "</td></tr>\n");
   }
   append(out, "</table>\n");
@@ -639,25 +672,25 @@ std::string render_report(const DriveCollector& drive, const ReportOptions& opti
   }
   if (s.first_time) {
     fmt::format_to(it, " &middot; {} to {} UTC &middot; {} &middot; {:.2f} km", utc(*s.first_time, "%Y-%m-%d %H:%M:%S"),
-                   utc(*s.last_time, "%H:%M:%S"), duration_text(*s.last_time - *s.first_time), s.distance_m / 1000);
+                   utc(*s.last_time, "%H:%M:%S"), duration_text(*s.last_time - *s.first_time), s.distance_m() / 1000);
+    if (s.devices.size() > 1) fmt::format_to(it, " &middot; {} devices", s.devices.size());
   }
   append(out, "</p>\n<p id=\"render-status\" class=\"sub\"></p><ul id=\"script-errors\"></ul>\n");
 
-  draw_map(out, route, options);
+  Scales scales(drive.seconds());
+  draw_map(out, route, options, scales);
 
   append(out, "<h2>Measurements over time</h2>\n");
   TimeAxis ax;
-  if (!drive.seconds().empty()) {
-    ax.t0 = static_cast<double>(drive.seconds().begin()->first);
-    ax.t1 = static_cast<double>(drive.seconds().rbegin()->first) + 1;
+  if (s.first_time) {
+    ax.t0 = std::floor(*s.first_time);
+    ax.t1 = std::floor(*s.last_time) + 1;
   }
-  draw_chart(out, drive, ax, "Best Ec/Io and active set", {{Measure::kEcIo, 0}, {Measure::kActiveSet, 1}});
-  draw_chart(out, drive, ax, "EV-DO best SINR", {{Measure::kSinr, 0}});
-  draw_chart(out, drive, ax, "Receive and transmit power",
-             {{Measure::kRx, 0}, {Measure::kTx, 0}, {Measure::kDoRx, 0}, {Measure::kDoTx, 0}});
-  draw_chart(out, drive, ax, "Forward FER and PER", {{Measure::kFer, 0}, {Measure::kPer, 0}});
-  draw_chart(out, drive, ax, "EV-DO DRC rate and throughput",
-             {{Measure::kDrc, 0}, {Measure::kThroughput, 0}, {Measure::kRlp, 0}});
+  draw_chart(out, drive, ax, "Best Ec/Io and active set", {{"ecio", 0}, {"aset", 1}});
+  draw_chart(out, drive, ax, "EV-DO best SINR", {{"sinr", 0}});
+  draw_chart(out, drive, ax, "Receive and transmit power", {{"rx", 0}, {"tx", 0}, {"dorx", 0}, {"dotx", 0}});
+  draw_chart(out, drive, ax, "Forward FER and PER", {{"fer", 0}, {"per", 0}});
+  draw_chart(out, drive, ax, "EV-DO DRC rate and throughput", {{"drc", 0}, {"tput", 0}, {"rlp", 0}});
   draw_events(out, drive, ax);
 
   draw_summary(out, drive, route);
@@ -673,6 +706,7 @@ class ReportSink final : public OutputSink {
   void packet(const PacketView& p) override { drive_.packet(p); }
   void framing_error(std::string_view) override { drive_.framing_error(); }
   void finish() override {
+    drive_.finish();
     append(file_.buffer(), render_report(drive_, options_));
     file_.close();
   }
@@ -680,7 +714,7 @@ class ReportSink final : public OutputSink {
  private:
   OutputFile file_;
   ReportOptions options_;
-  DriveCollector drive_;
+  DriveCollector drive_{options_.cells};
 };
 
 }  // namespace

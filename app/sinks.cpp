@@ -34,8 +34,8 @@ std::unique_ptr<OutputSink> make_sink(OutputFormat format, const std::string& pa
     case OutputFormat::kJsonl: return make_jsonl_sink(path);
     case OutputFormat::kCsv: return make_csv_sink(path);
     case OutputFormat::kSqlite: return make_sqlite_sink(path, run);
-    case OutputFormat::kGeojson: return make_geojson_sink(path);
-    case OutputFormat::kKml: return make_kml_sink(path);
+    case OutputFormat::kGeojson: return make_geojson_sink(path, run.cells);
+    case OutputFormat::kKml: return make_kml_sink(path, run.cells);
   }
   return nullptr;
 }

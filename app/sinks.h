@@ -13,6 +13,9 @@ std::unique_ptr<OutputSink> make_text_sink(const std::string& path, const RunInf
 std::unique_ptr<OutputSink> make_jsonl_sink(const std::string& path);
 std::unique_ptr<OutputSink> make_csv_sink(const std::string& path);
 std::unique_ptr<OutputSink> make_sqlite_sink(const std::string& path, const RunInfo& run);
+// The per-second table or the events of the drive, as CSV.
+enum class TableKind : std::uint8_t { kSeconds, kEvents };
+std::unique_ptr<OutputSink> make_table_sink(TableKind kind, const std::string& path, const CellSiteTable* cells);
 
 // "ATTR_ID_..." of an id; an id the schema never gave out shows as its number, kept in scratch.
 std::string_view attribute_name(std::uint32_t id, std::string& scratch);

@@ -10,6 +10,8 @@
 //                                    the table itself, at no extra space
 //   sectors(id, pn, sector_id, site_name, lat, lon) and cells(seq, pn, sector, distance_m)
 //   framing_errors(after_seq, text)
+//   seconds(device, second, time_ms, ...)  one row per second of each device (tables.h)
+//   events(device, seq, time_ms, ...)      the drive's events (tables.h)
 // with the views measurements (writes with names, times and fixes) and cell_lookups.
 // The whole run is one transaction through prepared statements, writes inserted many
 // rows a statement; the indexes are built at the end, which is faster than keeping them
@@ -26,9 +28,12 @@
 #include <unordered_map>
 #include <vector>
 
+#include "events.h"
 #include "framework/attributes.h"
 #include "output_file.h"
+#include "seconds.h"
 #include "sinks.h"
+#include "tables.h"
 
 namespace cdmadiag {
 namespace {
@@ -58,7 +63,8 @@ constexpr const char* kSchema =
     " FROM cells c JOIN sectors s ON s.id = c.sector;";
 constexpr const char* kIndexes =
     "CREATE INDEX messages_by_time ON messages(time_ms);"
-    "CREATE INDEX messages_by_code ON messages(code);";
+    "CREATE INDEX messages_by_code ON messages(code);"
+    "CREATE INDEX seconds_by_time ON seconds(device, second);";
 constexpr const char* kTimeBase =
     "UTC: the stamps count GPS time from 1980-01-06T00:00:00Z; time_ms and time_iso take off the leap seconds in "
     "force at each instant (18 s since 2017)";
@@ -98,7 +104,7 @@ class Statement {
 class SqliteSink final : public OutputSink {
  public:
   // A previous database is replaced whole, never added to: two runs would mix.
-  SqliteSink(const std::string& path, const RunInfo& run) : path_(path), target_(path, true) {
+  SqliteSink(const std::string& path, const RunInfo& run) : path_(path), target_(path, true), seconds_(run.cells) {
     target_.release_fd();
     const std::string& file = target_.temp_path();
     constexpr int kOpen = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX;  // one thread uses it
@@ -135,6 +141,8 @@ class SqliteSink final : public OutputSink {
   ~SqliteSink() override { close(); }
 
   void packet(const PacketView& p) override {
+    seconds_.packet(p);
+    events_.packet(p, seconds_.last_packet());
     if (!file_seen_ || p.file != last_file_) add_file(p);
     sqlite3_stmt* m = insert_message_.get();
     sqlite3_bind_int64(m, 1, p.seq);
@@ -238,6 +246,9 @@ class SqliteSink final : public OutputSink {
 
   void finish() override {
     flush_writes();
+    seconds_.finish();
+    write_table("seconds", seconds_columns(), seconds_.rows(), seconds_cells);
+    write_table("events", event_columns(), events_.events(), event_cells);
     exec(kIndexes);
     exec("COMMIT");
     if (close() != SQLITE_OK) throw OutputError(fmt::format("closing {} failed", path_));
@@ -316,6 +327,39 @@ class SqliteSink final : public OutputSink {
       sqlite3_bind_text(s, 6, a.doc.index, -1, SQLITE_STATIC);
       step(s);
       mark_known(id);
+    }
+  }
+
+  // A table of the columns given, one row per item, inserted at the end of the run.
+  template <typename Item>
+  void write_table(const char* name, const std::vector<Column>& columns, const std::vector<Item>& items,
+                   void (*cells)(const Item&, std::vector<Cell>&)) {
+    std::string create = fmt::format("CREATE TABLE {}(", name);
+    std::string insert = fmt::format("INSERT INTO {} VALUES(", name);
+    for (std::size_t c = 0; c < columns.size(); ++c) {
+      static constexpr std::array<const char*, 3> kTypes = {"INTEGER", "REAL", "TEXT"};
+      create += fmt::format("{}{} {}", c ? ", " : "", columns[c].name, kTypes[static_cast<std::size_t>(columns[c].type)]);
+      insert += c ? ", ?" : "?";
+    }
+    exec((create + ")").c_str());
+    Statement s;
+    prepare((insert + ")").c_str(), s);
+    std::vector<Cell> row;
+    for (const Item& item : items) {
+      cells(item, row);
+      for (std::size_t c = 0; c < row.size(); ++c) {
+        const int i = static_cast<int>(c) + 1;
+        if (const auto* n = std::get_if<std::int64_t>(&row[c])) {
+          sqlite3_bind_int64(s.get(), i, *n);
+        } else if (const auto* d = std::get_if<double>(&row[c])) {
+          bind_double(s.get(), i, *d);
+        } else if (const auto* t = std::get_if<std::string>(&row[c])) {
+          bind_text(s.get(), i, *t);
+        } else {
+          sqlite3_bind_null(s.get(), i);
+        }
+      }
+      step(s.get());
     }
   }
 
@@ -420,6 +464,8 @@ class SqliteSink final : public OutputSink {
   std::uint32_t last_file_ = 0;
   std::optional<std::uint32_t> last_seq_;
   std::unordered_map<const CellSite*, std::int64_t> sectors_;
+  SecondsTable seconds_;
+  EventDetector events_;
   fmt::memory_buffer time_iso_, title_, details_, error_, diagnostic_, value_;
   std::string scratch_;
 };

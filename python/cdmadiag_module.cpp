@@ -15,7 +15,9 @@
 #include <unordered_map>
 #include <vector>
 
+#include "drive_data.h"
 #include "session.h"
+#include "tables.h"
 #include "host/map_projections.h"
 #include "host/schema.h"
 #include "output_sink.h"
@@ -298,14 +300,8 @@ py::list sparse_list(std::size_t size, const std::vector<std::pair<std::size_t, 
   return l;
 }
 
-py::dict columns(const std::string& path, const std::optional<std::string>& cells, std::optional<int> projection,
-                 bool details, const std::optional<std::set<std::uint32_t>>& codes,
-                 const std::optional<std::string>& input) {
-  const std::unique_ptr<DecodeSession> session = open_session(path, make_settings(cells, projection, details, codes, input));
-  ColumnSink sink;
-  std::optional<InputResult> result;
-  const RunCounters counters = run_into(*session, sink, result);
-  if (result) check_input(*result);
+// The messages and writes of the packets a sink collected, as arrays and lists.
+py::dict column_dict(const ColumnSink& sink, const RunCounters& counters) {
   py::list ops;
   for (int op = 0; op <= static_cast<int>(WriteOp::kSetNoValue); ++op) ops.append(write_op_name(static_cast<WriteOp>(op)));
   py::dict m;
@@ -341,99 +337,71 @@ py::dict columns(const std::string& path, const std::optional<std::string>& cell
   return d;
 }
 
-constexpr double kEarthRadiusKm = 6371.0088;  // mean radius
-
-double haversine_km(double lon1, double lat1, double lon2, double lat2) {
-  constexpr double kRad = 3.14159265358979323846 / 180.0;
-  const double dlat = (lat2 - lat1) * kRad;
-  const double dlon = (lon2 - lon1) * kRad;
-  const double a = std::sin(dlat / 2) * std::sin(dlat / 2) +
-                   std::cos(lat1 * kRad) * std::cos(lat2 * kRad) * std::sin(dlon / 2) * std::sin(dlon / 2);
-  return 2.0 * kEarthRadiusKm * std::asin(std::min(1.0, std::sqrt(a)));
+py::dict columns(const std::string& path, const std::optional<std::string>& cells, std::optional<int> projection,
+                 bool details, const std::optional<std::set<std::uint32_t>>& codes,
+                 const std::optional<std::string>& input) {
+  const std::unique_ptr<DecodeSession> session = open_session(path, make_settings(cells, projection, details, codes, input));
+  ColumnSink sink;
+  std::optional<InputResult> result;
+  const RunCounters counters = run_into(*session, sink, result);
+  if (result) check_input(*result);
+  return column_dict(sink, counters);
 }
 
-// Passes every packet on to the file's sink and sums up the drive on the way: time
-// span, distance along the fixes, distinct codes, means of chosen attributes at index 0.
+// Passes every packet on to the file's sink and sums the drive up on the way, as the
+// report does: span and distance per device, codes, and the mean over the seconds of
+// each catalogue measurement.
 class SummarySink final : public OutputSink {
  public:
-  SummarySink(OutputSink& out, const std::map<std::string, std::vector<std::string>>& kpis) : out_(out) {
-    for (const auto& [column, names] : kpis) {
-      const std::size_t k = means_.size();
-      means_.push_back({column, 0.0, 0});
-      for (const std::string& name : names) kpi_of_id_[GetSchemaDefsDynamic()->GetAttributeId(name.c_str())].push_back(k);
-    }
-  }
+  SummarySink(OutputSink& out, const CellSiteTable* cells) : out_(out), drive_(cells) {}
 
   void packet(const PacketView& p) override {
     out_.packet(p);
-    if (p.time_ms && !p.time_suspect) {
-      const double t = static_cast<double>(*p.time_ms) / 1000.0;  // UTC
-      first_time_ = std::min(first_time_.value_or(t), t);
-      last_time_ = std::max(last_time_.value_or(t), t);
-    }
-    codes_.insert(p.code);
-    // The run's fix in WGS 84, taken where a packet brought a new one.
-    if (p.fix != nullptr && p.fix->seq == p.seq) add_fix(p.fix->longitude, p.fix->latitude);
-    for (const WriteRecord& w : p.writes) {
-      if (w.index != 0) continue;
-      const auto it = kpi_of_id_.find(w.id);
-      if (it == kpi_of_id_.end()) continue;
-      const std::optional<double> v = finite_number(w);
-      if (!v) continue;
-      for (const std::size_t k : it->second) {
-        means_[k].sum += *v;
-        ++means_[k].count;
-      }
-    }
+    drive_.packet(p);
+    codes_.insert(p.response ? 0x10000 + p.command : p.code);
   }
-  void framing_error(std::string_view text) override { out_.framing_error(text); }
+  void framing_error(std::string_view text) override {
+    out_.framing_error(text);
+    drive_.framing_error();
+  }
   void finish() override { out_.finish(); }
 
-  void fill(py::dict& d) const {
-    d["first_time"] = first_time_ ? py::object(py::float_(*first_time_)) : py::object(py::none());
-    d["last_time"] = last_time_ ? py::object(py::float_(*last_time_)) : py::object(py::none());
-    d["duration_s"] = first_time_ ? *last_time_ - *first_time_ : 0.0;
-    d["distance_km"] = distance_km_;
-    d["fixes"] = fixes_;
+  void fill(py::dict& d) {
+    drive_.finish();
+    const DriveSummary& s = drive_.summary();
+    d["first_time"] = s.first_time ? py::object(py::float_(*s.first_time)) : py::object(py::none());
+    d["last_time"] = s.last_time ? py::object(py::float_(*s.last_time)) : py::object(py::none());
+    d["duration_s"] = s.first_time ? *s.last_time - *s.first_time : 0.0;
+    d["distance_km"] = s.distance_m() / 1000.0;
+    d["devices"] = s.devices.size();
     d["codes"] = codes_.size();
+    const std::span<const Measurement> catalogue = measurements();
     py::dict means;
-    for (const Mean& m : means_) {
-      means[py::str(m.column)] = m.count > 0 ? py::object(py::float_(m.sum / static_cast<double>(m.count)))
-                                             : py::object(py::none());
+    for (std::size_t i = 0; i < catalogue.size(); ++i) {
+      if (catalogue[i].shape != Shape::kNumber) continue;
+      double sum = 0.0;
+      std::size_t n = 0;
+      for (const SecondRow& r : drive_.seconds()) {
+        if (const auto v = r.value(i)) {
+          sum += *v;
+          ++n;
+        }
+      }
+      means[py::str(std::string(catalogue[i].name))] =
+          n > 0 ? py::object(py::float_(sum / static_cast<double>(n))) : py::object(py::none());
     }
-    d["kpis"] = means;
+    d["means"] = means;
   }
 
  private:
-  struct Mean {
-    std::string column;
-    double sum;
-    std::uint64_t count;
-  };
-
-  void add_fix(double lon, double lat) {
-    if (fixes_ > 0) distance_km_ += haversine_km(last_lon_, last_lat_, lon, lat);
-    last_lon_ = lon;
-    last_lat_ = lat;
-    ++fixes_;
-  }
-
   OutputSink& out_;
-  std::map<std::uint32_t, std::vector<std::size_t>> kpi_of_id_;
-  std::vector<Mean> means_;
-  std::optional<double> first_time_;
-  std::optional<double> last_time_;
+  DriveCollector drive_;
   std::set<std::uint32_t> codes_;
-  double distance_km_ = 0.0;
-  double last_lon_ = 0.0;
-  double last_lat_ = 0.0;
-  std::uint64_t fixes_ = 0;
 };
 
 py::dict decode_to_file(const std::string& path, const std::string& out, const std::string& format,
                         const std::optional<std::string>& cells, std::optional<int> projection, bool details,
-                        const std::optional<std::string>& input,
-                        const std::map<std::string, std::vector<std::string>>& kpis) {
+                        const std::optional<std::string>& input) {
   const FormatInfo* f = format_by_name(format);
   if (f == nullptr) throw py::value_error("format must be one of " + format_list() + ", not '" + format + "'");
   if (out.empty() || out == "-") throw py::value_error("decode_to_file needs an output file");
@@ -452,8 +420,9 @@ py::dict decode_to_file(const std::string& path, const std::string& out, const s
       info.options = fmt::format("python decode_to_file format={} details={}{}", format, details ? "on" : "off",
                                  cells ? " cells=" + *cells : std::string());
       info.epsg = projection.value_or(0);
+      info.cells = &session->cells();
       const std::unique_ptr<OutputSink> sink = make_sink(f->format, out, info);
-      summary = std::make_unique<SummarySink>(*sink, kpis);
+      summary = std::make_unique<SummarySink>(*sink, &session->cells());
       drain(*session, *summary, [&](const InputResult& r) { result = r; });
       counters = session->counters();
       // As the command: an input that is no DIAG log leaves the output untouched.
@@ -471,6 +440,134 @@ py::dict decode_to_file(const std::string& path, const std::string& out, const s
   summary->fill(d);
   return d;
 }
+
+}  // namespace
+}  // namespace cdmadiag
+
+namespace cdmadiag {
+namespace {
+
+// Collects the per-second table or the events of one capture.
+class TableCollector final : public OutputSink {
+ public:
+  TableCollector(TableKind kind, const CellSiteTable* cells) : kind_(kind), seconds_(cells) {}
+  void packet(const PacketView& p) override {
+    seconds_.packet(p);
+    if (kind_ == TableKind::kEvents) events_.packet(p, seconds_.last_packet());
+  }
+  void framing_error(std::string_view) override {}
+  void finish() override {}
+
+  // Column name -> numpy array (integers; reals with NaN for none) or list (texts, None).
+  py::dict columns() {
+    const std::vector<Column>& cols = kind_ == TableKind::kSeconds ? seconds_columns() : event_columns();
+    std::vector<std::vector<Cell>> rows;
+    std::vector<Cell> cells;
+    if (kind_ == TableKind::kSeconds) {
+      for (const SecondRow& r : seconds_.finish()) {
+        seconds_cells(r, cells);
+        rows.push_back(cells);
+      }
+    } else {
+      for (const DriveEvent& e : events_.events()) {
+        event_cells(e, cells);
+        rows.push_back(cells);
+      }
+    }
+    py::dict d;
+    for (std::size_t c = 0; c < cols.size(); ++c) {
+      const py::str name(cols[c].name);
+      switch (cols[c].type) {
+        case ColumnType::kInteger: {
+          // Nullable: a float column would round ids past 2**53, so None stays None.
+          py::list l(rows.size());
+          for (std::size_t r = 0; r < rows.size(); ++r) {
+            const auto* n = std::get_if<std::int64_t>(&rows[r][c]);
+            l[r] = n != nullptr ? py::object(py::int_(*n)) : py::object(py::none());
+          }
+          d[name] = l;
+          break;
+        }
+        case ColumnType::kReal: {
+          py::array_t<double> a(static_cast<py::ssize_t>(rows.size()));
+          auto m = a.mutable_unchecked<1>();
+          for (std::size_t r = 0; r < rows.size(); ++r) {
+            const auto* v = std::get_if<double>(&rows[r][c]);
+            m(static_cast<py::ssize_t>(r)) = v != nullptr ? *v : std::numeric_limits<double>::quiet_NaN();
+          }
+          d[name] = a;
+          break;
+        }
+        case ColumnType::kText: {
+          py::list l(rows.size());
+          for (std::size_t r = 0; r < rows.size(); ++r) {
+            const auto* t = std::get_if<std::string>(&rows[r][c]);
+            l[r] = t != nullptr ? py::object(py::str(*t)) : py::object(py::none());
+          }
+          d[name] = l;
+          break;
+        }
+      }
+    }
+    return d;
+  }
+
+ private:
+  TableKind kind_;
+  SecondsTable seconds_;
+  EventDetector events_;
+};
+
+py::dict table(const std::string& path, const std::string& kind, const std::optional<std::string>& cells,
+               std::optional<int> projection, const std::optional<std::string>& input) {
+  if (kind != "seconds" && kind != "events") throw py::value_error("kind must be 'seconds' or 'events'");
+  RunSettings settings = make_settings(cells, projection, false, {}, input);
+  settings.title = false;  // the tables read writes only
+  const std::unique_ptr<DecodeSession> session = open_session(path, settings);
+  TableCollector sink(kind == "seconds" ? TableKind::kSeconds : TableKind::kEvents, &session->cells());
+  std::optional<InputResult> result;
+  run_into(*session, sink, result);
+  if (result) check_input(*result);
+  return sink.columns();
+}
+
+// to_frames in pieces: the columns of the next `size` packets at each step, so a
+// capture of any size is never held whole.
+class Chunks {
+ public:
+  Chunks(const std::string& path, const std::optional<std::string>& cells, std::optional<int> projection, bool details,
+         const std::optional<std::set<std::uint32_t>>& codes, const std::optional<std::string>& input,
+         std::size_t size)
+      : session_(open_session(path, make_settings(cells, projection, details, codes, input))),
+        size_(std::max<std::size_t>(1, size)) {}
+
+  py::dict next() {
+    if (done_) throw py::stop_iteration();
+    auto sink = std::make_unique<ColumnSink>();
+    {
+      const py::gil_scoped_release release;
+      while (sink->seq.size() < size_) {
+        const DecodeSession::Event e = session_->next();
+        if (e == DecodeSession::Event::kEnd) {
+          done_ = true;
+          break;
+        }
+        if (e == DecodeSession::Event::kPacket) sink->packet(session_->packet());
+        if (e == DecodeSession::Event::kFramingError) sink->framing_error(session_->framing_error());
+        if (e == DecodeSession::Event::kInputDone) result_ = session_->input_result();
+      }
+    }
+    if (done_ && result_) check_input(*result_);
+    if (sink->seq.empty()) throw py::stop_iteration();
+    return column_dict(*sink, session_->counters());
+  }
+
+ private:
+  std::unique_ptr<DecodeSession> session_;
+  std::size_t size_;
+  std::optional<InputResult> result_;
+  bool done_ = false;
+};
 
 }  // namespace
 }  // namespace cdmadiag
@@ -493,6 +590,37 @@ PYBIND11_MODULE(_cdmadiag, m) {
         py::arg("details") = true, py::arg("codes") = py::none(), py::arg("input") = py::none(),
         "Messages and writes of one capture as column arrays (what to_frames builds its frames from)");
 
+  m.def("table", &table, py::arg("path"), py::arg("kind"), py::arg("cells") = py::none(),
+        py::arg("projection") = py::none(), py::arg("input") = py::none(),
+        "The per-second table ('seconds') or the events ('events') of one capture, as columns");
+
+  py::class_<Chunks>(m, "Chunks", "The columns of one capture's messages and writes, a number of packets at a time")
+      .def(py::init<const std::string&, const std::optional<std::string>&, std::optional<int>, bool,
+                    const std::optional<std::set<std::uint32_t>>&, const std::optional<std::string>&, std::size_t>(),
+           py::arg("path"), py::arg("cells") = py::none(), py::arg("projection") = py::none(),
+           py::arg("details") = true, py::arg("codes") = py::none(), py::arg("input") = py::none(),
+           py::arg("size") = 100000)
+      .def("__iter__", [](Chunks& self) -> Chunks& { return self; }, py::return_value_policy::reference_internal)
+      .def("__next__", &Chunks::next);
+
+  m.def(
+      "catalogue",
+      [] {
+        py::list l;
+        for (const Measurement& x : measurements()) {
+          py::dict d;
+          d["name"] = std::string(x.name);
+          d["unit"] = std::string(x.unit);
+          d["technology"] = tech_name(x.tech);
+          d["meaning"] = std::string(x.meaning);
+          d["source"] = std::string(x.source);
+          d["list"] = x.shape == Shape::kList;
+          l.append(d);
+        }
+        return l;
+      },
+      "The measurement catalogue: name, unit, technology, meaning, source, list");
+
   m.def(
       "formats",
       [] {
@@ -504,6 +632,6 @@ PYBIND11_MODULE(_cdmadiag, m) {
 
   m.def("decode_to_file", &decode_to_file, py::arg("path"), py::arg("out"), py::arg("format") = "sqlite",
         py::arg("cells") = py::none(), py::arg("projection") = py::none(), py::arg("details") = true,
-        py::arg("input") = py::none(), py::arg("kpis") = std::map<std::string, std::vector<std::string>>{},
+        py::arg("input") = py::none(),
         "Decodes one capture into a file, as the command does; returns its counters and drive summary");
 }

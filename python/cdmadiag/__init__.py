@@ -1,13 +1,14 @@
 """Decoding of CDMA DIAG logs (1x, EV-DO, MediaFLO) from Python.
 
 decode() yields each packet as a dict, in order; to_frames() gives pandas tables of the
-messages and of the attribute writes; decode_to_file() writes one capture as the command
-does (text, jsonl, csv or sqlite) and sums the drive up. cdmadiag.fleet decodes many
-captures on a Dask cluster.
+messages and of the attribute writes; seconds() and events() give the per-second table and
+the events of the drive; measurements() lists the catalogue of measurements the tables
+hold; decode_to_file() writes one capture as the command does and sums the drive up.
+cdmadiag.fleet decodes many captures on a Dask cluster.
 """
-from ._cdmadiag import Packets, columns, decode_to_file
+from ._cdmadiag import Chunks, Packets, catalogue, columns, decode_to_file, table
 
-__all__ = ["decode", "to_frames", "decode_to_file", "Packets"]
+__all__ = ["decode", "to_frames", "seconds", "events", "measurements", "decode_to_file", "Packets"]
 
 
 def decode(path, cells=None, projection=None, details=True, codes=None, input=None):
@@ -33,18 +34,65 @@ def decode(path, cells=None, projection=None, details=True, codes=None, input=No
     return Packets(_path(path), _path(cells), projection, details, None if codes is None else set(codes), input)
 
 
-def to_frames(path, cells=None, projection=None, details=True, codes=None, input=None):
-    """(messages, writes) as pandas DataFrames.
+def to_frames(path, cells=None, projection=None, details=True, codes=None, input=None, chunksize=None):
+    """(messages, writes) as pandas DataFrames; with chunksize, an iterator of such pairs of
+    at most chunksize packets each, so a capture of any size is never held whole.
 
     messages: seq, time (datetime64 UTC), time_suspect, code, class, decoded, title,
     details, category, x, y (NaN without a position), error, diagnostic, device. writes: seq, name, op, index, value (float64; NaN for
     SetNoValue and strings; integers past 2**53 rounded, as in any float column), text
     (the SetString values).
     """
+    args = (_path(path), _path(cells), projection, details, None if codes is None else set(codes), input)
+    if chunksize is not None:
+        return (_frames(c) for c in Chunks(*args, size=int(chunksize)))
+    return _frames(columns(*args))
+
+
+def seconds(path, cells=None, projection=None, input=None):
+    """The per-second table of a capture as a DataFrame: one row per second of each device
+    (device, second, time as datetime64 UTC, time_ms, seq, packet counts, the fix as
+    fix_lat/fix_lon/fix_x/fix_y), one column per catalogue measurement (the mean over the
+    second; _min and _max beside those charted with a range; lists of PNs as text), and per
+    technology the serving sector, site and distance when cells is given."""
+    return _table(path, "seconds", cells, projection, input)
+
+
+def events(path, cells=None, projection=None, input=None):
+    """The events of a capture as a DataFrame: device, seq, time (datetime64 UTC), fix,
+    technology, kind (active_set, connection_attempt, connection_failure, release,
+    access_failure, session_attempt, page, service_option), failure, code, pns_added,
+    pns_removed, details."""
+    return _table(path, "events", cells, projection, input)
+
+
+def measurements():
+    """The measurement catalogue as a DataFrame: name, unit, technology, meaning, source, list."""
+    import pandas as pd
+
+    return pd.DataFrame(catalogue())
+
+
+def _table(path, kind, cells, projection, input):
+    import pandas as pd
+
+    c = table(_path(path), kind, _path(cells), projection, input)
+    frame = pd.DataFrame(c)
+    for name in ("device", "second", "seq", "packets_1x", "packets_evdo", "time_ms", "failure", "code"):
+        if name in frame:
+            frame[name] = frame[name].astype("Int64")
+    ms = frame["time_ms"].fillna(_NO_TIME).astype("int64").to_numpy()
+    frame.insert(frame.columns.get_loc("time_ms"), "time", _utc_times(ms))
+    return frame
+
+
+_NO_TIME = -(2**63)
+
+
+def _frames(c):
     import numpy as np
     import pandas as pd
 
-    c = columns(_path(path), _path(cells), projection, details, None if codes is None else set(codes), input)
     m, w = c["messages"], c["writes"]
     messages = pd.DataFrame(
         {

@@ -25,17 +25,17 @@ import time
 
 from ._cdmadiag import formats as _formats
 
-# Means over the drive of these attributes' writes at index 0 (the strongest pilot for the
-# Ec/Io lists), NaN and no-value writes left out.
-KPIS = {
-    "ecio_best_active_1x_db": ["ATTR_ID_BEST_ECIO_ACTIVE"],
-    "ecio_best_active_evdo_db": [
-        "ATTR_ID_EVDO_PILOTSETS_BEST_ECIO_ACTIVE",
-        "ATTR_ID_EVDO_PILOTSETSVER2_BEST_ECIO_ACTIVE",
-    ],
-    "rx_power_dbm": ["ATTR_ID_CDMA_MOBILE_RX_POWER"],
-    "tx_power_dbm": ["ATTR_ID_CDMA_MOBILE_TX_POWER"],
-}
+# Measurements of the catalogue (`cdmadiag measurements`) summed up per drive: each
+# column is the mean of the measurement over the seconds that have a value.
+KPIS = [
+    "cdma_best_active_ecio_db",
+    "cdma_rx_power_dbm",
+    "cdma_tx_power_dbm",
+    "cdma_fch_fer_pct",
+    "evdo_best_sinr_db",
+    "evdo_drc_rate_kbps",
+    "evdo_fwd_tput_kbps",
+]
 EXTENSIONS = _formats()  # format name -> suffix of the files written
 MANIFEST = ".cdmadiag-fleet.json"
 SUMMARY = "summary.csv"
@@ -71,7 +71,7 @@ def decode_one(job):
     try:
         os.makedirs(os.path.dirname(out), exist_ok=True)
         s = cdmadiag.decode_to_file(job["path"], out, job["format"], cells=job["cells"],
-                                    projection=job["projection"], details=job["details"], kpis=KPIS)
+                                    projection=job["projection"], details=job["details"])
     except Exception as e:  # a failed file is a row of the summary, not the end of the run
         row.update(status="failed", error=str(e) if isinstance(e, (OSError, ValueError)) else repr(e), output="")
     else:
@@ -79,7 +79,7 @@ def decode_one(job):
                                       "decoder_errors", "not_decoded", "first_time", "last_time")})
         row["duration_s"] = round(row["duration_s"], 6)  # header times are 1.25 ms steps, summed in binary
         row["errors"] = s["framing_errors"] + s["decoder_errors"]
-        row.update(s["kpis"])
+        row.update({k: s["means"].get(k) for k in KPIS})
     row["decode_s"] = time.perf_counter() - start
     return row
 

@@ -97,12 +97,15 @@ const auto& arr(const Json& j) { return std::get<std::vector<Json>>(j.v); }
 // Packets of a small drive, fed one by one.
 class DriveTest : public ::testing::Test {
  protected:
-  void feed(double t, std::vector<WriteRecord> writes, const Fix* fix = nullptr, bool evdo = false) {
+  void feed(double t, std::vector<WriteRecord> writes, const Fix* fix = nullptr, bool evdo = false,
+            std::uint32_t device = 0, bool suspect = false) {
     PacketView p;
     p.seq = ++seq_;
     if (!std::isnan(t)) p.time_ms = std::llround(t * 1000);
+    p.time_suspect = suspect;
     p.cls = evdo ? PacketClass::kEvdo : PacketClass::k1x;
     p.code = evdo ? 0x107C : 0x1019;
+    p.device = device;
     p.msg = &msg_;
     p.fix = fix;
     p.writes = writes;
@@ -117,6 +120,7 @@ class DriveTest : public ::testing::Test {
   static WriteRecord none(std::uint32_t id, std::uint32_t index = 0) {
     return {{WriteOp::kSetNoValue, 0, 0, 0}, id, index, 0, 0};
   }
+  static WriteRecord rx(double dbm) { return d(ATTR_ID_CDMA_MOBILE_RX_POWER, dbm); }
   static Fix at(double lat, double lon) {
     static std::uint32_t fixes = 0;
     Fix f;
@@ -125,81 +129,85 @@ class DriveTest : public ::testing::Test {
     f.longitude = lon;
     return f;
   }
+  const SecondRow& row(std::int64_t second, std::uint32_t device = 0) {
+    for (const SecondRow& r : drive.seconds()) {
+      if (r.second == second && r.device == device) return r;
+    }
+    throw std::runtime_error("no such second");
+  }
 
   DriveCollector drive;
   COrbExpandedMessage msg_;
   std::uint32_t seq_ = 0;
+  const std::size_t kRx = *measurement_index("cdma_rx_power_dbm");
 };
 
-TEST_F(DriveTest, MeasurementsAreMeansPerSecondOfIndexZeroValues) {
-  feed(100.2, {d(ATTR_ID_1ST_PILOT_EcIo, -5), d(ATTR_ID_EVDO_AIRLINKSUMMARY_DATA_RATE_REQ_SHORT_TERM_LAST, 2457600)});
-  feed(100.7, {d(ATTR_ID_1ST_PILOT_EcIo, -7), none(ATTR_ID_1ST_PILOT_EcIo),
-               d(ATTR_ID_1ST_PILOT_EcIo, std::numeric_limits<double>::quiet_NaN())});
-  // Rank 1 is not the best pilot; a packet without time has no second.
-  feed(101.0, {d(ATTR_ID_EVDO_MCAIRLINKSUMMARY_BEST_ASP_SINR_C1, 9, 0),
-               d(ATTR_ID_EVDO_MCAIRLINKSUMMARY_BEST_ASP_SINR_C1, 1, 1)});
-  feed(NAN, {d(ATTR_ID_1ST_PILOT_EcIo, -20)});
-
-  ASSERT_EQ(drive.seconds().size(), 2U);
-  const SecondBin& s100 = drive.seconds().at(100);
-  EXPECT_DOUBLE_EQ(*s100.mean(Measure::kEcIo), -6.0);
-  EXPECT_DOUBLE_EQ(*s100.mean(Measure::kDrc), 2457.6);  // bps shown in kbps
-  EXPECT_FALSE(s100.mean(Measure::kSinr));
-  EXPECT_DOUBLE_EQ(*drive.seconds().at(101).mean(Measure::kSinr), 9.0);
-  EXPECT_EQ(drive.summary().without_time, 1U);
-  EXPECT_EQ(drive.summary().packets, 4U);
+TEST_F(DriveTest, SecondsHoldTheMeanMinAndMaxOfTheirPacketsPerDevice) {
+  feed(100.0, {rx(-70)});
+  feed(100.999, {rx(-80), none(ATTR_ID_CDMA_MOBILE_RX_POWER), rx(std::numeric_limits<double>::quiet_NaN())});
+  feed(101.0, {rx(-60)});                   // the next second starts on its first millisecond
+  feed(100.5, {rx(-90)}, nullptr, false, 1);  // another device's packet, in the same second
+  feed(NAN, {rx(-20)});                       // no time: no second
+  feed(100.5, {rx(-10)}, nullptr, false, 0, true);  // a stray stamp: no second either
+  drive.finish();
+  ASSERT_EQ(drive.seconds().size(), 3U);
+  const SecondRow& s100 = row(100);
+  EXPECT_DOUBLE_EQ(*s100.value(kRx), -75.0);
+  EXPECT_DOUBLE_EQ(*s100.min(kRx), -80.0);
+  EXPECT_DOUBLE_EQ(*s100.max(kRx), -70.0);
+  EXPECT_DOUBLE_EQ(*row(101).value(kRx), -60.0);
+  EXPECT_DOUBLE_EQ(*row(100, 1).value(kRx), -90.0);
+  EXPECT_EQ(drive.summary().without_time, 2U);
+  EXPECT_EQ(drive.summary().packets, 6U);
+  EXPECT_EQ(*drive.summary().first_time, 100.0);
+  EXPECT_EQ(*drive.summary().last_time, 101.0);
 }
 
-TEST_F(DriveTest, EventsFromConnectionWritesAndActiveSetChanges) {
+TEST_F(DriveTest, EventsFromConnectionWrites) {
   feed(10, {b(ATTR_ID_EVDO_CONNECTIONATTEMPT_RESULT, 15)}, nullptr, true);
   feed(11, {b(ATTR_ID_EVDO_CONNECTIONATTEMPT_RESULT, 3)}, nullptr, true);
   feed(12, {b(ATTR_ID_EVDO_CONNECTIONRELEASE_REASON, 1)}, nullptr, true);
-  feed(13, {{{WriteOp::kSetLong, 1, 0, 0}, ATTR_ID_EVDO_ACCESSATTEMPT_FAILED, 0, 0, 0}}, nullptr, true);
-  feed(14, {b(ATTR_ID_NUM_ACTIVE_PILOTS, 1)});
-  feed(15, {b(ATTR_ID_NUM_ACTIVE_PILOTS, 1)});
-  feed(16, {b(ATTR_ID_NUM_ACTIVE_PILOTS, 2)});
-  feed(17, {d(ATTR_ID_EVDO_PILOTSETSVER2_ACTIVE_PILOTS_ECIO_FOR_PN, -3, 12)}, nullptr, true);
-  // A pilot cleared below the threshold is not in the set; the same set again is no handoff.
-  feed(18,
-       {d(ATTR_ID_EVDO_PILOTSETSVER2_ACTIVE_PILOTS_ECIO_FOR_PN, -3, 12),
-        none(ATTR_ID_EVDO_PILOTSETSVER2_ACTIVE_PILOTS_ECIO_FOR_PN, 36)},
-       nullptr, true);
-  feed(19,
-       {d(ATTR_ID_EVDO_PILOTSETSVER2_ACTIVE_PILOTS_ECIO_FOR_PN, -3, 36),
-        d(ATTR_ID_EVDO_PILOTSETSVER2_ACTIVE_PILOTS_ECIO_FOR_PN, -5, 12)},
-       nullptr, true);
-
-  std::vector<std::pair<double, EventKind>> got;
-  for (const DriveEvent& e : drive.events()) got.emplace_back(e.time, e.kind);
-  const std::vector<std::pair<double, EventKind>> want = {
-      {10, EventKind::kAttempt}, {11, EventKind::kAttempt}, {11, EventKind::kFailure}, {12, EventKind::kRelease},
-      {13, EventKind::kFailure}, {16, EventKind::kHandoff}, {19, EventKind::kHandoff}};
+  feed(13, {b(ATTR_ID_EVDO_ACCESSATTEMPT_RESULT, 0)}, nullptr, true);
+  feed(14, {b(ATTR_ID_EVDO_ACCESSATTEMPT_RESULT, 1)}, nullptr, true);  // acknowledged: no event
+  feed(NAN, {b(ATTR_ID_EVDO_CONNECTIONRELEASE_REASON, 2)}, nullptr, true);  // goes with the time before
+  std::vector<std::tuple<std::int64_t, EventKind, bool>> got;
+  for (const DriveEvent& e : drive.events()) got.emplace_back(*e.time_ms, e.kind, e.failure);
+  const std::vector<std::tuple<std::int64_t, EventKind, bool>> want = {
+      {10000, EventKind::kConnectionAttempt, false}, {11000, EventKind::kConnectionFailure, true},
+      {12000, EventKind::kRelease, false},           {13000, EventKind::kAccessFailure, true},
+      {14000, EventKind::kRelease, false}};
   EXPECT_EQ(got, want);
-  EXPECT_EQ(drive.events().back().text, "EV-DO active set 12 to 12 36");
+  EXPECT_EQ(drive.events()[1].details, "connection attempt failed: result 3");
 }
 
-TEST_F(DriveTest, RouteIsThinnedSplitIntoLegsAndColouredByLeg) {
+TEST_F(DriveTest, RouteIsThinnedSplitIntoLegsPerDeviceAndDistancesKeptApart) {
   const std::vector<Fix> fixes = {at(43.0, -89.0), at(43.00001, -89.0), at(43.001, -89.0), at(43.002, -89.0),
                                   at(43.003, -89.0)};
-  feed(0, {d(ATTR_ID_1ST_PILOT_EcIo, -5)}, &fixes[0]);
-  feed(1, {d(ATTR_ID_1ST_PILOT_EcIo, -5)}, &fixes[1]);  // 1 m on, same colour: thinned
-  feed(2, {d(ATTR_ID_1ST_PILOT_EcIo, -5)}, &fixes[2]);  // 110 m on
-  feed(3, {d(ATTR_ID_EVDO_AIRLINKSUMMARY_PNROLL1_BEST_ASP_FILTERED_SINR_FOR_PN, -2)}, &fixes[3], true);  // EV-DO leg
-  feed(60, {}, &fixes[4]);  // after a gap, no value within reach
+  const std::optional<std::size_t> by = measurement_index("cdma_rx_power_dbm");
+  feed(0, {rx(-70)}, &fixes[0]);
+  feed(1, {rx(-70)}, &fixes[1]);  // 1 m on, same colour: thinned
+  feed(2, {rx(-70)}, &fixes[2]);  // 110 m on
+  feed(3, {rx(-100)}, &fixes[3]);  // another colour class
+  feed(60, {}, &fixes[4]);          // after a gap, no value within reach
   Fix stale = fixes[4];
   stale.age_ms = 60000;
   feed(61, {}, &stale);  // a stale fix places nothing
+  // The same drive on a second device: its own leg and distance, never added to the first's route.
+  for (int k = 0; k < 4; ++k) feed(k, {rx(-70)}, &fixes[static_cast<std::size_t>(k)], false, 1);
+  drive.finish();
 
-  const auto route = route_points(drive, {});
-  ASSERT_EQ(route.size(), 4U);
+  const auto route = route_points(drive, {by, nullptr});
+  ASSERT_EQ(route.size(), 7U);
   EXPECT_EQ(route[1].time, 2);
-  EXPECT_EQ(route[2].measure, Measure::kSinr);
-  EXPECT_EQ(colour_class(route[2].measure, *route[2].value), 0);
+  EXPECT_EQ(colour_class(scale_for(*by, drive.seconds()), *route[2].value), 1);
   EXPECT_TRUE(route[3].new_leg);
   EXPECT_FALSE(route[3].value);
-  EXPECT_NEAR(drive.summary().distance_m, 333.6, 1.0);
-  // A chosen measure colours every point; nothing thinned at 0 m.
-  EXPECT_EQ(route_points(drive, {Measure::kRx, nullptr}, 0.0).size(), 5U);
+  EXPECT_TRUE(route[4].new_leg);  // the second device's route starts anew
+  ASSERT_EQ(drive.summary().devices.size(), 2U);
+  EXPECT_NEAR(drive.summary().devices[0].distance_m, 333.6, 1.0);
+  EXPECT_NEAR(drive.summary().devices[1].distance_m, 222.4, 1.0);
+  // Nothing thinned at 0 m.
+  EXPECT_EQ(route_points(drive, {by, nullptr}, 0.0).size(), 9U);
 }
 
 TEST_F(DriveTest, ReportOfAnEmptyAndASmallDriveIsCompleteAndFinite) {
@@ -207,10 +215,11 @@ TEST_F(DriveTest, ReportOfAnEmptyAndASmallDriveIsCompleteAndFinite) {
   const std::string empty = html_of();
   EXPECT_NE(empty.find("No position fix"), std::string::npos);
   const Fix f = at(43.0, -89.0);
-  feed(5, {d(ATTR_ID_1ST_PILOT_EcIo, -5), d(ATTR_ID_CDMA_MOBILE_RX_POWER, -70)}, &f);
-  feed(6, {d(ATTR_ID_1ST_PILOT_EcIo, std::numeric_limits<double>::infinity())}, &f);
+  feed(5, {rx(-70)}, &f);
+  feed(6, {rx(std::numeric_limits<double>::infinity())}, &f);
   drive.framing_error();
-  feed(5 + 86400.0 * 365 * 30, {});  // a stray time stamp decades on keeps the time axis small
+  feed(5 + 86400.0 * 365 * 30, {}, nullptr, false, 0, true);  // a stray time stamp decades on changes nothing
+  drive.finish();
   for (const std::string& html : {empty, html_of()}) {
     EXPECT_LT(html.size(), 100000U);
     EXPECT_TRUE(html.starts_with("<!DOCTYPE html>"));
@@ -222,6 +231,7 @@ TEST_F(DriveTest, ReportOfAnEmptyAndASmallDriveIsCompleteAndFinite) {
     EXPECT_EQ(charts, 6);
   }
   EXPECT_NE(html_of().find("<tr><th>Framing errors</th><td>1</td></tr>"), std::string::npos);
+  EXPECT_NE(html_of().find("<tr><th>Duration</th><td>0:00:01</td></tr>"), std::string::npos);
 }
 
 // The sample drive end to end: the report, and GeoJSON and KML through decode.
@@ -262,8 +272,8 @@ TEST(ReportCommand, SampleDriveReportGeojsonAndKml) {
     EXPECT_NEAR(std::get<double>(c[0].v), -89.4, 0.2);
     EXPECT_NEAR(std::get<double>(c[1].v), 43.1, 0.2);
     for (const auto& [key, value] : obj(obj(feature).at("properties"))) {
-      if (key != "leg") {
-        EXPECT_TRUE(std::isfinite(std::get<double>(value.v))) << key;
+      if (const auto* n = std::get_if<double>(&value.v)) {
+        EXPECT_TRUE(std::isfinite(*n)) << key;
       }
     }
   }
