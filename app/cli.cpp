@@ -126,7 +126,7 @@ int run_decode(CommandLine& cl) {
     switch (cl.job) {
       case CommandLine::Job::kDecode: sink = make_sink(format.format, cl.output, cl.run); break;
       case CommandLine::Job::kReport:
-        sink = make_report_sink(cl.output, {measure_by_key(cl.colour_by), &session->cells()});
+        sink = make_report_sink(cl.output, {measure_by_key(cl.colour_by), &session->cells(), &session->counters()});
         break;
       case CommandLine::Job::kSeconds: sink = make_table_sink(TableKind::kSeconds, cl.output, &session->cells()); break;
       case CommandLine::Job::kEvents: sink = make_table_sink(TableKind::kEvents, cl.output, &session->cells()); break;

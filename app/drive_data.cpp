@@ -67,21 +67,7 @@ void DriveCollector::packet(const PacketView& p) {
   events_.packet(p, seconds_.last_packet());
 
   DriveSummary& s = summary_;
-  ++s.packets;
   const char* cls = !p.known ? "unknown" : p.response ? "response" : class_name(p.cls);
-  if (!p.known) {
-    ++s.unknown_codes;
-  } else if (p.response) {
-    ++s.responses;
-  } else if (p.cls == PacketClass::kEvdo) {
-    ++s.packets_evdo;
-  } else {
-    ++s.packets_1x;
-  }
-  if (p.known && p.msg->notDecoded) ++s.not_decoded;
-  if (p.error != nullptr) ++s.decoder_errors;
-  if (!p.diagnostic().empty()) ++s.decode_failures;
-  if (p.decoded()) ++s.decoded;
   const std::uint32_t code = p.response ? p.command : p.code;
   CodeCount& cc = s.codes[{cls, code}];
   if (cc.packets++ == 0) cc.title = cp1252_to_utf8(p.msg->title);
@@ -105,8 +91,6 @@ void DriveCollector::packet(const PacketView& p) {
     const double t = static_cast<double>(*p.time_ms) / 1000.0;
     for (std::optional<double>* first : {&s.first_time, &d.first_time}) *first = std::min(first->value_or(t), t);
     for (std::optional<double>* end : {&s.last_time, &d.last_time}) *end = std::max(end->value_or(t), t);
-  } else {
-    ++s.without_time;
   }
 }
 

@@ -48,18 +48,8 @@ struct DeviceSummary {
   std::vector<std::uint32_t> files;
 };
 
+// What the run's counters (the session's) do not hold: span, codes, files, devices.
 struct DriveSummary {
-  std::uint64_t packets = 0;
-  std::uint64_t packets_1x = 0;  // of known code
-  std::uint64_t packets_evdo = 0;
-  std::uint64_t responses = 0;
-  std::uint64_t decoded = 0;  // known and taken by a written decoder (failures included)
-  std::uint64_t not_decoded = 0;
-  std::uint64_t unknown_codes = 0;  // log records or responses no dispatcher knows
-  std::uint64_t decoder_errors = 0;
-  std::uint64_t decode_failures = 0;  // kept by the EV-DO guards
-  std::uint64_t framing_errors = 0;
-  std::uint64_t without_time = 0;  // responses and stray stamps
   // The run's span, over every device.
   std::optional<double> first_time;
   std::optional<double> last_time;
@@ -75,7 +65,6 @@ class DriveCollector {
  public:
   explicit DriveCollector(const CellSiteTable* cells = nullptr);
   void packet(const PacketView& p);
-  void framing_error() { ++summary_.framing_errors; }
   // Completes the per-second table (serving sectors); call once after the last packet.
   void finish();
 

@@ -8,12 +8,14 @@
 #include "drive_data.h"
 #include "host/cell_refs.h"
 #include "output_sink.h"
+#include "session.h"
 
 namespace cdmadiag {
 
 struct ReportOptions {
   std::optional<std::size_t> colour_by;  // a catalogue index; none: Ec/Io on 1x legs, SINR on EV-DO legs
   const CellSiteTable* cells = nullptr;
+  const RunCounters* counters = nullptr;  // the run's, read when the report is written
 };
 
 // The route as the outputs show it: one point per second with a fix, thinned to one

@@ -509,7 +509,7 @@ void row(Buf& out, std::string_view name, std::string_view value) {
   append(out, "</td></tr>\n");
 }
 
-void draw_summary(Buf& out, const DriveCollector& drive, const std::vector<RoutePoint>& route) {
+void draw_summary(Buf& out, const DriveCollector& drive, const RunCounters& c, const std::vector<RoutePoint>& route) {
   auto it = std::back_inserter(out);
   const DriveSummary& s = drive.summary();
   append(out, "<h2>Summary</h2>\n<div class=\"cols\"><table class=\"kv\">\n");
@@ -537,15 +537,15 @@ void draw_summary(Buf& out, const DriveCollector& drive, const std::vector<Route
   row(out, "Seconds with a position", fmt::format("{} of {}", with_fix, drive.seconds().size()));
   row(out, "Route points drawn", fmt::format("{}", route.size()));
   // Every record read is one of: decoded, not decoded yet, of unknown code, a framing error.
-  row(out, "Records read", fmt::format("{}", s.packets + s.framing_errors));
-  row(out, "Decoded", fmt::format("{} ({} with a decode failure, {} with a decoder error)", s.decoded,
-                                  s.decode_failures, s.decoder_errors));
-  row(out, "Not decoded yet", fmt::format("{}", s.not_decoded));
-  row(out, "Unknown code", fmt::format("{}", s.unknown_codes));
-  row(out, "Framing errors", fmt::format("{}", s.framing_errors));
-  row(out, "1x log / EV-DO log / responses", fmt::format("{} / {} / {} (of known code)", s.packets_1x,
-                                                          s.packets_evdo, s.responses));
-  row(out, "Packets without a good time", fmt::format("{}", s.without_time));
+  row(out, "Records read", fmt::format("{}", c.packets + c.framing_errors));
+  row(out, "Decoded", fmt::format("{} ({} with a decode failure, {} with a decoder error)", c.decoded,
+                                  c.decode_failures, c.decoder_errors));
+  row(out, "Not decoded yet", fmt::format("{}", c.not_decoded));
+  row(out, "Unknown code", fmt::format("{}", c.unknown_codes));
+  row(out, "Framing errors", fmt::format("{}", c.framing_errors));
+  row(out, "1x log / EV-DO log / responses", fmt::format("{} / {} / {} (of known code)", c.packets_1x - c.responses,
+                                                          c.packets_evdo, c.responses));
+  row(out, "Stray time stamps", fmt::format("{}", c.time_suspect));
   append(out, "</table>\n");
 
   // Coverage: share of the measured seconds at or beyond each class boundary.
@@ -693,7 +693,8 @@ std::string render_report(const DriveCollector& drive, const ReportOptions& opti
   draw_chart(out, drive, ax, "EV-DO DRC rate and throughput", {{"drc", 0}, {"tput", 0}, {"rlp", 0}});
   draw_events(out, drive, ax);
 
-  draw_summary(out, drive, route);
+  const RunCounters none;
+  draw_summary(out, drive, options.counters != nullptr ? *options.counters : none, route);
   append(out, "</body></html>\n");
   return fmt::to_string(out);
 }
@@ -704,7 +705,7 @@ class ReportSink final : public OutputSink {
  public:
   ReportSink(const std::string& path, const ReportOptions& options) : file_(path), options_(options) {}
   void packet(const PacketView& p) override { drive_.packet(p); }
-  void framing_error(std::string_view) override { drive_.framing_error(); }
+  void framing_error(std::string_view) override {}
   void finish() override {
     drive_.finish();
     append(file_.buffer(), render_report(drive_, options_));

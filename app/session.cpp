@@ -32,66 +32,6 @@ std::int64_t median_of(std::vector<std::int64_t>& v) {
 
 }  // namespace
 
-const char* class_name(PacketClass cls) {
-  switch (cls) {
-    case PacketClass::k1x: return "1x";
-    case PacketClass::kEvdo: return "evdo";
-  }
-  return "1x";
-}
-
-const char* kind_name(bool response) { return response ? "response" : "log"; }
-
-ValueKind value_kind(WriteOp op) {
-  switch (op) {
-    case WriteOp::kSetShort:
-    case WriteOp::kSetInt:
-    case WriteOp::kSetLong:
-    case WriteOp::kSetInt64: return ValueKind::kSigned;
-    case WriteOp::kSetByte:
-    case WriteOp::kSetUShort:
-    case WriteOp::kSetUInt:
-    case WriteOp::kSetULong:
-    case WriteOp::kSetDWord:
-    case WriteOp::kSetUInt64: return ValueKind::kUnsigned;
-    case WriteOp::kSetDouble: return ValueKind::kDouble;
-    case WriteOp::kSetString: return ValueKind::kString;
-    case WriteOp::kSetNoValue: return ValueKind::kNone;
-  }
-  return ValueKind::kNone;
-}
-
-std::optional<double> finite_number(const WriteValue& w) {
-  double v = 0.0;
-  switch (value_kind(w.op)) {
-    case ValueKind::kSigned: v = static_cast<double>(w.i); break;
-    case ValueKind::kUnsigned: v = static_cast<double>(w.u); break;
-    case ValueKind::kDouble: v = w.d; break;
-    case ValueKind::kString:
-    case ValueKind::kNone: return std::nullopt;
-  }
-  if (!std::isfinite(v)) return std::nullopt;
-  return v;
-}
-
-void PacketData::assign(const PacketView& p) {
-  view_ = p;
-  msg_ = *p.msg;
-  writes_.assign(p.writes.begin(), p.writes.end());
-  texts_.assign(p.texts);
-  if (p.error != nullptr) error_ = *p.error;
-  if (file_name_ != p.file_name) file_name_.assign(p.file_name);
-  if (p.fix != nullptr) fix_ = *p.fix;
-  cells_.assign(p.cells.begin(), p.cells.end());
-  view_.msg = &msg_;
-  view_.writes = writes_;
-  view_.texts = texts_;
-  view_.error = p.error != nullptr ? &error_ : nullptr;
-  view_.file_name = file_name_;
-  view_.fix = p.fix != nullptr ? &fix_ : nullptr;
-  view_.cells = cells_;
-}
-
 PacketClass route_log_code(std::uint16_t code) { return evdo_routes(code) ? PacketClass::kEvdo : PacketClass::k1x; }
 
 std::optional<InputFormat> input_format_by_name(std::string_view name) {
@@ -442,31 +382,23 @@ bool DecodeSession::decode(const Record& record) {
   msg_.cellIdWanted = settings_.cell_ids && !cut;
 
   collecting_ = !cut;
+  // The decoder object of the packet's class, set up as the host sets every one up; a
+  // command response has no log header and code 0.
+  const auto set_up = [&](auto& f) {
+    f.SetMessageCode(view.response ? 0 : view.code);
+    f.SetMessageNumber(seq);
+    f.SetCommonVariables(settings_.common_flag, settings_.threshold_a, settings_.threshold_b);
+    if (!view.response) f.SetMDMHeaderBytes(record.header());
+  };
   try {
-    if (record.kind == RecordKind::kLog) {
-      const auto code = static_cast<std::uint16_t>(view.code);
-      const std::uint8_t* header = record.header();
-      if (view.cls == PacketClass::kEvdo) {
-        COrbDecodeMsgCDMA1xEVDOQualcommFrame f(payload.data(), size, accessor_, nullptr);
-        f.SetMessageCode(code);
-        f.SetMessageNumber(seq);
-        f.SetCommonVariables(settings_.common_flag, settings_.threshold_a, settings_.threshold_b);
-        f.SetMDMHeaderBytes(header);
-        f.ExpandEVDOQualcommMessage(ds_, msg_, &lookups_);
-      } else {
-        COrbDecodeMsgCDMAQualcommFrame f(payload.data(), size, accessor_);
-        f.SetMessageCode(code);
-        f.SetMessageNumber(seq);
-        f.SetCommonVariables(settings_.common_flag, settings_.threshold_a, settings_.threshold_b);
-        f.SetMDMHeaderBytes(header);
-        f.ExpandQualcommMessage(ds_, msg_, &lookups_, true);
-      }
+    if (view.cls == PacketClass::kEvdo) {
+      COrbDecodeMsgCDMA1xEVDOQualcommFrame f(payload.data(), size, accessor_, nullptr);
+      set_up(f);
+      f.ExpandEVDOQualcommMessage(ds_, msg_, &lookups_);
     } else {
       COrbDecodeMsgCDMAQualcommFrame f(payload.data(), size, accessor_);
-      f.SetMessageCode(0);
-      f.SetMessageNumber(seq);
-      f.SetCommonVariables(settings_.common_flag, settings_.threshold_a, settings_.threshold_b);
-      f.ExpandQualcommMessage(ds_, msg_, &lookups_, false);
+      set_up(f);
+      f.ExpandQualcommMessage(ds_, msg_, &lookups_, !view.response);
     }
   } catch (const std::exception& e) {
     failed = true;
@@ -494,6 +426,7 @@ bool DecodeSession::decode(const Record& record) {
     if (view.response) ++counters_.responses;
   }
   if (view.time_suspect) ++counters_.time_suspect;
+  if (view.known && !msg_.notDecoded) ++counters_.decoded;
   if (msg_.notDecoded) ++counters_.not_decoded;
   if (failed) ++counters_.decoder_errors;
   if (!msg_.diagnostic.empty()) ++counters_.decode_failures;

@@ -62,6 +62,7 @@ struct RunCounters {
   std::uint64_t packets_evdo = 0;
   std::uint64_t responses = 0;      // known command responses, counted in packets_1x too
   std::uint64_t unknown_codes = 0;  // log records or responses of a code no dispatcher knows
+  std::uint64_t decoded = 0;        // known and taken by a written decoder (failures among them)
   std::uint64_t not_decoded = 0;    // a placeholder's packets
   std::uint64_t framing_errors = 0;
   std::uint64_t decoder_errors = 0;   // an exception left the dispatcher

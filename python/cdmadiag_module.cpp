@@ -360,10 +360,7 @@ class SummarySink final : public OutputSink {
     drive_.packet(p);
     codes_.insert(p.response ? 0x10000 + p.command : p.code);
   }
-  void framing_error(std::string_view text) override {
-    out_.framing_error(text);
-    drive_.framing_error();
-  }
+  void framing_error(std::string_view text) override { out_.framing_error(text); }
   void finish() override { out_.finish(); }
 
   void fill(py::dict& d) {
