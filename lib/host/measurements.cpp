@@ -428,13 +428,6 @@ double converted(Convert c, double v) {
   return v;
 }
 
-bool applies(const Group& g, std::uint32_t code, bool evdo) {
-  if (g.packets == Packets::k1x && evdo) return false;
-  if (g.packets == Packets::kEvdo && !evdo) return false;
-  if (g.codes[0] != 0 && code != g.codes[0] && code != g.codes[1]) return false;
-  return true;
-}
-
 // A PN or channel as a list element; none for what is not a whole non-negative number.
 std::optional<std::uint32_t> element(double v) {
   if (v < 0 || v > 0xFFFFFFFF || v != std::floor(v)) return std::nullopt;
@@ -476,7 +469,9 @@ struct MeasurementReader::State {
     double value;
   };
   struct GroupState {
-    bool live = false;       // the group reads this packet
+    // Untouched until the packet writes one of the group's attributes; then live, or off
+    // when the group does not read this packet.
+    enum : std::uint8_t { kUntouched, kLive, kOff } use = kUntouched;
     std::vector<Kept> kept;  // in the order last written
     std::vector<Kept> keys;  // the key attribute's writes (slot unused)
   };
@@ -492,6 +487,22 @@ struct MeasurementReader::State {
   std::array<bool, kEntries.size()> has{};
   std::array<double, kEntries.size()> value{};
   std::array<std::vector<std::uint32_t>, kEntries.size()> lists;
+
+  // The packet. Only what it writes is looked at, so a packet costs its own writes
+  // whatever the size of the catalogue.
+  std::uint32_t code = 0;
+  bool response = false;
+  std::optional<bool> evdo;             // asked of the dispatch table when a group needs it
+  std::vector<std::uint16_t> touched;   // groups written
+  std::vector<std::uint16_t> answered;  // entries looked at
+
+  bool reads(const Group& g) {
+    if (g.packets != Packets::kAny) {
+      if (!evdo) evdo = !response && evdo_routes(code);
+      if ((g.packets == Packets::kEvdo) != *evdo) return false;
+    }
+    return g.codes[0] == 0 || (!response && (code == g.codes[0] || code == g.codes[1]));
+  }
 
   void subscribe(const std::uint32_t* id, Reader r) {
     if (*id >= by_id.size()) by_id.resize(std::size_t{*id} + 1);
@@ -555,6 +566,31 @@ struct MeasurementReader::State {
     return std::nullopt;
   }
 
+  // One write, to each group that reads its attribute.
+  [[gnu::noinline]] void take(const std::vector<Reader>& readers, std::uint32_t index, const WriteValue& v) {
+    for (const Reader& r : readers) {
+      GroupState& gs = groups[r.group];
+      const Group& g = kEntries[r.group / kMaxGroups].rule.groups[r.group % kMaxGroups];
+      if (gs.use == GroupState::kUntouched) {
+        gs.use = reads(g) ? GroupState::kLive : GroupState::kOff;
+        touched.push_back(r.group);
+      }
+      if (gs.use == GroupState::kOff || (g.index0 && index != 0)) continue;
+      std::optional<double> x = number_of(v);
+      if (!x && v.op != WriteOp::kSetNoValue) continue;
+      if (r.key) {
+        keep(gs.keys, 0, index, x);
+        continue;
+      }
+      if (x) {
+        const double y = converted(g.convert, *x) * g.scale;
+        if (!std::isfinite(y) || y < g.lo || y > g.hi) continue;
+        x = y;
+      }
+      keep(gs.kept, r.slot, index, x);
+    }
+  }
+
   // The group's list for this packet, sorted and without repeats.
   void list(const Group& g, const GroupState& gs, std::vector<std::uint32_t>& out) const {
     each(g, gs, [&](const Kept& k) {
@@ -584,46 +620,32 @@ MeasurementReader::~MeasurementReader() { delete state_; }
 
 void MeasurementReader::begin(std::uint32_t code, bool response) {
   State& s = *state_;
-  const bool evdo = !response && evdo_routes(code);
-  for (std::size_t e = 0; e < kEntries.size(); ++e) {
-    const Rule& rule = kEntries[e].rule;
-    for (std::size_t g = 0; g < rule.count; ++g) {
-      State::GroupState& gs = s.groups[e * kMaxGroups + g];
-      gs.live = applies(rule.groups[g], response ? 0 : code, evdo);
-      gs.kept.clear();
-      gs.keys.clear();
-    }
+  for (const std::uint16_t g : s.touched) {
+    s.groups[g].use = State::GroupState::kUntouched;
+    s.groups[g].kept.clear();
+    s.groups[g].keys.clear();
   }
-  s.has.fill(false);
-  for (auto& l : s.lists) l.clear();
+  s.touched.clear();
+  for (const std::uint16_t e : s.answered) {
+    s.has[e] = false;
+    s.lists[e].clear();
+  }
+  s.answered.clear();
+  s.code = code;
+  s.response = response;
+  s.evdo.reset();
 }
 
 void MeasurementReader::write(std::uint32_t id, std::uint32_t index, const WriteValue& v) {
-  State& s = *state_;
-  if (id >= s.by_id.size()) return;
-  for (const State::Reader& r : s.by_id[id]) {
-    State::GroupState& gs = s.groups[r.group];
-    if (!gs.live) continue;
-    const Group& g = kEntries[r.group / kMaxGroups].rule.groups[r.group % kMaxGroups];
-    if (g.index0 && index != 0) continue;
-    std::optional<double> x = number_of(v);
-    if (!x && v.op != WriteOp::kSetNoValue) continue;
-    if (r.key) {
-      State::keep(gs.keys, 0, index, x);
-      continue;
-    }
-    if (x) {
-      const double y = converted(g.convert, *x) * g.scale;
-      if (!std::isfinite(y) || y < g.lo || y > g.hi) continue;
-      x = y;
-    }
-    State::keep(gs.kept, r.slot, index, x);
-  }
+  // Most writes are of attributes no measurement reads: they cost this test only.
+  if (id < state_->by_id.size() && !state_->by_id[id].empty()) state_->take(state_->by_id[id], index, v);
 }
 
 void MeasurementReader::end() {
   State& s = *state_;
-  for (std::size_t e = 0; e < kEntries.size(); ++e) {
+  for (const std::uint16_t touched : s.touched) {
+    const std::size_t e = touched / kMaxGroups;
+    if (std::ranges::find(s.answered, e) != s.answered.end()) continue;
     const Rule& rule = kEntries[e].rule;
     const State::GroupState* gs = &s.groups[e * kMaxGroups];
     if (rule.merge == Merge::kPercent) {
@@ -632,10 +654,9 @@ void MeasurementReader::end() {
         s.value[e] = 100.0 * s.number(rule.groups[0], gs[0]).value_or(0.0) / *whole;
         s.has[e] = true;
       }
-      continue;
     }
-    for (std::size_t g = 0; g < rule.count && !s.has[e]; ++g) {
-      if (!gs[g].live || gs[g].kept.empty()) continue;
+    for (std::size_t g = 0; g < rule.count && rule.merge == Merge::kFirst && !s.has[e]; ++g) {
+      if (gs[g].kept.empty()) continue;
       if (kEntries[e].m.shape == Shape::kList) {
         s.list(rule.groups[g], gs[g], s.lists[e]);
         s.has[e] = !s.lists[e].empty();
@@ -644,6 +665,8 @@ void MeasurementReader::end() {
         s.has[e] = true;
       }
     }
+    // Looked at once, whether it gave a value or not; begin() clears what it gave.
+    s.answered.push_back(static_cast<std::uint16_t>(e));
   }
 }
 
