@@ -35,6 +35,9 @@ struct Measurement {
   Shape shape;
   PerSecond per_second;
   bool range;  // the per-second table also keeps min and max (charts draw the band)
+  // Taken from the position fix the host keeps for each packet, not from the writes:
+  // the reader never reports it.
+  bool from_fix = false;
 };
 
 // The catalogue, in the order every output lists it.
