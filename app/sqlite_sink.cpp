@@ -337,7 +337,7 @@ class SqliteSink final : public OutputSink {
     std::string create = fmt::format("CREATE TABLE {}(", name);
     std::string insert = fmt::format("INSERT INTO {} VALUES(", name);
     for (std::size_t c = 0; c < columns.size(); ++c) {
-      static constexpr std::array<const char*, 3> kTypes = {"INTEGER", "REAL", "TEXT"};
+      static constexpr std::array<const char*, 4> kTypes = {"INTEGER", "REAL", "TEXT", "TEXT"};
       create += fmt::format("{}{} {}", c ? ", " : "", columns[c].name, kTypes[static_cast<std::size_t>(columns[c].type)]);
       insert += c ? ", ?" : "?";
     }
@@ -355,6 +355,12 @@ class SqliteSink final : public OutputSink {
           bind_double(s.get(), i, *d);
         } else if (const auto* t = std::get_if<std::string>(&row[c])) {
           bind_text(s.get(), i, *t);
+        } else if (const auto* l = std::get_if<PnList>(&row[c])) {
+          json_.clear();
+          json_.push_back('[');
+          for (std::size_t k = 0; k < l->size(); ++k) fmt::format_to(std::back_inserter(json_), "{}{}", k ? "," : "", (*l)[k]);
+          json_.push_back(']');
+          bind_text(s.get(), i, json_);
         } else {
           sqlite3_bind_null(s.get(), i);
         }
@@ -466,7 +472,7 @@ class SqliteSink final : public OutputSink {
   std::unordered_map<const CellSite*, std::int64_t> sectors_;
   SecondsTable seconds_;
   EventDetector events_;
-  fmt::memory_buffer time_iso_, title_, details_, error_, diagnostic_, value_;
+  fmt::memory_buffer time_iso_, title_, details_, error_, diagnostic_, value_, json_;
   std::string scratch_;
 };
 

@@ -18,6 +18,8 @@ void append_cells(fmt::memory_buffer& out, const std::vector<Cell>& cells) {
       fmt::format_to(std::back_inserter(out), "{}", *d);
     } else if (const auto* t = std::get_if<std::string>(&cells[c])) {
       append_csv_field(out, *t);
+    } else if (const auto* l = std::get_if<PnList>(&cells[c])) {
+      for (std::size_t k = 0; k < l->size(); ++k) fmt::format_to(std::back_inserter(out), "{}{}", k ? " " : "", (*l)[k]);
     }
   }
   out.push_back('\n');

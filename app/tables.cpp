@@ -15,12 +15,6 @@ std::string iso(std::int64_t ms) {
   return fmt::to_string(b);
 }
 
-std::string pn_list(const std::vector<std::uint32_t>& pns) {
-  std::string s;
-  for (const std::uint32_t pn : pns) s += fmt::format("{}{}", s.empty() ? "" : " ", pn);
-  return s;
-}
-
 Cell number(std::optional<double> v) {
   if (!v || !std::isfinite(*v)) return {};
   return *v;
@@ -53,7 +47,7 @@ const std::vector<Column>& seconds_columns() {
                              {"fix_y", ColumnType::kReal}};
     for (const Measurement& m : measurements()) {
       if (m.shape == Shape::kList) {
-        c.push_back({std::string(m.name), ColumnType::kText});
+        c.push_back({std::string(m.name), ColumnType::kList});
         continue;
       }
       c.push_back({std::string(m.name), ColumnType::kReal});
@@ -85,7 +79,7 @@ void seconds_cells(const SecondRow& row, std::vector<Cell>& out) {
   const std::span<const Measurement> catalogue = measurements();
   for (std::size_t i = 0; i < catalogue.size(); ++i) {
     if (catalogue[i].shape == Shape::kList) {
-      out.push_back(row.lists[i].empty() ? Cell() : Cell(pn_list(row.lists[i])));
+      out.push_back(row.lists[i].empty() ? Cell() : Cell(row.lists[i]));
       continue;
     }
     out.push_back(number(row.value(i)));
@@ -110,7 +104,7 @@ const std::vector<Column>& event_columns() {
       {"device", ColumnType::kInteger},   {"seq", ColumnType::kInteger},      {"time_ms", ColumnType::kInteger},
       {"time_iso", ColumnType::kText},    {"fix_lat", ColumnType::kReal},     {"fix_lon", ColumnType::kReal},
       {"technology", ColumnType::kText},  {"kind", ColumnType::kText},        {"failure", ColumnType::kInteger},
-      {"code", ColumnType::kInteger},     {"pns_added", ColumnType::kText},   {"pns_removed", ColumnType::kText},
+      {"code", ColumnType::kInteger},     {"pns_added", ColumnType::kList},   {"pns_removed", ColumnType::kList},
       {"details", ColumnType::kText}};
   return columns;
 }
@@ -126,8 +120,8 @@ void event_cells(const DriveEvent& e, std::vector<Cell>& out) {
   out.emplace_back(std::string(event_kind_name(e.kind)));
   out.emplace_back(std::int64_t{e.failure ? 1 : 0});
   out.push_back(e.code ? Cell(*e.code) : Cell());
-  out.push_back(e.added.empty() ? Cell() : Cell(pn_list(e.added)));
-  out.push_back(e.removed.empty() ? Cell() : Cell(pn_list(e.removed)));
+  out.push_back(e.added.empty() ? Cell() : Cell(e.added));
+  out.push_back(e.removed.empty() ? Cell() : Cell(e.removed));
   out.emplace_back(e.details);
 }
 

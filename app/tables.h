@@ -12,19 +12,22 @@
 
 namespace cdmadiag {
 
-enum class ColumnType : std::uint8_t { kInteger, kReal, kText };
+enum class ColumnType : std::uint8_t { kInteger, kReal, kText, kList };
 
 struct Column {
   std::string name;
   ColumnType type;
 };
 
-// No value (null), an integer, a number or a text (UTF-8).
-using Cell = std::variant<std::monostate, std::int64_t, double, std::string>;
+// No value (null), an integer, a number, a text (UTF-8) or a list of PNs: SQLite keeps a
+// list as a JSON array (json_each reads it), CSV as the numbers separated by spaces,
+// Python as a list.
+using PnList = std::vector<std::uint32_t>;
+using Cell = std::variant<std::monostate, std::int64_t, double, std::string, PnList>;
 
 // device, second, time_ms, time_iso, seq, packets_1x, packets_evdo, fix_lat, fix_lon, fix_x,
-// fix_y, then each catalogue measurement (lists as PNs separated by spaces; _min and _max
-// after those with a range), then per technology the serving sector, site and distance.
+// fix_y, then each catalogue measurement (_min and _max after those with a range), then
+// per technology the serving sector, site and distance.
 const std::vector<Column>& seconds_columns();
 void seconds_cells(const SecondRow& row, std::vector<Cell>& out);
 

@@ -358,7 +358,7 @@ class SummarySink final : public OutputSink {
   void packet(const PacketView& p) override {
     out_.packet(p);
     drive_.packet(p);
-    codes_.insert(p.response ? 0x10000 + p.command : p.code);
+    codes_.insert(p.code);
   }
   void framing_error(std::string_view text) override { out_.framing_error(text); }
   void finish() override { out_.finish(); }
@@ -500,6 +500,16 @@ class TableCollector final : public OutputSink {
           for (std::size_t r = 0; r < rows.size(); ++r) {
             const auto* t = std::get_if<std::string>(&rows[r][c]);
             l[r] = t != nullptr ? py::object(py::str(*t)) : py::object(py::none());
+          }
+          d[name] = l;
+          break;
+        }
+        case ColumnType::kList: {
+          // A list per row ([] for none), so a frame's explode() gives one row per PN.
+          py::list l(rows.size());
+          for (std::size_t r = 0; r < rows.size(); ++r) {
+            const auto* pns = std::get_if<PnList>(&rows[r][c]);
+            l[r] = pns != nullptr ? py::cast(*pns) : py::list();
           }
           d[name] = l;
           break;

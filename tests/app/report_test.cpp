@@ -144,7 +144,7 @@ class DriveTest : public ::testing::Test {
 
 TEST_F(DriveTest, SecondsHoldTheMeanMinAndMaxOfTheirPacketsPerDevice) {
   feed(100.0, {rx(-70)});
-  feed(100.999, {rx(-80), none(ATTR_ID_CDMA_MOBILE_RX_POWER), rx(std::numeric_limits<double>::quiet_NaN())});
+  feed(100.999, {none(ATTR_ID_CDMA_MOBILE_RX_POWER), rx(std::numeric_limits<double>::quiet_NaN()), rx(-80)});
   feed(101.0, {rx(-60)});                   // the next second starts on its first millisecond
   feed(100.5, {rx(-90)}, nullptr, false, 1);  // another device's packet, in the same second
   feed(NAN, {rx(-20)});                       // no time: no second
@@ -159,6 +159,110 @@ TEST_F(DriveTest, SecondsHoldTheMeanMinAndMaxOfTheirPacketsPerDevice) {
   EXPECT_DOUBLE_EQ(*row(100, 1).value(kRx), -90.0);
   EXPECT_EQ(*drive.summary().first_time, 100.0);
   EXPECT_EQ(*drive.summary().last_time, 101.0);
+}
+
+// A finger report's pilots: PN, Ec/Io in dB, status 7 (locked in the active set).
+std::vector<WriteRecord> active_set(std::initializer_list<std::pair<std::uint32_t, double>> pilots) {
+  std::vector<WriteRecord> w;
+  for (const auto& [pn, ecio] : pilots) {
+    w.push_back({{WriteOp::kSetDouble, 0, 0, ecio}, ATTR_ID_PN_ECIO_SET, pn, 0, 0});
+    w.push_back({{WriteOp::kSetByte, 0, 7, 0}, ATTR_ID_PN_ECIO_SET_STATUS, pn, 0, 0});
+  }
+  return w;
+}
+
+TEST_F(DriveTest, ASameSizeActiveSetSwapIsAnEventWithThePnsAddedAndRemoved) {
+  feed(10, active_set({{12, -5}, {36, -9}}));
+  feed(11, active_set({{36, -9}, {12, -5}}));  // the same set, listed otherwise
+  feed(12, active_set({{12, -5}, {48, -7}}));
+  ASSERT_EQ(drive.events().size(), 1U);
+  const DriveEvent& e = drive.events()[0];
+  EXPECT_EQ(std::tuple(e.kind, *e.time_ms, e.added, e.removed),
+            std::tuple(EventKind::kActiveSet, std::int64_t{12000}, std::vector<std::uint32_t>{48}, std::vector<std::uint32_t>{36}));
+  EXPECT_EQ(e.details, "active set 12 36 to 12 48");
+}
+
+// The serving sector is the serving PN's likely cell at the second's position: never a
+// neighbour's, and of two cells with that PN the one whose beam faces the position.
+TEST(DriveServing, TheServingPnsBeamAwareCellNeverANeighbours) {
+  CellSiteTable cells;
+  std::string error;
+  ASSERT_TRUE(cells.parse_csv("pn,lat,lon,sector_id,site_name,azimuth,beamwidth\n"
+                              "12,43.001,-89.0,near-12,Near,0,60\n"      // near, facing away (north)
+                              "12,42.990,-89.0,far-12,Far,0,60\n"        // farther, facing the position
+                              "348,43.0001,-89.0,nbr-348,Next door,,\n",  // a neighbour PN, nearest of all
+                              error))
+      << error;
+  DriveCollector drive(&cells);
+  Fix fix;
+  fix.seq = 1;
+  fix.latitude = 43.0;
+  fix.longitude = -89.0;
+  COrbExpandedMessage msg;
+  std::vector<WriteRecord> w = active_set({{12, -4}});
+  const std::vector<WriteRecord> neighbour = {{{WriteOp::kSetDouble, 0, 0, -12}, ATTR_ID_PN_ECIO_SET, 348, 0, 0},
+                                              {{WriteOp::kSetByte, 0, 6, 0}, ATTR_ID_PN_ECIO_SET_STATUS, 348, 0, 0}};
+  w.insert(w.end(), neighbour.begin(), neighbour.end());
+  PacketView p;
+  p.seq = 1;
+  p.time_ms = 1000;
+  p.code = 0x1019;
+  p.msg = &msg;
+  p.fix = &fix;
+  p.writes = w;
+  drive.packet(p);
+  drive.finish();
+  ASSERT_EQ(drive.seconds().size(), 1U);
+  const Serving& s = drive.seconds()[0].serving_1x;
+  EXPECT_EQ(s.pn, 12);
+  ASSERT_NE(s.cell, nullptr);
+  EXPECT_EQ(s.cell->sector_id, "far-12");
+  EXPECT_NEAR(s.distance_m, 1112, 2);
+}
+
+// A stamp of 0 in the middle of a drive changes no second, span or distance.
+TEST(DriveStrayStamp, AZeroStampChangesNoSecondSpanOrDistance) {
+  const auto drive_of = [](bool with_stray) {
+    auto drive = std::make_unique<DriveCollector>();
+    COrbExpandedMessage msg;
+    std::vector<Fix> fixes(4);
+    for (std::size_t k = 0; k < fixes.size(); ++k) {
+      fixes[k].seq = static_cast<std::uint32_t>(k + 1);
+      fixes[k].latitude = 43.0 + 0.001 * static_cast<double>(k);
+      fixes[k].longitude = -89.0;
+    }
+    std::uint32_t seq = 0;
+    const auto feed = [&](std::int64_t ms, double rx, const Fix& f, bool suspect) {
+      const std::vector<WriteRecord> w = {{{WriteOp::kSetDouble, 0, 0, rx}, ATTR_ID_CDMA_MOBILE_RX_POWER, 0, 0, 0}};
+      PacketView p;
+      p.seq = ++seq;
+      p.time_ms = ms;
+      p.time_suspect = suspect;
+      p.code = 0x1019;
+      p.msg = &msg;
+      p.fix = &f;
+      p.writes = w;
+      drive->packet(p);
+    };
+    feed(1778599182000, -70, fixes[0], false);
+    feed(1778599183000, -72, fixes[1], false);
+    if (with_stray) feed(315964800000, -10, fixes[1], true);
+    feed(1778599184000, -74, fixes[2], false);
+    feed(1778599185000, -76, fixes[3], false);
+    drive->finish();
+    return drive;
+  };
+  const auto plain = drive_of(false);
+  const auto stray = drive_of(true);
+  ASSERT_EQ(stray->seconds().size(), plain->seconds().size());
+  const std::size_t rx = *measurement_index("cdma_rx_power_dbm");
+  for (std::size_t i = 0; i < plain->seconds().size(); ++i) {
+    EXPECT_EQ(stray->seconds()[i].second, plain->seconds()[i].second);
+    EXPECT_EQ(stray->seconds()[i].value(rx), plain->seconds()[i].value(rx));
+  }
+  EXPECT_EQ(stray->summary().first_time, plain->summary().first_time);
+  EXPECT_EQ(stray->summary().last_time, plain->summary().last_time);
+  EXPECT_DOUBLE_EQ(stray->summary().distance_m(), plain->summary().distance_m());
 }
 
 TEST_F(DriveTest, EventsFromConnectionWrites) {
