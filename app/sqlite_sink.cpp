@@ -360,7 +360,8 @@ class SqliteSink final : public OutputSink {
           json_.push_back('[');
           for (std::size_t k = 0; k < l->size(); ++k) fmt::format_to(std::back_inserter(json_), "{}{}", k ? "," : "", (*l)[k]);
           json_.push_back(']');
-          bind_text(s.get(), i, json_);
+          // Copied: a row has several lists, all built in this one buffer.
+          sqlite3_bind_text(s.get(), i, json_.data(), static_cast<int>(json_.size()), SQLITE_TRANSIENT);
         } else {
           sqlite3_bind_null(s.get(), i);
         }

@@ -35,6 +35,9 @@ void fix_cells(const std::optional<Fix>& fix, std::vector<Cell>& out, bool proje
 
 constexpr std::array<const char*, 2> kServingTech = {"cdma", "evdo"};
 
+// PNs, band, channel, service option: whole numbers without a unit, the second's last value.
+bool identity(const Measurement& m) { return m.unit.empty() && m.per_second == PerSecond::kLast && !m.range; }
+
 }  // namespace
 
 const std::vector<Column>& seconds_columns() {
@@ -50,7 +53,7 @@ const std::vector<Column>& seconds_columns() {
         c.push_back({std::string(m.name), ColumnType::kList});
         continue;
       }
-      c.push_back({std::string(m.name), ColumnType::kReal});
+      c.push_back({std::string(m.name), identity(m) ? ColumnType::kInteger : ColumnType::kReal});
       if (m.range) {
         c.push_back({std::string(m.name) + "_min", ColumnType::kReal});
         c.push_back({std::string(m.name) + "_max", ColumnType::kReal});
@@ -80,6 +83,11 @@ void seconds_cells(const SecondRow& row, std::vector<Cell>& out) {
   for (std::size_t i = 0; i < catalogue.size(); ++i) {
     if (catalogue[i].shape == Shape::kList) {
       out.push_back(row.lists[i].empty() ? Cell() : Cell(row.lists[i]));
+      continue;
+    }
+    if (identity(catalogue[i])) {
+      const std::optional<double> v = row.value(i);
+      out.push_back(v ? Cell(std::llround(*v)) : Cell());
       continue;
     }
     out.push_back(number(row.value(i)));

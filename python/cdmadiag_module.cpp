@@ -535,7 +535,14 @@ py::dict table(const std::string& path, const std::string& kind, const std::opti
   std::optional<InputResult> result;
   run_into(*session, sink, result);
   if (result) check_input(*result);
-  return sink.columns();
+  py::dict d;
+  d["data"] = sink.columns();
+  py::list integers;
+  for (const Column& c : kind == "seconds" ? seconds_columns() : event_columns()) {
+    if (c.type == ColumnType::kInteger) integers.append(c.name);
+  }
+  d["integers"] = integers;
+  return d;
 }
 
 // to_frames in pieces: the columns of the next `size` packets at each step, so a

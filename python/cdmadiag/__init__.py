@@ -77,10 +77,9 @@ def _table(path, kind, cells, projection, input):
     import pandas as pd
 
     c = table(_path(path), kind, _path(cells), projection, input)
-    frame = pd.DataFrame(c)
-    for name in ("device", "second", "seq", "packets_1x", "packets_evdo", "time_ms", "failure", "code"):
-        if name in frame:
-            frame[name] = frame[name].astype("Int64")
+    frame = pd.DataFrame(c["data"])
+    for name in c["integers"]:
+        frame[name] = frame[name].astype("Int64")
     ms = frame["time_ms"].fillna(_NO_TIME).astype("int64").to_numpy()
     frame.insert(frame.columns.get_loc("time_ms"), "time", _utc_times(ms))
     return frame

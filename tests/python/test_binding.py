@@ -3,6 +3,7 @@ import json
 import math
 import os
 import random
+import re
 import subprocess
 import tempfile
 import unittest
@@ -145,3 +146,21 @@ class BadInputs(unittest.TestCase):
 
 if __name__ == "__main__":
     unittest.main()
+
+
+class ReadmeQuestions(unittest.TestCase):
+    def test_the_five_questions_in_pandas_run_as_printed(self):
+        with open(os.path.join(SOURCE, "README.md"), encoding="utf-8") as f:
+            readme = f.read()
+        block = next(b for b in re.findall(r"```python\n(.*?)```", readme, re.S) if "cdmadiag.seconds" in b)
+        setup, *questions = block.strip().split("\n", 2)[:2], block.strip().split("\n")[2:]
+        self.assertEqual(len(questions[0]), 5)
+        here = os.getcwd()
+        os.chdir(SOURCE)
+        try:
+            namespace = {}
+            exec("\n".join(setup), namespace)
+            for line in questions[0]:
+                self.assertGreater(len(eval(line, namespace)), 0, line)
+        finally:
+            os.chdir(here)
