@@ -455,67 +455,51 @@ class TableCollector final : public OutputSink {
   void framing_error(std::string_view) override {}
   void finish() override {}
 
-  // Column name -> numpy array (integers; reals with NaN for none) or list (texts, None).
+  // Column name -> numpy array (reals, NaN for none) or list (integers and texts with
+  // None, lists of PNs). Built column by column from the rows, never all cells at once.
   py::dict columns() {
     const std::vector<Column>& cols = kind_ == TableKind::kSeconds ? seconds_columns() : event_columns();
-    std::vector<std::vector<Cell>> rows;
-    std::vector<Cell> cells;
-    if (kind_ == TableKind::kSeconds) {
-      for (const SecondRow& r : seconds_.finish()) {
-        seconds_cells(r, cells);
-        rows.push_back(cells);
+    const std::size_t n = kind_ == TableKind::kSeconds ? seconds_.finish().size() : events_.events().size();
+    std::vector<py::object> out;
+    std::vector<double*> reals(cols.size(), nullptr);
+    for (std::size_t c = 0; c < cols.size(); ++c) {
+      if (cols[c].type == ColumnType::kReal) {
+        py::array_t<double> a(static_cast<py::ssize_t>(n));
+        reals[c] = a.mutable_data();
+        out.push_back(std::move(a));
+      } else {
+        out.push_back(py::list(n));
       }
-    } else {
-      for (const DriveEvent& e : events_.events()) {
-        event_cells(e, cells);
-        rows.push_back(cells);
+    }
+    std::vector<Cell> cells;
+    for (std::size_t r = 0; r < n; ++r) {
+      if (kind_ == TableKind::kSeconds) {
+        seconds_cells(seconds_.rows()[r], cells);
+      } else {
+        event_cells(events_.events()[r], cells);
+      }
+      for (std::size_t c = 0; c < cols.size(); ++c) {
+        const Cell& cell = cells[c];
+        if (reals[c] != nullptr) {
+          const auto* v = std::get_if<double>(&cell);
+          reals[c][r] = v != nullptr ? *v : std::numeric_limits<double>::quiet_NaN();
+          continue;
+        }
+        py::object value = py::none();
+        if (const auto* i = std::get_if<std::int64_t>(&cell)) {
+          value = py::int_(*i);
+        } else if (const auto* t = std::get_if<std::string>(&cell)) {
+          value = py::str(*t);
+        } else if (const auto* pns = std::get_if<PnList>(&cell)) {
+          value = py::cast(*pns);
+        } else if (cols[c].type == ColumnType::kList) {
+          value = py::list();  // [] for none, so a frame's explode() gives one row per PN
+        }
+        PyList_SET_ITEM(out[c].ptr(), static_cast<py::ssize_t>(r), value.release().ptr());
       }
     }
     py::dict d;
-    for (std::size_t c = 0; c < cols.size(); ++c) {
-      const py::str name(cols[c].name);
-      switch (cols[c].type) {
-        case ColumnType::kInteger: {
-          // Nullable: a float column would round ids past 2**53, so None stays None.
-          py::list l(rows.size());
-          for (std::size_t r = 0; r < rows.size(); ++r) {
-            const auto* n = std::get_if<std::int64_t>(&rows[r][c]);
-            l[r] = n != nullptr ? py::object(py::int_(*n)) : py::object(py::none());
-          }
-          d[name] = l;
-          break;
-        }
-        case ColumnType::kReal: {
-          py::array_t<double> a(static_cast<py::ssize_t>(rows.size()));
-          auto m = a.mutable_unchecked<1>();
-          for (std::size_t r = 0; r < rows.size(); ++r) {
-            const auto* v = std::get_if<double>(&rows[r][c]);
-            m(static_cast<py::ssize_t>(r)) = v != nullptr ? *v : std::numeric_limits<double>::quiet_NaN();
-          }
-          d[name] = a;
-          break;
-        }
-        case ColumnType::kText: {
-          py::list l(rows.size());
-          for (std::size_t r = 0; r < rows.size(); ++r) {
-            const auto* t = std::get_if<std::string>(&rows[r][c]);
-            l[r] = t != nullptr ? py::object(py::str(*t)) : py::object(py::none());
-          }
-          d[name] = l;
-          break;
-        }
-        case ColumnType::kList: {
-          // A list per row ([] for none), so a frame's explode() gives one row per PN.
-          py::list l(rows.size());
-          for (std::size_t r = 0; r < rows.size(); ++r) {
-            const auto* pns = std::get_if<PnList>(&rows[r][c]);
-            l[r] = pns != nullptr ? py::cast(*pns) : py::list();
-          }
-          d[name] = l;
-          break;
-        }
-      }
-    }
+    for (std::size_t c = 0; c < cols.size(); ++c) d[py::str(cols[c].name)] = out[c];
     return d;
   }
 

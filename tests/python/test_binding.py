@@ -1,4 +1,5 @@
 """The binding against the command: the same packets, values and texts for the sample drive."""
+import io
 import json
 import math
 import os
@@ -93,6 +94,36 @@ class BindingMatchesCommand(unittest.TestCase):
         errors = [p["error"] for p in packets]
         self.assertEqual(list(messages["error"]), errors)
         self.assertEqual(list(messages["class"]), [p["class"] for p in packets])
+
+
+class Tables(unittest.TestCase):
+    def test_chunks_add_up_to_the_whole_frames(self):
+        import pandas as pd
+
+        messages, writes = cdmadiag.to_frames(SAMPLE, details=False)
+        chunks = list(cdmadiag.to_frames(SAMPLE, details=False, chunksize=1000))
+        self.assertEqual(len(chunks), -(-len(messages) // 1000))
+        # Categories differ per chunk: compare the values.
+        for whole, part in ((messages, pd.concat([m for m, _ in chunks], ignore_index=True)),
+                            (writes, pd.concat([w for _, w in chunks], ignore_index=True))):
+            pd.testing.assert_frame_equal(whole.astype(object), part.astype(object))
+
+    def test_seconds_and_events_are_the_commands_tables(self):
+        import pandas as pd
+
+        seconds = cdmadiag.seconds(SAMPLE, cells=CELLS)
+        out = subprocess.run([CLI, "seconds", "-q", "--cells", CELLS, SAMPLE], check=True, stdout=subprocess.PIPE).stdout
+        command = pd.read_csv(io.BytesIO(out))
+        self.assertEqual(list(seconds.columns.drop("time")), list(command.columns))
+        self.assertEqual(len(seconds), len(command))
+        self.assertEqual(str(seconds["time"].dtype), "datetime64[ns, UTC]")
+        for name in ("cdma_best_active_ecio_db", "evdo_best_sinr_db", "cdma_serving_pn"):
+            pd.testing.assert_series_equal(seconds[name].astype(float), command[name].astype(float), check_names=False)
+        self.assertEqual(seconds["cdma_serving_sector"].dropna().iloc[0], command["cdma_serving_sector"].dropna().iloc[0])
+        events = cdmadiag.events(SAMPLE)
+        self.assertIn("active_set", set(events["kind"]))
+        swaps = events[events["kind"] == "active_set"]
+        self.assertTrue(all(isinstance(a, list) for a in swaps["pns_added"]))
 
 
 class DriveSummary(unittest.TestCase):
