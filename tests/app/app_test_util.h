@@ -2,6 +2,7 @@
 // Builders for captures (log records, HDLC frames), a reader that collects events,
 // and a scratch directory and command line for whole runs.
 #include <unistd.h>
+#include <zlib.h>
 
 #include <cstdint>
 #include <filesystem>
@@ -21,6 +22,21 @@ using ByteVec = std::vector<std::uint8_t>;
 inline ByteVec cat(std::initializer_list<ByteVec> parts) {
   ByteVec out;
   for (const auto& p : parts) out.insert(out.end(), p.begin(), p.end());
+  return out;
+}
+
+// One gzip member of the bytes.
+inline ByteVec gzip(const ByteVec& data) {
+  z_stream z{};
+  deflateInit2(&z, Z_BEST_SPEED, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY);
+  ByteVec out(deflateBound(&z, data.size()) + 64);
+  z.next_in = const_cast<std::uint8_t*>(data.data());
+  z.avail_in = static_cast<uInt>(data.size());
+  z.next_out = out.data();
+  z.avail_out = static_cast<uInt>(out.size());
+  deflate(&z, Z_FINISH);
+  out.resize(z.total_out);
+  deflateEnd(&z);
   return out;
 }
 
