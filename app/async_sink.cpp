@@ -25,6 +25,7 @@ struct Slot {
   Fix fix;
   bool has_fix = false;
   std::vector<CellLookup> cells;
+  std::uint64_t error_offset = 0;  // of a framing error
 
   void copy(const PacketView& p) {
     kind = Kind::kPacket;
@@ -73,10 +74,14 @@ class AsyncSink final : public OutputSink {
     hand_over(s);
   }
 
-  void framing_error(std::string_view text) override {
+  void framing_error(std::string_view text) override { framing_error_at(text, {}); }
+  void framing_error_at(std::string_view text, const FramingErrorAt& at) override {
     Slot* s = take();
     s->kind = Slot::Kind::kFramingError;
     s->error.assign(text);
+    s->file_name.assign(at.file_name);
+    s->view.file = at.file;
+    s->error_offset = at.offset;
     hand_over(s);
   }
 
@@ -168,7 +173,7 @@ class AsyncSink final : public OutputSink {
           if (s->kind == Slot::Kind::kPacket) {
             inner_->packet(s->rebuilt());
           } else {
-            inner_->framing_error(s->error);
+            inner_->framing_error_at(s->error, {s->view.file, s->file_name, s->error_offset});
           }
         } catch (...) {
           failed = true;

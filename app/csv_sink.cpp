@@ -5,11 +5,45 @@
 // when projected, fix_age_ms; empty before the first fix) and the likely cells of the
 // packet as lists separated by ';' (cell_pns, cell_sectors, cell_sites,
 // cell_distances_m).
+//
+// Text from outside (decoded strings, cell names) cannot become a spreadsheet formula:
+// a field starting with = + - @ (or a tab or carriage return) that is not a number
+// gets a leading apostrophe. In the lists a ';' or '\' inside an item is escaped with
+// a '\'.
+#include <charconv>
+#include <cmath>
+
 #include "output_file.h"
 #include "sinks.h"
 
 namespace cdmadiag {
 namespace {
+
+bool is_number(std::string_view s) {
+  if (s.starts_with('+')) s.remove_prefix(1);
+  double v = 0.0;
+  const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
+  return !s.empty() && ec == std::errc() && end == s.data() + s.size() && std::isfinite(v);
+}
+
+// A CSV field of outside text, as a spreadsheet can open it without running it.
+void append_csv_text(fmt::memory_buffer& out, std::string_view utf8) {
+  if (!utf8.empty() && std::string_view("=+-@\t\r").find(utf8.front()) != std::string_view::npos &&
+      !is_number(utf8)) {
+    std::string quoted = "'";
+    quoted.append(utf8);
+    append_csv_field(out, quoted);
+    return;
+  }
+  append_csv_field(out, utf8);
+}
+
+void append_list_item(fmt::memory_buffer& out, std::string_view item) {
+  for (const char c : item) {
+    if (c == ';' || c == '\\') out.push_back('\\');
+    out.push_back(c);
+  }
+}
 
 constexpr std::string_view kHeader =
     "seq,time,code,name,op,index,value,kind,command,file,time_ms,time_iso,fix_lat,fix_lon,fix_x,fix_y,"
@@ -32,7 +66,7 @@ class CsvSink final : public StreamSink {
       out.append(prefix_.data(), prefix_.data() + prefix_.size());
       fmt::format_to(it, "{},{},{},", attribute_name(w.id, scratch_), write_op_name(w.op), w.index);
       if (w.op == WriteOp::kSetString) {
-        append_csv_field(out, cp1252_to_utf8(p.text_of(w)));
+        append_csv_text(out, cp1252_to_utf8(p.text_of(w)));
       } else {
         append_plain_value(out, p, w);
       }
@@ -83,11 +117,11 @@ class CsvSink final : public StreamSink {
         first = false;
         field(items, c);
       }
-      append_csv_field(s, std::string_view(items.data(), items.size()));
+      append_csv_text(s, std::string_view(items.data(), items.size()));
     };
     list([](fmt::memory_buffer& b, const CellLookup& c) { fmt::format_to(std::back_inserter(b), "{}", c.pn); });
-    list([](fmt::memory_buffer& b, const CellLookup& c) { append(b, c.cell->sector_id); });
-    list([](fmt::memory_buffer& b, const CellLookup& c) { append(b, c.cell->site_name); });
+    list([](fmt::memory_buffer& b, const CellLookup& c) { append_list_item(b, c.cell->sector_id); });
+    list([](fmt::memory_buffer& b, const CellLookup& c) { append_list_item(b, c.cell->site_name); });
     list([](fmt::memory_buffer& b, const CellLookup& c) {
       fmt::format_to(std::back_inserter(b), "{}", rounded_distance(c.distance_m));
     });
