@@ -18,6 +18,8 @@
 
 #include "decode_run.h"
 #include "host/map_projections.h"
+#include "interrupt.h"
+#include "output_file.h"
 #include "host/schema.h"
 #include "output_sink.h"
 #include "sinks.h"
@@ -38,6 +40,17 @@ const std::map<std::string, OutputFormat> kFormats = {{"text", OutputFormat::kTe
                                                       {"jsonl", OutputFormat::kJsonl},
                                                       {"csv", OutputFormat::kCsv},
                                                       {"sqlite", OutputFormat::kSqlite}};
+
+// Paths come as the system names them (os.fsencode): not always UTF-8. Messages that
+// hold them read as os.fsdecode would.
+[[noreturn]] void raise_error(PyObject* type, const std::string& text) {
+  PyObject* message = PyUnicode_DecodeFSDefaultAndSize(text.data(), static_cast<Py_ssize_t>(text.size()));
+  if (message != nullptr) {
+    PyErr_SetObject(type, message);
+    Py_DECREF(message);
+  }
+  throw py::error_already_set();
+}
 
 InputFormat input_format(const std::optional<std::string>& input) {
   if (!input || input->empty()) return InputFormat::kAuto;
@@ -63,7 +76,7 @@ struct Setting {
     }
     if (cells_path && !cells_path->empty()) {
       std::string error;
-      if (!cells.load_csv(*cells_path, error)) throw py::value_error("cells " + *cells_path + ": " + error);
+      if (!cells.load_csv(*cells_path, error)) raise_error(PyExc_ValueError, "cells " + *cells_path + ": " + error);
     }
   }
 };
@@ -79,22 +92,36 @@ std::unique_ptr<ByteStream> open_input(const std::string& path) {
   std::string error;
   std::unique_ptr<ByteStream> in = ByteStream::open(path, error);
   if (!in) {
-    PyErr_SetString(PyExc_OSError, (path + ": " + error).c_str());
-    throw py::error_already_set();
+    raise_error(PyExc_OSError, path + ": " + error);
   }
   return in;
 }
 
+// SIGINT and SIGTERM stop a long decode as they stop the command, after the packet at
+// hand; Python's handlers are put back and see the signal after the run. Signals reach
+// Python only on its main thread, so only a decode there takes them.
+void take_interrupts(std::optional<InterruptGuard>& guard) {
+  const py::module_ threading = py::module_::import("threading");
+  if (threading.attr("current_thread")().is(threading.attr("main_thread")())) guard.emplace(true);
+}
+
+// After a run a signal stopped: Python's handler has seen it (KeyboardInterrupt for
+// SIGINT); raised as that, or as KeyboardInterrupt when the handler let it pass.
+void raise_stop() {
+  clear_stop();
+  if (PyErr_CheckSignals() != 0) throw py::error_already_set();
+  PyErr_SetNone(PyExc_KeyboardInterrupt);
+  throw py::error_already_set();
+}
+
 [[noreturn]] void not_diag(const std::string& name) {
-  throw py::value_error(name + ": not a DIAG log (no plausible log record or good frame in it)");
+  raise_error(PyExc_ValueError, name + ": not a DIAG log (no plausible log record or good frame in it)");
 }
 
 // A read failure or an input with no DIAG record in it, after a whole stream.
 void check_end(const std::string& path, const ByteStream& in, StreamEnd end) {
   if (!in.error().empty()) {
-    PyErr_SetString(PyExc_OSError,
-                    (path + ": read failed at byte " + std::to_string(in.offset()) + ": " + in.error()).c_str());
-    throw py::error_already_set();
+    raise_error(PyExc_OSError, path + ": read failed at byte " + std::to_string(in.offset()) + ": " + in.error());
   }
   if (end == StreamEnd::kNotDiag) not_diag(path);
 }
@@ -209,8 +236,7 @@ class Packets {
     if (!sink_.ready) {
       lock.unlock();
       if (!in_->error().empty()) {
-        PyErr_SetString(PyExc_OSError, (name_ + ": read failed: " + in_->error()).c_str());
-        throw py::error_already_set();
+        raise_error(PyExc_OSError, name_ + ": read failed: " + in_->error());
       }
       if (!found_ && !waiting_.empty()) not_diag(name_);
       throw py::stop_iteration();
@@ -351,13 +377,17 @@ py::dict columns(const std::string& path, const std::optional<std::string>& cell
   ColumnSink sink(codes);
   StreamEnd end = StreamEnd::kEnd;
   RunCounters counters;
+  std::optional<InterruptGuard> interrupts;
+  take_interrupts(interrupts);
   {
     const py::gil_scoped_release release;
     const std::lock_guard lock(g_decode_mutex);
     DecodeRun run(options, sink, &setting.cells, &setting.properties);
     end = run.decode_stream(*in, path);
     counters = run.counters();
+    interrupts.reset();
   }
+  if (end == StreamEnd::kStopped) raise_stop();
   check_end(path, *in, end);
   py::list ops;
   for (int op = 0; op <= static_cast<int>(WriteOp::kSetNoValue); ++op) ops.append(write_op_name(static_cast<WriteOp>(op)));
@@ -435,6 +465,7 @@ class SummarySink final : public OutputSink {
     }
   }
   void framing_error(std::string_view text) override { out_.framing_error(text); }
+  void framing_error_at(std::string_view text, const FramingErrorAt& at) override { out_.framing_error_at(text, at); }
   void finish() override { out_.finish(); }
 
   void fill(py::dict& d) const {
@@ -485,6 +516,9 @@ py::dict decode_to_file(const std::string& path, const std::string& out, const s
   const auto f = kFormats.find(format);
   if (f == kFormats.end()) throw py::value_error("format must be text, jsonl, csv or sqlite, not '" + format + "'");
   if (out.empty() || out == "-") throw py::value_error("decode_to_file needs an output file");
+  std::vector<std::string> read = {path};
+  if (cells && !cells->empty()) read.push_back(*cells);
+  if (const std::string input = output_clash(out, read); !input.empty()) raise_error(PyExc_ValueError, clash_message(out, input));
   Setting setting(cells, projection);
   const DecodeOptions options = make_options(details, input);
   std::unique_ptr<ByteStream> in = open_input(path);
@@ -493,6 +527,9 @@ py::dict decode_to_file(const std::string& path, const std::string& out, const s
   RunCounters counters;
   std::string output_error;
   std::unique_ptr<SummarySink> summary;
+  bool written = false;
+  std::optional<InterruptGuard> interrupts;
+  take_interrupts(interrupts);
   {
     const py::gil_scoped_release release;
     const std::lock_guard lock(g_decode_mutex);
@@ -508,19 +545,28 @@ py::dict decode_to_file(const std::string& path, const std::string& out, const s
       DecodeRun run(options, *summary, &setting.cells, &setting.properties);
       end = run.decode_stream(*in, path);
       counters = run.counters();
-      // As the command: an input that is no DIAG log leaves the output untouched.
-      if (in->error().empty() && end != StreamEnd::kNotDiag) summary->finish();
+      // The command's rule, but a stop leaves the old file: the exception it becomes
+      // returns nothing that would tell how far the output went.
+      const bool failed = !in->error().empty() || end == StreamEnd::kNotDiag;
+      if (end != StreamEnd::kStopped && finishes_output(out, counters.packets, failed, false)) {
+        summary->finish();
+        written = true;
+      }
     } catch (const OutputError& e) {
       output_error = e.what();
     }
+    // The sink went with its block, and a temporary file not renamed into place with it.
+    interrupts.reset();
   }
+  if (end == StreamEnd::kStopped) raise_stop();
+  clear_stop();  // a signal while the output was finished: Python sees it next
   if (!output_error.empty()) {
-    PyErr_SetString(PyExc_OSError, (out + ": " + output_error).c_str());
-    throw py::error_already_set();
+    raise_error(PyExc_OSError, out + ": " + output_error);
   }
   check_end(path, *in, end);
   py::dict d = counters_dict(counters);
   summary->fill(d);
+  d["written"] = written;
   return d;
 }
 
