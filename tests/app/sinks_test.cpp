@@ -186,5 +186,28 @@ TEST(CsvSink, OutsideTextCannotBecomeAFormulaNorSplitAList) {
                 "1,,0,ATTR_ID_PN_INC,SetString,2,'-x,log,,0,,,,,,," + cells_tail);
 }
 
+// JSON is UTF-8: a file or cell name that is not (a Latin-1 list, a name's raw bytes)
+// reads as U+FFFD where it breaks, and whole UTF-8 sequences pass as they are.
+TEST(JsonlSink, NamesThatAreNotUtf8StayValidJson) {
+  TempDir dir;
+  const CellSite site{7, 1.0, 2.0, "M\xfcller", "caf\xc3\xa9 \xed\xa0\x80 \xf0\x9f\x93\xa1"};
+  const std::vector<CellLookup> cells = {{7, &site, 1.0}};
+  COrbExpandedMessage msg;
+  PacketView p;
+  p.seq = 1;
+  p.msg = &msg;
+  p.cells = cells;
+  p.file_name = "x\xff.log";
+  auto sink = make_sink(OutputFormat::kJsonl, dir.file("out.jsonl"));
+  sink->packet(p);
+  sink->finish();
+  const std::string text = slurp(dir.file("out.jsonl"));
+  EXPECT_NE(text.find("\"file_name\": \"x\xef\xbf\xbd.log\""), std::string::npos) << text;
+  EXPECT_NE(text.find("\"sector_id\": \"M\xef\xbf\xbdller\""), std::string::npos) << text;
+  EXPECT_NE(text.find("\"site_name\": \"caf\xc3\xa9 \xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd \xf0\x9f\x93\xa1\""),
+            std::string::npos)
+      << text;
+}
+
 }  // namespace
 }  // namespace cdmadiag::test
