@@ -195,7 +195,13 @@ def _decode_fleet(root, out, scheduler, workers, format, cells, projection, deta
 
     rows, jobs = [], []
     for rel in find_logs(root, out):
-        st = os.stat(os.path.join(root, rel))
+        try:
+            st = os.stat(os.path.join(root, rel))
+        except OSError as e:  # gone, or not readable, since the folder was listed
+            row = dict.fromkeys(COLUMNS)
+            row.update(file=rel, status="failed", error=str(e), skipped=False, output="")
+            rows.append(row)
+            continue
         done = manifest.get(rel)
         if (not force and done and done.get("size") == st.st_size and done.get("mtime_ns") == st.st_mtime_ns
                 and done.get("options") == options and done["row"].get("status") == "ok"
@@ -286,6 +292,10 @@ def main(argv=None):
     except (OSError, ValueError) as e:
         print(f"cdmadiag.fleet: {e}", file=sys.stderr)
         return 2
+    except KeyboardInterrupt:
+        print(f"cdmadiag.fleet: interrupted; summary of what was done in "
+              f"{os.path.join(os.path.abspath(a.out), SUMMARY)}", file=sys.stderr)
+        return 130
     failed = int((frame["status"] != "ok").sum())
     print(f"cdmadiag.fleet: {len(frame)} files, {failed} failed, {int(frame['packets'].sum())} packets; "
           f"summary in {os.path.join(os.path.abspath(a.out), SUMMARY)}", file=sys.stderr)
