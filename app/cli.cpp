@@ -1,8 +1,6 @@
 #include "cli.h"
 
 #include <fmt/format.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <CLI/CLI.hpp>
 #include <csignal>

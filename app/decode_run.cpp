@@ -228,7 +228,7 @@ void DecodeRun::framing_error(std::string_view name, const FramingError& error) 
       fmt::print(error_log_, "cdmadiag: further framing errors are counted, not shown\n");
     }
   }
-  out_.framing_error_at(text, {inputs_ == 0 ? 0 : inputs_ - 1, file_name_, error.offset});
+  out_.framing_error_at(text, {inputs_ == 0 ? 0 : inputs_ - 1, name, error.offset});
 }
 
 StreamEnd DecodeRun::decode_stream(ByteStream& in, std::string_view name, const Progress& progress) {
