@@ -99,10 +99,11 @@ std::unique_ptr<ByteStream> open_input(const std::string& path) {
 
 // SIGINT and SIGTERM stop a long decode as they stop the command, after the packet at
 // hand; Python's handlers are put back and see the signal after the run. Signals reach
-// Python only on its main thread, so only a decode there takes them.
-void take_interrupts(std::optional<InterruptGuard>& guard) {
+// Python only on its main thread, so only a decode there takes them, and only while it
+// holds the decode lock (a stop would end another thread's iterator early).
+bool on_main_thread() {
   const py::module_ threading = py::module_::import("threading");
-  if (threading.attr("current_thread")().is(threading.attr("main_thread")())) guard.emplace(true);
+  return threading.attr("current_thread")().is(threading.attr("main_thread")());
 }
 
 // After a run a signal stopped: Python's handler has seen it (KeyboardInterrupt for
@@ -377,11 +378,12 @@ py::dict columns(const std::string& path, const std::optional<std::string>& cell
   ColumnSink sink(codes);
   StreamEnd end = StreamEnd::kEnd;
   RunCounters counters;
+  const bool take_signals = on_main_thread();
   std::optional<InterruptGuard> interrupts;
-  take_interrupts(interrupts);
   {
     const py::gil_scoped_release release;
     const std::lock_guard lock(g_decode_mutex);
+    if (take_signals) interrupts.emplace(true);
     DecodeRun run(options, sink, &setting.cells, &setting.properties);
     end = run.decode_stream(*in, path);
     counters = run.counters();
@@ -528,11 +530,12 @@ py::dict decode_to_file(const std::string& path, const std::string& out, const s
   std::string output_error;
   std::unique_ptr<SummarySink> summary;
   bool written = false;
+  const bool take_signals = on_main_thread();
   std::optional<InterruptGuard> interrupts;
-  take_interrupts(interrupts);
   {
     const py::gil_scoped_release release;
     const std::lock_guard lock(g_decode_mutex);
+    if (take_signals) interrupts.emplace(true);
     try {
       RunInfo info;
       info.version = version_text();
