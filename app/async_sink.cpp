@@ -17,6 +17,10 @@ struct Slot {
   enum class Kind : std::uint8_t { kPacket, kFramingError, kEnd } kind = Kind::kPacket;
   PacketData packet;
   std::string error;
+  // A framing error's place.
+  std::string file_name;
+  std::uint32_t error_file = 0;
+  std::uint64_t error_offset = 0;
 };
 
 // Slots move between the threads in batches: waking the other thread for every packet
@@ -42,10 +46,14 @@ class AsyncSink final : public OutputSink {
     hand_over(s);
   }
 
-  void framing_error(std::string_view text) override {
+  void framing_error(std::string_view text) override { framing_error_at(text, {}); }
+  void framing_error_at(std::string_view text, const FramingErrorAt& at) override {
     Slot* s = take();
     s->kind = Slot::Kind::kFramingError;
     s->error.assign(text);
+    s->file_name.assign(at.file_name);
+    s->error_file = at.file;
+    s->error_offset = at.offset;
     hand_over(s);
   }
 
@@ -137,7 +145,7 @@ class AsyncSink final : public OutputSink {
           if (s->kind == Slot::Kind::kPacket) {
             inner_->packet(s->packet.view());
           } else {
-            inner_->framing_error(s->error);
+            inner_->framing_error_at(s->error, {s->error_file, s->file_name, s->error_offset});
           }
         } catch (...) {
           failed = true;

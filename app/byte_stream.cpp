@@ -74,7 +74,7 @@ std::unique_ptr<ByteStream> ByteStream::open(const std::string& path, std::strin
 }
 
 std::size_t ByteStream::refill(std::size_t n) {
-  if (eof_ || fd_ < 0 || stop_requested()) return end_ - pos_;
+  if (eof_ || limited_ || fd_ < 0 || stop_requested()) return end_ - pos_;
   // Keep the unread tail at the front, then fill the rest of the buffer in large reads.
   if (pos_ > 0) {
     std::memmove(buffer_.get(), buffer_.get() + pos_, end_ - pos_);
@@ -90,7 +90,16 @@ std::size_t ByteStream::refill(std::size_t n) {
   base_ = buffer_.get();
   if (!sniffed_) sniff();
   while (end_ < n && !eof_) {
-    const long got = read_some(buffer_.get() + end_, capacity_ - end_);
+    std::size_t room = capacity_ - end_;
+    if (limit_) {
+      const std::uint64_t held_to = offset_ + end_;
+      if (held_to >= *limit_) {
+        limited_ = true;
+        break;
+      }
+      room = static_cast<std::size_t>(std::min<std::uint64_t>(room, *limit_ - held_to));
+    }
+    const long got = read_some(buffer_.get() + end_, room);
     if (got < 0) {
       if (errno == EINTR) {
         if (stop_requested()) break;

@@ -43,7 +43,14 @@ class ByteStream {
   // Input offset of data().
   std::uint64_t offset() const { return offset_; }
   // True once the input has no byte beyond the buffered ones.
-  bool at_end() const { return eof_; }
+  bool at_end() const { return eof_ || limited_; }
+  // Reads no byte past this input offset (none: no limit); the stream then behaves as
+  // ended, with limited() set, until the limit is lifted.
+  void set_limit(std::optional<std::uint64_t> offset) {
+    limit_ = offset;
+    limited_ = false;
+  }
+  bool limited() const { return limited_; }
   // Total size when known in advance (regular files and memory; not a gzip input).
   std::optional<std::uint64_t> size() const { return size_; }
   // Set when a read failed; the stream then behaves as ended.
@@ -77,6 +84,8 @@ class ByteStream {
   int fd_ = -1;
   bool owned_ = false;
   bool eof_ = false;
+  std::optional<std::uint64_t> limit_;
+  bool limited_ = false;
   std::string error_;
 };
 

@@ -1,8 +1,6 @@
 #include "cli.h"
 
 #include <fmt/format.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <CLI/CLI.hpp>
 #include <csignal>
@@ -68,33 +66,16 @@ const char* code_class_name(CodeClass cls) {
 
 bool is_stdout(const std::string& output) { return output.empty() || output == "-"; }
 
-// The input (or cell-site file) that the output names, whatever the spelling (another
-// path, a link): writing it would replace what is being read. Terminals are left out,
-// since reading one and writing it is what an interactive run does.
-std::string output_clash(const CommandLine& cl) {
-  struct stat out {};
-  const bool to_stdout = is_stdout(cl.output);
-  if ((to_stdout ? ::fstat(STDOUT_FILENO, &out) : ::stat(cl.output.c_str(), &out)) != 0) return {};
-  if (S_ISCHR(out.st_mode)) return {};
-  std::vector<std::string> inputs = cl.files;
-  if (!cl.settings.cells.empty()) inputs.push_back(cl.settings.cells);
-  for (const std::string& path : inputs) {
-    struct stat in {};
-    if ((path == "-" ? ::fstat(STDIN_FILENO, &in) : ::stat(path.c_str(), &in)) != 0) continue;
-    if (in.st_dev == out.st_dev && in.st_ino == out.st_ino) return path == "-" ? "<stdin>" : path;
-  }
-  return {};
-}
-
 int run_decode(CommandLine& cl) {
   const FormatInfo& format = *format_by_name(cl.format);
   if (format.needs_file && is_stdout(cl.output)) {
     fmt::print(stderr, "cdmadiag: --format {} needs an output file (-o FILE)\n", format.name);
     return kExitUsage;
   }
-  if (const std::string input = output_clash(cl); !input.empty()) {
-    fmt::print(stderr, "cdmadiag: {}: the output is the same file as the input {}; nothing written\n",
-               is_stdout(cl.output) ? "<stdout>" : cl.output, input);
+  std::vector<std::string> read = cl.files;
+  if (!cl.settings.cells.empty()) read.push_back(cl.settings.cells);
+  if (const std::string input = output_clash(cl.output, read); !input.empty()) {
+    fmt::print(stderr, "cdmadiag: {}\n", clash_message(cl.output, input));
     return kExitUsage;
   }
   RunSettings& o = cl.settings;
@@ -159,7 +140,7 @@ int run_decode(CommandLine& cl) {
           } else if (!cl.quiet && n == kFramingErrorsShown + 1) {
             fmt::print(stderr, "cdmadiag: further framing errors are counted, not shown\n");
           }
-          sink->framing_error(session->framing_error());
+          sink->framing_error_at(session->framing_error(), session->framing_where());
           break;
         }
         case DecodeSession::Event::kInputDone: {
@@ -191,14 +172,15 @@ int run_decode(CommandLine& cl) {
       }
     }
     const RunCounters& counters = session->counters();
-    // A run that read nothing usable keeps the old output: an existing file is not
-    // replaced by an empty one because its inputs were missing or the user stopped.
-    if (counters.packets > 0 || (status != kExitUsage && !stop_requested())) {
+    if (finishes_output(cl.output, counters.packets, status == kExitUsage, stop_requested())) {
       sink->finish();
     } else if (!is_stdout(cl.output)) {
-      fmt::print(stderr, "cdmadiag: nothing decoded; {} left as it was\n", cl.output);
+      fmt::print(stderr, "cdmadiag: {}; {} left as it was\n", counters.packets == 0 ? "nothing decoded" : "an input failed",
+                 cl.output);
     }
   } catch (const OutputError& e) {
+    // Stopped while the output could not take bytes (a FIFO waiting for its reader).
+    if (stop_requested()) return kExitInterrupted;
     fmt::print(stderr, "cdmadiag: {}\n", e.what());
     return kExitUsage;
   }

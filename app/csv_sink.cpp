@@ -5,11 +5,23 @@
 // when projected, fix_age_ms; empty before the first fix), the likely cells of the
 // packet as lists separated by ';' (cell_pns, cell_sectors, cell_sites,
 // cell_distances_m), then decoded (1 or 0), diagnostic, time_suspect (1 or 0) and device.
+//
+// Text from outside (decoded strings, cell names) cannot become a spreadsheet formula:
+// a field starting with = + - @ (or a tab or carriage return) that is not a number
+// gets a leading apostrophe. In the lists a ';' or '\' inside an item is escaped with
+// a '\'.
 #include "output_file.h"
 #include "sinks.h"
 
 namespace cdmadiag {
 namespace {
+
+void append_list_item(fmt::memory_buffer& out, std::string_view item) {
+  for (const char c : item) {
+    if (c == ';' || c == '\\') out.push_back('\\');
+    out.push_back(c);
+  }
+}
 
 constexpr std::string_view kHeader =
     "seq,time,code,name,op,index,value,kind,command,file,time_ms,time_iso,fix_lat,fix_lon,fix_x,fix_y,"
@@ -32,7 +44,7 @@ class CsvSink final : public StreamSink {
       out.append(prefix_.data(), prefix_.data() + prefix_.size());
       fmt::format_to(it, "{},{},{},", attribute_name(w.id, scratch_), write_op_name(w.op), w.index);
       if (w.op == WriteOp::kSetString) {
-        append_csv_field(out, cp1252_to_utf8(p.text_of(w)));
+        append_csv_text(out, cp1252_to_utf8(p.text_of(w)));
       } else {
         append_plain_value(out, p, w);
       }
@@ -83,16 +95,16 @@ class CsvSink final : public StreamSink {
         first = false;
         field(items, c);
       }
-      append_csv_field(s, std::string_view(items.data(), items.size()));
+      append_csv_text(s, std::string_view(items.data(), items.size()));
     };
     list([](fmt::memory_buffer& b, const CellLookup& c) { fmt::format_to(std::back_inserter(b), "{}", c.pn); });
-    list([](fmt::memory_buffer& b, const CellLookup& c) { append(b, c.cell->sector_id); });
-    list([](fmt::memory_buffer& b, const CellLookup& c) { append(b, c.cell->site_name); });
+    list([](fmt::memory_buffer& b, const CellLookup& c) { append_list_item(b, c.cell->sector_id); });
+    list([](fmt::memory_buffer& b, const CellLookup& c) { append_list_item(b, c.cell->site_name); });
     list([](fmt::memory_buffer& b, const CellLookup& c) {
       fmt::format_to(std::back_inserter(b), "{}", rounded_distance(c.distance_m));
     });
     fmt::format_to(it, ",{},", p.decoded() ? 1 : 0);
-    if (!p.diagnostic().empty()) append_csv_field(s, cp1252_to_utf8(p.diagnostic()));
+    if (!p.diagnostic().empty()) append_csv_text(s, cp1252_to_utf8(p.diagnostic()));
     fmt::format_to(it, ",{},{}\n", p.time_suspect ? 1 : 0, p.device);
   }
 

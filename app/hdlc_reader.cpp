@@ -140,9 +140,20 @@ HdlcReader::Verdict HdlcReader::judge(const Frame& f, Record& record, std::strin
   }
   if (f.bytes[0] == kLogFrame) {
     if (log_frame_at(f, 0, content_end, record)) return Verdict::kLog;
-    problem = formatf("log frame of %zu bytes whose lengths disagree (frame says %u, record says %u); skipped",
-                      content_end, content_end >= 4 ? u16_at(f.bytes.data() + 2) : 0u,
-                      content_end >= 6 ? u16_at(f.bytes.data() + 4) : 0u);
+    const unsigned framed = content_end >= 4 ? u16_at(f.bytes.data() + 2) : 0u;
+    const unsigned recorded = content_end >= 6 ? u16_at(f.bytes.data() + 4) : 0u;
+    if (content_end < kLogFramePrefix + kLogHeaderSize) {
+      problem = formatf("log frame of %zu bytes, too short for a log record; skipped", content_end);
+    } else if (framed != recorded) {
+      problem = formatf("log frame of %zu bytes whose lengths disagree (frame says %u, record says %u); skipped",
+                        content_end, framed, recorded);
+    } else if (framed < kLogHeaderSize) {
+      problem = formatf("log frame of %zu bytes whose record length %u is shorter than a log header; skipped",
+                        content_end, framed);
+    } else {
+      problem = formatf("log frame of %zu bytes whose record length %u does not fit the %zu bytes it carries; skipped",
+                        content_end, framed, content_end - kLogFramePrefix);
+    }
     return Verdict::kDamaged;
   }
   record.kind = RecordKind::kCommandResponse;

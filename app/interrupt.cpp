@@ -36,20 +36,25 @@ extern "C" void on_stop_signal(int sig) {
 
 }  // namespace
 
-InterruptGuard::InterruptGuard() {
+InterruptGuard::InterruptGuard(bool pass_on) : pass_on_(pass_on) {
   clear_stop();
   struct sigaction sa {};
   sa.sa_handler = on_stop_signal;
   sigemptyset(&sa.sa_mask);
   // No SA_RESTART: a read blocked on a quiet pipe must return so the run can stop.
   sa.sa_flags = 0;
-  sigaction(SIGINT, &sa, &g_old_int);
-  sigaction(SIGTERM, &sa, &g_old_term);
+  // A signal ignored by whoever started the run (nohup, a background job) stays ignored.
+  sigaction(SIGINT, nullptr, &g_old_int);
+  sigaction(SIGTERM, nullptr, &g_old_term);
+  if (g_old_int.sa_handler != SIG_IGN) sigaction(SIGINT, &sa, nullptr);
+  if (g_old_term.sa_handler != SIG_IGN) sigaction(SIGTERM, &sa, nullptr);
 }
 
 InterruptGuard::~InterruptGuard() {
   sigaction(SIGINT, &g_old_int, nullptr);
   sigaction(SIGTERM, &g_old_term, nullptr);
+  // The host's own handler sees the signal that stopped the run, as if it had come now.
+  if (pass_on_ && g_stop != 0) std::raise(g_stop);
 }
 
 int stop_signal() { return g_stop; }

@@ -7,13 +7,18 @@ namespace cdmadiag {
 
 inline constexpr int kExitInterrupted = 130;
 
-// Installs the handlers for its lifetime and clears any earlier request.
+// Installs the handlers for its lifetime (a signal ignored before stays ignored) and
+// clears any earlier request. pass_on, for a host with handlers of its own (Python):
+// at the end, a signal that stopped the run is raised again for the handler put back.
 class InterruptGuard {
  public:
-  InterruptGuard();
+  explicit InterruptGuard(bool pass_on = false);
   ~InterruptGuard();
   InterruptGuard(const InterruptGuard&) = delete;
   InterruptGuard& operator=(const InterruptGuard&) = delete;
+
+ private:
+  bool pass_on_;
 };
 
 // The signal that asked to stop, 0 while none did.

@@ -1,4 +1,5 @@
-// One JSON object per packet and line; a framing error is {"seq": null, "error": ...}.
+// One JSON object per packet and line; a framing error is {"seq": null, "error": ...,
+// "kind": "framing_error", "file": ..., "file_name": ..., "offset": ...}.
 // Fields added later come after the first ones (seq ... attrs, error), so a line read
 // as far as "attrs" is what it always was: kind, command (null for a log), file and
 // file_name, time_ms and time_iso (UTC; null without a stamp), fix (null before the
@@ -135,6 +136,18 @@ class JsonlSink final : public StreamSink {
     append(out, "{\"seq\": null, \"error\": ");
     append_json_string(out, text, Encoding::kUtf8);
     append(out, "}\n");
+    file_.flush_if_full();
+  }
+
+  // The packet lines' fields that a stretch of bad framing has: what it is, the input,
+  // and the byte offset.
+  void framing_error_at(std::string_view text, const FramingErrorAt& at) override {
+    fmt::memory_buffer& out = file_.buffer();
+    append(out, "{\"seq\": null, \"error\": ");
+    append_json_string(out, text, Encoding::kUtf8);
+    fmt::format_to(std::back_inserter(out), ", \"kind\": \"framing_error\", \"file\": {}, \"file_name\": ", at.file);
+    append_json_string(out, at.file_name, Encoding::kUtf8);
+    fmt::format_to(std::back_inserter(out), ", \"offset\": {}}}\n", at.offset);
     file_.flush_if_full();
   }
 };

@@ -1,12 +1,20 @@
 #pragma once
 // Where an output goes, and buffered writing to it; write failures become OutputError.
 //
-// A user's file is never lost to a run: a regular file (or a new one) is written as a
-// temporary file beside it and renamed over it only by commit(), so a failed, refused
-// or killed run leaves the old file as it was. Standard output, devices and FIFOs are
-// written in place and never removed or truncated.
+// The rules every run that writes an output keeps, whoever runs it (the command and its
+// report, Python's decode_to_file and so the fleet):
+// - an output that is one of the inputs, however spelt, is refused (output_clash);
+// - a regular file (or a new one) is written as a temporary file beside it and renamed
+//   over it only by commit(), and a run commits only when it decoded packets and did not
+//   fail (finishes_output), so a failed, refused, empty or killed run leaves the old file
+//   as it was. A symbolic link is kept: the file it names is replaced, or made where the
+//   link dangles. The temporary files of runs that died (their process gone) are removed
+//   by the next run to the same target;
+// - standard output, devices and FIFOs are written in place, never removed or truncated;
+// - SIGINT and SIGTERM (interrupt.h) stop the run after the packet at hand.
 #include <fmt/format.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -17,6 +25,20 @@ namespace cdmadiag {
 // True when an input ("-" for standard input) or the output ("" or "-" for standard
 // output) is a pipe or a socket: someone may be watching packets as they come.
 bool involves_pipe(const std::vector<std::string>& inputs, const std::string& output);
+
+// The input (or other file read, such as the cell sites) that the output names, whatever
+// the spelling (another path, a hard or symbolic link), "<stdin>" for standard input;
+// empty when none. output "" or "-" is standard output. Terminals are left out, since
+// reading one and writing it is what an interactive run does.
+std::string output_clash(const std::string& output, const std::vector<std::string>& inputs);
+// The refusal, as every caller words it.
+std::string clash_message(const std::string& output, const std::string& input);
+
+// Whether a run finishes its output. A file is replaced only by a run that decoded
+// packets and did not fail (exit status 2: an input unreadable, cut short or no DIAG
+// log); standard output, devices and FIFOs, which see the output as it is written, are
+// finished too by a run that read nothing but did not fail or stop.
+bool finishes_output(const std::string& output, std::uint64_t packets, bool failed, bool stopped);
 
 class OutputTarget {
  public:
@@ -44,6 +66,7 @@ class OutputTarget {
  private:
   [[noreturn]] void fail(const char* what, int err) const;
   void discard();
+  void make_temp();
 
   Kind kind_ = Kind::kStdout;
   std::string path_;    // as given, for messages

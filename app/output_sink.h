@@ -15,6 +15,13 @@
 
 namespace cdmadiag {
 
+// Where a framing error was, for the formats that give it fields of its own.
+struct FramingErrorAt {
+  std::uint32_t file = 0;  // index of the input, as PacketView::file
+  std::string_view file_name;
+  std::uint64_t offset = 0;  // byte offset in the input (inflated bytes of a gzip input)
+};
+
 // Output failures (a full disk, a closed pipe) end the run.
 class OutputError : public std::runtime_error {
  public:
@@ -27,6 +34,8 @@ class OutputSink {
   virtual void packet(const PacketView& p) = 0;
   // The text names the input and the byte offset.
   virtual void framing_error(std::string_view text) = 0;
+  // The same, with where it was apart; what the run calls.
+  virtual void framing_error_at(std::string_view text, const FramingErrorAt& /*at*/) { framing_error(text); }
   // Flushes and closes; throws OutputError.
   virtual void finish() = 0;
   // Writes each packet out as soon as it is complete, where the format allows.

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <ctime>
+#include <map>
 #include <numbers>
 
 #include "output_file.h"
@@ -166,6 +167,20 @@ struct MapFrame {
 
 
 
+// The cells a box of longitude/latitude plus a margin in metres can hold: latitude
+// differences bound distances from below, and longitude ones do too, scaled by the
+// cosine of the highest latitude involved.
+std::vector<std::size_t> cells_near_box(const CellSiteTable& cells, double lat0, double lon0, double lat1,
+                                        double lon1, double metres) {
+  constexpr double kRadius = 6371008.8;
+  constexpr double kDeg = 180.0 / std::numbers::pi;
+  const double dlat = metres / kRadius * kDeg * 1.001;
+  const double highest = std::min(90.0, std::max(std::fabs(lat0), std::fabs(lat1)) + dlat);
+  const double s = std::sin(metres / (2 * kRadius)) / std::cos(highest / kDeg);
+  const double dlon = s >= 1.0 ? 360.0 : 2 * std::asin(s) * kDeg * 1.001;
+  return cells.within(lat0 - dlat, lon0 - dlon, lat1 + dlat, lon1 + dlon);
+}
+
 void legend_row(Buf& out, Scales& scales, std::size_t m, double x, double y) {
   const Scale& s = scales.of(m);
   fmt::format_to(std::back_inserter(out), R"(<text x="{:.0f}" y="{:.0f}" class="lg">)", x, y);
@@ -179,7 +194,7 @@ void legend_row(Buf& out, Scales& scales, std::size_t m, double x, double y) {
                                      : fmt::format("{} {:.3g}", ge, s.cuts[static_cast<std::size_t>(c - 1)]);
     fmt::format_to(std::back_inserter(out), R"(<rect x="{:.0f}" y="{:.0f}" width="14" height="10" fill="{}"/><text x="{:.0f}" y="{:.0f}" class="lg">)",
                    cx, y - 9, kClassColours[static_cast<std::size_t>(c)], cx + 18, y);
-    append_xml_text(out, range);
+    append_xml_text(out, range);  // "< -15" would open a tag
     append(out, "</text>");
   }
 }
@@ -205,7 +220,7 @@ void draw_map(Buf& out, const std::vector<RoutePoint>& route, const ReportOption
   std::vector<std::optional<double>> azimuths;  // of the cells shown, where the list gives one
   if (o.cells != nullptr) {
     const double mlat = (f.lat0 + f.lat1) / 2;
-    for (std::size_t i = 0; i < o.cells->size(); ++i) {
+    for (const std::size_t i : cells_near_box(*o.cells, f.lat0, f.lon0, f.lat1, f.lon1, kCellMarginMetres)) {
       const CellSite& c = o.cells->cell(i);
       const double dlat = std::max({0.0, f.lat0 - c.latitude, c.latitude - f.lat1});
       const double dlon = std::max({0.0, f.lon0 - c.longitude, c.longitude - f.lon1});
@@ -269,7 +284,11 @@ void draw_map(Buf& out, const std::vector<RoutePoint>& route, const ReportOption
 
   // Cell sites: one mark per site position, a tick per sector that has a direction.
   append(out, "<g id=\"cells\">");
-  std::vector<const CellSite*> done;
+  // The sectors at each position, in the order shown: one site mark lists them all.
+  std::map<std::pair<double, double>, std::vector<std::size_t>> at_position;
+  for (std::size_t k = 0; k < shown.size(); ++k) {
+    at_position[{shown[k]->latitude, shown[k]->longitude}].push_back(k);
+  }
   for (std::size_t k = 0; k < shown.size(); ++k) {
     const CellSite* c = shown[k];
     const double cx = f.x(c->longitude);
@@ -279,18 +298,13 @@ void draw_map(Buf& out, const std::vector<RoutePoint>& route, const ReportOption
       fmt::format_to(it, R"(<line class="sector" x1="{:.1f}" y1="{:.1f}" x2="{:.1f}" y2="{:.1f}"/>)", cx, cy,
                      cx + 22 * std::sin(a), cy - 22 * std::cos(a));
     }
-    const bool first = std::none_of(done.begin(), done.end(), [&](const CellSite* d) {
-      return d->latitude == c->latitude && d->longitude == c->longitude;
-    });
-    done.push_back(c);
-    if (!first) continue;
+    const std::vector<std::size_t>& here = at_position[{c->latitude, c->longitude}];
+    if (here.front() != k) continue;
     fmt::format_to(it, R"(<rect class="site" x="{:.1f}" y="{:.1f}" width="9" height="9"><title>)", cx - 4.5, cy - 4.5);
     append_xml_text(out, c->site_name);
-    for (const CellSite* s : shown) {
-      if (s->latitude == c->latitude && s->longitude == c->longitude) {
-        fmt::format_to(it, "\nPN {} ", s->pn);
-        append_xml_text(out, s->sector_id);
-      }
+    for (const std::size_t j : here) {
+      fmt::format_to(it, "\nPN {} ", shown[j]->pn);
+      append_xml_text(out, shown[j]->sector_id);
     }
     // Names near the right edge run leftwards so they stay on the map.
     const bool right = cx > f.width - 140;

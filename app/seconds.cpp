@@ -97,7 +97,7 @@ const std::vector<SecondRow>& SecondsTable::finish() {
       if (cells_ == nullptr || !row.fix) return;
       const double x = row.fix->map ? row.fix->map->x : row.fix->longitude;
       const double y = row.fix->map ? row.fix->map->y : row.fix->latitude;
-      if (const std::optional<CellMatch> m = cells_->find(static_cast<unsigned>(out.pn), x, y)) {
+      if (const std::optional<CellMatch> m = cells_->nearest(static_cast<unsigned>(out.pn), x, y)) {
         out.cell = m->cell;
         out.distance_m = m->distance_m;
       }

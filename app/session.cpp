@@ -323,6 +323,7 @@ DecodeSession::Event DecodeSession::next() {
     if (p->is_error) {
       ++counters_.framing_errors;
       framing_text_ = fmt::format("{}: at byte {}: {}", in_->name, p->offset, p->error);
+      framing_where_ = FramingErrorAt{in_->file, in_->name, p->offset};
       event = Event::kFramingError;
     } else {
       --in_->records_ahead;
@@ -476,7 +477,9 @@ void drain(DecodeSession& session, OutputSink& out, const std::function<void(con
   for (;;) {
     switch (session.next()) {
       case DecodeSession::Event::kPacket: out.packet(session.packet()); break;
-      case DecodeSession::Event::kFramingError: out.framing_error(session.framing_error()); break;
+      case DecodeSession::Event::kFramingError:
+        out.framing_error_at(session.framing_error(), session.framing_where());
+        break;
       case DecodeSession::Event::kInputDone:
         if (on_input) on_input(session.input_result());
         break;

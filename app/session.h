@@ -116,6 +116,7 @@ class DecodeSession final : private DataStateSink {
   Event next();
   const PacketView& packet() const { return view_; }
   std::string_view framing_error() const { return framing_text_; }
+  const FramingErrorAt& framing_where() const { return framing_where_; }
   const InputResult& input_result() const { return result_; }
 
   const RunCounters& counters() const { return counters_; }
@@ -177,6 +178,7 @@ class DecodeSession final : private DataStateSink {
   std::uint32_t seq_ = 0;
   PacketView view_;
   std::string framing_text_;
+  FramingErrorAt framing_where_;
   InputResult result_;
   RunCounters counters_;
 };

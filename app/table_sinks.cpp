@@ -17,7 +17,7 @@ void append_cells(fmt::memory_buffer& out, const std::vector<Cell>& cells) {
     } else if (const auto* d = std::get_if<double>(&cells[c])) {
       fmt::format_to(std::back_inserter(out), "{}", *d);
     } else if (const auto* t = std::get_if<std::string>(&cells[c])) {
-      append_csv_field(out, *t);
+      append_csv_text(out, *t);
     } else if (const auto* l = std::get_if<PnList>(&cells[c])) {
       for (std::size_t k = 0; k < l->size(); ++k) fmt::format_to(std::back_inserter(out), "{}{}", k ? " " : "", (*l)[k]);
     }

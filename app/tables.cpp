@@ -101,8 +101,8 @@ void seconds_cells(const SecondRow& row, std::vector<Cell>& out) {
       out.insert(out.end(), 3, Cell{});
       continue;
     }
-    out.emplace_back(s->cell->sector_id);
-    out.emplace_back(s->cell->site_name);
+    out.emplace_back(std::string(s->cell->sector_id));
+    out.emplace_back(std::string(s->cell->site_name));
     out.emplace_back(rounded_distance(s->distance_m));
   }
 }

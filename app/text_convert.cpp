@@ -1,6 +1,7 @@
 #include "text_convert.h"
 
 #include <array>
+#include <charconv>
 #include <cmath>
 
 namespace cdmadiag {
@@ -60,9 +61,30 @@ std::string cp1252_to_utf8(std::string_view text) {
   return fmt::to_string(out);
 }
 
+namespace {
+
+// Length of the well-formed UTF-8 sequence at s[i] (a lead byte of 0x80 or more), 0 for
+// none: no overlong form, no surrogate, nothing past U+10FFFF.
+std::size_t utf8_sequence(std::string_view s, std::size_t i) {
+  const auto b = static_cast<unsigned char>(s[i]);
+  const std::size_t n = b >= 0xC2 && b <= 0xDF ? 2 : b >= 0xE0 && b <= 0xEF ? 3 : b >= 0xF0 && b <= 0xF4 ? 4 : 0;
+  if (n == 0 || s.size() - i < n) return 0;
+  const auto b1 = static_cast<unsigned char>(s[i + 1]);
+  if ((b == 0xE0 && b1 < 0xA0) || (b == 0xED && b1 > 0x9F) || (b == 0xF0 && b1 < 0x90) || (b == 0xF4 && b1 > 0x8F)) {
+    return 0;
+  }
+  for (std::size_t k = 1; k < n; ++k) {
+    if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return 0;
+  }
+  return n;
+}
+
+}  // namespace
+
 void append_json_string(fmt::memory_buffer& out, std::string_view text, Encoding enc) {
   out.push_back('"');
-  for (const char c : text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
     const auto b = static_cast<unsigned char>(c);
     switch (b) {
       case '"': append(out, "\\\""); break;
@@ -76,10 +98,17 @@ void append_json_string(fmt::memory_buffer& out, std::string_view text, Encoding
         if (b < 0x20) {
           const char esc[] = {'\\', 'u', '0', '0', kHex[b >> 4], kHex[b & 0xF]};
           out.append(esc, esc + sizeof esc);
-        } else if (b < 0x80 || enc == Encoding::kUtf8) {
+        } else if (b < 0x80) {
           out.push_back(c);
-        } else {
+        } else if (enc == Encoding::kCp1252) {
           append_utf8(out, cp1252_code_point(b));
+        } else if (const std::size_t n = utf8_sequence(text, i); n > 0) {
+          out.append(text.data() + i, text.data() + i + n);
+          i += n - 1;
+        } else {
+          // A byte of a name that is not UTF-8 (a Latin-1 cell list, a file name): JSON
+          // must be UTF-8, so it reads as U+FFFD.
+          append_utf8(out, 0xFFFD);
         }
         break;
     }
@@ -119,5 +148,28 @@ void append_csv_field(fmt::memory_buffer& out, std::string_view utf8) {
   }
   out.push_back('"');
 }
+
+namespace {
+
+bool is_number(std::string_view s) {
+  if (s.starts_with('+')) s.remove_prefix(1);
+  double v = 0.0;
+  const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
+  return !s.empty() && ec == std::errc() && end == s.data() + s.size() && std::isfinite(v);
+}
+
+}  // namespace
+
+void append_csv_text(fmt::memory_buffer& out, std::string_view utf8) {
+  if (!utf8.empty() && std::string_view("=+-@\t\r").find(utf8.front()) != std::string_view::npos &&
+      !is_number(utf8)) {
+    std::string quoted = "'";
+    quoted.append(utf8);
+    append_csv_field(out, quoted);
+    return;
+  }
+  append_csv_field(out, utf8);
+}
+
 
 }  // namespace cdmadiag

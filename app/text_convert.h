@@ -24,6 +24,10 @@ void append_json_number(fmt::memory_buffer& out, double v);
 void append_xml_text(fmt::memory_buffer& out, std::string_view utf8);
 // A CSV field (RFC 4180): quoted when it holds a comma, quote or line break, quotes doubled.
 void append_csv_field(fmt::memory_buffer& out, std::string_view utf8);
+// A CSV field of outside text (decoded strings, cell names, file names) as a spreadsheet
+// opens it without running it: one starting with = + - @, a tab or a carriage return that
+// is not a number gets a leading apostrophe.
+void append_csv_text(fmt::memory_buffer& out, std::string_view utf8);
 
 inline void append(fmt::memory_buffer& out, std::string_view s) { out.append(s.data(), s.data() + s.size()); }
 

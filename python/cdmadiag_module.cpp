@@ -19,6 +19,8 @@
 #include "session.h"
 #include "tables.h"
 #include "host/map_projections.h"
+#include "interrupt.h"
+#include "output_file.h"
 #include "host/schema.h"
 #include "output_sink.h"
 #include "sinks.h"
@@ -36,8 +38,33 @@ std::string format_list() {
   return names;
 }
 
-[[noreturn]] void raise_os_error(const std::string& text) {
-  PyErr_SetString(PyExc_OSError, text.c_str());
+// Paths come as the system names them (os.fsencode): not always UTF-8. Messages that
+// hold them read as os.fsdecode would.
+[[noreturn]] void raise_error(PyObject* type, const std::string& text) {
+  PyObject* message = PyUnicode_DecodeFSDefaultAndSize(text.data(), static_cast<Py_ssize_t>(text.size()));
+  if (message != nullptr) {
+    PyErr_SetObject(type, message);
+    Py_DECREF(message);
+  }
+  throw py::error_already_set();
+}
+
+[[noreturn]] void raise_os_error(const std::string& text) { raise_error(PyExc_OSError, text); }
+
+// SIGINT and SIGTERM stop a long decode as they stop the command, after the packet at
+// hand; Python's handlers are put back and see the signal after the run. Signals reach
+// Python only on its main thread, so only a decode there takes them.
+bool on_main_thread() {
+  const py::module_ threading = py::module_::import("threading");
+  return threading.attr("current_thread")().is(threading.attr("main_thread")());
+}
+
+// After a run a signal stopped: Python's handler has seen it (KeyboardInterrupt for
+// SIGINT); raised as that, or as KeyboardInterrupt when the handler let it pass.
+void raise_stop() {
+  clear_stop();
+  if (PyErr_CheckSignals() != 0) throw py::error_already_set();
+  PyErr_SetNone(PyExc_KeyboardInterrupt);
   throw py::error_already_set();
 }
 
@@ -64,7 +91,7 @@ std::unique_ptr<DecodeSession> open_session(const std::string& path, const RunSe
   try {
     session = std::make_unique<DecodeSession>(settings);
   } catch (const SettingsError& e) {
-    throw py::value_error(e.what());
+    raise_error(PyExc_ValueError, e.what());
   }
   // Opened now: a missing file is an error of the call, not of the first step.
   std::string error;
@@ -84,14 +111,21 @@ void check_input(const InputResult& r) {
     case InputEnd::kUnreadable: raise_os_error(r.name + ": " + r.error);
     case InputEnd::kReadFailed: raise_os_error(r.name + ": read failed at byte " + std::to_string(r.bytes) + ": " + r.error);
     case InputEnd::kNotDiag:
-      throw py::value_error(r.name + ": not a DIAG log (no plausible log record or good frame in it)");
+      raise_error(PyExc_ValueError, r.name + ": not a DIAG log (no plausible log record or good frame in it)");
   }
 }
 
-// Decodes the whole session into a sink with the GIL released; raises for the input after.
+// Decodes the whole session into a sink with the GIL released, taking SIGINT and SIGTERM
+// on the main thread; raises KeyboardInterrupt after a stop.
 RunCounters run_into(DecodeSession& session, OutputSink& sink, std::optional<InputResult>& result) {
-  const py::gil_scoped_release release;
-  drain(session, sink, [&](const InputResult& r) { result = r; });
+  const bool take_signals = on_main_thread();
+  {
+    const py::gil_scoped_release release;
+    std::optional<InterruptGuard> interrupts;
+    if (take_signals) interrupts.emplace(true);
+    drain(session, sink, [&](const InputResult& r) { result = r; });
+  }
+  if (result && result->end == InputEnd::kStopped) raise_stop();
   return session.counters();
 }
 
@@ -361,6 +395,7 @@ class SummarySink final : public OutputSink {
     codes_.insert(p.code);
   }
   void framing_error(std::string_view text) override { out_.framing_error(text); }
+  void framing_error_at(std::string_view text, const FramingErrorAt& at) override { out_.framing_error_at(text, at); }
   void finish() override { out_.finish(); }
 
   void fill(py::dict& d) {
@@ -402,14 +437,23 @@ py::dict decode_to_file(const std::string& path, const std::string& out, const s
   const FormatInfo* f = format_by_name(format);
   if (f == nullptr) throw py::value_error("format must be one of " + format_list() + ", not '" + format + "'");
   if (out.empty() || out == "-") throw py::value_error("decode_to_file needs an output file");
+  std::vector<std::string> read = {path};
+  if (cells && !cells->empty()) read.push_back(*cells);
+  if (const std::string clash = output_clash(out, read); !clash.empty()) {
+    raise_error(PyExc_ValueError, clash_message(out, clash));
+  }
   const std::unique_ptr<DecodeSession> session = open_session(path, make_settings(cells, projection, details, {}, input));
 
   RunCounters counters;
   std::optional<InputResult> result;
   std::string output_error;
   std::unique_ptr<SummarySink> summary;
+  bool written = false;
+  const bool take_signals = on_main_thread();
   {
     const py::gil_scoped_release release;
+    std::optional<InterruptGuard> interrupts;
+    if (take_signals) interrupts.emplace(true);
     try {
       RunInfo info;
       info.version = version_text();
@@ -422,19 +466,26 @@ py::dict decode_to_file(const std::string& path, const std::string& out, const s
       summary = std::make_unique<SummarySink>(*sink, &session->cells());
       drain(*session, *summary, [&](const InputResult& r) { result = r; });
       counters = session->counters();
-      // As the command: an input that is no DIAG log leaves the output untouched.
-      if (!result || result->end == InputEnd::kEnd) summary->finish();
+      // The command's rule, but a stop leaves the old file: the exception it becomes
+      // returns nothing that would tell how far the output went.
+      const InputEnd end = result ? result->end : InputEnd::kEnd;
+      const bool failed = end == InputEnd::kNotDiag || end == InputEnd::kReadFailed || end == InputEnd::kUnreadable;
+      if (end != InputEnd::kStopped && finishes_output(out, counters.packets, failed, false)) {
+        summary->finish();
+        written = true;
+      }
     } catch (const OutputError& e) {
       output_error = e.what();
     }
+    // The sink went with its block, and a temporary file not renamed into place with it.
   }
-  if (!output_error.empty()) {
-    PyErr_SetString(PyExc_OSError, (out + ": " + output_error).c_str());
-    throw py::error_already_set();
-  }
+  if (result && result->end == InputEnd::kStopped) raise_stop();
+  clear_stop();  // a signal while the output was finished: Python sees it next
+  if (!output_error.empty()) raise_os_error(out + ": " + output_error);
   if (result) check_input(*result);
   py::dict d = counters_dict(counters);
   summary->fill(d);
+  d["written"] = written;
   return d;
 }
 

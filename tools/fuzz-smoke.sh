@@ -3,13 +3,14 @@
 # in build/fuzz and runs each for FUZZ_SECONDS in two halves: short inputs (up to 4 KiB)
 # seeded with the kept regression inputs, then full-size ones (-len_control=0: whole
 # log packets for the dispatchers, several of them for the readers) seeded with the
-# sample drive's packets as well. A crash leaves its input in build/fuzz/artifacts:
+# sample drive's packets as well. The cell-list and output-sink targets start from their
+# kept inputs. A crash leaves its input in build/fuzz/artifacts:
 # minimise it (-minimize_crash=1) and keep it in fuzz/regressions/<target>/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${FUZZ_SECONDS:-30}
 jobs=${JOBS:-2}
-targets=(fuzz_dispatch_1x fuzz_dispatch_evdo fuzz_log_reader fuzz_hdlc_reader)
+targets=(fuzz_dispatch_1x fuzz_dispatch_evdo fuzz_log_reader fuzz_hdlc_reader fuzz_cell_csv fuzz_output_sinks)
 
 CC=clang CXX=clang++ cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCDMADIAG_FUZZ=ON \
   -DCDMADIAG_TESTS=OFF >/dev/null
@@ -33,7 +34,8 @@ run() {
 for t in "${targets[@]}"; do
   max_len=262144  # a reader sees several whole records or frames
   [[ $t == fuzz_dispatch_* ]] && max_len=65537  # the code, then the longest payload a log record holds
-  mkdir -p build/fuzz/corpus/"$t" build/fuzz/corpus-full/"$t"
+  [[ $t == fuzz_cell_csv || $t == fuzz_output_sinks ]] && max_len=65536  # a list of rows, a run of packets
+  mkdir -p build/fuzz/corpus/"$t" build/fuzz/corpus-full/"$t" "$seeds/$t"
   if ((short > 0)); then
     echo "== $t (${short}s, short inputs)"
     run "$t" "$short" -max_len=4096 build/fuzz/corpus/"$t" fuzz/regressions/"$t"

@@ -1,10 +1,12 @@
 #pragma once
 // Cell-reference search over a cell-site list: the nearest cell that radiates a PN,
 // preferring a sector whose beam faces the position.
+#include <cstdint>
+#include <iosfwd>
 #include <memory>
 #include <optional>
 #include <string>
-#include <unordered_map>
+#include <string_view>
 #include <variant>
 #include <vector>
 
@@ -28,12 +30,13 @@ class IDekCellRefs_Search {
 
 class CCoordinateSystem;
 
+// The texts of a cell the table holds live in the table; add() copies them.
 struct CellSite {
   unsigned pn = 0;
   double latitude = 0.0;
   double longitude = 0.0;
-  std::string sector_id;
-  std::string site_name;
+  std::string_view sector_id;
+  std::string_view site_name;
 };
 
 // Where a sector radiates; a cell without an azimuth radiates all round.
@@ -49,8 +52,10 @@ struct CellLookup {
   double distance_m = 0.0;  // from the position searched to the cell
 };
 
-// A likely cell found, and the object the decoders read its names from.
+// A cell a const search found: its place in the order added, the object the decoders
+// read its names from, and how far it is.
 struct CellMatch {
+  std::size_t index = 0;
   const CellSite* cell = nullptr;
   const IDekPropertyObject* object = nullptr;
   double distance_m = 0.0;
@@ -71,31 +76,47 @@ class CellSiteTable final : public IDekCellRefs_Search {
   // which case nothing of the text is added.
   bool load_csv(const std::string& path, std::string& error);
   bool parse_csv(const std::string& text, std::string& error);
+  bool parse_csv(std::istream& in, std::string& error);
   void add(const CellSite& site, const CellBeam& beam = {});
   // Positions searched are map coordinates of this system; the sites are projected
   // the same way so distances compare like with like. Null: longitude/latitude.
   void set_projection(const CCoordinateSystem* system);
-  std::size_t size() const { return cells_.size(); }
+  std::size_t size() const;
   // The i-th cell added, i below size().
   const CellSite& cell(std::size_t i) const;
-  const CellBeam& beam(std::size_t i) const;
+  CellBeam beam(std::size_t i) const;
 
-  // The likely cell of a PN at a position (map x/y under the projection, else longitude
-  // and latitude): among the PN's cells, one whose beam covers the position wins over
-  // any that faces away, however near; then the nearer; ties keep the row listed first.
-  std::optional<CellMatch> find(unsigned pn, double x, double y) const;
-  // find() for the decoders; records nothing, so one table serves any number of runs.
+  // The likely cell of a PN at map x/y (longitude/latitude without a projection): among
+  // the PN's cells, one whose beam covers the position wins over any that faces away,
+  // however near; then the nearer; ties keep the row listed first. None when no cell
+  // has the PN. Records nothing and changes nothing, so one table serves any number of
+  // decoding sessions at once.
+  std::optional<CellMatch> nearest(unsigned pn, double x, double y) const;
+  // nearest() for the decoders.
   void Search(unsigned pn, double x, double y, const IDekPropertyObject** cell) override;
+  // The cells whose latitude and longitude lie in the box (edges included), as indices
+  // in the order added.
+  std::vector<std::size_t> within(double lat0, double lon0, double lat1, double lon1) const;
 
  private:
   struct Site;
   struct Cell;
-  void place(Cell& cell) const;
+  struct Store;
+  struct PnGrid;
+  struct Best;
+  void place(std::size_t i);
+  // The x/y Search measures from: map x/y under the projection, else longitude/latitude.
+  double x_of(std::size_t i) const;
+  double y_of(std::size_t i) const;
+  const Site* site_named(std::string_view name);
+  void build_index();
+  Best search(unsigned pn, double x, double y) const;
+  void consider(Best& best, std::size_t i, double x, double y, double lon_scale) const;
 
-  std::vector<std::unique_ptr<Site>> sites_;
-  std::vector<std::unique_ptr<Cell>> cells_;
-  std::unordered_map<std::string, Site*> site_by_name_;
-  std::vector<std::vector<const Cell*>> by_pn_;  // index PN, cells in the order added
+  std::unique_ptr<Store> store_;
+  // Per PN, a grid of its cells' places; rebuilt by Search after add(), stale until then.
+  std::vector<PnGrid> grids_;
+  bool stale_ = false;
   const CCoordinateSystem* system_ = nullptr;
 };
 

@@ -6,7 +6,8 @@ the events of the drive; measurements() lists the catalogue of measurements the 
 hold; decode_to_file() writes one capture as the command does and sums the drive up.
 cdmadiag.fleet decodes many captures on a Dask cluster.
 """
-from ._cdmadiag import Chunks, Packets, catalogue, columns, decode_to_file, table
+from ._cdmadiag import Chunks, Packets, catalogue, columns, table
+from ._cdmadiag import decode_to_file as _decode_to_file
 
 __all__ = ["decode", "to_frames", "seconds", "events", "measurements", "decode_to_file", "Packets"]
 
@@ -32,6 +33,23 @@ def decode(path, cells=None, projection=None, details=True, codes=None, input=No
     DIAG record in it raises ValueError, an unreadable one OSError.
     """
     return Packets(_path(path), _path(cells), projection, details, None if codes is None else set(codes), input)
+
+
+def decode_to_file(path, out, format="sqlite", cells=None, projection=None, details=True, input=None):
+    """Decodes one capture into the file out as `cdmadiag decode --format FORMAT -o out`
+    does (any format of the command), and returns its counters and a summary of the drive
+    (first_time, last_time, duration_s, distance_km, devices, codes, and means: each
+    catalogue measurement's mean over the per-second table), with written: whether out
+    was written.
+
+    The command's output rules hold: an out that is the input or the cell list raises
+    ValueError; out is replaced only by a run that decoded packets and did not fail, so an
+    empty input leaves the old file as it was (written False) and an unreadable one
+    (OSError) or one that is no DIAG log (ValueError) does too. SIGINT and SIGTERM stop
+    the decode after the packet at hand, in a decode on the main thread: Python's handler
+    then sees the signal (KeyboardInterrupt for SIGINT) and the old file is left as it was.
+    """
+    return _decode_to_file(_path(path), _path(out), format, _path(cells), projection, details, input)
 
 
 def to_frames(path, cells=None, projection=None, details=True, codes=None, input=None, chunksize=None):
@@ -137,6 +155,7 @@ def _utc_times(ms):
 
 
 def _path(p):
+    """A path as the system names it: bytes, so a name that is not UTF-8 still opens."""
     import os
 
-    return None if p is None else os.fspath(p)
+    return None if p is None else os.fsencode(p)

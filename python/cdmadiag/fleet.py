@@ -10,14 +10,21 @@ OUTDIR/<its path under DIR>.<format's extension>, as the command would write it.
 that cluster do, and DIR and OUTDIR must then be at the same paths on every worker (a
 shared file system), with this package installed there.
 
-A file that fails (unreadable, not a DIAG log, output not writable) is reported in its row
-and does not stop the others. OUTDIR keeps a manifest of the files done, by path, size,
-modification time and options; a rerun skips them and decodes the rest. The summary, one
-row per file, goes to OUTDIR/summary.csv and is returned as a DataFrame.
+A file that fails (unreadable, not a DIAG log, nothing in it, output not writable) is
+reported in its row and does not stop the others; any name the system allows is taken (a
+name that is not UTF-8 keeps its bytes, through os.fsencode). OUTDIR keeps a manifest of
+the files done, by path, size, modification time and options; a rerun skips them and
+decodes the rest. Runs into one OUTDIR take turns (a lock on OUTDIR/.cdmadiag-fleet.lock),
+so a second one waits and then skips what the first did. The summary, one row per file,
+goes to OUTDIR/summary.csv whatever happens (a run stopped part-way lists the files it did
+not get to as failed) and is returned as a DataFrame. Its text fields are neutralised as the
+command's CSV is: one starting with = + - @ that is not a number gets a leading apostrophe.
 
 Decoding one file stays sequential: later packets read back earlier packets' values.
 """
 import argparse
+import contextlib
+import fcntl
 import json
 import os
 import sys
@@ -38,6 +45,7 @@ KPIS = [
 ]
 EXTENSIONS = _formats()  # format name -> suffix of the files written
 MANIFEST = ".cdmadiag-fleet.json"
+LOCK = ".cdmadiag-fleet.lock"
 SUMMARY = "summary.csv"
 COLUMNS = [
     "file", "status", "error", "skipped", "output", "size", "packets", "duration_s", "distance_km", "codes",
@@ -72,6 +80,8 @@ def decode_one(job):
         os.makedirs(os.path.dirname(out), exist_ok=True)
         s = cdmadiag.decode_to_file(job["path"], out, job["format"], cells=job["cells"],
                                     projection=job["projection"], details=job["details"])
+        if not s["written"]:
+            raise ValueError(f"{job['file']}: no packet in it; nothing written")
     except Exception as e:  # a failed file is a row of the summary, not the end of the run
         row.update(status="failed", error=str(e) if isinstance(e, (OSError, ValueError)) else repr(e), output="")
     else:
@@ -87,7 +97,8 @@ def decode_one(job):
 def _write_atomic(path, write):
     tmp = f"{path}.tmp{os.getpid()}"
     try:
-        with open(tmp, "w", encoding="utf-8", newline="") as f:
+        # A file name that is not UTF-8 is written as the bytes it is.
+        with open(tmp, "w", encoding="utf-8", errors="surrogateescape", newline="") as f:
             write(f)
         os.replace(tmp, path)
     finally:
@@ -102,6 +113,43 @@ def _load_manifest(path):
         return manifest if isinstance(manifest, dict) else {}
     except (OSError, ValueError):
         return {}
+
+
+_FORMULA_START = ("=", "+", "-", "@", "\t", "\r")
+
+
+def _is_number(text):
+    try:
+        return abs(float(text)) != float("inf")  # NaN passes too: a spreadsheet reads it as text
+    except ValueError:
+        return False
+
+
+def neutralised(text):
+    """Text a spreadsheet would run as a formula, with a leading apostrophe (as the command's CSV)."""
+    if isinstance(text, str) and text.startswith(_FORMULA_START) and not _is_number(text):
+        return "'" + text
+    return text
+
+
+def _write_summary(path, frame):
+    on_disk = frame.copy()
+    for c in ("file", "status", "error", "output"):
+        on_disk[c] = on_disk[c].map(neutralised)
+    _write_atomic(path, lambda f: on_disk.to_csv(f, index=False))
+
+
+@contextlib.contextmanager
+def _turn(out, log):
+    """Holds OUTDIR's lock: a run into the same folder waits for this one to end."""
+    with open(os.path.join(out, LOCK), "a+b") as f:
+        try:
+            fcntl.flock(f, fcntl.LOCK_EX | fcntl.LOCK_NB)
+        except BlockingIOError:
+            if log:
+                print(f"cdmadiag.fleet: another run is writing into {out}; waiting for it", file=log)
+            fcntl.flock(f, fcntl.LOCK_EX)
+        yield
 
 
 def summary_frame(rows):
@@ -140,6 +188,11 @@ def decode_fleet(root, out, scheduler=None, workers=2, format="sqlite", cells=No
         # The outputs would be taken for logs by the next run.
         raise ValueError(f"{out}: the output folder cannot be the folder of logs itself")
     os.makedirs(out, exist_ok=True)
+    with _turn(out, log):
+        return _decode_fleet(root, out, scheduler, workers, format, cells, projection, details, force, client, log)
+
+
+def _decode_fleet(root, out, scheduler, workers, format, cells, projection, details, force, client, log):
     options = {"format": format, "details": bool(details), "projection": projection,
                "cells": None if cells is None else os.path.abspath(cells)}
     manifest_path = os.path.join(out, MANIFEST)
@@ -147,61 +200,81 @@ def decode_fleet(root, out, scheduler=None, workers=2, format="sqlite", cells=No
 
     rows, jobs = [], []
     for rel in find_logs(root, out):
-        st = os.stat(os.path.join(root, rel))
+        try:
+            st = os.stat(os.path.join(root, rel))
+        except OSError as e:  # gone, or not readable, since the folder was listed
+            row = dict.fromkeys(COLUMNS)
+            row.update(file=rel, status="failed", error=str(e), skipped=False, output="")
+            rows.append(row)
+            continue
         done = manifest.get(rel)
         if (not force and done and done.get("size") == st.st_size and done.get("mtime_ns") == st.st_mtime_ns
                 and done.get("options") == options and done["row"].get("status") == "ok"
                 and os.path.isfile(os.path.join(out, done["row"]["output"]))):
             rows.append(dict(done["row"], skipped=True))
             continue
-        jobs.append(dict(options, file=rel, path=os.path.join(root, rel), outdir=out, size=st.st_size,
+        jobs.append(dict(options, file=rel, path=os.fsencode(os.path.join(root, rel)), outdir=out, size=st.st_size,
                          mtime_ns=st.st_mtime_ns, output=rel + EXTENSIONS[format]))
     if log:
         print(f"cdmadiag.fleet: {len(jobs)} to decode, {len(rows)} done before", file=log)
 
-    if jobs:
-        own = []
-        try:
-            if client is None:
-                from distributed import Client, LocalCluster
-
-                if scheduler:
-                    client = Client(scheduler)
-                else:
-                    cluster = LocalCluster(n_workers=workers, threads_per_worker=1, processes=True,
-                                           dashboard_address=None)
-                    own.append(cluster)
-                    client = Client(cluster)
-                own.insert(0, client)
-            from distributed import as_completed
-
-            futures = client.map(decode_one, jobs, pure=False)
-            by_key = {f.key: j for f, j in zip(futures, jobs)}
-            for n, future in enumerate(as_completed(futures), 1):
-                job = by_key[future.key]
-                try:
-                    row = future.result()
-                except Exception as e:  # a worker lost with its task
-                    row = dict.fromkeys(COLUMNS)
-                    row.update(file=job["file"], status="failed", error=f"task failed: {e!r}", skipped=False,
-                               output="", size=job["size"])
+    finished = set()
+    try:
+        if jobs:
+            _run(jobs, rows, finished, manifest, manifest_path, options, scheduler, workers, client, log)
+    finally:
+        # The summary is written whatever stopped the run; files not reached are failed rows.
+        for job in jobs:
+            if job["file"] not in finished:
+                row = dict.fromkeys(COLUMNS)
+                row.update(file=job["file"], status="failed", error="not decoded: the run stopped first",
+                           skipped=False, output="", size=job["size"])
                 rows.append(row)
-                if row["status"] == "ok":
-                    manifest[job["file"]] = {"size": job["size"], "mtime_ns": job["mtime_ns"], "options": options,
-                                             "row": row}
-                else:
-                    manifest.pop(job["file"], None)
-                _write_atomic(manifest_path, lambda f: json.dump(manifest, f, indent=1, sort_keys=True))
-                if log:
-                    what = f"{row['packets']} packets" if row["status"] == "ok" else row["error"]
-                    print(f"cdmadiag.fleet: [{n}/{len(jobs)}] {job['file']}: {row['status']}, {what}", file=log)
-        finally:
-            for o in own:
-                o.close()
-
-    frame = summary_frame(rows)
-    _write_atomic(os.path.join(out, SUMMARY), lambda f: frame.to_csv(f, index=False))
+        frame = summary_frame(rows)
+        _write_summary(os.path.join(out, SUMMARY), frame)
     return frame
+
+
+def _run(jobs, rows, finished, manifest, manifest_path, options, scheduler, workers, client, log):
+    own = []
+    try:
+        if client is None:
+            from distributed import Client, LocalCluster
+
+            if scheduler:
+                client = Client(scheduler)
+            else:
+                cluster = LocalCluster(n_workers=workers, threads_per_worker=1, processes=True,
+                                       dashboard_address=None)
+                own.append(cluster)
+                client = Client(cluster)
+            own.insert(0, client)
+        from distributed import as_completed
+
+        futures = client.map(decode_one, jobs, pure=False)
+        by_key = {f.key: j for f, j in zip(futures, jobs)}
+        for n, future in enumerate(as_completed(futures), 1):
+            job = by_key[future.key]
+            try:
+                row = future.result()
+            except Exception as e:  # a worker lost with its task
+                row = dict.fromkeys(COLUMNS)
+                row.update(file=job["file"], status="failed", error=f"task failed: {e!r}", skipped=False,
+                           output="", size=job["size"])
+            rows.append(row)
+            finished.add(job["file"])
+            if row["status"] == "ok":
+                manifest[job["file"]] = {"size": job["size"], "mtime_ns": job["mtime_ns"], "options": options,
+                                         "row": row}
+            else:
+                manifest.pop(job["file"], None)
+            _write_atomic(manifest_path, lambda f: json.dump(manifest, f, indent=1, sort_keys=True))
+            if log:
+                what = f"{row['packets']} packets" if row["status"] == "ok" else row["error"]
+                print(f"cdmadiag.fleet: [{n}/{len(jobs)}] {job['file']}: {row['status']}, {what}", file=log)
+    finally:
+        for o in own:
+            o.close()
 
 
 def main(argv=None):
@@ -224,6 +297,10 @@ def main(argv=None):
     except (OSError, ValueError) as e:
         print(f"cdmadiag.fleet: {e}", file=sys.stderr)
         return 2
+    except KeyboardInterrupt:
+        print(f"cdmadiag.fleet: interrupted; summary of what was done in "
+              f"{os.path.join(os.path.abspath(a.out), SUMMARY)}", file=sys.stderr)
+        return 130
     failed = int((frame["status"] != "ok").sum())
     print(f"cdmadiag.fleet: {len(frame)} files, {failed} failed, {int(frame['packets'].sum())} packets; "
           f"summary in {os.path.join(os.path.abspath(a.out), SUMMARY)}", file=sys.stderr)

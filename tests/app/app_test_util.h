@@ -2,6 +2,7 @@
 // Builders for captures (log records, HDLC frames), a reader that collects events,
 // and a scratch directory and command line for whole runs.
 #include <unistd.h>
+#include <zlib.h>
 
 #include <cstdint>
 #include <deque>
@@ -31,6 +32,21 @@ inline ByteVec cat(std::initializer_list<ByteVec> parts) {
 // (15:19:42 UTC). Stamps before 1995 are a clock not yet set, so drives need real ones.
 inline constexpr std::uint64_t kSecond = 800;
 inline constexpr std::uint64_t kDriveStart = 1170107520000;
+
+// One gzip member of the bytes.
+inline ByteVec gzip(const ByteVec& data) {
+  z_stream z{};
+  deflateInit2(&z, Z_BEST_SPEED, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY);
+  ByteVec out(deflateBound(&z, data.size()) + 64);
+  z.next_in = const_cast<std::uint8_t*>(data.data());
+  z.avail_in = static_cast<uInt>(data.size());
+  z.next_out = out.data();
+  z.avail_out = static_cast<uInt>(out.size());
+  deflate(&z, Z_FINISH);
+  out.resize(z.total_out);
+  deflateEnd(&z);
+  return out;
+}
 
 // A log record: u16 length, u16 code, 8-byte stamp (count of 1.25 ms units in bytes 2-7).
 inline ByteVec log_record(std::uint16_t code, const ByteVec& payload, std::uint64_t units = 0) {

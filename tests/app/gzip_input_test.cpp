@@ -1,26 +1,11 @@
 // Inputs compressed with gzip are recognised by their content and inflated as read.
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include "app_test_util.h"
 #include "byte_stream.h"
 
 namespace cdmadiag::test {
 namespace {
-
-ByteVec gzip(const ByteVec& data) {
-  z_stream z{};
-  EXPECT_EQ(deflateInit2(&z, Z_BEST_SPEED, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY), Z_OK);
-  ByteVec out(deflateBound(&z, data.size()) + 64);
-  z.next_in = const_cast<std::uint8_t*>(data.data());
-  z.avail_in = static_cast<uInt>(data.size());
-  z.next_out = out.data();
-  z.avail_out = static_cast<uInt>(out.size());
-  EXPECT_EQ(deflate(&z, Z_FINISH), Z_STREAM_END);
-  out.resize(z.total_out);
-  deflateEnd(&z);
-  return out;
-}
 
 // Everything the stream yields, read in uneven steps, and its error.
 std::pair<ByteVec, std::string> read_through(const std::string& path) {

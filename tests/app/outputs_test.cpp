@@ -104,6 +104,24 @@ TEST_F(TwoInputs, CsvRowsCarryTheSameInTheirLastColumns) {
   EXPECT_EQ(got, kPlaced);
 }
 
+// A framing error's JSON line says what it is, which input and where, through the
+// output thread and without it.
+TEST_F(TwoInputs, JsonFramingErrorLinesNameTheirInputAndOffset) {
+  const std::string damaged = dir.write("c.hdlc", cat({log_frame(0x1001, {}, kSecond), {1, 2, 3, 0x7E},
+                                                       log_frame(0x1001, {}, 2 * kSecond)}));
+  for (const char* threads : {"--single-thread", "--no-line-buffered"}) {
+    const std::string out = dir.file("e.jsonl");
+    EXPECT_EQ(cli({"decode", "-q", threads, "--format", "jsonl", "-o", out, a, damaged}), kExitDecodeErrors);
+    const std::string text = slurp(out);
+    const std::string line = "{\"seq\": null, \"error\": \"" + damaged + ": at byte 20: CRC error in a frame";
+    const std::string fields = "\"kind\": \"framing_error\", \"file\": 1, \"file_name\": \"" + damaged +
+                               "\", \"offset\": 20}\n";
+    const std::size_t at = text.find(line);
+    ASSERT_NE(at, std::string::npos) << threads << "\n" << text;
+    EXPECT_EQ(text.substr(text.find("\"kind\"", at), fields.size()), fields) << threads;
+  }
+}
+
 TEST_F(TwoInputs, TextMarksWhereEachInputBegins) {
   const std::string text = run("text");
   const std::size_t first = text.find("== input 0: " + a + "\n#1 ");

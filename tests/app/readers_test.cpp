@@ -107,6 +107,13 @@ TEST(Readers, RecordsFramingErrorsAndResynchronisation) {
        "frame of 1 bytes is too short to hold a CRC; skipped; 1 more damaged frame skipped up to byte 28"},
       {"lengths disagree", kHdlc, cat({hdlc_frame(with(log_frame_content(b), 4, 14)), after}), "! 1002+18",
        "log frame of 19 bytes whose lengths disagree (frame says 15, record says 14); skipped"},
+      // Both lengths say 14, the frame carries 15.
+      {"lengths agree but not with the frame", kHdlc,
+       cat({hdlc_frame(with(with(log_frame_content(b), 4, 14), 2, 14)), after}), "! 1002+18",
+       "log frame of 19 bytes whose record length 14 does not fit the 15 bytes it carries; skipped"},
+      {"record length below a header", kHdlc,
+       cat({hdlc_frame(with(with(log_frame_content(b), 4, 11), 2, 11)), after}), "! 1002+18",
+       "log frame of 19 bytes whose record length 11 is shorter than a log header; skipped"},
       {"oversized frame", kHdlc, cat({huge, after}), "! 1002+18", "frame longer than 1048576 bytes; skipped"},
   };
   for (const auto& c : cases) {
@@ -175,6 +182,11 @@ TEST(DetectFormat, TellsLogRecordsFromHdlcFramesWithoutConsuming) {
       // Garbage ahead of the frames can read as a chain of "log headers"; the CRCs decide.
       {cat({{'g', 'a', 'r', 'b', 'a', 'g', 'e', 0x7E}, frame, frame, frame}), kHdlc},
       {{1, 2, 3, 0x7E, 4, 5, 6, 0x7E}, kLog},
+      // A first frame longer than the first look (a record of the largest size, every
+      // byte escaped), with or without bytes ahead of it.
+      {cat({log_frame(0x1069, payload(0xFFFF - 12, 0x7E)), frame}), kHdlc},
+      {cat({{'g', 0x7E}, log_frame(0x1069, payload(0xFFFF - 12, 0x7D)), frame}), kHdlc},
+      {cat({payload(40000, 0x20), {0x7E}, payload(0xFFFF, 0x20)}), kLog},
   };
   int i = 0;
   for (const auto& [input, want] : cases) {

@@ -4,10 +4,15 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <chrono>
 #include <cmath>
+#include <fstream>
 #include <limits>
 #include <map>
+#include <random>
 #include <regex>
+#include <sstream>
 #include <variant>
 
 #include "app_test_util.h"
@@ -348,6 +353,11 @@ TEST(ReportCommand, SampleDriveReportGeojsonAndKml) {
   EXPECT_NE(html.find("Capitol Square"), std::string::npos);
   EXPECT_EQ(html.find("no values in this drive"), std::string::npos);
   EXPECT_EQ(html.find("class=\"sector\""), std::string::npos);  // no azimuths listed
+  // Every '<' opens markup: text such as a legend's "< -15" is escaped.
+  for (std::size_t p = html.find('<'); p != std::string::npos; p = html.find('<', p + 1)) {
+    const char next = html.at(p + 1);
+    ASSERT_TRUE(std::isalpha(static_cast<unsigned char>(next)) || next == '/' || next == '!') << html.substr(p, 40);
+  }
   EXPECT_EQ(cli({"report", sample, "--colour-by", "bogus", "-o", dir.file("x.html")}), kExitUsage);
   // With an azimuth column, each sector near the route shows its direction.
   const std::string aimed = dir.write("aimed.csv", {});
@@ -387,6 +397,66 @@ TEST(ReportCommand, SampleDriveReportGeojsonAndKml) {
   std::size_t points = 0;
   for (auto p = kml.find("<Point>"); p != std::string::npos; p = kml.find("<Point>", p + 1)) ++points;
   EXPECT_EQ(points, features.size());
+}
+
+// The line to the serving sector follows the decoders' rule: a sector whose beam covers
+// the position wins over a nearer one facing away.
+TEST(ReportCommand, ServingLinesGoToASectorThatFacesThePosition) {
+  TempDir dir;
+  const std::string sample = std::string(CDMADIAG_SOURCE_DIR) + "/examples/sample.hdlc";
+  // Each listed PN twice: at its site with a 1-degree beam to the north, and 20 km south
+  // radiating all round.
+  std::ifstream listed(std::string(CDMADIAG_SOURCE_DIR) + "/examples/cells.csv");
+  std::ostringstream csv;
+  csv << "pn,latitude,longitude,sector_id,azimuth,beamwidth\n";
+  std::string line;
+  std::getline(listed, line);
+  while (std::getline(listed, line)) {
+    std::istringstream fields(line);
+    std::string pn, lat, lon;
+    std::getline(fields, pn, ',');
+    std::getline(fields, lat, ',');
+    std::getline(fields, lon, ',');
+    csv << pn << ',' << lat << ',' << lon << ",near,0,1\n" << pn << ',' << std::stod(lat) - 0.18 << ',' << lon << ",far,,\n";
+  }
+  const std::string cells = dir.write("cells.csv", {});
+  std::ofstream(cells) << csv.str();
+  ASSERT_EQ(cli({"report", sample, "--cells", cells, "-q", "-o", dir.file("r.html")}), kExitOk);
+  const std::string html = slurp(dir.file("r.html"));
+  const std::size_t from = html.find("<g id=\"serving\">");
+  const std::string serving = html.substr(from, html.find("<g id=\"route\">") - from);
+  std::size_t near = 0, far = 0;
+  for (auto p = serving.find(" near</title>"); p != std::string::npos; p = serving.find(" near</title>", p + 1)) ++near;
+  for (auto p = serving.find(" far</title>"); p != std::string::npos; p = serving.find(" far</title>", p + 1)) ++far;
+  EXPECT_GT(far, 10U);
+  EXPECT_LT(near, far / 4);
+}
+
+// Sixty thousand sectors around a route: each site drawn once (the marks of sites shared
+// by sectors were once found by comparing every pair, seven seconds here).
+TEST_F(DriveTest, ALongCellListNearTheRouteDrawsQuickly) {
+  for (int t = 0; t < 4; ++t) {
+    const Fix f = at(43.08, -89.38 + t * 0.01);
+    feed(t, {rx(-70)}, &f);
+  }
+  drive.finish();
+  CellSiteTable cells;
+  std::mt19937 rng(45);
+  std::uniform_real_distribution<double> lat(43.06, 43.10), lon(-89.40, -89.33);
+  std::string names;
+  for (int s = 0; s < 20000; ++s) {
+    const double a = lat(rng), o = lon(rng);
+    for (int k = 0; k < 3; ++k) {
+      const std::string sector = std::to_string(s) + "-" + std::to_string(k);
+      cells.add(CellSite{static_cast<unsigned>(s * 3 + k) % 512, a, o, sector, "S"}, CellBeam{k * 120.0, {}});
+    }
+  }
+  const std::string html = render_report(drive, {std::nullopt, &cells});
+  std::size_t sites = 0;
+  for (auto p = html.find("<rect class=\"site\""); p != std::string::npos; p = html.find("<rect class=\"site\"", p + 1)) {
+    ++sites;
+  }
+  EXPECT_EQ(sites, 20000U);
 }
 
 }  // namespace

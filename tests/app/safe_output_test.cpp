@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <random>
@@ -19,6 +20,7 @@
 #include "app_test_util.h"
 #include "session.h"
 #include "interrupt.h"
+#include "output_file.h"
 
 namespace cdmadiag::test {
 namespace {
@@ -113,6 +115,54 @@ TEST(SafeOutput, NothingReadLeavesFilesAndFifosAlone) {
   EXPECT_EQ(cli({"decode", "-q", "-o", dir.path().string(), garbage}), kExitUsage);  // a directory
 }
 
+// Every output, the report included, keeps the old file when nothing is decoded (an
+// empty file, /dev/null, an empty gzip member: exit 0) and when the run fails after
+// decoding some (a gzip input cut short, a missing second input: exit 2).
+TEST(SafeOutput, NothingDecodedOrAFailedRunKeepsTheOldFileInEveryFormat) {
+  TempDir dir;
+  const ByteVec good = drive(3000);
+  const std::string in = dir.write("c.log", good);
+  ByteVec cut = gzip(good);
+  cut.resize(cut.size() * 3 / 4);
+  const std::pair<std::vector<std::string>, int> runs[] = {
+      {{dir.write("empty.log", {})}, kExitOk},
+      {{"/dev/null"}, kExitOk},
+      {{dir.write("empty.gz", gzip({}))}, kExitOk},
+      {{dir.write("cut.gz", cut)}, kExitUsage},
+      {{in, dir.file("missing")}, kExitUsage},
+  };
+  const std::string old = dir.write("old", {'o', 'l', 'd'});
+  const Names before = names_in(dir);
+  for (const char* format : {"text", "jsonl", "csv", "sqlite", "geojson", "kml", "report"}) {
+    for (const auto& [inputs, status] : runs) {
+      std::vector<std::string> args = {"decode", "-q", "--format", format, "-o", old};
+      if (std::string(format) == "report") args = {"report", "-q", "-o", old};
+      args.insert(args.end(), inputs.begin(), inputs.end());
+      EXPECT_EQ(cli(args), status) << format << " " << inputs.front();
+      EXPECT_EQ(slurp(old), "old") << format << " " << inputs.front();
+    }
+  }
+  EXPECT_EQ(names_in(dir), before);
+}
+
+// -o through a symbolic link keeps the link, also where the file it names is not there
+// yet: the file is made where the link points.
+TEST(SafeOutput, ALinkIsKeptAndItsFileWrittenEvenWhereItDangles) {
+  TempDir dir;
+  const std::string in = dir.write("c.log", drive(4));
+  fs::create_directory(dir.file("real"));
+  fs::create_symlink("real/out.txt", dir.file("link.txt"));
+  fs::create_symlink("link.txt", dir.file("chain.txt"));
+  for (const char* out : {"link.txt", "chain.txt"}) {
+    fs::remove(dir.file("real/out.txt"));
+    ASSERT_EQ(cli({"decode", "-q", "-o", dir.file(out), in}), kExitOk) << out;
+    EXPECT_TRUE(fs::is_symlink(dir.file("link.txt")));
+    EXPECT_TRUE(fs::is_symlink(dir.file("chain.txt")));
+    EXPECT_EQ(slurp(dir.file("real/out.txt")).rfind("#1 2009-12-31 23:59:45", 0), 0u) << out;
+  }
+  EXPECT_EQ(names_in(dir), (Names{"c.log", "chain.txt", "link.txt", "real"}));
+}
+
 // A good run replaces the old file whole and keeps its permissions; into a FIFO it
 // writes the same bytes in place.
 TEST(SafeOutput, AGoodRunReplacesTheFileAndWritesFifosInPlace) {
@@ -145,11 +195,13 @@ TEST(SafeOutput, AGoodRunReplacesTheFileAndWritesFifosInPlace) {
 // and then waits for more, as on a live diagnostic port.
 class ChildRun {
  public:
-  explicit ChildRun(const std::vector<std::string>& args) {
+  // ignore_sigint: the child starts with SIGINT ignored, as a background job or nohup does.
+  explicit ChildRun(const std::vector<std::string>& args, bool ignore_sigint = false) {
     int fds[2];
     if (::pipe(fds) != 0) return;
     pid_ = ::fork();
     if (pid_ == 0) {
+      if (ignore_sigint) ::signal(SIGINT, SIG_IGN);
       ::dup2(fds[0], STDIN_FILENO);
       ::close(fds[0]);
       ::close(fds[1]);
@@ -182,6 +234,10 @@ class ChildRun {
     return false;
   }
   void signal(int sig) { ::kill(pid_, sig); }
+  void end_input() {
+    ::close(input_);
+    input_ = -1;
+  }
   // The exit status, or minus the signal that ended it.
   int wait() {
     int status = 0;
@@ -216,8 +272,10 @@ TEST(InterruptedRun, SqliteOutputIsCompleteUpToTheStop) {
   }
 }
 
-// Killed outright, the run leaves the previous file at the target.
-TEST(InterruptedRun, AKilledRunLeavesThePreviousFile) {
+// Killed outright, the run leaves the previous file at the target, and its temporary
+// file for the next run to the same target to remove; a temporary file of a run still
+// going (here this process's own) is left alone.
+TEST(InterruptedRun, AKilledRunLeavesThePreviousFileAndTheNextRunItsTemporaryFile) {
   TempDir dir;
   const std::string db = dir.write("out.db", {'o', 'l', 'd'});
   ChildRun child({"decode", "-q", "--input", "log", "--format", "sqlite", "-o", db, "-"});
@@ -227,6 +285,40 @@ TEST(InterruptedRun, AKilledRunLeavesThePreviousFile) {
   child.signal(SIGKILL);
   EXPECT_EQ(child.wait(), -SIGKILL);
   EXPECT_EQ(slurp(db), "old");
+  EXPECT_EQ(names_in(dir).size(), 2u);  // and a hidden .out.db.cdmadiag-...
+
+  const OutputTarget live(db, false);
+  const std::string in = dir.write("c.log", drive(5));
+  ASSERT_EQ(cli({"decode", "-q", "--format", "sqlite", "-o", db, in}), kExitOk);
+  EXPECT_EQ(names_in(dir), (Names{"c.log", "out.db", fs::path(live.temp_path()).filename().string()}));
+}
+
+// SIGINT while the output, a FIFO, waits for its reader: the run stops as stopped (130).
+TEST(InterruptedRun, AStopWhileAFifoWaitsForItsReader) {
+  TempDir dir;
+  const std::string fifo = dir.file("fifo");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  ChildRun child({"decode", "-q", "-o", fifo, dir.write("c.log", drive(5))});
+  ASSERT_TRUE(child.started());
+  ASSERT_TRUE(child.idle());
+  child.signal(SIGINT);
+  EXPECT_EQ(child.wait(), kExitInterrupted);
+}
+
+// A SIGINT ignored by whoever started the run stays ignored: the run reads on to the end.
+TEST(InterruptedRun, AnInheritedIgnoredSigintStaysIgnored) {
+  TempDir dir;
+  const std::string out = dir.file("out.jsonl");
+  ChildRun child({"decode", "-q", "--input", "log", "--format", "jsonl", "-o", out, "-"}, true);
+  ASSERT_TRUE(child.started());
+  child.feed(drive(20));
+  ASSERT_TRUE(child.idle());
+  child.signal(SIGINT);
+  child.feed(drive(10));
+  child.end_input();
+  EXPECT_EQ(child.wait(), kExitOk);
+  const std::string text = slurp(out);
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 30);
 }
 
 class CountingSink final : public OutputSink {
@@ -286,6 +378,46 @@ TEST(NotADiagLog, NoiseOnEveryDetectionPath) {
     EXPECT_EQ(cli(args), kExitUsage);
     EXPECT_FALSE(fs::exists(dir.file("out.txt")));
   }
+}
+
+// An input that shows no record in its first 64 MiB is given up on there: a gzip bomb
+// of zeros is not inflated whole before being called no DIAG log.
+TEST(NotADiagLog, AGzipBombIsGivenUpOnAfter64MiB) {
+  TempDir dir;
+  ByteVec bomb;
+  {
+    z_stream z{};
+    ASSERT_EQ(deflateInit2(&z, Z_BEST_SPEED, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY), Z_OK);
+    const ByteVec zeros(std::size_t{1} << 20, 0);
+    ByteVec chunk(std::size_t{1} << 16);
+    for (int mb = 0; mb < 160; ++mb) {
+      z.next_in = const_cast<std::uint8_t*>(zeros.data());
+      z.avail_in = static_cast<uInt>(zeros.size());
+      const int flush = mb == 159 ? Z_FINISH : Z_NO_FLUSH;
+      do {
+        z.next_out = chunk.data();
+        z.avail_out = static_cast<uInt>(chunk.size());
+        deflate(&z, flush);
+        bomb.insert(bomb.end(), chunk.data(), chunk.data() + (chunk.size() - z.avail_out));
+      } while (z.avail_out == 0);
+    }
+    deflateEnd(&z);
+  }
+  const std::string path = dir.write("bomb.gz", bomb);
+  for (const InputFormat format : {InputFormat::kAuto, InputFormat::kLog, InputFormat::kHdlc}) {
+    CountingSink sink;
+    RunSettings settings;
+    settings.input = format;
+    DecodeSession session(settings);
+    session.add_input(path);
+    std::optional<InputEnd> end;
+    drain(session, sink, [&](const InputResult& r) { end = r.end; });
+    EXPECT_EQ(end, InputEnd::kNotDiag);
+    EXPECT_LE(session.counters().bytes, std::uint64_t{64} << 20);
+    EXPECT_EQ(sink.packets + sink.errors, 0);
+  }
+  EXPECT_EQ(cli({"decode", "-q", "-o", dir.file("out.txt"), path}), kExitUsage);
+  EXPECT_FALSE(fs::exists(dir.file("out.txt")));
 }
 
 // Where noise cuts into a log, every whole record around it is still found.

@@ -167,5 +167,55 @@ TEST_F(SinkTest, SqliteTables) {
 
 TEST(SqliteSink, RefusesStandardOutput) { EXPECT_THROW(make_sink(OutputFormat::kSqlite, "-"), OutputError); }
 
+// Text a spreadsheet would run (a leading = + - @ on a non-number) gets an apostrophe;
+// numbers keep their sign; a ';' inside a cell name cannot split the list.
+TEST(CsvSink, OutsideTextCannotBecomeAFormulaNorSplitAList) {
+  TempDir dir;
+  const CellSite odd{7, 1.0, 2.0, "=HYPERLINK(\"x\")", "a;b\\c"}, plain{8, 1.0, 2.0, "-12.5", "@home"};
+  const std::vector<CellLookup> cells = {{7, &odd, 1.0}, {8, &plain, 2.0}};
+  const std::vector<WriteRecord> writes = {{{WriteOp::kSetString, 0, 0, 0}, ATTR_ID_PN_INC, 0, 0, 9},
+                                           {{WriteOp::kSetString, 0, 0, 0}, ATTR_ID_PN_INC, 1, 9, 6},
+                                           {{WriteOp::kSetString, 0, 0, 0}, ATTR_ID_PN_INC, 2, 15, 2}};
+  COrbExpandedMessage msg;
+  PacketView p;
+  p.seq = 1;
+  p.msg = &msg;
+  p.cells = cells;
+  p.writes = writes;
+  p.texts = "+cmd|' /C-1.5e3-x";
+  auto sink = make_sink(OutputFormat::kCsv, dir.file("out.csv"));
+  sink->packet(p);
+  sink->finish();
+  const std::string text = slurp(dir.file("out.csv"));
+  const std::string cells_tail = ",7;8,\"'=HYPERLINK(\"\"x\"\");-12.5\",a\\;b\\\\c;@home,1;2,1,,0,0\n";
+  EXPECT_EQ(text.substr(text.find('\n') + 1),
+            "1,,0,ATTR_ID_PN_INC,SetString,0,'+cmd|' /C,log,,0,,,,,,," + cells_tail +
+                "1,,0,ATTR_ID_PN_INC,SetString,1,-1.5e3,log,,0,,,,,,," + cells_tail +
+                "1,,0,ATTR_ID_PN_INC,SetString,2,'-x,log,,0,,,,,,," + cells_tail);
+}
+
+// JSON is UTF-8: a file or cell name that is not (a Latin-1 list, a name's raw bytes)
+// reads as U+FFFD where it breaks, and whole UTF-8 sequences pass as they are.
+TEST(JsonlSink, NamesThatAreNotUtf8StayValidJson) {
+  TempDir dir;
+  const CellSite site{7, 1.0, 2.0, "M\xfcller", "caf\xc3\xa9 \xed\xa0\x80 \xf0\x9f\x93\xa1"};
+  const std::vector<CellLookup> cells = {{7, &site, 1.0}};
+  COrbExpandedMessage msg;
+  PacketView p;
+  p.seq = 1;
+  p.msg = &msg;
+  p.cells = cells;
+  p.file_name = "x\xff.log";
+  auto sink = make_sink(OutputFormat::kJsonl, dir.file("out.jsonl"));
+  sink->packet(p);
+  sink->finish();
+  const std::string text = slurp(dir.file("out.jsonl"));
+  EXPECT_NE(text.find("\"file_name\": \"x\xef\xbf\xbd.log\""), std::string::npos) << text;
+  EXPECT_NE(text.find("\"sector_id\": \"M\xef\xbf\xbdller\""), std::string::npos) << text;
+  EXPECT_NE(text.find("\"site_name\": \"caf\xc3\xa9 \xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd \xf0\x9f\x93\xa1\""),
+            std::string::npos)
+      << text;
+}
+
 }  // namespace
 }  // namespace cdmadiag::test

@@ -1,12 +1,16 @@
 """The binding against the command: the same packets, values and texts for the sample drive."""
+import gzip
 import io
 import json
 import math
 import os
 import random
 import re
+import signal
 import subprocess
+import sys
 import tempfile
+import time
 import unittest
 
 import cdmadiag
@@ -173,6 +177,96 @@ class BadInputs(unittest.TestCase):
             self.assertGreater(it.counters["framing_errors"], 0)
             self.assertEqual(len(it.framing_errors), it.counters["framing_errors"])
             self.assertGreater(len(packets), 5000)
+
+
+class OutputRules(unittest.TestCase):
+    """decode_to_file keeps the command's promises about the file it writes."""
+
+    def setUp(self):
+        self.tmp = tempfile.mkdtemp(prefix="cdmadiag-rules-")
+        self.capture = os.path.join(self.tmp, "c.hdlc")
+        with open(SAMPLE, "rb") as src, open(self.capture, "wb") as dst:
+            dst.write(src.read())
+        self.out = os.path.join(self.tmp, "out.db")
+        with open(self.out, "w") as f:
+            f.write("old")
+
+    def tearDown(self):
+        import shutil
+
+        shutil.rmtree(self.tmp)
+
+    def names(self):
+        return sorted(os.listdir(self.tmp))
+
+    def read(self, path):
+        with open(path, "rb") as f:
+            return f.read()
+
+    def test_an_output_that_is_an_input_is_refused(self):
+        before = self.read(self.capture)
+        os.link(self.capture, os.path.join(self.tmp, "hard.hdlc"))
+        os.symlink(self.capture, os.path.join(self.tmp, "soft.hdlc"))
+        os.mkdir(os.path.join(self.tmp, "sub"))
+        for out in (self.capture, "hard.hdlc", "soft.hdlc", os.path.join(self.tmp, "sub", "..", "c.hdlc")):
+            with self.subTest(out=out), self.assertRaisesRegex(ValueError, "the output is the same file as the input"):
+                cdmadiag.decode_to_file(self.capture, os.path.join(self.tmp, out), "csv")
+        cells = os.path.join(self.tmp, "cells.csv")
+        with open(cells, "w") as f:
+            f.write("1,43,-89,a,b\n")
+        with self.assertRaisesRegex(ValueError, "the output is the same file as the input"):
+            cdmadiag.decode_to_file(self.capture, cells, "csv", cells=cells)
+        self.assertEqual(self.read(self.capture), before)
+        self.assertEqual(self.read(cells), b"1,43,-89,a,b\n")
+
+    def test_nothing_decoded_or_a_failure_leaves_the_old_file(self):
+        empty = os.path.join(self.tmp, "empty.log")
+        open(empty, "wb").close()
+        empty_gz = os.path.join(self.tmp, "empty.gz")
+        with open(empty_gz, "wb") as f:
+            f.write(gzip.compress(b""))
+        for path in (empty, "/dev/null", empty_gz):
+            for fmt in ("sqlite", "csv", "jsonl", "text"):
+                with self.subTest(path=path, format=fmt):
+                    s = cdmadiag.decode_to_file(path, self.out, fmt)
+                    self.assertEqual(self.read(self.out), b"old")
+                    self.assertEqual((s["packets"], s["written"]), (0, False))
+        cut = os.path.join(self.tmp, "cut.gz")
+        with open(cut, "wb") as f:
+            f.write(gzip.compress(self.read(self.capture))[:200000])
+        with self.assertRaisesRegex(OSError, "read failed"):
+            cdmadiag.decode_to_file(cut, self.out, "sqlite")
+        self.assertEqual(self.read(self.out), b"old")
+        s = cdmadiag.decode_to_file(self.capture, self.out, "sqlite")
+        self.assertTrue(s["written"])
+        self.assertEqual(self.names(), ["c.hdlc", "cut.gz", "empty.gz", "empty.log", "out.db"])
+
+    def test_a_name_that_is_not_utf8(self):
+        raw = os.path.join(os.fsencode(self.tmp), b"caf\xe9.hdlc")
+        os.rename(self.capture, raw)
+        for path in (raw, os.fsdecode(raw)):
+            s = cdmadiag.decode_to_file(path, os.fsdecode(raw) + ".csv", "csv")
+            self.assertEqual(s["packets"], 5212)
+            self.assertEqual(len(list(cdmadiag.decode(path, details=False))), 5212)
+        with self.assertRaises(OSError) as e:
+            cdmadiag.decode_to_file(os.path.join(self.tmp, "gone\udcff.hdlc"), self.out)
+        self.assertIn("gone\udcff.hdlc", str(e.exception))
+
+    def test_sigint_stops_a_decode_and_leaves_the_old_file(self):
+        big = os.path.join(self.tmp, "big.hdlc")
+        with open(big, "wb") as f:
+            f.write(self.read(self.capture) * 20)
+        script = ("import sys, cdmadiag\nprint('go', flush=True)\n"
+                  "try:\n    cdmadiag.decode_to_file(sys.argv[1], sys.argv[2], 'sqlite')\n"
+                  "except KeyboardInterrupt:\n    sys.exit(3)\n")
+        child = subprocess.Popen([sys.executable, "-c", script, big, self.out], stdout=subprocess.PIPE)
+        self.assertEqual(child.stdout.readline(), b"go\n")
+        time.sleep(0.5)
+        child.send_signal(signal.SIGINT)
+        self.assertEqual(child.wait(timeout=60), 3)
+        # Stopped, not decoded to the end and then raised: the old file stands.
+        self.assertEqual(self.read(self.out), b"old")
+        self.assertEqual(self.names(), ["big.hdlc", "c.hdlc", "out.db"])
 
 
 if __name__ == "__main__":

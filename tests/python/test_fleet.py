@@ -8,6 +8,7 @@ import sqlite3
 import subprocess
 import sys
 import tempfile
+import threading
 import unittest
 
 import pandas as pd
@@ -122,6 +123,38 @@ class Fleet(unittest.TestCase):
         self.assertEqual(sqlite_rows(os.path.join(self.out, "a.hdlc.db")), sqlite_rows(expected))
         with open(os.path.join(self.out, fleet.MANIFEST), encoding="utf-8") as f:
             self.assertEqual(list(json.load(f)), ["a.hdlc"])
+
+    def test_any_file_name_an_empty_file_and_formula_like_names(self):
+        os.remove(os.path.join(self.root, "corrupt.bin"))
+        shutil.rmtree(os.path.join(self.root, "day2"))
+        raw = os.path.join(os.fsencode(self.root), b"caf\xe9.hdlc")
+        shutil.copy(os.path.join(EXAMPLES, "sample.hdlc"), raw)
+        shutil.copy(os.path.join(EXAMPLES, "sample.log"), os.path.join(self.root, "=HYPERLINK(1);x.log"))
+        open(os.path.join(self.root, "empty.log"), "wb").close()
+        rows = self.rows(fleet.decode_fleet(self.root, self.out, format="csv", client=self.client))
+        bad = os.fsdecode(b"caf\xe9.hdlc")
+        self.assertEqual({f: r["status"] for f, r in rows.items()},
+                         {"a.hdlc": "ok", bad: "ok", "=HYPERLINK(1);x.log": "ok", "empty.log": "failed"})
+        self.assertIn("no packet", rows["empty.log"]["error"])
+        self.assertTrue(os.path.isfile(os.path.join(os.fsencode(self.out), b"caf\xe9.hdlc.csv")))
+        on_disk = pd.read_csv(os.path.join(self.out, fleet.SUMMARY), encoding_errors="surrogateescape")
+        self.assertEqual(sorted(on_disk["file"]), sorted(["a.hdlc", bad, "'=HYPERLINK(1);x.log", "empty.log"]))
+        # A rerun finds the odd names done.
+        rows = self.rows(fleet.decode_fleet(self.root, self.out, format="csv", client=self.client))
+        self.assertTrue(rows[bad]["skipped"])
+
+    def test_runs_into_one_folder_take_turns_and_decode_each_file_once(self):
+        os.remove(os.path.join(self.root, "corrupt.bin"))
+        frames = []
+        runs = [threading.Thread(target=lambda: frames.append(
+            fleet.decode_fleet(self.root, self.out, format="jsonl", client=self.client))) for _ in range(2)]
+        for r in runs:
+            r.start()
+        for r in runs:
+            r.join()
+        self.assertEqual(len(frames), 2)
+        decoded = sorted(f for frame in frames for f, skipped in zip(frame["file"], frame["skipped"]) if not skipped)
+        self.assertEqual(decoded, ["a.hdlc", "day2/b.log"])
 
 
 if __name__ == "__main__":
