@@ -270,6 +270,19 @@ TEST(DriveStrayStamp, AZeroStampChangesNoSecondSpanOrDistance) {
   EXPECT_DOUBLE_EQ(stray->summary().distance_m(), plain->summary().distance_m());
 }
 
+// A fix places its second while at most 10 s old, counted to the millisecond.
+TEST_F(DriveTest, AFixPlacesSecondsUpToTenSecondsOld) {
+  Fix at_limit = at(43.0, -89.0);
+  at_limit.age_ms = 10000;
+  Fix past_it = at_limit;
+  past_it.age_ms = 10001;
+  feed(10, {rx(-70)}, &at_limit);
+  feed(11, {rx(-70)}, &past_it);
+  drive.finish();
+  EXPECT_TRUE(row(10).fix);
+  EXPECT_FALSE(row(11).fix);
+}
+
 TEST_F(DriveTest, EventsFromConnectionWrites) {
   feed(10, {b(ATTR_ID_EVDO_CONNECTIONATTEMPT_RESULT, 15)}, nullptr, true);
   feed(11, {b(ATTR_ID_EVDO_CONNECTIONATTEMPT_RESULT, 3)}, nullptr, true);

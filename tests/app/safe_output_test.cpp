@@ -154,11 +154,16 @@ TEST(SafeOutput, ALinkIsKeptAndItsFileWrittenEvenWhereItDangles) {
   fs::create_symlink("real/out.txt", dir.file("link.txt"));
   fs::create_symlink("link.txt", dir.file("chain.txt"));
   for (const char* out : {"link.txt", "chain.txt"}) {
-    fs::remove(dir.file("real/out.txt"));
-    ASSERT_EQ(cli({"decode", "-q", "-o", dir.file(out), in}), kExitOk) << out;
-    EXPECT_TRUE(fs::is_symlink(dir.file("link.txt")));
-    EXPECT_TRUE(fs::is_symlink(dir.file("chain.txt")));
-    EXPECT_EQ(slurp(dir.file("real/out.txt")).rfind("#1 2009-12-31 23:59:45", 0), 0u) << out;
+    // The link's file missing (dangling), then there as an old regular file to replace.
+    for (const bool exists : {false, true}) {
+      fs::remove(dir.file("real/out.txt"));
+      if (exists) dir.write("real/out.txt", ByteVec(100, 'x'));
+      ASSERT_EQ(cli({"decode", "-q", "-o", dir.file(out), in}), kExitOk) << out;
+      EXPECT_TRUE(fs::is_symlink(dir.file("link.txt")));
+      EXPECT_TRUE(fs::is_symlink(dir.file("chain.txt")));
+      EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(dir.file("real/out.txt")))) << out;
+      EXPECT_EQ(slurp(dir.file("real/out.txt")).rfind("#1 2009-12-31 23:59:45", 0), 0u) << out << exists;
+    }
   }
   EXPECT_EQ(names_in(dir), (Names{"c.log", "chain.txt", "link.txt", "real"}));
 }
