@@ -130,7 +130,8 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeActiveSetInfo(IOrbDataState* ds, COrb
                                                          IDekCellRefs_Search*) {
   SetTitle(msg, &F::DecodeActiveSetInfo);
   const PayloadReader r = payload();
-  if (!cdmadiag::require(r, kV1Size, msg, OnShort::kReport)) return;
+  // A short report keeps only its title: this packet has no failure text.
+  if (!r.has(0, kV1Size)) return;
 
   const std::uint8_t rf_mode = r.u8(kV1RfMode);
   const std::uint8_t band = r.u8(kV1Band);

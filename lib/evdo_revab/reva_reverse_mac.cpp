@@ -2,7 +2,8 @@
 // subtype 3 T2P resource and packet information, RAB updates, the DRC/ARQ/DSC
 // buffer, ARQ status, packet status and PCP statistics. Free decoders called inside
 // the stage 2 guard: a short packet throws the row's title, " : " and the failure
-// text, before anything is written.
+// text, before the title or anything else is set (the packet status, which has no
+// length rule of its own, keeps its title).
 #include <array>
 #include <cmath>
 #include <cstdint>
@@ -99,13 +100,13 @@ double effective_data_gain(double data_gain, std::uint32_t packet_size) {
 }  // namespace
 
 void DecodeRevARLGains(IOrbDataState* ds, COrbExpandedMessage& msg, const std::uint8_t* buf, std::uint32_t len) {
-  cdmadiag::SetFreeTitle(msg, &DecodeRevARLGains, TitleWhen::kTitleWanted);
   const PayloadReader r(buf, len);
   need(r, kGainsMin, msg, &DecodeRevARLGains);
   const std::uint8_t version = r.u8(0);
   const std::uint8_t n = r.u8(1);
   if (n > kMaxSubframes) fail(&DecodeRevARLGains, kTooManySubframes);
   need(r, kGainsRecords + kGainsRecord * n, msg, &DecodeRevARLGains);
+  cdmadiag::SetFreeTitle(msg, &DecodeRevARLGains, TitleWhen::kTitleWanted);
 
   const AttrWriter w(ds);
   w.Byte(ATTR_ID_RL_Version, version);
@@ -237,13 +238,13 @@ constexpr std::array<ValueName, 5> kPacketStatusNames{
 }  // namespace
 
 void DecodeRevARLArqStatus(IOrbDataState* ds, COrbExpandedMessage& msg, const std::uint8_t* buf, std::uint32_t len) {
-  cdmadiag::SetFreeTitle(msg, &DecodeRevARLArqStatus, TitleWhen::kTitleWanted);
   const PayloadReader r(buf, len);
   need(r, kArqMin, msg, &DecodeRevARLArqStatus);
   const std::uint8_t version = r.u8(0);
   const std::uint8_t n = r.u8(1);
   if (n > kMaxSubframes) fail(&DecodeRevARLArqStatus, cdmadiag::kNotQualcommStandard);
   need(r, kArqRecords + kArqRecord * n, msg, &DecodeRevARLArqStatus);
+  cdmadiag::SetFreeTitle(msg, &DecodeRevARLArqStatus, TitleWhen::kTitleWanted);
 
   const AttrWriter w(ds);
   w.Byte(ATTR_ID_RL_Version, version);
@@ -347,7 +348,6 @@ constexpr std::size_t kPcpQueueRead = 7;
 }  // namespace
 
 void DecodeRevAPCPPktStats(IOrbDataState* ds, COrbExpandedMessage& msg, const std::uint8_t* buf, std::uint32_t len) {
-  cdmadiag::SetFreeTitle(msg, &DecodeRevAPCPPktStats, TitleWhen::kTitleWanted);
   const PayloadReader r(buf, len);
   need(r, kPcpMin, msg, &DecodeRevAPCPPktStats);
   const std::uint8_t version = r.u8(0), record = r.u8(1), canceled = r.u8(2), overflowed = r.u8(3), format = r.u8(4),
@@ -355,6 +355,7 @@ void DecodeRevAPCPPktStats(IOrbDataState* ds, COrbExpandedMessage& msg, const st
   const std::uint16_t max_size = r.u16le(5);
   // The last queue only needs the bytes that are read from it.
   if (queues > 0) need(r, kPcpQueues + kPcpQueueStride * (queues - 1u) + kPcpQueueRead, msg, &DecodeRevAPCPPktStats);
+  cdmadiag::SetFreeTitle(msg, &DecodeRevAPCPPktStats, TitleWhen::kTitleWanted);
 
   const AttrWriter w(ds);
   w.Byte(ATTR_ID_RL_Version, version);
@@ -420,7 +421,6 @@ constexpr std::size_t kT2pFlow = 29;
 
 void DecodeRevARMAC3T2PResource(IOrbDataState* ds, COrbExpandedMessage& msg, const std::uint8_t* buf,
                                 std::uint32_t len) {
-  cdmadiag::SetFreeTitle(msg, &DecodeRevARMAC3T2PResource, TitleWhen::kTitleWanted);
   const PayloadReader r(buf, len);
   need(r, kT2pHeader, msg, &DecodeRevARMAC3T2PResource);
   const std::uint8_t version = r.u8(0), packet_id = r.u8(5), subframes = r.u8(6), psize = r.u8(7), normal = r.u8(10),
@@ -431,6 +431,7 @@ void DecodeRevARMAC3T2PResource(IOrbDataState* ds, COrbExpandedMessage& msg, con
   const std::int16_t frab_raw = r.i16le(15);
   const double frab = frab_raw * std::ldexp(1.0, -15);
   need(r, kT2pHeader + kT2pFlow * flows, msg, &DecodeRevARMAC3T2PResource);
+  cdmadiag::SetFreeTitle(msg, &DecodeRevARMAC3T2PResource, TitleWhen::kTitleWanted);
 
   const AttrWriter w(ds);
   w.Byte(ATTR_ID_RL_Version, version);
@@ -513,7 +514,6 @@ constexpr std::size_t kPinfoFlow = 21;
 
 void DecodeRevARMAC3PacketInfo(IOrbDataState* ds, COrbExpandedMessage& msg, const std::uint8_t* buf,
                                std::uint32_t len) {
-  cdmadiag::SetFreeTitle(msg, &DecodeRevARMAC3PacketInfo, TitleWhen::kTitleWanted);
   const PayloadReader r(buf, len);
   need(r, kPinfoMin, msg, &DecodeRevARMAC3PacketInfo);
   const std::uint8_t version = r.u8(0), subframes = r.u8(1);
@@ -530,6 +530,7 @@ void DecodeRevARMAC3PacketInfo(IOrbDataState* ds, COrbExpandedMessage& msg, cons
   const std::uint8_t flows = r.u8(o + 5);
   // Flows follow the block, wherever it ends.
   need(r, o + kPinfoBlock + kPinfoFlow * flows, msg, &DecodeRevARMAC3PacketInfo);
+  cdmadiag::SetFreeTitle(msg, &DecodeRevARMAC3PacketInfo, TitleWhen::kTitleWanted);
 
   const AttrWriter w(ds);
   w.Byte(ATTR_ID_RL_Version, version);
@@ -640,9 +641,9 @@ void append_or_na(std::string& out, const char* label, int decimals, std::option
 }  // namespace
 
 void DecodeRevARLMetrics(IOrbDataState* ds, COrbExpandedMessage& msg, const std::uint8_t* buf, std::uint32_t len) {
-  cdmadiag::SetFreeTitle(msg, &DecodeRevARLMetrics, TitleWhen::kTitleWanted);
   const PayloadReader r(buf, len);
   need(r, kMetricsSize, msg, &DecodeRevARLMetrics);
+  cdmadiag::SetFreeTitle(msg, &DecodeRevARLMetrics, TitleWhen::kTitleWanted);
   const std::uint8_t version = r.u8(0);
   const std::uint32_t seq = r.u32le(1);
 
@@ -802,12 +803,12 @@ const std::array<RabAspIds, kMaxSubframes> kRabAspIds{{
 }  // namespace
 
 void DecodeRevARABUpdateInfo(IOrbDataState* ds, COrbExpandedMessage& msg, const std::uint8_t* buf, std::uint32_t len) {
-  cdmadiag::SetFreeTitle(msg, &DecodeRevARABUpdateInfo, TitleWhen::kTitleWanted);
   const PayloadReader r(buf, len);
   need(r, kRabMin, msg, &DecodeRevARABUpdateInfo);
   const std::uint8_t version = r.u8(0), n = r.u8(1);
   if (n > kMaxSubframes) fail(&DecodeRevARABUpdateInfo, cdmadiag::kNotQualcommStandard);
   need(r, kRabRecords + kRabRecord * n, msg, &DecodeRevARABUpdateInfo);
+  cdmadiag::SetFreeTitle(msg, &DecodeRevARABUpdateInfo, TitleWhen::kTitleWanted);
 
   const AttrWriter w(ds);
   w.Byte(ATTR_ID_RL_Version, version);
@@ -897,10 +898,10 @@ const std::array<RollIds, kRolls> kRollIds{{
 
 void DecodeRevADRCARQDSCBuffer(IOrbDataState* ds, COrbExpandedMessage& msg, const std::uint8_t* buf,
                                std::uint32_t len) {
-  cdmadiag::SetFreeTitle(msg, &DecodeRevADRCARQDSCBuffer, TitleWhen::kTitleWanted);
   const PayloadReader r(buf, len);
   need(r, kBufferMin, msg, &DecodeRevADRCARQDSCBuffer);
   need(r, kBufferSize, msg, &DecodeRevADRCARQDSCBuffer);
+  cdmadiag::SetFreeTitle(msg, &DecodeRevADRCARQDSCBuffer, TitleWhen::kTitleWanted);
   const std::uint8_t version = r.u8(0), pn_roll = r.u8(1);
 
   std::array<std::uint32_t, 16> drc_histogram{};

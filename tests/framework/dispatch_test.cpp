@@ -181,7 +181,8 @@ TEST(Codes, NoPlaceholderLeft) { EXPECT_EQ(cdmadiag::pending_count(), 0u); }
 
 // Titles live in the dispatch rows only: every written decoder shows its row's title
 // (followed by its figures where the title carries some), on an empty packet (the
-// failure path) and on a packet of zeros.
+// failure path) and on a packet of zeros; none where a packet too short for its
+// length check, which comes before the title, leaves the guard a failure.
 TEST(Codes, WrittenDecodersCarryTheirRowTitle) {
   using namespace cdmadiag;
   const Bytes zeros = Bytes{}.zeros(512);
@@ -205,8 +206,10 @@ TEST(Codes, WrittenDecodersCarryTheirRowTitle) {
       if (!written) continue;
       for (const Bytes& b : {Bytes{}, zeros}) {
         DecoderCase c;
-        EXPECT_TRUE(c.run_evdo(row.code, b).title.starts_with(row.title))
-            << formatf("0x%04X, %u bytes: ", row.code, b.size()) << c.msg.title;
+        const std::string title = c.run_evdo(row.code, b).title;
+        const bool checked_first = !c.failures.empty() && title.empty();
+        EXPECT_TRUE(title.starts_with(row.title) || checked_first)
+            << formatf("0x%04X, %u bytes: ", row.code, b.size()) << title;
       }
     }
   }
