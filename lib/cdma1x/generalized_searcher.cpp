@@ -14,6 +14,7 @@
 #include "cdma1x/searcher4.h"
 #include "framework/attributes.h"
 #include "framework/decoder_1x.h"
+#include "framework/dispatch_tables.h"
 #include "framework/failure_texts.h"
 #include "framework/text.h"
 #include "framework/value_names.h"
@@ -243,8 +244,11 @@ struct PeakSet {
 
 void COrbDecodeMsgCDMAQualcommFrame::DecodeGeneralizedSearcher(IOrbDataState* ds, COrbExpandedMessage& msg,
                                                                IDekCellRefs_Search*) {
+  // The container fails as the report that carries it says (its code's row).
+  const cdmadiag::LogRow* row = cdmadiag::find_log_row(GetMessageCode());
+  const cdmadiag::Decoding job(msg, nullptr, row != nullptr ? row->policy : cdmadiag::report());
   const PayloadReader r = payload();
-  if (!cdmadiag::require(r, kContainerFixed, msg, cdmadiag::OnShort::kReport)) return;
+  if (!job.require(r, kContainerFixed)) return;
   const unsigned count = r.u8(kSubpacketCount);
   const bool text = msg.detailsWanted;
   std::string& d = msg.details;
@@ -562,58 +566,58 @@ constexpr std::uint32_t kFingerChannelEstimate = 0x11A2;
 void COrbDecodeMsgCDMAQualcommFrame::DecodeSrchTNGFingerStatus(IOrbDataState* ds, COrbExpandedMessage& msg,
                                                                IDekCellRefs_Search* cells) {
   AttrWriter(ds, AttrWriter::kAlways).DWord(ATTR_ID_CULL_FINGER_MESSAGE, kFingerStatus);
-  SetTitle(msg, &F::DecodeSrchTNGFingerStatus, cdmadiag::TitleWhen::kTitleOrDetails);
+  Begin(msg, &F::DecodeSrchTNGFingerStatus);
   DecodeGeneralizedSearcher(ds, msg, cells);
 }
 
 void COrbDecodeMsgCDMAQualcommFrame::DecodeSrchTNG1XSearcher(IOrbDataState* ds, COrbExpandedMessage& msg,
                                                              IDekCellRefs_Search* cells) {
   AttrWriter(ds, AttrWriter::kAlways).DWord(ATTR_ID_CULL_SEARCHER_MESSAGE, k1XSearcher);
-  SetTitle(msg, &F::DecodeSrchTNG1XSearcher, cdmadiag::TitleWhen::kTitleOrDetails);
+  Begin(msg, &F::DecodeSrchTNG1XSearcher);
   DecodeGeneralizedSearcher(ds, msg, cells);
 }
 
 void COrbDecodeMsgCDMAQualcommFrame::DecodeSrchTNGGeneralStatus(IOrbDataState* ds, COrbExpandedMessage& msg,
                                                                 IDekCellRefs_Search* cells) {
   AttrWriter(ds, AttrWriter::kAlways).DWord(ATTR_ID_CULL_FINGER_SEARCHER_MESSAGE, kGeneralStatus);
-  SetTitle(msg, &F::DecodeSrchTNGGeneralStatus, cdmadiag::TitleWhen::kTitleOrDetails);
+  Begin(msg, &F::DecodeSrchTNGGeneralStatus);
   DecodeGeneralizedSearcher(ds, msg, cells);
 }
 
 void COrbDecodeMsgCDMAQualcommFrame::DecodeSrchTNGDemodInfo(IOrbDataState* ds, COrbExpandedMessage& msg,
                                                             IDekCellRefs_Search* cells) {
   AttrWriter(ds, AttrWriter::kAlways).DWord(ATTR_ID_CULL_FINGER_MESSAGE, kDemodInfo);
-  SetTitle(msg, &F::DecodeSrchTNGDemodInfo, cdmadiag::TitleWhen::kTitleOrDetails);
+  Begin(msg, &F::DecodeSrchTNGDemodInfo);
   DecodeGeneralizedSearcher(ds, msg, cells);
 }
 
 void COrbDecodeMsgCDMAQualcommFrame::DecodeSrchTNGSleepStats(IOrbDataState* ds, COrbExpandedMessage& msg,
                                                              IDekCellRefs_Search* cells) {
-  SetTitle(msg, &F::DecodeSrchTNGSleepStats, cdmadiag::TitleWhen::kTitleOrDetails);
+  Begin(msg, &F::DecodeSrchTNGSleepStats);
   DecodeGeneralizedSearcher(ds, msg, cells);
 }
 
 void COrbDecodeMsgCDMAQualcommFrame::DecodeSrchTNGQuickPagingChannelInfo(IOrbDataState* ds, COrbExpandedMessage& msg,
                                                                          IDekCellRefs_Search* cells) {
-  SetTitle(msg, &F::DecodeSrchTNGQuickPagingChannelInfo, cdmadiag::TitleWhen::kTitleOrDetails);
+  Begin(msg, &F::DecodeSrchTNGQuickPagingChannelInfo);
   DecodeGeneralizedSearcher(ds, msg, cells);
 }
 
 void COrbDecodeMsgCDMAQualcommFrame::DecodeSrchTNGAFCInfo(IOrbDataState* ds, COrbExpandedMessage& msg,
                                                           IDekCellRefs_Search* cells) {
-  SetTitle(msg, &F::DecodeSrchTNGAFCInfo, cdmadiag::TitleWhen::kTitleOrDetails);
+  Begin(msg, &F::DecodeSrchTNGAFCInfo);
   DecodeGeneralizedSearcher(ds, msg, cells);
 }
 
 void COrbDecodeMsgCDMAQualcommFrame::DecodeSrchTNGAcquisitionInfo(IOrbDataState* ds, COrbExpandedMessage& msg,
                                                                   IDekCellRefs_Search* cells) {
-  SetTitle(msg, &F::DecodeSrchTNGAcquisitionInfo, cdmadiag::TitleWhen::kTitleOrDetails);
+  Begin(msg, &F::DecodeSrchTNGAcquisitionInfo);
   DecodeGeneralizedSearcher(ds, msg, cells);
 }
 
 void COrbDecodeMsgCDMAQualcommFrame::DecodeSrchTNGFingerChannelEstimate(IOrbDataState* ds, COrbExpandedMessage& msg,
                                                                         IDekCellRefs_Search* cells) {
   AttrWriter(ds, AttrWriter::kAlways).DWord(ATTR_ID_CULL_FINGER_MESSAGE, kFingerChannelEstimate);
-  SetTitle(msg, &F::DecodeSrchTNGFingerChannelEstimate, cdmadiag::TitleWhen::kTitleOrDetails);
+  Begin(msg, &F::DecodeSrchTNGFingerChannelEstimate);
   DecodeGeneralizedSearcher(ds, msg, cells);
 }

@@ -25,7 +25,6 @@ namespace {
 using cdmadiag::appendf;
 using cdmadiag::AttrReader;
 using cdmadiag::AttrWriter;
-using cdmadiag::OnShort;
 using cdmadiag::PayloadReader;
 using F = COrbDecodeMsgCDMAQualcommFrame;
 using ul = unsigned long;
@@ -84,8 +83,8 @@ void append_frame(std::string& out, std::size_t number, const RlpFrame& f) {
 // Both directions: the mean physical layer rate of the frames that start a new frame
 // time goes to throughput_id.
 void decode_rlp_frames(const PayloadReader& r, IOrbDataState* ds, COrbExpandedMessage& msg,
-                       std::uint32_t throughput_id) {
-  if (!cdmadiag::require(r, kFirstFrame, msg, OnShort::kReport)) return;
+                       const cdmadiag::Decoding& job, std::uint32_t throughput_id) {
+  if (!job.require(r, kFirstFrame)) return;
   const std::uint8_t service = r.u8(kServiceId);
   const std::uint8_t count = r.u8(kFrameCount);
   const std::size_t held = std::min<std::size_t>(count, (r.size() - kFirstFrame) / kFrameSize);
@@ -222,32 +221,20 @@ std::string abs_time_text(double seconds) {
   return s;
 }
 
-// ---- title-only members that no log code reaches ----
-
-constexpr const char* kForwardLinkMessageTitle = "Forward Link Message";
-constexpr const char* kReverseLinkMessageTitle = "Reverse Link Message";
-constexpr const char* kGpsSearcherPeaksTitle = "GPS Searcher Peaks";
-constexpr const char* kGpsMultipeakTitle = "GPS Multipeak Information";
-constexpr const char* kSearchGpsPostProcessingTitle = "Search GPS Post Processing";
-
-void title_only(COrbExpandedMessage& msg, const char* title) {
-  cdmadiag::set_title(msg, title, cdmadiag::TitleWhen::kTitleOrDetails);
-}
-
 }  // namespace
 
 void F::DecodeRLPRxFrames(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  SetTitle(msg, &F::DecodeRLPRxFrames);
-  decode_rlp_frames(payload(), ds, msg, ATTR_ID_PL_Rx_Throughput_Instantaneous);
+  const auto job = Begin(msg, &F::DecodeRLPRxFrames);
+  decode_rlp_frames(payload(), ds, msg, job, ATTR_ID_PL_Rx_Throughput_Instantaneous);
 }
 
 void F::DecodeRLPTxFrames(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  SetTitle(msg, &F::DecodeRLPTxFrames);
-  decode_rlp_frames(payload(), ds, msg, ATTR_ID_PL_Tx_Throughput_Instantaneous);
+  const auto job = Begin(msg, &F::DecodeRLPTxFrames);
+  decode_rlp_frames(payload(), ds, msg, job, ATTR_ID_PL_Tx_Throughput_Instantaneous);
 }
 
 void F::DecodeRlpStats(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  SetTitle(msg, &F::DecodeRlpStats);
+  const auto job = Begin(msg, &F::DecodeRlpStats);
   const PayloadReader bytes = payload();
   double now = 0.0;
   std::size_t start = 0;
@@ -263,7 +250,7 @@ void F::DecodeRlpStats(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs
     now = stream_start.value_or(0.0) + GetMsOffset() * 0.001;
   }
   const PayloadReader r = bytes.tail(start);
-  if (!cdmadiag::require(r, kStatsSize, msg, OnShort::kReport)) return;
+  if (!job.require(r, kStatsSize)) return;
 
   const RlpStats s = read_stats(r);
   // The entries the record holds whole, up to its count.
@@ -344,25 +331,25 @@ void F::DecodeRlpStats(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs
 }
 
 void F::DecodeSimpleTDSOCounters(IOrbDataState*, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  SetTitle(msg, &F::DecodeSimpleTDSOCounters, cdmadiag::TitleWhen::kTitleOrDetails);
+  Begin(msg, &F::DecodeSimpleTDSOCounters);
 }
 
 void F::DecodeForwardLinkMessages(IOrbDataState*, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  title_only(msg, kForwardLinkMessageTitle);
+  Begin(msg, &F::DecodeForwardLinkMessages);
 }
 
 void F::DecodeReverseLinkMessages(IOrbDataState*, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  title_only(msg, kReverseLinkMessageTitle);
+  Begin(msg, &F::DecodeReverseLinkMessages);
 }
 
 void F::DecodeGPSSearcherPeaks(IOrbDataState*, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  title_only(msg, kGpsSearcherPeaksTitle);
+  Begin(msg, &F::DecodeGPSSearcherPeaks);
 }
 
 void F::DecodeGPSMultipeakInfo(IOrbDataState*, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  title_only(msg, kGpsMultipeakTitle);
+  Begin(msg, &F::DecodeGPSMultipeakInfo);
 }
 
 void F::DecodeSearchGPSPostProcessing(IOrbDataState*, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  title_only(msg, kSearchGpsPostProcessingTitle);
+  Begin(msg, &F::DecodeSearchGPSPostProcessing);
 }

@@ -142,10 +142,10 @@ struct Frame {
 };
 
 void decode_searcher_info(const Layout& L, const PayloadReader& r, IOrbDataState* ds, COrbExpandedMessage& msg,
-                          const Frame& frame) {
-  if (!cdmadiag::require(r, L.fixed_size, msg, cdmadiag::OnShort::kReport)) return;
+                          const cdmadiag::Decoding& job, const Frame& frame) {
+  if (!job.require(r, L.fixed_size)) return;
   const bool diversity = L.ver2 && r.u8(kDiversityFlag) != kNoDiversity;
-  if (diversity && !cdmadiag::require(r, kDiversitySize, msg, cdmadiag::OnShort::kReport)) return;
+  if (diversity && !job.require(r, kDiversitySize)) return;
   const AttrWriter w(ds);
   const AttrWriter always(ds, AttrWriter::kAlways);
 
@@ -360,7 +360,7 @@ void decode_searcher_info(const Layout& L, const PayloadReader& r, IOrbDataState
 
 void COrbDecodeMsgCDMAQualcommFrame::DecodeSearcherNFingerInfo(IOrbDataState* ds, COrbExpandedMessage& msg,
                                                                IDekCellRefs_Search* cells) {
-  SetTitle(msg, &F::DecodeSearcherNFingerInfo);
+  const auto job = Begin(msg, &F::DecodeSearcherNFingerInfo);
   const Frame frame{[&](int phase, double ecio, int status) { RecordPilotEcIo(ds, phase, ecio, status, accessor()); },
                     [&](unsigned pn) { AppendLikelyCell(ds, msg, cells, pn); },
                     [&](const cdmadiag::PowerTrailer& t, int band) {
@@ -370,12 +370,12 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeSearcherNFingerInfo(IOrbDataState* ds
                     threshold_a(),
                     threshold_b(),
                     GetMessageNumber()};
-  decode_searcher_info(kInfo, payload(), ds, msg, frame);
+  decode_searcher_info(kInfo, payload(), ds, msg, job, frame);
 }
 
 void COrbDecodeMsgCDMAQualcommFrame::DecodeSearcherNFingerInfoVer2(IOrbDataState* ds, COrbExpandedMessage& msg,
                                                                    IDekCellRefs_Search* cells) {
-  SetTitle(msg, &F::DecodeSearcherNFingerInfoVer2);
+  const auto job = Begin(msg, &F::DecodeSearcherNFingerInfoVer2);
   const Frame frame{[&](int phase, double ecio, int status) { RecordPilotEcIo(ds, phase, ecio, status, accessor()); },
                     [&](unsigned pn) { AppendLikelyCell(ds, msg, cells, pn); },
                     [&](const cdmadiag::PowerTrailer& t, int band) {
@@ -385,7 +385,7 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeSearcherNFingerInfoVer2(IOrbDataState
                     threshold_a(),
                     threshold_b(),
                     GetMessageNumber()};
-  decode_searcher_info(kInfoVer2, payload(), ds, msg, frame);
+  decode_searcher_info(kInfoVer2, payload(), ds, msg, job, frame);
 }
 
 namespace {
@@ -474,9 +474,9 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeEnhancedFingerInfor(IOrbDataState* ds
                                                                IDekCellRefs_Search*) {
   const AttrWriter always(ds, AttrWriter::kAlways);
   always.DWord(ATTR_ID_CULL_FINGER_MESSAGE, kCullEnhancedFinger);
-  SetTitle(msg, &F::DecodeEnhancedFingerInfor);
+  const auto job = Begin(msg, &F::DecodeEnhancedFingerInfor);
   const PayloadReader r = payload();
-  if (!cdmadiag::require(r, kEfHeaderSize, msg, cdmadiag::OnShort::kReport)) return;
+  if (!job.require(r, kEfHeaderSize)) return;
 
   const std::uint8_t band_class = r.u8(kEfBandClass);
   const std::uint8_t antenna = r.u8(kEfAntenna);

@@ -15,9 +15,7 @@
 using cdmadiag::appendf;
 using cdmadiag::AttrWriter;
 using cdmadiag::name_or;
-using cdmadiag::OnShort;
 using cdmadiag::PayloadReader;
-using cdmadiag::require;
 using F = COrbDecodeMsgCDMAQualcommFrame;
 
 namespace {
@@ -202,9 +200,9 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeStatusRequestResponse(IOrbDataState* 
                         kEntryReason = 31, kChannel = 33, kCodeChannel = 35, kPilotBase = 36, kSid = 38, kNid = 40,
                         kLocation = 42, kRssi = 44, kPower = 46, kSize = 47;
   constexpr std::size_t kMinPair = kMin1Analog, kMinPairSize = 12;
-  SetTitle(msg, &F::DecodeStatusRequestResponse);
+  const auto job = Begin(msg, &F::DecodeStatusRequestResponse);
   const PayloadReader r = payload();
-  if (!require(r, kSize, msg, OnShort::kReport)) return;
+  if (!job.require(r, kSize)) return;
 
   const std::uint32_t esn = r.u32le(kEsn);
   const std::uint16_t rf_mode = r.u16le(kRfMode);
@@ -290,9 +288,9 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeStatusSnapshotResponse(IOrbDataState*
   constexpr std::size_t kEsn = 0, kImsiS1 = 4, kImsiS2 = 8, kImsiS = 10, kImsi1112 = 18, kMcc = 19, kImsiAddrNum = 21,
                         kSid = 22, kNid = 24, kPRev = 26, kPRevInUse = 27, kMobPRev = 28, kBandClass = 29,
                         kChannel = 30, kOperationMode = 32, kMcState = 33, kMcSubstate = 34, kSize = 35;
-  SetTitle(msg, &F::DecodeStatusSnapshotResponse);
+  const auto job = Begin(msg, &F::DecodeStatusSnapshotResponse);
   const PayloadReader r = payload();
-  if (!require(r, kSize, msg, OnShort::kReport)) return;
+  if (!job.require(r, kSize)) return;
 
   const std::uint32_t esn = r.u32le(kEsn);
   const std::uint16_t sid = r.u16le(kSid);
@@ -369,9 +367,9 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeIS2000StatusResponseMessage(IOrbDataS
   constexpr std::size_t kSlotCount = 6, kSlotSize = 15;
   constexpr std::size_t kSlotPn = 0, kSlotType = 2, kFchOn = 3, kFchCode = 4, kFchQof = 6, kDcchOn = 7, kDcchCode = 8,
                         kDcchQof = 10, kSchOn = 11, kSchCode = 12, kSchQof = 14;
-  SetTitle(msg, &F::DecodeIS2000StatusResponseMessage);
+  const auto job = Begin(msg, &F::DecodeIS2000StatusResponseMessage);
   const PayloadReader r = payload();
-  if (!require(r, kSize, msg, OnShort::kReport)) return;
+  if (!job.require(r, kSize)) return;
 
   const std::uint8_t rf_mode = r.u8(kRfMode);
   AttrWriter(ds).Byte(ATTR_ID_RF_MODE, rf_mode);

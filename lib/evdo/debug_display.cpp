@@ -103,9 +103,9 @@ double rel_a_period_ms(unsigned c) {
 
 void COrbDecodeMsgCDMA1xEVDOQualcommFrame::DecodeDebugDisplay(IOrbDataState*, COrbExpandedMessage& msg,
                                                               IDekCellRefs_Search*) {
-  SetTitle(msg, &COrbDecodeMsgCDMA1xEVDOQualcommFrame::DecodeDebugDisplay);
+  const auto job = Begin(msg, &COrbDecodeMsgCDMA1xEVDOQualcommFrame::DecodeDebugDisplay);
   const cdmadiag::PayloadReader r = payload();
-  if (!cdmadiag::require(r, kPacketSize, msg, cdmadiag::OnShort::kThrow)) return;
+  if (!job.require(r, kPacketSize)) return;
   if (!msg.detailsWanted) return;
 
   std::string& out = msg.details;

@@ -31,7 +31,6 @@ using cdmadiag::AttrWriter;
 using cdmadiag::bits;
 using cdmadiag::formatf;
 using cdmadiag::name_or;
-using cdmadiag::OnShort;
 using cdmadiag::PayloadReader;
 using cdmadiag::evdo::db_from_512ths;
 using cdmadiag::evdo::RankAspBySinr;
@@ -248,9 +247,9 @@ unsigned u(std::uint64_t v) { return static_cast<unsigned>(v); }
 }  // namespace
 
 void E::DecodePilotSets2(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  SetTitle(msg, &E::DecodePilotSets2);
+  const auto job = Begin(msg, &E::DecodePilotSets2);
   const PayloadReader r = payload();
-  if (!cdmadiag::require(r, kSetsHeaderSize, msg, OnShort::kReport)) return;
+  if (!job.require(r, kSetsHeaderSize)) return;
   const PilotSetsPacket p = read_pilot_sets(r);
   const unsigned freq = u(bits(p.freq_word, 0, 11));
   const unsigned band = u(bits(p.freq_word, 11, 5));
@@ -331,9 +330,9 @@ void E::DecodePilotSets2(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRe
 }
 
 void E::DecodePilotSets(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  SetTitle(msg, &E::DecodePilotSets);
+  const auto job = Begin(msg, &E::DecodePilotSets);
   const PayloadReader r = payload();
-  if (!cdmadiag::require(r, kSetsHeaderSize, msg, OnShort::kReport)) return;
+  if (!job.require(r, kSetsHeaderSize)) return;
   const PilotSetsPacket p = read_pilot_sets(r);
   const auto& act = p.entries[kActive];
   const auto& cand = p.entries[kCandidate];
@@ -531,9 +530,9 @@ std::uint32_t mstr_of(const PayloadReader& r, std::size_t off) {
 }  // namespace
 
 void E::DecodeSearcherData(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  SetTitle(msg, &E::DecodeSearcherData);
+  const auto job = Begin(msg, &E::DecodeSearcherData);
   const PayloadReader r = payload();
-  if (!cdmadiag::require(r, kV1Header, msg, OnShort::kReport)) return;
+  if (!job.require(r, kV1Header)) return;
   const SearcherHeader h{r.u8(0), r.u8(1), r.u16le(2), r.u16le(4), r.u8(6), r.u8(kV1NumPilots), std::nullopt};
   const std::size_t n = whole_records(r, kV1Header, kV1Record, h.num_pilots);
 
@@ -564,9 +563,9 @@ void E::DecodeSearcherData(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCell
 }
 
 void E::DecodeSearcher2(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  SetTitle(msg, &E::DecodeSearcher2);
+  const auto job = Begin(msg, &E::DecodeSearcher2);
   const PayloadReader r = payload();
-  if (!cdmadiag::require(r, kV2Header, msg, OnShort::kReport)) return;
+  if (!job.require(r, kV2Header)) return;
   const std::uint16_t freq_band = r.u16le(4);
   const SearcherHeader h{r.u8(0),
                          r.u8(1),
@@ -608,9 +607,9 @@ void E::DecodeSearcher2(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRef
 }
 
 void E::DecodeSearcherDataType2(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  SetTitle(msg, &E::DecodeSearcherDataType2);
+  const auto job = Begin(msg, &E::DecodeSearcherDataType2);
   const PayloadReader r = payload();
-  cdmadiag::require(r, kT2Header, msg, OnShort::kThrow);
+  if (!job.require(r, kT2Header)) return;
   const std::uint16_t freq_band = r.u16le(5);
   const SearcherHeader h{r.u8(1),
                          r.u8(2),
@@ -864,16 +863,16 @@ constexpr std::size_t kFinger2State = 0;
 }  // namespace
 
 void E::DecodeFingerData(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  SetTitle(msg, &E::DecodeFingerData);
+  const auto job = Begin(msg, &E::DecodeFingerData);
   const PayloadReader r = payload();
-  if (!cdmadiag::require(r, kFingerHeader, msg, OnShort::kReport)) return;
+  if (!job.require(r, kFingerHeader)) return;
   decode_fingers(ds, msg, r, kFingerV1, std::nullopt);
 }
 
 void E::DecodeFinger2(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  SetTitle(msg, &E::DecodeFinger2);
+  const auto job = Begin(msg, &E::DecodeFinger2);
   const PayloadReader r = payload();
-  if (!cdmadiag::require(r, 1 + kFingerHeader, msg, OnShort::kReport)) return;
+  if (!job.require(r, 1 + kFingerHeader)) return;
   decode_fingers(ds, msg, r.tail(1), kFingerV2, r.u8(kFinger2State));
 }
 
@@ -937,9 +936,9 @@ std::optional<std::int32_t> handoff_state(std::size_t pilots, std::size_t cells)
 }  // namespace
 
 void E::DecodeActiveSetPilot(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  SetTitle(msg, &E::DecodeActiveSetPilot);
+  const auto job = Begin(msg, &E::DecodeActiveSetPilot);
   const PayloadReader r = payload();
-  if (!cdmadiag::require(r, kAspPacketSize, msg, OnShort::kReport)) return;
+  if (!job.require(r, kAspPacketSize)) return;
   const std::uint8_t count = r.u8(kAspCount);
   const AspPilot predicted = read_asp_pilot(r.sub(kAspPredicted, kAspPilotSize));
   const AspPilot serving = read_asp_pilot(r.sub(kAspServing, kAspPilotSize));
@@ -972,9 +971,9 @@ void E::DecodeActiveSetPilot(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCe
 }
 
 void E::DecodeHandoffState(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  SetTitle(msg, &E::DecodeHandoffState);
+  const auto job = Begin(msg, &E::DecodeHandoffState);
   const PayloadReader r = payload();
-  if (!cdmadiag::require(r, kHoHeader, msg, OnShort::kReport)) return;
+  if (!job.require(r, kHoHeader)) return;
   const std::uint8_t modem_state = r.u8(0);
   const std::uint8_t count = r.u8(1);
   const std::size_t n = whole_records(r, kHoHeader, kHoRecord, count);

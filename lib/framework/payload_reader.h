@@ -10,9 +10,18 @@
 
 namespace cdmadiag {
 
+// A packet whose bytes do not fit its layout: an input error, never a bug. The EV-DO
+// dispatcher's guards keep its text as the packet's diagnostic; anything else they
+// catch is a decoder fault. An invalid argument, as the free EV-DO decoders' callers
+// expect, but apart from every other one.
+class MalformedPacket : public std::invalid_argument {
+ public:
+  using std::invalid_argument::invalid_argument;
+};
+
 // A read past the end of the payload. A safety net: decoders with a length rule
 // check it up front and produce their own failure text.
-class TruncatedPayload : public std::out_of_range {
+class TruncatedPayload : public MalformedPacket {
  public:
   TruncatedPayload(std::size_t offset, std::size_t wanted, std::size_t size);
   std::size_t offset() const { return offset_; }

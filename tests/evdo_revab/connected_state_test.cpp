@@ -148,13 +148,10 @@ TEST(EvdoConnectedState, ShortPacketsThrowBeforeTheTitle) {
   const std::vector<std::pair<std::uint32_t, Bytes>> packets = {
       {kTerm, termination(0)}, {kStack, counters(26)}, {kRmac, counters(32)}, {kSearch, counters(30, true)}};
   for (const auto& [code, full] : packets) {
-    sweep_truncations(
-        code, full,
-        [](const DecoderCase& c, std::size_t) {
-          EXPECT_EQ(c.msg.title + c.msg.details + c.writes(), "");
-          EXPECT_EQ(c.failures, std::vector<std::string>{kNotQualcommStandard});
-        },
-        false, ShortTitle::kNoneOnFailure);
+    sweep_truncations(code, full, [](const DecoderCase& c, std::size_t) {
+      EXPECT_EQ(c.msg.title + c.msg.details + c.writes(), "");
+      EXPECT_EQ(c.failures, std::vector<std::string>{kNotQualcommStandard});
+    });
   }
 }
 
