@@ -7,13 +7,14 @@
 //   //  +off  type  name            unit
 //   //   +0   u8    Pregain         code 0-4
 //   //   +1   u16   WindowEnd       1/8 chip
-//   constexpr std::size_t kPregain = 0;   (named offsets, a kSize for the length test)
+//   constexpr std::size_t kSize = 14;     (named sizes; offsets only where the decoder moves)
 //   void F::DecodeX(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-//     const auto d = Begin(msg, &F::DecodeX);   // the code's row: title and failure policy
-//     const auto r = payload();
-//     if (!d.require(r, kSize)) return;          // fails as the code's policy says
-//     ... read fields into named locals ...
-//     AttrWriter w(ds);                          // nothing when read-only
+//     const auto job = Begin(msg, &F::DecodeX);  // the code's row: title and failure policy
+//     Cursor c(payload());
+//     const std::uint8_t pregain = c.u8();         // fields in their order, into named locals
+//     const std::uint16_t window_end = c.u16le();
+//     if (!job.check(c)) return;                   // once: fails as the code's policy says
+//     AttrWriter w(ds);                            // nothing when read-only
 //     w.Double(ATTR_ID_X, v); w.UShort(ATTR_ID_PILOT_PN, pn, i);
 //     if (!msg.detailsWanted) return;
 //     ... text ...
@@ -27,6 +28,7 @@
 #include "framework/attributes.h"
 #include "framework/decoder_policy.h"
 #include "framework/failure_texts.h"
+#include "framework/payload_cursor.h"
 #include "framework/payload_reader.h"
 #include "host/data_state.h"
 #include "host/expanded_message.h"
@@ -54,6 +56,11 @@ class Decoding {
 
   // True when r holds need bytes from its start; otherwise fails.
   bool require(const PayloadReader& r, std::size_t need) const { return r.has(0, need) || fail(); }
+  // True when every read of c so far was within the payload; otherwise fails. The one
+  // check of a part read field by field.
+  bool check(const Cursor& c) const { return c.ok() || fail(); }
+  // True when n more bytes follow c's offset; otherwise fails (and c is short).
+  bool require(Cursor& c, std::size_t n) const { return c.need(n) || fail(); }
   // True when r holds n bytes at off; otherwise fails.
   bool require_at(const PayloadReader& r, std::size_t off, std::size_t n) const { return r.has(off, n) || fail(); }
   // The same with a text of its own, where one part of a packet fails differently.

@@ -80,6 +80,11 @@ class PayloadReader {
     std::memcpy(&d, &v, sizeof d);
     return d;
   }
+  // The n bytes at off, checked like a read, for a host routine that takes a pointer.
+  const std::uint8_t* data(std::size_t off, std::size_t n) const {
+    check(off, n);
+    return bytes_.data() + off;
+  }
   // Exactly n characters at off, stopping early at a NUL.
   std::string chars(std::size_t off, std::size_t n) const;
   // NUL-terminated text at off; stops at the payload end when no NUL follows.
