@@ -14,6 +14,7 @@
 #include "framework/attributes.h"
 #include "framework/decoder_1x.h"
 #include "framework/text.h"
+#include "framework/value_names.h"
 #include "host/format_groups.h"
 
 using F = COrbDecodeMsgCDMAQualcommFrame;
@@ -22,6 +23,7 @@ namespace {
 
 using cdmadiag::appendf;
 using cdmadiag::AttrWriter;
+using cdmadiag::group_text;
 using cdmadiag::PayloadReader;
 
 constexpr int kScannerCategory = 0xA7;
@@ -134,13 +136,6 @@ const FormatGroupRegistration kBandRegistration(kBandGroup, kBands);
 const FormatGroupRegistration kProtocolRegistration(kProtocolGroup, kProtocols);
 const FormatGroupRegistration kChannelStyleRegistration(kChannelStyleGroup, kChannelStyles);
 const FormatGroupRegistration kChannelStatusRegistration(kChannelStatusGroup, kChannelStatuses);
-
-std::string group_text(const char* group, double value) {
-  const COrbFormatGroupManager* groups = GetFormatGroupManager();
-  std::string out;
-  groups->fgFormatValue(out, groups->fgGetFormatGroupCode(group), value, 0, 0);
-  return out;
-}
 
 constexpr const char* kSecondLayoutHeadings =
     "Nbr.\tData\tPDelay\tSpread\tEcIo\tIo\tIo\tIo\tRatio\t\n"

@@ -11,6 +11,7 @@
 #include "framework/packet_header.h"
 #include "framework/payload_reader.h"
 #include "framework/text.h"
+#include "framework/value_names.h"
 #include "host/abs_time.h"
 #include "host/format_groups.h"
 
@@ -215,7 +216,7 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodePhoneStateResponse(IOrbDataState*, CO
   if (!msg.detailsWanted) return;
   const std::uint8_t state = r.u8(kState);
   appendf(msg.details, "\nPhone State: %s (0x%02X), Event Count: %u",
-          cdmadiag::diag::group_text(kPhoneStateGroup, state).c_str(), state, r.u16le(kEventCount));
+          cdmadiag::group_text(kPhoneStateGroup, state).c_str(), state, r.u16le(kEventCount));
 }
 
 // Event report (cmd 0x60), at least 2 bytes:
@@ -265,8 +266,8 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeLoggingConfigurationResponse(IOrbData
   // The status name was formatted with "% s"; the space flag does nothing to a
   // string, so the output is the plain name.
   appendf(msg.details, "\nOperation: %s (%u), Status: %s (%u)",
-          cdmadiag::diag::group_text(kLogConfigOperationGroup, operation).c_str(), operation,
-          cdmadiag::diag::group_text(kLogConfigStatusGroup, status).c_str(), status);
+          cdmadiag::group_text(kLogConfigOperationGroup, operation).c_str(), operation,
+          cdmadiag::group_text(kLogConfigStatusGroup, status).c_str(), status);
   hex_bytes(msg.details, r, kData);
 }
 
@@ -283,8 +284,8 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeLogOnDemandResponse(IOrbDataState*, C
   if (!msg.detailsWanted) return;
   ensure_message_type_group();
   const std::uint16_t code = r.u16le(kLogCode);
-  appendf(msg.details, "\nLog Code: %s (0x%02X), Status: %u",
-          cdmadiag::diag::group_text(kMessageTypeGroup, code).c_str(), code, r.u8(kStatus));
+  appendf(msg.details, "\nLog Code: %s (0x%02X), Status: %u", cdmadiag::group_text(kMessageTypeGroup, code).c_str(),
+          code, r.u8(kStatus));
 }
 
 // Extended build id (cmd 0x7C), at least 11 bytes:

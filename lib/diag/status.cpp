@@ -312,8 +312,8 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeStatusSnapshotResponse(IOrbDataState*
   appendf(d, "\nMCC: %u, IMSI_ADDR_NUM: %u, SID: %u, NID: %u, P_REV: %u, PREV_IN_USE: %u, MOB_P_REV: %u", r.u16le(kMcc),
           r.u8(kImsiAddrNum), sid, nid, r.u8(kPRev), r.u8(kPRevInUse), r.u8(kMobPRev));
   appendf(d, "\nBAND_CLASS: %s (%u), Frequency Channel: %u, OPERATION_MODE: %s (%u), MC_STATE: %u, MC_SUBSTATE: %u",
-          cdmadiag::diag::group_text(kBandClassGroup, band_class).c_str(), band_class, channel,
-          cdmadiag::diag::group_text(kOperationModeGroup, operation_mode).c_str(), operation_mode, r.u8(kMcState),
+          cdmadiag::group_text(kBandClassGroup, band_class).c_str(), band_class, channel,
+          cdmadiag::group_text(kOperationModeGroup, operation_mode).c_str(), operation_mode, r.u8(kMcState),
           r.u8(kMcSubstate));
 }
 

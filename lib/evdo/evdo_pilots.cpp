@@ -43,12 +43,7 @@ constexpr const char* kSearcherStateGroup = "Searcher Task State";
 
 bool pn_valid(std::uint32_t pn) { return pn <= 0xFFFF && CDMACommonUtils::IsPNValid(static_cast<std::uint16_t>(pn)); }
 
-std::string searcher_state_name(unsigned state) {
-  const COrbFormatGroupManager* groups = GetFormatGroupManager();
-  std::string name;
-  groups->fgFormatValue(name, groups->fgGetFormatGroupCode(kSearcherStateGroup), state, 0, 0);
-  return name;
-}
+std::string searcher_state_name(unsigned state) { return cdmadiag::group_text(kSearcherStateGroup, state); }
 
 // "%.2f" of a linear 1/512 value in dB, or `none` for a raw 0.
 std::string db_text(std::uint32_t raw, const char* none) {

@@ -8,6 +8,7 @@
 
 #include "framework/decoder_evdo.h"
 #include "framework/text.h"
+#include "framework/value_names.h"
 #include "host/format_groups.h"
 
 namespace {
@@ -103,9 +104,7 @@ void DecodeEqualizerData(IOrbDataState*, COrbExpandedMessage& msg, const std::ui
   if (!job.require(r, kFirstRecord + records * kRecordSize)) return;
   if (!msg.detailsWanted) return;
 
-  const COrbFormatGroupManager* groups = GetFormatGroupManager();
-  std::string state;
-  groups->fgFormatValue(state, groups->fgGetFormatGroupCode(kSearcherStateGroup), r.u8(kSearcherState), 0, 0);
+  const std::string state = cdmadiag::group_text(kSearcherStateGroup, r.u8(kSearcherState));
   std::string out;
   appendf(out, "Version: %u\n", r.u8(kVersion));
   appendf(out, "HDRSRCH state: %s\nMSTR: %u (chipx8)\nMSTR error: %u (chipx8)\nDemod device: %s\n", state.c_str(),

@@ -139,6 +139,11 @@ class COrbDecodeMsgCDMAQualcommFrame : public COrbGenericHsMessage {
                               const bool& bit_error);
 
  private:
+  // Families whose parts are small free-standing functions (a table of sub-decoders,
+  // one routine for several layouts) that call the protected routines above.
+  friend struct GeneralizedSearcherParts;
+  friend struct SearcherInfoParts;
+
   cdmadiag::DecoderSettings settings_;
   std::string display_;  // work text of DispPN and DispEcIo_dB
   bool response_shifted_ = false;

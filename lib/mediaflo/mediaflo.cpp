@@ -11,10 +11,10 @@
 #include <string>
 #include <utility>
 
-#include "diag/diag_common.h"
 #include "framework/attributes.h"
 #include "framework/decoder_1x.h"
 #include "framework/text.h"
+#include "framework/value_names.h"
 #include "host/format_groups.h"
 
 namespace {
@@ -22,6 +22,7 @@ namespace {
 using F = COrbDecodeMsgCDMAQualcommFrame;
 using cdmadiag::appendf;
 using cdmadiag::AttrWriter;
+using cdmadiag::group_text;
 using cdmadiag::PayloadReader;
 
 constexpr const char* kInterruptTypeGroup = "MediaFLO Interrupt Type";
@@ -65,8 +66,6 @@ const FormatGroupRegistration kSystemRegistration(kSystemGroup, kSystems);
 const FormatGroupRegistration kTxModeRegistration(kTxModeGroup, kTxModes);
 const FormatGroupRegistration kOuterCodeRegistration(kOuterCodeGroup, kOuterCodes);
 const FormatGroupRegistration kBindingRegistration(kBindingGroup, kBindings);
-
-std::string group_text(const char* group, unsigned value) { return cdmadiag::diag::group_text(group, value); }
 
 // Erased blocks per hundred good ones (a ratio to the good count, as the handset's
 // own tools report it); empty when no good block was counted, which would divide by zero.
