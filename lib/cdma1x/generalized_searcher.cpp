@@ -202,6 +202,8 @@ struct GeneralizedSearcherParts {
   static void bytes(const Context& x, const PayloadReader& sub);
 
   static void walk(F& frame, IOrbDataState* ds, COrbExpandedMessage& msg, const cdmadiag::Decoding& job);
+  static void report(F& frame, IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search* cells, F::Member self,
+                     const std::uint32_t* cull, std::uint32_t cull_value);
 };
 
 namespace {
@@ -552,61 +554,48 @@ constexpr std::uint32_t kFingerChannelEstimate = 0x11A2;
 
 }  // namespace
 
-void COrbDecodeMsgCDMAQualcommFrame::DecodeSrchTNGFingerStatus(IOrbDataState* ds, COrbExpandedMessage& msg,
-                                                               IDekCellRefs_Search* cells) {
-  AttrWriter(ds, AttrWriter::kAlways).DWord(ATTR_ID_CULL_FINGER_MESSAGE, kFingerStatus);
-  Begin(msg, &F::DecodeSrchTNGFingerStatus);
-  DecodeGeneralizedSearcher(ds, msg, cells);
+// The nine reports differ only in their title and in the cull flag some write first.
+void GS::report(F& frame, IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search* cells, F::Member self,
+                const std::uint32_t* cull, std::uint32_t cull_value) {
+  if (cull != nullptr) AttrWriter(ds, AttrWriter::kAlways).DWord(*cull, cull_value);
+  frame.Begin(msg, self);
+  frame.DecodeGeneralizedSearcher(ds, msg, cells);
 }
 
-void COrbDecodeMsgCDMAQualcommFrame::DecodeSrchTNG1XSearcher(IOrbDataState* ds, COrbExpandedMessage& msg,
-                                                             IDekCellRefs_Search* cells) {
-  AttrWriter(ds, AttrWriter::kAlways).DWord(ATTR_ID_CULL_SEARCHER_MESSAGE, k1XSearcher);
-  Begin(msg, &F::DecodeSrchTNG1XSearcher);
-  DecodeGeneralizedSearcher(ds, msg, cells);
+void F::DecodeSrchTNGFingerStatus(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search* cells) {
+  GS::report(*this, ds, msg, cells, &F::DecodeSrchTNGFingerStatus, &ATTR_ID_CULL_FINGER_MESSAGE, kFingerStatus);
 }
 
-void COrbDecodeMsgCDMAQualcommFrame::DecodeSrchTNGGeneralStatus(IOrbDataState* ds, COrbExpandedMessage& msg,
-                                                                IDekCellRefs_Search* cells) {
-  AttrWriter(ds, AttrWriter::kAlways).DWord(ATTR_ID_CULL_FINGER_SEARCHER_MESSAGE, kGeneralStatus);
-  Begin(msg, &F::DecodeSrchTNGGeneralStatus);
-  DecodeGeneralizedSearcher(ds, msg, cells);
+void F::DecodeSrchTNG1XSearcher(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search* cells) {
+  GS::report(*this, ds, msg, cells, &F::DecodeSrchTNG1XSearcher, &ATTR_ID_CULL_SEARCHER_MESSAGE, k1XSearcher);
 }
 
-void COrbDecodeMsgCDMAQualcommFrame::DecodeSrchTNGDemodInfo(IOrbDataState* ds, COrbExpandedMessage& msg,
-                                                            IDekCellRefs_Search* cells) {
-  AttrWriter(ds, AttrWriter::kAlways).DWord(ATTR_ID_CULL_FINGER_MESSAGE, kDemodInfo);
-  Begin(msg, &F::DecodeSrchTNGDemodInfo);
-  DecodeGeneralizedSearcher(ds, msg, cells);
+void F::DecodeSrchTNGGeneralStatus(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search* cells) {
+  GS::report(*this, ds, msg, cells, &F::DecodeSrchTNGGeneralStatus, &ATTR_ID_CULL_FINGER_SEARCHER_MESSAGE,
+             kGeneralStatus);
 }
 
-void COrbDecodeMsgCDMAQualcommFrame::DecodeSrchTNGSleepStats(IOrbDataState* ds, COrbExpandedMessage& msg,
-                                                             IDekCellRefs_Search* cells) {
-  Begin(msg, &F::DecodeSrchTNGSleepStats);
-  DecodeGeneralizedSearcher(ds, msg, cells);
+void F::DecodeSrchTNGDemodInfo(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search* cells) {
+  GS::report(*this, ds, msg, cells, &F::DecodeSrchTNGDemodInfo, &ATTR_ID_CULL_FINGER_MESSAGE, kDemodInfo);
 }
 
-void COrbDecodeMsgCDMAQualcommFrame::DecodeSrchTNGQuickPagingChannelInfo(IOrbDataState* ds, COrbExpandedMessage& msg,
-                                                                         IDekCellRefs_Search* cells) {
-  Begin(msg, &F::DecodeSrchTNGQuickPagingChannelInfo);
-  DecodeGeneralizedSearcher(ds, msg, cells);
+void F::DecodeSrchTNGSleepStats(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search* cells) {
+  GS::report(*this, ds, msg, cells, &F::DecodeSrchTNGSleepStats, nullptr, 0);
 }
 
-void COrbDecodeMsgCDMAQualcommFrame::DecodeSrchTNGAFCInfo(IOrbDataState* ds, COrbExpandedMessage& msg,
-                                                          IDekCellRefs_Search* cells) {
-  Begin(msg, &F::DecodeSrchTNGAFCInfo);
-  DecodeGeneralizedSearcher(ds, msg, cells);
+void F::DecodeSrchTNGQuickPagingChannelInfo(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search* cells) {
+  GS::report(*this, ds, msg, cells, &F::DecodeSrchTNGQuickPagingChannelInfo, nullptr, 0);
 }
 
-void COrbDecodeMsgCDMAQualcommFrame::DecodeSrchTNGAcquisitionInfo(IOrbDataState* ds, COrbExpandedMessage& msg,
-                                                                  IDekCellRefs_Search* cells) {
-  Begin(msg, &F::DecodeSrchTNGAcquisitionInfo);
-  DecodeGeneralizedSearcher(ds, msg, cells);
+void F::DecodeSrchTNGAFCInfo(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search* cells) {
+  GS::report(*this, ds, msg, cells, &F::DecodeSrchTNGAFCInfo, nullptr, 0);
 }
 
-void COrbDecodeMsgCDMAQualcommFrame::DecodeSrchTNGFingerChannelEstimate(IOrbDataState* ds, COrbExpandedMessage& msg,
-                                                                        IDekCellRefs_Search* cells) {
-  AttrWriter(ds, AttrWriter::kAlways).DWord(ATTR_ID_CULL_FINGER_MESSAGE, kFingerChannelEstimate);
-  Begin(msg, &F::DecodeSrchTNGFingerChannelEstimate);
-  DecodeGeneralizedSearcher(ds, msg, cells);
+void F::DecodeSrchTNGAcquisitionInfo(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search* cells) {
+  GS::report(*this, ds, msg, cells, &F::DecodeSrchTNGAcquisitionInfo, nullptr, 0);
+}
+
+void F::DecodeSrchTNGFingerChannelEstimate(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search* cells) {
+  GS::report(*this, ds, msg, cells, &F::DecodeSrchTNGFingerChannelEstimate, &ATTR_ID_CULL_FINGER_MESSAGE,
+             kFingerChannelEstimate);
 }
