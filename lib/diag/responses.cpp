@@ -58,25 +58,23 @@ const FormatGroupRegistration kPhoneStateRegistration(kPhoneStateGroup, kPhoneSt
 const FormatGroupRegistration kLogConfigOperationRegistration(kLogConfigOperationGroup, kLogConfigOperations);
 const FormatGroupRegistration kLogConfigStatusRegistration(kLogConfigStatusGroup, kLogConfigStatuses);
 
-// The message-type group names every log code by the title its dispatcher gives
-// it; built from the dispatchers' own table the first time it is needed, so the
-// two never disagree.
-void ensure_message_type_group() {
-  static const std::vector<ValueName> table = [] {
-    static std::vector<std::string> titles;
-    std::vector<ValueName> rows;
-    const auto codes = cdmadiag::known_codes();
-    titles.reserve(codes.size());
-    for (const cdmadiag::CodeInfo& c : codes) {
+// The message-type group names every log code by the title its dispatcher gives it,
+// built from the dispatchers' own tables so the two never disagree. Registered at load
+// like every other group: no decode changes the process-wide groups.
+struct MessageTypeTable {
+  std::vector<std::string> titles;  // the names the rows point into
+  std::vector<ValueName> rows;
+  MessageTypeTable() {
+    for (const cdmadiag::CodeInfo& c : cdmadiag::known_codes()) {
       if (c.cls == cdmadiag::CodeClass::kDiagCommand || c.title.empty()) continue;
       titles.push_back(c.title);
       rows.push_back(ValueName{c.code, nullptr});
     }
     for (std::size_t i = 0; i < rows.size(); ++i) rows[i].name = titles[i].c_str();
-    return rows;
-  }();
-  static const FormatGroupRegistration registration(kMessageTypeGroup, table);
-}
+  }
+};
+const MessageTypeTable kMessageTypes;
+const FormatGroupRegistration kMessageTypeRegistration(kMessageTypeGroup, kMessageTypes.rows);
 
 void hex_bytes(std::string& out, const PayloadReader& r, std::size_t from) {
   out += "\nData (hex): ";
@@ -282,7 +280,6 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeLogOnDemandResponse(IOrbDataState*, C
   const PayloadReader r = payload();
   if (!job.require(r, kSize)) return;
   if (!msg.detailsWanted) return;
-  ensure_message_type_group();
   const std::uint16_t code = r.u16le(kLogCode);
   appendf(msg.details, "\nLog Code: %s (0x%02X), Status: %u", cdmadiag::group_text(kMessageTypeGroup, code).c_str(),
           code, r.u8(kStatus));
