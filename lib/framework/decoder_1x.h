@@ -152,5 +152,6 @@ class COrbDecodeMsgCDMAQualcommFrame : public COrbGenericHsMessage {
   void CallRouted(Member decoder, const char* title, const cdmadiag::Policy& policy, IOrbDataState* ds,
                   COrbExpandedMessage& msg, IDekCellRefs_Search* cells);
   Member routed_ = nullptr;
+  std::uint32_t routed_code_ = 0;
   cdmadiag::DecoderRow routed_row_{};
 };

@@ -203,7 +203,8 @@ DecoderRow decoder_row(Decoder1x d, std::uint32_t code) {
 using namespace cdmadiag;
 
 Decoding COrbDecodeMsgCDMAQualcommFrame::Begin(COrbExpandedMessage& msg, Member self) const {
-  const DecoderRow row = self == routed_ ? routed_row_ : decoder_row(self, GetMessageCode());
+  const std::uint32_t code = GetMessageCode();
+  const DecoderRow row = self == routed_ && code == routed_code_ ? routed_row_ : decoder_row(self, code);
   return Decoding(msg, row.title, *row.policy);
 }
 
@@ -211,6 +212,7 @@ void COrbDecodeMsgCDMAQualcommFrame::CallRouted(Member decoder, const char* titl
                                                 IOrbDataState* ds, COrbExpandedMessage& msg,
                                                 IDekCellRefs_Search* cells) {
   routed_ = decoder;
+  routed_code_ = GetMessageCode();
   routed_row_ = {title, &policy};
   (this->*decoder)(ds, msg, cells);
 }
