@@ -23,7 +23,7 @@ constexpr int kUnusedFlags = -1;
 
 void COrbDecodeMsgCDMAQualcommFrame::DecodeAccessProbe(IOrbDataState* ds, COrbExpandedMessage& msg,
                                                        IDekCellRefs_Search*) {
-  SetTitle(msg, &COrbDecodeMsgCDMAQualcommFrame::DecodeAccessProbe);
+  Begin(msg, &COrbDecodeMsgCDMAQualcommFrame::DecodeAccessProbe);
   const auto r = payload();
   const auto table = cdmadiag::access_probe_fields();
   COrbDecodeMsgCDMAQualcommFrameSegment segment;

@@ -18,7 +18,6 @@ namespace {
 using cdmadiag::appendf;
 using cdmadiag::AttrWriter;
 using cdmadiag::name_or;
-using cdmadiag::OnShort;
 using cdmadiag::PayloadReader;
 using F = COrbDecodeMsgCDMAQualcommFrame;
 
@@ -128,9 +127,9 @@ std::size_t v2_area_size(std::uint8_t rx_type) {
 
 void COrbDecodeMsgCDMAQualcommFrame::DecodeActiveSetInfo(IOrbDataState* ds, COrbExpandedMessage& msg,
                                                          IDekCellRefs_Search*) {
-  SetTitle(msg, &F::DecodeActiveSetInfo);
+  const auto job = Begin(msg, &F::DecodeActiveSetInfo);
   const PayloadReader r = payload();
-  if (!cdmadiag::require(r, kV1Size, msg, OnShort::kReport)) return;
+  if (!job.require(r, kV1Size)) return;  // quietly: a short report keeps only its title
 
   const std::uint8_t rf_mode = r.u8(kV1RfMode);
   const std::uint8_t band = r.u8(kV1Band);
@@ -182,9 +181,9 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeActiveSetInfo(IOrbDataState* ds, COrb
 
 void COrbDecodeMsgCDMAQualcommFrame::DecodeActiveSetInfoVer2(IOrbDataState* ds, COrbExpandedMessage& msg,
                                                              IDekCellRefs_Search*) {
-  SetTitle(msg, &F::DecodeActiveSetInfoVer2);
+  const auto job = Begin(msg, &F::DecodeActiveSetInfoVer2);
   const PayloadReader r = payload();
-  if (!cdmadiag::require(r, kV2Header, msg, OnShort::kReport)) return;
+  if (!job.require(r, kV2Header)) return;
 
   const unsigned rf_mode = r.u8(kV2RfMode);
   const std::uint8_t band = r.u8(kV2Band);
@@ -256,9 +255,9 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeActiveSetInfoVer2(IOrbDataState* ds, 
 
 void COrbDecodeMsgCDMAQualcommFrame::DecodeRedActiveSetInfo(IOrbDataState* ds, COrbExpandedMessage& msg,
                                                             IDekCellRefs_Search*) {
-  SetTitle(msg, &F::DecodeRedActiveSetInfo);
+  const auto job = Begin(msg, &F::DecodeRedActiveSetInfo);
   const PayloadReader r = payload();
-  if (!cdmadiag::require(r, kRedHeader, msg, OnShort::kReport)) return;
+  if (!job.require(r, kRedHeader)) return;
 
   const std::uint8_t count = r.u8(0);
   const AttrWriter w(ds);

@@ -24,7 +24,6 @@ using cdmadiag::AttrWriter;
 using cdmadiag::FrameCounters;
 using cdmadiag::Link;
 using cdmadiag::name_or;
-using cdmadiag::OnShort;
 using cdmadiag::PayloadReader;
 using F = COrbDecodeMsgCDMAQualcommFrame;
 
@@ -270,9 +269,9 @@ constexpr unsigned kFramesPerLine = 10;
 
 void COrbDecodeMsgCDMAQualcommFrame::DecodeRevLinkFrameType(IOrbDataState* ds, COrbExpandedMessage& msg,
                                                             IDekCellRefs_Search*) {
-  SetTitle(msg, &F::DecodeRevLinkFrameType);
+  const auto job = Begin(msg, &F::DecodeRevLinkFrameType);
   const auto r = payload();
-  if (!cdmadiag::require(r, kMuxFrames, msg, OnShort::kReport)) return;
+  if (!job.require(r, kMuxFrames)) return;
   // At most 100 frames a packet, so 8 bits hold any count.
   std::array<std::uint8_t, kMuxCategories> counts{};
   for (std::size_t i = 0; i < kMuxFrames; ++i) {
@@ -292,8 +291,9 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeRevLinkFrameType(IOrbDataState* ds, C
 
 namespace {
 
-void decode_vocoder(const PayloadReader& r, IOrbDataState* ds, COrbExpandedMessage& msg, std::uint32_t id) {
-  if (!cdmadiag::require(r, kVocoderSize, msg, OnShort::kReport)) return;
+void decode_vocoder(const PayloadReader& r, IOrbDataState* ds, COrbExpandedMessage& msg, const cdmadiag::Decoding& job,
+                    std::uint32_t id) {
+  if (!job.require(r, kVocoderSize)) return;
   const std::uint8_t rate = r.u8(kVocoderRate);
   AttrWriter(ds).Byte(id, rate);
   if (msg.detailsWanted) appendf(msg.details, "\n%s\n", name_or(kVocoderRateNames, rate, kVocoderRateUnknown));
@@ -303,14 +303,14 @@ void decode_vocoder(const PayloadReader& r, IOrbDataState* ds, COrbExpandedMessa
 
 void COrbDecodeMsgCDMAQualcommFrame::DecodeForLinkVocoderPacket(IOrbDataState* ds, COrbExpandedMessage& msg,
                                                                 IDekCellRefs_Search*) {
-  SetTitle(msg, &F::DecodeForLinkVocoderPacket);
-  decode_vocoder(payload(), ds, msg, ATTR_ID_FOR_VOC_RATE);
+  const auto job = Begin(msg, &F::DecodeForLinkVocoderPacket);
+  decode_vocoder(payload(), ds, msg, job, ATTR_ID_FOR_VOC_RATE);
 }
 
 void COrbDecodeMsgCDMAQualcommFrame::DecodeRevLinkVocoderPacket(IOrbDataState* ds, COrbExpandedMessage& msg,
                                                                 IDekCellRefs_Search*) {
-  SetTitle(msg, &F::DecodeRevLinkVocoderPacket);
-  decode_vocoder(payload(), ds, msg, ATTR_ID_REV_VOC_RATE);
+  const auto job = Begin(msg, &F::DecodeRevLinkVocoderPacket);
+  decode_vocoder(payload(), ds, msg, job, ATTR_ID_REV_VOC_RATE);
 }
 
 namespace {
@@ -420,9 +420,9 @@ void frame_type_header(const PayloadReader& r, Link link, const AttrWriter& w, s
 
 void COrbDecodeMsgCDMAQualcommFrame::DecodeForwardLinkFrameType(IOrbDataState* ds, COrbExpandedMessage& msg,
                                                                 IDekCellRefs_Search*) {
-  SetTitle(msg, &F::DecodeForwardLinkFrameType);
+  const auto job = Begin(msg, &F::DecodeForwardLinkFrameType);
   const auto r = payload();
-  if (!cdmadiag::require(r, kHeaderSize, msg, OnShort::kReport)) return;
+  if (!job.require(r, kHeaderSize)) return;
   const AttrWriter w(ds);
   std::string* d = msg.detailsWanted ? &msg.details : nullptr;
   frame_type_header(r, Link::kForward, w, d);
@@ -442,9 +442,9 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeForwardLinkFrameType(IOrbDataState* d
 
 void COrbDecodeMsgCDMAQualcommFrame::DecodeReverseLinkFrameType(IOrbDataState* ds, COrbExpandedMessage& msg,
                                                                 IDekCellRefs_Search*) {
-  SetTitle(msg, &F::DecodeReverseLinkFrameType);
+  const auto job = Begin(msg, &F::DecodeReverseLinkFrameType);
   const auto r = payload();
-  if (!cdmadiag::require(r, kHeaderSize, msg, OnShort::kReport)) return;
+  if (!job.require(r, kHeaderSize)) return;
   const AttrWriter w(ds);
   std::string* d = msg.detailsWanted ? &msg.details : nullptr;
   frame_type_header(r, Link::kReverse, w, d);

@@ -185,7 +185,7 @@ void decode_gps_info(const GpsInfoLayout& layout, const PayloadReader& r, IOrbDa
 void COrbDecodeMsgCDMAQualcommFrame::DecodeGPS(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
   constexpr std::size_t kLon = 6, kLonLen = 9, kLat = 15, kLatLen = 8, kLatZeroFrom = 6, kHeading = 23, kSpeed = 26,
                         kShortLen = 3, kSource = 29, kSourceLen = 1;
-  SetTitle(msg, &F::DecodeGPS);
+  Begin(msg, &F::DecodeGPS);
   const PayloadReader r = payload();
   double lon = number(column(r, kLon, kLonLen)) * kCoordinateUnit;
   double lat = number(padded_column(r, kLat, kLatLen, kLatZeroFrom)) * kCoordinateUnit;
@@ -203,13 +203,13 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeGPS(IOrbDataState* ds, COrbExpandedMe
 
 void COrbDecodeMsgCDMAQualcommFrame::Decode3DGPSInfo(IOrbDataState* ds, COrbExpandedMessage& msg,
                                                      IDekCellRefs_Search*) {
-  SetTitle(msg, &F::Decode3DGPSInfo);
+  Begin(msg, &F::Decode3DGPSInfo);
   decode_gps_info(k3dGps, payload(), ds, accessor(), msg);
 }
 
 void COrbDecodeMsgCDMAQualcommFrame::DecodeGPSInfoCAIT(IOrbDataState* ds, COrbExpandedMessage& msg,
                                                        IDekCellRefs_Search*) {
-  SetTitle(msg, &F::DecodeGPSInfoCAIT);
+  Begin(msg, &F::DecodeGPSInfoCAIT);
   decode_gps_info(kCaitGps, payload(), ds, accessor(), msg);
 }
 
@@ -223,7 +223,7 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeGPSInfoCAIT(IOrbDataState* ds, COrbEx
 void COrbDecodeMsgCDMAQualcommFrame::DecodeETAK(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
   constexpr std::size_t kWest = 0, kLon = 1, kSouth = 11, kLat = 12, kCoordLen = 10, kZeroFrom = 7, kSpeed = 22,
                         kSpeedLen = 5;
-  SetTitle(msg, &F::DecodeETAK);
+  Begin(msg, &F::DecodeETAK);
   const PayloadReader r = payload();
   double lon = number(padded_column(r, kLon, kCoordLen, kZeroFrom));
   double lat = number(padded_column(r, kLat, kCoordLen, kZeroFrom));

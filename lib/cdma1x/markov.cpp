@@ -15,7 +15,6 @@ namespace {
 
 using cdmadiag::appendf;
 using cdmadiag::AttrWriter;
-using cdmadiag::OnShort;
 using cdmadiag::PayloadReader;
 using F = COrbDecodeMsgCDMAQualcommFrame;
 
@@ -151,8 +150,9 @@ double percent(double part, double whole) { return part / whole * 100.0; }
 
 void COrbDecodeMsgCDMAQualcommFrame::DecodeMarkovMiniMessage(IOrbDataState* ds, COrbExpandedMessage& msg,
                                                              IDekCellRefs_Search*) {
+  const auto job = Begin(msg, &F::DecodeMarkovMiniMessage);
   const auto r = payload();
-  if (!cdmadiag::require(r, kMiniSize, msg, OnShort::kReport)) return;
+  if (!job.require(r, kMiniSize)) return;
   const AttrWriter w(ds);
   w.Byte(ATTR_ID_MARKOV_Expected_MUX, static_cast<std::uint8_t>(r.u8(0) >> kExpectedLsb));
   w.Byte(ATTR_ID_MARKOV_Actual_MUX, static_cast<std::uint8_t>(r.u8(0) & kReceivedMask));
@@ -161,9 +161,9 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeMarkovMiniMessage(IOrbDataState* ds, 
 
 void COrbDecodeMsgCDMAQualcommFrame::DecodeMarkovStats(IOrbDataState* ds, COrbExpandedMessage& msg,
                                                        IDekCellRefs_Search*) {
-  SetTitle(msg, &F::DecodeMarkovStats);
+  const auto job = Begin(msg, &F::DecodeMarkovStats);
   const auto r = payload();
-  if (!cdmadiag::require(r, kEntries, msg, OnShort::kReport)) return;
+  if (!job.require(r, kEntries)) return;
   const unsigned entries = r.u8(kCount);
   if (entries == 0) return;
 

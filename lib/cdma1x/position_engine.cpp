@@ -21,9 +21,7 @@
 namespace {
 
 using cdmadiag::appendf;
-using cdmadiag::OnShort;
 using cdmadiag::PayloadReader;
-using cdmadiag::require;
 
 constexpr std::size_t kType = 0, kSessionCount = 1, kHeaderEnd = 5;
 constexpr std::size_t kMaxRecords = 16;
@@ -41,7 +39,7 @@ enum RecordType : std::uint8_t {
 std::size_t bounded(std::uint8_t count) { return std::min<std::size_t>(count, kMaxRecords); }
 
 // A record's failure text: the standard one on a line after the header line.
-const std::string kRefused = std::string("\n") + cdmadiag::kNotQualcommStandard;
+constexpr const char* kRefused = cdmadiag::kNotQualcommStandardLine;
 
 // The frequency line that receiver time and search results share: f32 bias, f32 its
 // uncertainty, both m/s.
@@ -78,7 +76,7 @@ void append_frequency(std::string& out, const PayloadReader& r, std::size_t bias
 //  +0xCA  u8[16]      IODE
 //  +0xDA  f32[16]     1/weight
 //  +0x11A f32[16]     residual                      m
-void position_fix(const PayloadReader& r, IOrbDataState* ds, COrbExpandedMessage& msg) {
+void position_fix(const PayloadReader& r, IOrbDataState* ds, COrbExpandedMessage& msg, const cdmadiag::Decoding& job) {
   constexpr std::size_t kPositionFlag = 0x11, kFailureFlag = 0x13, kWeek = 0x15, kFixTime = 0x17, kLeapTime = 0x1B,
                         kRxRef = 0x1F, kPositions = 0x23, kInitial = 0x27, kUnfiltered = 0x3F, kFiltered = 0x57,
                         kVelocity = 0x6F, kUncertainty = 0x7B, kClockBias = 0x8F, kClockDrift = 0x93,
@@ -88,11 +86,11 @@ void position_fix(const PayloadReader& r, IOrbDataState* ds, COrbExpandedMessage
   // Inside a position triple, and the element sizes of the f32 groups and lists.
   constexpr std::size_t kLatitude = 0, kLongitude = 8, kAltitude = 16, kF32 = 4;
   constexpr std::uint8_t kFailedFix = 0x40;
-  if (!require(r, kFixedEnd, msg, OnShort::kReport, kRefused.c_str())) return;
+  if (!job.require(r, kFixedEnd, kRefused)) return;
   const bool failed = (r.u8(kPositionFlag) & kFailedFix) != 0;
   const std::size_t svs = failed ? 0 : bounded(r.u8(kTotalSvs));
   // The four SV arrays sit at fixed places; the last one bounds them all.
-  if (!require(r.tail(kResidual), svs * kF32, msg, OnShort::kReport, kRefused.c_str())) return;
+  if (!job.require(r.tail(kResidual), svs * kF32, kRefused)) return;
 
   if (!failed) {
     const cdmadiag::AttrWriter w(ds);
@@ -155,15 +153,15 @@ void position_fix(const PayloadReader& r, IOrbDataState* ds, COrbExpandedMessage
 //  +10    u16    code phase search window
 //  +12    u8     azimuth
 //  +13    u8     elevation
-void assistance(const PayloadReader& r, COrbExpandedMessage& msg) {
+void assistance(const PayloadReader& r, COrbExpandedMessage& msg, const cdmadiag::Decoding& job) {
   constexpr std::size_t kAssistGps = 0x11, kDelta = 0x15, kSvCount = 0x19, kCdmaTime = 0x1A, kDoppler = 0x1B,
                         kAddDoppler = 0x1C, kCodePhase = 0x1D, kRefPn = 0x1E, kAzEl = 0x20, kFixedEnd = 0x21,
                         kFirst = 0x2E, kSize = 14;
   constexpr std::size_t kPrn = 0, kDoppler0 = 1, kDoppler1 = 3, kDopplerWindow = 4, kSvCodePhase = 6, kPeriods = 8,
                         kBitNumber = 9, kCodePhaseWindow = 10, kAzimuth = 12, kElevation = 13;
-  if (!require(r, kFixedEnd, msg, OnShort::kReport, kRefused.c_str())) return;
+  if (!job.require(r, kFixedEnd, kRefused)) return;
   const std::size_t n = bounded(r.u8(kSvCount));
-  if (!require(r.tail(kFirst), n * kSize, msg, OnShort::kReport, kRefused.c_str())) return;
+  if (!job.require(r.tail(kFirst), n * kSize, kRefused)) return;
   std::string& out = msg.details;
   appendf(out, "\n.\nAssist GPS: %u (ms), Delta Time: %d (ms)", r.u32le(kAssistGps), r.i32le(kDelta));
   appendf(out, "\n.\nNumber SVs: %u, CDMA System Time: %u ", r.u8(kSvCount), r.u8(kCdmaTime));
@@ -194,10 +192,10 @@ void assistance(const PayloadReader& r, COrbExpandedMessage& msg) {
 //  +0x23  u16   ms ambiguity                  ms
 //  +0x25  f32   frequency bias                m/s
 //  +0x29  f32   frequency uncertainty         m/s
-void receiver_time(const PayloadReader& r, COrbExpandedMessage& msg) {
+void receiver_time(const PayloadReader& r, COrbExpandedMessage& msg, const cdmadiag::Decoding& job) {
   constexpr std::size_t kRxRef = 0x11, kWeek = 0x15, kGps = 0x17, kBias = 0x1B, kUncertainty = 0x1F, kAmbiguity = 0x23,
                         kFrequency = 0x25, kFixedEnd = 0x2D;
-  if (!require(r, kFixedEnd, msg, OnShort::kReport, kRefused.c_str())) return;
+  if (!job.require(r, kFixedEnd, kRefused)) return;
   std::string& out = msg.details;
   appendf(out, "\n.\nReceiver's reference counter: %u (ms), Week Number for Receiver's reference counter: %u (weeks)",
           r.u32le(kRxRef), r.u16le(kWeek));
@@ -229,15 +227,15 @@ void receiver_time(const PayloadReader& r, COrbExpandedMessage& msg) {
 //  +16    f32    SV time sigma            ms
 //  +20    f32    SV speed                 m/s
 //  +24    f32    SV speed sigma           m/s
-void search_results(const PayloadReader& r, COrbExpandedMessage& msg) {
+void search_results(const PayloadReader& r, COrbExpandedMessage& msg, const cdmadiag::Decoding& job) {
   constexpr std::size_t kSvCount = 0x11, kRxRef = 0x12, kWeek = 0x16, kGps = 0x18, kBias = 0x1C, kUncertainty = 0x20,
                         kAmbiguity = 0x24, kFrequency = 0x26, kFixedEnd = 0x2E, kFirst = 0x43, kSize = 28;
   constexpr std::size_t kPrn = 0, kMode = 1, kStatus = 2, kCn0 = 4, kCn0In1Hz = 6, kSubMs = 8, kSvTime = 12,
                         kSvTimeSigma = 16, kSpeed = 20, kSpeedSigma = 24;
   constexpr unsigned kCn0Shown = 10;  // 0.01 dB to the 0.1 dB shown
-  if (!require(r, kFixedEnd, msg, OnShort::kReport, kRefused.c_str())) return;
+  if (!job.require(r, kFixedEnd, kRefused)) return;
   const std::size_t n = bounded(r.u8(kSvCount));
-  if (!require(r.tail(kFirst), n * kSize, msg, OnShort::kReport, kRefused.c_str())) return;
+  if (!job.require(r.tail(kFirst), n * kSize, kRefused)) return;
   std::string& out = msg.details;
   appendf(out, "\n.\nNumber of SV's in search results: %u, Receiver's reference counter: %u (ms), ", r.u8(kSvCount),
           r.u32le(kRxRef));
@@ -274,13 +272,13 @@ void search_results(const PayloadReader& r, COrbExpandedMessage& msg) {
 //   +6    f32    one-sided time uncertainty    ms
 //  +10    f32    speed                         m/s
 //  +14    f32    one-sided speed uncertainty   m/s
-void sv_time_differences(const PayloadReader& r, COrbExpandedMessage& msg) {
+void sv_time_differences(const PayloadReader& r, COrbExpandedMessage& msg, const cdmadiag::Decoding& job) {
   constexpr std::size_t kScheduling = 0x11, kDemodulate = 0x12, kReferenceSv = 0x13, kRxRef = 0x14, kSvCount = 0x18,
                         kFixedEnd = 0x19, kFirst = 0x21, kSize = 18;
   constexpr std::size_t kPrn = 0, kFlag = 1, kTime = 2, kTimeSigma = 6, kSpeed = 10, kSpeedSigma = 14;
-  if (!require(r, kFixedEnd, msg, OnShort::kReport, kRefused.c_str())) return;
+  if (!job.require(r, kFixedEnd, kRefused)) return;
   const std::size_t n = bounded(r.u8(kSvCount));
-  if (!require(r.tail(kFirst), n * kSize, msg, OnShort::kReport, kRefused.c_str())) return;
+  if (!job.require(r.tail(kFirst), n * kSize, kRefused)) return;
   std::string& out = msg.details;
   appendf(out,
           "\n.\nScheduling Type: %u, Demodulate almanac, ephemeris, time: %u, Reference SV for SV time difference: "
@@ -302,13 +300,13 @@ void sv_time_differences(const PayloadReader& r, COrbExpandedMessage& msg) {
 //  +0x12  u32   GPS week time of the data  ms
 //  +0x1E  n     type 6: u8 PRN missing from the ephemeris
 //         2n    type 7: u8 PRN, u8 age     15 min
-void ephemeris(const PayloadReader& r, COrbExpandedMessage& msg, bool ages) {
+void ephemeris(const PayloadReader& r, COrbExpandedMessage& msg, bool ages, const cdmadiag::Decoding& job) {
   constexpr std::size_t kSvCount = 0x11, kMsec = 0x12, kFixedEnd = 0x16, kFirst = 0x1E;
   constexpr std::size_t kPrn = 0, kAge = 1;
   const std::size_t size = ages ? 2 : 1;
-  if (!require(r, kFixedEnd, msg, OnShort::kReport, kRefused.c_str())) return;
+  if (!job.require(r, kFixedEnd, kRefused)) return;
   const std::size_t n = bounded(r.u8(kSvCount));
-  if (!require(r.tail(kFirst), n * size, msg, OnShort::kReport, kRefused.c_str())) return;
+  if (!job.require(r.tail(kFirst), n * size, kRefused)) return;
   std::string& out = msg.details;
   if (ages) {
     appendf(out, "\n.\nNumber of SVs in this log: %u, Msec of the GPS week for ephemeris data: %u (ms) ",
@@ -334,21 +332,21 @@ void ephemeris(const PayloadReader& r, COrbExpandedMessage& msg, bool ages) {
 // as a whole with the failure text: no line of it is shown and no value written.
 void COrbDecodeMsgCDMAQualcommFrame::DecodePositionEngineFullVer2(IOrbDataState* ds, COrbExpandedMessage& msg,
                                                                   IDekCellRefs_Search*) {
-  SetTitle(msg, &COrbDecodeMsgCDMAQualcommFrame::DecodePositionEngineFullVer2);
+  const auto job = Begin(msg, &COrbDecodeMsgCDMAQualcommFrame::DecodePositionEngineFullVer2);
   const PayloadReader r = payload();
-  if (!require(r, kHeaderEnd, msg, OnShort::kReport)) return;
+  if (!job.require(r, kHeaderEnd)) return;
   const std::uint8_t type = r.u8(kType);
   if (msg.detailsWanted) appendf(msg.details, "Log Type: 0x%02x, GPS Session Count: %u", type, r.u32le(kSessionCount));
-  if (type == kPositionFix) return position_fix(r, ds, msg);
+  if (type == kPositionFix) return position_fix(r, ds, msg, job);
   // The other records are text only.
   if (!msg.detailsWanted) return;
   switch (type) {
-    case kAssistance: return assistance(r, msg);
-    case kReceiverTime: return receiver_time(r, msg);
-    case kSearchResults: return search_results(r, msg);
-    case kSvTimeDifferences: return sv_time_differences(r, msg);
-    case kMissingEphemeris: return ephemeris(r, msg, false);
-    case kEphemerisAge: return ephemeris(r, msg, true);
+    case kAssistance: return assistance(r, msg, job);
+    case kReceiverTime: return receiver_time(r, msg, job);
+    case kSearchResults: return search_results(r, msg, job);
+    case kSvTimeDifferences: return sv_time_differences(r, msg, job);
+    case kMissingEphemeris: return ephemeris(r, msg, false, job);
+    case kEphemerisAge: return ephemeris(r, msg, true, job);
     default: return;
   }
 }

@@ -24,7 +24,6 @@ using cdmadiag::appendf;
 using cdmadiag::AttrWriter;
 using cdmadiag::BandSource;
 using cdmadiag::name_or;
-using cdmadiag::OnShort;
 using cdmadiag::PayloadReader;
 using F = COrbDecodeMsgCDMAQualcommFrame;
 
@@ -56,14 +55,14 @@ constexpr const char* kInsufficientInfo = "Insufficient info to translate parame
 }  // namespace
 
 void F::DecodeSparseAGC(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  SetTitle(msg, &F::DecodeSparseAGC, cdmadiag::TitleWhen::kTitleOrDetails);
+  const auto job = Begin(msg, &F::DecodeSparseAGC);
   const PayloadReader r = payload();
   if (r.has(kSparseLimit, 1) && (msg.titleWanted || msg.detailsWanted)) {
     // The limit is signed; the title shows it widened to 32 bits and read unsigned.
     msg.title = cdmadiag::formatf("Sparse AGC Report; TX_PWR_LIMIT: %u",
                                   static_cast<unsigned>(static_cast<int>(r.i8(kSparseLimit))));
   }
-  if (!cdmadiag::require(r, kSparseSize, msg, OnShort::kReport)) return;
+  if (!job.require(r, kSparseSize)) return;
 
   const int band = cdmadiag::DetermineBandIndex(ds, kSparseAgcBandOrder);
   const std::int8_t power_class = cdmadiag::PowerClass(ds);
@@ -117,8 +116,9 @@ constexpr std::size_t kMiniSize = 3;
 }  // namespace
 
 void F::DecodeAGCMiniMessage(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
+  const auto job = Begin(msg, &F::DecodeAGCMiniMessage);
   const PayloadReader r = payload();
-  if (!cdmadiag::require(r, kMiniSize, msg, OnShort::kReport)) return;
+  if (!job.require(r, kMiniSize)) return;
   const AttrWriter w(ds);
   if (!w.on()) return;
   const int band = cdmadiag::DetermineBandIndex(ds, kMiniBandOrder);
@@ -201,9 +201,9 @@ std::size_t frame_step(unsigned frame_length, std::size_t fields) {
 }  // namespace
 
 void F::DecodeForPowerControl(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  SetTitle(msg, &F::DecodeForPowerControl);
+  const auto job = Begin(msg, &F::DecodeForPowerControl);
   const PayloadReader r = payload();
-  if (!cdmadiag::require(r, kFpcHeaderSize, msg, OnShort::kReport)) return;
+  if (!job.require(r, kFpcHeaderSize)) return;
   const AttrWriter w(ds);
   const unsigned service_option = static_cast<unsigned>(cdmadiag::bits(r.u16le(kFpcServiceOption), 0, 12));
   w.Long(ATTR_ID_CDMA_ServiceOption, static_cast<std::int32_t>(service_option));
@@ -364,9 +364,9 @@ void append_channel_power(std::string& d, const char* label, bool active, double
 }  // namespace
 
 void F::DecodeRevPowerControl(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  SetTitle(msg, &F::DecodeRevPowerControl);
+  const auto job = Begin(msg, &F::DecodeRevPowerControl);
   const PayloadReader r = payload();
-  if (!cdmadiag::require(r, kRpcHeaderSize, msg, OnShort::kReport)) return;
+  if (!job.require(r, kRpcHeaderSize)) return;
   const AttrWriter w(ds);
   const std::uint8_t band_class = r.u8(kRpcBandClass);
   w.UShort(ATTR_ID_Band_Class, band_class);
@@ -501,9 +501,9 @@ constexpr std::size_t kFfsSch0Size = 2;
 }  // namespace
 
 void F::DecodeFastFwdPowControlStats(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  SetTitle(msg, &F::DecodeFastFwdPowControlStats);
+  const auto job = Begin(msg, &F::DecodeFastFwdPowControlStats);
   const PayloadReader r = payload();
-  if (!cdmadiag::require(r, kFfsHeaderSize, msg, OnShort::kReport)) return;
+  if (!job.require(r, kFfsHeaderSize)) return;
   const std::uint8_t channels = r.u8(kFfsChannels);
   const bool fch = (channels & 1u) != 0;
   const bool sch0 = (channels & 2u) != 0;
@@ -655,9 +655,9 @@ void append_entry(std::string& d, Channel ch, const ChannelEntry& e) {
 }  // namespace
 
 void F::DecodeReversePowerCtrlStat(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  SetTitle(msg, &F::DecodeReversePowerCtrlStat);
+  const auto job = Begin(msg, &F::DecodeReversePowerCtrlStat);
   const PayloadReader r = payload();
-  if (!cdmadiag::require(r, kRpsHeaderSize, msg, OnShort::kReport)) return;
+  if (!job.require(r, kRpsHeaderSize)) return;
   const std::uint8_t band_class = r.u8(kRpsBandClass);
   const unsigned service_option = static_cast<unsigned>(cdmadiag::bits(r.u16le(kRpsServiceOption), 0, 12));
   const AttrWriter w(ds);

@@ -28,13 +28,13 @@ void block_line(std::string& out, const PayloadReader& r, const char* heading, s
 // PPP Tx and Rx frames (0x109C, 0x109D): the frame bytes, not read.
 void COrbDecodeMsgCDMAQualcommFrame::DecodePPPTxFrames(IOrbDataState* ds, COrbExpandedMessage& msg,
                                                        IDekCellRefs_Search*) {
-  SetTitle(msg, &F::DecodePPPTxFrames);
+  Begin(msg, &F::DecodePPPTxFrames);
   cdmadiag::AttrWriter(ds).UShort(ATTR_ID_CDMA_1X_PPP_TX_FRAME_LENGTH, kPppFrameLength);
 }
 
 void COrbDecodeMsgCDMAQualcommFrame::DecodePPPRxFrames(IOrbDataState* ds, COrbExpandedMessage& msg,
                                                        IDekCellRefs_Search*) {
-  SetTitle(msg, &F::DecodePPPRxFrames);
+  Begin(msg, &F::DecodePPPRxFrames);
   cdmadiag::AttrWriter(ds).UShort(ATTR_ID_CDMA_1X_PPP_RX_FRAME_LENGTH, kPppFrameLength);
 }
 
@@ -46,7 +46,7 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodePPPRxFrames(IOrbDataState* ds, COrbEx
 void COrbDecodeMsgCDMAQualcommFrame::DecodeSecurityEncodeOpDesStat(IOrbDataState*, COrbExpandedMessage& msg,
                                                                    IDekCellRefs_Search*) {
   constexpr std::size_t kSequence = 0, kKey = 1, kCbcBlock = 9;
-  SetTitle(msg, &F::DecodeSecurityEncodeOpDesStat);
+  Begin(msg, &F::DecodeSecurityEncodeOpDesStat);
   if (!msg.detailsWanted) return;
   const PayloadReader r = payload();
   if (r.has(kSequence, 1)) appendf(msg.details, "  Sequence Num for correlation: %d\n", r.u8(kSequence));
@@ -57,10 +57,10 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeSecurityEncodeOpDesStat(IOrbDataState
 // ARC4 statistics (0x10A2) and plaintext (0x10A3): the title only.
 void COrbDecodeMsgCDMAQualcommFrame::DecodeSecurityEncodeOpARC4Stat(IOrbDataState*, COrbExpandedMessage& msg,
                                                                     IDekCellRefs_Search*) {
-  SetTitle(msg, &F::DecodeSecurityEncodeOpARC4Stat);
+  Begin(msg, &F::DecodeSecurityEncodeOpARC4Stat);
 }
 
 void COrbDecodeMsgCDMAQualcommFrame::DecodeSecurityEncodePlaintext(IOrbDataState*, COrbExpandedMessage& msg,
                                                                    IDekCellRefs_Search*) {
-  SetTitle(msg, &F::DecodeSecurityEncodePlaintext);
+  Begin(msg, &F::DecodeSecurityEncodePlaintext);
 }

@@ -16,7 +16,6 @@ namespace {
 
 using cdmadiag::appendf;
 using cdmadiag::name_or;
-using cdmadiag::OnShort;
 using cdmadiag::PayloadReader;
 using F = COrbDecodeMsgCDMAQualcommFrame;
 
@@ -158,10 +157,10 @@ void append_indicator(std::string& out, const PayloadReader& r, std::size_t off,
 
 void COrbDecodeMsgCDMAQualcommFrame::DecodeQuickPagingChannelInfo(IOrbDataState*, COrbExpandedMessage& msg,
                                                                   IDekCellRefs_Search*) {
-  SetTitle(msg, &F::DecodeQuickPagingChannelInfo);
+  const auto job = Begin(msg, &F::DecodeQuickPagingChannelInfo);
   if (!msg.detailsWanted) return;
   const PayloadReader r = payload();
-  if (!cdmadiag::require(r, kV1Header, msg, OnShort::kReport)) return;
+  if (!job.require(r, kV1Header)) return;
 
   const std::uint8_t channel = r.u8(kV1Channel);
   const std::uint8_t rate = r.u8(kV1Rate);
@@ -179,16 +178,16 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeQuickPagingChannelInfo(IOrbDataState*
 
 void COrbDecodeMsgCDMAQualcommFrame::DecodeQuickPagingChannelInfoVer2(IOrbDataState*, COrbExpandedMessage& msg,
                                                                       IDekCellRefs_Search*) {
-  SetTitle(msg, &F::DecodeQuickPagingChannelInfoVer2);
+  const auto job = Begin(msg, &F::DecodeQuickPagingChannelInfoVer2);
   if (!msg.detailsWanted) return;
   const PayloadReader r = payload();
-  if (!cdmadiag::require(r, kV2Fixed, msg, OnShort::kReport)) return;
+  if (!job.require(r, kV2Fixed)) return;
   const bool bcast = r.u8(kV2BcastSupported) == 1;
   const std::size_t cci_flag = kV2BcastSupported + 1 + (bcast ? kIndicatorSize : 0);
-  if (!cdmadiag::require(r, cci_flag + 1, msg, OnShort::kReport)) return;
+  if (!job.require(r, cci_flag + 1)) return;
   const bool cci = r.u8(cci_flag) == 1;
   const std::size_t count_off = cci_flag + 1 + (cci ? kIndicatorSize : 0);
-  if (!cdmadiag::require(r, count_off + 1, msg, OnShort::kReport)) return;
+  if (!job.require(r, count_off + 1)) return;
 
   const std::uint16_t pilot = r.u16le(kV2Pilot);
   const std::uint8_t rate_reason = r.u8(kV2RateReason);

@@ -7,6 +7,7 @@
 // state and reads back on the next packet.
 #include <algorithm>
 #include <array>
+#include <cassert>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -25,7 +26,8 @@ namespace {
 using cdmadiag::appendf;
 using cdmadiag::AttrReader;
 using cdmadiag::AttrWriter;
-using cdmadiag::OnShort;
+using cdmadiag::bits;
+using cdmadiag::Cursor;
 using cdmadiag::PayloadReader;
 using F = COrbDecodeMsgCDMAQualcommFrame;
 using ul = unsigned long;
@@ -39,11 +41,7 @@ using ul = unsigned long;
 //   +1   u16   rate and time delta bits 0-13 channel rate in 100 bit/s, bit 14 time delta
 //   +3   u16   frame length        bits in the physical layer
 //   +5   u8    payload values      value [0] bits 0-1, value [1] bits 2-7
-constexpr std::size_t kServiceId = 0;
-constexpr std::size_t kFrameCount = 1;
-constexpr std::size_t kFirstFrame = 2;
 constexpr std::size_t kFrameSize = 6;
-constexpr std::size_t kFrameRate = 1, kFrameLength = 3, kFramePayload = 5;
 
 constexpr std::array<ValueName, 2> kChannels{{{0, "0 (FCH)"}, {1, "1 (DCCH)"}}};
 constexpr const char* kOtherChannel = "2 (SCH)";
@@ -58,16 +56,17 @@ struct RlpFrame {
   std::array<std::uint8_t, 2> values;
 };
 
-RlpFrame read_frame(const PayloadReader& rec) {
-  const std::uint8_t b0 = rec.u8(0);
-  const std::uint16_t w = rec.u16le(kFrameRate);
-  const std::uint8_t p = rec.u8(kFramePayload);
-  return {static_cast<std::uint8_t>(cdmadiag::bits(b0, 0, 4)),
-          static_cast<std::uint8_t>(cdmadiag::bits(b0, 4, 3)),
-          static_cast<std::uint8_t>(cdmadiag::bits(w, 14, 1)),
-          static_cast<std::uint16_t>(cdmadiag::bits(w, 0, 14)),
-          rec.u16le(kFrameLength),
-          {static_cast<std::uint8_t>(cdmadiag::bits(p, 0, 2)), static_cast<std::uint8_t>(cdmadiag::bits(p, 2, 6))}};
+RlpFrame read_frame(Cursor& c) {
+  const std::uint8_t channel_pdu = c.u8();
+  const std::uint16_t rate_delta = c.u16le();
+  const std::uint16_t length = c.u16le();
+  const std::uint8_t values = c.u8();
+  return {static_cast<std::uint8_t>(bits(channel_pdu, 0, 4)),
+          static_cast<std::uint8_t>(bits(channel_pdu, 4, 3)),
+          static_cast<std::uint8_t>(bits(rate_delta, 14, 1)),
+          static_cast<std::uint16_t>(bits(rate_delta, 0, 14)),
+          length,
+          {static_cast<std::uint8_t>(bits(values, 0, 2)), static_cast<std::uint8_t>(bits(values, 2, 6))}};
 }
 
 void append_frame(std::string& out, std::size_t number, const RlpFrame& f) {
@@ -83,17 +82,18 @@ void append_frame(std::string& out, std::size_t number, const RlpFrame& f) {
 
 // Both directions: the mean physical layer rate of the frames that start a new frame
 // time goes to throughput_id.
-void decode_rlp_frames(const PayloadReader& r, IOrbDataState* ds, COrbExpandedMessage& msg,
+void decode_rlp_frames(Cursor c, IOrbDataState* ds, COrbExpandedMessage& msg, const cdmadiag::Decoding& job,
                        std::uint32_t throughput_id) {
-  if (!cdmadiag::require(r, kFirstFrame, msg, OnShort::kReport)) return;
-  const std::uint8_t service = r.u8(kServiceId);
-  const std::uint8_t count = r.u8(kFrameCount);
-  const std::size_t held = std::min<std::size_t>(count, (r.size() - kFirstFrame) / kFrameSize);
-
-  std::uint64_t rate_sum = 0;  // 100 bit/s
+  const std::uint8_t service = c.u8();
+  const std::uint8_t count = c.u8();
+  if (!job.check(c)) return;
+  // The frames the payload holds whole, up to the count.
+  const std::size_t held = std::min<std::size_t>(count, c.left() / kFrameSize);
+  const Cursor first_frame = c;  // the text reads them again
+  std::uint64_t rate_sum = 0;    // 100 bit/s
   std::uint32_t counted = 0;
   for (std::size_t i = 0; i < held; ++i) {
-    const RlpFrame f = read_frame(r.sub(kFirstFrame + i * kFrameSize, kFrameSize));
+    const RlpFrame f = read_frame(c);
     if (f.delta == 1) {
       rate_sum += f.rate;
       ++counted;
@@ -107,8 +107,8 @@ void decode_rlp_frames(const PayloadReader& r, IOrbDataState* ds, COrbExpandedMe
   std::string& out = msg.details;
   appendf(out, "\nService Id of this data SO: %d", int{service});
   appendf(out, "\nNumber of RLP frames in this log packet: %d", int{count});
-  for (std::size_t i = 0; i < held; ++i)
-    append_frame(out, i + 1, read_frame(r.sub(kFirstFrame + i * kFrameSize, kFrameSize)));
+  c = first_frame;
+  for (std::size_t i = 0; i < held; ++i) append_frame(out, i + 1, read_frame(c));
 }
 
 // ---- RLP statistics ----
@@ -132,8 +132,6 @@ void decode_rlp_frames(const PayloadReader& r, IOrbDataState* ds, COrbExpandedMe
 //  +38   u32    blank frames received    +82  u32  total bytes transmitted
 //                                        +86  u8   NAK entry count
 constexpr std::uint16_t kRlpStatsCode = 0x1031;
-constexpr std::size_t kResetStamp = 1;
-constexpr std::size_t kNakEntries = 86;
 constexpr std::size_t kStatsSize = 87;
 constexpr std::size_t kNakSize = 4;
 
@@ -154,33 +152,36 @@ struct RlpStats {
   std::uint8_t nak_count;
 };
 
-RlpStats read_stats(const PayloadReader& r) {
+// The fixed part, in the table's order.
+RlpStats read_stats(Cursor& c) {
+  [[maybe_unused]] const std::size_t start = c.offset();
   RlpStats s{};
-  s.service_id = r.u8(kServiceId);
-  s.reset = cdmadiag::diag_time_seconds(r.bytes().data() + kResetStamp);
-  s.naks_rx = r.u32le(9);
-  s.not_found = r.u32le(13);
-  s.largest_erasure = r.u16le(17);
-  s.resets = r.u8(19);
-  s.nak_aborts = r.u8(20);
-  s.last_rtt = r.u32le(21);
-  s.blob_used = r.u8(25);
-  s.rexmit_rx = r.u32le(26);
-  s.idle_rx = r.u32le(30);
-  s.fill_rx = r.u32le(34);
-  s.blank_rx = r.u32le(38);
-  s.null_rx = r.u32le(42);
-  s.new_rx = r.u32le(46);
-  s.fundamental_rx = r.u32le(50);
-  s.bytes_rx = r.u32le(54);
-  s.rlp_erasures_rx = r.u32le(58);
-  s.mux_erasures_rx = r.u32le(62);
-  s.rexmit_tx = r.u32le(66);
-  s.idle_tx = r.u32le(70);
-  s.new_tx = r.u32le(74);
-  s.fundamental_tx = r.u32le(78);
-  s.bytes_tx = r.u32le(82);
-  s.nak_count = r.u8(kNakEntries);
+  s.service_id = c.u8();
+  s.reset = c.diag_time();
+  s.naks_rx = c.u32le();
+  s.not_found = c.u32le();
+  s.largest_erasure = c.u16le();
+  s.resets = c.u8();
+  s.nak_aborts = c.u8();
+  s.last_rtt = c.u32le();
+  s.blob_used = c.u8();
+  s.rexmit_rx = c.u32le();
+  s.idle_rx = c.u32le();
+  s.fill_rx = c.u32le();
+  s.blank_rx = c.u32le();
+  s.null_rx = c.u32le();
+  s.new_rx = c.u32le();
+  s.fundamental_rx = c.u32le();
+  s.bytes_rx = c.u32le();
+  s.rlp_erasures_rx = c.u32le();
+  s.mux_erasures_rx = c.u32le();
+  s.rexmit_tx = c.u32le();
+  s.idle_tx = c.u32le();
+  s.new_tx = c.u32le();
+  s.fundamental_tx = c.u32le();
+  s.bytes_tx = c.u32le();
+  s.nak_count = c.u8();
+  assert(!c.ok() || c.offset() == start + kStatsSize);
   return s;
 }
 
@@ -222,32 +223,20 @@ std::string abs_time_text(double seconds) {
   return s;
 }
 
-// ---- title-only members that no log code reaches ----
-
-constexpr const char* kForwardLinkMessageTitle = "Forward Link Message";
-constexpr const char* kReverseLinkMessageTitle = "Reverse Link Message";
-constexpr const char* kGpsSearcherPeaksTitle = "GPS Searcher Peaks";
-constexpr const char* kGpsMultipeakTitle = "GPS Multipeak Information";
-constexpr const char* kSearchGpsPostProcessingTitle = "Search GPS Post Processing";
-
-void title_only(COrbExpandedMessage& msg, const char* title) {
-  cdmadiag::set_title(msg, title, cdmadiag::TitleWhen::kTitleOrDetails);
-}
-
 }  // namespace
 
 void F::DecodeRLPRxFrames(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  SetTitle(msg, &F::DecodeRLPRxFrames);
-  decode_rlp_frames(payload(), ds, msg, ATTR_ID_PL_Rx_Throughput_Instantaneous);
+  const auto job = Begin(msg, &F::DecodeRLPRxFrames);
+  decode_rlp_frames(Cursor(payload()), ds, msg, job, ATTR_ID_PL_Rx_Throughput_Instantaneous);
 }
 
 void F::DecodeRLPTxFrames(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  SetTitle(msg, &F::DecodeRLPTxFrames);
-  decode_rlp_frames(payload(), ds, msg, ATTR_ID_PL_Tx_Throughput_Instantaneous);
+  const auto job = Begin(msg, &F::DecodeRLPTxFrames);
+  decode_rlp_frames(Cursor(payload()), ds, msg, job, ATTR_ID_PL_Tx_Throughput_Instantaneous);
 }
 
 void F::DecodeRlpStats(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  SetTitle(msg, &F::DecodeRlpStats);
+  const auto job = Begin(msg, &F::DecodeRlpStats);
   const PayloadReader bytes = payload();
   double now = 0.0;
   std::size_t start = 0;
@@ -255,21 +244,21 @@ void F::DecodeRlpStats(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs
     now = cdmadiag::diag_time_seconds(header_bytes() + cdmadiag::kLogHeaderTimeStamp);
   } else if (cdmadiag::starts_with_log_header(bytes.bytes(), kRlpStatsCode)) {
     // The bytes still carry their log header: it is this packet's header from now on.
-    SetMDMHeaderBytes(bytes.bytes().data());
+    SetMDMHeaderBytes(bytes.data(0, cdmadiag::kLogHeaderSize));
     now = cdmadiag::diag_time_seconds(header_bytes() + cdmadiag::kLogHeaderTimeStamp);
     start = cdmadiag::kLogHeaderSize;
   } else {
     const auto stream_start = cdmadiag::held_number(AttrReader(ds).current(ATTR_ID_STREAM_START_ABS_TIME_IN_SECS));
     now = stream_start.value_or(0.0) + GetMsOffset() * 0.001;
   }
-  const PayloadReader r = bytes.tail(start);
-  if (!cdmadiag::require(r, kStatsSize, msg, OnShort::kReport)) return;
-
-  const RlpStats s = read_stats(r);
+  Cursor c(bytes, start);
+  const RlpStats s = read_stats(c);
+  if (!job.check(c)) return;
   // The entries the record holds whole, up to its count.
-  const std::size_t held = std::min<std::size_t>(s.nak_count, (r.size() - kStatsSize) / kNakSize);
+  const std::size_t held = std::min<std::size_t>(s.nak_count, c.left() / kNakSize);
+  const Cursor first_nak = c;  // the text reads them again
   std::uint64_t nak_sum = 0;
-  for (std::size_t i = 0; i < held; ++i) nak_sum += r.u32le(kStatsSize + i * kNakSize);
+  for (std::size_t i = 0; i < held; ++i) nak_sum += c.u32le();
 
   if (const AttrWriter w(ds); w.on()) {
     w.ULong(ATTR_ID_Naks_Rx, s.naks_rx);
@@ -338,31 +327,31 @@ void F::DecodeRlpStats(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs
           "transmitted: %lu, \nFundamental data frames Transmitted: %lu,\nNumber of NAKs Transmitted entries: %u, ",
           ul{s.rexmit_tx}, ul{s.idle_tx}, ul{s.new_tx}, ul{s.fundamental_tx}, unsigned{s.nak_count});
   if (held > 0 && held < s.nak_count) appendf(out, " (actual %d entries)", static_cast<int>(held));
-  for (std::size_t i = 0; i < held; ++i)
-    appendf(out, "\n\tTX_NAKS[%d]: %lu, ", static_cast<int>(i + 1), ul{r.u32le(kStatsSize + i * kNakSize)});
+  c = first_nak;
+  for (std::size_t i = 0; i < held; ++i) appendf(out, "\n\tTX_NAKS[%d]: %lu, ", static_cast<int>(i + 1), ul{c.u32le()});
   appendf(out, "\nTOTAL BYTES TRANSMITTED: %lu", ul{s.bytes_tx});
 }
 
 void F::DecodeSimpleTDSOCounters(IOrbDataState*, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  SetTitle(msg, &F::DecodeSimpleTDSOCounters, cdmadiag::TitleWhen::kTitleOrDetails);
+  Begin(msg, &F::DecodeSimpleTDSOCounters);
 }
 
 void F::DecodeForwardLinkMessages(IOrbDataState*, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  title_only(msg, kForwardLinkMessageTitle);
+  Begin(msg, &F::DecodeForwardLinkMessages);
 }
 
 void F::DecodeReverseLinkMessages(IOrbDataState*, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  title_only(msg, kReverseLinkMessageTitle);
+  Begin(msg, &F::DecodeReverseLinkMessages);
 }
 
 void F::DecodeGPSSearcherPeaks(IOrbDataState*, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  title_only(msg, kGpsSearcherPeaksTitle);
+  Begin(msg, &F::DecodeGPSSearcherPeaks);
 }
 
 void F::DecodeGPSMultipeakInfo(IOrbDataState*, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  title_only(msg, kGpsMultipeakTitle);
+  Begin(msg, &F::DecodeGPSMultipeakInfo);
 }
 
 void F::DecodeSearchGPSPostProcessing(IOrbDataState*, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  title_only(msg, kSearchGpsPostProcessingTitle);
+  Begin(msg, &F::DecodeSearchGPSPostProcessing);
 }

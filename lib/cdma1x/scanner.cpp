@@ -14,6 +14,7 @@
 #include "framework/attributes.h"
 #include "framework/decoder_1x.h"
 #include "framework/text.h"
+#include "framework/value_names.h"
 #include "host/format_groups.h"
 
 using F = COrbDecodeMsgCDMAQualcommFrame;
@@ -22,6 +23,7 @@ namespace {
 
 using cdmadiag::appendf;
 using cdmadiag::AttrWriter;
+using cdmadiag::group_text;
 using cdmadiag::PayloadReader;
 
 constexpr int kScannerCategory = 0xA7;
@@ -135,13 +137,6 @@ const FormatGroupRegistration kProtocolRegistration(kProtocolGroup, kProtocols);
 const FormatGroupRegistration kChannelStyleRegistration(kChannelStyleGroup, kChannelStyles);
 const FormatGroupRegistration kChannelStatusRegistration(kChannelStatusGroup, kChannelStatuses);
 
-std::string group_text(const char* group, double value) {
-  const COrbFormatGroupManager* groups = GetFormatGroupManager();
-  std::string out;
-  groups->fgFormatValue(out, groups->fgGetFormatGroupCode(group), value, 0, 0);
-  return out;
-}
-
 constexpr const char* kSecondLayoutHeadings =
     "Nbr.\tData\tPDelay\tSpread\tEcIo\tIo\tIo\tIo\tRatio\t\n"
     "PN\tEcIo\tTOffset\tDelay\tAggr\tEps\tEss\tEpc\tSigInt\tStatus\n"
@@ -199,10 +194,10 @@ void append_spread_row(std::string& out, const ScannerBlock& b) {
 
 // Both scanner layouts: the header's channel and Io, then, when the packet holds
 // exactly its blocks, the per-PN values of the valid pilots and the four strongest.
-void DecodeScanner(const PayloadReader& r, IOrbDataState* ds, COrbExpandedMessage& msg, double threshold,
-                   ScannerLayout layout) {
+void DecodeScanner(const PayloadReader& r, IOrbDataState* ds, COrbExpandedMessage& msg, const cdmadiag::Decoding& job,
+                   double threshold, ScannerLayout layout) {
   msg.category = kScannerCategory;
-  if (!cdmadiag::require(r, kHeaderSize, msg, cdmadiag::OnShort::kReport)) return;
+  if (!job.require(r, kHeaderSize)) return;
   const ScannerHeader h = read_header(r);
   const bool spread = layout == ScannerLayout::kSecond || (h.data_mode & kDataModeDelaySpread) != 0;
   // In 64 bits: a lying block count must not wrap round to the packet's size.
@@ -339,19 +334,19 @@ struct PathPilot {
 
 void COrbDecodeMsgCDMAQualcommFrame::DecodeTopNPilot(IOrbDataState* ds, COrbExpandedMessage& msg,
                                                      IDekCellRefs_Search*) {
-  SetTitle(msg, &F::DecodeTopNPilot);
-  DecodeScanner(payload(), ds, msg, threshold_a(), ScannerLayout::kFirst);
+  const auto job = Begin(msg, &F::DecodeTopNPilot);
+  DecodeScanner(payload(), ds, msg, job, threshold_a(), ScannerLayout::kFirst);
 }
 
 void COrbDecodeMsgCDMAQualcommFrame::DecodeTopNPilotV2(IOrbDataState* ds, COrbExpandedMessage& msg,
                                                        IDekCellRefs_Search*) {
-  SetTitle(msg, &F::DecodeTopNPilotV2);
-  DecodeScanner(payload(), ds, msg, threshold_a(), ScannerLayout::kSecond);
+  const auto job = Begin(msg, &F::DecodeTopNPilotV2);
+  DecodeScanner(payload(), ds, msg, job, threshold_a(), ScannerLayout::kSecond);
 }
 
 void COrbDecodeMsgCDMAQualcommFrame::DecodeRetrieverScanner(IOrbDataState* ds, COrbExpandedMessage& msg,
                                                             IDekCellRefs_Search*) {
-  SetTitle(msg, &F::DecodeRetrieverScanner);
+  Begin(msg, &F::DecodeRetrieverScanner);
   const PayloadReader r = payload();
   // The record count lies inside the header: nothing is read before the header is whole.
   if (!r.has(0, kPathRecords) || !r.has(kPathRecords, kPathRecordSize * r.u8(kPathRecordCount))) {

@@ -131,10 +131,10 @@ double agc_dbm(std::uint8_t raw) { return raw / 3.0 - kAgcOffsetDbm; }
 void COrbDecodeMsgCDMAQualcommFrame::DecodeSearcher4_1X(IOrbDataState* ds, COrbExpandedMessage& msg,
                                                         IDekCellRefs_Search*) {
   AttrWriter(ds, AttrWriter::kAlways).DWord(ATTR_ID_CULL_SEARCHER_MESSAGE, kCullSearcher4);
-  SetTitle(msg, &COrbDecodeMsgCDMAQualcommFrame::DecodeSearcher4_1X);
+  const auto job = Begin(msg, &COrbDecodeMsgCDMAQualcommFrame::DecodeSearcher4_1X);
   if (!msg.detailsWanted) return;
   const cdmadiag::PayloadReader r = payload();
-  if (!cdmadiag::require(r, kFixedSize, msg, cdmadiag::OnShort::kReport)) return;
+  if (!job.require(r, kFixedSize)) return;
 
   const std::uint8_t first = r.u8(kTechnologyPeaks);
   const auto technology = static_cast<unsigned>(cdmadiag::bits(first, 5, 3));

@@ -103,9 +103,9 @@ struct FingerPilot {
 void COrbDecodeMsgCDMAQualcommFrame::DecodeFinger(IOrbDataState* ds, COrbExpandedMessage& msg,
                                                   IDekCellRefs_Search* cells) {
   AttrWriter(ds, AttrWriter::kAlways).DWord(ATTR_ID_CULL_FINGER_MESSAGE, kCullPilotReport);
-  SetTitle(msg, &F::DecodeFinger);
+  const auto job = Begin(msg, &F::DecodeFinger);
   const cdmadiag::PayloadReader r = payload();
-  if (!cdmadiag::require(r, kFingerPacketSize, msg, cdmadiag::OnShort::kReport)) return;
+  if (!job.require(r, kFingerPacketSize)) return;
 
   std::array<std::uint16_t, kFingerListSize> pns{};
   std::array<std::uint16_t, kFingerListSize> rssi{};
@@ -220,11 +220,11 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeFinger(IOrbDataState* ds, COrbExpande
 
 void COrbDecodeMsgCDMAQualcommFrame::DecodeSearcher(IOrbDataState* ds, COrbExpandedMessage& msg,
                                                     IDekCellRefs_Search* cells) {
-  SetTitle(msg, &F::DecodeSearcher);
+  const auto job = Begin(msg, &F::DecodeSearcher);
   const AttrWriter always(ds, AttrWriter::kAlways);
   always.DWord(ATTR_ID_CULL_SEARCHER_MESSAGE, kCullPilotReport);
   const cdmadiag::PayloadReader r = payload();
-  if (!cdmadiag::require(r, kSearcherHeaderSize, msg, cdmadiag::OnShort::kReport)) return;
+  if (!job.require(r, kSearcherHeaderSize)) return;
 
   const std::uint8_t pregain = r.u8(kPregain);
   const std::uint8_t integration = r.u8(kIntegration);

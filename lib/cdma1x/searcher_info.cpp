@@ -4,7 +4,6 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -22,6 +21,7 @@
 
 using cdmadiag::appendf;
 using cdmadiag::AttrWriter;
+using cdmadiag::group_text;
 using cdmadiag::PayloadReader;
 using F = COrbDecodeMsgCDMAQualcommFrame;
 
@@ -62,14 +62,49 @@ namespace {
 //  +21   u8       DivMode          only with the flag
 //  +22 (or +20)   N x 4 entries, then F x 12 fingers: u8 finger channel, u8 unread, u16 PN,
 //                 u8 sector, u8 RSSI, 2 bytes unread, i32 position 1/8 chip
+// The two layouts as data: where the fields both share sit. What one alone has (the
+// pilot type, radio configurations and channel set of the first; the diversity bytes
+// and finger channel of Ver2) is read where ver2 says.
 struct Layout {
-  bool ver2;
+  bool ver2;  // also: the window position is signed
   std::size_t band_class, pregain, integration, non_coherent, set_word, window_position, window_size;
   std::size_t trailer, entry_count, finger_count, fixed_size;
   std::size_t finger_size, finger_pn, finger_sector, finger_rssi, finger_position;
 };
-constexpr Layout kInfo{false, 1, 2, 3, 4, 5, 7, 11, 13, 21, 22, 23, 10, 0, 2, 3, 4};
-constexpr Layout kInfoVer2{true, 0, 1, 2, 3, 4, 8, 6, 12, 18, 19, 20, 12, 2, 4, 5, 8};
+constexpr Layout kInfo{.ver2 = false,
+                       .band_class = 1,
+                       .pregain = 2,
+                       .integration = 3,
+                       .non_coherent = 4,
+                       .set_word = 5,
+                       .window_position = 7,
+                       .window_size = 11,
+                       .trailer = 13,
+                       .entry_count = 21,
+                       .finger_count = 22,
+                       .fixed_size = 23,
+                       .finger_size = 10,
+                       .finger_pn = 0,
+                       .finger_sector = 2,
+                       .finger_rssi = 3,
+                       .finger_position = 4};
+constexpr Layout kInfoVer2{.ver2 = true,
+                           .band_class = 0,
+                           .pregain = 1,
+                           .integration = 2,
+                           .non_coherent = 3,
+                           .set_word = 4,
+                           .window_position = 8,
+                           .window_size = 6,
+                           .trailer = 12,
+                           .entry_count = 18,
+                           .finger_count = 19,
+                           .fixed_size = 20,
+                           .finger_size = 12,
+                           .finger_pn = 2,
+                           .finger_sector = 4,
+                           .finger_rssi = 5,
+                           .finger_position = 8};
 constexpr std::size_t kPilotTypeInfo = 0;
 constexpr std::size_t kRadioConfigs = 18;
 constexpr std::size_t kChannelSet = 20;
@@ -97,13 +132,6 @@ constexpr const char* kUnknown = "Unknown";
 constexpr const char* kBandClassGroup = "CDMA Paging Band Class";
 constexpr const char* kSearcherStateGroup = "CDMA Searcher State";
 
-std::string group_text(const char* group, double value) {
-  const COrbFormatGroupManager* groups = GetFormatGroupManager();
-  std::string out;
-  groups->fgFormatValue(out, groups->fgGetFormatGroupCode(group), value, 0, 0);
-  return out;
-}
-
 // Position of window entry k in chips relative to the window centre, the last of the
 // n announced entries at the window position. The centre is kept whole and signed: its
 // low 16 bits alone put every window past 8192 chips (any PN above 128), or below 0 in
@@ -130,22 +158,21 @@ std::uint32_t round_to_increment(std::uint32_t pn, std::optional<std::int64_t> i
 // An 8-bit count from a value record, floats truncated.
 std::uint8_t count_u8(const OrbRetVal& v) { return static_cast<std::uint8_t>(cdmadiag::held_integer(v).value_or(0)); }
 
-// What the two searcher-and-finger decoders need from the decoder object.
-struct Frame {
-  std::function<void(int phase, double ecio, int status)> record;
-  std::function<void(unsigned pn)> likely_cell;
-  std::function<cdmadiag::AgcPowers(const cdmadiag::PowerTrailer&, int band)> powers;
-  std::function<double(std::uint16_t rssi)> rssi_db;
-  double threshold_a;
-  double threshold_b;
-  std::uint32_t message_number;
+}  // namespace
+
+// The one routine of both layouts; a friend of the frame for its pilot routines and
+// conversions.
+struct SearcherInfoParts {
+  static void decode(F& frame, const Layout& L, IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search* cells,
+                     const cdmadiag::Decoding& job);
 };
 
-void decode_searcher_info(const Layout& L, const PayloadReader& r, IOrbDataState* ds, COrbExpandedMessage& msg,
-                          const Frame& frame) {
-  if (!cdmadiag::require(r, L.fixed_size, msg, cdmadiag::OnShort::kReport)) return;
+void SearcherInfoParts::decode(F& frame, const Layout& L, IOrbDataState* ds, COrbExpandedMessage& msg,
+                               IDekCellRefs_Search* cells, const cdmadiag::Decoding& job) {
+  const PayloadReader r = frame.payload();
+  if (!job.require(r, L.fixed_size)) return;
   const bool diversity = L.ver2 && r.u8(kDiversityFlag) != kNoDiversity;
-  if (diversity && !cdmadiag::require(r, kDiversitySize, msg, cdmadiag::OnShort::kReport)) return;
+  if (diversity && !job.require(r, kDiversitySize)) return;
   const AttrWriter w(ds);
   const AttrWriter always(ds, AttrWriter::kAlways);
 
@@ -153,7 +180,8 @@ void decode_searcher_info(const Layout& L, const PayloadReader& r, IOrbDataState
   w.UShort(ATTR_ID_Band_Class, band_class);
   const int band = cdmadiag::DetermineBandIndex(ds, cdmadiag::kPilotReportBandOrder, band_class);
   const cdmadiag::PowerTrailer t = cdmadiag::ReadPowerTrailer(r, L.trailer);
-  const cdmadiag::AgcPowers p = frame.powers(t, band);
+  const cdmadiag::AgcPowers p =
+      frame.ConvertAgcPowers(t.rx_agc, t.agc_power, t.tx_gain_adjust, band, cdmadiag::PowerClass(ds));
   cdmadiag::WriteAgcPowers(w, p);
 
   const std::size_t n = r.u8(L.entry_count);
@@ -192,7 +220,7 @@ void decode_searcher_info(const Layout& L, const PayloadReader& r, IOrbDataState
   const double offset = cdmadiag::SearcherEnergyOffset(pregain, integration, non_coherent);
 
   if (w.on()) {
-    const double threshold_energy = std::pow(10.0, (frame.threshold_b - offset) * 0.1);
+    const double threshold_energy = std::pow(10.0, (frame.threshold_b() - offset) * 0.1);
     for (std::size_t k = 0; k < present; ++k) {
       if (energy[k] != 0 && energy[k] > threshold_energy) {
         w.Double(ATTR_ID_CDMA_SRCHR_DLY_CHIP, window_delay(window_position, window_size, k, n),
@@ -210,11 +238,11 @@ void decode_searcher_info(const Layout& L, const PayloadReader& r, IOrbDataState
     peaks[m] = {true, double{ecio}, window_delay(window_position, window_size, k, n)};
   }
   cdmadiag::SetMembershipText sets;
-  cdmadiag::ApplySetMembership(ds, set_word, pn, peaks, frame.threshold_a, msg.detailsWanted ? &sets : nullptr);
+  cdmadiag::ApplySetMembership(ds, set_word, pn, peaks, frame.threshold_a(), msg.detailsWanted ? &sets : nullptr);
 
   const double ecio_max = largest != 0 ? 10.0 * std::log10(static_cast<double>(largest)) + offset : 0.0;
   if (largest != 0) {
-    frame.record(int{pn} * kChipsPerPn, ecio_max, cdmadiag::kPilotStatusSearcher);
+    frame.RecordPilotEcIo(ds, int{pn} * kChipsPerPn, ecio_max, cdmadiag::kPilotStatusSearcher, frame.accessor());
     always.Double(ATTR_ID_MAX_SEARCHER_ENERGY, ecio_max);
   } else {
     always.NoValue(ATTR_ID_MAX_SEARCHER_ENERGY);
@@ -273,7 +301,7 @@ void decode_searcher_info(const Layout& L, const PayloadReader& r, IOrbDataState
     const std::uint8_t sector = r.u8(at + L.finger_sector);
     const std::uint8_t rssi = r.u8(at + L.finger_rssi);
     const std::uint32_t finger_position = r.u32le(at + L.finger_position);
-    const double ecio = rssi != 0 ? frame.rssi_db(rssi) : 0.0;
+    const double ecio = rssi != 0 ? frame.PilotRSSI2dB_IS2000Version(rssi) : 0.0;
     fingers.push_back({finger_pn, rssi, ecio});
     const auto index = static_cast<std::uint32_t>(i);
     if (rssi != 0 && w.on()) {
@@ -301,7 +329,7 @@ void decode_searcher_info(const Layout& L, const PayloadReader& r, IOrbDataState
         appendf(msg.details, "  Finger #%d PN: %u, Position (1/8 chip): %u, Sector: %u, Ec/Io: %.1f dB,", number,
                 unsigned{finger_pn}, finger_position, unsigned{sector}, ecio);
       }
-      frame.likely_cell(finger_pn);
+      frame.AppendLikelyCell(ds, msg, cells, finger_pn);
       msg.details += "\n";
     } else if (L.ver2) {
       appendf(msg.details, "  Finger #%d PN: N/A, Position: %d (%.3f chips), Ec/Io: Not locked,\n", number,
@@ -323,7 +351,8 @@ void decode_searcher_info(const Layout& L, const PayloadReader& r, IOrbDataState
     }
   } else {
     for (const cdmadiag::FingerPilotEnergy& pilot : combined.pilots) {
-      frame.record(pilot.phase, 10.0 * std::log10(pilot.linear), cdmadiag::kPilotStatusFinger);
+      frame.RecordPilotEcIo(ds, pilot.phase, 10.0 * std::log10(pilot.linear), cdmadiag::kPilotStatusFinger,
+                            frame.accessor());
     }
   }
   cdmadiag::WriteFingerSummary(w, fingers, combined.total, L.ver2 ? 0 : kBestPilots);
@@ -331,11 +360,11 @@ void decode_searcher_info(const Layout& L, const PayloadReader& r, IOrbDataState
   if (msg.detailsWanted) {
     std::string& d = msg.details;
     // Up to and including this packet: what it wrote, or what is stored when read-only.
-    const OrbRetVal locked = cdmadiag::AttrReader(ds).before(ATTR_ID_NUM_LOCKED_PILOTS, frame.message_number + 1);
+    const OrbRetVal locked = cdmadiag::AttrReader(ds).before(ATTR_ID_NUM_LOCKED_PILOTS, frame.GetMessageNumber() + 1);
     if (locked.present()) appendf(d, "  Number of pilots: %u\n", unsigned{count_u8(locked)});
     appendf(d, "%s Pilot PN: %u, %s NotRefPilot: %u,", sets.set_name.c_str(), unsigned{pn}, sets.also.c_str(),
             not_ref_pilot);
-    frame.likely_cell(pn);
+    frame.AppendLikelyCell(ds, msg, cells, pn);
     d += "\n";
     const int max_position = present != 0 ? int{position[largest_index]} : 0;
     if (largest != 0) {
@@ -356,36 +385,14 @@ void decode_searcher_info(const Layout& L, const PayloadReader& r, IOrbDataState
   always.DWord(ATTR_ID_CULL_FINGER_SEARCHER_MESSAGE, kCullPilotReport);
 }
 
-}  // namespace
-
 void COrbDecodeMsgCDMAQualcommFrame::DecodeSearcherNFingerInfo(IOrbDataState* ds, COrbExpandedMessage& msg,
                                                                IDekCellRefs_Search* cells) {
-  SetTitle(msg, &F::DecodeSearcherNFingerInfo);
-  const Frame frame{[&](int phase, double ecio, int status) { RecordPilotEcIo(ds, phase, ecio, status, accessor()); },
-                    [&](unsigned pn) { AppendLikelyCell(ds, msg, cells, pn); },
-                    [&](const cdmadiag::PowerTrailer& t, int band) {
-                      return ConvertAgcPowers(t.rx_agc, t.agc_power, t.tx_gain_adjust, band, cdmadiag::PowerClass(ds));
-                    },
-                    [&](std::uint16_t rssi) { return PilotRSSI2dB_IS2000Version(rssi); },
-                    threshold_a(),
-                    threshold_b(),
-                    GetMessageNumber()};
-  decode_searcher_info(kInfo, payload(), ds, msg, frame);
+  SearcherInfoParts::decode(*this, kInfo, ds, msg, cells, Begin(msg, &F::DecodeSearcherNFingerInfo));
 }
 
 void COrbDecodeMsgCDMAQualcommFrame::DecodeSearcherNFingerInfoVer2(IOrbDataState* ds, COrbExpandedMessage& msg,
                                                                    IDekCellRefs_Search* cells) {
-  SetTitle(msg, &F::DecodeSearcherNFingerInfoVer2);
-  const Frame frame{[&](int phase, double ecio, int status) { RecordPilotEcIo(ds, phase, ecio, status, accessor()); },
-                    [&](unsigned pn) { AppendLikelyCell(ds, msg, cells, pn); },
-                    [&](const cdmadiag::PowerTrailer& t, int band) {
-                      return ConvertAgcPowers(t.rx_agc, t.agc_power, t.tx_gain_adjust, band, cdmadiag::PowerClass(ds));
-                    },
-                    [&](std::uint16_t rssi) { return PilotRSSI2dB_IS2000Version(rssi); },
-                    threshold_a(),
-                    threshold_b(),
-                    GetMessageNumber()};
-  decode_searcher_info(kInfoVer2, payload(), ds, msg, frame);
+  SearcherInfoParts::decode(*this, kInfoVer2, ds, msg, cells, Begin(msg, &F::DecodeSearcherNFingerInfoVer2));
 }
 
 namespace {
@@ -474,9 +481,9 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeEnhancedFingerInfor(IOrbDataState* ds
                                                                IDekCellRefs_Search*) {
   const AttrWriter always(ds, AttrWriter::kAlways);
   always.DWord(ATTR_ID_CULL_FINGER_MESSAGE, kCullEnhancedFinger);
-  SetTitle(msg, &F::DecodeEnhancedFingerInfor);
+  const auto job = Begin(msg, &F::DecodeEnhancedFingerInfor);
   const PayloadReader r = payload();
-  if (!cdmadiag::require(r, kEfHeaderSize, msg, cdmadiag::OnShort::kReport)) return;
+  if (!job.require(r, kEfHeaderSize)) return;
 
   const std::uint8_t band_class = r.u8(kEfBandClass);
   const std::uint8_t antenna = r.u8(kEfAntenna);

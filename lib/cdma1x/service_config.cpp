@@ -18,7 +18,6 @@ namespace {
 
 using cdmadiag::appendf;
 using cdmadiag::AttrWriter;
-using cdmadiag::OnShort;
 
 // Service configuration ver 2, header 10 bytes, then blocks read with a running position:
 //  +off  type  name
@@ -141,9 +140,9 @@ constexpr std::array<ValueName, 5> kBandNames{{{0, "800 MHz cellular band"},
 // ends the decode with the corrupted-content text instead of being read.
 void COrbDecodeMsgCDMAQualcommFrame::DecodeServiceConfigurationVer2(IOrbDataState* ds, COrbExpandedMessage& msg,
                                                                     IDekCellRefs_Search*) {
-  SetTitle(msg, &COrbDecodeMsgCDMAQualcommFrame::DecodeServiceConfigurationVer2);
+  const auto job = Begin(msg, &COrbDecodeMsgCDMAQualcommFrame::DecodeServiceConfigurationVer2);
   const auto r = payload();
-  if (!cdmadiag::require(r, kHeaderSize, msg, OnShort::kReport)) return;
+  if (!job.require(r, kHeaderSize)) return;
   const std::uint8_t active = r.u8(kActive);
   const unsigned cons = r.u8(kConRecs);
   const unsigned lpms = r.u8(kLpms);
@@ -258,9 +257,9 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeServiceConfigurationVer2(IOrbDataStat
 // The fixed fields are read only when all are present; a short packet must not be read past its end.
 void COrbDecodeMsgCDMAQualcommFrame::DecodeServiceConfiguration(IOrbDataState* ds, COrbExpandedMessage& msg,
                                                                 IDekCellRefs_Search*) {
-  SetTitle(msg, &COrbDecodeMsgCDMAQualcommFrame::DecodeServiceConfiguration);
+  const auto job = Begin(msg, &COrbDecodeMsgCDMAQualcommFrame::DecodeServiceConfiguration);
   const auto r = payload();
-  if (!cdmadiag::require(r, kSvcFixedSize, msg, OnShort::kReport)) return;
+  if (!job.require(r, kSvcFixedSize)) return;
   const auto so = static_cast<std::uint16_t>(r.u16le(kSvcOption) & kSvcOptionMask);
   const auto fwd_rc = cdmadiag::UnpackRadioConfigs(r, kFwdRcBit, cdmadiag::Link::kForward);
   const auto rev_rc = cdmadiag::UnpackRadioConfigs(r, kRevRcBit, cdmadiag::Link::kReverse);
@@ -310,9 +309,9 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeServiceConfiguration(IOrbDataState* d
 // lines follow bits 2 and 3 of the channel set mask, as FCH and SCH0 follow bits 0 and 1.
 void COrbDecodeMsgCDMAQualcommFrame::DecodeActiveSetAndChanConfig(IOrbDataState* ds, COrbExpandedMessage& msg,
                                                                   IDekCellRefs_Search*) {
-  SetTitle(msg, &COrbDecodeMsgCDMAQualcommFrame::DecodeActiveSetAndChanConfig);
+  const auto job = Begin(msg, &COrbDecodeMsgCDMAQualcommFrame::DecodeActiveSetAndChanConfig);
   const auto r = payload();
-  if (!cdmadiag::require(r, kAsHeaderSize, msg, OnShort::kReport)) return;
+  if (!job.require(r, kAsHeaderSize)) return;
   const std::uint8_t band = r.u8(kBand);
   const std::uint8_t channel = r.u8(kCdmaChannel);
   const unsigned nf = r.u8(kNumFwdSch);
@@ -321,7 +320,7 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeActiveSetAndChanConfig(IOrbDataState*
   const unsigned fwd_bytes = nf < 2 ? nf : 2;
   const unsigned rev_bytes = nr < 2 ? nr : 2;
   const std::size_t p = kAsHeaderSize + fwd_bytes + rev_bytes;
-  if (!cdmadiag::require(r, p + kPilotSize, msg, OnShort::kReport)) return;
+  if (!job.require(r, p + kPilotSize)) return;
   // 0: absent or zero, both shown as N/A.
   std::array<unsigned, 4> rates{};
   for (unsigned i = 0; i < fwd_bytes; ++i) rates[i] = r.u8(kAsHeaderSize + i) & 0x0Fu;

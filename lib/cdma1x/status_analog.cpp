@@ -17,7 +17,6 @@ using cdmadiag::appendf;
 using cdmadiag::AttrReader;
 using cdmadiag::AttrWriter;
 using cdmadiag::MinDigitsText;
-using cdmadiag::OnShort;
 using cdmadiag::PayloadReader;
 
 // Status report payload, 108 bytes (gaps unused):
@@ -104,9 +103,9 @@ constexpr float kRssiFloor = -110.0f;
 // nothing is written (the CAI revision write included).
 void COrbDecodeMsgCDMAQualcommFrame::DecodeStatusReport(IOrbDataState* ds, COrbExpandedMessage& msg,
                                                         IDekCellRefs_Search*) {
-  SetTitle(msg, &COrbDecodeMsgCDMAQualcommFrame::DecodeStatusReport);
+  const auto job = Begin(msg, &COrbDecodeMsgCDMAQualcommFrame::DecodeStatusReport);
   const auto r = payload();
-  if (!cdmadiag::require(r, kStatusSize, msg, OnShort::kReport)) return;
+  if (!job.require(r, kStatusSize)) return;
   const std::uint8_t scm = r.u8(kScm);
   const std::uint8_t cai_rev = r.u8(kCaiRev);
   const std::uint8_t model = r.u8(kModel);
@@ -184,17 +183,16 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeStatusReport(IOrbDataState* ds, COrbE
     d += MinDigitsText(min1 & 0x3FF, 3) + ",\n";
   }
   appendf(d, "  SID: %d, NID: %d, SLOT_CYCLE_INDEX: %d,\n", sid, nid, slot_cycle);
-  appendf(d,
-          "  Current center freq. channel: %d,\n  CDMA code channel: %d,\n  CDMA current cell PN: (0x%x) %d\n",
+  appendf(d, "  Current center freq. channel: %d,\n  CDMA code channel: %d,\n  CDMA current cell PN: (0x%x) %d\n",
           channel, code_channel, pn, pn);
   msg.details += d;
 }
 
 void COrbDecodeMsgCDMAQualcommFrame::DecodeAnalogVoice(IOrbDataState* ds, COrbExpandedMessage& msg,
                                                        IDekCellRefs_Search*) {
-  SetTitle(msg, &COrbDecodeMsgCDMAQualcommFrame::DecodeAnalogVoice);
+  const auto job = Begin(msg, &COrbDecodeMsgCDMAQualcommFrame::DecodeAnalogVoice);
   const auto r = payload();
-  if (!cdmadiag::require(r, kAnalogSize, msg, OnShort::kReport)) return;
+  if (!job.require(r, kAnalogSize)) return;
   const std::uint16_t sid = r.u16le(kAnalogSid);
   const std::uint16_t channel = r.u16le(kAnalogChannel);
   const std::uint8_t scc = r.u8(kAnalogScc);

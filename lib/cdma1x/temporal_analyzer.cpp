@@ -76,10 +76,11 @@ double window_delay(std::uint32_t position, std::uint16_t centre, std::size_t k)
 
 void COrbDecodeMsgCDMAQualcommFrame::DecodeGenTAInfo(IOrbDataState* ds, COrbExpandedMessage& msg, std::uint32_t& offset,
                                                      IDekCellRefs_Search* cells, bool suppressTitle) {
-  if (!suppressTitle) cdmadiag::set_title(msg, cdmadiag::log_title(kGenTaCode), cdmadiag::TitleWhen::kTitleWanted);
+  const cdmadiag::LogRow& row = *cdmadiag::find_log_row(kGenTaCode);
+  const cdmadiag::Decoding job(msg, suppressTitle ? nullptr : row.title, row.policy);
   const AttrWriter always(ds, AttrWriter::kAlways);
   const PayloadReader r = payload().tail(offset);
-  if (!cdmadiag::require(r, kRecordSize, msg, cdmadiag::OnShort::kReport)) {
+  if (!job.require(r, kRecordSize)) {
     always.DWord(ATTR_ID_CULL_GENERAL_TA_MESSAGE, kCullPilotReport);
     return;
   }
@@ -197,13 +198,13 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeGenTAInfo(IOrbDataState* ds, COrbExpa
 
 void COrbDecodeMsgCDMAQualcommFrame::DecodeGenTAWithSupChanInfo(IOrbDataState* ds, COrbExpandedMessage& msg,
                                                                 IDekCellRefs_Search* cells) {
-  SetTitle(msg, &COrbDecodeMsgCDMAQualcommFrame::DecodeGenTAWithSupChanInfo);
+  const auto job = Begin(msg, &COrbDecodeMsgCDMAQualcommFrame::DecodeGenTAWithSupChanInfo);
   std::uint32_t offset = 0;
   DecodeGenTAInfo(ds, msg, offset, cells, true);
   if (offset == 0) return;  // the record was short, and said so
 
   const PayloadReader r = payload().tail(offset);
-  if (!cdmadiag::require(r, kWalshCodes, msg, cdmadiag::OnShort::kReport)) return;
+  if (!job.require(r, kWalshCodes)) return;
   if (!msg.detailsWanted) return;
   appendf(msg.details, "\nNumber of Supplemental Channels currently active: %u", unsigned{r.u8(0)});
   if (!r.has(kWalshCodes, 2 * kWalshCount)) return;

@@ -2,16 +2,8 @@
 
 #include "framework/attributes.h"
 #include "framework/decoder_kit.h"
-#include "host/format_groups.h"
 
 namespace cdmadiag::diag {
-
-std::string group_text(const char* group, double value) {
-  const COrbFormatGroupManager* groups = GetFormatGroupManager();
-  std::string out;
-  groups->fgFormatValue(out, groups->fgGetFormatGroupCode(group), value, 0, 0);
-  return out;
-}
 
 std::optional<double> frame_error_rate_since(IOrbDataState* ds, std::uint32_t bad_id, std::uint32_t total_id,
                                              std::uint32_t bound, const FrameCounters& now) {

@@ -1,16 +1,12 @@
 #pragma once
-// Helpers the DIAG response decoders share: format-group names and the frame-error
-// bookkeeping that turns cumulative frame counters into a rate per response.
+// Helpers the DIAG response decoders share: the frame-error bookkeeping that turns
+// cumulative frame counters into a rate per response.
 #include <cstdint>
 #include <optional>
-#include <string>
 
 #include "host/data_state.h"
 
 namespace cdmadiag::diag {
-
-// Name of value in the named format group; the number itself when the group has none.
-std::string group_text(const char* group, double value);
 
 // Cumulative frame counters of one response.
 struct FrameCounters {

@@ -122,9 +122,9 @@ void append_rate(std::string& out, const Rate& rate) {
 
 void COrbDecodeMsgCDMAQualcommFrame::DecodeMarkovStatisticsResponse(IOrbDataState* ds, COrbExpandedMessage& msg,
                                                                     IDekCellRefs_Search*) {
-  SetTitle(msg, &COrbDecodeMsgCDMAQualcommFrame::DecodeMarkovStatisticsResponse);
+  const auto job = Begin(msg, &COrbDecodeMsgCDMAQualcommFrame::DecodeMarkovStatisticsResponse);
   const PayloadReader r = payload();
-  if (!cdmadiag::require(r, kSize, msg, cdmadiag::OnShort::kReport)) return;
+  if (!job.require(r, kSize)) return;
 
   const std::uint8_t mode = r.u8(kMode);
   const std::uint16_t rate = r.u16le(kRate);

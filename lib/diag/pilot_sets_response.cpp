@@ -89,7 +89,7 @@ void list_set(std::string& out, const char* heading, const std::vector<Pilot>& p
 
 void COrbDecodeMsgCDMAQualcommFrame::DecodePilotSetRespMsg(IOrbDataState* ds, COrbExpandedMessage& msg,
                                                            IDekCellRefs_Search*) {
-  SetTitle(msg, &COrbDecodeMsgCDMAQualcommFrame::DecodePilotSetRespMsg);
+  Begin(msg, &COrbDecodeMsgCDMAQualcommFrame::DecodePilotSetRespMsg);
   const PayloadReader r = payload();
   // A payload without its whole head is left without a text.
   if (!r.has(0, kHeadSize)) return;

@@ -11,13 +11,12 @@
 #include "framework/packet_header.h"
 #include "framework/payload_reader.h"
 #include "framework/text.h"
+#include "framework/value_names.h"
 #include "host/abs_time.h"
 #include "host/format_groups.h"
 
 using cdmadiag::appendf;
-using cdmadiag::OnShort;
 using cdmadiag::PayloadReader;
-using cdmadiag::require;
 using F = COrbDecodeMsgCDMAQualcommFrame;
 
 namespace {
@@ -59,25 +58,23 @@ const FormatGroupRegistration kPhoneStateRegistration(kPhoneStateGroup, kPhoneSt
 const FormatGroupRegistration kLogConfigOperationRegistration(kLogConfigOperationGroup, kLogConfigOperations);
 const FormatGroupRegistration kLogConfigStatusRegistration(kLogConfigStatusGroup, kLogConfigStatuses);
 
-// The message-type group names every log code by the title its dispatcher gives
-// it; built from the dispatchers' own table the first time it is needed, so the
-// two never disagree.
-void ensure_message_type_group() {
-  static const std::vector<ValueName> table = [] {
-    static std::vector<std::string> titles;
-    std::vector<ValueName> rows;
-    const auto codes = cdmadiag::known_codes();
-    titles.reserve(codes.size());
-    for (const cdmadiag::CodeInfo& c : codes) {
+// The message-type group names every log code by the title its dispatcher gives it,
+// built from the dispatchers' own tables so the two never disagree. Registered at load
+// like every other group: no decode changes the process-wide groups.
+struct MessageTypeTable {
+  std::vector<std::string> titles;  // the names the rows point into
+  std::vector<ValueName> rows;
+  MessageTypeTable() {
+    for (const cdmadiag::CodeInfo& c : cdmadiag::known_codes()) {
       if (c.cls == cdmadiag::CodeClass::kDiagCommand || c.title.empty()) continue;
       titles.push_back(c.title);
       rows.push_back(ValueName{c.code, nullptr});
     }
     for (std::size_t i = 0; i < rows.size(); ++i) rows[i].name = titles[i].c_str();
-    return rows;
-  }();
-  static const FormatGroupRegistration registration(kMessageTypeGroup, table);
-}
+  }
+};
+const MessageTypeTable kMessageTypes;
+const FormatGroupRegistration kMessageTypeRegistration(kMessageTypeGroup, kMessageTypes.rows);
 
 void hex_bytes(std::string& out, const PayloadReader& r, std::size_t from) {
   out += "\nData (hex): ";
@@ -104,9 +101,9 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeVersionNumberResponse(IOrbDataState*,
   constexpr std::size_t kCompDate = 0, kCompTime = 11, kRelDate = 19, kRelTime = 30, kVerDir = 38, kScm = 46,
                         kCaiRev = 47, kModel = 48, kFirmRev = 49, kSlotCycle = 51, kMsmVer = 52, kSize = 54;
   constexpr std::size_t kDateLen = 11, kTimeLen = 8, kVerDirLen = 8;
-  SetTitle(msg, &F::DecodeVersionNumberResponse);
+  const auto job = Begin(msg, &F::DecodeVersionNumberResponse);
   const PayloadReader r = payload();
-  if (!require(r, kSize, msg, OnShort::kReport)) return;
+  if (!job.require(r, kSize)) return;
   if (!msg.detailsWanted) return;
   std::string& d = msg.details;
   appendf(d, "\nCOMP_DATE: %s", r.chars(kCompDate, kDateLen).c_str());
@@ -122,17 +119,17 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeVersionNumberResponse(IOrbDataState*,
 // retrieval 2 (cmd 0x43): the title only.
 void COrbDecodeMsgCDMAQualcommFrame::DecodeLoggingMaskResponse(IOrbDataState*, COrbExpandedMessage& msg,
                                                                IDekCellRefs_Search*) {
-  SetTitle(msg, &F::DecodeLoggingMaskResponse);
+  Begin(msg, &F::DecodeLoggingMaskResponse);
 }
 
 void COrbDecodeMsgCDMAQualcommFrame::DecodeTempAnalyzerParamResponse(IOrbDataState*, COrbExpandedMessage& msg,
                                                                      IDekCellRefs_Search*) {
-  SetTitle(msg, &F::DecodeTempAnalyzerParamResponse);
+  Begin(msg, &F::DecodeTempAnalyzerParamResponse);
 }
 
 void COrbDecodeMsgCDMAQualcommFrame::DecodeParamRetr2RequestResponse(IOrbDataState*, COrbExpandedMessage& msg,
                                                                      IDekCellRefs_Search*) {
-  SetTitle(msg, &F::DecodeParamRetr2RequestResponse);
+  Begin(msg, &F::DecodeParamRetr2RequestResponse);
 }
 
 // Bad command (cmd 0x13):
@@ -141,7 +138,7 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeParamRetr2RequestResponse(IOrbDataSta
 void COrbDecodeMsgCDMAQualcommFrame::DecodeBadCommandResponse(IOrbDataState*, COrbExpandedMessage& msg,
                                                               IDekCellRefs_Search*) {
   constexpr std::size_t kRequest = 0;
-  SetTitle(msg, &F::DecodeBadCommandResponse);
+  Begin(msg, &F::DecodeBadCommandResponse);
   if (msg.detailsWanted) hex_bytes(msg.details, payload(), kRequest);
 }
 
@@ -151,9 +148,9 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeBadCommandResponse(IOrbDataState*, CO
 void COrbDecodeMsgCDMAQualcommFrame::DecodeDiagVersionResponse(IOrbDataState*, COrbExpandedMessage& msg,
                                                                IDekCellRefs_Search*) {
   constexpr std::size_t kVersion = 0, kSize = 2;
-  SetTitle(msg, &F::DecodeDiagVersionResponse);
+  const auto job = Begin(msg, &F::DecodeDiagVersionResponse);
   const PayloadReader r = payload();
-  if (!require(r, kSize, msg, OnShort::kReport)) return;
+  if (!job.require(r, kSize)) return;
   if (msg.detailsWanted) appendf(msg.details, "\nDIAG_VERSION: %u", r.u16le(kVersion));
 }
 
@@ -164,9 +161,9 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeTimeStampResponse(IOrbDataState*, COr
                                                              IDekCellRefs_Search*) {
   constexpr std::size_t kStamp = 0, kSize = 8;
   constexpr unsigned kChipBits = 16;
-  SetTitle(msg, &F::DecodeTimeStampResponse);
+  const auto job = Begin(msg, &F::DecodeTimeStampResponse);
   const PayloadReader r = payload();
-  if (!require(r, kSize, msg, OnShort::kReport)) return;
+  if (!job.require(r, kSize)) return;
   if (!msg.detailsWanted) return;
   const std::uint64_t stamp = r.u64le(kStamp);
   const std::uint64_t count = stamp >> kChipBits;
@@ -186,9 +183,9 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeTimeStampResponse(IOrbDataState*, COr
 void COrbDecodeMsgCDMAQualcommFrame::DecodeNonvolatileItemReadResponse(IOrbDataState*, COrbExpandedMessage& msg,
                                                                        IDekCellRefs_Search*) {
   constexpr std::size_t kItem = 0, kStatus = 130, kSize = 132;
-  SetTitle(msg, &F::DecodeNonvolatileItemReadResponse);
+  const auto job = Begin(msg, &F::DecodeNonvolatileItemReadResponse);
   const PayloadReader r = payload();
-  if (!require(r, kSize, msg, OnShort::kReport)) return;
+  if (!job.require(r, kSize)) return;
   if (msg.detailsWanted) appendf(msg.details, "\nNV_ITEM: %u, STATUS: %u", r.u16le(kItem), r.u16le(kStatus));
 }
 
@@ -198,9 +195,9 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeNonvolatileItemReadResponse(IOrbDataS
 void COrbDecodeMsgCDMAQualcommFrame::DecodeDipSwitchSetResponse(IOrbDataState*, COrbExpandedMessage& msg,
                                                                 IDekCellRefs_Search*) {
   constexpr std::size_t kSwitches = 0, kSize = 2;
-  SetTitle(msg, &F::DecodeDipSwitchSetResponse);
+  const auto job = Begin(msg, &F::DecodeDipSwitchSetResponse);
   const PayloadReader r = payload();
-  if (!require(r, kSize, msg, OnShort::kReport)) return;
+  if (!job.require(r, kSize)) return;
   if (msg.detailsWanted) appendf(msg.details, "\nSWITCHES: 0x%04X", r.u16le(kSwitches));
 }
 
@@ -211,13 +208,13 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeDipSwitchSetResponse(IOrbDataState*, 
 void COrbDecodeMsgCDMAQualcommFrame::DecodePhoneStateResponse(IOrbDataState*, COrbExpandedMessage& msg,
                                                               IDekCellRefs_Search*) {
   constexpr std::size_t kState = 0, kEventCount = 1, kSize = 3;
-  SetTitle(msg, &F::DecodePhoneStateResponse);
+  const auto job = Begin(msg, &F::DecodePhoneStateResponse);
   const PayloadReader r = payload();
-  if (!require(r, kSize, msg, OnShort::kReport)) return;
+  if (!job.require(r, kSize)) return;
   if (!msg.detailsWanted) return;
   const std::uint8_t state = r.u8(kState);
   appendf(msg.details, "\nPhone State: %s (0x%02X), Event Count: %u",
-          cdmadiag::diag::group_text(kPhoneStateGroup, state).c_str(), state, r.u16le(kEventCount));
+          cdmadiag::group_text(kPhoneStateGroup, state).c_str(), state, r.u16le(kEventCount));
 }
 
 // Event report (cmd 0x60), at least 2 bytes:
@@ -226,9 +223,9 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodePhoneStateResponse(IOrbDataState*, CO
 void COrbDecodeMsgCDMAQualcommFrame::DecodeEventReportResponse(IOrbDataState*, COrbExpandedMessage& msg,
                                                                IDekCellRefs_Search*) {
   constexpr std::size_t kLength = 0, kSize = 2;
-  SetTitle(msg, &F::DecodeEventReportResponse);
+  const auto job = Begin(msg, &F::DecodeEventReportResponse);
   const PayloadReader r = payload();
-  if (!require(r, kSize, msg, OnShort::kReport)) return;
+  if (!job.require(r, kSize)) return;
   if (msg.detailsWanted) appendf(msg.details, "LENGTH: %u", r.u16le(kLength));
 }
 
@@ -240,9 +237,9 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeEventReportResponse(IOrbDataState*, C
 void COrbDecodeMsgCDMAQualcommFrame::DecodeExtParamRetrRequestResponse(IOrbDataState*, COrbExpandedMessage& msg,
                                                                        IDekCellRefs_Search*) {
   constexpr std::size_t kSubCommand = 0, kFirstId = 1, kLastId = 3, kSize = 5;
-  SetTitle(msg, &F::DecodeExtParamRetrRequestResponse);
+  const auto job = Begin(msg, &F::DecodeExtParamRetrRequestResponse);
   const PayloadReader r = payload();
-  if (!require(r, kSize, msg, OnShort::kReport)) return;
+  if (!job.require(r, kSize)) return;
   if (msg.detailsWanted) {
     appendf(msg.details, "SUB_CMD: %02x, START_PARM_ID: %02x, END_PARM_ID: %02X", r.u8(kSubCommand), r.u16le(kFirstId),
             r.u16le(kLastId));
@@ -258,17 +255,17 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeExtParamRetrRequestResponse(IOrbDataS
 void COrbDecodeMsgCDMAQualcommFrame::DecodeLoggingConfigurationResponse(IOrbDataState*, COrbExpandedMessage& msg,
                                                                         IDekCellRefs_Search*) {
   constexpr std::size_t kOperation = 3, kStatus = 7, kData = 11, kSize = 11;
-  SetTitle(msg, &F::DecodeLoggingConfigurationResponse);
+  const auto job = Begin(msg, &F::DecodeLoggingConfigurationResponse);
   const PayloadReader r = payload();
-  if (!require(r, kSize, msg, OnShort::kReport)) return;
+  if (!job.require(r, kSize)) return;
   if (!msg.detailsWanted) return;
   const std::uint32_t operation = r.u32le(kOperation);
   const std::uint32_t status = r.u32le(kStatus);
   // The status name was formatted with "% s"; the space flag does nothing to a
   // string, so the output is the plain name.
   appendf(msg.details, "\nOperation: %s (%u), Status: %s (%u)",
-          cdmadiag::diag::group_text(kLogConfigOperationGroup, operation).c_str(), operation,
-          cdmadiag::diag::group_text(kLogConfigStatusGroup, status).c_str(), status);
+          cdmadiag::group_text(kLogConfigOperationGroup, operation).c_str(), operation,
+          cdmadiag::group_text(kLogConfigStatusGroup, status).c_str(), status);
   hex_bytes(msg.details, r, kData);
 }
 
@@ -279,14 +276,13 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeLoggingConfigurationResponse(IOrbData
 void COrbDecodeMsgCDMAQualcommFrame::DecodeLogOnDemandResponse(IOrbDataState*, COrbExpandedMessage& msg,
                                                                IDekCellRefs_Search*) {
   constexpr std::size_t kLogCode = 0, kStatus = 2, kSize = 3;
-  SetTitle(msg, &F::DecodeLogOnDemandResponse);
+  const auto job = Begin(msg, &F::DecodeLogOnDemandResponse);
   const PayloadReader r = payload();
-  if (!require(r, kSize, msg, OnShort::kReport)) return;
+  if (!job.require(r, kSize)) return;
   if (!msg.detailsWanted) return;
-  ensure_message_type_group();
   const std::uint16_t code = r.u16le(kLogCode);
-  appendf(msg.details, "\nLog Code: %s (0x%02X), Status: %u",
-          cdmadiag::diag::group_text(kMessageTypeGroup, code).c_str(), code, r.u8(kStatus));
+  appendf(msg.details, "\nLog Code: %s (0x%02X), Status: %u", cdmadiag::group_text(kMessageTypeGroup, code).c_str(),
+          code, r.u8(kStatus));
 }
 
 // Extended build id (cmd 0x7C), at least 11 bytes:
@@ -300,9 +296,9 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeLogOnDemandResponse(IOrbDataState*, C
 void COrbDecodeMsgCDMAQualcommFrame::DecodeExtBuildIdResponse(IOrbDataState*, COrbExpandedMessage& msg,
                                                               IDekCellRefs_Search*) {
   constexpr std::size_t kVersion = 0, kMsmRevision = 3, kModelNumber = 7, kSoftware = 11, kSize = 11;
-  SetTitle(msg, &F::DecodeExtBuildIdResponse);
+  const auto job = Begin(msg, &F::DecodeExtBuildIdResponse);
   const PayloadReader r = payload();
-  if (!require(r, kSize, msg, OnShort::kReport)) return;
+  if (!job.require(r, kSize)) return;
   if (!msg.detailsWanted) return;
   const std::uint8_t version = r.u8(kVersion);
   const std::uint32_t raw_msm = r.u32le(kMsmRevision);

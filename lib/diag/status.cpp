@@ -15,9 +15,7 @@
 using cdmadiag::appendf;
 using cdmadiag::AttrWriter;
 using cdmadiag::name_or;
-using cdmadiag::OnShort;
 using cdmadiag::PayloadReader;
-using cdmadiag::require;
 using F = COrbDecodeMsgCDMAQualcommFrame;
 
 namespace {
@@ -202,9 +200,9 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeStatusRequestResponse(IOrbDataState* 
                         kEntryReason = 31, kChannel = 33, kCodeChannel = 35, kPilotBase = 36, kSid = 38, kNid = 40,
                         kLocation = 42, kRssi = 44, kPower = 46, kSize = 47;
   constexpr std::size_t kMinPair = kMin1Analog, kMinPairSize = 12;
-  SetTitle(msg, &F::DecodeStatusRequestResponse);
+  const auto job = Begin(msg, &F::DecodeStatusRequestResponse);
   const PayloadReader r = payload();
-  if (!require(r, kSize, msg, OnShort::kReport)) return;
+  if (!job.require(r, kSize)) return;
 
   const std::uint32_t esn = r.u32le(kEsn);
   const std::uint16_t rf_mode = r.u16le(kRfMode);
@@ -290,9 +288,9 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeStatusSnapshotResponse(IOrbDataState*
   constexpr std::size_t kEsn = 0, kImsiS1 = 4, kImsiS2 = 8, kImsiS = 10, kImsi1112 = 18, kMcc = 19, kImsiAddrNum = 21,
                         kSid = 22, kNid = 24, kPRev = 26, kPRevInUse = 27, kMobPRev = 28, kBandClass = 29,
                         kChannel = 30, kOperationMode = 32, kMcState = 33, kMcSubstate = 34, kSize = 35;
-  SetTitle(msg, &F::DecodeStatusSnapshotResponse);
+  const auto job = Begin(msg, &F::DecodeStatusSnapshotResponse);
   const PayloadReader r = payload();
-  if (!require(r, kSize, msg, OnShort::kReport)) return;
+  if (!job.require(r, kSize)) return;
 
   const std::uint32_t esn = r.u32le(kEsn);
   const std::uint16_t sid = r.u16le(kSid);
@@ -314,8 +312,8 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeStatusSnapshotResponse(IOrbDataState*
   appendf(d, "\nMCC: %u, IMSI_ADDR_NUM: %u, SID: %u, NID: %u, P_REV: %u, PREV_IN_USE: %u, MOB_P_REV: %u", r.u16le(kMcc),
           r.u8(kImsiAddrNum), sid, nid, r.u8(kPRev), r.u8(kPRevInUse), r.u8(kMobPRev));
   appendf(d, "\nBAND_CLASS: %s (%u), Frequency Channel: %u, OPERATION_MODE: %s (%u), MC_STATE: %u, MC_SUBSTATE: %u",
-          cdmadiag::diag::group_text(kBandClassGroup, band_class).c_str(), band_class, channel,
-          cdmadiag::diag::group_text(kOperationModeGroup, operation_mode).c_str(), operation_mode, r.u8(kMcState),
+          cdmadiag::group_text(kBandClassGroup, band_class).c_str(), band_class, channel,
+          cdmadiag::group_text(kOperationModeGroup, operation_mode).c_str(), operation_mode, r.u8(kMcState),
           r.u8(kMcSubstate));
 }
 
@@ -369,9 +367,9 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeIS2000StatusResponseMessage(IOrbDataS
   constexpr std::size_t kSlotCount = 6, kSlotSize = 15;
   constexpr std::size_t kSlotPn = 0, kSlotType = 2, kFchOn = 3, kFchCode = 4, kFchQof = 6, kDcchOn = 7, kDcchCode = 8,
                         kDcchQof = 10, kSchOn = 11, kSchCode = 12, kSchQof = 14;
-  SetTitle(msg, &F::DecodeIS2000StatusResponseMessage);
+  const auto job = Begin(msg, &F::DecodeIS2000StatusResponseMessage);
   const PayloadReader r = payload();
-  if (!require(r, kSize, msg, OnShort::kReport)) return;
+  if (!job.require(r, kSize)) return;
 
   const std::uint8_t rf_mode = r.u8(kRfMode);
   AttrWriter(ds).Byte(ATTR_ID_RF_MODE, rf_mode);

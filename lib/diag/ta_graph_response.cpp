@@ -64,7 +64,7 @@ int band_index(IOrbDataState* ds) {
 
 void COrbDecodeMsgCDMAQualcommFrame::DecodeTempAnalyzerGraphResponse(IOrbDataState* ds, COrbExpandedMessage& msg,
                                                                      IDekCellRefs_Search*) {
-  SetTitle(msg, &COrbDecodeMsgCDMAQualcommFrame::DecodeTempAnalyzerGraphResponse);
+  Begin(msg, &COrbDecodeMsgCDMAQualcommFrame::DecodeTempAnalyzerGraphResponse);
   const PayloadReader r = payload();
   // Without even the receive AGC there is nothing to show, and no failure text.
   if (!r.has(kRxAgc, 1)) return;

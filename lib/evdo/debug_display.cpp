@@ -103,9 +103,9 @@ double rel_a_period_ms(unsigned c) {
 
 void COrbDecodeMsgCDMA1xEVDOQualcommFrame::DecodeDebugDisplay(IOrbDataState*, COrbExpandedMessage& msg,
                                                               IDekCellRefs_Search*) {
-  SetTitle(msg, &COrbDecodeMsgCDMA1xEVDOQualcommFrame::DecodeDebugDisplay);
+  const auto job = Begin(msg, &COrbDecodeMsgCDMA1xEVDOQualcommFrame::DecodeDebugDisplay);
   const cdmadiag::PayloadReader r = payload();
-  if (!cdmadiag::require(r, kPacketSize, msg, cdmadiag::OnShort::kThrow)) return;
+  if (!job.require(r, kPacketSize)) return;
   if (!msg.detailsWanted) return;
 
   std::string& out = msg.details;
@@ -129,9 +129,7 @@ void COrbDecodeMsgCDMA1xEVDOQualcommFrame::DecodeDebugDisplay(IOrbDataState*, CO
   appendf(out, "Slot Cycle SCI Rel A: %.2f ms\n",
           rel_a_period_ms(static_cast<unsigned>(cdmadiag::bits(slot_cycle, 3, 5))));
 
-  const COrbFormatGroupManager* groups = GetFormatGroupManager();
-  std::string searcher_state;
-  groups->fgFormatValue(searcher_state, groups->fgGetFormatGroupCode(kSearcherStateGroup), r.u8(kSearcherState), 0, 0);
+  const std::string searcher_state = cdmadiag::group_text(kSearcherStateGroup, r.u8(kSearcherState));
   appendf(out, "Searcher state: %s\n", searcher_state.c_str());
 
   appendf(out, "Rx Diversity: %s\n", r.u8(kRxDiversity) == 0 ? "Single (Rx0 only)" : "Dual");

@@ -307,9 +307,9 @@ void decode_frame(IOrbDataState* ds, COrbExpandedMessage& msg, const PayloadRead
 
 void COrbDecodeMsgCDMA1xEVDOQualcommFrame::DecodeAirLinkSummary(IOrbDataState* ds, COrbExpandedMessage& msg,
                                                                 IDekCellRefs_Search*) {
-  SetTitle(msg, &COrbDecodeMsgCDMA1xEVDOQualcommFrame::DecodeAirLinkSummary);
+  const auto job = Begin(msg, &COrbDecodeMsgCDMA1xEVDOQualcommFrame::DecodeAirLinkSummary);
   const PayloadReader r = payload();
-  if (!cdmadiag::require(r, kPacketSize, msg, cdmadiag::OnShort::kReport)) return;
+  if (!job.require(r, kPacketSize)) return;
 
   PacketTotals totals;
   for (int f = 1; f <= kFrames; ++f) {

@@ -2,14 +2,15 @@
 // Pieces the EV-DO decoders share: the DRC rate names and rates, the ranking of
 // active-set pilots by SINR, the DRC election and the fixed-point dB conversions.
 //
-// Failure policy of the EV-DO family: a packet shorter than a decoder's fixed layout
-// fails through cdmadiag::require before any field is read, so nothing is read past
-// the payload whatever the packet claims. Which policy depends on who would catch it:
+// Failure policy of the EV-DO family (each code's row in its family's code list): a
+// packet shorter than a decoder's fixed layout fails through its job's require before
+// any field is read, so nothing is read past the payload whatever the packet claims.
+// Which policy depends on who would catch it:
 //  - decoders the dispatcher calls inside a guard (every stage 2 code, and the four
-//    guarded stage 1 rows 0x1186, 0x1187, 0x1189, 0x118A) use OnShort::kThrow; the
-//    guard keeps the failure text inside;
+//    guarded stage 1 rows 0x1186, 0x1187, 0x1189, 0x118A) mostly throw; the guard
+//    keeps the failure text as the packet's diagnostic;
 //  - every other stage 1 member and every stage 3 member, whose exception would reach
-//    the host, uses OnShort::kReport: the failure text goes to the details.
+//    the host, reports: the failure text goes to the details.
 #include <array>
 #include <cstdint>
 #include <optional>

@@ -28,7 +28,6 @@ namespace {
 using cdmadiag::appendf;
 using cdmadiag::AttrReader;
 using cdmadiag::AttrWriter;
-using cdmadiag::OnShort;
 using cdmadiag::PayloadReader;
 using E = COrbDecodeMsgCDMA1xEVDOQualcommFrame;
 using ull = unsigned long long;
@@ -528,9 +527,9 @@ constexpr std::array<ValueName, 7> kPacketTypeNames{{
 }  // namespace
 
 void E::DecodeForwardStatisticsSummary(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  SetTitle(msg, &E::DecodeForwardStatisticsSummary);
+  const auto job = Begin(msg, &E::DecodeForwardStatisticsSummary);
   const PayloadReader r = payload();
-  if (!cdmadiag::require(r, kSummarySize, msg, OnShort::kReport)) return;
+  if (!job.require(r, kSummarySize)) return;
 
   const Counters c = read_counters(r);
   const Totals t = totals_of(c);
@@ -586,10 +585,10 @@ void E::DecodeForwardStatisticsSummary(IOrbDataState* ds, COrbExpandedMessage& m
 }
 
 void E::DecodeForRateStat(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  SetTitle(msg, &E::DecodeForRateStat);
+  const auto job = Begin(msg, &E::DecodeForRateStat);
   const cdmadiag::evdo::PacketClock clock = cdmadiag::evdo::packet_clock(*this, ds, kRateStatCode);
   const PayloadReader r = payload().tail(clock.payload_offset);
-  if (!cdmadiag::require(r, kRateStatSize, msg, OnShort::kReport)) return;
+  if (!job.require(r, kRateStatSize)) return;
 
   const Counters c = read_counters(r);
   const Totals t = totals_of(c);
@@ -638,9 +637,9 @@ void E::DecodeForRateStat(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellR
 }
 
 void E::DecodeForTrafficRateSlotCount(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  SetTitle(msg, &E::DecodeForTrafficRateSlotCount);
+  const auto job = Begin(msg, &E::DecodeForTrafficRateSlotCount);
   const PayloadReader r = payload();
-  if (!cdmadiag::require(r, kSlotCountSize, msg, OnShort::kReport)) return;
+  if (!job.require(r, kSlotCountSize)) return;
 
   const Histograms h = read_histograms(r, kTrafficHistograms);
   write_histograms(AttrWriter(ds), h, kTrafficHistograms, kSlotCountAttrs);
@@ -648,11 +647,11 @@ void E::DecodeForTrafficRateSlotCount(IOrbDataState* ds, COrbExpandedMessage& ms
 }
 
 void E::DecodeARQEffReceiveRate(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  SetTitle(msg, &E::DecodeARQEffReceiveRate);
+  const auto job = Begin(msg, &E::DecodeARQEffReceiveRate);
   const PayloadReader r = payload();
-  if (!cdmadiag::require(r, kArqFirstRecord, msg, OnShort::kReport)) return;
+  if (!job.require(r, kArqFirstRecord)) return;
   const std::uint8_t n = r.u8(0);
-  if (!cdmadiag::require(r, kArqFirstRecord + n * kArqRecordSize, msg, OnShort::kReport)) return;
+  if (!job.require(r, kArqFirstRecord + n * kArqRecordSize)) return;
 
   struct Record {
     std::uint8_t rate, slots, crc;
@@ -676,7 +675,8 @@ void E::DecodeARQEffReceiveRate(IOrbDataState* ds, COrbExpandedMessage& msg, IDe
   }
   // Packets decoded in 0 slots still count in the divisor; with no packets at all
   // there is no average (0 / 0).
-  const std::optional<double> average = n > 0 ? std::optional<double>(sum / n) : std::nullopt;
+  const bool averaged = n > 0;
+  const double average = averaged ? sum / n : 0.0;
 
   if (const AttrWriter w(ds); w.on()) {
     w.Byte(ATTR_ID_EVDO_ARQEFFRXRATE_NUMPKTS, n);
@@ -688,7 +688,7 @@ void E::DecodeARQEffReceiveRate(IOrbDataState* ds, COrbExpandedMessage& msg, IDe
       w.UShort(ATTR_ID_EVDO_ARQEFFRXRATE_HSTR_FOR_PKT, rec.hstr, i);
       if (rec.kbps) w.Double(ATTR_ID_EVDO_ARQEFFRXRATE_EFFRXRATE_FOR_PKT, *rec.kbps, i);
     }
-    if (average) w.Double(ATTR_ID_EVDO_ARQEFFRXRATEAVG, *average);
+    if (averaged) w.Double(ATTR_ID_EVDO_ARQEFFRXRATEAVG, average);
   }
 
   if (!msg.detailsWanted) return;
@@ -707,8 +707,8 @@ void E::DecodeARQEffReceiveRate(IOrbDataState* ds, COrbExpandedMessage& msg, IDe
     }
     out += kBlankLine;
   }
-  if (average) {
-    appendf(out, "Average EffectiveReceiveRate: %.2f kbps\n", *average);
+  if (averaged) {
+    appendf(out, "Average EffectiveReceiveRate: %.2f kbps\n", average);
   } else {
     out += "Average EffectiveReceiveRate: n/a\n";
   }
@@ -716,9 +716,9 @@ void E::DecodeARQEffReceiveRate(IOrbDataState* ds, COrbExpandedMessage& msg, IDe
 }
 
 void E::DecodeDataRateControlChannel(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  SetTitle(msg, &E::DecodeDataRateControlChannel);
+  const auto job = Begin(msg, &E::DecodeDataRateControlChannel);
   const PayloadReader r = payload();
-  if (!cdmadiag::require(r, 2 * kSlots, msg, OnShort::kReport)) return;
+  if (!job.require(r, 2 * kSlots)) return;
 
   const DrcSlots slots = read_drc_slots(r);
   write_drc_slots(
@@ -729,9 +729,9 @@ void E::DecodeDataRateControlChannel(IOrbDataState* ds, COrbExpandedMessage& msg
 }
 
 void E::DecodeDataRateControlChannel2(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  SetTitle(msg, &E::DecodeDataRateControlChannel2);
+  const auto job = Begin(msg, &E::DecodeDataRateControlChannel2);
   const PayloadReader r = payload();
-  if (!cdmadiag::require(r, kDrc2Instances * kDrc2InstanceSize, msg, OnShort::kReport)) return;
+  if (!job.require(r, kDrc2Instances * kDrc2InstanceSize)) return;
 
   std::array<Drc2Instance, kDrc2Instances> instances{};
   for (std::size_t n = 0; n < kDrc2Instances; ++n)
@@ -781,13 +781,13 @@ void E::DecodeDataRateControlChannel2(IOrbDataState* ds, COrbExpandedMessage& ms
 }
 
 void E::DecodeFwdLinkPktHeaderInfo(IOrbDataState*, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  SetTitle(msg, &E::DecodeFwdLinkPktHeaderInfo);
+  const auto job = Begin(msg, &E::DecodeFwdLinkPktHeaderInfo);
   const PayloadReader r = payload();
-  cdmadiag::require(r, kFirstHeader, msg, OnShort::kThrow);
+  if (!job.require(r, kFirstHeader)) return;
   const std::uint8_t version = r.u8(0);
   const std::uint8_t count = r.u8(1);
   const std::size_t shown = std::min<std::size_t>(count, kMaxHeaders);
-  cdmadiag::require(r, kFirstHeader + shown * kHeaderRecordSize, msg, OnShort::kThrow);
+  if (!job.require(r, kFirstHeader + shown * kHeaderRecordSize)) return;
   if (!msg.detailsWanted) return;
 
   std::string& out = msg.details;

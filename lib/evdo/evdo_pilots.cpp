@@ -8,6 +8,7 @@
 // shows the header as sent and decodes the records present.
 #include <algorithm>
 #include <array>
+#include <cassert>
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -29,10 +30,9 @@ using cdmadiag::appendf;
 using cdmadiag::AttrReader;
 using cdmadiag::AttrWriter;
 using cdmadiag::bits;
+using cdmadiag::Cursor;
 using cdmadiag::formatf;
 using cdmadiag::name_or;
-using cdmadiag::OnShort;
-using cdmadiag::PayloadReader;
 using cdmadiag::evdo::db_from_512ths;
 using cdmadiag::evdo::RankAspBySinr;
 using cdmadiag::evdo::RankedAsp;
@@ -41,19 +41,9 @@ using AttrId = const std::uint32_t*;  // ids are resolved at load, so tables hol
 
 constexpr const char* kSearcherStateGroup = "Searcher Task State";
 
-// Number of whole records of `size` bytes from `first`, at most `count`.
-std::size_t whole_records(const PayloadReader& r, std::size_t first, std::size_t size, std::size_t count) {
-  return r.has(first, 0) ? std::min(count, (r.size() - first) / size) : 0;
-}
-
 bool pn_valid(std::uint32_t pn) { return pn <= 0xFFFF && CDMACommonUtils::IsPNValid(static_cast<std::uint16_t>(pn)); }
 
-std::string searcher_state_name(unsigned state) {
-  const COrbFormatGroupManager* groups = GetFormatGroupManager();
-  std::string name;
-  groups->fgFormatValue(name, groups->fgGetFormatGroupCode(kSearcherStateGroup), state, 0, 0);
-  return name;
-}
+std::string searcher_state_name(unsigned state) { return cdmadiag::group_text(kSearcherStateGroup, state); }
 
 // "%.2f" of a linear 1/512 value in dB, or `none` for a raw 0.
 std::string db_text(std::uint32_t raw, const char* none) {
@@ -93,15 +83,6 @@ void write_db_or_none(const AttrWriter& w, std::uint32_t id, std::uint32_t raw, 
 //   v1 active     w2 bits 0-3 ASP idx, 4-7 RPC idx (high byte unused); w3 MAC idx
 //   v1 candidate  w2 channel
 //   v1 neighbour  w2 channel; w3 window size; w4 window offset
-constexpr std::size_t kSetsPnInc = 0;
-constexpr std::size_t kSetsAsetCount = 1;
-constexpr std::size_t kSetsAsetWindow = 2;
-constexpr std::size_t kSetsFreq = 3;
-constexpr std::size_t kSetsByte5 = 5;
-constexpr std::size_t kSetsCsetCount = 6;
-constexpr std::size_t kSetsCsetWindow = 7;
-constexpr std::size_t kSetsNsetCount = 8;
-constexpr std::size_t kSetsRsetWindow = 9;
 constexpr std::size_t kSetsHeaderSize = 11;
 constexpr std::size_t kSetEntrySize = 10;
 constexpr std::size_t kSets = 3;  // active, candidate, neighbour
@@ -126,21 +107,24 @@ struct PilotSetsPacket {
   std::array<std::vector<SetEntry>, kSets> entries;  // those present in the payload
 };
 
-PilotSetsPacket read_pilot_sets(const PayloadReader& r) {
-  PilotSetsPacket p{r.u8(kSetsPnInc),
-                    r.u8(kSetsAsetWindow),
-                    r.u8(kSetsCsetWindow),
-                    r.u16le(kSetsRsetWindow),
-                    r.u16le(kSetsFreq),
-                    r.u8(kSetsByte5),
-                    {r.u8(kSetsAsetCount), r.u8(kSetsCsetCount), r.u8(kSetsNsetCount)},
-                    {}};
-  std::size_t off = kSetsHeaderSize;
+// The header in the table's order, then the entries the payload holds whole.
+PilotSetsPacket read_pilot_sets(Cursor& c) {
+  PilotSetsPacket p{};
+  p.pn_inc = c.u8();
+  p.counts[kActive] = c.u8();
+  p.aset_window = c.u8();
+  p.freq_word = c.u16le();
+  p.byte5 = c.u8();
+  p.counts[kCandidate] = c.u8();
+  p.cset_window = c.u8();
+  p.counts[kNeighbour] = c.u8();
+  p.rset_window = c.u16le();
+  assert(!c.ok() || c.offset() == kSetsHeaderSize);
   for (std::size_t s = 0; s < kSets; ++s) {
-    const std::size_t n = whole_records(r, off, kSetEntrySize, p.counts[s]);
-    for (std::size_t i = 0; i < n; ++i, off += kSetEntrySize) {
+    const std::size_t n = c.whole_records(kSetEntrySize, p.counts[s]);
+    for (std::size_t i = 0; i < n; ++i) {
       SetEntry e{};
-      for (std::size_t k = 0; k < e.size(); ++k) e[k] = r.u16le(off + 2 * k);
+      for (std::uint16_t& word : e) word = c.u16le();
       p.entries[s].push_back(e);
     }
     if (n < p.counts[s]) break;  // the sets after a cut-off one are missing too
@@ -248,10 +232,10 @@ unsigned u(std::uint64_t v) { return static_cast<unsigned>(v); }
 }  // namespace
 
 void E::DecodePilotSets2(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  SetTitle(msg, &E::DecodePilotSets2);
-  const PayloadReader r = payload();
-  if (!cdmadiag::require(r, kSetsHeaderSize, msg, OnShort::kReport)) return;
-  const PilotSetsPacket p = read_pilot_sets(r);
+  const auto job = Begin(msg, &E::DecodePilotSets2);
+  Cursor c(payload());
+  const PilotSetsPacket p = read_pilot_sets(c);
+  if (!job.check(c)) return;
   const unsigned freq = u(bits(p.freq_word, 0, 11));
   const unsigned band = u(bits(p.freq_word, 11, 5));
   const auto& act = p.entries[kActive];
@@ -331,10 +315,10 @@ void E::DecodePilotSets2(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRe
 }
 
 void E::DecodePilotSets(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  SetTitle(msg, &E::DecodePilotSets);
-  const PayloadReader r = payload();
-  if (!cdmadiag::require(r, kSetsHeaderSize, msg, OnShort::kReport)) return;
-  const PilotSetsPacket p = read_pilot_sets(r);
+  const auto job = Begin(msg, &E::DecodePilotSets);
+  Cursor c(payload());
+  const PilotSetsPacket p = read_pilot_sets(c);
+  if (!job.check(c)) return;
   const auto& act = p.entries[kActive];
   const auto& cand = p.entries[kCandidate];
   const auto& nbr = p.entries[kNeighbour];
@@ -476,7 +460,6 @@ void write_searcher_window(const AttrWriter& w, std::uint16_t pn, std::uint16_t 
 // Record: +0 u16 pilot word; +2 4 x {u16 position (1/2 chip, shown x4), u16 energy (1/512)}
 constexpr std::size_t kV1Header = 8;
 constexpr std::size_t kV1Record = 18;
-constexpr std::size_t kV1NumPilots = 7;
 constexpr std::size_t kPeaks4 = 4;
 
 // Version 2 payload: an 11-byte header, then NumPilots records of 22 bytes.
@@ -490,8 +473,6 @@ constexpr std::size_t kPeaks4 = 4;
 //         +6 4 x {s16 PN phase, u16 C/I (1/512)}
 constexpr std::size_t kV2Header = 11;
 constexpr std::size_t kV2Record = 22;
-constexpr std::size_t kV2Mstr = 6;
-constexpr std::size_t kV2NumPilots = 10;
 
 // Type 2 payload: a 14-byte header, then NumPilots records of 34 bytes.
 //   +0  u8   Version
@@ -508,15 +489,6 @@ constexpr std::size_t kV2NumPilots = 10;
 //         (1/512); +30 u8 COM peaks mask; +31 s8 COM threshold (0.5 dB); +32 s16 third COM value
 constexpr std::size_t kT2Header = 14;
 constexpr std::size_t kT2Record = 34;
-constexpr std::size_t kT2Mstr = 7;
-constexpr std::size_t kT2NumPilots = 11;
-constexpr std::size_t kT2Equalizer = 12;
-constexpr std::size_t kT2BestAsp = 13;
-constexpr std::size_t kT2Phases = 6;
-constexpr std::size_t kT2CtoI = 18;
-constexpr std::size_t kT2ComMask = 30;
-constexpr std::size_t kT2ComThreshold = 31;
-constexpr std::size_t kT2ComThird = 32;
 constexpr std::size_t kPeaks6 = 6;
 // The best-first lists of the type 2 report hold this many pilots per set.
 constexpr std::size_t kT2RankedPerSet = 32;
@@ -524,24 +496,91 @@ constexpr std::size_t kT2RankedPerSet = 32;
 // Set codes of the type 2 report that feed the pilot-set Ec/Io, in ranking order.
 constexpr std::array<unsigned, kSets> kT2SetCodes{4, 3, 2};
 
-std::uint32_t mstr_of(const PayloadReader& r, std::size_t off) {
-  return static_cast<std::uint32_t>(bits(r.u32le(off), 0, 18));
+std::uint32_t mstr_of(std::uint32_t word) { return static_cast<std::uint32_t>(bits(word, 0, 18)); }
+
+// The header fields the three versions share, in their order from SrchState to the
+// frequency word; version 1 has a plain frequency and a band byte instead.
+void read_searcher_states(Cursor& c, SearcherHeader& h) {
+  h.state = c.u8();
+  h.sub_state = c.u8();
+  h.win_size = c.u16le();
+}
+void read_freq_band(Cursor& c, SearcherHeader& h) {
+  const std::uint16_t freq_band = c.u16le();
+  h.freq = u(bits(freq_band, 0, 11));
+  h.band = u(bits(freq_band, 11, 5));
+}
+
+// Peaks of a version 1 record: position (1/2 chip) and energy (1/512), in turn.
+struct V1Record {
+  PilotWord pilot;
+  std::array<std::uint16_t, kPeaks4> position, energy;
+};
+V1Record read_v1_record(Cursor c) {
+  V1Record v{};
+  v.pilot = pilot_word(c.u16le());
+  for (std::size_t p = 0; p < kPeaks4; ++p) {
+    v.position[p] = c.u16le();
+    v.energy[p] = c.u16le();
+  }
+  return v;
+}
+
+// Version 2 and type 2 records: the window, then the peaks (PN phase and C/I in turn
+// for version 2; all phases, then all C/I values for type 2), type 2 with its COM tail.
+template <std::size_t Peaks>
+struct WindowRecord {
+  PilotWord pilot;
+  std::uint16_t centre, earliest;
+  std::array<std::int16_t, Peaks> phase;
+  std::array<std::uint16_t, Peaks> ctoi;
+  std::uint8_t com_mask = 0;
+  std::int8_t com_threshold = 0;  // 0.5 dB
+  std::int16_t com_third = 0;
+};
+WindowRecord<kPeaks4> read_v2_record(Cursor c) {
+  WindowRecord<kPeaks4> v{};
+  v.pilot = pilot_word(c.u16le());
+  v.centre = c.u16le();
+  v.earliest = c.u16le();
+  for (std::size_t p = 0; p < kPeaks4; ++p) {
+    v.phase[p] = c.i16le();
+    v.ctoi[p] = c.u16le();
+  }
+  return v;
+}
+WindowRecord<kPeaks6> read_t2_record(Cursor c) {
+  WindowRecord<kPeaks6> v{};
+  v.pilot = pilot_word(c.u16le());
+  v.centre = c.u16le();
+  v.earliest = c.u16le();
+  for (std::int16_t& phase : v.phase) phase = c.i16le();
+  for (std::uint16_t& ctoi : v.ctoi) ctoi = c.u16le();
+  v.com_mask = c.u8();
+  v.com_threshold = c.i8();
+  v.com_third = c.i16le();
+  return v;
 }
 
 }  // namespace
 
 void E::DecodeSearcherData(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  SetTitle(msg, &E::DecodeSearcherData);
-  const PayloadReader r = payload();
-  if (!cdmadiag::require(r, kV1Header, msg, OnShort::kReport)) return;
-  const SearcherHeader h{r.u8(0), r.u8(1), r.u16le(2), r.u16le(4), r.u8(6), r.u8(kV1NumPilots), std::nullopt};
-  const std::size_t n = whole_records(r, kV1Header, kV1Record, h.num_pilots);
+  const auto job = Begin(msg, &E::DecodeSearcherData);
+  Cursor c(payload());
+  SearcherHeader h{};
+  read_searcher_states(c, h);
+  h.freq = c.u16le();
+  h.band = c.u8();
+  h.num_pilots = c.u8();
+  if (!job.check(c)) return;
+  assert(c.offset() == kV1Header);
+  const std::size_t n = c.whole_records(kV1Record, h.num_pilots);
+  const Cursor records = c;
 
   if (const AttrWriter w(ds); w.on()) {
     write_searcher_header(w, kSearcherV1, h);
     for (std::size_t k = 0; k < n; ++k) {
-      write_searcher_pilot(w, kSearcherV1, pilot_word(r.u16le(kV1Header + k * kV1Record)),
-                           static_cast<std::uint32_t>(k));
+      write_searcher_pilot(w, kSearcherV1, read_v1_record(c.record(kV1Record)).pilot, static_cast<std::uint32_t>(k));
     }
   }
 
@@ -549,41 +588,38 @@ void E::DecodeSearcherData(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCell
   std::string& out = msg.details;
   appendf(out, "SrchState: %u\nSrchSubstate: %u\nSrchSize: %u\nFreq: %u\nBand: %u\n", h.state, h.sub_state, h.win_size,
           h.freq, h.band);
+  c = records;
   for (std::size_t k = 0; k < n; ++k) {
-    const PayloadReader rec = r.sub(kV1Header + k * kV1Record, kV1Record);
-    const PilotWord pw = pilot_word(rec.u16le(0));
+    const V1Record v = read_v1_record(c.record(kV1Record));
     if (k == 0) {
       out += "PN\tAntSet\t\tPilotSet\t\tP1(x8)\t\tE1(dB)\t\tP2(x8)\t\tE2(dB)\t\tP3(x8)\t\tE3(dB)\t\tP4(x8)\t\tE4(dB)\n";
     }
-    appendf(out, "%u\t%s\t\t%s\t", u(pw.pn), antenna_name(pw.antenna), set_name(pw.set));
+    appendf(out, "%u\t%s\t\t%s\t", u(v.pilot.pn), antenna_name(v.pilot.antenna), set_name(v.pilot.set));
     for (std::size_t p = 0; p < kPeaks4; ++p) {
-      appendf(out, "%d\t\t%s\t\t", static_cast<int>(rec.u16le(2 + 4 * p)) * 4,
-              db_text(rec.u16le(4 + 4 * p), "Off").c_str());
+      appendf(out, "%d\t\t%s\t\t", static_cast<int>(v.position[p]) * 4, db_text(v.energy[p], "Off").c_str());
     }
   }
 }
 
 void E::DecodeSearcher2(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  SetTitle(msg, &E::DecodeSearcher2);
-  const PayloadReader r = payload();
-  if (!cdmadiag::require(r, kV2Header, msg, OnShort::kReport)) return;
-  const std::uint16_t freq_band = r.u16le(4);
-  const SearcherHeader h{r.u8(0),
-                         r.u8(1),
-                         r.u16le(2),
-                         u(bits(freq_band, 0, 11)),
-                         u(bits(freq_band, 11, 5)),
-                         r.u8(kV2NumPilots),
-                         mstr_of(r, kV2Mstr)};
-  const std::size_t n = whole_records(r, kV2Header, kV2Record, h.num_pilots);
+  const auto job = Begin(msg, &E::DecodeSearcher2);
+  Cursor c(payload());
+  SearcherHeader h{};
+  read_searcher_states(c, h);
+  read_freq_band(c, h);
+  h.mstr = mstr_of(c.u32le());
+  h.num_pilots = c.u8();
+  if (!job.check(c)) return;
+  assert(c.offset() == kV2Header);
+  const std::size_t n = c.whole_records(kV2Record, h.num_pilots);
+  const Cursor records = c;
 
   if (const AttrWriter w(ds); w.on()) {
     write_searcher_header(w, kSearcherV2, h);
     for (std::size_t k = 0; k < n; ++k) {
-      const PayloadReader rec = r.sub(kV2Header + k * kV2Record, kV2Record);
-      const PilotWord pw = pilot_word(rec.u16le(0));
-      write_searcher_pilot(w, kSearcherV2, pw, static_cast<std::uint32_t>(k));
-      write_searcher_window(w, pw.pn, rec.u16le(2), rec.u16le(4));
+      const auto v = read_v2_record(c.record(kV2Record));
+      write_searcher_pilot(w, kSearcherV2, v.pilot, static_cast<std::uint32_t>(k));
+      write_searcher_window(w, v.pilot.pn, v.centre, v.earliest);
     }
   }
 
@@ -594,35 +630,34 @@ void E::DecodeSearcher2(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRef
       "SrchState: %u (%s)\nSrchSubstate: %u\nSrchSize: %u\nFreq: %u\nBandClass: %u\nMSTR (x8): %lu\nNumPilots: %u\n",
       h.state, searcher_state_name(h.state).c_str(), h.sub_state, h.win_size, h.freq, h.band,
       static_cast<unsigned long>(*h.mstr), h.num_pilots);
+  c = records;
   for (std::size_t k = 0; k < n; ++k) {
-    const PayloadReader rec = r.sub(kV2Header + k * kV2Record, kV2Record);
-    const PilotWord pw = pilot_word(rec.u16le(0));
+    const auto v = read_v2_record(c.record(kV2Record));
+    const PilotWord& pw = v.pilot;
     appendf(out, "\t\nPilotPN: %u\nAntSel: %u (%s)\nPilotSet: %u (%s)\nWinCenter(x2): %u\nEarliestPeakPos: %u\n",
-            u(pw.pn), pw.antenna, antenna_name(pw.antenna), pw.set, set_name(pw.set), u(rec.u16le(2)), u(rec.u16le(4)));
+            u(pw.pn), pw.antenna, antenna_name(pw.antenna), pw.set, set_name(pw.set), u(v.centre), u(v.earliest));
     for (std::size_t p = 0; p < kPeaks4; ++p) {
       const int n1 = static_cast<int>(p + 1);
-      appendf(out, "Peak%dPNPhase: %hd\nPeak%dC2I: %s\n", n1, rec.i16le(6 + 4 * p), n1,
-              db_text(rec.u16le(8 + 4 * p), "Off").c_str());
+      appendf(out, "Peak%dPNPhase: %hd\nPeak%dC2I: %s\n", n1, v.phase[p], n1, db_text(v.ctoi[p], "Off").c_str());
     }
   }
 }
 
 void E::DecodeSearcherDataType2(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  SetTitle(msg, &E::DecodeSearcherDataType2);
-  const PayloadReader r = payload();
-  cdmadiag::require(r, kT2Header, msg, OnShort::kThrow);
-  const std::uint16_t freq_band = r.u16le(5);
-  const SearcherHeader h{r.u8(1),
-                         r.u8(2),
-                         r.u16le(3),
-                         u(bits(freq_band, 0, 11)),
-                         u(bits(freq_band, 11, 5)),
-                         r.u8(kT2NumPilots),
-                         mstr_of(r, kT2Mstr)};
-  const bool equalizer = bits(r.u8(kT2Equalizer), 0, 1) != 0;
-  const std::uint8_t best_asp = r.u8(kT2BestAsp);
-  const std::size_t n = whole_records(r, kT2Header, kT2Record, h.num_pilots);
-  const auto record = [&r](std::size_t k) { return r.sub(kT2Header + k * kT2Record, kT2Record); };
+  const auto job = Begin(msg, &E::DecodeSearcherDataType2);
+  Cursor c(payload());
+  const std::uint8_t version = c.u8();
+  SearcherHeader h{};
+  read_searcher_states(c, h);
+  read_freq_band(c, h);
+  h.mstr = mstr_of(c.u32le());
+  h.num_pilots = c.u8();
+  const bool equalizer = bits(c.u8(), 0, 1) != 0;
+  const std::uint8_t best_asp = c.u8();
+  if (!job.check(c)) return;
+  assert(c.offset() == kT2Header);
+  const std::size_t n = c.whole_records(kT2Record, h.num_pilots);
+  const Cursor records = c;
 
   if (const AttrWriter w(ds); w.on()) {
     write_searcher_header(w, kSearcherV2, h);
@@ -635,15 +670,15 @@ void E::DecodeSearcherDataType2(IOrbDataState* ds, COrbExpandedMessage& msg, IDe
                                                 &ATTR_ID_EVDO_PILOTSETS_CANDIDATE_PILOTS_ECIO_FOR_PN,
                                                 &ATTR_ID_EVDO_PILOTSETS_NBOR_PLTS_ECIO_FOR_PN};
     for (std::size_t k = 0; k < n; ++k) {
-      const PayloadReader rec = record(k);
-      const PilotWord pw = pilot_word(rec.u16le(0));
+      const auto v = read_t2_record(c.record(kT2Record));
+      const PilotWord& pw = v.pilot;
       write_searcher_pilot(w, kSearcherV2, pw, static_cast<std::uint32_t>(k));
-      write_searcher_window(w, pw.pn, rec.u16le(2), rec.u16le(4));
+      write_searcher_window(w, pw.pn, v.centre, v.earliest);
       const auto set = std::find(kT2SetCodes.begin(), kT2SetCodes.end(), pw.set);
       if (set == kT2SetCodes.end()) continue;
       const auto s = static_cast<std::size_t>(set - kT2SetCodes.begin());
       ++in_set[s];
-      const std::uint16_t first = rec.u16le(kT2CtoI);
+      const std::uint16_t first = v.ctoi[0];
       if (first == 0) continue;
       w.Double(*ecio_for_pn[s], *db_from_512ths(first), pw.pn);
       ctoi[s].push_back(first);
@@ -678,11 +713,12 @@ void E::DecodeSearcherDataType2(IOrbDataState* ds, COrbExpandedMessage& msg, IDe
   appendf(out,
           "Version: %u\nSrchState: %u (%s)\nSrchSubstate: %u\nSrchSize: %u\nFreqChan: %u\nBandClass: %u\nMSTR (x8): "
           "%lu\nNumPilots: %u, Equalizer status: %s, Best ASP index: %u\n",
-          u(r.u8(0)), h.state, searcher_state_name(h.state).c_str(), h.sub_state, h.win_size, h.freq, h.band,
+          u(version), h.state, searcher_state_name(h.state).c_str(), h.sub_state, h.win_size, h.freq, h.band,
           static_cast<unsigned long>(*h.mstr), h.num_pilots, equalizer ? "On" : "Off", u(best_asp));
+  c = records;
   for (std::size_t k = 0; k < n; ++k) {
-    const PayloadReader rec = record(k);
-    const PilotWord pw = pilot_word(rec.u16le(0));
+    const auto v = read_t2_record(c.record(kT2Record));
+    const PilotWord& pw = v.pilot;
     if (k == 0) {
       out +=
           "\n->"
@@ -695,19 +731,18 @@ void E::DecodeSearcherDataType2(IOrbDataState* ds, COrbExpandedMessage& msg, IDe
       if (equalizer) out += "\t\t(dB)\t";
     }
     appendf(out, "\n%u\t%s\t%s\t%u\t%u\t", u(pw.pn), name_or(kShortAntennaNames, pw.antenna, ""),
-            name_or(kShortSetNames, pw.set, ""), u(rec.u16le(2)) * 4, u(rec.u16le(4)) * 4);
+            name_or(kShortSetNames, pw.set, ""), u(v.centre) * 4, u(v.earliest) * 4);
     for (std::size_t p = 0; p < kPeaks6; ++p) {
       // Shown as a 16-bit figure, as the column always has been.
-      const auto phase = static_cast<short>(rec.i16le(kT2Phases + 2 * p) * 4);
-      if (const auto db = db_from_512ths(rec.u16le(kT2CtoI + 2 * p))) {
+      const auto phase = static_cast<short>(v.phase[p] * 4);
+      if (const auto db = db_from_512ths(v.ctoi[p])) {
         appendf(out, "%hd\t%.2f\t", phase, *db);
       } else {
         appendf(out, "%hd\tOff\t", phase);
       }
     }
     if (equalizer) {
-      appendf(out, "0x%02X\t%.2f\t%d\n", u(rec.u8(kT2ComMask)), rec.i8(kT2ComThreshold) * 0.5,
-              static_cast<int>(rec.i16le(kT2ComThird)));
+      appendf(out, "0x%02X\t%.2f\t%d\n", u(v.com_mask), v.com_threshold * 0.5, static_cast<int>(v.com_third));
     }
   }
 }
@@ -729,10 +764,6 @@ namespace {
 //   +9  u8   bits 0-2 RPC cell index, bits 3-5 ASP index
 //  +10  u16  antenna 0 C/I         linear 1/512
 //  +12  u16  antenna 1 C/I         linear 1/512
-constexpr std::size_t kFingerMstr = 0;
-constexpr std::size_t kFingerMstrError = 4;
-constexpr std::size_t kFingerMstrPn = 6;
-constexpr std::size_t kFingerCount = 8;
 constexpr std::size_t kFingerHeader = 9;  // version 2: one more, the state in front
 constexpr std::size_t kFingerRecord = 14;
 
@@ -761,28 +792,39 @@ struct Finger {
   unsigned locked, antenna, diversity, index, rpc_cell, asp;
 };
 
-Finger read_finger(const PayloadReader& rec) {
-  const std::uint8_t flags = rec.u8(8);
-  const std::uint8_t cells = rec.u8(9);
-  return Finger{rec.u16le(0),         static_cast<std::uint32_t>(bits(rec.u32le(2), 0, 18)),
-                rec.u16le(6),         rec.u16le(10),
-                rec.u16le(12),        u(bits(flags, 0, 1)),
-                u(bits(flags, 1, 1)), u(bits(flags, 2, 1)),
-                u(bits(flags, 3, 4)), u(bits(cells, 0, 3)),
-                u(bits(cells, 3, 3))};
+Finger read_finger(Cursor c) {
+  Finger f{};
+  f.pn = c.u16le();
+  f.rtc_offset = static_cast<std::uint32_t>(bits(c.u32le(), 0, 18));
+  f.ctoi = c.u16le();
+  const std::uint8_t flags = c.u8();
+  const std::uint8_t cells = c.u8();
+  f.ant0_ctoi = c.u16le();
+  f.ant1_ctoi = c.u16le();
+  f.locked = u(bits(flags, 0, 1));
+  f.antenna = u(bits(flags, 1, 1));
+  f.diversity = u(bits(flags, 2, 1));
+  f.index = u(bits(flags, 3, 4));
+  f.rpc_cell = u(bits(cells, 0, 3));
+  f.asp = u(bits(cells, 3, 3));
+  return f;
 }
 
-// Both versions; `h` is the payload from the MSTR field on, so the offsets above hold.
-void decode_fingers(IOrbDataState* ds, COrbExpandedMessage& msg, const PayloadReader& h, const FingerAttrs& a,
-                    std::optional<std::uint8_t> srch_state) {
-  const std::uint32_t mstr = h.u32le(kFingerMstr);
-  const std::uint16_t mstr_error = h.u16le(kFingerMstrError);
-  const std::uint16_t mstr_pn = h.u16le(kFingerMstrPn);
-  const std::uint8_t count = h.u8(kFingerCount);
+// Both versions, c at the MSTR field.
+void decode_fingers(IOrbDataState* ds, COrbExpandedMessage& msg, const cdmadiag::Decoding& job, Cursor c,
+                    const FingerAttrs& a, std::optional<std::uint8_t> srch_state) {
+  [[maybe_unused]] const std::size_t header = c.offset();
+  const std::uint32_t mstr = c.u32le();
+  const std::uint16_t mstr_error = c.u16le();
+  const std::uint16_t mstr_pn = c.u16le();
+  const std::uint8_t count = c.u8();
+  if (!job.check(c)) return;
+  assert(c.offset() == header + kFingerHeader);
   // Records of invalid PN are skipped whole.
   std::vector<Finger> fingers;
-  for (std::size_t i = 0; i < whole_records(h, kFingerHeader, kFingerRecord, count); ++i) {
-    const Finger f = read_finger(h.sub(kFingerHeader + i * kFingerRecord, kFingerRecord));
+  const std::size_t n = c.whole_records(kFingerRecord, count);
+  for (std::size_t i = 0; i < n; ++i) {
+    const Finger f = read_finger(c.record(kFingerRecord));
     if (pn_valid(f.pn)) fingers.push_back(f);
   }
 
@@ -859,22 +901,18 @@ void decode_fingers(IOrbDataState* ds, COrbExpandedMessage& msg, const PayloadRe
   }
 }
 
-constexpr std::size_t kFinger2State = 0;
-
 }  // namespace
 
 void E::DecodeFingerData(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  SetTitle(msg, &E::DecodeFingerData);
-  const PayloadReader r = payload();
-  if (!cdmadiag::require(r, kFingerHeader, msg, OnShort::kReport)) return;
-  decode_fingers(ds, msg, r, kFingerV1, std::nullopt);
+  const auto job = Begin(msg, &E::DecodeFingerData);
+  decode_fingers(ds, msg, job, Cursor(payload()), kFingerV1, std::nullopt);
 }
 
 void E::DecodeFinger2(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  SetTitle(msg, &E::DecodeFinger2);
-  const PayloadReader r = payload();
-  if (!cdmadiag::require(r, 1 + kFingerHeader, msg, OnShort::kReport)) return;
-  decode_fingers(ds, msg, r.tail(1), kFingerV2, r.u8(kFinger2State));
+  const auto job = Begin(msg, &E::DecodeFinger2);
+  Cursor c(payload());
+  const std::uint8_t srch_state = c.u8();
+  decode_fingers(ds, msg, job, c, kFingerV2, srch_state);
 }
 
 namespace {
@@ -887,10 +925,6 @@ namespace {
 //   +4  u8   predicted RPC index
 //   +5  u16  predicted SINR         linear 1/512, 0 = invalid
 //   +7  6 bytes  serving pilot, the same four fields
-constexpr std::size_t kAspCount = 0;
-constexpr std::size_t kAspPredicted = 1;
-constexpr std::size_t kAspServing = 7;
-constexpr std::size_t kAspPilotSize = 6;
 constexpr std::size_t kAspPacketSize = 13;
 constexpr std::uint16_t kNoPn = 0xFFFF;
 
@@ -899,7 +933,14 @@ struct AspPilot {
   std::uint8_t drc_cover, rpc;
   std::uint16_t sinr;
 };
-AspPilot read_asp_pilot(const PayloadReader& p) { return {p.u16le(0), p.u8(2), p.u8(3), p.u16le(4)}; }
+AspPilot read_asp_pilot(Cursor& c) {
+  AspPilot p{};
+  p.pn = c.u16le();
+  p.drc_cover = c.u8();
+  p.rpc = c.u8();
+  p.sinr = c.u16le();
+  return p;
+}
 
 // ---------------------------------------------------------------------------------
 // Handoff state (0x105E): a 2-byte header, then one 6-byte record per pilot.
@@ -907,8 +948,21 @@ AspPilot read_asp_pilot(const PayloadReader& p) { return {p.u16le(0), p.u8(2), p
 //   +1  u8   number of pilots in the active set
 // Record: +0 u16 PN; +2 u8 DRC cover index; +3 u8 MAC index; +4 u8 RPC cell index;
 //         +5 u8 strength, -0.5 dB units
-constexpr std::size_t kHoHeader = 2;
 constexpr std::size_t kHoRecord = 6;
+
+struct HandoffPilot {
+  std::uint16_t pn;
+  std::uint8_t drc_cover, mac, rpc_cell, strength;  // strength in -0.5 dB
+};
+HandoffPilot read_handoff_pilot(Cursor c) {
+  HandoffPilot p{};
+  p.pn = c.u16le();
+  p.drc_cover = c.u8();
+  p.mac = c.u8();
+  p.rpc_cell = c.u8();
+  p.strength = c.u8();
+  return p;
+}
 
 constexpr std::array<ValueName, 5> kModemStates{
     {{0, "Start"}, {1, "Acquisition"}, {2, "Sync"}, {3, "Idle"}, {4, "Connected"}}};
@@ -937,12 +991,13 @@ std::optional<std::int32_t> handoff_state(std::size_t pilots, std::size_t cells)
 }  // namespace
 
 void E::DecodeActiveSetPilot(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  SetTitle(msg, &E::DecodeActiveSetPilot);
-  const PayloadReader r = payload();
-  if (!cdmadiag::require(r, kAspPacketSize, msg, OnShort::kReport)) return;
-  const std::uint8_t count = r.u8(kAspCount);
-  const AspPilot predicted = read_asp_pilot(r.sub(kAspPredicted, kAspPilotSize));
-  const AspPilot serving = read_asp_pilot(r.sub(kAspServing, kAspPilotSize));
+  const auto job = Begin(msg, &E::DecodeActiveSetPilot);
+  Cursor c(payload());
+  const std::uint8_t count = c.u8();
+  const AspPilot predicted = read_asp_pilot(c);
+  const AspPilot serving = read_asp_pilot(c);
+  if (!job.check(c)) return;
+  assert(c.offset() == kAspPacketSize);
 
   if (const AttrWriter w(ds); w.on()) {
     w.Byte(ATTR_ID_EVDO_ACTIVESETPILOT_NUM_ACTIVE_PILOTS, count);
@@ -972,13 +1027,13 @@ void E::DecodeActiveSetPilot(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCe
 }
 
 void E::DecodeHandoffState(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  SetTitle(msg, &E::DecodeHandoffState);
-  const PayloadReader r = payload();
-  if (!cdmadiag::require(r, kHoHeader, msg, OnShort::kReport)) return;
-  const std::uint8_t modem_state = r.u8(0);
-  const std::uint8_t count = r.u8(1);
-  const std::size_t n = whole_records(r, kHoHeader, kHoRecord, count);
-  const auto record = [&r](std::size_t k) { return r.sub(kHoHeader + k * kHoRecord, kHoRecord); };
+  const auto job = Begin(msg, &E::DecodeHandoffState);
+  Cursor c(payload());
+  const std::uint8_t modem_state = c.u8();
+  const std::uint8_t count = c.u8();
+  if (!job.check(c)) return;
+  const std::size_t n = c.whole_records(kHoRecord, count);
+  const Cursor records = c;
   const auto strength_db = [](std::uint8_t raw) { return -(raw * 0.5); };
 
   if (const AttrWriter w(ds); w.on()) {
@@ -986,14 +1041,13 @@ void E::DecodeHandoffState(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCell
     w.Byte(ATTR_ID_EVDO_HOSTATE_NUM_ACTIVE_PILOTS, count);
     std::map<std::uint8_t, std::size_t> cells;
     for (std::size_t k = 0; k < n; ++k) {
-      const PayloadReader rec = record(k);
-      const std::uint16_t pn = rec.u16le(0);
-      w.UShort(ATTR_ID_EVDO_HOSTATE_PILOT_PN, pn, static_cast<std::uint32_t>(k));
-      w.Byte(ATTR_ID_EVDO_HOSTATE_DRC_COVER_INDEX_FOR_PN, rec.u8(2), pn);
-      w.Byte(ATTR_ID_EVDO_HOSTATE_MAC_INDEX_FOR_PN, rec.u8(3), pn);
-      w.Byte(ATTR_ID_EVDO_HOSTATE_RPC_CELL_INDEX_FOR_PN, rec.u8(4), pn);
-      w.Double(ATTR_ID_EVDO_HOSTATE_PILOT_STRENGTH_FOR_PN, strength_db(rec.u8(5)), pn);
-      ++cells[rec.u8(4)];
+      const HandoffPilot p = read_handoff_pilot(c.record(kHoRecord));
+      w.UShort(ATTR_ID_EVDO_HOSTATE_PILOT_PN, p.pn, static_cast<std::uint32_t>(k));
+      w.Byte(ATTR_ID_EVDO_HOSTATE_DRC_COVER_INDEX_FOR_PN, p.drc_cover, p.pn);
+      w.Byte(ATTR_ID_EVDO_HOSTATE_MAC_INDEX_FOR_PN, p.mac, p.pn);
+      w.Byte(ATTR_ID_EVDO_HOSTATE_RPC_CELL_INDEX_FOR_PN, p.rpc_cell, p.pn);
+      w.Double(ATTR_ID_EVDO_HOSTATE_PILOT_STRENGTH_FOR_PN, strength_db(p.strength), p.pn);
+      ++cells[p.rpc_cell];
     }
     // Judged on the pilots present, so a count the payload does not back names no state.
     if (const auto state = handoff_state(n == count ? n : 0, cells.size())) {
@@ -1010,9 +1064,10 @@ void E::DecodeHandoffState(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCell
   // Two rules of 80 dashes, the first without a line end: one rule of 160 on screen.
   out += std::string(80, '-');
   out += std::string(80, '-') + "\n";
+  c = records;
   for (std::size_t k = 0; k < n; ++k) {
-    const PayloadReader rec = record(k);
-    appendf(out, "%u\t%12u\t\t\t%8u\t\t%7u\t\t%6.2f\n", u(rec.u16le(0)), u(rec.u8(2)), u(rec.u8(3)), u(rec.u8(4)),
-            strength_db(rec.u8(5)));
+    const HandoffPilot p = read_handoff_pilot(c.record(kHoRecord));
+    appendf(out, "%u\t%12u\t\t\t%8u\t\t%7u\t\t%6.2f\n", u(p.pn), u(p.drc_cover), u(p.mac), u(p.rpc_cell),
+            strength_db(p.strength));
   }
 }

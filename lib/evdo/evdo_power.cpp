@@ -81,9 +81,9 @@ const std::array<FrameAttrs, kFrames> kFrameAttrs{{
 
 void COrbDecodeMsgCDMA1xEVDOQualcommFrame::DecodePower(IOrbDataState* ds, COrbExpandedMessage& msg,
                                                        IDekCellRefs_Search*) {
-  SetTitle(msg, &COrbDecodeMsgCDMA1xEVDOQualcommFrame::DecodePower);
+  const auto job = Begin(msg, &COrbDecodeMsgCDMA1xEVDOQualcommFrame::DecodePower);
   const PayloadReader r = payload();
-  if (!cdmadiag::require(r, kPacketSize, msg, cdmadiag::OnShort::kReport)) return;
+  if (!job.require(r, kPacketSize)) return;
 
   std::array<PowerFrame, kFrames> frames{};
   for (std::size_t n = 0; n < kFrames; ++n) frames[n] = read_frame(r.sub(n * kFrameSize, kFrameSize));

@@ -22,7 +22,6 @@ using cdmadiag::AttrReader;
 using cdmadiag::AttrWriter;
 using cdmadiag::held_integer;
 using cdmadiag::name_or;
-using cdmadiag::OnShort;
 using cdmadiag::PayloadReader;
 using cdmadiag::evdo::db_from_256ths;
 using cdmadiag::evdo::RriName;
@@ -146,9 +145,9 @@ struct ChannelMean {
 }  // namespace
 
 void F::DecodeRevLinkPacketSummary(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  SetTitle(msg, &F::DecodeRevLinkPacketSummary);
+  const auto job = Begin(msg, &F::DecodeRevLinkPacketSummary);
   const PayloadReader r = payload();
-  if (!cdmadiag::require(r, kSumSize, msg, OnShort::kReport)) return;
+  if (!job.require(r, kSumSize)) return;
   const std::uint8_t rate_limit = r.u8(kSumRateLimit);
   const std::uint8_t current_rate = r.u8(kSumCurrentRate);
   const std::uint8_t busy = r.u8(kSumBusyBit);
@@ -186,9 +185,9 @@ void F::DecodeRevLinkPacketSummary(IOrbDataState* ds, COrbExpandedMessage& msg, 
 }
 
 void F::DecodeRevTrafficRateCount(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  SetTitle(msg, &F::DecodeRevTrafficRateCount);
+  const auto job = Begin(msg, &F::DecodeRevTrafficRateCount);
   const PayloadReader r = payload();
-  if (!cdmadiag::require(r, kRateCountSize, msg, OnShort::kReport)) return;
+  if (!job.require(r, kRateCountSize)) return;
   std::array<std::uint32_t, kRates> counts{};
   std::uint64_t packets = 0;
   std::uint64_t bits = 0;
@@ -239,11 +238,11 @@ void F::DecodeRevTrafficRateCount(IOrbDataState* ds, COrbExpandedMessage& msg, I
 }
 
 void F::DecodeReversePowerCtrl(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  SetTitle(msg, &F::DecodeReversePowerCtrl);
+  const auto job = Begin(msg, &F::DecodeReversePowerCtrl);
   const PayloadReader r = payload();
-  if (!cdmadiag::require(r, kPcHeader, msg, OnShort::kReport, cdmadiag::kCorruptedContent)) return;
+  if (!job.require(r, kPcHeader)) return;
   const unsigned n = r.u8(0);
-  if (!cdmadiag::require(r, kPcHeader + kPcRecord * n, msg, OnShort::kReport, cdmadiag::kCorruptedContent)) return;
+  if (!job.require(r, kPcHeader + kPcRecord * n)) return;
 
   const AttrWriter w(ds);
   std::string* out = msg.detailsWanted ? &msg.details : nullptr;
@@ -346,7 +345,7 @@ void F::DecodeReversePowerCtrl(IOrbDataState* ds, COrbExpandedMessage& msg, IDek
 }
 
 void F::DecodeReverseActivityBitsBuffer(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  SetTitle(msg, &F::DecodeReverseActivityBitsBuffer);
+  Begin(msg, &F::DecodeReverseActivityBitsBuffer);
   const PayloadReader r = payload();
   if (r.size() == 0 || r.size() % kRabRecord != 0) {
     if (msg.detailsWanted) msg.details += cdmadiag::kCorruptedMessage;
@@ -390,9 +389,9 @@ void F::DecodeReverseActivityBitsBuffer(IOrbDataState* ds, COrbExpandedMessage& 
 }
 
 void F::DecodeReverseActivityBitsInfo(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  SetTitle(msg, &F::DecodeReverseActivityBitsInfo);
+  const auto job = Begin(msg, &F::DecodeReverseActivityBitsInfo);
   const PayloadReader r = payload();
-  if (!cdmadiag::require(r, kRabInfoHeader, msg, OnShort::kReport)) return;
+  if (!job.require(r, kRabInfoHeader)) return;
   const unsigned count = r.u8(0);
   const AttrWriter w(ds);
   std::string* out = msg.detailsWanted ? &msg.details : nullptr;
@@ -418,11 +417,11 @@ void F::DecodeReverseActivityBitsInfo(IOrbDataState* ds, COrbExpandedMessage& ms
 }
 
 void F::DecodeConnectedStateTransmitStatistics(IOrbDataState*, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  SetTitle(msg, &F::DecodeConnectedStateTransmitStatistics);
+  const auto job = Begin(msg, &F::DecodeConnectedStateTransmitStatistics);
   const PayloadReader r = payload();
   // Reported, not thrown, although stage 2 runs it inside the guard: a member
   // decoder's failure shows in its details instead of vanishing into the guard.
-  if (!cdmadiag::require(r, kTxStatsSize, msg, OnShort::kReport)) return;
+  if (!job.require(r, kTxStatsSize)) return;
   if (!msg.detailsWanted) return;
   std::array<std::uint32_t, kTxStatsCounters> c{};
   for (std::size_t k = 0; k < kTxStatsCounters; ++k) c[k] = r.u32le(1 + 4 * k);

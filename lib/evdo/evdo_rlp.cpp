@@ -28,7 +28,6 @@ using E = COrbDecodeMsgCDMA1xEVDOQualcommFrame;
 using cdmadiag::appendf;
 using cdmadiag::AttrReader;
 using cdmadiag::AttrWriter;
-using cdmadiag::OnShort;
 using cdmadiag::PayloadReader;
 
 constexpr const char* kCorruptMessage = "****Corrupt Message****";
@@ -96,18 +95,17 @@ constexpr std::size_t kRlpStatsSize = 109;
 
 struct RlpStats {
   std::uint8_t service;
-  std::uint32_t naks_rx, rexmits_not_found, naks_sent, at_nak_bytes, nak_timeouts, resets, at_reset_reqs,
-      an_reset_acks, an_reset_reqs;
+  std::uint32_t naks_rx, rexmits_not_found, naks_sent, at_nak_bytes, nak_timeouts, resets, at_reset_reqs, an_reset_acks,
+      an_reset_reqs;
   std::uint64_t an_nak_bytes, rx_dup, rx_rexmit, rx_new, rx_total, tx_rexmit, tx_new, tx_total;
 };
 
 RlpStats read_rlp_stats(const PayloadReader& r) {
-  return RlpStats{r.u8(kServiceId),          r.u32le(kNaksRx),        r.u32le(kRexmitsNotFound),
-                  r.u32le(kNaksSent),        r.u32le(kAtNakBytes),    r.u32le(kNakTimeouts),
-                  r.u32le(kResets),          r.u32le(kAtResetReqs),   r.u32le(kAnResetAcks),
-                  r.u32le(kAnResetReqs),     r.u64le(kAnNakBytes),    r.u64le(kRxDup),
-                  r.u64le(kRxRexmit),        r.u64le(kRxNew),         r.u64le(kRxTotal),
-                  r.u64le(kTxRexmit),        r.u64le(kTxNew),         r.u64le(kTxTotal)};
+  return RlpStats{r.u8(kServiceId),      r.u32le(kNaksRx),      r.u32le(kRexmitsNotFound), r.u32le(kNaksSent),
+                  r.u32le(kAtNakBytes),  r.u32le(kNakTimeouts), r.u32le(kResets),          r.u32le(kAtResetReqs),
+                  r.u32le(kAnResetAcks), r.u32le(kAnResetReqs), r.u64le(kAnNakBytes),      r.u64le(kRxDup),
+                  r.u64le(kRxRexmit),    r.u64le(kRxNew),       r.u64le(kRxTotal),         r.u64le(kTxRexmit),
+                  r.u64le(kTxNew),       r.u64le(kTxTotal)};
 }
 
 struct Throughput {
@@ -188,8 +186,9 @@ const PartialLog kTxPartial{false,
                             "Traffic",
                             &TxRlpRateName};
 
-void decode_partial(IOrbDataState* ds, COrbExpandedMessage& msg, const PayloadReader& r, const PartialLog& log) {
-  if (!cdmadiag::require(r, kPartialHead, msg, OnShort::kReport)) return;
+void decode_partial(IOrbDataState* ds, COrbExpandedMessage& msg, const cdmadiag::Decoding& job, const PayloadReader& r,
+                    const PartialLog& log) {
+  if (!job.require(r, kPartialHead)) return;
   const std::uint8_t head = r.u8(0);
   const auto service = static_cast<std::uint8_t>(cdmadiag::bits(head, 0, 2));
   const auto hdr_len = static_cast<std::uint8_t>(cdmadiag::bits(head, 2, 6));
@@ -314,7 +313,7 @@ struct MrlpHead {
 };
 
 MrlpHead read_mrlp_head(const PayloadReader& r) {
-  return MrlpHead{r.u8(kMrlpVersion),        r.u8(kMrlpFlow),         r.u8(kMrlpRoute), r.u8(kMrlpFlowProtocol),
+  return MrlpHead{r.u8(kMrlpVersion),       r.u8(kMrlpFlow),         r.u8(kMrlpRoute),    r.u8(kMrlpFlowProtocol),
                   r.u8(kMrlpRouteProtocol), r.u8(kMrlpPacketStream), r.u16le(kMrlpSegSeq)};
 }
 
@@ -384,11 +383,11 @@ constexpr std::size_t kPktsRecordHead = 3;
 }  // namespace
 
 void E::DecodeRLPStatistics(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  SetTitle(msg, &E::DecodeRLPStatistics);
+  const auto job = Begin(msg, &E::DecodeRLPStatistics);
   const cdmadiag::evdo::PacketClock clock = cdmadiag::evdo::packet_clock(*this, ds, kRlpStatsCode);
   if (clock.payload_offset != 0) set_header_present();
   const PayloadReader r = payload().tail(clock.payload_offset);
-  if (!cdmadiag::require(r, kRlpStatsSize, msg, OnShort::kReport)) return;
+  if (!job.require(r, kRlpStatsSize)) return;
 
   const RlpStats s = read_rlp_stats(r);
   const double now = clock.seconds;
@@ -419,7 +418,8 @@ void E::DecodeRLPStatistics(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCel
     // this packet's own values would make every interval rate the cumulative one.
     const AttrReader rd(ds);
     const std::uint32_t bound = GetMessageNumber();
-    const auto last_time = cdmadiag::held_number(rd.before(ATTR_ID_EVDO_RLP_LAST_MSG_TIME_FOR_SERVICEID, bound, s.service));
+    const auto last_time =
+        cdmadiag::held_number(rd.before(ATTR_ID_EVDO_RLP_LAST_MSG_TIME_FOR_SERVICEID, bound, s.service));
     const auto last_rx =
         cdmadiag::held_integer(rd.before(ATTR_ID_EVDO_RLP_LAST_RX_TOTAL_BYTES_FOR_SERVICEID, bound, s.service));
     const auto last_tx =
@@ -468,21 +468,21 @@ void E::DecodeRLPStatistics(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCel
 }
 
 void E::DecodeRxPartialRLP(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  SetTitle(msg, &E::DecodeRxPartialRLP);
-  decode_partial(ds, msg, payload(), kRxPartial);
+  const auto job = Begin(msg, &E::DecodeRxPartialRLP);
+  decode_partial(ds, msg, job, payload(), kRxPartial);
 }
 
 void E::DecodeTxPartialRLP(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  SetTitle(msg, &E::DecodeTxPartialRLP);
-  decode_partial(ds, msg, payload(), kTxPartial);
+  const auto job = Begin(msg, &E::DecodeTxPartialRLP);
+  decode_partial(ds, msg, job, payload(), kTxPartial);
 }
 
 void E::DecodeEnhMRLPFwdStats(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  SetTitle(msg, &E::DecodeEnhMRLPFwdStats);
+  const auto job = Begin(msg, &E::DecodeEnhMRLPFwdStats);
   int offset = 0;
   const double now = CalculateCurTime(offset);
   const PayloadReader r = payload().tail(static_cast<std::size_t>(offset));
-  cdmadiag::require(r, kMrlpStatsSize, msg, OnShort::kThrow);
+  if (!job.require(r, kMrlpStatsSize)) return;
 
   const MrlpHead h = read_mrlp_head(r);
   const double reset = CalculateQcTime(r.bytes().data() + kMrlpResetStamp);
@@ -532,11 +532,11 @@ void E::DecodeEnhMRLPFwdStats(IOrbDataState* ds, COrbExpandedMessage& msg, IDekC
 }
 
 void E::DecodeEnhMRLPRevStats(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  SetTitle(msg, &E::DecodeEnhMRLPRevStats);
+  const auto job = Begin(msg, &E::DecodeEnhMRLPRevStats);
   int offset = 0;
   const double now = CalculateCurTime(offset);
   const PayloadReader r = payload().tail(static_cast<std::size_t>(offset));
-  cdmadiag::require(r, kMrlpStatsSize, msg, OnShort::kThrow);
+  if (!job.require(r, kMrlpStatsSize)) return;
 
   const MrlpHead h = read_mrlp_head(r);
   const double reset = CalculateQcTime(r.bytes().data() + kMrlpResetStamp);
@@ -585,9 +585,9 @@ void E::DecodeEnhMRLPRevStats(IOrbDataState* ds, COrbExpandedMessage& msg, IDekC
 }
 
 void E::DecodeEnhMRLPRxTxPkts(IOrbDataState*, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  SetTitle(msg, &E::DecodeEnhMRLPRxTxPkts);
+  const auto job = Begin(msg, &E::DecodeEnhMRLPRxTxPkts);
   const PayloadReader r = payload();
-  cdmadiag::require(r, kPktsHead, msg, OnShort::kThrow);
+  if (!job.require(r, kPktsHead)) return;
   if (!msg.detailsWanted) return;
 
   const std::uint16_t flags = r.u16le(kPktsFlags);
@@ -606,9 +606,9 @@ void E::DecodeEnhMRLPRxTxPkts(IOrbDataState*, COrbExpandedMessage& msg, IDekCell
   std::size_t off = kPktsHead;
   for (std::uint32_t i = 0; i < count; ++i) {
     // A frame is shown only whole; the guard keeps the failure of a cut one.
-    cdmadiag::require(r, off + kPktsRecordHead, msg, OnShort::kThrow);
+    if (!job.require(r, off + kPktsRecordHead)) return;
     const std::uint16_t len = r.u16le(off);
-    cdmadiag::require(r, off + kPktsRecordHead + len, msg, OnShort::kThrow);
+    if (!job.require(r, off + kPktsRecordHead + len)) return;
     appendf(out, "\n%u\t%u\t", unsigned{len}, unsigned{r.u8(off + 2)});
     for (std::size_t k = 0; k < len; ++k) appendf(out, "\n%02X ", unsigned{r.u8(off + kPktsRecordHead + k)});
     off += kPktsRecordHead + len;

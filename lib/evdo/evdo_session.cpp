@@ -23,7 +23,6 @@ using cdmadiag::appendf;
 using cdmadiag::AttrWriter;
 using cdmadiag::bits;
 using cdmadiag::name_or;
-using cdmadiag::OnShort;
 using cdmadiag::PayloadReader;
 
 constexpr const char* kReserved = "Reserved";
@@ -378,9 +377,9 @@ constexpr std::size_t kAtiRecordSize = 4;
 }  // namespace
 
 void E::DecodeSessionAttempt(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  SetTitle(msg, &E::DecodeSessionAttempt);
+  const auto job = Begin(msg, &E::DecodeSessionAttempt);
   const PayloadReader r = payload();
-  if (!cdmadiag::require(r, kSaSize, msg, OnShort::kReport)) return;
+  if (!job.require(r, kSaSize)) return;
   const SessionAttempt s = read_session_attempt(r);
   const std::uint32_t uati024 = r.u24le(kSaUati);
 
@@ -401,9 +400,9 @@ void E::DecodeSessionAttempt(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCe
 }
 
 void E::DecodeSessionAttempt2(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  SetTitle(msg, &E::DecodeSessionAttempt2);
+  const auto job = Begin(msg, &E::DecodeSessionAttempt2);
   const PayloadReader r = payload();
-  if (!cdmadiag::require(r, kSa2Size, msg, OnShort::kReport)) return;
+  if (!job.require(r, kSa2Size)) return;
   const SessionAttempt s = read_session_attempt(r);
   std::string uati;  // 32 hex digits, bytes in packet order
   if (s.result == kUatiAssigned) {
@@ -427,9 +426,9 @@ void E::DecodeSessionAttempt2(IOrbDataState* ds, COrbExpandedMessage& msg, IDekC
 }
 
 void E::DecodeAccessAttempt(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  SetTitle(msg, &E::DecodeAccessAttempt);
+  const auto job = Begin(msg, &E::DecodeAccessAttempt);
   const PayloadReader r = payload();
-  if (!cdmadiag::require(r, kAaSize, msg, OnShort::kReport)) return;
+  if (!job.require(r, kAaSize)) return;
   const AccessAttempt a = read_access_attempt(r, kAaLayout, true);
 
   write_access_attempt(AttrWriter(ds), a);
@@ -439,12 +438,12 @@ void E::DecodeAccessAttempt(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCel
 
 // Called inside the dispatcher's guard: a short packet throws and its text is dropped.
 void E::DecodeEnhancedAccessAttempt(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  SetTitle(msg, &E::DecodeEnhancedAccessAttempt);
+  const auto job = Begin(msg, &E::DecodeEnhancedAccessAttempt);
   const PayloadReader r = payload();
-  if (!cdmadiag::require(r, kEaFixedSize, msg, OnShort::kThrow)) return;
+  if (!job.require(r, kEaFixedSize)) return;
   // The probe count byte follows only a probe sequence; without one the count is 0.
   const bool has_probe_count = r.u8(kEaLayout.probe_sequence_count) != 0;
-  if (has_probe_count && !cdmadiag::require(r, kEaFixedSize + 1, msg, OnShort::kThrow)) return;
+  if (has_probe_count && !job.require(r, kEaFixedSize + 1)) return;
   const AccessAttempt a = read_access_attempt(r, kEaLayout, has_probe_count);
 
   write_access_attempt(AttrWriter(ds), a);
@@ -460,9 +459,9 @@ void E::DecodeEnhancedAccessAttempt(IOrbDataState* ds, COrbExpandedMessage& msg,
 }
 
 void E::DecodeConnectionAttempt(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  SetTitle(msg, &E::DecodeConnectionAttempt);
+  const auto job = Begin(msg, &E::DecodeConnectionAttempt);
   const PayloadReader r = payload();
-  if (!cdmadiag::require(r, kCaSize, msg, OnShort::kReport)) return;
+  if (!job.require(r, kCaSize)) return;
   const unsigned transaction_id = r.u8(kCaTransactionId);
   const unsigned sequence = r.u8(kCaSequence);
   const auto result = static_cast<unsigned>(bits(r.u8(kCaResultStatus), 0, 4));
@@ -504,9 +503,9 @@ void E::DecodeConnectionAttempt(IOrbDataState* ds, COrbExpandedMessage& msg, IDe
 }
 
 void E::DecodeConnectionRelease(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  SetTitle(msg, &E::DecodeConnectionRelease);
+  const auto job = Begin(msg, &E::DecodeConnectionRelease);
   const PayloadReader r = payload();
-  if (!cdmadiag::require(r, 1, msg, OnShort::kReport)) return;
+  if (!job.require(r, 1)) return;
   const unsigned reason = r.u8(0);
   AttrWriter(ds).Byte(ATTR_ID_EVDO_CONNECTIONRELEASE_REASON, static_cast<std::uint8_t>(reason));
   if (!msg.detailsWanted) return;
@@ -514,9 +513,9 @@ void E::DecodeConnectionRelease(IOrbDataState* ds, COrbExpandedMessage& msg, IDe
 }
 
 void E::DecodePageMessage(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  SetTitle(msg, &E::DecodePageMessage);
+  const auto job = Begin(msg, &E::DecodePageMessage);
   const PayloadReader r = payload();
-  if (!cdmadiag::require(r, kPmSize, msg, OnShort::kReport)) return;
+  if (!job.require(r, kPmSize)) return;
   const std::uint16_t hstr = r.u16le(kPmHstr);
   const std::uint32_t attempts = r.u32le(kPmAttempts);
   const std::uint16_t pn = r.u16le(kPmPn);
@@ -531,9 +530,9 @@ void E::DecodePageMessage(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellR
 }
 
 void E::DecodeStateInformation(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  SetTitle(msg, &E::DecodeStateInformation);
+  const auto job = Begin(msg, &E::DecodeStateInformation);
   const PayloadReader r = payload();
-  if (!cdmadiag::require(r, kStates.size(), msg, OnShort::kReport)) return;
+  if (!job.require(r, kStates.size())) return;
 
   if (const AttrWriter w(ds); w.on()) {
     for (std::size_t i = 0; i < kStates.size(); ++i) w.Byte(*kStates[i].attr, r.u8(i));
@@ -546,9 +545,9 @@ void E::DecodeStateInformation(IOrbDataState* ds, COrbExpandedMessage& msg, IDek
 }
 
 void E::DecodeSectorInfo(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  SetTitle(msg, &E::DecodeSectorInfo);
+  const auto job = Begin(msg, &E::DecodeSectorInfo);
   const PayloadReader r = payload();
-  if (!cdmadiag::require(r, kSiSize, msg, OnShort::kReport)) return;
+  if (!job.require(r, kSiSize)) return;
   const std::uint8_t subnet_mask = r.u8(kSiSubnetMask);
   const std::uint8_t color_code = r.u8(kSiColorCode);
   const std::uint16_t pn_offset = r.u16le(kSiPnOffset);
@@ -565,9 +564,9 @@ void E::DecodeSectorInfo(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRe
 // Records are numbered from 0, as the element indices elsewhere. A count that claims
 // more records than the payload holds is shown as sent; only whole records follow.
 void E::DecodeRxATIList(IOrbDataState*, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  SetTitle(msg, &E::DecodeRxATIList);
+  const auto job = Begin(msg, &E::DecodeRxATIList);
   const PayloadReader r = payload();
-  if (!cdmadiag::require(r, kAtiFirst, msg, OnShort::kReport)) return;
+  if (!job.require(r, kAtiFirst)) return;
   if (!msg.detailsWanted) return;
   const unsigned count = r.u8(0);
   appendf(msg.details, "Num_records: %u\n", count);
@@ -579,5 +578,5 @@ void E::DecodeRxATIList(IOrbDataState*, COrbExpandedMessage& msg, IDekCellRefs_S
 
 // The packet carries nothing this decoder shows; its arrival is the event.
 void E::DecodeSystemArbitration(IOrbDataState*, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  SetTitle(msg, &E::DecodeSystemArbitration);
+  Begin(msg, &E::DecodeSystemArbitration);
 }

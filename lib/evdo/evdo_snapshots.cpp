@@ -19,7 +19,6 @@ namespace {
 using cdmadiag::appendf;
 using cdmadiag::AttrWriter;
 using cdmadiag::name_or;
-using cdmadiag::OnShort;
 using cdmadiag::PayloadReader;
 using cdmadiag::evdo::AppendHexLine;
 using F = COrbDecodeMsgCDMA1xEVDOQualcommFrame;
@@ -142,9 +141,9 @@ std::string energy_text(std::uint16_t raw) {
 }
 
 // Both snapshots share one layout; only their attributes differ.
-void decode_packet_snapshot(const PayloadReader& r, IOrbDataState* ds, COrbExpandedMessage& msg, std::uint32_t type_id,
-                            std::uint32_t length_id) {
-  if (!cdmadiag::require(r, kSnapData, msg, OnShort::kReport)) return;
+void decode_packet_snapshot(const PayloadReader& r, IOrbDataState* ds, COrbExpandedMessage& msg,
+                            const cdmadiag::Decoding& job, std::uint32_t type_id, std::uint32_t length_id) {
+  if (!job.require(r, kSnapData)) return;
   const std::uint8_t type = r.u8(kSnapType);
   const std::uint8_t length = r.u8(kSnapLength);
   const AttrWriter w(ds);
@@ -159,19 +158,21 @@ void decode_packet_snapshot(const PayloadReader& r, IOrbDataState* ds, COrbExpan
 }  // namespace
 
 void F::DecodeForwardLinkPacketSnapshot(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  SetTitle(msg, &F::DecodeForwardLinkPacketSnapshot);
-  decode_packet_snapshot(payload(), ds, msg, ATTR_ID_EVDO_FORLINKPKTSSHOT_PKTTYPE, ATTR_ID_EVDO_FORLINKPKTSSHOT_LENGTH);
+  const auto job = Begin(msg, &F::DecodeForwardLinkPacketSnapshot);
+  decode_packet_snapshot(payload(), ds, msg, job, ATTR_ID_EVDO_FORLINKPKTSSHOT_PKTTYPE,
+                         ATTR_ID_EVDO_FORLINKPKTSSHOT_LENGTH);
 }
 
 void F::DecodeRevLinkPacketSnapshot(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  SetTitle(msg, &F::DecodeRevLinkPacketSnapshot);
-  decode_packet_snapshot(payload(), ds, msg, ATTR_ID_EVDO_REVLINKPKTSSHOT_PKTTYPE, ATTR_ID_EVDO_REVLINKPKTSSHOT_LENGTH);
+  const auto job = Begin(msg, &F::DecodeRevLinkPacketSnapshot);
+  decode_packet_snapshot(payload(), ds, msg, job, ATTR_ID_EVDO_REVLINKPKTSSHOT_PKTTYPE,
+                         ATTR_ID_EVDO_REVLINKPKTSSHOT_LENGTH);
 }
 
 void F::DecodeDebugHexDump(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  SetTitle(msg, &F::DecodeDebugHexDump);
+  const auto job = Begin(msg, &F::DecodeDebugHexDump);
   const PayloadReader r = payload();
-  if (!cdmadiag::require(r, kDumpData, msg, OnShort::kReport)) return;
+  if (!job.require(r, kDumpData)) return;
   const std::uint16_t length = r.u16le(kDumpLength);
   AttrWriter(ds).UShort(ATTR_ID_EVDO_DEBUGHEXDUMP_LENGTH, length);
   if (!msg.detailsWanted) return;
@@ -181,9 +182,9 @@ void F::DecodeDebugHexDump(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCell
 }
 
 void F::DecodeHighResolTempAnalyzer(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  SetTitle(msg, &F::DecodeHighResolTempAnalyzer);
+  const auto job = Begin(msg, &F::DecodeHighResolTempAnalyzer);
   const PayloadReader r = payload();
-  if (!cdmadiag::require(r, kTaHeader, msg, OnShort::kReport)) return;
+  if (!job.require(r, kTaHeader)) return;
   const std::uint16_t ta_start = r.u16le(kTaStart);
   const std::uint8_t antenna = r.u8(kTaAntenna);
   const std::uint8_t win_size = r.u8(kTaWinSize);
@@ -209,15 +210,15 @@ void F::DecodeHighResolTempAnalyzer(IOrbDataState* ds, COrbExpandedMessage& msg,
 }
 
 void F::DecodeGenTemporalAnalyzer(IOrbDataState*, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  SetTitle(msg, &F::DecodeGenTemporalAnalyzer);
+  Begin(msg, &F::DecodeGenTemporalAnalyzer);
 }
 
 void F::DecodeEnhSleepInfo(IOrbDataState*, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  SetTitle(msg, &F::DecodeEnhSleepInfo);
+  const auto job = Begin(msg, &F::DecodeEnhSleepInfo);
   if (!msg.detailsWanted) return;
   const PayloadReader r = payload();
   // Stage 3 has no guard around it: a short packet is reported, never thrown.
-  if (!cdmadiag::require(r, kSlpSize, msg, OnShort::kReport)) return;
+  if (!job.require(r, kSlpSize)) return;
   const std::uint16_t scc_to_cc = r.u16le(kSlpSccToCc);
   const std::uint16_t cc_to_sleep = r.u16le(kSlpCcToSleep);
   const std::int16_t dead_time = r.i16le(kSlpDeadTime);

@@ -1,8 +1,8 @@
 // EV-DO connected-state statistics: why the last connection ended (0x1186), and the
 // protocol-stack (0x1187), reverse MAC (0x1189) and searcher (0x118A) counters, each
 // kept since the last counter reset and since the start of the call. The dispatcher
-// calls these inside its guard: a short payload throws after the title and before any
-// write or text, so a packet in the log always shows what it is.
+// calls these inside its guard: a short payload throws before the title, any write or
+// any text, and the guard keeps the failure as the packet's diagnostic.
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -20,9 +20,7 @@ namespace {
 
 using cdmadiag::appendf;
 using cdmadiag::AttrWriter;
-using cdmadiag::OnShort;
 using cdmadiag::PayloadReader;
-using cdmadiag::TitleWhen;
 
 // Connection termination statistics (0x1186), 62 bytes:
 //  +off  type   name                                   unit
@@ -241,9 +239,9 @@ std::string cdma_time_text(const PayloadReader& stamp) {
 
 void DecodeConnectionTerminationStats(IOrbDataState* ds, COrbExpandedMessage& msg, const std::uint8_t* buf,
                                       std::uint32_t len) {
+  const auto job = cdmadiag::begin(msg, &DecodeConnectionTerminationStats);
   const PayloadReader r(buf, len);
-  cdmadiag::SetFreeTitle(msg, &DecodeConnectionTerminationStats, TitleWhen::kTitleWanted);
-  cdmadiag::require(r, kTermSize, msg, OnShort::kThrow);
+  if (!job.require(r, kTermSize)) return;
   const std::uint8_t version = r.u8(kVersion);
   const std::string start = cdma_time_text(r.sub(kCallStart, kStampSize));
   const std::string end = cdma_time_text(r.sub(kCallEnd, kStampSize));
@@ -277,9 +275,9 @@ void DecodeConnectionTerminationStats(IOrbDataState* ds, COrbExpandedMessage& ms
 
 void DecodeConnectedStateProtocolStackStats(IOrbDataState* ds, COrbExpandedMessage& msg, const std::uint8_t* buf,
                                             std::uint32_t len) {
+  const auto job = cdmadiag::begin(msg, &DecodeConnectedStateProtocolStackStats);
   const PayloadReader r(buf, len);
-  cdmadiag::SetFreeTitle(msg, &DecodeConnectedStateProtocolStackStats, TitleWhen::kTitleWanted);
-  cdmadiag::require(r, kStackSize, msg, OnShort::kThrow);
+  if (!job.require(r, kStackSize)) return;
   const std::uint8_t version = r.u8(kVersion);
   const auto values = read_u32s<2 * kStackHalf>(r, kFirstCounter);
 
@@ -293,9 +291,9 @@ void DecodeConnectedStateProtocolStackStats(IOrbDataState* ds, COrbExpandedMessa
 
 void DecodeConnectedStateRMACStats(IOrbDataState* ds, COrbExpandedMessage& msg, const std::uint8_t* buf,
                                    std::uint32_t len) {
+  const auto job = cdmadiag::begin(msg, &DecodeConnectedStateRMACStats);
   const PayloadReader r(buf, len);
-  cdmadiag::SetFreeTitle(msg, &DecodeConnectedStateRMACStats, TitleWhen::kTitleWanted);
-  cdmadiag::require(r, kRmacSize, msg, OnShort::kThrow);
+  if (!job.require(r, kRmacSize)) return;
   const std::uint8_t version = r.u8(kVersion);
   const auto values = read_u32s<2 * kRmacHalf>(r, kFirstCounter);
 
@@ -307,9 +305,9 @@ void DecodeConnectedStateRMACStats(IOrbDataState* ds, COrbExpandedMessage& msg, 
 
 void DecodeConnectedStateSearchStats(IOrbDataState* ds, COrbExpandedMessage& msg, const std::uint8_t* buf,
                                      std::uint32_t len) {
+  const auto job = cdmadiag::begin(msg, &DecodeConnectedStateSearchStats);
   const PayloadReader r(buf, len);
-  cdmadiag::SetFreeTitle(msg, &DecodeConnectedStateSearchStats, TitleWhen::kTitleOrDetails);
-  cdmadiag::require(r, kSearchSize, msg, OnShort::kThrow);
+  if (!job.require(r, kSearchSize)) return;
   const std::uint8_t version = r.u8(kVersion);
   const auto values = read_u32s<2 * kSearchHalf>(r, kFirstCounter);
   const std::uint8_t rssi_byte = r.u8(kRssi);

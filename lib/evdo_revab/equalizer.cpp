@@ -8,15 +8,14 @@
 
 #include "framework/decoder_evdo.h"
 #include "framework/text.h"
+#include "framework/value_names.h"
 #include "host/format_groups.h"
 
 namespace {
 
 using cdmadiag::appendf;
 using cdmadiag::bits;
-using cdmadiag::OnShort;
 using cdmadiag::PayloadReader;
-using cdmadiag::TitleWhen;
 
 // C/I buffers (0x127A), 195 bytes:
 //  +off  type      name
@@ -74,9 +73,9 @@ const char* on_off(std::uint64_t bit) { return bit != 0 ? "On" : "Off"; }
 }  // namespace
 
 void DecodeEqualizerC2IBuffer(IOrbDataState*, COrbExpandedMessage& msg, const std::uint8_t* buf, std::uint32_t len) {
-  cdmadiag::SetFreeTitle(msg, &DecodeEqualizerC2IBuffer, TitleWhen::kTitleWanted);
+  const auto job = cdmadiag::begin(msg, &DecodeEqualizerC2IBuffer);
   const PayloadReader r(buf, len);
-  if (!cdmadiag::require(r, kC2ISize, msg, OnShort::kReport, kTooShort)) return;
+  if (!job.require(r, kC2ISize)) return;
   if (!msg.detailsWanted) return;
   std::string& out = msg.details;
   appendf(out, "Version: %d\n", r.u8(kVersion));
@@ -95,19 +94,17 @@ void DecodeEqualizerC2IBuffer(IOrbDataState*, COrbExpandedMessage& msg, const st
 }
 
 void DecodeEqualizerData(IOrbDataState*, COrbExpandedMessage& msg, const std::uint8_t* buf, std::uint32_t len) {
-  cdmadiag::SetFreeTitle(msg, &DecodeEqualizerData, TitleWhen::kTitleWanted);
+  const auto job = cdmadiag::begin(msg, &DecodeEqualizerData);
   const PayloadReader r(buf, len);
-  cdmadiag::require(r, kFirstRecord, msg, OnShort::kThrow);
+  if (!job.require(r, kFirstRecord)) return;
   const std::uint8_t flags = r.u8(kEqlzFlags);
   const auto count = static_cast<unsigned>(bits(flags, 0, 4));
   const std::size_t records = std::min<std::size_t>(count, kMaxRecords);
   // Every record shown must be whole; a count that overstates the payload is refused.
-  cdmadiag::require(r, kFirstRecord + records * kRecordSize, msg, OnShort::kThrow);
+  if (!job.require(r, kFirstRecord + records * kRecordSize)) return;
   if (!msg.detailsWanted) return;
 
-  const COrbFormatGroupManager* groups = GetFormatGroupManager();
-  std::string state;
-  groups->fgFormatValue(state, groups->fgGetFormatGroupCode(kSearcherStateGroup), r.u8(kSearcherState), 0, 0);
+  const std::string state = cdmadiag::group_text(kSearcherStateGroup, r.u8(kSearcherState));
   std::string out;
   appendf(out, "Version: %u\n", r.u8(kVersion));
   appendf(out, "HDRSRCH state: %s\nMSTR: %u (chipx8)\nMSTR error: %u (chipx8)\nDemod device: %s\n", state.c_str(),

@@ -5,7 +5,8 @@
 //
 // The dispatcher calls these without a guard, so nothing here may throw: every
 // fixed part is checked whole before it is read, every walked record before it is
-// shown, and a packet shorter than it announces gets kCorrupted and stops there.
+// shown, and a packet shorter than it announces gets the family's failure text (its
+// code list) and stops there.
 //
 // Carrier identity, common to the family: a byte whose low 4 bits are the demod
 // (carrier) id, and a u16 with bits 0-10 the channel and bits 11-15 the band class.
@@ -32,27 +33,16 @@ using cdmadiag::appendf;
 using cdmadiag::AttrWriter;
 using cdmadiag::bits;
 using cdmadiag::name_or;
-using cdmadiag::OnShort;
 using cdmadiag::PayloadReader;
-using cdmadiag::TitleWhen;
 namespace evdo = cdmadiag::evdo;
 namespace reva = cdmadiag::reva;
 
-constexpr const char* kCorrupted = "Corrupted message";
 constexpr const char* kCarrierIdText = "%d-%d-%d (DemodID-ChanNum-BandClass)";
 constexpr std::uint32_t kDrcSlots = 16;
 constexpr std::uint32_t kCarrierSlots = 3;  // demod ids 0-2 have attribute sets; higher ids write nothing
 constexpr std::uint16_t kEmptyPn = 0xFFFF;
 // What the undecoded members show of their payload; a packet can run to kilobytes.
 constexpr std::size_t kHexShown = 64;
-
-void corrupted(COrbExpandedMessage& msg) {
-  if (msg.detailsWanted) msg.details += kCorrupted;
-}
-
-bool require(const PayloadReader& r, std::size_t need, COrbExpandedMessage& msg) {
-  return cdmadiag::require(r, need, msg, OnShort::kReport, kCorrupted);
-}
 
 struct Carrier {
   int demod, channel, band;
@@ -97,18 +87,18 @@ constexpr std::array<ValueName, 4> kCrcResultNames{{{0, "Fail"}, {1, "Pass"}, {2
 }  // namespace
 
 void F::DecodeMCFLPktHeaderInfo(IOrbDataState*, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  SetTitle(msg, &F::DecodeMCFLPktHeaderInfo, TitleWhen::kTitleWanted);
+  const auto job = Begin(msg, &F::DecodeMCFLPktHeaderInfo);
   if (!msg.detailsWanted) return;
   const PayloadReader r = payload();
-  if (!require(r, kFlhHeader, msg)) return;
+  if (!job.require(r, kFlhHeader)) return;
   std::string& out = msg.details;
   const unsigned carriers = r.u8(1);
   appendf(out, "Version: %d, Number of carriers: %d", r.u8(0), carriers);
   std::size_t pos = kFlhHeader;
   for (unsigned n = 1; n <= carriers; ++n) {
-    if (!r.has(pos, kFlhBlockHeader)) return corrupted(msg);
+    if (!job.require_at(r, pos, kFlhBlockHeader)) return;
     const std::size_t records = r.u8(pos + 3);
-    if (!r.has(pos + kFlhBlockHeader, records * kFlhRecord)) return corrupted(msg);
+    if (!job.require_at(r, pos + kFlhBlockHeader, records * kFlhRecord)) return;
     appendf(out, "\nCarrier #%d : ", n);
     append_carrier(out, read_carrier(r, pos, pos + 1));
     appendf(
@@ -202,11 +192,11 @@ void als_carrier_writes(const AttrWriter& w, const PayloadReader& b, std::uint32
 }  // namespace
 
 void F::DecodeMCAirLinkSummary(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  SetTitle(msg, &F::DecodeMCAirLinkSummary, TitleWhen::kTitleWanted);
+  const auto job = Begin(msg, &F::DecodeMCAirLinkSummary);
   const PayloadReader r = payload();
-  if (!require(r, 2, msg)) return;
+  if (!job.require(r, 2)) return;
   const std::size_t carriers = r.u8(1);
-  if (!require(r, kAlsHeader + kAlsBlock * carriers, msg)) return;
+  if (!job.require(r, kAlsHeader + kAlsBlock * carriers)) return;
 
   if (const AttrWriter w(ds); w.on() && (carriers == 1 || carriers == 2)) {
     AlsTotals t;
@@ -292,12 +282,12 @@ const std::array<ArqCarrierAttrs, kCarrierSlots> kArqAttrs{{
 }  // namespace
 
 void F::DecodeMCDRCARQDSCBuffer(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  SetTitle(msg, &F::DecodeMCDRCARQDSCBuffer, TitleWhen::kTitleWanted);
+  const auto job = Begin(msg, &F::DecodeMCDRCARQDSCBuffer);
   const PayloadReader r = payload();
-  if (!require(r, kArqHeader, msg)) return;
+  if (!job.require(r, kArqHeader)) return;
   const std::size_t carriers = r.u8(1);
   const std::uint8_t slot_count = r.u8(2);
-  if (!require(r, kArqHeader + kArqBlock * carriers, msg)) return;
+  if (!job.require(r, kArqHeader + kArqBlock * carriers)) return;
   const auto block = [&r](std::size_t n) { return r.sub(kArqHeader + kArqBlock * n, kArqBlock); };
   const auto slot_word = [](const PayloadReader& b, std::uint32_t j) { return b.u32le(kArqSlots + 4 * j); };
 
@@ -394,13 +384,13 @@ std::array<double, kPwrCount> carrier_powers(const PayloadReader& c) {
 }  // namespace
 
 void F::DecodeMultiCarrierPower(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  SetTitle(msg, &F::DecodeMultiCarrierPower, TitleWhen::kTitleWanted);
+  const auto job = Begin(msg, &F::DecodeMultiCarrierPower);
   const PayloadReader r = payload();
-  if (!require(r, 1, msg)) return;
+  if (!job.require(r, 1)) return;
   if (r.u8(0) == 0) return;
-  if (!require(r, kPwrHeader, msg)) return;
+  if (!job.require(r, kPwrHeader)) return;
   const std::size_t carriers = r.u8(7);
-  if (!require(r, kPwrHeader + kPwrRecord * carriers, msg)) return;
+  if (!job.require(r, kPwrHeader + kPwrRecord * carriers)) return;
   const auto record = [&r](std::size_t n) { return r.sub(kPwrHeader + kPwrRecord * n, kPwrRecord); };
 
   if (const AttrWriter w(ds, AttrWriter::kAlways); w.on() && carriers > 0) {
@@ -463,15 +453,15 @@ constexpr std::size_t kRlgPowers = 21;
 }  // namespace
 
 void F::DecodeMCRLGains(IOrbDataState*, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  SetTitle(msg, &F::DecodeMCRLGains, TitleWhen::kTitleWanted);
+  const auto job = Begin(msg, &F::DecodeMCRLGains);
   if (!msg.detailsWanted) return;
   const PayloadReader r = payload();
-  if (!require(r, kRlgHeader, msg)) return;
+  if (!job.require(r, kRlgHeader)) return;
   const std::size_t subframes = r.u8(1);
   const std::size_t carriers = r.u8(2);
   const std::size_t block = kRlgBlockHeader + kRlgRecord * subframes;
   const std::size_t first_block = kRlgHeader + kRlgSubframe * subframes;
-  if (!require(r, first_block + block * carriers, msg)) return;
+  if (!job.require(r, first_block + block * carriers)) return;
 
   std::string& out = msg.details;
   appendf(out, "Ver.: %d, SubframeCount: %zu, Number of carriers: %zu", r.u8(0), subframes, carriers);
@@ -553,9 +543,9 @@ RlmCounts rlm_counts(const PayloadReader& r, std::size_t interlace, std::size_t 
 }  // namespace
 
 void F::DecodeMCRLMetrics(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  SetTitle(msg, &F::DecodeMCRLMetrics, TitleWhen::kTitleWanted);
+  const auto job = Begin(msg, &F::DecodeMCRLMetrics);
   const PayloadReader r = payload();
-  if (!require(r, kRlmSize, msg)) return;
+  if (!job.require(r, kRlmSize)) return;
   const std::uint8_t version = r.u8(0);
   const std::uint32_t sequence = r.u32le(1);
   const std::uint8_t carriers = r.u8(5);
@@ -670,17 +660,17 @@ void append_transmit(std::string& out, std::uint16_t size, std::uint32_t word) {
 }  // namespace
 
 void F::DecodeMCPCPPacketStats(IOrbDataState*, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  SetTitle(msg, &F::DecodeMCPCPPacketStats, TitleWhen::kTitleWanted);
+  const auto job = Begin(msg, &F::DecodeMCPCPPacketStats);
   if (!msg.detailsWanted) return;
   const PayloadReader r = payload();
-  if (!require(r, kPcpHeader, msg)) return;
+  if (!job.require(r, kPcpHeader)) return;
   std::string& out = msg.details;
   const unsigned combos = r.u8(4);
   appendf(out, "\nVersion: %d, Record Number: %d, Sub-Frame Count: %d, Prev Combo ID: %d, Num Combos: %u", r.u8(0),
           r.u8(1), r.u8(2), r.u8(3), combos);
   std::size_t pos = kPcpHeader;
   for (unsigned k = 0; k < combos; ++k) {
-    if (!r.has(pos, kPcpCombo)) return corrupted(msg);
+    if (!job.require_at(r, pos, kPcpCombo)) return;
     const unsigned carriers = r.u8(pos + 1);
     appendf(out, "\nCombos[%u]\n\tCombo ID: %d, Num Carriers: %u", k, r.u8(pos), carriers);
     pos += kPcpCombo;
@@ -692,9 +682,9 @@ void F::DecodeMCPCPPacketStats(IOrbDataState*, COrbExpandedMessage& msg, IDekCel
           "route\tsize\tstream\tsubstream\troute";
     }
     for (unsigned c = 0; c < carriers; ++c) {
-      if (!r.has(pos, kPcpCarrier)) return corrupted(msg);
+      if (!job.require_at(r, pos, kPcpCarrier)) return;
       const std::size_t flows = r.u8(pos + 3);
-      if (!r.has(pos + kPcpCarrier, kPcpFlow * flows)) return corrupted(msg);
+      if (!job.require_at(r, pos + kPcpCarrier, kPcpFlow * flows)) return;
       appendf(out, "\n\t%d\t%s\t\t%s\t%zu", r.u8(pos), true_false(r.u8(pos + 1)), true_false(r.u8(pos + 2)), flows);
       pos += kPcpCarrier;
       for (std::size_t f = 0; f < flows; ++f, pos += kPcpFlow) {
@@ -727,16 +717,16 @@ constexpr std::array<ValueName, 4> kRxpEvents{
 }  // namespace
 
 void F::DecodeMCMRLPRxProcessing(IOrbDataState*, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  SetTitle(msg, &F::DecodeMCMRLPRxProcessing, TitleWhen::kTitleWanted);
+  const auto job = Begin(msg, &F::DecodeMCMRLPRxProcessing);
   if (!msg.detailsWanted) return;
   const PayloadReader r = payload();
-  if (!require(r, kRxpFixed, msg)) return;
+  if (!job.require(r, kRxpFixed)) return;
   const std::uint8_t flags = r.u8(1);
   const auto event = static_cast<unsigned>(bits(flags, 0, 2));
   const bool reception = event == 0;
-  if (reception && !require(r, kRxpReception, msg)) return;
+  if (reception && !job.require(r, kRxpReception)) return;
   const bool qn = reception && bits(r.u8(19), 6, 1) != 0;
-  if (qn && !require(r, kRxpWithQn, msg)) return;
+  if (qn && !job.require(r, kRxpWithQn)) return;
 
   std::string& out = msg.details;
   appendf(
@@ -766,10 +756,10 @@ constexpr std::size_t kRxkRecordHeader = 6;
 }  // namespace
 
 void F::DecodeMCMRLPRxPkts(IOrbDataState*, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  SetTitle(msg, &F::DecodeMCMRLPRxPkts, TitleWhen::kTitleWanted);
+  const auto job = Begin(msg, &F::DecodeMCMRLPRxPkts);
   if (!msg.detailsWanted) return;
   const PayloadReader r = payload();
-  if (!require(r, kRxkHeader, msg)) return;
+  if (!job.require(r, kRxkHeader)) return;
   const std::uint8_t flow = r.u8(0);
   const std::uint16_t sar = r.u16le(1);
   const std::uint8_t partial = r.u8(3);
@@ -787,11 +777,11 @@ void F::DecodeMCMRLPRxPkts(IOrbDataState*, COrbExpandedMessage& msg, IDekCellRef
   out += "\nTime\tFrame\tLink\tGrp\tStrm\tQN\tQN\tSAR\tFDU\tLDU\tPayload\nRef\tLength\tID\tID\tID\tIncl\tSN\tSN";
   std::size_t pos = kRxkHeader;
   for (unsigned k = 0; k < records; ++k) {
-    if (!r.has(pos, kRxkRecordHeader)) return corrupted(msg);
+    if (!job.require_at(r, pos, kRxkRecordHeader)) return;
     const std::uint16_t frame = r.u16le(pos);
     // The record as announced must be whole, its frame included, before it is shown.
     const std::size_t step = kRxkRecordHeader + (partial != 0 ? partial : frame);
-    if (!r.has(pos, step)) return corrupted(msg);
+    if (!job.require_at(r, pos, step)) return;
     appendf(out, "\n%d\t%d\t%d\t%d", r.u16le(pos + 2), frame, r.u8(pos + 5), r.u8(pos + 4));
     pos += step;
   }
@@ -811,9 +801,9 @@ constexpr std::size_t kSufHeader = 9;
 }  // namespace
 
 void F::DecodeMCSUFwdStats(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  SetTitle(msg, &F::DecodeMCSUFwdStats, TitleWhen::kTitleWanted);
+  const auto job = Begin(msg, &F::DecodeMCSUFwdStats);
   const PayloadReader r = payload();
-  if (!require(r, kSufHeader, msg)) return;
+  if (!job.require(r, kSufHeader)) return;
   const std::uint32_t sequence = r.u32le(1);
   AttrWriter(ds).ULong(ATTR_ID_RevASUFwdStats_SequenceNumber, sequence);
   if (!msg.detailsWanted) return;
@@ -830,21 +820,21 @@ void F::DecodeMCSUFwdStats(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCell
 // 0x12A6, 0x12A8): their layouts are not known here, so each shows its title, its size
 // and its first bytes; no attribute is written from a guessed field.
 void F::DecodeMCPilotSets(IOrbDataState*, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  SetTitle(msg, &F::DecodeMCPilotSets, TitleWhen::kTitleWanted);
+  Begin(msg, &F::DecodeMCPilotSets);
   if (msg.detailsWanted) append_bytes(msg.details, payload());
 }
 
 void F::DecodeMCMRLPFwdStats(IOrbDataState*, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  SetTitle(msg, &F::DecodeMCMRLPFwdStats, TitleWhen::kTitleWanted);
+  Begin(msg, &F::DecodeMCMRLPFwdStats);
   if (msg.detailsWanted) append_bytes(msg.details, payload());
 }
 
 void F::DecodeMCMRLPRevStats(IOrbDataState*, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  SetTitle(msg, &F::DecodeMCMRLPRevStats, TitleWhen::kTitleWanted);
+  Begin(msg, &F::DecodeMCMRLPRevStats);
   if (msg.detailsWanted) append_bytes(msg.details, payload());
 }
 
 void F::DecodeMCMRLPTxPkts(IOrbDataState*, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  SetTitle(msg, &F::DecodeMCMRLPTxPkts, TitleWhen::kTitleWanted);
+  Begin(msg, &F::DecodeMCMRLPTxPkts);
   if (msg.detailsWanted) append_bytes(msg.details, payload());
 }

@@ -24,7 +24,7 @@ using Free = void (*)(IOrbDataState*, COrbExpandedMessage&, const std::uint8_t*,
 constexpr std::size_t kHexShown = 64;
 
 void show_raw(Free self, COrbExpandedMessage& msg, const std::uint8_t* buf, std::uint32_t len) {
-  cdmadiag::SetFreeTitle(msg, self);
+  cdmadiag::begin(msg, self);
   if (!msg.detailsWanted) return;
   const PayloadReader r(buf, len);
   std::string& out = msg.details;

@@ -22,9 +22,7 @@ using cdmadiag::AttrReader;
 using cdmadiag::AttrWriter;
 using cdmadiag::formatf;
 using cdmadiag::held_integer;
-using cdmadiag::OnShort;
 using cdmadiag::PayloadReader;
-using cdmadiag::TitleWhen;
 
 // Forward-link slot time in ms as the throughputs when served count it.
 constexpr double kSlotMs = 1.67;
@@ -404,9 +402,9 @@ class RevASUFwdStatsPacket {
 }  // namespace
 
 void DecodeRevASUFwdStats(IOrbDataState* ds, COrbExpandedMessage& msg, const std::uint8_t* buf, std::uint32_t len) {
-  cdmadiag::SetFreeTitle(msg, &DecodeRevASUFwdStats, TitleWhen::kTitleWanted);
+  const auto job = cdmadiag::begin(msg, &DecodeRevASUFwdStats);
   const PayloadReader r(buf, len);
-  cdmadiag::require(r, kSuSize, msg, OnShort::kThrow);
+  if (!job.require(r, kSuSize)) return;
   RevASUFwdStatsPacket packet(r);
   packet.Decode(ds, msg);
 }
@@ -511,9 +509,9 @@ std::optional<double> per_step(std::uint32_t seq, std::uint64_t bits, std::optio
 }  // namespace
 
 void DecodeRevAMUFwdStats(IOrbDataState* ds, COrbExpandedMessage& msg, const std::uint8_t* buf, std::uint32_t len) {
-  cdmadiag::SetFreeTitle(msg, &DecodeRevAMUFwdStats, TitleWhen::kTitleWanted);
+  const auto job = cdmadiag::begin(msg, &DecodeRevAMUFwdStats);
   const PayloadReader r(buf, len);
-  cdmadiag::require(r, kMuSize, msg, OnShort::kThrow);
+  if (!job.require(r, kMuSize)) return;
   std::array<std::uint32_t, kMuCounters> c{};
   for (std::size_t k = 0; k < kMuCounters; ++k) c[k] = r.u32le(4 * k);
 
@@ -586,9 +584,9 @@ void DecodeRevAMUFwdStats(IOrbDataState* ds, COrbExpandedMessage& msg, const std
 }
 
 void DecodeRevAMUPUserStats(IOrbDataState* ds, COrbExpandedMessage& msg, const std::uint8_t* buf, std::uint32_t len) {
-  cdmadiag::SetFreeTitle(msg, &DecodeRevAMUPUserStats, TitleWhen::kTitleWanted);
+  const auto job = cdmadiag::begin(msg, &DecodeRevAMUPUserStats);
   const PayloadReader r(buf, len);
-  cdmadiag::require(r, kMupSize, msg, OnShort::kThrow);
+  if (!job.require(r, kMupSize)) return;
   const std::uint8_t version = r.u8(kMupVersion);
   const std::uint32_t seq = r.u32le(kMupSeq);
   std::array<std::array<std::uint32_t, kMupUsers + 1>, kMupPayloads.size()> v{};

@@ -2,19 +2,18 @@
 // subtype 3 T2P resource and packet information, RAB updates, the DRC/ARQ/DSC
 // buffer, ARQ status, packet status and PCP statistics. Free decoders called inside
 // the stage 2 guard: a short packet throws the row's title, " : " and the failure
-// text, before anything is written.
+// text, before the title or anything else is set (the packet status, which has no
+// length rule of its own, keeps its title).
 #include <array>
 #include <cmath>
 #include <cstdint>
 #include <optional>
-#include <stdexcept>
 #include <string>
 
 #include "evdo/evdo_common.h"
 #include "evdo_revab/reva_labels.h"
 #include "framework/attributes.h"
 #include "framework/decoder_evdo.h"
-#include "framework/dispatch_tables.h"
 #include "framework/failure_texts.h"
 #include "framework/text.h"
 #include "framework/value_names.h"
@@ -24,25 +23,9 @@ namespace {
 using cdmadiag::appendf;
 using cdmadiag::AttrWriter;
 using cdmadiag::bits;
-using cdmadiag::DecoderFree;
-using cdmadiag::OnShort;
 using cdmadiag::PayloadReader;
-using cdmadiag::TitleWhen;
 using cdmadiag::reva::packet_size_name;
 using cdmadiag::reva::tx_mode_name;
-
-// The family's failure: the row's title, " : ", then the text.
-[[noreturn]] void fail(DecoderFree self, const char* text) {
-  throw std::invalid_argument(std::string(cdmadiag::row_title(self)) + " : " + text);
-}
-
-// Whole when r holds n bytes; otherwise the family's failure.
-void need(const PayloadReader& r, std::size_t n, COrbExpandedMessage& msg, DecoderFree self,
-          const char* text = cdmadiag::kNotQualcommStandard) {
-  if (r.has(0, n)) return;
-  const std::string what = std::string(cdmadiag::row_title(self)) + " : " + text;
-  cdmadiag::require(r, n, msg, OnShort::kThrow, what.c_str());
-}
 
 const char* flag(bool b) { return b ? "true" : "false"; }
 const char* yes_no(bool b) { return b ? "yes" : "no"; }
@@ -99,13 +82,16 @@ double effective_data_gain(double data_gain, std::uint32_t packet_size) {
 }  // namespace
 
 void DecodeRevARLGains(IOrbDataState* ds, COrbExpandedMessage& msg, const std::uint8_t* buf, std::uint32_t len) {
-  cdmadiag::SetFreeTitle(msg, &DecodeRevARLGains, TitleWhen::kTitleWanted);
+  const auto job = cdmadiag::begin(msg, &DecodeRevARLGains);
   const PayloadReader r(buf, len);
-  need(r, kGainsMin, msg, &DecodeRevARLGains);
+  if (!job.require(r, kGainsMin)) return;
   const std::uint8_t version = r.u8(0);
   const std::uint8_t n = r.u8(1);
-  if (n > kMaxSubframes) fail(&DecodeRevARLGains, kTooManySubframes);
-  need(r, kGainsRecords + kGainsRecord * n, msg, &DecodeRevARLGains);
+  if (n > kMaxSubframes) {
+    job.fail(kTooManySubframes);
+    return;
+  }
+  if (!job.require(r, kGainsRecords + kGainsRecord * n)) return;
 
   const AttrWriter w(ds);
   w.Byte(ATTR_ID_RL_Version, version);
@@ -237,13 +223,16 @@ constexpr std::array<ValueName, 5> kPacketStatusNames{
 }  // namespace
 
 void DecodeRevARLArqStatus(IOrbDataState* ds, COrbExpandedMessage& msg, const std::uint8_t* buf, std::uint32_t len) {
-  cdmadiag::SetFreeTitle(msg, &DecodeRevARLArqStatus, TitleWhen::kTitleWanted);
+  const auto job = cdmadiag::begin(msg, &DecodeRevARLArqStatus);
   const PayloadReader r(buf, len);
-  need(r, kArqMin, msg, &DecodeRevARLArqStatus);
+  if (!job.require(r, kArqMin)) return;
   const std::uint8_t version = r.u8(0);
   const std::uint8_t n = r.u8(1);
-  if (n > kMaxSubframes) fail(&DecodeRevARLArqStatus, cdmadiag::kNotQualcommStandard);
-  need(r, kArqRecords + kArqRecord * n, msg, &DecodeRevARLArqStatus);
+  if (n > kMaxSubframes) {
+    job.fail();
+    return;
+  }
+  if (!job.require(r, kArqRecords + kArqRecord * n)) return;
 
   const AttrWriter w(ds);
   w.Byte(ATTR_ID_RL_Version, version);
@@ -301,12 +290,12 @@ std::uint32_t status_payload_bits(std::uint32_t p) { return p == 0 ? 128 : cdmad
 }  // namespace
 
 void DecodeRevARLPktStatus(IOrbDataState*, COrbExpandedMessage& msg, const std::uint8_t* buf, std::uint32_t len) {
-  cdmadiag::SetFreeTitle(msg, &DecodeRevARLPktStatus, TitleWhen::kTitleOrDetails);
+  const auto job = cdmadiag::begin(msg, &DecodeRevARLPktStatus);
   const PayloadReader r(buf, len);
-  need(r, kPktHeader, msg, &DecodeRevARLPktStatus);
+  if (!job.require(r, kPktHeader)) return;
   const std::uint8_t version = r.u8(0), count = r.u8(1);
   const std::uint32_t shown = std::min<std::uint32_t>(count, kPktShown);
-  need(r, kPktHeader + kPktRecord * shown, msg, &DecodeRevARLPktStatus);
+  if (!job.require(r, kPktHeader + kPktRecord * shown)) return;
   if (!msg.detailsWanted) return;
   std::string& out = msg.details;
   appendf(out, "Version: %d, Number of RL packets: %d\n", version, count);
@@ -347,14 +336,14 @@ constexpr std::size_t kPcpQueueRead = 7;
 }  // namespace
 
 void DecodeRevAPCPPktStats(IOrbDataState* ds, COrbExpandedMessage& msg, const std::uint8_t* buf, std::uint32_t len) {
-  cdmadiag::SetFreeTitle(msg, &DecodeRevAPCPPktStats, TitleWhen::kTitleWanted);
+  const auto job = cdmadiag::begin(msg, &DecodeRevAPCPPktStats);
   const PayloadReader r(buf, len);
-  need(r, kPcpMin, msg, &DecodeRevAPCPPktStats);
+  if (!job.require(r, kPcpMin)) return;
   const std::uint8_t version = r.u8(0), record = r.u8(1), canceled = r.u8(2), overflowed = r.u8(3), format = r.u8(4),
                      queues = r.u8(7);
   const std::uint16_t max_size = r.u16le(5);
   // The last queue only needs the bytes that are read from it.
-  if (queues > 0) need(r, kPcpQueues + kPcpQueueStride * (queues - 1u) + kPcpQueueRead, msg, &DecodeRevAPCPPktStats);
+  if (queues > 0 && !job.require(r, kPcpQueues + kPcpQueueStride * (queues - 1u) + kPcpQueueRead)) return;
 
   const AttrWriter w(ds);
   w.Byte(ATTR_ID_RL_Version, version);
@@ -420,9 +409,9 @@ constexpr std::size_t kT2pFlow = 29;
 
 void DecodeRevARMAC3T2PResource(IOrbDataState* ds, COrbExpandedMessage& msg, const std::uint8_t* buf,
                                 std::uint32_t len) {
-  cdmadiag::SetFreeTitle(msg, &DecodeRevARMAC3T2PResource, TitleWhen::kTitleWanted);
+  const auto job = cdmadiag::begin(msg, &DecodeRevARMAC3T2PResource);
   const PayloadReader r(buf, len);
-  need(r, kT2pHeader, msg, &DecodeRevARMAC3T2PResource);
+  if (!job.require(r, kT2pHeader)) return;
   const std::uint8_t version = r.u8(0), packet_id = r.u8(5), subframes = r.u8(6), psize = r.u8(7), normal = r.u8(10),
                      flows = r.u8(17);
   const double t2p = db_from_1024ths(r.u32le(1));
@@ -430,7 +419,7 @@ void DecodeRevARMAC3T2PResource(IOrbDataState* ds, COrbExpandedMessage& msg, con
   const double pilot = r.u32le(11) * std::ldexp(1.0, -20);
   const std::int16_t frab_raw = r.i16le(15);
   const double frab = frab_raw * std::ldexp(1.0, -15);
-  need(r, kT2pHeader + kT2pFlow * flows, msg, &DecodeRevARMAC3T2PResource);
+  if (!job.require(r, kT2pHeader + kT2pFlow * flows)) return;
 
   const AttrWriter w(ds);
   w.Byte(ATTR_ID_RL_Version, version);
@@ -513,9 +502,9 @@ constexpr std::size_t kPinfoFlow = 21;
 
 void DecodeRevARMAC3PacketInfo(IOrbDataState* ds, COrbExpandedMessage& msg, const std::uint8_t* buf,
                                std::uint32_t len) {
-  cdmadiag::SetFreeTitle(msg, &DecodeRevARMAC3PacketInfo, TitleWhen::kTitleWanted);
+  const auto job = cdmadiag::begin(msg, &DecodeRevARMAC3PacketInfo);
   const PayloadReader r(buf, len);
-  need(r, kPinfoMin, msg, &DecodeRevARMAC3PacketInfo);
+  if (!job.require(r, kPinfoMin)) return;
   const std::uint8_t version = r.u8(0), subframes = r.u8(1);
   const std::uint16_t candidates = r.u16le(2);
   // The flow count of the longer header sits at byte 11, which a 10- or 11-byte
@@ -529,7 +518,7 @@ void DecodeRevARMAC3PacketInfo(IOrbDataState* ds, COrbExpandedMessage& msg, cons
   const std::uint16_t quantum = r.u16le(o + 3);
   const std::uint8_t flows = r.u8(o + 5);
   // Flows follow the block, wherever it ends.
-  need(r, o + kPinfoBlock + kPinfoFlow * flows, msg, &DecodeRevARMAC3PacketInfo);
+  if (!job.require(r, o + kPinfoBlock + kPinfoFlow * flows)) return;
 
   const AttrWriter w(ds);
   w.Byte(ATTR_ID_RL_Version, version);
@@ -640,9 +629,9 @@ void append_or_na(std::string& out, const char* label, int decimals, std::option
 }  // namespace
 
 void DecodeRevARLMetrics(IOrbDataState* ds, COrbExpandedMessage& msg, const std::uint8_t* buf, std::uint32_t len) {
-  cdmadiag::SetFreeTitle(msg, &DecodeRevARLMetrics, TitleWhen::kTitleWanted);
+  const auto job = cdmadiag::begin(msg, &DecodeRevARLMetrics);
   const PayloadReader r(buf, len);
-  need(r, kMetricsSize, msg, &DecodeRevARLMetrics);
+  if (!job.require(r, kMetricsSize)) return;
   const std::uint8_t version = r.u8(0);
   const std::uint32_t seq = r.u32le(1);
 
@@ -802,12 +791,15 @@ const std::array<RabAspIds, kMaxSubframes> kRabAspIds{{
 }  // namespace
 
 void DecodeRevARABUpdateInfo(IOrbDataState* ds, COrbExpandedMessage& msg, const std::uint8_t* buf, std::uint32_t len) {
-  cdmadiag::SetFreeTitle(msg, &DecodeRevARABUpdateInfo, TitleWhen::kTitleWanted);
+  const auto job = cdmadiag::begin(msg, &DecodeRevARABUpdateInfo);
   const PayloadReader r(buf, len);
-  need(r, kRabMin, msg, &DecodeRevARABUpdateInfo);
+  if (!job.require(r, kRabMin)) return;
   const std::uint8_t version = r.u8(0), n = r.u8(1);
-  if (n > kMaxSubframes) fail(&DecodeRevARABUpdateInfo, cdmadiag::kNotQualcommStandard);
-  need(r, kRabRecords + kRabRecord * n, msg, &DecodeRevARABUpdateInfo);
+  if (n > kMaxSubframes) {
+    job.fail();
+    return;
+  }
+  if (!job.require(r, kRabRecords + kRabRecord * n)) return;
 
   const AttrWriter w(ds);
   w.Byte(ATTR_ID_RL_Version, version);
@@ -897,10 +889,10 @@ const std::array<RollIds, kRolls> kRollIds{{
 
 void DecodeRevADRCARQDSCBuffer(IOrbDataState* ds, COrbExpandedMessage& msg, const std::uint8_t* buf,
                                std::uint32_t len) {
-  cdmadiag::SetFreeTitle(msg, &DecodeRevADRCARQDSCBuffer, TitleWhen::kTitleWanted);
+  const auto job = cdmadiag::begin(msg, &DecodeRevADRCARQDSCBuffer);
   const PayloadReader r(buf, len);
-  need(r, kBufferMin, msg, &DecodeRevADRCARQDSCBuffer);
-  need(r, kBufferSize, msg, &DecodeRevADRCARQDSCBuffer);
+  if (!job.require(r, kBufferMin)) return;
+  if (!job.require(r, kBufferSize)) return;
   const std::uint8_t version = r.u8(0), pn_roll = r.u8(1);
 
   std::array<std::uint32_t, 16> drc_histogram{};

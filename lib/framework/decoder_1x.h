@@ -6,6 +6,7 @@
 #include <string>
 
 #include "framework/decoder_kit.h"
+#include "framework/decoder_policy.h"
 #include "framework/decoder_settings.h"
 #include "framework/payload_reader.h"
 #include "host/cell_refs.h"
@@ -33,9 +34,18 @@ class COrbDecodeMsgCDMAQualcommFrame : public COrbGenericHsMessage {
 
   void ExpandQualcommMessage(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search* cells, bool logOnly);
 
-#define CDMADIAG_DECODER(name) void name(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search* cells);
-#include "framework/decoders_1x.def"
-#undef CDMADIAG_DECODER
+  // The decoders of every 1x log code and DIAG command response, from the families'
+  // code lists (data state, expanded message, cell search).
+#define CDMADIAG_DECLARE(decoder) void decoder(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search* cells);
+#define CDMADIAG_1X(code, decoder, title, policy) CDMADIAG_DECLARE(decoder)
+#define CDMADIAG_1X_MINI(code, decoder, policy) CDMADIAG_DECLARE(decoder)
+#define CDMADIAG_1X_UNROUTED(decoder, title, policy) CDMADIAG_DECLARE(decoder)
+#define CDMADIAG_1X_PENDING(code, decoder, title) CDMADIAG_DECLARE(decoder)
+#define CDMADIAG_COMMAND(cmd, min_len, max_len, on_failure, decoder, title, policy) CDMADIAG_DECLARE(decoder)
+#define CDMADIAG_COMMAND_PENDING(cmd, min_len, max_len, on_failure, decoder, title) CDMADIAG_DECLARE(decoder)
+#include "framework/code_lists.h"
+#undef CDMADIAG_DECLARE
+  // The long form of 0x1019 (its row: CDMADIAG_1X_GENTA).
   void DecodeGenTAInfo(IOrbDataState* ds, COrbExpandedMessage& msg, std::uint32_t& scratch, IDekCellRefs_Search* cells,
                        bool flag);
   // The subpacket walk shared by the nine next-generation searcher reports (0x119A-0x11A2).
@@ -57,10 +67,10 @@ class COrbDecodeMsgCDMAQualcommFrame : public COrbGenericHsMessage {
 
  protected:
   using Member = void (COrbDecodeMsgCDMAQualcommFrame::*)(IOrbDataState*, COrbExpandedMessage&, IDekCellRefs_Search*);
-  // Sets the title of self's dispatch row (the row of this packet's code when self
-  // serves several) when the message asks for it. Titles live only in the rows.
-  void SetTitle(COrbExpandedMessage& msg, Member self,
-                cdmadiag::TitleWhen when = cdmadiag::TitleWhen::kTitleWanted) const;
+  // Begins self's decode under its row (the row of this packet's code when self serves
+  // several): the row's title where its policy puts it, and the policy's failures.
+  // Titles and policies live only in the rows.
+  cdmadiag::Decoding Begin(COrbExpandedMessage& msg, Member self) const;
 
   // Power and level conversions.
   double AGC_VAL2dBm(std::int8_t v, int band);
@@ -121,8 +131,7 @@ class COrbDecodeMsgCDMAQualcommFrame : public COrbGenericHsMessage {
   // Writes every counter unconditionally: callers check IsReadOnly.
   void SetFrameAttributes(IOrbDataState* ds, const std::array<std::array<std::int32_t, 5>, 3>& fch,
                           const std::array<std::int32_t, 4>& sch0, const std::array<std::int32_t, 4>& sch1,
-                          std::int32_t dcch_rate, const std::array<std::array<std::int32_t, 5>, 7>& scch,
-                          bool forward);
+                          std::int32_t dcch_rate, const std::array<std::array<std::int32_t, 5>, 7>& scch, bool forward);
   // Bit and frame error flags of a frame sent at rate code t and received as decision d.
   void SetBadFrameFlags(const std::uint8_t& t, const std::uint8_t& d, bool& bit_error, bool& frame_error);
   // Adds one frame outcome to the tally [any error, frame errors, bit errors, burst errors].
@@ -130,7 +139,19 @@ class COrbDecodeMsgCDMAQualcommFrame : public COrbGenericHsMessage {
                               const bool& bit_error);
 
  private:
+  // Families whose parts are small free-standing functions (a table of sub-decoders,
+  // one routine for several layouts) that call the protected routines above.
+  friend struct GeneralizedSearcherParts;
+  friend struct SearcherInfoParts;
+
   cdmadiag::DecoderSettings settings_;
   std::string display_;  // work text of DispPN and DispEcIo_dB
   bool response_shifted_ = false;
+  // Calls decoder as the dispatcher's row (title, policy) routes it, so that Begin need
+  // not look the row up again.
+  void CallRouted(Member decoder, const char* title, const cdmadiag::Policy& policy, IOrbDataState* ds,
+                  COrbExpandedMessage& msg, IDekCellRefs_Search* cells);
+  Member routed_ = nullptr;
+  std::uint32_t routed_code_ = 0;
+  cdmadiag::DecoderRow routed_row_{};
 };

@@ -29,9 +29,13 @@ class COrbDecodeMsgCDMA1xEVDOQualcommFrame : public COrbGenericHsMessage {
 
   void ExpandEVDOQualcommMessage(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search* cells);
 
-#define CDMADIAG_DECODER(name) void name(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search* cells);
-#include "framework/decoders_evdo.def"
-#undef CDMADIAG_DECODER
+  // The member decoders of the EV-DO log codes, from the families' code lists (data
+  // state, expanded message, cell search).
+#define CDMADIAG_DECLARE(decoder) void decoder(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search* cells);
+#define CDMADIAG_EVDO(stage, code, decoder, title, policy) CDMADIAG_DECLARE(decoder)
+#define CDMADIAG_EVDO_PENDING(stage, code, decoder, title) CDMADIAG_DECLARE(decoder)
+#include "framework/code_lists.h"
+#undef CDMADIAG_DECLARE
 
   IProObjectPropertiesConnectedAccessor* accessor() const { return settings_.accessor(); }
   bool header_present() const { return settings_.header_present(); }
@@ -45,9 +49,9 @@ class COrbDecodeMsgCDMA1xEVDOQualcommFrame : public COrbGenericHsMessage {
  protected:
   using Member = void (COrbDecodeMsgCDMA1xEVDOQualcommFrame::*)(IOrbDataState*, COrbExpandedMessage&,
                                                                 IDekCellRefs_Search*);
-  // Sets the title of self's dispatch row when the message asks for a title or details.
-  void SetTitle(COrbExpandedMessage& msg, Member self,
-                cdmadiag::TitleWhen when = cdmadiag::TitleWhen::kTitleOrDetails) const;
+  // Begins self's decode under its row (the row of this packet's code when self serves
+  // several): the row's title where its policy puts it, and the policy's failures.
+  cdmadiag::Decoding Begin(COrbExpandedMessage& msg, Member self) const;
 
   // Seconds since 1970 of an 8-byte DIAG time stamp.
   double CalculateQcTime(const std::uint8_t* stamp);
@@ -61,16 +65,17 @@ class COrbDecodeMsgCDMA1xEVDOQualcommFrame : public COrbGenericHsMessage {
   cdmadiag::DecoderSettings settings_;
 };
 
-// Free decoders: data state, expanded message, packet bytes, byte count.
-#define CDMADIAG_DECODER(name) \
-  void name(IOrbDataState* ds, COrbExpandedMessage& msg, const std::uint8_t* buf, std::uint32_t len);
-#include "framework/decoders_evdo_free.def"
-#undef CDMADIAG_DECODER
+// Free decoders, from the families' code lists: data state, expanded message, packet
+// bytes, byte count.
+#define CDMADIAG_DECLARE(decoder) \
+  void decoder(IOrbDataState* ds, COrbExpandedMessage& msg, const std::uint8_t* buf, std::uint32_t len);
+#define CDMADIAG_EVDO_FREE(stage, code, decoder, title, policy) CDMADIAG_DECLARE(decoder)
+#define CDMADIAG_EVDO_FREE_PENDING(stage, code, decoder, title) CDMADIAG_DECLARE(decoder)
+#include "framework/code_lists.h"
+#undef CDMADIAG_DECLARE
 
 namespace cdmadiag {
-// Sets the title of a free decoder's dispatch row when the message asks for a title
-// or details.
-void SetFreeTitle(COrbExpandedMessage& msg, void (*self)(IOrbDataState*, COrbExpandedMessage&, const std::uint8_t*,
-                                                        std::uint32_t),
-                  TitleWhen when = TitleWhen::kTitleOrDetails);
+// Begins a free decoder's decode under its row: title and failure policy.
+Decoding begin(COrbExpandedMessage& msg,
+               void (*self)(IOrbDataState*, COrbExpandedMessage&, const std::uint8_t*, std::uint32_t));
 }  // namespace cdmadiag

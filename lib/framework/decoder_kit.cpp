@@ -1,17 +1,39 @@
 #include "framework/decoder_kit.h"
 
 #include <stdexcept>
-
+#include <string>
 
 namespace cdmadiag {
 
-bool require(const PayloadReader& r, std::size_t need, COrbExpandedMessage& msg, OnShort policy, const char* text) {
-  if (r.has(0, need)) return true;
-  switch (policy) {
+Decoding::Decoding(COrbExpandedMessage& msg, const char* title, const Policy& policy)
+    : msg_(msg), title_(title), policy_(policy) {
+  switch (policy.title_at) {
+    case TitleAt::kStart: set_title(msg, title, policy.when); break;
+    case TitleAt::kAfterCheck: exceptions_ = std::uncaught_exceptions(); break;
+    case TitleAt::kDispatcher: break;
+  }
+}
+
+Decoding::~Decoding() {
+  if (policy_.title_at == TitleAt::kAfterCheck && !failed_ && std::uncaught_exceptions() == exceptions_) {
+    set_title(msg_, title_, policy_.when);
+  }
+}
+
+bool Decoding::fail(const char* text) const {
+  failed_ = true;
+  if (policy_.on_short == OnShort::kQuiet) return false;
+  std::string what;
+  if (policy_.title_prefixed && title_ != nullptr) {
+    what = std::string(title_) + " : ";
+  }
+  what += text;
+  switch (policy_.on_short) {
     case OnShort::kReport:
-      if (msg.detailsWanted) msg.details += text;
+      if (msg_.detailsWanted) msg_.details += what;
       return false;
-    case OnShort::kThrow: throw std::invalid_argument(text);
+    case OnShort::kQuiet: return false;
+    case OnShort::kThrow: throw MalformedPacket(what);
   }
   return false;
 }

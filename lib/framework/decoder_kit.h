@@ -1,29 +1,34 @@
 #pragma once
-// The decoder kit: one length check, one attribute writer and one title source for
-// every decoder, so that the families read alike.
+// The decoder kit: one title and failure policy per code, one length check and one
+// attribute writer for every decoder, so that the families read alike.
 //
 // A decoder, in this order:
 //   // Payload (fixed part 14 bytes):
 //   //  +off  type  name            unit
 //   //   +0   u8    Pregain         code 0-4
 //   //   +1   u16   WindowEnd       1/8 chip
-//   constexpr std::size_t kPregain = 0;   (named offsets, a kSize for the length test)
+//   constexpr std::size_t kSize = 14;     (named sizes; offsets only where the decoder moves)
 //   void F::DecodeX(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-//     SetTitle(msg, &F::DecodeX);                        // the dispatch row's title
-//     const auto r = payload();
-//     if (!cdmadiag::require(r, kSize, msg, OnShort::kReport)) return;
-//     ... read fields into named locals ...
-//     AttrWriter w(ds);                                  // nothing when read-only
+//     const auto job = Begin(msg, &F::DecodeX);  // the code's row: title and failure policy
+//     Cursor c(payload());
+//     const std::uint8_t pregain = c.u8();         // fields in their order, into named locals
+//     const std::uint16_t window_end = c.u16le();
+//     if (!job.check(c)) return;                   // once: fails as the code's policy says
+//     AttrWriter w(ds);                            // nothing when read-only
 //     w.Double(ATTR_ID_X, v); w.UShort(ATTR_ID_PILOT_PN, pn, i);
 //     if (!msg.detailsWanted) return;
 //     ... text ...
 //   }
+// The code, its decoder, title and policy are one row of the family's code list.
 #include <cstddef>
 #include <cstdint>
+#include <exception>
 #include <optional>
 
 #include "framework/attributes.h"
+#include "framework/decoder_policy.h"
 #include "framework/failure_texts.h"
+#include "framework/payload_cursor.h"
 #include "framework/payload_reader.h"
 #include "host/data_state.h"
 #include "host/expanded_message.h"
@@ -32,27 +37,51 @@ namespace cdmadiag {
 
 inline constexpr std::uint32_t kNoBound = IOrbDataState::kNoBound;
 
-// What a decoder does with a payload shorter than its layout.
-enum class OnShort : std::uint8_t {
-  kReport,  // append the failure text to the details (when wanted) and stop
-  kThrow,   // throw std::invalid_argument carrying the failure text; only for
-            // decoders the EV-DO dispatcher calls inside a guard
-};
-
-// True when r holds need bytes from its start. Otherwise fails by the policy with
-// text (the failure text shown byte for byte) and returns false.
-bool require(const PayloadReader& r, std::size_t need, COrbExpandedMessage& msg, OnShort policy,
-             const char* text = kNotQualcommStandard);
-
-// When a decoder's title is set: 1x decoders when a title is wanted, EV-DO decoders
-// also when details are wanted.
-enum class TitleWhen : std::uint8_t { kTitleWanted, kTitleOrDetails };
-
 inline void set_title(COrbExpandedMessage& msg, const char* title, TitleWhen when) {
   if (title != nullptr && (msg.titleWanted || (when == TitleWhen::kTitleOrDetails && msg.detailsWanted))) {
     msg.title = title;
   }
 }
+
+// One decode of one packet under its code's row: sets the title where the policy
+// puts it and fails as the policy says. A title that follows the length check is set
+// when the decode ends (this object goes out of scope) without having failed and
+// without an exception on its way out.
+class Decoding {
+ public:
+  Decoding(COrbExpandedMessage& msg, const char* title, const Policy& policy);
+  ~Decoding();
+  Decoding(const Decoding&) = delete;
+  Decoding& operator=(const Decoding&) = delete;
+
+  // True when r holds need bytes from its start; otherwise fails.
+  bool require(const PayloadReader& r, std::size_t need) const { return r.has(0, need) || fail(); }
+  // True when every read of c so far was within the payload; otherwise fails. The one
+  // check of a part read field by field.
+  bool check(const Cursor& c) const { return c.ok() || fail(); }
+  // True when n more bytes follow c's offset; otherwise fails (and c is short).
+  bool require(Cursor& c, std::size_t n) const { return c.need(n) || fail(); }
+  // True when r holds n bytes at off; otherwise fails.
+  bool require_at(const PayloadReader& r, std::size_t off, std::size_t n) const { return r.has(off, n) || fail(); }
+  // The same with a text of its own, where one part of a packet fails differently.
+  bool require(const PayloadReader& r, std::size_t need, const char* text) const {
+    return r.has(0, need) || fail(text);
+  }
+  // Fails with the policy's text, or with text for a rule other than the length
+  // (a count out of range): appends it (kReport), stays silent (kQuiet) or throws
+  // MalformedPacket (kThrow). Returns false, for `return d.fail();`.
+  bool fail() const { return fail(policy_.text); }
+  bool fail(const char* text) const;
+
+  const Policy& policy() const { return policy_; }
+
+ private:
+  COrbExpandedMessage& msg_;
+  const char* title_;
+  Policy policy_;
+  int exceptions_ = 0;  // in flight when the decode began
+  mutable bool failed_ = false;
+};
 
 // Writes attributes with the two constant trailing arguments of the data state left
 // out; the operation stays in the call because it is part of the output. A writer

@@ -5,6 +5,7 @@
 #include "framework/decoder_evdo.h"
 #include "framework/failure_texts.h"
 #include "framework/packet_header.h"
+#include "framework/payload_reader.h"
 
 // Copies and assignments are member-wise: the settings member keeps the accessor's
 // reference count right, the base copies the packet.
@@ -87,5 +88,5 @@ double COrbDecodeMsgCDMA1xEVDOQualcommFrame::CalculateCurTime(int& payload_offse
       return CalculateQcTime(GetBuf() + kLogHeaderTimeStamp);
     }
   }
-  throw std::invalid_argument(cdmadiag::kNotQualcommStandard);
+  throw cdmadiag::MalformedPacket(cdmadiag::kNotQualcommStandard);
 }

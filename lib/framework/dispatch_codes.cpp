@@ -15,8 +15,7 @@ void add_evdo(std::vector<CodeInfo>& out, std::span<const EvdoRow> rows) {
       case EvdoKind::kMember:
       case EvdoKind::kFree:
       case EvdoKind::kGuarded: {
-        const bool pending = r.member != nullptr ? is_pending(r.member) : is_pending(r.free);
-        out.push_back({r.code, CodeClass::kEvdo, r.title, true, pending});
+        out.push_back({r.code, CodeClass::kEvdo, r.title, true, r.pending});
         break;
       }
       case EvdoKind::kReserved:
@@ -35,11 +34,10 @@ std::vector<CodeInfo> known_codes() {
     for (std::uint32_t code = r.lo; code <= r.hi; ++code) {
       switch (r.kind) {
         case LogKind::kDecoder:
-        case LogKind::kTitleThenDecoder:
         case LogKind::kMini:
-          out.push_back({code, CodeClass::k1x, r.title != nullptr ? r.title : "", true, is_pending(r.decoder)});
+        case LogKind::kGenTA:
+          out.push_back({code, CodeClass::k1x, r.title != nullptr ? r.title : "", true, r.pending});
           break;
-        case LogKind::kGenTA: out.push_back({code, CodeClass::k1x, r.title, true, gen_ta_info_pending()}); break;
         case LogKind::kTitle:
         case LogKind::kReservedWord: out.push_back({code, CodeClass::k1x, r.title, false, false}); break;
         case LogKind::kReserved:
@@ -52,7 +50,7 @@ std::vector<CodeInfo> known_codes() {
   add_evdo(out, evdo_stage2_rows());
   add_evdo(out, evdo_stage3_rows());
   for (const CommandRow& r : command_rows()) {
-    out.push_back({r.cmd, CodeClass::kDiagCommand, r.title, true, is_pending(r.decoder)});
+    out.push_back({r.cmd, CodeClass::kDiagCommand, r.title, true, r.pending});
   }
   return out;
 }

@@ -6,7 +6,7 @@ namespace cdmadiag {
 
 double diag_time_seconds(const std::uint8_t* stamp) {
   const PayloadReader r(stamp, kTimeStampSize);
-  return static_cast<double>(r.u48le(kTimeStampCount)) * kTimeUnitSeconds + kGpsEpochUnixSeconds;
+  return diag_count_seconds(r.u48le(kTimeStampCount));
 }
 
 std::int64_t diag_time_ms(const std::uint8_t* stamp) {

@@ -20,6 +20,10 @@ inline constexpr std::size_t kTimeStampCount = 2;            // offset of the u4
 inline constexpr double kTimeUnitSeconds = 0.00125;          // one count: 1.25 ms
 inline constexpr double kGpsEpochUnixSeconds = 315964800.0;  // 1980-01-06 00:00:00 UTC
 
+// Seconds since 1970 of the u48 count of a time stamp.
+constexpr double diag_count_seconds(std::uint64_t count) {
+  return static_cast<double>(count) * kTimeUnitSeconds + kGpsEpochUnixSeconds;
+}
 // Seconds since 1970 of an 8-byte time stamp; bytes 0-1 are not used.
 double diag_time_seconds(const std::uint8_t* stamp);
 // The same instant in whole milliseconds since 1970 (rounded down), exact where the

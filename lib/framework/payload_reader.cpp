@@ -5,7 +5,7 @@
 namespace cdmadiag {
 
 TruncatedPayload::TruncatedPayload(std::size_t offset, std::size_t wanted, std::size_t size)
-    : std::out_of_range(fmt::format("read of {} bytes at offset {} past a payload of {} bytes", wanted, offset, size)),
+    : MalformedPacket(fmt::format("read of {} bytes at offset {} past a payload of {} bytes", wanted, offset, size)),
       offset_(offset),
       wanted_(wanted),
       size_(size) {}

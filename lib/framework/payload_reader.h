@@ -10,9 +10,18 @@
 
 namespace cdmadiag {
 
+// A packet whose bytes do not fit its layout: an input error, never a bug. The EV-DO
+// dispatcher's guards keep its text as the packet's diagnostic; anything else they
+// catch is a decoder fault. An invalid argument, as the free EV-DO decoders' callers
+// expect, but apart from every other one.
+class MalformedPacket : public std::invalid_argument {
+ public:
+  using std::invalid_argument::invalid_argument;
+};
+
 // A read past the end of the payload. A safety net: decoders with a length rule
 // check it up front and produce their own failure text.
-class TruncatedPayload : public std::out_of_range {
+class TruncatedPayload : public MalformedPacket {
  public:
   TruncatedPayload(std::size_t offset, std::size_t wanted, std::size_t size);
   std::size_t offset() const { return offset_; }
@@ -70,6 +79,11 @@ class PayloadReader {
     double d;
     std::memcpy(&d, &v, sizeof d);
     return d;
+  }
+  // The n bytes at off, checked like a read, for a host routine that takes a pointer.
+  const std::uint8_t* data(std::size_t off, std::size_t n) const {
+    check(off, n);
+    return bytes_.data() + off;
   }
   // Exactly n characters at off, stopping early at a NUL.
   std::string chars(std::size_t off, std::size_t n) const;

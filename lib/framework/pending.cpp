@@ -1,7 +1,8 @@
 #include "framework/pending.h"
 
 #include <algorithm>
-#include <array>
+
+#include "framework/dispatch_tables.h"
 
 namespace cdmadiag {
 
@@ -9,82 +10,55 @@ void pending_decoder(COrbExpandedMessage& msg) { msg.notDecoded = true; }
 
 }  // namespace cdmadiag
 
-#define CDMADIAG_PENDING_1X(name)                                                                             \
-  void COrbDecodeMsgCDMAQualcommFrame::name(IOrbDataState*, COrbExpandedMessage& msg, IDekCellRefs_Search*) { \
-    cdmadiag::pending_decoder(msg);                                                                           \
+// The placeholders of the codes the lists mark as pending.
+#define CDMADIAG_1X_PENDING(code, decoder, title)                                                                \
+  void COrbDecodeMsgCDMAQualcommFrame::decoder(IOrbDataState*, COrbExpandedMessage& msg, IDekCellRefs_Search*) { \
+    cdmadiag::pending_decoder(msg);                                                                              \
   }
-#define CDMADIAG_PENDING_1X_GENTA(name)                                                               \
-  void COrbDecodeMsgCDMAQualcommFrame::name(IOrbDataState*, COrbExpandedMessage& msg, std::uint32_t&, \
-                                            IDekCellRefs_Search*, bool) {                             \
-    cdmadiag::pending_decoder(msg);                                                                   \
+#define CDMADIAG_COMMAND_PENDING(cmd, min_len, max_len, on_failure, decoder, title) \
+  CDMADIAG_1X_PENDING(cmd, decoder, title)
+#define CDMADIAG_EVDO_PENDING(stage, code, decoder, title)                                                             \
+  void COrbDecodeMsgCDMA1xEVDOQualcommFrame::decoder(IOrbDataState*, COrbExpandedMessage& msg, IDekCellRefs_Search*) { \
+    cdmadiag::pending_decoder(msg);                                                                                    \
   }
-#define CDMADIAG_PENDING_EVDO(name)                                                                                 \
-  void COrbDecodeMsgCDMA1xEVDOQualcommFrame::name(IOrbDataState*, COrbExpandedMessage& msg, IDekCellRefs_Search*) { \
-    cdmadiag::pending_decoder(msg);                                                                                 \
+#define CDMADIAG_EVDO_FREE_PENDING(stage, code, decoder, title)                                \
+  void decoder(IOrbDataState*, COrbExpandedMessage& msg, const std::uint8_t*, std::uint32_t) { \
+    cdmadiag::pending_decoder(msg);                                                            \
   }
-#define CDMADIAG_PENDING_FREE(name)                                                         \
-  void name(IOrbDataState*, COrbExpandedMessage& msg, const std::uint8_t*, std::uint32_t) { \
-    cdmadiag::pending_decoder(msg);                                                         \
-  }
-#include "framework/pending.def"
-#undef CDMADIAG_PENDING_1X
-#undef CDMADIAG_PENDING_1X_GENTA
-#undef CDMADIAG_PENDING_EVDO
-#undef CDMADIAG_PENDING_FREE
+#include "framework/code_lists.h"
 
 namespace cdmadiag {
 
 namespace {
 
-#define CDMADIAG_PENDING_1X(name) &COrbDecodeMsgCDMAQualcommFrame::name,
-#define CDMADIAG_PENDING_1X_GENTA(name)
-#define CDMADIAG_PENDING_EVDO(name)
-#define CDMADIAG_PENDING_FREE(name)
-const Decoder1x kPending1x[] = {
-#include "framework/pending.def"
-    nullptr};
-#undef CDMADIAG_PENDING_1X
-#define CDMADIAG_PENDING_1X(name)
-#undef CDMADIAG_PENDING_EVDO
-#define CDMADIAG_PENDING_EVDO(name) &COrbDecodeMsgCDMA1xEVDOQualcommFrame::name,
-const DecoderEvdo kPendingEvdo[] = {
-#include "framework/pending.def"
-    nullptr};
-#undef CDMADIAG_PENDING_EVDO
-#define CDMADIAG_PENDING_EVDO(name)
-#undef CDMADIAG_PENDING_FREE
-#define CDMADIAG_PENDING_FREE(name) &name,
-const DecoderFree kPendingFree[] = {
-#include "framework/pending.def"
-    nullptr};
-#undef CDMADIAG_PENDING_FREE
-#define CDMADIAG_PENDING_FREE(name)
-#undef CDMADIAG_PENDING_1X_GENTA
-#define CDMADIAG_PENDING_1X_GENTA(name) true ||
-constexpr bool kGenTaPending =
-#include "framework/pending.def"
-    false;
-#undef CDMADIAG_PENDING_1X
-#undef CDMADIAG_PENDING_1X_GENTA
-#undef CDMADIAG_PENDING_EVDO
-#undef CDMADIAG_PENDING_FREE
+template <class Row, class D>
+bool pending_in(std::span<const Row> rows, D Row::*decoder, D d) {
+  return d != nullptr && std::ranges::any_of(rows, [&](const Row& r) { return r.pending && r.*decoder == d; });
+}
 
-// Each list ends with a nullptr sentinel so an empty list still compiles.
-template <typename T, std::size_t N>
-bool listed(const T (&list)[N], T d) {
-  return d != nullptr && std::find(list, list + N - 1, d) != list + N - 1;
+template <class Row>
+std::size_t count_pending(std::span<const Row> rows) {
+  return static_cast<std::size_t>(std::ranges::count(rows, true, &Row::pending));
 }
 
 }  // namespace
 
-bool is_pending(Decoder1x d) { return listed(kPending1x, d); }
-bool is_pending(DecoderEvdo d) { return listed(kPendingEvdo, d); }
-bool is_pending(DecoderFree d) { return listed(kPendingFree, d); }
-bool gen_ta_info_pending() { return kGenTaPending; }
+bool is_pending(Decoder1x d) {
+  return pending_in(log_rows(), &LogRow::decoder, d) || pending_in(command_rows(), &CommandRow::decoder, d);
+}
+
+bool is_pending(DecoderEvdo d) {
+  return pending_in(evdo_stage1_rows(), &EvdoRow::member, d) || pending_in(evdo_stage2_rows(), &EvdoRow::member, d) ||
+         pending_in(evdo_stage3_rows(), &EvdoRow::member, d);
+}
+
+bool is_pending(DecoderFree d) {
+  return pending_in(evdo_stage1_rows(), &EvdoRow::free, d) || pending_in(evdo_stage2_rows(), &EvdoRow::free, d);
+}
 
 std::size_t pending_count() {
-  return std::size(kPending1x) - 1 + std::size(kPendingEvdo) - 1 + std::size(kPendingFree) - 1 +
-         (kGenTaPending ? 1 : 0);
+  return count_pending(log_rows()) + count_pending(command_rows()) + count_pending(evdo_stage1_rows()) +
+         count_pending(evdo_stage2_rows()) + count_pending(evdo_stage3_rows());
 }
 
 }  // namespace cdmadiag

@@ -1,5 +1,6 @@
 #pragma once
-// Decoders still to be written route to one placeholder; the command counts them.
+// Decoders still to be written route to one placeholder; the command counts them. A
+// code list marks such a code with the _PENDING form of its row (code_lists.h).
 #include <cstddef>
 
 #include "framework/decoder_1x.h"
@@ -18,7 +19,7 @@ void pending_decoder(COrbExpandedMessage& msg);
 bool is_pending(Decoder1x d);
 bool is_pending(DecoderEvdo d);
 bool is_pending(DecoderFree d);
-bool gen_ta_info_pending();
+// Codes routed to the placeholder.
 std::size_t pending_count();
 
 }  // namespace cdmadiag

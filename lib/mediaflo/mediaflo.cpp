@@ -11,10 +11,10 @@
 #include <string>
 #include <utility>
 
-#include "diag/diag_common.h"
 #include "framework/attributes.h"
 #include "framework/decoder_1x.h"
 #include "framework/text.h"
+#include "framework/value_names.h"
 #include "host/format_groups.h"
 
 namespace {
@@ -22,7 +22,7 @@ namespace {
 using F = COrbDecodeMsgCDMAQualcommFrame;
 using cdmadiag::appendf;
 using cdmadiag::AttrWriter;
-using cdmadiag::OnShort;
+using cdmadiag::group_text;
 using cdmadiag::PayloadReader;
 
 constexpr const char* kInterruptTypeGroup = "MediaFLO Interrupt Type";
@@ -67,12 +67,6 @@ const FormatGroupRegistration kTxModeRegistration(kTxModeGroup, kTxModes);
 const FormatGroupRegistration kOuterCodeRegistration(kOuterCodeGroup, kOuterCodes);
 const FormatGroupRegistration kBindingRegistration(kBindingGroup, kBindings);
 
-std::string group_text(const char* group, unsigned value) { return cdmadiag::diag::group_text(group, value); }
-
-bool fixed_part(const PayloadReader& r, std::size_t size, COrbExpandedMessage& msg) {
-  return cdmadiag::require(r, size, msg, OnShort::kReport);
-}
-
 // Erased blocks per hundred good ones (a ratio to the good count, as the handset's
 // own tools report it); empty when no good block was counted, which would divide by zero.
 std::optional<double> erasure_rate(std::uint32_t good, std::uint32_t erased) {
@@ -90,9 +84,9 @@ std::optional<double> erasure_rate(std::uint32_t good, std::uint32_t erased) {
 //   +7   u8    Sign           0 = negative
 void F::DecodeMfloRssiDynParams(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
   constexpr std::size_t kInterruptType = 0, kInteger = 4, kHundredths = 6, kSign = 7, kSize = 8;
-  SetTitle(msg, &F::DecodeMfloRssiDynParams);
+  const auto job = Begin(msg, &F::DecodeMfloRssiDynParams);
   const PayloadReader r = payload();
-  if (!fixed_part(r, kSize, msg)) return;
+  if (!job.require(r, kSize)) return;
   const unsigned interrupt = r.u8(kInterruptType);
   const int integer = r.i16le(kInteger);
   // A negative integer part already carries the sign; negating it again on a zero
@@ -115,9 +109,9 @@ void F::DecodeMfloRssiDynParams(IOrbDataState* ds, COrbExpandedMessage& msg, IDe
 //   +8   u8    LicId          local-area infrastructure
 void F::DecodeMfloWideLocalDynParams(IOrbDataState*, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
   constexpr std::size_t kInterruptType = 0, kLocalStart = 1, kWicId = 5, kLicId = 8, kSize = 9;
-  SetTitle(msg, &F::DecodeMfloWideLocalDynParams);
+  const auto job = Begin(msg, &F::DecodeMfloWideLocalDynParams);
   const PayloadReader r = payload();
-  if (!fixed_part(r, kSize, msg) || !msg.detailsWanted) return;
+  if (!job.require(r, kSize) || !msg.detailsWanted) return;
   const unsigned interrupt = r.u8(kInterruptType);
   appendf(msg.details, "Interrupt Type: %s (%u), FLO FFT Local Start: %u, FLO FFT Wic Id: %u, FLO FFT Lic Id: %u",
           group_text(kInterruptTypeGroup, interrupt).c_str(), interrupt, r.u32le(kLocalStart), r.u8(kWicId),
@@ -136,9 +130,9 @@ void F::DecodeMfloWideLocalDynParams(IOrbDataState*, COrbExpandedMessage& msg, I
 void F::DecodeMfloMlcPlpStatsPreRSParams(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
   constexpr std::size_t kInterruptType = 0, kMlcId = 1, kSystem = 5, kBaseGood = 6, kBaseErased = 10,
                         kEnhancedGood = 14, kEnhancedErased = 18, kSize = 22;
-  SetTitle(msg, &F::DecodeMfloMlcPlpStatsPreRSParams);
+  const auto job = Begin(msg, &F::DecodeMfloMlcPlpStatsPreRSParams);
   const PayloadReader r = payload();
-  if (!fixed_part(r, kSize, msg)) return;
+  if (!job.require(r, kSize)) return;
   const unsigned interrupt = r.u8(kInterruptType);
   const std::uint32_t mlc = r.u32le(kMlcId);
   const std::uint8_t system = r.u8(kSystem);
@@ -173,11 +167,11 @@ void F::DecodeMfloMacInfoStaticParams(IOrbDataState*, COrbExpandedMessage& msg, 
   constexpr std::size_t kInterruptType = 0, kMlcId = 1, kUpdated = 2, kScheduled = 3, kHeaderSize = 4;
   constexpr std::size_t kStartOffset = 4, kSlotInfo = 6, kStreamLength = 7, kScheduledSize = 11;
   constexpr std::size_t kNextSfOffset = 4, kUnscheduledSize = 6;
-  SetTitle(msg, &F::DecodeMfloMacInfoStaticParams);
+  const auto job = Begin(msg, &F::DecodeMfloMacInfoStaticParams);
   const PayloadReader r = payload();
-  if (!fixed_part(r, kHeaderSize, msg)) return;
+  if (!job.require(r, kHeaderSize)) return;
   const bool scheduled = cdmadiag::bits(r.u8(kScheduled), 0, 1) != 0;
-  if (!fixed_part(r, scheduled ? kScheduledSize : kUnscheduledSize, msg) || !msg.detailsWanted) return;
+  if (!job.require(r, scheduled ? kScheduledSize : kUnscheduledSize) || !msg.detailsWanted) return;
 
   std::string& out = msg.details;
   const unsigned interrupt = r.u8(kInterruptType);
@@ -202,9 +196,9 @@ void F::DecodeMfloMacInfoStaticParams(IOrbDataState*, COrbExpandedMessage& msg, 
 //  +12   u8    bit 0 OisType     group "MediaFLO System"
 void F::DecodeMfloOisPlpStatsDynParams(IOrbDataState*, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
   constexpr std::size_t kSuperFrame = 0, kGood = 4, kErased = 8, kOisType = 12, kSize = 13;
-  SetTitle(msg, &F::DecodeMfloOisPlpStatsDynParams);
+  const auto job = Begin(msg, &F::DecodeMfloOisPlpStatsDynParams);
   const PayloadReader r = payload();
-  if (!fixed_part(r, kSize, msg) || !msg.detailsWanted) return;
+  if (!job.require(r, kSize) || !msg.detailsWanted) return;
   const auto ois = static_cast<unsigned>(cdmadiag::bits(r.u8(kOisType), 0, 1));
   appendf(msg.details, "Super Frame Number: %u, Total Num Good PLPs: %u, Total Num Erasure PLPs: %u, OIS Type: %s",
           r.u32le(kSuperFrame), r.u32le(kGood), r.u32le(kErased), group_text(kSystemGroup, ois).c_str());
@@ -240,11 +234,11 @@ void F::DecodeMfloOisInfoStaticParams(IOrbDataState* ds, COrbExpandedMessage& ms
                         kMinMonitorCycle = 17, kDataSymbols = 18, kPositionPilots = 20, kDataMacHeader = 21,
                         kCtrlMacHeader = 22, kStreamMacHeader = 23, kCtrlProtocolHeader = 24, kCtrlMode = 25,
                         kCtrlOuterCode = 26, kCtrlAlloc = 27, kCtrlLocation = 28, kCtrlSlotInfo = 30,
-                        kCtrlCapsuleId = 31, kPairCount = 32, kPairs = 36, kPairSize = 4, kMaxPairs = 8,
-                        kStartMlc = 68, kMlcCount = 69, kSize = 70, kRecordSize = 8, kMaxRecords = 167;
-  SetTitle(msg, &F::DecodeMfloOisInfoStaticParams);
+                        kCtrlCapsuleId = 31, kPairCount = 32, kPairs = 36, kPairSize = 4, kMaxPairs = 8, kStartMlc = 68,
+                        kMlcCount = 69, kSize = 70, kRecordSize = 8, kMaxRecords = 167;
+  const auto job = Begin(msg, &F::DecodeMfloOisInfoStaticParams);
   const PayloadReader r = payload();
-  if (!fixed_part(r, kSize, msg)) return;
+  if (!job.require(r, kSize)) return;
   const auto ois = static_cast<unsigned>(cdmadiag::bits(r.u8(kOisType), 0, 1));
   const std::uint8_t mode = r.u8(kCtrlMode);
   const std::uint8_t outer = r.u8(kCtrlOuterCode);
@@ -259,10 +253,9 @@ void F::DecodeMfloOisInfoStaticParams(IOrbDataState* ds, COrbExpandedMessage& ms
   appendf(out, "\nAIS Spec. Version: %u, OIS Type: %s", r.u8(kAisVersion), group_text(kSystemGroup, ois).c_str());
   appendf(out, "\nSuper Frame Number: %u, Network Id: %u, Infrastructure Id: %u", r.u32le(kSuperFrame),
           r.u16le(kNetworkId), r.u16le(kInfrastructureId));
-  appendf(out, "\nLeap Sec: %u, Local Time: %u, Daylight Time: %u", r.u8(kLeapSec), r.u8(kLocalTime),
-          r.u8(kDaylight));
-  appendf(out, "\nProtocol Version: %u, Minimum Protocol Version: %u, Minimum Monitor Cycle Index: %u",
-          r.u8(kProtocol), r.u8(kMinProtocol), r.u8(kMinMonitorCycle));
+  appendf(out, "\nLeap Sec: %u, Local Time: %u, Daylight Time: %u", r.u8(kLeapSec), r.u8(kLocalTime), r.u8(kDaylight));
+  appendf(out, "\nProtocol Version: %u, Minimum Protocol Version: %u, Minimum Monitor Cycle Index: %u", r.u8(kProtocol),
+          r.u8(kMinProtocol), r.u8(kMinMonitorCycle));
   appendf(out, "\nNumber Data Symbols: %u, Number Position Pilot Symbols: %u", r.u16le(kDataSymbols),
           r.u8(kPositionPilots));
   appendf(out, "\nData MAC Header Length: %u, Ctrl MAC Header Length: %u, Stream MAC Header Length: %u",
@@ -290,8 +283,7 @@ void F::DecodeMfloOisInfoStaticParams(IOrbDataState* ds, COrbExpandedMessage& ms
     if (present == 0) {
       appendf(out, "\tNext SF Offset: %u", rec.u8(1));
     } else {
-      appendf(out, "\tStart Offset: %03u, Slot Info: 0x%02X, Stream Length: %u", rec.u16le(1), rec.u8(3),
-              rec.u32le(4));
+      appendf(out, "\tStart Offset: %03u, Slot Info: 0x%02X, Stream Length: %u", rec.u16le(1), rec.u8(3), rec.u32le(4));
     }
   }
 }
@@ -313,9 +305,9 @@ void F::DecodeMfloMlcPlpStatsPostParams(IOrbDataState* ds, COrbExpandedMessage& 
   constexpr std::size_t kSuperFrame = 0, kMlcId = 4, kSystem = 5, kCounts = 8, kCountCount = 8, kSize = 40;
   // Indexes into the counts; each good count is followed by its erasures.
   constexpr std::size_t kBaseGood = 0, kEnhGood = 2, kBaseCbGood = 4, kEnhCbGood = 6;
-  SetTitle(msg, &F::DecodeMfloMlcPlpStatsPostParams);
+  const auto job = Begin(msg, &F::DecodeMfloMlcPlpStatsPostParams);
   const PayloadReader r = payload();
-  if (!fixed_part(r, kSize, msg)) return;
+  if (!job.require(r, kSize)) return;
   const std::uint8_t mlc = r.u8(kMlcId);
   const std::uint8_t system = r.u8(kSystem);
   std::array<std::uint32_t, kCountCount> n{};
@@ -324,11 +316,14 @@ void F::DecodeMfloMlcPlpStatsPostParams(IOrbDataState* ds, COrbExpandedMessage& 
   if (const AttrWriter w(ds); w.on()) {
     w.Byte(ATTR_ID_MFLO_MlcId, mlc);
     w.Byte(ATTR_ID_MFLO_System, system);
-    const std::array<const std::uint32_t*, kCountCount> count_ids{
-        &ATTR_ID_MFLO_BaseLayerGoodPLPs,           &ATTR_ID_MFLO_BaseLayerErasurePLPs,
-        &ATTR_ID_MFLO_EnhancedLayerGoodPLPs,       &ATTR_ID_MFLO_EnhancedLayerErasurePLPs,
-        &ATTR_ID_MFLO_BaseLayerGood_CodeBlocks,    &ATTR_ID_MFLO_BaseLayerErasure_CodeBlocks,
-        &ATTR_ID_MFLO_EnhancedLayerGood_CodeBlocks, &ATTR_ID_MFLO_EnhancedLayerErasure_CodeBlocks};
+    const std::array<const std::uint32_t*, kCountCount> count_ids{&ATTR_ID_MFLO_BaseLayerGoodPLPs,
+                                                                  &ATTR_ID_MFLO_BaseLayerErasurePLPs,
+                                                                  &ATTR_ID_MFLO_EnhancedLayerGoodPLPs,
+                                                                  &ATTR_ID_MFLO_EnhancedLayerErasurePLPs,
+                                                                  &ATTR_ID_MFLO_BaseLayerGood_CodeBlocks,
+                                                                  &ATTR_ID_MFLO_BaseLayerErasure_CodeBlocks,
+                                                                  &ATTR_ID_MFLO_EnhancedLayerGood_CodeBlocks,
+                                                                  &ATTR_ID_MFLO_EnhancedLayerErasure_CodeBlocks};
     for (std::size_t i = 0; i < kCountCount; ++i) w.ULong(*count_ids[i], n[i]);
     const auto rate = [&](std::uint32_t id, std::size_t good) {
       if (const auto v = erasure_rate(n[good], n[good + 1])) w.Double(id, *v);
@@ -367,12 +362,12 @@ void F::DecodeMfloMlcPlpStatsPostParams(IOrbDataState* ds, COrbExpandedMessage& 
 //  +23   u8    Stream2Bound
 //  +24   u16   StreamLength0..2 (three)
 void F::DecodeMfloMlcLocationDynParams(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  constexpr std::size_t kSuperFrame = 0, kStartSymbol = 4, kSlotOffset = 6, kSlotMin = 7, kSlotTotal = 8,
-                        kSlotMax = 12, kTxMode = 13, kMlcId = 14, kSystem = 15, kCodeBlocks = 20, kOuterCode = 21,
-                        kStream1Bound = 22, kStream2Bound = 23, kStreamLengths = 24, kSize = 30;
-  SetTitle(msg, &F::DecodeMfloMlcLocationDynParams);
+  constexpr std::size_t kSuperFrame = 0, kStartSymbol = 4, kSlotOffset = 6, kSlotMin = 7, kSlotTotal = 8, kSlotMax = 12,
+                        kTxMode = 13, kMlcId = 14, kSystem = 15, kCodeBlocks = 20, kOuterCode = 21, kStream1Bound = 22,
+                        kStream2Bound = 23, kStreamLengths = 24, kSize = 30;
+  const auto job = Begin(msg, &F::DecodeMfloMlcLocationDynParams);
   const PayloadReader r = payload();
-  if (!fixed_part(r, kSize, msg)) return;
+  if (!job.require(r, kSize)) return;
   const std::uint8_t mode = r.u8(kTxMode);
   const std::uint8_t mlc = r.u8(kMlcId);
   const std::uint8_t system = r.u8(kSystem);
@@ -409,9 +404,9 @@ void F::DecodeMfloBoundStreamListParams(IOrbDataState* ds, COrbExpandedMessage& 
   constexpr std::size_t kInterruptType = 0, kFlowCount = 1, kSize = 2, kRecordSize = 10, kMaxFlows = 8;
   constexpr std::size_t kMlcId = 0, kStreamId = 1, kFlowId = 2, kBothLayers = 6, kInterleaving = 7, kBinding = 8,
                         kSystem = 9;
-  SetTitle(msg, &F::DecodeMfloBoundStreamListParams);
+  const auto job = Begin(msg, &F::DecodeMfloBoundStreamListParams);
   const PayloadReader r = payload();
-  if (!fixed_part(r, kSize, msg)) return;
+  if (!job.require(r, kSize)) return;
   const std::uint8_t count = r.u8(kFlowCount);
   const std::size_t flows = std::min({std::size_t{count}, kMaxFlows, (r.size() - kSize) / kRecordSize});
   const auto flow = [&](std::size_t i) { return r.sub(kSize + i * kRecordSize, kRecordSize); };
@@ -432,7 +427,9 @@ void F::DecodeMfloBoundStreamListParams(IOrbDataState* ds, COrbExpandedMessage& 
   const unsigned interrupt = r.u8(kInterruptType);
   appendf(out, "\nInterrupt type: %s (%u), Bound flow count: %u,", group_text(kInterruptTypeGroup, interrupt).c_str(),
           interrupt, count);
-  out += "\nMLC\tStrm\tFlow\tStrm\tByte\tSystem\tBinding\nId\tId\tId\tUses\tItlvg\t\t\n\t\t\tBoth\tEbld\t\t\n\t\t\tLayer\t\t\t";
+  out +=
+      "\nMLC\tStrm\tFlow\tStrm\tByte\tSystem\tBinding\nId\tId\tId\tUses\tItlvg\t\t\n\t\t\tBoth\tEbld\t\t\n\t\t\tLayer\t"
+      "\t\t";
   for (std::size_t i = 0; i < flows; ++i) {
     const PayloadReader f = flow(i);
     const std::uint8_t binding = f.u8(kBinding);
@@ -448,9 +445,9 @@ void F::DecodeMfloBoundStreamListParams(IOrbDataState* ds, COrbExpandedMessage& 
 //   +4   u8 x7  MacHeader             shown in hex
 void F::DecodeMfloStrmInfoStaticParams(IOrbDataState*, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
   constexpr std::size_t kBase = 0, kEnhanced = 12, kMacHeader = 4, kMacHeaderSize = 7, kSize = 23;
-  SetTitle(msg, &F::DecodeMfloStrmInfoStaticParams);
+  const auto job = Begin(msg, &F::DecodeMfloStrmInfoStaticParams);
   const PayloadReader r = payload();
-  if (!fixed_part(r, kSize, msg) || !msg.detailsWanted) return;
+  if (!job.require(r, kSize) || !msg.detailsWanted) return;
   std::string& out = msg.details;
   for (const auto& [label, at] : {std::pair{"\nBase Layer: ", kBase}, std::pair{"\nEnhanced Layer: ", kEnhanced}}) {
     out += label;
@@ -472,9 +469,9 @@ void F::DecodeMfloStrmInfoStaticParams(IOrbDataState*, COrbExpandedMessage& msg,
 void F::DecodeMfloStreamPlpStats(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
   constexpr std::size_t kSuperFrame = 0, kFlowId = 4, kBaseGood = 8, kEnhancedGood = 12, kBaseErased = 16,
                         kEnhancedErased = 20, kSize = 24;
-  SetTitle(msg, &F::DecodeMfloStreamPlpStats);
+  const auto job = Begin(msg, &F::DecodeMfloStreamPlpStats);
   const PayloadReader r = payload();
-  if (!fixed_part(r, kSize, msg)) return;
+  if (!job.require(r, kSize)) return;
   const std::uint32_t flow = r.u32le(kFlowId);
 
   AttrWriter(ds).ULong(ATTR_ID_MFLO_FlowId, flow);

@@ -126,8 +126,10 @@ TEST(ActiveSet, ReducedSubRecordsAndStride) {
 }
 
 TEST(ActiveSet, EveryTruncationStopsCleanly) {
+  // Version 1 has no failure text: a short report keeps its title (the sweep checks
+  // it) and shows or writes nothing else.
   sweep_truncations(kV1, v1(2, true),
-                    [](const COrbExpandedMessage& msg, std::size_t) { EXPECT_EQ(msg.details, kNotQualcommStandard); });
+                    [](const DecoderCase& c, std::size_t) { EXPECT_EQ(c.msg.details + c.writes(), ""); });
   Bytes two = v2_head(0x07, 1).u16(40).u8(2).u8(0).u8(3).u8(1).u16(12).u8(5).zeros(3).zeros(12);
   sweep_truncations(kV2, two, [](const COrbExpandedMessage& msg, std::size_t n) {
     EXPECT_TRUE(n < 8 ? msg.details == kNotQualcommStandard

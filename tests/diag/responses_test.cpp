@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "framework/failure_texts.h"
+#include "host/format_groups.h"
 #include "support/decoder_case.h"
 
 using cdmadiag::test::Bytes;
@@ -126,4 +127,13 @@ TEST(StatusSnapshot, WritesIdentityAndChannelUnlessReadOnly) {
   ro.read_only = true;
   EXPECT_EQ(ro.call(&F::DecodeStatusSnapshotResponse, status_snapshot()).details, d.msg.details);
   EXPECT_EQ(ro.writes(), "");
+}
+
+// Every format group is registered at load: decoding changes none of the process-wide
+// groups that other decoding threads read (the log-code names included).
+TEST(ResponsesLogOnDemand, NamesLogCodesFromGroupsRegisteredAtLoad) {
+  const std::size_t groups = GetFormatGroupManager()->size();
+  DecoderCase c;
+  EXPECT_NE(c.run(0, Bytes{0x78}.u16(0x100F).u8(1), true).details.find("Pilot Searcher"), std::string::npos);
+  EXPECT_EQ(GetFormatGroupManager()->size(), groups);
 }

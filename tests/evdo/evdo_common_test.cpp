@@ -1,14 +1,11 @@
 // Shared EV-DO pieces: DRC rates, the SINR ranking, the DRC election, conversions,
-// and the family's two failure policies.
+// and the conversions.
 #include "evdo/evdo_common.h"
 
 #include <gtest/gtest.h>
 
 #include <array>
-#include <stdexcept>
 #include <vector>
-
-#include "framework/decoder_kit.h"
 
 namespace cdmadiag::evdo {
 namespace {
@@ -43,19 +40,10 @@ TEST(EvdoCommon, ElectionTakesTheMostFrequentHighestOnTie) {
   EXPECT_EQ(elect_drc(h), 7u);
 }
 
-TEST(EvdoCommon, ConversionsAndFailurePolicy) {
+TEST(EvdoCommon, Conversions) {
   EXPECT_FALSE(db_from_512ths(0).has_value());  // no logarithm of 0
   EXPECT_DOUBLE_EQ(*db_from_512ths(5120), 10.0);
   EXPECT_DOUBLE_EQ(db_from_256ths(-384), -1.5);
-  const std::array<std::uint8_t, 4> b{};
-  const PayloadReader r(b);
-  COrbExpandedMessage msg;
-  EXPECT_TRUE(require(r, 4, msg, OnShort::kReport));
-  EXPECT_FALSE(require(r, 5, msg, OnShort::kReport));
-  EXPECT_EQ(msg.details, "Message Buffer does not conforms to Qualcomm Standard.");
-  EXPECT_TRUE(require(r, 4, msg, OnShort::kThrow));
-  EXPECT_THROW(require(r, 5, msg, OnShort::kThrow), std::invalid_argument);
-  EXPECT_EQ(msg.details, "Message Buffer does not conforms to Qualcomm Standard.");  // thrown, not reported
 }
 
 }  // namespace

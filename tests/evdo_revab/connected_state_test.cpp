@@ -142,13 +142,14 @@ TEST(EvdoConnectedState, OnlySearchTitlesForDetailsAloneAndReadOnlyWritesNothing
   }
 }
 
-// The guard keeps the failure: the title stays, no text and no write, whatever the cut.
-TEST(EvdoConnectedState, ShortPacketsThrowAfterTheTitle) {
+// The length is checked before anything is set: a short packet shows no title, no
+// text and no write, whatever the cut, and the guard keeps the failure.
+TEST(EvdoConnectedState, ShortPacketsThrowBeforeTheTitle) {
   const std::vector<std::pair<std::uint32_t, Bytes>> packets = {
       {kTerm, termination(0)}, {kStack, counters(26)}, {kRmac, counters(32)}, {kSearch, counters(30, true)}};
   for (const auto& [code, full] : packets) {
     sweep_truncations(code, full, [](const DecoderCase& c, std::size_t) {
-      EXPECT_EQ(c.msg.details + c.writes(), "");
+      EXPECT_EQ(c.msg.title + c.msg.details + c.writes(), "");
       EXPECT_EQ(c.failures, std::vector<std::string>{kNotQualcommStandard});
     });
   }

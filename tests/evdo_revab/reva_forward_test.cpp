@@ -316,14 +316,13 @@ TEST(RevAForward, PerUserTextWritesAndOneSecondThroughput) {
       c.writes({"MUP_InstantaneousRealThoughputMUP"}).starts_with("MUP_InstantaneousRealThoughputMUP Double[0] 8\n"));
 }
 
-// Short packets throw inside the guard before anything is written; the title stays.
-TEST(RevAForward, EveryTruncationFailsBeforeWriting) {
+// Short packets throw inside the guard before the title or anything else is set.
+TEST(RevAForward, EveryTruncationFailsBeforeTheTitle) {
   for (const auto& [code, full] :
        {std::pair{kSu, su(kSuCounters)}, std::pair{kMu, mu(kMuCounters)}, std::pair{kMup, mup(10, 100, 50)}}) {
     sweep_truncations(code, full, [](const DecoderCase& c, std::size_t) {
       EXPECT_EQ(c.failures, std::vector<std::string>{kNotQualcommStandard});
-      EXPECT_EQ(c.writes(), "");
-      EXPECT_EQ(c.msg.details, "");
+      EXPECT_EQ(c.msg.title + c.msg.details + c.writes(), "");
     });
   }
 }

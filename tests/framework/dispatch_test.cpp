@@ -154,6 +154,32 @@ TEST(DispatchEvdo, GuardsKeepDecoderFailuresInside) {
   EXPECT_EQ(c.failures, std::vector<std::string>{"Message Buffer does not conforms to Qualcomm Standard."});
 }
 
+// What a guard keeps of each kind of exception: a malformed packet's own text, a
+// fault's text behind the prefix that names it, and the stage's text for an exception
+// that carries none.
+TEST(DispatchEvdo, GuardTellsMalformedPacketsFromFaults) {
+  struct Case {
+    const char* name;
+    void (*decode)();
+    const char* kept;
+  };
+  const Case cases[] = {
+      {"malformed", [] { throw cdmadiag::MalformedPacket("short"); }, "short"},
+      {"read past the payload", [] { (void)cdmadiag::PayloadReader().u8(0); },
+       "read of 1 bytes at offset 0 past a payload of 0 bytes"},
+      {"bug", [] { throw std::logic_error("broken invariant"); }, "Decoder fault: broken invariant"},
+      {"other invalid argument", [] { throw std::invalid_argument("stoi"); }, "Decoder fault: stoi"},
+      {"not an exception", [] { throw 7; }, "Decoder fault: Cannot Decode Message"},
+  };
+  for (const Case& k : cases) {
+    COrbExpandedMessage msg;
+    msg.title = "kept";
+    EXPECT_NO_THROW(cdmadiag::guarded(msg, 0x1192, "Cannot Decode Message", k.decode)) << k.name;
+    EXPECT_EQ(msg.diagnostic, k.kept) << k.name;
+    EXPECT_EQ(msg.title, "kept") << k.name;
+  }
+}
+
 TEST(DispatchEvdo, RoutingRule) {
   using cdmadiag::evdo_routes;
   for (const std::uint32_t code : {0x105Du, 0x1069u, 0x108Cu, 0x1186u, 0x118Au, 0x117Fu, 0x132Du, 0x1294u, 0x12B3u})
@@ -181,12 +207,13 @@ TEST(Codes, NoPlaceholderLeft) { EXPECT_EQ(cdmadiag::pending_count(), 0u); }
 
 // Titles live in the dispatch rows only: every written decoder shows its row's title
 // (followed by its figures where the title carries some), on an empty packet (the
-// failure path) and on a packet of zeros.
+// failure path) and on a packet of zeros; none where the row checks the length before
+// the title and the packet failed it.
 TEST(Codes, WrittenDecodersCarryTheirRowTitle) {
   using namespace cdmadiag;
   const Bytes zeros = Bytes{}.zeros(512);
   for (const LogRow& row : log_rows()) {
-    if (row.title == nullptr || row.decoder == nullptr || is_pending(row.decoder)) continue;
+    if (row.title == nullptr || row.decoder == nullptr || row.pending) continue;
     for (const Bytes& b : {Bytes{}, zeros}) {
       DecoderCase c;
       EXPECT_TRUE(c.run_1x(row.lo, b).title.starts_with(row.title))
@@ -194,19 +221,22 @@ TEST(Codes, WrittenDecodersCarryTheirRowTitle) {
     }
   }
   for (const CommandRow& row : command_rows()) {
-    if (is_pending(row.decoder)) continue;
+    if (row.pending) continue;
     DecoderCase c;
     EXPECT_EQ(c.run(0, Bytes{row.cmd}.zeros(row.min_len), true).title, row.title) << formatf("command 0x%02X", row.cmd);
   }
   for (const auto stage : {evdo_stage1_rows(), evdo_stage2_rows(), evdo_stage3_rows()}) {
     for (const EvdoRow& row : stage) {
-      const bool written = (row.member != nullptr && !is_pending(row.member)) ||
-                           (row.free != nullptr && !is_pending(row.free));
-      if (!written) continue;
+      if ((row.member == nullptr && row.free == nullptr) || row.pending) continue;
       for (const Bytes& b : {Bytes{}, zeros}) {
         DecoderCase c;
-        EXPECT_TRUE(c.run_evdo(row.code, b).title.starts_with(row.title))
-            << formatf("0x%04X, %u bytes: ", row.code, b.size()) << c.msg.title;
+        const std::string title = c.run_evdo(row.code, b).title;
+        // A row that checks the length first has no title exactly when the guard kept a failure.
+        if (row.policy.title_at == TitleAt::kAfterCheck && !c.failures.empty()) {
+          EXPECT_EQ(title, "") << formatf("0x%04X, %u bytes", row.code, b.size());
+        } else {
+          EXPECT_TRUE(title.starts_with(row.title)) << formatf("0x%04X, %u bytes: ", row.code, b.size()) << title;
+        }
       }
     }
   }

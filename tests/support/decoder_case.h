@@ -17,6 +17,7 @@
 #include "framework/decoder_evdo.h"
 #include "framework/diagnostics.h"
 #include "framework/dispatch.h"
+#include "framework/dispatch_tables.h"
 #include "framework/pending.h"
 #include "framework/text.h"
 #include "host/object_properties.h"
@@ -35,8 +36,8 @@ struct DecoderCase {
   RecordingState st;  // shared by every packet of one case, as in a real log
   ObjectProperties props;
   IProObjectPropertiesConnectedAccessor* accessor = &props;  // what the decoder object gets; may be null
-  COrbExpandedMessage msg;   // cellIdWanted is left as the test sets it
-  std::uint32_t number = 0;  // of the last packet; the next one is number + 1
+  COrbExpandedMessage msg;                                   // cellIdWanted is left as the test sets it
+  std::uint32_t number = 0;                                  // of the last packet; the next one is number + 1
   bool read_only = false;
   bool title_wanted = true;
   bool details_wanted = true;
@@ -133,18 +134,23 @@ struct DecoderCase {
 };
 
 // Every shorter copy of a packet, through the dispatcher: no exception escapes, the
-// title of a log packet stays the full packet's, and check(msg, length) holds (ASan/UBSan catch any
-// read past the payload). check may be omitted, or take the whole case (writes, failures) for the msg.
+// title of a log packet stays the full packet's (or, where the code's row sets it after
+// the length check, is gone exactly when the packet failed), and check(msg, length)
+// holds (ASan/UBSan catch any read past the payload). check may be omitted, or take the
+// whole case (writes, failures) for the msg.
 template <class Check>
 void sweep_truncations(std::uint32_t code, const Bytes& full, Check check, bool response = false) {
   DecoderCase whole;
   const std::string title = whole.run(code, full, response).title;
+  const Policy* policy = response ? nullptr : code_policy(code);
+  const bool title_after_check = policy != nullptr && policy->title_at == TitleAt::kAfterCheck;
   for (std::size_t n = response ? 1 : 0; n < full.size(); ++n) {
     SCOPED_TRACE(formatf("code 0x%04X cut to %zu of %u bytes", code, n, full.size()));
     DecoderCase c;
     ASSERT_NO_THROW(c.run(code, full.prefix(n), response));
     if (!response) {
-      EXPECT_EQ(c.msg.title, title);
+      const bool failed = !c.failures.empty() || (policy != nullptr && c.msg.details.ends_with(policy->text));
+      EXPECT_EQ(c.msg.title, title_after_check && failed ? "" : title);
     }
     if constexpr (std::is_invocable_v<Check&, const DecoderCase&, std::size_t>) {
       check(std::as_const(c), n);
@@ -154,7 +160,8 @@ void sweep_truncations(std::uint32_t code, const Bytes& full, Check check, bool 
   }
 }
 inline void sweep_truncations(std::uint32_t code, const Bytes& full, bool response = false) {
-  sweep_truncations(code, full, [](const COrbExpandedMessage&, std::size_t) {}, response);
+  sweep_truncations(
+      code, full, [](const COrbExpandedMessage&, std::size_t) {}, response);
 }
 // The same with the decoder called directly (DecoderCase::call); the title always stays.
 template <class Check>
