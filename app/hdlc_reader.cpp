@@ -166,20 +166,23 @@ ReadStatus HdlcReader::next(Record& record, FramingError& error) {
   if (salvaged_) {
     record = *salvaged_;
     salvaged_.reset();
-    last_good_ = true;
+    frames_since_good_ = 0;
     return ReadStatus::kRecord;
   }
   if (!take(current_)) return ReadStatus::kEnd;
   std::string problem;
   Verdict v = judge(current_, record, problem);
-  if (v == Verdict::kLog || (v == Verdict::kResponse && (last_good_ || good_crc_at(0)))) {
-    last_good_ = true;
+  // A response with a good CRC counts where good frames are near: among the few just
+  // before it, or the next one. A lone one amid damage is more likely noise.
+  if (v == Verdict::kLog ||
+      (v == Verdict::kResponse && (frames_since_good_ <= kGoodFramesNear || good_crc_at(0)))) {
+    frames_since_good_ = 0;
     return ReadStatus::kRecord;
   }
   if (v == Verdict::kResponse) {
     problem = formatf("command response of %zu bytes between damaged frames; skipped", record.bytes.size());
   }
-  last_good_ = false;
+  ++frames_since_good_;
   error.offset = current_.offset;
   error.text = problem;
   if (v == Verdict::kSalvaged) {
@@ -193,8 +196,12 @@ ReadStatus HdlcReader::next(Record& record, FramingError& error) {
     Record r;
     std::string p;
     const Verdict w = judge(*f, r, p);
-    if (w == Verdict::kLog || (w == Verdict::kResponse && good_crc_at(1))) break;
+    if (w == Verdict::kLog ||
+        (w == Verdict::kResponse && (frames_since_good_ <= kGoodFramesNear || good_crc_at(1)))) {
+      break;
+    }
     ++more;
+    ++frames_since_good_;
     if (w == Verdict::kSalvaged) {
       // The record points into the frame's bytes, which the swap keeps.
       take(current_);

@@ -4,9 +4,9 @@
 // first byte is 0x10 carries one log record; any other frame is a command response.
 //
 // A random frame passes the CRC once in 65536: a log frame must also carry two lengths
-// that agree with its size, and a command response is taken only next to another good
-// frame (or first in the input). A damaged stretch is one framing error, however many
-// frames it spans.
+// that agree with its size, and a command response is taken only near another good
+// frame (one of the kGoodFramesNear frames before it, or the next), or first in the
+// input. A damaged stretch is one framing error, however many frames it spans.
 #include <deque>
 #include <optional>
 #include <vector>
@@ -49,7 +49,9 @@ class HdlcReader final : public RecordReader {
   ByteStream& in_;
   Frame current_;  // holds the bytes of the record handed out last
   std::deque<Frame> ahead_;
-  bool last_good_ = true;           // the frame before was good (or there was none)
+  static constexpr std::size_t kGoodFramesNear = 8;
+  // Frames read since the last good one; the first frame of the input counts as near one.
+  std::size_t frames_since_good_ = kGoodFramesNear;
   std::optional<Record> salvaged_;  // a good frame found behind garbage, handed out next
 };
 

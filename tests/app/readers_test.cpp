@@ -95,6 +95,8 @@ TEST(Readers, RecordsFramingErrorsAndResynchronisation) {
       {"response between damaged frames", kHdlc, cat({corrupt, hdlc_frame({0x0C, 1}), corrupt, after}), "! 1002+18",
        "; 2 more damaged frames skipped up to byte 51"},
       {"response after damage", kHdlc, cat({corrupt, hdlc_frame({0x0C, 1}), after}), "! R+2 1002+18"},
+      // A good frame shortly before vouches for it, even with damage between and none after.
+      {"response after a good frame and damage", kHdlc, cat({good, corrupt, hdlc_frame({0x0C, 1})}), "1001+12 ! R+2"},
       {"escape before the flag", kHdlc, cat({good, escape_before_flag, after}), "1001+12 ! 1002+18",
        "ends with a 0x7D escape before its 0x7E; skipped"},
       {"input ends inside a frame", kHdlc, cat({good, {0x10, 0x00, 0x7D}}), "1001+12 !",
