@@ -49,7 +49,8 @@ LOCK = ".cdmadiag-fleet.lock"
 SUMMARY = "summary.csv"
 COLUMNS = [
     "file", "status", "error", "skipped", "output", "size", "packets", "duration_s", "distance_km", "codes",
-    "errors", "framing_errors", "decoder_errors", "not_decoded", "first_time", "last_time", "decode_s",
+    "errors", "framing_errors", "decoder_errors", "decode_failures", "not_decoded", "unknown_codes", "first_time",
+    "last_time", "decode_s",
 ] + list(KPIS)
 
 
@@ -86,7 +87,8 @@ def decode_one(job):
         row.update(status="failed", error=str(e) if isinstance(e, (OSError, ValueError)) else repr(e), output="")
     else:
         row.update({k: s[k] for k in ("packets", "duration_s", "distance_km", "codes", "framing_errors",
-                                      "decoder_errors", "not_decoded", "first_time", "last_time")})
+                                      "decoder_errors", "decode_failures", "not_decoded", "unknown_codes", "first_time",
+                                      "last_time")})
         row["duration_s"] = round(row["duration_s"], 6)  # header times are 1.25 ms steps, summed in binary
         row["errors"] = s["framing_errors"] + s["decoder_errors"]
         row.update({k: s["means"].get(k) for k in KPIS})
@@ -159,7 +161,8 @@ def summary_frame(rows):
     from cdmadiag import _utc_times
 
     frame = pd.DataFrame(rows, columns=COLUMNS)
-    for c in ("size", "packets", "codes", "errors", "framing_errors", "decoder_errors", "not_decoded"):
+    for c in ("size", "packets", "codes", "errors", "framing_errors", "decoder_errors", "decode_failures", "not_decoded",
+              "unknown_codes"):
         frame[c] = frame[c].astype("Int64")
     for c in ["duration_s", "distance_km", "decode_s", *KPIS]:
         frame[c] = frame[c].astype("float64")
