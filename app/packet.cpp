@@ -33,18 +33,6 @@ ValueKind value_kind(WriteOp op) {
   return ValueKind::kNone;
 }
 
-std::optional<double> finite_number(const WriteValue& w) {
-  double v = 0.0;
-  switch (value_kind(w.op)) {
-    case ValueKind::kSigned: v = static_cast<double>(w.i); break;
-    case ValueKind::kUnsigned: v = static_cast<double>(w.u); break;
-    case ValueKind::kDouble: v = w.d; break;
-    case ValueKind::kString:
-    case ValueKind::kNone: return std::nullopt;
-  }
-  if (!std::isfinite(v)) return std::nullopt;
-  return v;
-}
 
 void PacketData::assign(const PacketView& p) {
   view_ = p;

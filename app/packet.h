@@ -31,8 +31,6 @@ struct WriteRecord : WriteValue {
 
 enum class ValueKind : std::uint8_t { kSigned, kUnsigned, kDouble, kString, kNone };
 ValueKind value_kind(WriteOp op);
-// A write's value as a finite number; none for texts, no-value writes, NaN and infinities.
-std::optional<double> finite_number(const WriteValue& w);
 
 // The last position fix of the packet's device, as of the packet.
 struct Fix {

@@ -1,6 +1,7 @@
 #include "host/data_state.h"
 
 #include <array>
+#include <cmath>
 
 OrbRetVal::operator double() const {
   switch (type) {
@@ -24,4 +25,25 @@ const char* write_op_name(WriteOp op) {
                                                          "SetUInt",   "SetULong",  "SetDWord",  "SetInt64", "SetUInt64",
                                                          "SetDouble", "SetString", "SetNoValue"};
   return kNames[static_cast<std::size_t>(op)];
+}
+
+std::optional<double> finite_number(const WriteValue& w) {
+  double v = 0.0;
+  switch (w.op) {
+    case WriteOp::kSetShort:
+    case WriteOp::kSetInt:
+    case WriteOp::kSetLong:
+    case WriteOp::kSetInt64: v = static_cast<double>(w.i); break;
+    case WriteOp::kSetByte:
+    case WriteOp::kSetUShort:
+    case WriteOp::kSetUInt:
+    case WriteOp::kSetULong:
+    case WriteOp::kSetDWord:
+    case WriteOp::kSetUInt64: v = static_cast<double>(w.u); break;
+    case WriteOp::kSetDouble: v = w.d; break;
+    case WriteOp::kSetString:
+    case WriteOp::kSetNoValue: return std::nullopt;
+  }
+  if (!std::isfinite(v)) return std::nullopt;
+  return v;
 }

@@ -2,6 +2,7 @@
 // The data state: where decoders write measurements under attribute ids and read
 // back what earlier packets wrote.
 #include <cstdint>
+#include <optional>
 #include <string>
 
 // Value record of a read. Status 0 means a value is present.
@@ -72,6 +73,8 @@ struct WriteValue {
   std::uint64_t u = 0;
   double d = 0.0;
 };
+// A written value as a finite number; none for texts, no-value writes, NaN and infinities.
+std::optional<double> finite_number(const WriteValue& w);
 
 class IOrbDataState {
  public:

@@ -393,27 +393,6 @@ constexpr std::array kEntries = {
 
 constexpr std::size_t kGroupCount = kEntries.size() * kMaxGroups;
 
-// A write's number; none for a text, a no-value write or a value that is no number.
-std::optional<double> number_of(const WriteValue& w) {
-  double v = 0.0;
-  switch (w.op) {
-    case WriteOp::kSetShort:
-    case WriteOp::kSetInt:
-    case WriteOp::kSetLong:
-    case WriteOp::kSetInt64: v = static_cast<double>(w.i); break;
-    case WriteOp::kSetByte:
-    case WriteOp::kSetUShort:
-    case WriteOp::kSetUInt:
-    case WriteOp::kSetULong:
-    case WriteOp::kSetDWord:
-    case WriteOp::kSetUInt64: v = static_cast<double>(w.u); break;
-    case WriteOp::kSetDouble: v = w.d; break;
-    case WriteOp::kSetString:
-    case WriteOp::kSetNoValue: return std::nullopt;
-  }
-  if (!std::isfinite(v)) return std::nullopt;
-  return v;
-}
 
 double converted(Convert c, double v) {
   switch (c) {
@@ -576,7 +555,7 @@ struct MeasurementReader::State {
         touched.push_back(r.group);
       }
       if (gs.use == GroupState::kOff || (g.index0 && index != 0)) continue;
-      std::optional<double> x = number_of(v);
+      std::optional<double> x = finite_number(v);
       if (!x && v.op != WriteOp::kSetNoValue) continue;
       if (r.key) {
         keep(gs.keys, 0, index, x);
