@@ -253,7 +253,7 @@ void draw_time_charts(Buf& out, const DriveCollector& drive, const TimeAxis& ax)
 // through at most kSteps quantiles.
 void draw_cdf(Buf& out, const DriveCollector& drive, std::size_t m) {
   auto it = std::back_inserter(out);
-  constexpr int kW = 360, kH = 230, kLeft = 44, kRight = 12, kBottom = 32;
+  constexpr int kW = 360, kH = 240, kLeft = 44, kRight = 12, kBottom = 32;
   constexpr std::size_t kSteps = 200;
   const std::size_t devices = std::max<std::size_t>(1, drive.summary().devices.size());
   std::vector<std::vector<double>> values(devices);
@@ -267,10 +267,10 @@ void draw_cdf(Buf& out, const DriveCollector& drive, std::size_t m) {
     range = range ? std::pair{std::min(range->first, v.front()), std::max(range->second, v.back())}
                   : std::pair{v.front(), v.back()};
   }
-  const int top = 22 + 14 * static_cast<int>(devices);
+  const int top = 26 + 14 * static_cast<int>(devices);
   const int bottom = kH - kBottom;
   fmt::format_to(it, R"(<svg class="cdf" width="{0}" height="{1}" viewBox="0 0 {0} {1}" role="img">)", kW, kH);
-  append(out, R"(<text class="ct" x="4" y="14">)");
+  append(out, R"(<text class="ct" x="4" y="15">)");
   append_xml_text(out, fmt::format("{} ({})", measure_label(m), measure_unit(m)));
   append(out, "</text>");
   fmt::format_to(it, R"(<rect class="plot" x="{}" y="{}" width="{}" height="{}"/>)", kLeft, top, kW - kLeft - kRight,
@@ -296,7 +296,7 @@ void draw_cdf(Buf& out, const DriveCollector& drive, std::size_t m) {
   }
   for (std::size_t d = 0; d < devices; ++d) {
     const std::vector<double>& v = values[d];
-    const int ly = 22 + 14 * static_cast<int>(d);
+    const int ly = 32 + 14 * static_cast<int>(d);
     fmt::format_to(it, R"(<rect x="{}" y="{}" width="14" height="3" fill="{}"/><text class="lg" x="{}" y="{}">)", kLeft,
                    ly - 5, device_colour(d), kLeft + 18, ly);
     if (v.empty()) {

@@ -286,7 +286,9 @@ void draw_map(Buf& out, const DriveCollector& drive, const std::vector<RoutePoin
 
   // The route, one group per device: a casing in the device's colour per leg, then
   // consecutive points of one colour sharing a polyline.
-  append(out, "<g id=\"route\">");
+  // Several devices on one road would hide each other: the first is drawn as a wide band,
+  // the others as narrow lines inside it.
+  append(out, devices > 1 ? "<g id=\"route\" class=\"multi\">" : "<g id=\"route\">");
   for (std::size_t i = 0; i < route.size();) {
     const std::uint32_t device = route[i].row->device;
     std::size_t end_device = i;
@@ -398,7 +400,9 @@ void draw_map(Buf& out, const DriveCollector& drive, const std::vector<RoutePoin
   if (!o.tiles.empty()) {
     fmt::format_to(it, R"(<text id="attribution" class="lg" x="{}" y="{}" text-anchor="end">)", f.width - 6,
                    f.height - 6);
-    append_xml_text(out, "map tiles: " + tile_host(o.tiles));
+    std::string host = tile_host(o.tiles);
+    if (host.starts_with("{s}.")) host.erase(0, 4);
+    append_xml_text(out, "map tiles: " + host);
     append(out, "</text>");
   }
 
@@ -410,12 +414,13 @@ void draw_map(Buf& out, const DriveCollector& drive, const std::vector<RoutePoin
     ly += 20;
   }
   if (devices > 1) {
-    fmt::format_to(it, R"(<text class="lg" x="10" y="{:.0f}">devices (route outline):</text>)", ly);
+    fmt::format_to(it, R"(<text class="lg" x="10" y="{:.0f}">devices, each outlined in its colour:</text>)", ly);
     for (std::size_t d = 0; d < devices; ++d) {
-      const double x = 160 + static_cast<double>(d) * 150;
+      const double x = 230 + static_cast<double>(d) * 190;
       fmt::format_to(it,
-                     R"(<rect x="{:.0f}" y="{:.0f}" width="22" height="8" fill="{}"/><text class="lg" x="{:.0f}" y="{:.0f}">device {}</text>)",
-                     x, ly - 8, device_colour(d), x + 26, ly, d);
+                     R"(<rect x="{:.0f}" y="{:.0f}" width="22" height="{}" fill="{}"/><text class="lg" x="{:.0f}" y="{:.0f}">device {}, {}</text>)",
+                     x, ly - (d == 0 ? 10 : 7), d == 0 ? 12 : 5, device_colour(d), x + 26, ly, d,
+                     d == 0 ? "wide band" : "line inside");
     }
   }
   fmt::format_to(

@@ -110,6 +110,8 @@ svg.map,svg.chart{width:100%;height:auto}
 .ks{transform:scale(var(--s,1))}
 #route polyline{fill:none;stroke-linecap:round;stroke-linejoin:round;vector-effect:non-scaling-stroke}
 #route .casing polyline{stroke-width:7}#route .legs polyline{stroke-width:4}
+#route.multi .dev[data-device="0"] .casing polyline{stroke-width:13}#route.multi .dev[data-device="0"] .legs polyline{stroke-width:10}
+#route.multi .dev:not([data-device="0"]) .casing polyline{stroke-width:5}#route.multi .dev:not([data-device="0"]) .legs polyline{stroke-width:3}
 #serving line{stroke:#5b7db1;stroke-width:1;stroke-dasharray:3 3;opacity:.7;vector-effect:non-scaling-stroke}
 .site{fill:#333}.sector{stroke:#333;stroke-width:2}
 .sitename{font-size:11px;fill:#333;paint-order:stroke;stroke:#fff;stroke-width:3px;stroke-opacity:.7}
@@ -124,6 +126,7 @@ svg.map,svg.chart{width:100%;height:auto}
 svg.chart{cursor:crosshair}.mark{cursor:pointer}.mark.hollow{fill:#fff;stroke-width:2}
 .tip{position:absolute;z-index:2;background:rgba(255,255,255,.96);border:1px solid #888;border-radius:3px;
 padding:4px 7px;font-size:12px;line-height:1.35;pointer-events:none;max-width:340px;box-shadow:0 1px 4px rgba(0,0,0,.3)}
+.tip b{display:block}.tip b+div{margin-top:1px}.tip div+b{margin-top:5px}
 table{border-collapse:collapse;margin:0 16px 8px 0;vertical-align:top}
 td,th{padding:2px 8px;text-align:left;border-bottom:1px solid #eee;vertical-align:top}
 .cols{display:flex;flex-wrap:wrap;align-items:flex-start}
@@ -140,7 +143,7 @@ td,th{padding:2px 8px;text-align:left;border-bottom:1px solid #eee;vertical-alig
 body{max-width:none;margin:0;padding:0;font-size:10px}
 .noprint,.tip,#render-status{display:none!important}
 .mapbox{break-after:page}
-svg.map{width:auto;height:182mm;max-width:100%;margin:0 auto}
+svg.map{width:auto;height:160mm;max-width:100%;margin:0 auto}
 svg.chart{width:100%;break-inside:avoid}
 #charts,#compare,#summary{break-before:page}
 .evbox{max-height:none;overflow:visible;border:0}
@@ -219,13 +222,17 @@ function apply(){view.setAttribute('transform','translate('+tx.toFixed(2)+' '+ty
 svg.style.setProperty('--s',(1/k).toFixed(6));scalebar();tiles();}
 function zoomAt(p,f){const nk=Math.min(512,Math.max(1,k*f));f=nk/k;tx=p.x-(p.x-tx)*f;ty=p.y-(p.y-ty)*f;k=nk;apply();}
 const toSvg=(el,cx,cy)=>new DOMPoint(cx,cy).matrixTransform(el.getScreenCTM().inverse());
-function near(p,px){const x=(p.x-tx)/k,y=(p.y-ty)/k;let best=-1,bd=(px/k)*(px/k);
-P.forEach((q,i)=>{if(hidden[q[3]])return;const dx=q[0]-x,dy=q[1]-y,d=dx*dx+dy*dy;if(d<bd){bd=d;best=i;}});return best;}
-function showTip(i){const q=P[i];tip.textContent='';
+function nearAll(p,px){const x=(p.x-tx)/k,y=(p.y-ty)/k,best={};
+P.forEach((q,i)=>{if(hidden[q[3]])return;const dx=q[0]-x,dy=q[1]-y,d=dx*dx+dy*dy;
+if(d<(px/k)*(px/k)&&(!(q[3] in best)||d<best[q[3]][1]))best[q[3]]=[i,d];});
+return Object.values(best).sort((a,b)=>a[1]-b[1]).map(b=>b[0]);}
+// The values of a route point; with several devices, those of each device's nearest point.
+function showTip(i,others){const q=P[i];tip.textContent='';
 const add=(tag,s)=>{const d=document.createElement(tag);d.textContent=s;tip.appendChild(d);};
+[i].concat(others||[]).sort((a,b)=>P[a][3]-P[b][3]).forEach(n=>{const q=P[n];
 add('b',hms(M.t0+q[2])+' UTC'+(M.devices>1?', device '+q[3]:'')+', '+(q[4]?'EV-DO':'1x')+' leg');
 M.cols.forEach((c,j)=>{const v=q[7+j];if(v!==null)add('div',c[0]+': '+v+(c[1]?' '+c[1]:''));});
-if(q[5]>=0)add('div','1x serving: '+M.servers[q[5]]);if(q[6]>=0)add('div','EV-DO serving: '+M.servers[q[6]]);
+if(q[5]>=0)add('div','1x serving: '+M.servers[q[5]]);if(q[6]>=0)add('div','EV-DO serving: '+M.servers[q[6]]);});
 const r=svg.getScreenCTM(),b=box.getBoundingClientRect();
 const sx=(q[0]*k+tx)*r.a+r.e-b.left,sy=(q[1]*k+ty)*r.d+r.f-b.top;tip.hidden=false;
 tip.style.left=Math.max(0,Math.min(sx+14,box.clientWidth-tip.offsetWidth-4))+'px';
@@ -234,8 +241,8 @@ function tap(p){const x=(p.x-tx)/k,y=(p.y-ty)/k;let best=-1,bd=(10/k)*(10/k);
 document.querySelectorAll('#evmarks path').forEach(el=>{const j=+el.dataset.i,e=EP[j];if(!e||hidden[E[j][1]])return;
 const d=(e[0]-x)*(e[0]-x)+(e[1]-y)*(e[1]-y);if(d<bd){bd=d;best=j;}});
 if(best>=0){selectEvent(best,false);return;}
-const i=near(p,12);if(i<0){tip.hidden=true;return;}
-showTip(i);ring(P[i][0],P[i][1]);cursorAt(P[i][2]);const j=nearestEvent(P[i][2],P[i][3]);if(j>=0)highlight(j);}
+const all=nearAll(p,12),i=all.length?all[0]:-1;if(i<0){tip.hidden=true;return;}
+showTip(i,all.slice(1));ring(P[i][0],P[i][1]);cursorAt(P[i][2]);const j=nearestEvent(P[i][2],P[i][3]);if(j>=0)highlight(j);}
 if(M&&svg){
 svg.setAttribute('tabindex','0');
 svg.addEventListener('wheel',e=>{e.preventDefault();const d=e.deltaMode===1?e.deltaY*16:e.deltaMode===2?e.deltaY*400:e.deltaY;
@@ -244,7 +251,8 @@ const down=new Map();let moved=0,pinch=null;
 svg.addEventListener('pointerdown',e=>{if(e.button>0)return;try{svg.setPointerCapture(e.pointerId);}catch(x){}
 down.set(e.pointerId,toSvg(svg,e.clientX,e.clientY));if(down.size===1)moved=0;pinch=null;});
 svg.addEventListener('pointermove',e=>{const p=toSvg(svg,e.clientX,e.clientY);
-if(!down.has(e.pointerId)){if(e.pointerType!=='touch'){const i=near(p,10);if(i>=0)showTip(i);else tip.hidden=true;}return;}
+if(!down.has(e.pointerId)){if(e.pointerType!=='touch'){const all=nearAll(p,10);
+if(all.length)showTip(all[0],all.slice(1));else tip.hidden=true;}return;}
 const last=down.get(e.pointerId);down.set(e.pointerId,p);
 if(down.size===1){tx+=p.x-last.x;ty+=p.y-last.y;moved+=Math.abs(p.x-last.x)+Math.abs(p.y-last.y);apply();}
 else if(down.size===2){const [a,b]=[...down.values()],d=Math.hypot(a.x-b.x,a.y-b.y),m={x:(a.x+b.x)/2,y:(a.y+b.y)/2};

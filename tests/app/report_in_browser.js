@@ -38,9 +38,14 @@ window.addEventListener('load', function () {
     note('reset', scale() === 1, view.getAttribute('transform'));
   } catch (e) { note('zoom', false, e.message); }
 
-  // Hover: the pointer over a route point shows its time and the second's values.
+  // Hover: the pointer over a route point shows its time and the second's values (zoomed
+  // in, a point of the first device with no other of its points near, so that it is the
+  // one shown).
   try {
-    const q = M.pts[Math.floor(M.pts.length / 2)];
+    for (let i = 0; i < 4; ++i) document.getElementById('zoom-in').click();
+    const alone = (q) => M.pts.every((o) => o === q || o[3] !== q[3] || Math.hypot(o[0] - q[0], o[1] - q[1]) > 1.5);
+    const q = M.pts.slice(Math.floor(M.pts.length / 4)).find((p) => p[3] === 0 && alone(p));
+    if (!q) throw new Error('no route point apart from the others');
     pointer('pointermove', client(q[0], q[1]), 7);
     const tip = document.getElementById('tip');
     const text = tip.textContent;
