@@ -30,6 +30,6 @@ cp examples/sample.hdlc "$work/sample.hdlc"
   -o devices.html)
 sed 's|</head>|<style>#events,#charts,#summary,#render-status{display:none}</style></head>|' \
   "$work/devices.html" >"$work/devices-shown.html"
-shot "$work/devices-shown.html" "$work/devices.png" 1366 2000
+shot "$work/devices-shown.html" "$work/devices.png" 1366 2400
 mv "$work/devices.png" docs/report-devices.png
 echo "wrote docs/report-devices.png"
