@@ -285,9 +285,20 @@ void draw_map(Buf& out, const DriveCollector& drive, const std::vector<RoutePoin
   append(out, "</g>\n");
 
   // The route, one group per device: a casing in the device's colour per leg, then
-  // consecutive points of one colour sharing a polyline.
-  // Several devices on one road would hide each other: the first is drawn as a wide band,
-  // the others as narrow lines inside it.
+  // consecutive points of one colour sharing a polyline. Several devices on one road would
+  // hide each other: the first is drawn as a wide band, the others as narrow lines inside it.
+  const auto points = [&](std::size_t a, std::size_t b) {
+    for (std::size_t k = a; k < b; ++k) {
+      fmt::format_to(it, "{}{:.1f},{:.1f}", k == a ? "" : " ", f.x(route[k].latitude, route[k].longitude),
+                     f.y(route[k].latitude, route[k].longitude));
+    }
+    // A lone point is a short stroke, so it shows.
+    if (b - a == 1) {
+      fmt::format_to(it, " {:.1f},{:.1f}", f.x(route[a].latitude, route[a].longitude) + 0.1,
+                     f.y(route[a].latitude, route[a].longitude));
+    }
+    append(out, "\"/>");
+  };
   append(out, devices > 1 ? "<g id=\"route\" class=\"multi\">" : "<g id=\"route\">");
   for (std::size_t i = 0; i < route.size();) {
     const std::uint32_t device = route[i].row->device;
@@ -299,12 +310,7 @@ void draw_map(Buf& out, const DriveCollector& drive, const std::vector<RoutePoin
       std::size_t b = a + 1;
       while (b < end_device && !route[b].new_leg) ++b;
       append(out, "<polyline points=\"");
-      for (std::size_t k = a; k < b; ++k) {
-        fmt::format_to(it, "{}{:.1f},{:.1f}", k == a ? "" : " ", f.x(route[k].latitude, route[k].longitude),
-                       f.y(route[k].latitude, route[k].longitude));
-      }
-      if (b - a == 1) fmt::format_to(it, " {:.1f},{:.1f}", f.x(route[a].latitude, route[a].longitude) + 0.1, f.y(route[a].latitude, route[a].longitude));
-      append(out, "\"/>");
+      points(a, b);
       a = b;
     }
     append(out, "</g><g class=\"legs\">");
@@ -316,14 +322,8 @@ void draw_map(Buf& out, const DriveCollector& drive, const std::vector<RoutePoin
              colour_of(scales, route[b].measure, route[b].value, route[b].row->evdo_leg()) == colour)
         ++b;
       // Each run ends where the next begins so the line has no holes.
-      const std::size_t end = b < end_device && !route[b].new_leg ? b + 1 : b;
       fmt::format_to(it, R"(<polyline class="{}" stroke="{}" points=")", evdo ? "evdo" : "cdma", colour);
-      for (std::size_t k = a; k < end; ++k) {
-        fmt::format_to(it, "{}{:.1f},{:.1f}", k == a ? "" : " ", f.x(route[k].latitude, route[k].longitude),
-                       f.y(route[k].latitude, route[k].longitude));
-      }
-      if (end - a == 1) fmt::format_to(it, " {:.1f},{:.1f}", f.x(route[a].latitude, route[a].longitude) + 0.1, f.y(route[a].latitude, route[a].longitude));
-      append(out, "\"/>");
+      points(a, b < end_device && !route[b].new_leg ? b + 1 : b);
       a = b;
     }
     append(out, "</g></g>");
