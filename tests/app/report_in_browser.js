@@ -1,6 +1,6 @@
 // Injected by report_in_browser.sh into a copy of a report: once the page has loaded, acts
-// as a user would (wheel on the map, pointer over the route, a click on an event and on
-// the route) and records on <body> what happened, as data-t-* attributes ("ok" or
+// as a user would (wheel, pinch and drag on the map, pointer over the route, a click on an
+// event and on the route) and records on <body> what happened, as data-t-* attributes ("ok" or
 // "fail: why") for the shell test to read from the dumped DOM.
 window.addEventListener('load', function () {
   'use strict';
@@ -20,9 +20,9 @@ window.addEventListener('load', function () {
     const v = m ? m.matrix : new DOMMatrix();
     return new DOMPoint(x, y).matrixTransform(v).matrixTransform(svg.getScreenCTM());
   };
-  const pointer = (type, p, id) => svg.dispatchEvent(new PointerEvent(type, {
-    clientX: p.x, clientY: p.y, pointerId: id, pointerType: 'mouse', isPrimary: true, button: 0, buttons: type === 'pointerup' ? 0 : 1,
-    bubbles: true, cancelable: true}));
+  const pointer = (type, p, id, kind) => svg.dispatchEvent(new PointerEvent(type, {
+    clientX: p.x, clientY: p.y, pointerId: id, pointerType: kind || 'mouse', isPrimary: true, button: 0,
+    buttons: type === 'pointerup' ? 0 : 1, bubbles: true, cancelable: true}));
   const scale = () => { const m = /scale\(([-\d.e]+)\)/.exec(view.getAttribute('transform') || ''); return m ? +m[1] : 1; };
   svg.scrollIntoView();
 
@@ -37,6 +37,26 @@ window.addEventListener('load', function () {
     document.getElementById('zoom-reset').click();
     note('reset', scale() === 1, view.getAttribute('transform'));
   } catch (e) { note('zoom', false, e.message); }
+
+  // Touch: two fingers moving apart zoom in; one finger dragging pans without zooming.
+  try {
+    const r = svg.getBoundingClientRect();
+    const at = (dx) => ({x: r.left + r.width / 2 + dx, y: r.top + r.height / 3});
+    pointer('pointerdown', at(-20), 21, 'touch');
+    pointer('pointerdown', at(20), 22, 'touch');
+    pointer('pointermove', at(40), 22, 'touch');
+    pointer('pointermove', at(80), 22, 'touch');
+    pointer('pointerup', at(80), 22, 'touch');
+    pointer('pointerup', at(-20), 21, 'touch');
+    const pinched = scale();
+    note('pinch', pinched > 1.5, view.getAttribute('transform'));
+    const before = view.getAttribute('transform');
+    pointer('pointerdown', at(0), 23, 'touch');
+    pointer('pointermove', at(60), 23, 'touch');
+    pointer('pointerup', at(60), 23, 'touch');
+    note('drag', view.getAttribute('transform') !== before && scale() === pinched, before + ' -> ' + view.getAttribute('transform'));
+    document.getElementById('zoom-reset').click();
+  } catch (e) { note('pinch', false, e.message); }
 
   // Hover: the pointer over a route point shows its time and the second's values (zoomed
   // in, a point of the first device with no other of its points near, so that it is the

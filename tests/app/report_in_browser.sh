@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # The report as a person sees it: headless Chromium loads it from disk with a driver script
-# (report_in_browser.js, added to a copy of the page) that zooms the map, points at the
-# route, clicks an event and the route; the DOM it dumps must show no script error, the
-# route and every chart drawn and what each action did. Chromium's network log must show
-# no request made for the page without --tiles, and the tile requests with it (so the
-# check sees requests when there are some).
+# (report_in_browser.js, added to a copy of the page) that zooms and pans the map (wheel,
+# pinch, drag), points at the route, clicks an event and the route; the DOM it dumps must
+# show no script error, the route and every chart drawn and what each action did.
+# Chromium's network log must show no request made for the page without --tiles, and the
+# tile requests with it (so the check sees requests when there are some).
 # Usage: report_in_browser.sh CDMADIAG SOURCE_DIR
 set -euo pipefail
 cdmadiag=$1
@@ -56,10 +56,10 @@ check_page() {
   expected=$(grep -o '<svg class="chart' "$work/$name.html" | wc -l)
   [ -n "$points" ] && [ "$points" -ge 100 ] || fail "$name: route not drawn (points: ${points:-none})"
   [ "${charts:-0}" = "$expected" ] || fail "$name: charts drawn: ${charts:-none} of $expected"
-  for action in zoom reset hover event route-click; do
+  for action in zoom reset pinch drag hover event route-click; do
     [ "$(attr "$name" "t-$action")" = ok ] || fail "$name: $action: $(attr "$name" "t-$action")"
   done
-  echo "ok $name: $points route points, $charts of $expected charts; zoom, hover ($(attr "$name" t-hover-text | cut -c1-60)...), event click, route click"
+  echo "ok $name: $points route points, $charts of $expected charts; wheel, pinch, drag, hover ($(attr "$name" t-hover-text | cut -c1-50)...), event click, route click"
 }
 
 # The sample drive with its cells: nothing may be fetched, and the page says so to the browser.
