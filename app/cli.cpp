@@ -43,6 +43,7 @@ struct CommandLine {
   bool single_thread = false;
   enum class Job : std::uint8_t { kDecode, kReport, kSeconds, kEvents } job = Job::kDecode;
   std::string colour_by = "auto";
+  std::string tiles;
   bool line_buffered = false;
   bool no_line_buffered = false;
   RunSettings settings;
@@ -107,7 +108,8 @@ int run_decode(CommandLine& cl) {
     switch (cl.job) {
       case CommandLine::Job::kDecode: sink = make_sink(format.format, cl.output, cl.run); break;
       case CommandLine::Job::kReport:
-        sink = make_report_sink(cl.output, {measure_by_key(cl.colour_by), &session->cells(), &session->counters()});
+        sink = make_report_sink(cl.output,
+                                {measure_by_key(cl.colour_by), &session->cells(), &session->counters(), cl.tiles});
         break;
       case CommandLine::Job::kSeconds: sink = make_table_sink(TableKind::kSeconds, cl.output, &session->cells()); break;
       case CommandLine::Job::kEvents: sink = make_table_sink(TableKind::kEvents, cl.output, &session->cells()); break;
@@ -209,6 +211,10 @@ CLI::App* add_report_command(CLI::App& app, CommandLine& cl) {
                 "Measurement that colours the route: a name of `cdmadiag measurements` or a short key "
                 "(auto: Ec/Io on 1x, SINR on EV-DO)")
       ->check(CLI::IsMember(keys));
+  r->add_option("--tiles", cl.tiles,
+                "Tile server URL template ({z}/{x}/{y}, optional {s}) drawn under the route when the page is "
+                "opened online; without it the page fetches nothing")
+      ->check(tile_template_problem, "URL_TEMPLATE");
   r->add_option("--input", cl.input, "Input format, detected per file when absent")->check(CLI::IsMember({"log", "hdlc"}));
   r->add_option("--pilot-inc", cl.settings.pilot_inc, "Pilot increment of the network");
   r->add_flag("-q,--quiet", cl.quiet, "No summary, progress bar or framing-error messages on standard error");

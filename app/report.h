@@ -1,9 +1,11 @@
 #pragma once
-// The drive report (one self-contained HTML file: route map, time charts, summary) and
-// the map formats (GeoJSON, KML), all built from a DriveCollector.
+// The drive report (one self-contained HTML file: route map, events, time charts, the
+// comparison of devices, summary) and the map formats (GeoJSON, KML), all built from a
+// DriveCollector.
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "drive_data.h"
 #include "host/cell_refs.h"
@@ -16,7 +18,14 @@ struct ReportOptions {
   std::optional<std::size_t> colour_by;  // a catalogue index; none: Ec/Io on 1x legs, SINR on EV-DO legs
   const CellSiteTable* cells = nullptr;
   const RunCounters* counters = nullptr;  // the run's, read when the report is written
+  // A tile server's URL template ({z}/{x}/{y}, optional {s}) drawn under the route when the
+  // page is opened online; empty: the page fetches nothing.
+  std::string tiles;
 };
+
+// Why a --tiles template cannot be used (not http(s), a character that would need
+// escaping, a placeholder missing or unknown, no host); empty when it can.
+std::string tile_template_problem(std::string_view url_template);
 
 // The route as the outputs show it: one point per second with a fix, thinned to one
 // per thin_metres of travel unless its colour changes; a new leg after a 30 s gap or

@@ -2,6 +2,7 @@
 // and the map formats on them and on the sample drive; GeoJSON read back by a strict parser.
 #include "report.h"
 
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 
 #include <cctype>
@@ -12,6 +13,7 @@
 #include <map>
 #include <random>
 #include <regex>
+#include <set>
 #include <sstream>
 #include <variant>
 
@@ -96,6 +98,15 @@ class JsonParser {
   std::string_view s_;
   std::size_t i_ = 0;
 };
+ReportOptions with(std::optional<std::size_t> colour_by, const CellSiteTable* cells = nullptr,
+                   const RunCounters* counters = nullptr) {
+  ReportOptions o;
+  o.colour_by = colour_by;
+  o.cells = cells;
+  o.counters = counters;
+  return o;
+}
+
 const auto& obj(const Json& j) { return std::get<std::map<std::string, Json>>(j.v); }
 const auto& arr(const Json& j) { return std::get<std::vector<Json>>(j.v); }
 
@@ -114,7 +125,7 @@ class DriveTest : public ::testing::Test {
     p.msg = &msg_;
     p.fix = fix;
     p.writes = writes;
-    drive.packet(p);
+    target->packet(p);
   }
   static WriteRecord d(std::uint32_t id, double v, std::uint32_t index = 0) {
     return {{WriteOp::kSetDouble, 0, 0, v}, id, index, 0, 0};
@@ -142,6 +153,7 @@ class DriveTest : public ::testing::Test {
   }
 
   DriveCollector drive;
+  DriveCollector* target = &drive;  // where feed() puts the packets
   COrbExpandedMessage msg_;
   std::uint32_t seq_ = 0;
   const std::size_t kRx = *measurement_index("cdma_rx_power_dbm");
@@ -316,7 +328,7 @@ TEST_F(DriveTest, RouteIsThinnedSplitIntoLegsPerDeviceAndDistancesKeptApart) {
   for (int k = 0; k < 4; ++k) feed(k, {rx(-70)}, &fixes[static_cast<std::size_t>(k)], false, 1);
   drive.finish();
 
-  const auto route = route_points(drive, {by, nullptr});
+  const auto route = route_points(drive, with(by));
   ASSERT_EQ(route.size(), 7U);
   EXPECT_EQ(route[1].time, 2);
   EXPECT_EQ(colour_class(scale_for(*by, drive.seconds()), *route[2].value), 1);
@@ -327,13 +339,13 @@ TEST_F(DriveTest, RouteIsThinnedSplitIntoLegsPerDeviceAndDistancesKeptApart) {
   EXPECT_NEAR(drive.summary().devices[0].distance_m, 333.6, 1.0);
   EXPECT_NEAR(drive.summary().devices[1].distance_m, 222.4, 1.0);
   // Nothing thinned at 0 m.
-  EXPECT_EQ(route_points(drive, {by, nullptr}, 0.0).size(), 9U);
+  EXPECT_EQ(route_points(drive, with(by), 0.0).size(), 9U);
 }
 
 TEST_F(DriveTest, ReportOfAnEmptyAndASmallDriveIsCompleteAndFinite) {
   RunCounters counters;
   counters.framing_errors = 1;
-  const auto html_of = [&] { return render_report(drive, {std::nullopt, nullptr, &counters}); };
+  const auto html_of = [&] { return render_report(drive, with(std::nullopt, nullptr, &counters)); };
   const std::string empty = html_of();
   EXPECT_NE(empty.find("No position fix"), std::string::npos);
   const Fix f = at(43.0, -89.0);
@@ -362,15 +374,28 @@ TEST(ReportCommand, SampleDriveReportGeojsonAndKml) {
   const std::string cells = std::string(CDMADIAG_SOURCE_DIR) + "/examples/cells.csv";
   ASSERT_EQ(cli({"report", sample, "--cells", cells, "-q", "-o", dir.file("r.html")}), kExitOk);
   const std::string html = slurp(dir.file("r.html"));
-  EXPECT_NE(html.find("<g id=\"route\"><polyline"), std::string::npos);
+  EXPECT_NE(html.find("<g id=\"route\"><g class=\"dev\" data-device=\"0\"><g class=\"casing\""), std::string::npos);
   EXPECT_NE(html.find("Capitol Square"), std::string::npos);
   EXPECT_EQ(html.find("no values in this drive"), std::string::npos);
   EXPECT_EQ(html.find("class=\"sector\""), std::string::npos);  // no azimuths listed
-  // Every '<' opens markup: text such as a legend's "< -15" is escaped.
+  // Every '<' outside the scripts opens markup: text such as a legend's "< -15" is escaped.
   for (std::size_t p = html.find('<'); p != std::string::npos; p = html.find('<', p + 1)) {
     const char next = html.at(p + 1);
     ASSERT_TRUE(std::isalpha(static_cast<unsigned char>(next)) || next == '/' || next == '!') << html.substr(p, 40);
+    if (html.compare(p, 7, "<script") == 0) p = html.find("</script>", p);
   }
+  // Legs drawn in their technology's colours: 1x and EV-DO never share one.
+  static const std::regex leg(R"re(<polyline class="(cdma|evdo)" stroke="(#[0-9a-f]{6})")re");
+  std::map<std::string, std::set<std::string>> colours;
+  for (auto m = std::sregex_iterator(html.begin(), html.end(), leg); m != std::sregex_iterator(); ++m) {
+    colours[(*m)[1]].insert((*m)[2]);
+  }
+  ASSERT_EQ(colours.size(), 2U);
+  colours["cdma"].erase("#9a9a9a");  // no value: grey on both
+  colours["evdo"].erase("#9a9a9a");
+  for (const std::string& c : colours["cdma"]) EXPECT_EQ(colours["evdo"].count(c), 0U) << c;
+  EXPECT_GE(colours["cdma"].size(), 3U);
+  EXPECT_GE(colours["evdo"].size(), 3U);
   EXPECT_EQ(cli({"report", sample, "--colour-by", "bogus", "-o", dir.file("x.html")}), kExitUsage);
   // With an azimuth column, each sector near the route shows its direction.
   const std::string aimed = dir.write("aimed.csv", {});
@@ -464,12 +489,173 @@ TEST_F(DriveTest, ALongCellListNearTheRouteDrawsQuickly) {
       cells.add(CellSite{static_cast<unsigned>(s * 3 + k) % 512, a, o, sector, "S"}, CellBeam{k * 120.0, {}});
     }
   }
-  const std::string html = render_report(drive, {std::nullopt, &cells});
+  const std::string html = render_report(drive, with(std::nullopt, &cells));
   std::size_t sites = 0;
   for (auto p = html.find("<rect class=\"site\""); p != std::string::npos; p = html.find("<rect class=\"site\"", p + 1)) {
     ++sites;
   }
   EXPECT_EQ(sites, 20000U);
+}
+
+// The events table names each PN added or removed with its likely sector at the event's
+// place, by the beam rule: a farther sector facing the place wins over a nearer one
+// facing away. Without a cell list, the PNs alone.
+TEST_F(DriveTest, TheEventsTableNamesTheSectorsOfThePnsAddedAndRemoved) {
+  CellSiteTable cells;
+  std::string error;
+  ASSERT_TRUE(cells.parse_csv("pn,lat,lon,sector_id,site_name,azimuth,beamwidth\n"
+                              "12,43.0,-89.01,101-1,Alpha,,\n"
+                              "444,43.001,-89.0,near-444,Near,0,60\n"   // near, facing away (north)
+                              "444,42.990,-89.0,far-444,Far,0,60\n",    // farther, facing the place
+                              error))
+      << error;
+  const Fix f = at(43.0, -89.0);
+  feed(10, active_set({{12, -5}}), &f);
+  feed(11, active_set({{12, -5}, {444, -9}}), &f);
+  feed(12, active_set({{444, -6}}), &f);
+  drive.finish();
+  const std::string named = render_report(drive, with(std::nullopt, &cells));
+  const std::string plain = render_report(drive, {});
+  const auto row = [](const std::string& html, int i) {
+    const std::size_t from = html.find(fmt::format("<tr id=\"ev{}\"", i));
+    return from == std::string::npos ? std::string() : html.substr(from, html.find("</tr>", from) - from);
+  };
+  EXPECT_NE(row(named, 0).find("<td>444 <span class=\"cell\">(far-444, Far)</span></td><td></td>"), std::string::npos)
+      << row(named, 0);
+  EXPECT_NE(row(named, 1).find("<td></td><td>12 <span class=\"cell\">(101-1, Alpha)</span></td>"), std::string::npos)
+      << row(named, 1);
+  EXPECT_NE(row(plain, 0).find("<td>active set</td><td>444</td><td></td>"), std::string::npos) << row(plain, 0);
+  EXPECT_EQ(plain.find("class=\"cell\""), std::string::npos);
+}
+
+// A count's axis and legend keep to whole numbers: no tick or class at 1.5 pilots.
+TEST_F(DriveTest, CountsGetWholeTicksAndClasses) {
+  const Fix f = at(43.0, -89.0);
+  const auto pilots = [](double n) { return d(ATTR_ID_NUM_ACTIVE_PILOTS, n); };
+  feed(10, {pilots(1), rx(-70)}, &f);
+  feed(11, {pilots(2)}, &f);
+  feed(11.5, {pilots(3)}, &f);  // 2.5 pilots over second 11
+  feed(12, {pilots(3)}, &f);
+  drive.finish();
+  const std::string html = render_report(drive, with(measure_by_key("aset")));
+  // The first chart has Ec/Io on the left axis and the active set on the right one.
+  const std::size_t from = html.find("<svg class=\"chart\"");
+  const std::string chart = html.substr(from, html.find("</svg>", from) - from);
+  static const std::regex right_tick(R"re(class="tick" x="[^"]*" y="[^"]*" text-anchor="start">([^<]*)<)re");
+  std::vector<std::string> ticks;
+  for (auto m = std::sregex_iterator(chart.begin(), chart.end(), right_tick); m != std::sregex_iterator(); ++m) {
+    ticks.push_back((*m)[1]);
+  }
+  EXPECT_EQ(ticks, (std::vector<std::string>{"1", "2", "3"})) << chart;
+  const std::size_t legend = html.find("<g class=\"legrow\"");
+  const std::string row = html.substr(legend, html.find("</g>", legend) - legend);
+  EXPECT_NE(row.find(">\u2264 1<"), std::string::npos) << row;
+  EXPECT_NE(row.find(">\u2265 2<"), std::string::npos) << row;
+  EXPECT_EQ(row.find("1.5"), std::string::npos) << row;
+  EXPECT_NE(html.find("\u2265 2: 67%"), std::string::npos);  // the summary's shares too
+}
+
+// Two overlapping devices: a series each, a distribution line each and the event counts
+// side by side; one device has no comparison at all.
+TEST_F(DriveTest, TheComparisonOfDevicesIsThereOnlyWithTwo) {
+  DriveCollector one;
+  for (DriveCollector* c : {&one, &drive}) {
+    target = c;
+    const Fix f = at(43.0, -89.0);
+    for (int t = 0; t < 20; ++t) feed(t, {rx(-70 - t), d(ATTR_ID_CDMA_MOBILE_TX_POWER, 3)}, &f);
+    feed(5, {b(ATTR_ID_EVDO_CONNECTIONATTEMPT_RESULT, 3)}, &f, true);
+    if (c == &drive) {
+      for (int t = 0; t < 20; ++t) feed(t, {rx(-90 + t)}, &f, false, 1);
+    }
+    c->finish();
+  }
+  const std::string single = render_report(one, {});
+  const std::string pair = render_report(drive, {});
+  EXPECT_EQ(single.find("id=\"compare\""), std::string::npos);
+  EXPECT_EQ(single.find("data-device=\"1\""), std::string::npos);
+  EXPECT_NE(pair.find("id=\"compare\""), std::string::npos);
+  EXPECT_NE(pair.find("class=\"series\" data-device=\"1\""), std::string::npos);
+  EXPECT_NE(pair.find("class=\"cdfline\" data-device=\"0\""), std::string::npos);
+  EXPECT_NE(pair.find("class=\"cdfline\" data-device=\"1\""), std::string::npos);
+  EXPECT_NE(pair.find("<tr><td>connection failure</td><td>1</td><td>0</td></tr>"), std::string::npos);
+  // Device 1's 1x Tx power has no values: its line is left out, not drawn flat.
+  EXPECT_NE(pair.find("device 1: no values"), std::string::npos);
+}
+
+// Names from the cell list go into the page's data as text: nothing in them can end the
+// script element or start another, and the data stays one JSON document with a point
+// per route point.
+TEST_F(DriveTest, HostileCellNamesStayTextInThePagesData) {
+  CellSiteTable cells;
+  std::string error;
+  ASSERT_TRUE(cells.parse_csv("pn,lat,lon,sector_id,site_name\n"
+                              "12,43.0,-89.01,<!--,</script><script>alert(1)</script>\n",
+                              error))
+      << error;
+  DriveCollector with_cells(&cells);
+  target = &with_cells;
+  for (int t = 0; t < 5; ++t) {
+    const Fix f = at(43.0 + t * 0.001, -89.0);
+    feed(t, active_set({{12, -5}}), &f);
+  }
+  with_cells.finish();
+  const std::string html = render_report(with_cells, with(std::nullopt, &cells));
+  EXPECT_EQ(html.find("<script>alert"), std::string::npos);
+  EXPECT_EQ(html.find("<!--"), std::string::npos);
+  const std::size_t from = html.find("<script type=\"application/json\" id=\"map-data\">");
+  ASSERT_NE(from, std::string::npos);
+  const std::size_t body = html.find('>', from) + 1;
+  const Json data = JsonParser(std::string_view(html).substr(body, html.find("</script>", body) - body)).parse();
+  const auto& servers = arr(obj(data).at("servers"));
+  ASSERT_EQ(servers.size(), 1U);
+  EXPECT_EQ(std::get<std::string>(servers[0].v), "PN 12: u003c!--, u003c/scriptu003eu003cscriptu003ealert(1)u003c/scriptu003e")
+      << "(the test's parser drops backslashes)";
+  const auto& points = arr(obj(data).at("pts"));
+  EXPECT_EQ(points.size(), route_points(with_cells, {}).size());
+  for (const Json& p : points) EXPECT_EQ(arr(p).size(), 7 + arr(obj(data).at("cols")).size());
+}
+
+// --tiles takes only an http(s) template with {z}, {x} and {y} and nothing that would need
+// escaping; the page may then fetch images from that server and nothing else, and
+// without --tiles nothing at all.
+TEST(ReportTiles, TemplatesAreCheckedAndThePageFetchesOnlyFromTheirServer) {
+  const std::vector<std::pair<std::string, bool>> templates = {
+      {"https://{s}.tile.example.org/{z}/{x}/{y}.png", true},
+      {"HTTP://127.0.0.1:8080/t/{z}/{x}/{y}?key=a&b=%3C", true},
+      {"javascript:alert(1)//{z}/{x}/{y}", false},
+      {"file:///srv/tiles/{z}/{x}/{y}.png", false},
+      {"//tile.example.org/{z}/{x}/{y}.png", false},
+      {"https://tile.example.org/{z}/{x}.png", false},
+      {"https://tile.example.org/{z}/{x}/{y}.png\"><script>", false},
+      {"https://tile.example.org/{z}/{x}/{y}</script>", false},
+      {"https://tile.example.org/{z}/{x}/{y} .png", false},
+      {"https://tile.example.org/{z}/{x}/{y}/{q}.png", false},
+      {"https://tile.example.org/{z}/{x}/{y", false},
+      {"https:///{z}/{x}/{y}.png", false},
+      {"https://user:pw@tile.example.org/{z}/{x}/{y}.png", false},
+      {"https://tile.example.org/\xc3\xa9/{z}/{x}/{y}.png", false},
+  };
+  for (const auto& [t, ok] : templates) EXPECT_EQ(tile_template_problem(t).empty(), ok) << t;
+
+  TempDir dir;
+  const std::string sample = std::string(CDMADIAG_SOURCE_DIR) + "/examples/sample.hdlc";
+  EXPECT_EQ(cli({"report", sample, "--tiles", "file:///x/{z}/{x}/{y}.png", "-q", "-o", dir.file("x.html")}), kExitUsage);
+  ASSERT_EQ(cli({"report", sample, "-q", "-o", dir.file("none.html")}), kExitOk);
+  ASSERT_EQ(cli({"report", sample, "--tiles", templates[0].first, "-q", "-o", dir.file("s.html")}), kExitOk);
+  ASSERT_EQ(cli({"report", sample, "--tiles", templates[1].first, "-q", "-o", dir.file("port.html")}), kExitOk);
+  const std::string none = slurp(dir.file("none.html"));
+  const std::string policy = "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; ";
+  EXPECT_NE(none.find(policy), std::string::npos);
+  EXPECT_EQ(none.find("img-src"), std::string::npos);
+  EXPECT_FALSE(std::regex_search(none, std::regex(R"(https?:|src=|url\((?!#))", std::regex::icase)));
+  EXPECT_NE(none.find("\"tiles\":null"), std::string::npos);
+
+  const std::string with_s = slurp(dir.file("s.html"));
+  EXPECT_NE(with_s.find("; img-src https://*.tile.example.org\">"), std::string::npos);
+  const std::string with_port = slurp(dir.file("port.html"));
+  EXPECT_NE(with_port.find("; img-src http://127.0.0.1:8080\">"), std::string::npos);
+  EXPECT_NE(with_port.find(R"("tiles":"HTTP://127.0.0.1:8080/t/{z}/{x}/{y}?key=a\u0026b=%3C")"), std::string::npos);
+  EXPECT_NE(with_port.find(">map tiles: 127.0.0.1:8080</text>"), std::string::npos);
 }
 
 }  // namespace
