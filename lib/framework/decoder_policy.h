@@ -37,23 +37,23 @@ struct Policy {
   bool title_prefixed = false;              // the failure reads "<title> : <text>"
 
   constexpr Policy title_after_check() const {
-    return with([](Policy& p) { p.title_at = TitleAt::kAfterCheck; });
+    Policy p = *this;
+    p.title_at = TitleAt::kAfterCheck;
+    return p;
   }
   constexpr Policy title_by_dispatcher() const {
-    return with([](Policy& p) { p.title_at = TitleAt::kDispatcher; });
+    Policy p = *this;
+    p.title_at = TitleAt::kDispatcher;
+    return p;
   }
   constexpr Policy title_for_details() const {
-    return with([](Policy& p) { p.when = TitleWhen::kTitleOrDetails; });
+    Policy p = *this;
+    p.when = TitleWhen::kTitleOrDetails;
+    return p;
   }
   constexpr Policy failure_title_prefixed() const {
-    return with([](Policy& p) { p.title_prefixed = true; });
-  }
-
- private:
-  template <class Change>
-  constexpr Policy with(Change change) const {
     Policy p = *this;
-    change(p);
+    p.title_prefixed = true;
     return p;
   }
 };
