@@ -57,35 +57,45 @@ struct Group {
   Combine combine = Combine::kLast;
 
   constexpr Group only(Packets p) const {
-    return with([p](Group& g) { g.packets = p; });
+    Group g = *this;
+    g.packets = p;
+    return g;
   }
   constexpr Group codes_of(std::uint16_t a, std::uint16_t b = 0) const {
-    return with([a, b](Group& g) { g.codes = {a, b}; });
+    Group g = *this;
+    g.codes = {a, b};
+    return g;
   }
   constexpr Group at_index0() const {
-    return with([](Group& g) { g.index0 = true; });
+    Group g = *this;
+    g.index0 = true;
+    return g;
   }
   constexpr Group converted(Convert c) const {
-    return with([c](Group& g) { g.convert = c; });
+    Group g = *this;
+    g.convert = c;
+    return g;
   }
   constexpr Group scaled(double s) const {
-    return with([s](Group& g) { g.scale = s; });
+    Group g = *this;
+    g.scale = s;
+    return g;
   }
   constexpr Group within(double l, double h) const {
-    return with([l, h](Group& g) { g.lo = l, g.hi = h; });
+    Group g = *this;
+    g.lo = l;
+    g.hi = h;
+    return g;
   }
   constexpr Group where(const std::uint32_t* k, double v) const {
-    return with([k, v](Group& g) { g.key = k, g.key_value = v; });
+    Group g = *this;
+    g.key = k;
+    g.key_value = v;
+    return g;
   }
   constexpr Group by(Combine c) const {
-    return with([c](Group& g) { g.combine = c; });
-  }
-
- private:
-  template <class F>
-  constexpr Group with(F f) const {
     Group g = *this;
-    f(g);
+    g.combine = c;
     return g;
   }
 };
