@@ -7,13 +7,18 @@
 # minimise it (-minimize_crash=1) and keep it in fuzz/regressions/<target>/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source tools/timed.sh
 seconds=${FUZZ_SECONDS:-30}
 jobs=${JOBS:-2}
 targets=(fuzz_dispatch_1x fuzz_dispatch_evdo fuzz_log_reader fuzz_hdlc_reader)
 
-CC=clang CXX=clang++ cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCDMADIAG_FUZZ=ON \
-  -DCDMADIAG_TESTS=OFF >/dev/null
-cmake --build build/fuzz -j"$jobs" --target "${targets[@]}" fuzz_seeds
+fuzz_build() {
+  CC=clang CXX=clang++ cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCDMADIAG_FUZZ=ON \
+    -DCDMADIAG_TESTS=OFF >/dev/null
+  cmake --build build/fuzz -j"$jobs" --target "${targets[@]}" fuzz_seeds
+}
+timed "fuzz build" fuzz_build
+fuzz_start=$SECONDS
 
 seeds=build/fuzz/seeds
 rm -rf "$seeds"
@@ -41,4 +46,6 @@ for t in "${targets[@]}"; do
   echo "== $t (${full}s, full size)"
   run "$t" "$full" -len_control=0 -max_len="$max_len" build/fuzz/corpus-full/"$t" fuzz/regressions/"$t" "$seeds/$t"
 done
+s=$((SECONDS - fuzz_start))
+printf '== time: fuzz runs %d:%02d\n' $((s / 60)) $((s % 60))
 exit $status

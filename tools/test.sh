@@ -1,19 +1,28 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds with warnings as errors and runs the whole suite,
-# then again under AddressSanitizer and UndefinedBehaviorSanitizer.
+# then again under AddressSanitizer and UndefinedBehaviorSanitizer, then a short fuzz
+# run. Each phase ends with a "== time:" line.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-tools/setup.sh
+source tools/timed.sh
 jobs=${JOBS:-2}
 
-cmake -S . -B build/test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCDMADIAG_WERROR=ON >/dev/null
-cmake --build build/test -j"$jobs"
-ctest --test-dir build/test -j"$jobs" --output-on-failure
+plain_build() {
+  cmake -S . -B build/test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCDMADIAG_WERROR=ON >/dev/null
+  cmake --build build/test -j"$jobs"
+}
+sanitizer_build() {
+  cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=Debug -DCDMADIAG_SANITIZE=ON -DCDMADIAG_WERROR=ON >/dev/null
+  cmake --build build/asan -j"$jobs"
+}
 
-cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=Debug -DCDMADIAG_SANITIZE=ON -DCDMADIAG_WERROR=ON >/dev/null
-cmake --build build/asan -j"$jobs"
-ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+timed setup tools/setup.sh
+timed "plain build" plain_build
+timed "plain tests" ctest --test-dir build/test -j"$jobs" --output-on-failure
+timed "sanitizer build" sanitizer_build
+timed "sanitizer tests" env ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build/asan -j"$jobs" --output-on-failure
-
 # The fuzz targets, briefly, under the sanitizers (clang's libFuzzer).
 FUZZ_SECONDS=${FUZZ_SECONDS:-20} tools/fuzz-smoke.sh
+s=$SECONDS
+printf "== time: all %d:%02d\n" $((s / 60)) $((s % 60))
