@@ -18,7 +18,6 @@ fuzz_build() {
   cmake --build build/fuzz -j"$jobs" --target "${targets[@]}" fuzz_seeds
 }
 timed "fuzz build" fuzz_build
-fuzz_start=$SECONDS
 
 seeds=build/fuzz/seeds
 rm -rf "$seeds"
@@ -35,17 +34,18 @@ run() {
     build/fuzz/fuzz/"$t" -max_total_time="$secs" -seed="${FUZZ_SEED:-1}" -timeout=10 -print_final_stats=1 \
     -artifact_prefix=build/fuzz/artifacts/"$t"- "$@" || status=1
 }
-for t in "${targets[@]}"; do
-  max_len=262144  # a reader sees several whole records or frames
-  [[ $t == fuzz_dispatch_* ]] && max_len=65537  # the code, then the longest payload a log record holds
-  mkdir -p build/fuzz/corpus/"$t" build/fuzz/corpus-full/"$t"
-  if ((short > 0)); then
-    echo "== $t (${short}s, short inputs)"
-    run "$t" "$short" -max_len=4096 build/fuzz/corpus/"$t" fuzz/regressions/"$t"
-  fi
-  echo "== $t (${full}s, full size)"
-  run "$t" "$full" -len_control=0 -max_len="$max_len" build/fuzz/corpus-full/"$t" fuzz/regressions/"$t" "$seeds/$t"
-done
-s=$((SECONDS - fuzz_start))
-printf '== time: fuzz runs %d:%02d\n' $((s / 60)) $((s % 60))
+fuzz_runs() {
+  for t in "${targets[@]}"; do
+    max_len=262144  # a reader sees several whole records or frames
+    [[ $t == fuzz_dispatch_* ]] && max_len=65537  # the code, then the longest payload a log record holds
+    mkdir -p build/fuzz/corpus/"$t" build/fuzz/corpus-full/"$t"
+    if ((short > 0)); then
+      echo "== $t (${short}s, short inputs)"
+      run "$t" "$short" -max_len=4096 build/fuzz/corpus/"$t" fuzz/regressions/"$t"
+    fi
+    echo "== $t (${full}s, full size)"
+    run "$t" "$full" -len_control=0 -max_len="$max_len" build/fuzz/corpus-full/"$t" fuzz/regressions/"$t" "$seeds/$t"
+  done
+}
+timed "fuzz runs" fuzz_runs
 exit $status

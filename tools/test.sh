@@ -15,14 +15,14 @@ sanitizer_build() {
   cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=Debug -DCDMADIAG_SANITIZE=ON -DCDMADIAG_WERROR=ON >/dev/null
   cmake --build build/asan -j"$jobs"
 }
-
-timed setup tools/setup.sh
-timed "plain build" plain_build
-timed "plain tests" ctest --test-dir build/test -j"$jobs" --output-on-failure
-timed "sanitizer build" sanitizer_build
-timed "sanitizer tests" env ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-  ctest --test-dir build/asan -j"$jobs" --output-on-failure
-# The fuzz targets, briefly, under the sanitizers (clang's libFuzzer).
-FUZZ_SECONDS=${FUZZ_SECONDS:-20} tools/fuzz-smoke.sh
-s=$SECONDS
-printf "== time: all %d:%02d\n" $((s / 60)) $((s % 60))
+all() {
+  timed setup tools/setup.sh
+  timed "plain build" plain_build
+  timed "plain tests" ctest --test-dir build/test -j"$jobs" --output-on-failure
+  timed "sanitizer build" sanitizer_build
+  timed "sanitizer tests" env ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+    ctest --test-dir build/asan -j"$jobs" --output-on-failure
+  # The fuzz targets, briefly, under the sanitizers (clang's libFuzzer).
+  FUZZ_SECONDS=${FUZZ_SECONDS:-20} tools/fuzz-smoke.sh
+}
+timed all all

@@ -1,9 +1,9 @@
 # Sourced by the test scripts: `timed NAME COMMAND...` runs the command, then prints how
-# long it took, so the CI log shows where its time goes.
+# long it took and the CPU time it used (which varies less on a shared machine), so the
+# CI log shows where its time goes.
 timed() {
-  local name=$1 t0=$SECONDS
+  local name=$1
   shift
-  "$@"
-  local s=$((SECONDS - t0))
-  printf '== time: %s %d:%02d\n' "$name" $((s / 60)) $((s % 60))
+  local TIMEFORMAT="== time: $name %0lR (cpu %0lU user, %0lS sys)"
+  time "$@"
 }
