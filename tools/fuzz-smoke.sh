@@ -5,6 +5,8 @@
 # log packets for the dispatchers, several of them for the readers) seeded with the
 # sample drive's packets as well. A crash leaves its input in build/fuzz/artifacts:
 # minimise it (-minimize_crash=1) and keep it in fuzz/regressions/<target>/.
+# FUZZ_BUILD names another build folder configured with CDMADIAG_FUZZ=ON (tools/test.sh
+# passes its sanitizer build); its fuzzers are used as they are.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source tools/timed.sh
@@ -12,16 +14,19 @@ seconds=${FUZZ_SECONDS:-30}
 jobs=${JOBS:-2}
 targets=(fuzz_dispatch_1x fuzz_dispatch_evdo fuzz_log_reader fuzz_hdlc_reader)
 
+build=${FUZZ_BUILD:-build/fuzz}
+
 fuzz_build() {
   CC=clang CXX=clang++ cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCDMADIAG_FUZZ=ON \
     -DCDMADIAG_TESTS=OFF >/dev/null
   cmake --build build/fuzz -j"$jobs" --target "${targets[@]}" fuzz_seeds
 }
-timed "fuzz build" fuzz_build
+[[ -n ${FUZZ_BUILD:-} ]] || timed "fuzz build" fuzz_build
 
 seeds=build/fuzz/seeds
 rm -rf "$seeds"
-build/fuzz/fuzz/fuzz_seeds "$seeds" examples/sample.log examples/sample.hdlc >/dev/null
+mkdir -p build/fuzz
+"$build"/fuzz/fuzz_seeds "$seeds" examples/sample.log examples/sample.hdlc >/dev/null
 
 short=$((seconds / 2))
 full=$((seconds - short))
@@ -31,7 +36,7 @@ run() {
   local t=$1 secs=$2
   shift 2
   ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-    build/fuzz/fuzz/"$t" -max_total_time="$secs" -seed="${FUZZ_SEED:-1}" -timeout=10 -print_final_stats=1 \
+    "$build"/fuzz/"$t" -max_total_time="$secs" -seed="${FUZZ_SEED:-1}" -timeout=10 -print_final_stats=1 \
     -artifact_prefix=build/fuzz/artifacts/"$t"- "$@" || status=1
 }
 fuzz_runs() {
