@@ -227,7 +227,7 @@ int main(int argc, char** argv) {
         OutputFormat f = row.format.value_or(OutputFormat::kText);
         const Result r = run_once(memory, input, row.format ? &f : nullptr, details, threads, sqlite_path);
         print_row(row.name, details ? "on" : "off", threads, r, framing.seconds);
-        if (f == OutputFormat::kSqlite && row.format) {
+        if (f == OutputFormat::kSqlite && row.format && threads == 1) {
           sizes.push_back(fmt::format("sqlite, details {}: {:.1f} MB, {:.2f}x the input", details ? "on" : "off",
                                       static_cast<double>(std::filesystem::file_size(sqlite_path)) / 1e6,
                                       static_cast<double>(std::filesystem::file_size(sqlite_path)) /
