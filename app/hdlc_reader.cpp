@@ -27,32 +27,48 @@ bool HdlcReader::read_frame(Frame& f) {
     f.closed = false;
     f.escape_at_end = false;
     f.overflow = false;
+    std::size_t unescaped = 0;  // counted past kMaxFrame too, where the bytes are dropped
+    const auto append = [&](const std::uint8_t* from, std::size_t n) {
+      unescaped += n;
+      const std::size_t room = kMaxFrame - f.bytes.size();
+      f.bytes.insert(f.bytes.end(), from, from + (n < room ? n : room));
+    };
     bool escape = false;
+    // Whole stretches between the special bytes are found by memchr and copied at once;
+    // escapes are rare in log data.
     while (!f.closed && in_.ensure(1) > 0) {
       const std::uint8_t* p = in_.data();
       const std::size_t n = in_.available();
+      const auto* flag = static_cast<const std::uint8_t*>(std::memchr(p, kFlag, n));
+      const std::size_t end = flag != nullptr ? static_cast<std::size_t>(flag - p) : n;
       std::size_t i = 0;
-      for (; i < n; ++i) {
-        const std::uint8_t b = p[i];
-        if (b == kFlag) {
-          f.closed = true;
-          ++i;
+      if (escape && end > 0) {
+        const std::uint8_t b = p[0] ^ 0x20;
+        append(&b, 1);
+        escape = false;
+        i = 1;
+      }
+      while (i < end) {
+        const auto* esc = static_cast<const std::uint8_t*>(std::memchr(p + i, kEscape, end - i));
+        const std::size_t stop = esc != nullptr ? static_cast<std::size_t>(esc - p) : end;
+        append(p + i, stop - i);
+        i = stop;
+        if (i == end) break;
+        if (i + 1 == end) {  // the escaped byte is past this stretch, or there is none
+          escape = true;
+          i = end;
           break;
         }
-        ++f.raw_size;
-        if (escape) {
-          escape = false;
-          if (f.bytes.size() < kMaxFrame) f.bytes.push_back(b ^ 0x20);
-        } else if (b == kEscape) {
-          escape = true;
-        } else if (f.bytes.size() < kMaxFrame) {
-          f.bytes.push_back(b);
-        }
-        if (f.bytes.size() >= kMaxFrame) f.overflow = true;
+        const std::uint8_t b = p[i + 1] ^ 0x20;
+        append(&b, 1);
+        i += 2;
       }
-      in_.consume(i);
+      f.raw_size += end;
+      f.closed = flag != nullptr;
+      in_.consume(f.closed ? end + 1 : end);
     }
     f.escape_at_end = escape;
+    f.overflow = unescaped >= kMaxFrame;
     if (f.raw_size > 0 || escape) return true;
     if (!f.closed) return false;  // the end of the input
     // Back-to-back flags: an empty frame, nothing to say.

@@ -5,26 +5,31 @@
 //   messages(seq, file, time_ms, time_iso, kind, code, command, class, title, details, category,
 //            x, y, fix_lat, fix_lon, fix_x, fix_y, fix_age_ms, error, decoded, diagnostic,
 //            time_suspect, device)
-//   writes(seq, n, attr, idx, value) the ordered writes of each message, n from 0, kept
-//                                    in (attr, seq, n) order: the by-attribute index is
-//                                    the table itself, at no extra space
+//   write_runs(attr, seq, size, dseq0, n0, idx0, value0, ... dseq15, n15, idx15, value15)
+//                                    the writes of one attribute in runs of up to 16, the write
+//                                    k of a run from packet seq + dseqK; read through the view
+//                                    writes(seq, n, attr, idx, value), n the order in the packet
 //   sectors(id, pn, sector_id, site_name, lat, lon) and cells(seq, pn, sector, distance_m)
 //   framing_errors(after_seq, text)
 //   seconds(device, second, time_ms, ...)  one row per second of each device (tables.h)
 //   events(device, seq, time_ms, ...)      the drive's events (tables.h)
 // with the views measurements (writes with names, times and fixes) and cell_lookups.
-// The whole run is one transaction through prepared statements, writes inserted many
-// rows a statement; the indexes are built at the end, which is faster than keeping them
-// up to date. The database is a temporary file renamed over the target only once
-// complete, so it needs no journal: a run that fails or dies leaves the target as it
-// was, and its half-written file is never used.
+//
+// A row per write cost more in SQLite's insert path and in its per-row bytes (cell,
+// record header, key) than the write itself: sixteen writes of an attribute share one
+// row, its key and its record header, and the rows are appended in the order runs fill.
+// The whole run is one transaction through prepared statements; the indexes are built
+// at the end, which is faster than keeping them up to date. The database is a temporary
+// file renamed over the target only once complete, so it needs no journal: a run that
+// fails or dies leaves the target as it was, and its half-written file is never used.
 #include <sqlite3.h>
 
-#include <array>
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <memory>
 #include <optional>
+#include <string>
 #include <unordered_map>
 #include <vector>
 
@@ -40,7 +45,10 @@ namespace {
 
 constexpr const char* kPragmas =
     "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; PRAGMA locking_mode=EXCLUSIVE; PRAGMA cache_size=-32768;";
-constexpr const char* kSchema =
+// Writes of one attribute per write_runs row.
+constexpr std::size_t kRunSlots = 16;
+// Each table's inserts bind its columns in this order (see prepare_insert).
+constexpr const char* kTables =
     "CREATE TABLE meta(key TEXT NOT NULL, value TEXT);"
     "CREATE TABLE files(id INTEGER PRIMARY KEY, name TEXT NOT NULL);"
     "CREATE TABLE attributes(id INTEGER PRIMARY KEY, name TEXT NOT NULL UNIQUE, unit TEXT, meaning TEXT, ops TEXT,"
@@ -49,13 +57,12 @@ constexpr const char* kSchema =
     " kind TEXT NOT NULL, code INTEGER NOT NULL, command INTEGER, class TEXT NOT NULL, title TEXT, details TEXT,"
     " category INTEGER, x REAL, y REAL, fix_lat REAL, fix_lon REAL, fix_x REAL, fix_y REAL, fix_age_ms INTEGER,"
     " error TEXT, decoded INTEGER NOT NULL, diagnostic TEXT, time_suspect INTEGER NOT NULL, device INTEGER NOT NULL);"
-    "CREATE TABLE writes(seq INTEGER NOT NULL, n INTEGER NOT NULL, attr INTEGER NOT NULL, idx INTEGER NOT NULL,"
-    " value, PRIMARY KEY(attr, seq, n)) WITHOUT ROWID;"
     "CREATE TABLE sectors(id INTEGER PRIMARY KEY, pn INTEGER NOT NULL, sector_id TEXT, site_name TEXT, lat REAL,"
     " lon REAL);"
     "CREATE TABLE cells(seq INTEGER NOT NULL, pn INTEGER NOT NULL, sector INTEGER NOT NULL, distance_m REAL,"
     " PRIMARY KEY(seq, pn)) WITHOUT ROWID;"
-    "CREATE TABLE framing_errors(after_seq INTEGER, text TEXT NOT NULL);"
+    "CREATE TABLE framing_errors(after_seq INTEGER, text TEXT NOT NULL);";
+constexpr const char* kViews =
     "CREATE VIEW measurements AS SELECT w.seq, m.time_ms, m.time_iso, m.code, a.name, w.idx, w.value, a.unit,"
     " m.fix_lat, m.fix_lon, m.fix_x, m.fix_y, m.fix_age_ms FROM writes w JOIN attributes a ON a.id = w.attr"
     " JOIN messages m ON m.seq = w.seq;"
@@ -64,24 +71,51 @@ constexpr const char* kSchema =
 constexpr const char* kIndexes =
     "CREATE INDEX messages_by_time ON messages(time_ms);"
     "CREATE INDEX messages_by_code ON messages(code);"
-    "CREATE INDEX seconds_by_time ON seconds(device, second);";
+    "CREATE INDEX seconds_by_time ON seconds(device, second);"
+    "CREATE INDEX write_runs_by_attr ON write_runs(attr, seq);";
 constexpr const char* kTimeBase =
     "UTC: the stamps count GPS time from 1980-01-06T00:00:00Z; time_ms and time_iso take off the leap seconds in "
     "force at each instant (18 s since 2017)";
 
-constexpr std::size_t kWritesPerInsert = 32;
+// The whole schema: the tables, write_runs with its slots, and the views over them.
+const std::string& schema() {
+  static const std::string text = [] {
+    std::string t = kTables;
+    t += "CREATE TABLE write_runs(attr INTEGER NOT NULL, seq INTEGER NOT NULL, size INTEGER NOT NULL";
+    for (std::size_t k = 0; k < kRunSlots; ++k) t += fmt::format(", dseq{0}, n{0}, idx{0}, value{0}", k);
+    t += ");";
+    // The slot k of each run as a row; CASE picks its columns.
+    const auto pick = [](std::string_view column) {
+      std::string c = "CASE k";
+      for (std::size_t k = 0; k < kRunSlots; ++k) c += fmt::format(" WHEN {0} THEN r.{1}{0}", k, column);
+      return c + " END";
+    };
+    t += "CREATE VIEW writes AS WITH slot(k) AS (VALUES(0)";
+    for (std::size_t k = 1; k < kRunSlots; ++k) t += fmt::format(", ({})", k);
+    t += fmt::format(") SELECT r.seq + {} AS seq, {} AS n, r.attr AS attr, {} AS idx, {} AS value", pick("dseq"),
+                     pick("n"), pick("idx"), pick("value"));
+    t += " FROM write_runs r JOIN slot ON k < r.size;";
+    return t + kViews;
+  }();
+  return text;
+}
 
-// A write waiting for its batch, its text converted.
+// A write waiting for its run to fill, its text converted.
 struct PendingWrite {
-  std::int64_t seq = 0;
+  std::uint32_t seq = 0;
   std::uint32_t n = 0;
-  std::uint32_t attr = 0;
   std::uint32_t index = 0;
   ValueKind kind = ValueKind::kNone;
   std::int64_t i = 0;
   std::uint64_t u = 0;
   double d = 0.0;
   std::string text;
+};
+
+// The pending writes of one attribute; the slots keep their strings' capacity.
+struct Run {
+  std::unique_ptr<PendingWrite[]> slots;
+  std::size_t size = 0;
 };
 
 class Statement {
@@ -117,21 +151,15 @@ class SqliteSink final : public OutputSink {
     try {
       exec(kPragmas);
       exec("BEGIN");
-      exec(kSchema);
+      exec(schema().c_str());
       write_meta(run);
       write_attributes();
-      prepare(
-          "INSERT INTO messages VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16,"
-          " ?17, ?18, ?19, ?20, ?21, ?22, ?23)",
-          insert_message_);
-      prepare("INSERT INTO writes VALUES(?1, ?2, ?3, ?4, ?5)", insert_write_);
-      std::string batch = "INSERT INTO writes VALUES(?, ?, ?, ?, ?)";
-      for (std::size_t k = 1; k < kWritesPerInsert; ++k) batch += ", (?, ?, ?, ?, ?)";
-      prepare(batch.c_str(), insert_writes_);
-      prepare("INSERT INTO files VALUES(?1, ?2)", insert_file_);
-      prepare("INSERT INTO sectors VALUES(?1, ?2, ?3, ?4, ?5, ?6)", insert_sector_);
+      prepare_insert("messages", insert_message_);
+      prepare_insert("write_runs", insert_run_);
+      prepare_insert("files", insert_file_);
+      prepare_insert("sectors", insert_sector_);
       prepare("INSERT OR IGNORE INTO cells VALUES(?1, ?2, ?3, ?4)", insert_cell_);
-      prepare("INSERT INTO framing_errors VALUES(?1, ?2)", insert_framing_error_);
+      prepare_insert("framing_errors", insert_framing_error_);
     } catch (const OutputError&) {
       close();
       throw;
@@ -144,6 +172,48 @@ class SqliteSink final : public OutputSink {
     seconds_.packet(p);
     events_.packet(p, seconds_.last_packet());
     if (!file_seen_ || p.file != last_file_) add_file(p);
+    add_message(p);
+    std::uint32_t n = 0;
+    for (const WriteRecord& r : p.writes) add_write(p, r, n++);
+    sqlite3_stmt* c = insert_cell_.get();
+    for (const CellLookup& l : p.cells) {
+      if (l.cell == nullptr) continue;
+      sqlite3_bind_int64(c, 1, p.seq);
+      sqlite3_bind_int64(c, 2, l.pn);
+      sqlite3_bind_int64(c, 3, sector_id(*l.cell));
+      bind_double(c, 4, rounded_distance(l.distance_m));
+      step(c);
+    }
+    last_seq_ = p.seq;
+  }
+
+  void framing_error(std::string_view text) override {
+    sqlite3_stmt* e = insert_framing_error_.get();
+    if (last_seq_) {
+      sqlite3_bind_int64(e, 1, *last_seq_);
+    } else {
+      sqlite3_bind_null(e, 1);
+    }
+    bind_text(e, 2, text);
+    step(e);
+  }
+
+  void finish() override {
+    for (std::size_t id = 0; id < runs_.size(); ++id) {
+      if (runs_[id].size > 0) insert_run(static_cast<std::uint32_t>(id), runs_[id]);
+    }
+    seconds_.finish();
+    write_table("seconds", seconds_columns(), seconds_.rows(), seconds_cells);
+    write_table("events", event_columns(), events_.events(), event_cells);
+    exec(kIndexes);
+    exec("COMMIT");
+    if (close() != SQLITE_OK) throw OutputError(fmt::format("closing {} failed", path_));
+    target_.commit();
+  }
+
+ private:
+  // The messages row, its columns bound in the schema's order.
+  void add_message(const PacketView& p) {
     sqlite3_stmt* m = insert_message_.get();
     sqlite3_bind_int64(m, 1, p.seq);
     sqlite3_bind_int64(m, 2, p.file);
@@ -176,15 +246,14 @@ class SqliteSink final : public OutputSink {
     }
     for (int i = 14; i <= 18; ++i) sqlite3_bind_null(m, i);
     if (p.fix != nullptr) {
-      const Fix rounded = rounded_fix(*p.fix);
-      const Fix* f = &rounded;
-      bind_double(m, 14, f->latitude);
-      bind_double(m, 15, f->longitude);
-      if (f->map) {
-        bind_double(m, 16, f->map->x);
-        bind_double(m, 17, f->map->y);
+      const Fix f = rounded_fix(*p.fix);
+      bind_double(m, 14, f.latitude);
+      bind_double(m, 15, f.longitude);
+      if (f.map) {
+        bind_double(m, 16, f.map->x);
+        bind_double(m, 17, f.map->y);
       }
-      if (f->age_ms) sqlite3_bind_int64(m, 18, *f->age_ms);
+      if (f.age_ms) sqlite3_bind_int64(m, 18, *f.age_ms);
     }
     if (p.error != nullptr) {
       bind_cp1252(m, 19, *p.error, error_);
@@ -200,78 +269,50 @@ class SqliteSink final : public OutputSink {
     sqlite3_bind_int(m, 22, p.time_suspect ? 1 : 0);
     sqlite3_bind_int64(m, 23, p.device);
     step(m);
+  }
 
-    std::uint32_t n = 0;
-    for (const WriteRecord& r : p.writes) {
-      if (r.id >= known_.size() || !known_[r.id]) add_attribute(r.id);
-      PendingWrite& w = pending_[pending_count_++];
-      w.seq = p.seq;
-      w.n = n++;
-      w.attr = r.id;
-      w.index = r.index;
-      w.kind = value_kind(r.op);
-      w.i = r.i;
-      w.u = r.u;
-      w.d = r.d;
-      if (w.kind == ValueKind::kString) {
-        value_.clear();
-        append_cp1252_as_utf8(value_, p.text_of(r));
-        w.text.assign(value_.data(), value_.size());
+  void add_write(const PacketView& p, const WriteRecord& r, std::uint32_t n) {
+    if (r.id >= known_.size() || !known_[r.id]) add_attribute(r.id);
+    if (r.id >= runs_.size()) runs_.resize(std::size_t{r.id} + 1);
+    Run& run = runs_[r.id];
+    if (!run.slots) run.slots = std::make_unique<PendingWrite[]>(kRunSlots);
+    PendingWrite& w = run.slots[run.size++];
+    w.seq = p.seq;
+    w.n = n;
+    w.index = r.index;
+    w.kind = value_kind(r.op);
+    w.i = r.i;
+    w.u = r.u;
+    w.d = r.d;
+    if (w.kind == ValueKind::kString) {
+      value_.clear();
+      append_cp1252_as_utf8(value_, p.text_of(r));
+      w.text.assign(value_.data(), value_.size());
+    }
+    if (run.size == kRunSlots) insert_run(r.id, run);
+  }
+
+  // One write_runs row; the slots past the run's size stay NULL.
+  void insert_run(std::uint32_t attr, Run& run) {
+    sqlite3_stmt* s = insert_run_.get();
+    const std::uint32_t first = run.slots[0].seq;
+    sqlite3_bind_int64(s, 1, attr);
+    sqlite3_bind_int64(s, 2, first);
+    sqlite3_bind_int64(s, 3, static_cast<std::int64_t>(run.size));
+    for (std::size_t k = 0; k < kRunSlots; ++k) {
+      const int base = 4 + static_cast<int>(k) * 4;
+      if (k < run.size) {
+        const PendingWrite& w = run.slots[k];
+        sqlite3_bind_int64(s, base, w.seq - first);
+        sqlite3_bind_int64(s, base + 1, w.n);
+        sqlite3_bind_int64(s, base + 2, w.index);
+        bind_value(s, base + 3, w);
+      } else {
+        for (int i = base; i < base + 4; ++i) sqlite3_bind_null(s, i);
       }
-      if (pending_count_ == kWritesPerInsert) flush_writes();
     }
-
-    sqlite3_stmt* c = insert_cell_.get();
-    for (const CellLookup& l : p.cells) {
-      if (l.cell == nullptr) continue;
-      sqlite3_bind_int64(c, 1, p.seq);
-      sqlite3_bind_int64(c, 2, l.pn);
-      sqlite3_bind_int64(c, 3, sector_id(*l.cell));
-      bind_double(c, 4, rounded_distance(l.distance_m));
-      step(c);
-    }
-    last_seq_ = p.seq;
-  }
-
-  void framing_error(std::string_view text) override {
-    sqlite3_stmt* e = insert_framing_error_.get();
-    if (last_seq_) {
-      sqlite3_bind_int64(e, 1, *last_seq_);
-    } else {
-      sqlite3_bind_null(e, 1);
-    }
-    bind_text(e, 2, text);
-    step(e);
-  }
-
-  void finish() override {
-    flush_writes();
-    seconds_.finish();
-    write_table("seconds", seconds_columns(), seconds_.rows(), seconds_cells);
-    write_table("events", event_columns(), events_.events(), event_cells);
-    exec(kIndexes);
-    exec("COMMIT");
-    if (close() != SQLITE_OK) throw OutputError(fmt::format("closing {} failed", path_));
-    target_.commit();
-  }
-
- private:
-  // Rows go in kWritesPerInsert at a time, which spares most of a statement's per-row work.
-  void flush_writes() {
-    const bool full = pending_count_ == kWritesPerInsert;
-    sqlite3_stmt* s = full ? insert_writes_.get() : insert_write_.get();
-    for (std::size_t k = 0; k < pending_count_; ++k) {
-      const PendingWrite& w = pending_[k];
-      const int base = full ? static_cast<int>(k) * 5 : 0;
-      sqlite3_bind_int64(s, base + 1, w.seq);
-      sqlite3_bind_int64(s, base + 2, w.n);
-      sqlite3_bind_int64(s, base + 3, w.attr);
-      sqlite3_bind_int64(s, base + 4, w.index);
-      bind_value(s, base + 5, w);
-      if (!full) step(s);
-    }
-    if (full) step(s);
-    pending_count_ = 0;
+    step(s);
+    run.size = 0;
   }
 
   static void bind_value(sqlite3_stmt* s, int i, const PendingWrite& w) {
@@ -294,7 +335,7 @@ class SqliteSink final : public OutputSink {
 
   void write_meta(const RunInfo& run) {
     Statement s;
-    prepare("INSERT INTO meta VALUES(?1, ?2)", s);
+    prepare_insert("meta", s);
     const auto row = [&](const char* key, std::optional<std::string_view> value) {
       sqlite3_bind_text(s.get(), 1, key, -1, SQLITE_STATIC);
       if (value) {
@@ -314,7 +355,7 @@ class SqliteSink final : public OutputSink {
   }
 
   void write_attributes() {
-    prepare("INSERT INTO attributes VALUES(?1, ?2, ?3, ?4, ?5, ?6)", insert_attribute_);
+    prepare_insert("attributes", insert_attribute_);
     sqlite3_stmt* s = insert_attribute_.get();
     for (const AttributeEntry& a : all_attributes()) {
       const std::uint32_t id = *a.id;
@@ -415,7 +456,7 @@ class SqliteSink final : public OutputSink {
 
   // An open transaction is dropped with the file.
   int close() {
-    for (Statement* s : {&insert_message_, &insert_write_, &insert_writes_, &insert_attribute_, &insert_file_,
+    for (Statement* s : {&insert_message_, &insert_run_, &insert_attribute_, &insert_file_,
                          &insert_sector_, &insert_cell_, &insert_framing_error_}) {
       s->finalize();
     }
@@ -431,6 +472,14 @@ class SqliteSink final : public OutputSink {
   }
   void prepare(const char* sql, Statement& stmt) {
     if (sqlite3_prepare_v2(db_, sql, -1, stmt.out(), nullptr) != SQLITE_OK) fail("cannot prepare a statement");
+  }
+  // INSERT INTO table VALUES(?1, ...), one parameter per column of the schema.
+  void prepare_insert(const char* table, Statement& stmt) {
+    Statement columns;
+    prepare(fmt::format("SELECT * FROM {}", table).c_str(), columns);
+    std::string sql = fmt::format("INSERT INTO {} VALUES(?1", table);
+    for (int i = 2; i <= sqlite3_column_count(columns.get()); ++i) sql += fmt::format(", ?{}", i);
+    prepare((sql + ")").c_str(), stmt);
   }
   void step(sqlite3_stmt* stmt) {
     const int rc = sqlite3_step(stmt);
@@ -461,10 +510,9 @@ class SqliteSink final : public OutputSink {
   std::string path_;
   OutputTarget target_;  // outlives the database connection: it removes the file when not committed
   sqlite3* db_ = nullptr;
-  Statement insert_message_, insert_write_, insert_writes_, insert_attribute_, insert_file_, insert_sector_,
+  Statement insert_message_, insert_run_, insert_attribute_, insert_file_, insert_sector_,
       insert_cell_, insert_framing_error_;
-  std::array<PendingWrite, kWritesPerInsert> pending_;
-  std::size_t pending_count_ = 0;
+  std::vector<Run> runs_;  // by attribute id
   std::vector<bool> known_;        // attribute ids with a row
   std::vector<bool> files_added_;  // file indexes with a row
   bool file_seen_ = false;

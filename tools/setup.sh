@@ -13,5 +13,8 @@ if ((${#missing[@]})); then
   sudo_cmd=()
   [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
   "${sudo_cmd[@]}" apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq "${missing[@]}" >/dev/null
+  # Without recommendations: on a fresh machine they add some 330 packages (1.2 GB installed: SciPy,
+  # Matplotlib, Numba, CUPS, ...) that nothing here uses.
+  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" \
+    >/dev/null
 fi

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <span>
 #include <string_view>
 #include <thread>
 
@@ -41,10 +42,31 @@ std::string error_texts(const std::vector<Event>& events) {
   return s;
 }
 
-TEST(Crc16Diag, MatchesTheKnownCheckValue) {
+// The checksum one bit at a time, as defined: reflected polynomial 0x1021, initial value
+// 0xFFFF, final complement.
+std::uint16_t crc16_bitwise(std::span<const std::uint8_t> bytes) {
+  std::uint16_t crc = 0xFFFF;
+  for (const std::uint8_t b : bytes) {
+    crc ^= b;
+    for (int bit = 0; bit < 8; ++bit) crc = (crc & 1) != 0 ? static_cast<std::uint16_t>((crc >> 1) ^ 0x8408) : crc >> 1;
+  }
+  return static_cast<std::uint16_t>(~crc);
+}
+
+TEST(Crc16Diag, MatchesTheDefinitionAtEveryLengthAndAlignment) {
   const std::string_view check = "123456789";
   EXPECT_EQ(crc16_diag({reinterpret_cast<const std::uint8_t*>(check.data()), check.size()}), 0x906E);
   EXPECT_EQ(crc16_diag({}), 0x0000);
+  // Lengths around the eight-byte blocks, from every start within a block.
+  ByteVec data(64);
+  std::uint32_t x = 1;
+  for (auto& b : data) b = static_cast<std::uint8_t>((x = x * 1103515245u + 12345u) >> 16);
+  for (std::size_t from = 0; from < 8; ++from) {
+    for (std::size_t n = 0; from + n <= data.size(); ++n) {
+      const std::span<const std::uint8_t> s(data.data() + from, n);
+      ASSERT_EQ(crc16_diag(s), crc16_bitwise(s)) << from << "+" << n;
+    }
+  }
 }
 
 // Log records are summarised with their offsets; HDLC records and errors must start
@@ -61,6 +83,9 @@ TEST(Readers, RecordsFramingErrorsAndResynchronisation) {
   const ByteVec corrupt = with(log_frame(0x1003, payload(4)), 8, 1);
   // Codes no dispatcher knows, stamps no clock gives: a log only as an exact chain.
   const ByteVec odd = cat({log_record(0xB0C0, payload(4), 0xFFFFFFFFFFFF), log_record(0x0001, {}, 0x123456789ABC)});
+  constexpr std::uint64_t kT0 = 800ull * 86400 * 365 * 40;  // 2020
+  constexpr std::uint64_t kHour = 3600 * 800;
+  const ByteVec hour_a = log_record(0x1001, payload(4), kT0);
   ByteVec huge(HdlcReader::kMaxFrame + 10, 0x11);
   huge.push_back(0x7E);
   const struct {
@@ -117,6 +142,14 @@ TEST(Readers, RecordsFramingErrorsAndResynchronisation) {
        cat({hdlc_frame(with(with(log_frame_content(b), 4, 11), 2, 11)), after}), "! 1002+18",
        "log frame of 19 bytes whose record length 11 is shorter than a log header; skipped"},
       {"oversized frame", kHdlc, cat({huge, after}), "! 1002+18", "frame longer than 1048576 bytes; skipped"},
+      // The shortest frame is one byte and its CRC: two bytes, the right CRC of nothing, are too few.
+      {"CRC alone", kHdlc, cat({good, {0x00, 0x00, 0x7E}, hdlc_frame({0x0C}), after}), "1001+12 ! R+1 1002+18",
+       "frame of 2 bytes is too short to hold a CRC; skipped"},
+      // Neighbours of codes no dispatcher knows are taken within an hour (2,880,000 units) of each other.
+      {"an hour apart", kLog, cat({hour_a, log_record(0x1004, payload(4), kT0 + kHour), {1, 2, 3}}),
+       "1001@0+16 1004@16+16 !@32"},
+      {"just over an hour apart", kLog, cat({hour_a, log_record(0x1004, payload(4), kT0 + kHour + 1), {1, 2, 3}}),
+       "1001@0+16 !@16", "no plausible log record (length 16, code 0x1004)"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

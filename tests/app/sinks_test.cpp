@@ -1,5 +1,6 @@
 // Each output format on a hand-made packet with one write of every value kind, a
 // framing error, and a bare command response.
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
@@ -163,6 +164,51 @@ TEST_F(SinkTest, SqliteTables) {
                    "7|3|ATTR_ID_PN_INC|1|text|caf\xc3\xa9, \"x\"", "7|4|ATTR_ID_CDMA_SEQ_NUM|2|null|NULL"}));
   EXPECT_EQ(query(db, "SELECT * FROM cell_lookups ORDER BY seq, pn"),
             (Lines{"7|12|S1|Hill, \"A\"|43.6|-89.3|1234.6", "7|300|S2|Vale|43.4|-89.2|80.0"}));
+}
+
+// Writes share rows sixteen at a time per attribute, across packets: every write comes
+// back through the writes view with its packet, order, index, value and type, whether its
+// run filled or was still open at the end. Unsigned values keep every digit: up to 2^63-1
+// as integers, above as text.
+TEST(SqliteSink, RunsGiveBackEveryWriteInPlace) {
+  TempDir dir;
+  COrbExpandedMessage msg;
+  auto sink = make_sink(OutputFormat::kSqlite, dir.file("out"));
+  const std::string texts = "abc";
+  Lines want;
+  for (std::uint32_t seq = 1; seq <= 3; ++seq) {
+    std::vector<WriteRecord> writes;
+    for (std::uint32_t k = 0; k < 7; ++k) {
+      writes.push_back({ATTR_ID_LOCATION_X, k, WriteOp::kSetDouble, 0, 0, seq * 100 + k + 0.5, 0, 0});
+      want.push_back(fmt::format("{}|{}|ATTR_ID_LOCATION_X|{}|real|{}.5", seq, writes.size() - 1, k, seq * 100 + k));
+      if (k % 2 == 0) {
+        writes.push_back({ATTR_ID_QUALCOMM_MDM_MSG_TYPE, k, WriteOp::kSetUInt64, 0, 0x7FFFFFFFFFFFFFFFull + k / 2,
+                          0, 0, 0});
+        want.push_back(fmt::format("{}|{}|ATTR_ID_QUALCOMM_MDM_MSG_TYPE|{}|{}|{}", seq, writes.size() - 1, k,
+                                   k == 0 ? "integer" : "text", 0x7FFFFFFFFFFFFFFFull + k / 2));
+      }
+    }
+    writes.push_back({ATTR_ID_PN_INC, seq, WriteOp::kSetString, 0, 0, 0, 0, seq});
+    want.push_back(fmt::format("{}|{}|ATTR_ID_PN_INC|{}|text|{}", seq, writes.size() - 1, seq, texts.substr(0, seq)));
+    writes.push_back({ATTR_ID_LOCATION_X, 9, WriteOp::kSetNoValue, 0, 0, 0, 0, 0});
+    want.push_back(fmt::format("{}|{}|ATTR_ID_LOCATION_X|9|null|NULL", seq, writes.size() - 1));
+    PacketView p;
+    p.seq = seq;
+    p.msg = &msg;
+    p.writes = writes;
+    p.texts = texts;
+    sink->packet(p);
+  }
+  sink->finish();
+  EXPECT_EQ(query(dir.file("out"),
+                  "SELECT w.seq, w.n, a.name, w.idx, typeof(w.value), w.value FROM writes w"
+                  " JOIN attributes a ON a.id = w.attr ORDER BY w.seq, w.n"),
+            want);
+  // Both ways a run ends: filled during the run, and still open at the end.
+  EXPECT_EQ(query(dir.file("out"),
+                  "SELECT a.name, r.size FROM write_runs r JOIN attributes a ON a.id = r.attr ORDER BY a.name, r.seq"),
+            (Lines{"ATTR_ID_LOCATION_X|16", "ATTR_ID_LOCATION_X|8", "ATTR_ID_PN_INC|3",
+                   "ATTR_ID_QUALCOMM_MDM_MSG_TYPE|12"}));
 }
 
 TEST(SqliteSink, RefusesStandardOutput) { EXPECT_THROW(make_sink(OutputFormat::kSqlite, "-"), OutputError); }

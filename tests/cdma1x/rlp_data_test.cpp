@@ -151,7 +151,7 @@ TEST_F(RlpData, EmbeddedHeaderDecodesAsAStoredOne) {
 TEST_F(RlpData, TruncationsReadOnlyWholeFieldsAndRecords) {
   for (const auto& [code, full, fixed] : std::vector<std::tuple<std::uint32_t, Bytes, std::size_t>>{
            {kRx, kFrames, 2}, {kTx, kFrames, 2}, {kStats, stats(kBase, 1, 1), 87}}) {
-    cdmadiag::test::sweep_truncations(code, full, [fixed](const COrbExpandedMessage& msg, std::size_t n) {
+    cdmadiag::test::sweep_truncations(code, full, [fixed = fixed](const COrbExpandedMessage& msg, std::size_t n) {
       EXPECT_EQ(msg.details == kNotQualcommStandard, n < fixed);
     });
   }

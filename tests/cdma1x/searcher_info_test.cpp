@@ -228,7 +228,7 @@ TEST_F(SearcherInfo, EveryShorterPacketIsSafe) {
       {kVer2, ver2(1000, 0xFF), 20},
       {kEnhanced, enhanced(1, {{100, 1, 4000}, {200, 2, 3000}}), 24}};
   for (const auto& [code, full, fixed] : cases) {
-    sweep_truncations(code, full, [&](const COrbExpandedMessage& msg, std::size_t n) {
+    sweep_truncations(code, full, [fixed = fixed](const COrbExpandedMessage& msg, std::size_t n) {
       EXPECT_EQ(msg.details == kNotQualcommStandard, n < fixed) << msg.details;
     });
   }

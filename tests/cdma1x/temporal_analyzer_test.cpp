@@ -198,7 +198,7 @@ TEST_F(TemporalAnalyzer, EveryShorterPacketIsSafe) {
   const Bytes ta = with_trailer(record(1000, 980, 1), kTraffic);
   const Bytes sup = Bytes(ta).u8(2).zeros(16);
   for (const auto& [code, full] : {std::pair{kTa, ta}, std::pair{kTaSup, sup}}) {
-    sweep_truncations(code, full, [&](const COrbExpandedMessage& msg, std::size_t n) {
+    sweep_truncations(code, full, [&, code = code](const COrbExpandedMessage& msg, std::size_t n) {
       if (n < kRecord) {
         EXPECT_EQ(msg.details, kNotQualcommStandard);
       } else {
