@@ -202,21 +202,44 @@ void append_counters(std::string& out, std::span<const Counter> table, std::span
   for (std::size_t k = 0; k < table.size(); ++k) appendf(out, "%s%u\n", table[k].label, values[k]);
 }
 
-// The common body of the three two-half packets: writes every counter in packet
-// order, then the version line and the two halves under their headings.
+// What differs between the three two-half packets.
 template <std::size_t N>
-void counters_since_reset_and_call(const AttrWriter& w, const std::array<Counter, N>& table,
-                                   const std::array<std::uint32_t, N>& values, std::string* out,
-                                   const char* version_label, std::uint8_t version, const char* call_heading) {
-  for (std::size_t k = 0; k < N; ++k) w.ULong(*table[k].attr, values[k]);
-  if (out == nullptr) return;
-  const std::span<const Counter> t(table);
+struct TwoHalves {
+  const std::array<Counter, N>& counters;
+  bool version_written;  // the RMAC packet's version is shown, not written
+  const char* version_label;
+  const char* call_heading;
+  std::size_t trailing;  // bytes after the counters, read by the caller
+};
+
+const TwoHalves<2 * kStackHalf> kStackPacket{kStackCounters, true,
+                                             "Version No : ", "----Counters Since Start of the Call----\n", 0};
+const TwoHalves<2 * kRmacHalf> kRmacPacket{kRmacCounters, false, "Version No : ", "----Counters Since Call----\n", 0};
+const TwoHalves<2 * kSearchHalf> kSearchPacket{kSearchCounters, true, "Version No ",
+                                               "----Counters Since Last Call----\n", kSearchSize - kRssi};
+
+// The common body of the three: the version and the counters read and checked with
+// the bytes that follow them, every counter written in packet order, then (details
+// wanted) the version line and the two halves under their headings into out. False
+// when the packet is short.
+template <std::size_t N>
+bool decode_two_halves(const AttrWriter& w, COrbExpandedMessage& msg, const cdmadiag::Decoding& job, Cursor& c,
+                       const TwoHalves<N>& packet, std::string& out) {
+  const std::uint8_t version = c.u8();
+  const auto values = c.u32les<N>();
+  if (!job.check(c) || !job.require(c, packet.trailing)) return false;
+  assert(c.offset() == kFirstCounter + 4 * N);
+  if (packet.version_written) w.Byte(ATTR_ID_ConnStats_Version, version);
+  for (std::size_t k = 0; k < N; ++k) w.ULong(*packet.counters[k].attr, values[k]);
+  if (!msg.detailsWanted) return true;
+  const std::span<const Counter> t(packet.counters);
   const std::span<const std::uint32_t> v(values);
-  appendf(*out, "%s%u\n", version_label, version);
-  *out += kSinceReset;
-  append_counters(*out, t.first(N / 2), v.first(N / 2));
-  *out += call_heading;
-  append_counters(*out, t.subspan(N / 2), v.subspan(N / 2));
+  appendf(out, "%s%u\n", packet.version_label, version);
+  out += kSinceReset;
+  append_counters(out, t.first(N / 2), v.first(N / 2));
+  out += packet.call_heading;
+  append_counters(out, t.subspan(N / 2), v.subspan(N / 2));
+  return true;
 }
 
 // stamp holds the 8 bytes of a CDMA time stamp.
@@ -273,51 +296,28 @@ void DecodeConnectedStateProtocolStackStats(IOrbDataState* ds, COrbExpandedMessa
                                             std::uint32_t len) {
   const auto job = cdmadiag::begin(msg, &DecodeConnectedStateProtocolStackStats);
   Cursor c(PayloadReader(buf, len));
-  const std::uint8_t version = c.u8();
-  const auto values = c.u32les<2 * kStackHalf>();
-  if (!job.check(c)) return;
-  assert(c.offset() == kStackSize);
-
-  const AttrWriter w(ds);
-  w.Byte(ATTR_ID_ConnStats_Version, version);
   std::string out;
-  counters_since_reset_and_call(w, kStackCounters, values, msg.detailsWanted ? &out : nullptr, "Version No : ", version,
-                                "----Counters Since Start of the Call----\n");
-  msg.details += out;
+  if (decode_two_halves(AttrWriter(ds), msg, job, c, kStackPacket, out)) msg.details += out;
 }
 
 void DecodeConnectedStateRMACStats(IOrbDataState* ds, COrbExpandedMessage& msg, const std::uint8_t* buf,
                                    std::uint32_t len) {
   const auto job = cdmadiag::begin(msg, &DecodeConnectedStateRMACStats);
   Cursor c(PayloadReader(buf, len));
-  const std::uint8_t version = c.u8();
-  const auto values = c.u32les<2 * kRmacHalf>();
-  if (!job.check(c)) return;
-  assert(c.offset() == kRmacSize);
-
   std::string out;
-  counters_since_reset_and_call(AttrWriter(ds), kRmacCounters, values, msg.detailsWanted ? &out : nullptr,
-                                "Version No : ", version, "----Counters Since Call----\n");
-  msg.details += out;
+  if (decode_two_halves(AttrWriter(ds), msg, job, c, kRmacPacket, out)) msg.details += out;
 }
 
 void DecodeConnectedStateSearchStats(IOrbDataState* ds, COrbExpandedMessage& msg, const std::uint8_t* buf,
                                      std::uint32_t len) {
   const auto job = cdmadiag::begin(msg, &DecodeConnectedStateSearchStats);
   Cursor c(PayloadReader(buf, len));
-  const std::uint8_t version = c.u8();
-  const auto values = c.u32les<2 * kSearchHalf>();
-  assert(!c.ok() || c.offset() == kRssi);
+  const AttrWriter w(ds);
+  std::string out;
+  if (!decode_two_halves(w, msg, job, c, kSearchPacket, out)) return;
   const std::uint8_t rssi_byte = c.u8();
   const std::uint8_t data_level = c.u8();
-  if (!job.check(c)) return;
   assert(c.offset() == kSearchSize);
-
-  const AttrWriter w(ds);
-  w.Byte(ATTR_ID_ConnStats_Version, version);
-  std::string out;
-  counters_since_reset_and_call(w, kSearchCounters, values, msg.detailsWanted ? &out : nullptr, "Version No ", version,
-                                "----Counters Since Last Call----\n");
   // The host charts the byte as stored; the text shows the signed dBm.
   w.UInt(ATTR_ID_ConnStatsSearch_CurrentRSSI, rssi_byte);
   w.Byte(ATTR_ID_ConnStatsSearch_CurrentDataLevelIndicator, data_level);

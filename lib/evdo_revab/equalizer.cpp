@@ -110,8 +110,8 @@ void DecodeEqualizerData(IOrbDataState*, COrbExpandedMessage& msg, const std::ui
   const std::string state = cdmadiag::group_text(kSearcherStateGroup, searcher_state);
   std::string out;
   appendf(out, "Version: %u\n", version);
-  appendf(out, "HDRSRCH state: %s\nMSTR: %u (chipx8)\nMSTR error: %u (chipx8)\nDemod device: %s\n", state.c_str(),
-          mstr, mstr_error, demod_device == 0 ? "Rake" : "Eqlz");
+  appendf(out, "HDRSRCH state: %s\nMSTR: %u (chipx8)\nMSTR error: %u (chipx8)\nDemod device: %s\n", state.c_str(), mstr,
+          mstr_error, demod_device == 0 ? "Rake" : "Eqlz");
   appendf(out, "COM: %u (chipx8)\nEqlz count: %u\nEqlz Status: %s\nServing PN: %u\nBest ASP: %u\n", com, count,
           on_off(bits(flags, 4, 1)), serving_pn, static_cast<unsigned>(bits(best_asp, 0, 4)));
   if (count != 0) {

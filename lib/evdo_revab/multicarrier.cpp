@@ -53,7 +53,8 @@ struct Carrier {
 Carrier read_carrier(Cursor& c) {
   const std::uint8_t demod = c.u8();
   const std::uint16_t word = c.u16le();
-  return {static_cast<int>(bits(demod, 0, 4)), static_cast<int>(bits(word, 0, 11)), static_cast<int>(bits(word, 11, 5))};
+  return {static_cast<int>(bits(demod, 0, 4)), static_cast<int>(bits(word, 0, 11)),
+          static_cast<int>(bits(word, 11, 5))};
 }
 void append_carrier(std::string& out, const Carrier& c) { appendf(out, kCarrierIdText, c.demod, c.channel, c.band); }
 

@@ -991,7 +991,6 @@ Roll read_roll(Cursor& c) {
 
 }  // namespace
 
-
 void DecodeRevADRCARQDSCBuffer(IOrbDataState* ds, COrbExpandedMessage& msg, const std::uint8_t* buf,
                                std::uint32_t len) {
   const auto job = cdmadiag::begin(msg, &DecodeRevADRCARQDSCBuffer);

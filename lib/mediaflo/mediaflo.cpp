@@ -201,7 +201,8 @@ void F::DecodeMfloMacInfoStaticParams(IOrbDataState*, COrbExpandedMessage& msg, 
 
   std::string& out = msg.details;
   appendf(out, "Interrupt Type: %s (%u), MLC Id.: %u, System Params Updated Flag: %u",
-          group_text(kInterruptTypeGroup, interrupt).c_str(), interrupt, mlc, static_cast<unsigned>(bits(updated, 0, 1)));
+          group_text(kInterruptTypeGroup, interrupt).c_str(), interrupt, mlc,
+          static_cast<unsigned>(bits(updated, 0, 1)));
   if (scheduled) {
     appendf(out, "\nStart OFDM Offset: %u, Slot Info.: %u, Stream Length: %u",
             static_cast<unsigned>(bits(offset_word, 0, 9)), static_cast<unsigned>(bits(slot_info, 0, 7)),

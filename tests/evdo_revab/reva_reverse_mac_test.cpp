@@ -63,7 +63,7 @@ TEST(RevAReverseMac, RlGainsDataGainStepsWithPacketSize) {
     unsigned size;
     const char* data_to_pilot;  // dB
     const char* aux_to_data;
-  } steps[] = {{5, "0", "6.02"},      {6, "3.01", "3.01"},  {9, "3.01", "3.01"},
+  } steps[] = {{5, "0", "6.02"},      {6, "3.01", "3.01"},   {9, "3.01", "3.01"},
                {10, "7.78", "-1.76"}, {11, "7.78", "-1.76"}, {12, "5.46", "0.56"}};
   Bytes b{1, static_cast<std::uint8_t>(std::size(steps))};
   for (const auto& s : steps) gains_record(b, 0, s.size, {100, 100, 100, 100, 100, 100, 100, 200}, {0, 0, 0, 0, -6});
