@@ -4,6 +4,7 @@
 // calls these inside its guard: a short payload throws before the title, any write or
 // any text, and the guard keeps the failure as the packet's diagnostic.
 #include <array>
+#include <cassert>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -20,6 +21,7 @@ namespace {
 
 using cdmadiag::appendf;
 using cdmadiag::AttrWriter;
+using cdmadiag::Cursor;
 using cdmadiag::PayloadReader;
 
 // Connection termination statistics (0x1186), 62 bytes:
@@ -33,12 +35,8 @@ using cdmadiag::PayloadReader;
 //  +26   u16    18 counters, kTermCountersTable order
 // The end stamp spans the reason and the first byte after it: the stamps go to the
 // time conversion as they are, and the reason is read where the packet puts it.
-constexpr std::size_t kVersion = 0;
 constexpr std::size_t kCallStart = 3;
-constexpr std::size_t kCallEnd = 11;
 constexpr std::size_t kReason = 17;
-constexpr std::size_t kTimeSinceReset = 18;
-constexpr std::size_t kTimeOfCall = 22;
 constexpr std::size_t kTermFirstCounter = 26;
 constexpr std::size_t kTermCounters = 18;
 constexpr std::size_t kTermSize = kTermFirstCounter + 2 * kTermCounters;
@@ -200,36 +198,53 @@ const std::array<Counter, 2 * kSearchHalf> kSearchCounters{{
     {&ATTR_ID_ConnStatsSearch_TriageCycleCountSinceLastCall, "Triage Cycle  "},
 }};
 
-template <std::size_t N>
-std::array<std::uint32_t, N> read_u32s(const PayloadReader& r, std::size_t from) {
-  std::array<std::uint32_t, N> v{};
-  for (std::size_t k = 0; k < N; ++k) v[k] = r.u32le(from + 4 * k);
-  return v;
-}
-
 void append_counters(std::string& out, std::span<const Counter> table, std::span<const std::uint32_t> values) {
   for (std::size_t k = 0; k < table.size(); ++k) appendf(out, "%s%u\n", table[k].label, values[k]);
 }
 
-// The common body of the three two-half packets: writes every counter in packet
-// order, then the version line and the two halves under their headings.
+// What differs between the three two-half packets.
 template <std::size_t N>
-void counters_since_reset_and_call(const AttrWriter& w, const std::array<Counter, N>& table,
-                                   const std::array<std::uint32_t, N>& values, std::string* out,
-                                   const char* version_label, std::uint8_t version, const char* call_heading) {
-  for (std::size_t k = 0; k < N; ++k) w.ULong(*table[k].attr, values[k]);
-  if (out == nullptr) return;
-  const std::span<const Counter> t(table);
+struct TwoHalves {
+  const std::array<Counter, N>& counters;
+  bool version_written;  // the RMAC packet's version is shown, not written
+  const char* version_label;
+  const char* call_heading;
+  std::size_t trailing;  // bytes after the counters, read by the caller
+};
+
+const TwoHalves<2 * kStackHalf> kStackPacket{kStackCounters, true,
+                                             "Version No : ", "----Counters Since Start of the Call----\n", 0};
+const TwoHalves<2 * kRmacHalf> kRmacPacket{kRmacCounters, false, "Version No : ", "----Counters Since Call----\n", 0};
+const TwoHalves<2 * kSearchHalf> kSearchPacket{kSearchCounters, true, "Version No ",
+                                               "----Counters Since Last Call----\n", kSearchSize - kRssi};
+
+// The common body of the three: the version and the counters read and checked with
+// the bytes that follow them, every counter written in packet order, then (details
+// wanted) the version line and the two halves under their headings into out. False
+// when the packet is short.
+template <std::size_t N>
+bool decode_two_halves(const AttrWriter& w, COrbExpandedMessage& msg, const cdmadiag::Decoding& job, Cursor& c,
+                       const TwoHalves<N>& packet, std::string& out) {
+  const std::uint8_t version = c.u8();
+  const auto values = c.u32les<N>();
+  if (!job.check(c) || !job.require(c, packet.trailing)) return false;
+  assert(c.offset() == kFirstCounter + 4 * N);
+  if (packet.version_written) w.Byte(ATTR_ID_ConnStats_Version, version);
+  for (std::size_t k = 0; k < N; ++k) w.ULong(*packet.counters[k].attr, values[k]);
+  if (!msg.detailsWanted) return true;
+  const std::span<const Counter> t(packet.counters);
   const std::span<const std::uint32_t> v(values);
-  appendf(*out, "%s%u\n", version_label, version);
-  *out += kSinceReset;
-  append_counters(*out, t.first(N / 2), v.first(N / 2));
-  *out += call_heading;
-  append_counters(*out, t.subspan(N / 2), v.subspan(N / 2));
+  appendf(out, "%s%u\n", packet.version_label, version);
+  out += kSinceReset;
+  append_counters(out, t.first(N / 2), v.first(N / 2));
+  out += packet.call_heading;
+  append_counters(out, t.subspan(N / 2), v.subspan(N / 2));
+  return true;
 }
 
+// stamp holds the 8 bytes of a CDMA time stamp.
 std::string cdma_time_text(const PayloadReader& stamp) {
-  const double utc = CDMACommonUtils::CDMATime2UTC(stamp.bytes().data());
+  const double utc = CDMACommonUtils::CDMATime2UTC(stamp.data(0, kStampSize));
   std::string out;
   COrbMilliSecAbsTime(static_cast<std::int64_t>(utc * 1000.0)).GetAbsTimeStr(out, nullptr);
   return out;
@@ -240,16 +255,20 @@ std::string cdma_time_text(const PayloadReader& stamp) {
 void DecodeConnectionTerminationStats(IOrbDataState* ds, COrbExpandedMessage& msg, const std::uint8_t* buf,
                                       std::uint32_t len) {
   const auto job = cdmadiag::begin(msg, &DecodeConnectionTerminationStats);
-  const PayloadReader r(buf, len);
-  if (!job.require(r, kTermSize)) return;
-  const std::uint8_t version = r.u8(kVersion);
-  const std::string start = cdma_time_text(r.sub(kCallStart, kStampSize));
-  const std::string end = cdma_time_text(r.sub(kCallEnd, kStampSize));
-  const std::uint8_t reason = r.u8(kReason);
-  const std::uint32_t time_since_reset = r.u32le(kTimeSinceReset);
-  const std::uint32_t time_of_call = r.u32le(kTimeOfCall);
+  Cursor c(PayloadReader(buf, len));
+  const std::uint8_t version = c.u8();
+  c.seek(kCallStart);
+  const PayloadReader start_stamp = c.bytes(kStampSize);
+  const PayloadReader end_stamp = c.bytes(kStampSize);
+  c.seek(kReason);  // back into the end stamp
+  const std::uint8_t reason = c.u8();
+  const std::uint32_t time_since_reset = c.u32le();
+  const std::uint32_t time_of_call = c.u32le();
+  assert(!c.ok() || c.offset() == kTermFirstCounter);
   std::array<std::uint16_t, kTermCounters> counters{};
-  for (std::size_t k = 0; k < kTermCounters; ++k) counters[k] = r.u16le(kTermFirstCounter + 2 * k);
+  for (std::uint16_t& counter : counters) counter = c.u16le();
+  if (!job.check(c)) return;
+  assert(c.offset() == kTermSize);
 
   if (const AttrWriter w(ds); w.on()) {
     w.Byte(ATTR_ID_ConnStats_Version, version);
@@ -262,8 +281,8 @@ void DecodeConnectionTerminationStats(IOrbDataState* ds, COrbExpandedMessage& ms
   if (!msg.detailsWanted) return;
   std::string out;
   appendf(out, "Version No : %u\n", version);
-  appendf(out, "Time stamp of the start of the last call/connection : %s\n", start.c_str());
-  appendf(out, "Time stamp of the end of the last call/connection : %s\n", end.c_str());
+  appendf(out, "Time stamp of the start of the last call/connection : %s\n", cdma_time_text(start_stamp).c_str());
+  appendf(out, "Time stamp of the end of the last call/connection : %s\n", cdma_time_text(end_stamp).c_str());
   appendf(out, "High-level reason for call termination : %s\n", cdmadiag::name_or(kReleaseReasons, reason, "n/a"));
   appendf(out, "Time in ms in connected state since the last reset : %u\n", time_since_reset);
   appendf(out, "Time in ms in connected state since the start of the last call connection : %u\n", time_of_call);
@@ -276,48 +295,29 @@ void DecodeConnectionTerminationStats(IOrbDataState* ds, COrbExpandedMessage& ms
 void DecodeConnectedStateProtocolStackStats(IOrbDataState* ds, COrbExpandedMessage& msg, const std::uint8_t* buf,
                                             std::uint32_t len) {
   const auto job = cdmadiag::begin(msg, &DecodeConnectedStateProtocolStackStats);
-  const PayloadReader r(buf, len);
-  if (!job.require(r, kStackSize)) return;
-  const std::uint8_t version = r.u8(kVersion);
-  const auto values = read_u32s<2 * kStackHalf>(r, kFirstCounter);
-
-  const AttrWriter w(ds);
-  w.Byte(ATTR_ID_ConnStats_Version, version);
+  Cursor c(PayloadReader(buf, len));
   std::string out;
-  counters_since_reset_and_call(w, kStackCounters, values, msg.detailsWanted ? &out : nullptr, "Version No : ", version,
-                                "----Counters Since Start of the Call----\n");
-  msg.details += out;
+  if (decode_two_halves(AttrWriter(ds), msg, job, c, kStackPacket, out)) msg.details += out;
 }
 
 void DecodeConnectedStateRMACStats(IOrbDataState* ds, COrbExpandedMessage& msg, const std::uint8_t* buf,
                                    std::uint32_t len) {
   const auto job = cdmadiag::begin(msg, &DecodeConnectedStateRMACStats);
-  const PayloadReader r(buf, len);
-  if (!job.require(r, kRmacSize)) return;
-  const std::uint8_t version = r.u8(kVersion);
-  const auto values = read_u32s<2 * kRmacHalf>(r, kFirstCounter);
-
+  Cursor c(PayloadReader(buf, len));
   std::string out;
-  counters_since_reset_and_call(AttrWriter(ds), kRmacCounters, values, msg.detailsWanted ? &out : nullptr,
-                                "Version No : ", version, "----Counters Since Call----\n");
-  msg.details += out;
+  if (decode_two_halves(AttrWriter(ds), msg, job, c, kRmacPacket, out)) msg.details += out;
 }
 
 void DecodeConnectedStateSearchStats(IOrbDataState* ds, COrbExpandedMessage& msg, const std::uint8_t* buf,
                                      std::uint32_t len) {
   const auto job = cdmadiag::begin(msg, &DecodeConnectedStateSearchStats);
-  const PayloadReader r(buf, len);
-  if (!job.require(r, kSearchSize)) return;
-  const std::uint8_t version = r.u8(kVersion);
-  const auto values = read_u32s<2 * kSearchHalf>(r, kFirstCounter);
-  const std::uint8_t rssi_byte = r.u8(kRssi);
-  const std::uint8_t data_level = r.u8(kDataLevel);
-
+  Cursor c(PayloadReader(buf, len));
   const AttrWriter w(ds);
-  w.Byte(ATTR_ID_ConnStats_Version, version);
   std::string out;
-  counters_since_reset_and_call(w, kSearchCounters, values, msg.detailsWanted ? &out : nullptr, "Version No ", version,
-                                "----Counters Since Last Call----\n");
+  if (!decode_two_halves(w, msg, job, c, kSearchPacket, out)) return;
+  const std::uint8_t rssi_byte = c.u8();
+  const std::uint8_t data_level = c.u8();
+  assert(c.offset() == kSearchSize);
   // The host charts the byte as stored; the text shows the signed dBm.
   w.UInt(ATTR_ID_ConnStatsSearch_CurrentRSSI, rssi_byte);
   w.Byte(ATTR_ID_ConnStatsSearch_CurrentDataLevelIndicator, data_level);

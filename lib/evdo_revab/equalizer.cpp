@@ -1,6 +1,8 @@
 // EV-DO forward-link equalizer: its state with the per-equalizer parameters (0x1279)
 // and the per-slot C/I buffers of equalizer against rake (0x127A). Text only.
 #include <algorithm>
+#include <array>
+#include <cassert>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -15,6 +17,7 @@ namespace {
 
 using cdmadiag::appendf;
 using cdmadiag::bits;
+using cdmadiag::Cursor;
 using cdmadiag::PayloadReader;
 
 // C/I buffers (0x127A), 195 bytes:
@@ -29,9 +32,6 @@ constexpr std::size_t kBufferEntries = 16;
 constexpr std::size_t kBufferSize = 6 * kBufferEntries + 1;
 constexpr std::size_t kFirstBuffer = 1;
 constexpr std::size_t kBuffers = 2;
-constexpr std::size_t kEqlzValues = 2 * kBufferEntries;
-constexpr std::size_t kRakeValues = 4 * kBufferEntries;
-constexpr std::size_t kSlotCount = 6 * kBufferEntries;
 constexpr std::size_t kC2ISize = kFirstBuffer + kBuffers * kBufferSize;
 static_assert(kC2ISize == 195);
 constexpr const char* kTooShort = "Cannot decode: Message length too short!";
@@ -53,15 +53,6 @@ constexpr const char* kTooShort = "Cannot decode: Message length too short!";
 //   +2   u16   bits 0-1 passes, bits 2-3 passes used, bits 4-7 L-step2,
 //              bits 8-11 L-step3, bits 12-15 unused
 //   +4   u32   C/I                            linear, 1/512
-constexpr std::size_t kVersion = 0;
-constexpr std::size_t kSearcherState = 1;
-constexpr std::size_t kMstr = 2;
-constexpr std::size_t kMstrError = 6;
-constexpr std::size_t kDemodDevice = 8;
-constexpr std::size_t kCom = 9;
-constexpr std::size_t kEqlzFlags = 13;
-constexpr std::size_t kServingPn = 14;
-constexpr std::size_t kBestAsp = 16;
 constexpr std::size_t kFirstRecord = 17;
 constexpr std::size_t kRecordSize = 8;
 // The count field reaches 15; the packet carries four equalizers at most.
@@ -74,52 +65,63 @@ const char* on_off(std::uint64_t bit) { return bit != 0 ? "On" : "Off"; }
 
 void DecodeEqualizerC2IBuffer(IOrbDataState*, COrbExpandedMessage& msg, const std::uint8_t* buf, std::uint32_t len) {
   const auto job = cdmadiag::begin(msg, &DecodeEqualizerC2IBuffer);
-  const PayloadReader r(buf, len);
-  if (!job.require(r, kC2ISize)) return;
+  Cursor c(PayloadReader(buf, len));
+  if (!job.require(c, kC2ISize)) return;
   if (!msg.detailsWanted) return;
   std::string& out = msg.details;
-  appendf(out, "Version: %d\n", r.u8(kVersion));
+  appendf(out, "Version: %d\n", c.u8());
   for (std::size_t n = 0; n < kBuffers; ++n) {
-    const PayloadReader b = r.sub(kFirstBuffer + n * kBufferSize, kBufferSize);
+    assert(c.offset() == kFirstBuffer + n * kBufferSize);
+    std::array<std::uint16_t, kBufferEntries> demod{}, equalizer_value{}, rake_value{};
+    for (std::uint16_t& v : demod) v = c.u16le();
+    for (std::uint16_t& v : equalizer_value) v = c.u16le();
+    for (std::uint16_t& v : rake_value) v = c.u16le();
+    const std::uint8_t slot_count = c.u8();
     out += "Demod\tBest\tEqlz-\tRake-\nUsed\tEqId\tBuff\tBuff\n";
     for (std::size_t i = 0; i < kBufferEntries; ++i) {
-      const std::uint16_t demod = b.u16le(2 * i);
-      const bool equalizer = bits(demod, 15, 1) != 0;
-      const std::string best = equalizer ? std::to_string(bits(demod, 0, 2)) : "-";
-      appendf(out, "%s\t%s\t%u\t%u\n", equalizer ? "Eqlz" : "Rake", best.c_str(), b.u16le(kEqlzValues + 2 * i),
-              b.u16le(kRakeValues + 2 * i));
+      const bool equalizer = bits(demod[i], 15, 1) != 0;
+      const std::string best = equalizer ? std::to_string(bits(demod[i], 0, 2)) : "-";
+      appendf(out, "%s\t%s\t%u\t%u\n", equalizer ? "Eqlz" : "Rake", best.c_str(), equalizer_value[i], rake_value[i]);
     }
-    appendf(out, "Slot Count: %d\n", b.u8(kSlotCount));
+    appendf(out, "Slot Count: %d\n", slot_count);
   }
 }
 
 void DecodeEqualizerData(IOrbDataState*, COrbExpandedMessage& msg, const std::uint8_t* buf, std::uint32_t len) {
   const auto job = cdmadiag::begin(msg, &DecodeEqualizerData);
-  const PayloadReader r(buf, len);
-  if (!job.require(r, kFirstRecord)) return;
-  const std::uint8_t flags = r.u8(kEqlzFlags);
+  Cursor c(PayloadReader(buf, len));
+  const unsigned version = c.u8();
+  const std::uint8_t searcher_state = c.u8();
+  const std::uint32_t mstr = c.u32le();
+  const unsigned mstr_error = c.u16le();
+  const std::uint8_t demod_device = c.u8();
+  const std::uint32_t com = c.u32le();
+  const std::uint8_t flags = c.u8();
+  const unsigned serving_pn = c.u16le();
+  const std::uint8_t best_asp = c.u8();
+  if (!job.check(c)) return;
+  assert(c.offset() == kFirstRecord);
   const auto count = static_cast<unsigned>(bits(flags, 0, 4));
   const std::size_t records = std::min<std::size_t>(count, kMaxRecords);
   // Every record shown must be whole; a count that overstates the payload is refused.
-  if (!job.require(r, kFirstRecord + records * kRecordSize)) return;
+  if (!job.require(c, records * kRecordSize)) return;
   if (!msg.detailsWanted) return;
 
-  const std::string state = cdmadiag::group_text(kSearcherStateGroup, r.u8(kSearcherState));
+  const std::string state = cdmadiag::group_text(kSearcherStateGroup, searcher_state);
   std::string out;
-  appendf(out, "Version: %u\n", r.u8(kVersion));
-  appendf(out, "HDRSRCH state: %s\nMSTR: %u (chipx8)\nMSTR error: %u (chipx8)\nDemod device: %s\n", state.c_str(),
-          r.u32le(kMstr), r.u16le(kMstrError), r.u8(kDemodDevice) == 0 ? "Rake" : "Eqlz");
-  appendf(out, "COM: %u (chipx8)\nEqlz count: %u\nEqlz Status: %s\nServing PN: %u\nBest ASP: %u\n", r.u32le(kCom),
-          count, on_off(bits(flags, 4, 1)), r.u16le(kServingPn), static_cast<unsigned>(bits(r.u8(kBestAsp), 0, 4)));
+  appendf(out, "Version: %u\n", version);
+  appendf(out, "HDRSRCH state: %s\nMSTR: %u (chipx8)\nMSTR error: %u (chipx8)\nDemod device: %s\n", state.c_str(), mstr,
+          mstr_error, demod_device == 0 ? "Rake" : "Eqlz");
+  appendf(out, "COM: %u (chipx8)\nEqlz count: %u\nEqlz Status: %s\nServing PN: %u\nBest ASP: %u\n", com, count,
+          on_off(bits(flags, 4, 1)), serving_pn, static_cast<unsigned>(bits(best_asp, 0, 4)));
   if (count != 0) {
     out += "Ant\tDiv\tEqlz\tL-\tTap\tNum\tPass\tL-\tL-\tC/I\n";
     out += "\t\tIdx\tStep\tLen\tPass\tUsed\tStep2\tStep3\t(dB)\n";
   }
   for (std::size_t n = 0; n < records; ++n) {
-    const PayloadReader e = r.sub(kFirstRecord + n * kRecordSize, kRecordSize);
-    const std::uint16_t w0 = e.u16le(0);
-    const std::uint16_t w1 = e.u16le(2);
-    const std::uint32_t c2i = e.u32le(4);
+    const std::uint16_t w0 = c.u16le();
+    const std::uint16_t w1 = c.u16le();
+    const std::uint32_t c2i = c.u32le();
     // A C/I of 0 has no dB value; "n/a" rather than -inf.
     const std::string c2i_db = c2i != 0 ? cdmadiag::formatf("%.2f", 10.0 * std::log10(c2i / 512.0)) : "n/a";
     appendf(out, "%u\t%s\t%u\t%u\t%u\t%u\t%u\t%u\t%u\t%s\n", static_cast<unsigned>(bits(w0, 0, 1)),

@@ -3,15 +3,16 @@
 // packets and the multi-flow RLP reports. 0x12A4 is the sleep-info decoder of the
 // snapshots family.
 //
-// The dispatcher calls these without a guard, so nothing here may throw: every
-// fixed part is checked whole before it is read, every walked record before it is
-// shown, and a packet shorter than it announces gets the family's failure text (its
-// code list) and stops there.
+// The dispatcher calls these without a guard, so nothing here may throw: fields are
+// read through the cursor, every fixed part is checked before any of it is used,
+// every walked record before it is shown, and a packet shorter than it announces
+// gets the family's failure text (its code list) and stops there.
 //
 // Carrier identity, common to the family: a byte whose low 4 bits are the demod
 // (carrier) id, and a u16 with bits 0-10 the channel and bits 11-15 the band class.
 #include <algorithm>
 #include <array>
+#include <cassert>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -32,6 +33,7 @@ using F = COrbDecodeMsgCDMA1xEVDOQualcommFrame;
 using cdmadiag::appendf;
 using cdmadiag::AttrWriter;
 using cdmadiag::bits;
+using cdmadiag::Cursor;
 using cdmadiag::name_or;
 using cdmadiag::PayloadReader;
 namespace evdo = cdmadiag::evdo;
@@ -47,9 +49,11 @@ constexpr std::size_t kHexShown = 64;
 struct Carrier {
   int demod, channel, band;
 };
-Carrier read_carrier(const PayloadReader& r, std::size_t demod_off, std::size_t word_off) {
-  const std::uint16_t word = r.u16le(word_off);
-  return {static_cast<int>(bits(r.u8(demod_off), 0, 4)), static_cast<int>(bits(word, 0, 11)),
+// The demod byte and the channel/band word, where a carrier block starts.
+Carrier read_carrier(Cursor& c) {
+  const std::uint8_t demod = c.u8();
+  const std::uint16_t word = c.u16le();
+  return {static_cast<int>(bits(demod, 0, 4)), static_cast<int>(bits(word, 0, 11)),
           static_cast<int>(bits(word, 11, 5))};
 }
 void append_carrier(std::string& out, const Carrier& c) { appendf(out, kCarrierIdText, c.demod, c.channel, c.band); }
@@ -81,7 +85,6 @@ void append_bytes(std::string& out, const PayloadReader& r) {
 //        8 CRC size (0: 16 bits, 1: 24), 9-13 packet type
 namespace {
 constexpr std::size_t kFlhHeader = 2;
-constexpr std::size_t kFlhBlockHeader = 4;
 constexpr std::size_t kFlhRecord = 8;
 constexpr std::array<ValueName, 4> kCrcResultNames{{{0, "Fail"}, {1, "Pass"}, {2, "False pass"}, {3, "n/a"}}};
 }  // namespace
@@ -89,30 +92,35 @@ constexpr std::array<ValueName, 4> kCrcResultNames{{{0, "Fail"}, {1, "Pass"}, {2
 void F::DecodeMCFLPktHeaderInfo(IOrbDataState*, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
   const auto job = Begin(msg, &F::DecodeMCFLPktHeaderInfo);
   if (!msg.detailsWanted) return;
-  const PayloadReader r = payload();
-  if (!job.require(r, kFlhHeader)) return;
+  Cursor c(payload());
+  const std::uint8_t version = c.u8();
+  const unsigned carriers = c.u8();
+  if (!job.check(c)) return;
+  assert(c.offset() == kFlhHeader);
   std::string& out = msg.details;
-  const unsigned carriers = r.u8(1);
-  appendf(out, "Version: %d, Number of carriers: %d", r.u8(0), carriers);
-  std::size_t pos = kFlhHeader;
+  appendf(out, "Version: %d, Number of carriers: %d", version, carriers);
+  // Each block is checked whole before it is shown; the text stops at the first that is not.
   for (unsigned n = 1; n <= carriers; ++n) {
-    if (!job.require_at(r, pos, kFlhBlockHeader)) return;
-    const std::size_t records = r.u8(pos + 3);
-    if (!job.require_at(r, pos + kFlhBlockHeader, records * kFlhRecord)) return;
+    const Carrier id = read_carrier(c);
+    const std::size_t records = c.u8();
+    if (!job.check(c) || !job.require(c, records * kFlhRecord)) return;
     appendf(out, "\nCarrier #%d : ", n);
-    append_carrier(out, read_carrier(r, pos, pos + 1));
+    append_carrier(out, id);
     appendf(
         out,
         " - %zu records\nTime\tPkt\tDRC\tSN\tLink\tSlots\tCRC\tCRC\tPkt\nRef\tLen\tValue\t\tID\tDecode\t\tSize\tType",
         records);
     for (std::size_t k = 0; k < records; ++k) {
-      const std::size_t at = pos + kFlhBlockHeader + k * kFlhRecord;
-      const std::uint16_t word = r.u16le(at + 6);
-      appendf(out, "\n%d\t%d\t%d\t%d\t%d\t%d\t%s\t%d\t%d", r.u16le(at), r.u8(at + 2), r.u8(at + 3), r.u8(at + 4),
-              r.u8(at + 5), static_cast<int>(bits(word, 0, 6)), name_or(kCrcResultNames, bits(word, 6, 2), "n/a"),
+      const std::uint16_t time_ref = c.u16le();
+      const std::uint8_t length = c.u8();
+      const std::uint8_t drc = c.u8();
+      const std::uint8_t sequence = c.u8();
+      const std::uint8_t link = c.u8();
+      const std::uint16_t word = c.u16le();
+      appendf(out, "\n%d\t%d\t%d\t%d\t%d\t%d\t%s\t%d\t%d", time_ref, length, drc, sequence, link,
+              static_cast<int>(bits(word, 0, 6)), name_or(kCrcResultNames, bits(word, 6, 2), "n/a"),
               bits(word, 8, 1) != 0 ? 24 : 16, static_cast<int>(bits(word, 9, 5)));
     }
-    pos += kFlhBlockHeader + records * kFlhRecord;
   }
 }
 
@@ -132,10 +140,6 @@ void F::DecodeMCFLPktHeaderInfo(IOrbDataState*, COrbExpandedMessage& msg, IDekCe
 namespace {
 constexpr std::size_t kAlsHeader = 4;
 constexpr std::size_t kAlsBlock = 132;
-constexpr std::size_t kAlsDrc = 3;
-constexpr std::size_t kAlsDrcEntry = 5;
-constexpr std::size_t kAlsAsp = 83;
-constexpr std::size_t kAlsAspEntry = 7;
 constexpr std::size_t kAlsBestAsp = 125;
 constexpr std::size_t kAlsBadPackets = 130;
 constexpr std::uint32_t kAsps = 6;
@@ -151,6 +155,43 @@ const std::array<AlsCarrierAttrs, kCarrierSlots> kAlsAttrs{{
     {&ATTR_ID_EVDO_MCAIRLINKSUMMARY_BEST_ASP_SINR_C3, &ATTR_ID_EVDO_MCAIRLINKSUMMARY_BEST_ASP_PN_C3},
 }};
 
+struct AlsDrc {
+  std::uint8_t index;
+  std::uint32_t sinr;  // linear 1/512
+};
+struct AlsAsp {
+  std::uint16_t sinr, pn;
+  std::int16_t rpc;
+  std::uint8_t cell_map;
+};
+struct AlsCarrier {
+  Carrier id;
+  std::array<AlsDrc, kDrcSlots> drc;
+  std::array<AlsAsp, kAsps> asp;
+  std::uint8_t best;
+  std::uint16_t bad_packets;
+};
+
+AlsCarrier read_als_carrier(Cursor c) {
+  AlsCarrier b{};
+  b.id = read_carrier(c);
+  for (AlsDrc& d : b.drc) {
+    d.index = c.u8();
+    d.sinr = c.u32le();
+  }
+  for (AlsAsp& a : b.asp) {
+    a.sinr = c.u16le();
+    a.pn = c.u16le();
+    a.rpc = c.i16le();
+    a.cell_map = c.u8();
+  }
+  assert(!c.ok() || c.offset() == kAlsBestAsp);
+  b.best = c.u8();
+  c.seek(kAlsBadPackets);
+  b.bad_packets = c.u16le();
+  return b;
+}
+
 struct AlsTotals {
   std::array<std::uint32_t, kDrcSlots> all{};    // every entry, per DRC index
   std::array<std::uint32_t, kDrcSlots> valid{};  // entries whose SINR is above 0 dB
@@ -160,12 +201,12 @@ struct AlsTotals {
 
 // One carrier block's share of the writes: its DRC entries into the totals, its
 // active-set pilots ranked strongest first.
-void als_carrier_writes(const AttrWriter& w, const PayloadReader& b, std::uint32_t slot, AlsTotals& t) {
-  for (std::uint32_t j = 0; j < kDrcSlots; ++j) {
-    const std::uint8_t drc = b.u8(kAlsDrc + kAlsDrcEntry * j);
+void als_carrier_writes(const AttrWriter& w, const AlsCarrier& b, std::uint32_t slot, AlsTotals& t) {
+  for (const AlsDrc& entry : b.drc) {
+    const std::uint8_t drc = entry.index;
     // An index past the name table is no rate: counted nowhere rather than past the end.
     if (drc >= kDrcSlots) continue;
-    const double db = sinr_db(b.u32le(kAlsDrc + kAlsDrcEntry * j + 1));
+    const double db = sinr_db(entry.sinr);
     ++t.all[drc];
     if (db > 0.0) {
       ++t.valid[drc];
@@ -176,11 +217,9 @@ void als_carrier_writes(const AttrWriter& w, const PayloadReader& b, std::uint32
   }
   std::array<evdo::RankedAsp, kAsps> ranked{};
   int count = 0;
-  for (std::uint32_t i = 0; i < kAsps; ++i) {
-    const std::size_t at = kAlsAsp + kAlsAspEntry * i;
-    const std::uint16_t pn = b.u16le(at + 2);
-    if (pn == kEmptyPn) break;
-    ranked[static_cast<std::size_t>(count++)] = {pn, static_cast<float>(sinr_db(b.u16le(at)))};
+  for (const AlsAsp& asp : b.asp) {
+    if (asp.pn == kEmptyPn) break;
+    ranked[static_cast<std::size_t>(count++)] = {asp.pn, static_cast<float>(sinr_db(asp.sinr))};
   }
   if (count >= 2) evdo::RankAspBySinr(ranked.data(), count);
   for (int k = 0; k < count; ++k) {
@@ -193,16 +232,21 @@ void als_carrier_writes(const AttrWriter& w, const PayloadReader& b, std::uint32
 
 void F::DecodeMCAirLinkSummary(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
   const auto job = Begin(msg, &F::DecodeMCAirLinkSummary);
-  const PayloadReader r = payload();
-  if (!job.require(r, 2)) return;
-  const std::size_t carriers = r.u8(1);
-  if (!job.require(r, kAlsHeader + kAlsBlock * carriers)) return;
+  Cursor c(payload());
+  const std::uint8_t version = c.u8();
+  const std::size_t carriers = c.u8();
+  if (!job.check(c)) return;
+  const std::uint8_t slot_reference = c.u8();
+  const std::uint8_t sub_aset = c.u8();
+  assert(!c.ok() || c.offset() == kAlsHeader);
+  if (!job.require(c, kAlsBlock * carriers)) return;
+  const Cursor blocks = c;  // both passes read them
 
   if (const AttrWriter w(ds); w.on() && (carriers == 1 || carriers == 2)) {
     AlsTotals t;
     for (std::size_t n = 0; n < carriers; ++n) {
-      const PayloadReader b = r.sub(kAlsHeader + kAlsBlock * n, kAlsBlock);
-      const auto slot = static_cast<std::uint32_t>(bits(b.u8(0), 0, 4));
+      const AlsCarrier b = read_als_carrier(c.record(kAlsBlock));
+      const auto slot = static_cast<std::uint32_t>(b.id.demod);
       if (slot < kCarrierSlots) als_carrier_writes(w, b, slot, t);
     }
     for (std::uint32_t x = 0; x < kDrcSlots; ++x) {
@@ -221,19 +265,19 @@ void F::DecodeMCAirLinkSummary(IOrbDataState* ds, COrbExpandedMessage& msg, IDek
   if (!msg.detailsWanted) return;
   std::string& out = msg.details;
   appendf(out, "Version: %d, Number of carriers: %zu, Slot time reference: %d, Ref. sub-ASET in Locked mode: %d",
-          r.u8(0), carriers, r.u8(2), r.u8(3));
+          version, carriers, slot_reference, sub_aset);
+  c = blocks;
   for (std::size_t n = 0; n < carriers; ++n) {
-    const PayloadReader b = r.sub(kAlsHeader + kAlsBlock * n, kAlsBlock);
-    const std::uint8_t best = b.u8(kAlsBestAsp);
+    const AlsCarrier b = read_als_carrier(c.record(kAlsBlock));
     appendf(out, "\nCarrier #%zu : ", n + 1);
-    append_carrier(out, read_carrier(b, 0, 1));
+    append_carrier(out, b.id);
     appendf(out,
             "\n\tBest ASP Predicted: %d, Last BASP Changed Slot: %d, Num Bad Packets: %d\n\tDRC\t\tDRC\t\tBest "
             "ASP\n\tBuffer Slot\tPredicted\tSINR",
-            static_cast<int>(bits(best, 0, 4)), static_cast<int>(bits(best, 4, 4)), b.u16le(kAlsBadPackets));
+            static_cast<int>(bits(b.best, 0, 4)), static_cast<int>(bits(b.best, 4, 4)), b.bad_packets);
     for (std::uint32_t j = 0; j < kDrcSlots; ++j) {
-      const std::uint8_t drc = b.u8(kAlsDrc + kAlsDrcEntry * j);
-      const double db = sinr_db(b.u32le(kAlsDrc + kAlsDrcEntry * j + 1));
+      const std::uint8_t drc = b.drc[j].index;
+      const double db = sinr_db(b.drc[j].sinr);
       if (drc < kDrcSlots) {
         appendf(out, "\n\t%2d\t\t%d(%s)\t%.2f", static_cast<int>(j), drc, evdo::drc_rate_name(drc), db);
       } else {
@@ -242,11 +286,10 @@ void F::DecodeMCAirLinkSummary(IOrbDataState* ds, COrbExpandedMessage& msg, IDek
     }
     out += "\n\tASP\tPN\tSINR\tRPC\tRPCCellMap";
     for (std::uint32_t i = 0; i < kAsps; ++i) {
-      const std::size_t at = kAlsAsp + kAlsAspEntry * i;
-      const std::uint16_t pn = b.u16le(at + 2);
-      if (pn == kEmptyPn) continue;
-      appendf(out, "\n\t%d\t%d\t%.2f\t%.2f\t%d", static_cast<int>(i), pn, sinr_db(b.u16le(at)),
-              b.i16le(at + 4) * kRpcScale, b.u8(at + 6));
+      const AlsAsp& asp = b.asp[i];
+      if (asp.pn == kEmptyPn) continue;
+      appendf(out, "\n\t%d\t%d\t%.2f\t%.2f\t%d", static_cast<int>(i), asp.pn, sinr_db(asp.sinr), asp.rpc * kRpcScale,
+              asp.cell_map);
     }
   }
 }
@@ -265,10 +308,6 @@ void F::DecodeMCAirLinkSummary(IOrbDataState* ds, COrbExpandedMessage& msg, IDek
 namespace {
 constexpr std::size_t kArqHeader = 3;
 constexpr std::size_t kArqBlock = 72;
-constexpr std::size_t kArqPn = 3;
-constexpr std::size_t kArqSlots = 5;
-constexpr std::size_t kArqAspBits = 69;
-constexpr std::size_t kArqLockUpdate = 71;
 constexpr unsigned kCoverDisabled = 7;
 
 struct ArqCarrierAttrs {
@@ -279,28 +318,48 @@ const std::array<ArqCarrierAttrs, kCarrierSlots> kArqAttrs{{
     {&ATTR_ID_MC_ARQ_ACKEna_C2, &ATTR_ID_MC_ARQ_ACK_NACK_C2, &ATTR_ID_MC_ARQ_DRC_Cover_C2, &ATTR_ID_MC_ARQ_DSCValue_C2},
     {&ATTR_ID_MC_ARQ_ACKEna_C3, &ATTR_ID_MC_ARQ_ACK_NACK_C3, &ATTR_ID_MC_ARQ_DRC_Cover_C3, &ATTR_ID_MC_ARQ_DSCValue_C3},
 }};
+
+struct ArqCarrier {
+  Carrier id;
+  std::uint16_t pn;
+  std::array<std::uint32_t, kDrcSlots> slot_words;
+  std::uint16_t asp_bits;
+  std::uint8_t lock_update;
+};
+
+ArqCarrier read_arq_carrier(Cursor c) {
+  ArqCarrier b{};
+  b.id = read_carrier(c);
+  b.pn = c.u16le();
+  b.slot_words = c.u32les<kDrcSlots>();
+  b.asp_bits = c.u16le();
+  b.lock_update = c.u8();
+  assert(!c.ok() || c.offset() == kArqBlock);
+  return b;
+}
 }  // namespace
 
 void F::DecodeMCDRCARQDSCBuffer(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
   const auto job = Begin(msg, &F::DecodeMCDRCARQDSCBuffer);
-  const PayloadReader r = payload();
-  if (!job.require(r, kArqHeader)) return;
-  const std::size_t carriers = r.u8(1);
-  const std::uint8_t slot_count = r.u8(2);
-  if (!job.require(r, kArqHeader + kArqBlock * carriers)) return;
-  const auto block = [&r](std::size_t n) { return r.sub(kArqHeader + kArqBlock * n, kArqBlock); };
-  const auto slot_word = [](const PayloadReader& b, std::uint32_t j) { return b.u32le(kArqSlots + 4 * j); };
+  Cursor c(payload());
+  const std::uint8_t version = c.u8();
+  const std::size_t carriers = c.u8();
+  const std::uint8_t slot_count = c.u8();
+  if (!job.check(c)) return;
+  assert(c.offset() == kArqHeader);
+  if (!job.require(c, kArqBlock * carriers)) return;
+  const Cursor blocks = c;  // both passes read them
 
   if (const AttrWriter w(ds); w.on() && carriers > 0) {
     w.Byte(ATTR_ID_MC_ARQ_CarrierCnt, static_cast<std::uint8_t>(carriers));
     w.Byte(ATTR_ID_MC_ARQ_SlotCnt, slot_count);
     for (std::size_t n = 0; n < carriers; ++n) {
-      const PayloadReader b = block(n);
-      const auto slot = static_cast<std::size_t>(bits(b.u8(0), 0, 4));
+      const ArqCarrier b = read_arq_carrier(c.record(kArqBlock));
+      const auto slot = static_cast<std::size_t>(b.id.demod);
       if (slot >= kCarrierSlots) continue;  // no attribute set for this carrier
       const ArqCarrierAttrs& a = kArqAttrs[slot];
       for (std::uint32_t j = 0; j < kDrcSlots; ++j) {
-        const std::uint32_t word = slot_word(b, j);
+        const std::uint32_t word = b.slot_words[j];
         w.Long(*a.ack_enabled, static_cast<std::int32_t>(bits(word, 13, 1)), j);
         w.Long(*a.ack_nack, static_cast<std::int32_t>(bits(word, 12, 1)), j);
         w.ULong(*a.drc_cover, static_cast<std::uint32_t>(bits(word, 0, 3)), j);
@@ -311,14 +370,14 @@ void F::DecodeMCDRCARQDSCBuffer(IOrbDataState* ds, COrbExpandedMessage& msg, IDe
 
   if (!msg.detailsWanted) return;
   std::string& out = msg.details;
-  appendf(out, "Version: %d, Number of carriers: %zu, Slot count: %d", r.u8(0), carriers, slot_count);
+  appendf(out, "Version: %d, Number of carriers: %zu, Slot count: %d", version, carriers, slot_count);
+  c = blocks;
   for (std::size_t n = 0; n < carriers; ++n) {
-    const PayloadReader b = block(n);
+    const ArqCarrier b = read_arq_carrier(c.record(kArqBlock));
     appendf(out, "\nCarrier #%zu: ", n + 1);
-    append_carrier(out, read_carrier(b, 0, 1));
-    appendf(out, "\n\tPN = %d, DRC Lock Update: %d\n\tASP\tDRC\tValid\n\tIndex\tLock", b.u16le(kArqPn),
-            b.u8(kArqLockUpdate));
-    const std::uint16_t asp_bits = b.u16le(kArqAspBits);
+    append_carrier(out, b.id);
+    appendf(out, "\n\tPN = %d, DRC Lock Update: %d\n\tASP\tDRC\tValid\n\tIndex\tLock", b.pn, b.lock_update);
+    const std::uint16_t asp_bits = b.asp_bits;
     for (unsigned i = 0; i < kAsps; ++i) {
       appendf(out, "\n\t%u\t%d\t%s", i, static_cast<int>(bits(asp_bits, 2 * i, 1)),
               bits(asp_bits, 2 * i + 1, 1) != 0 ? "Yes" : "No");
@@ -328,7 +387,7 @@ void F::DecodeMCDRCARQDSCBuffer(IOrbDataState* ds, COrbExpandedMessage& msg, IDe
         "\tAck\tForced\tTrans\tNext\tDemod\n\tSlot\tCover\t\tValue\tMUP\tBoost\tBoost\t"
         "Nack\tEnabled\tAck\tDRC\tASP\tASP";
     for (std::uint32_t j = 0; j < kDrcSlots; ++j) {
-      const std::uint32_t word = slot_word(b, j);
+      const std::uint32_t word = b.slot_words[j];
       const auto cover = static_cast<unsigned>(bits(word, 0, 3));
       const auto dsc = static_cast<int>(bits(word, 4, 3));
       const auto dsc_boost = static_cast<int>(bits(word, 10, 1));
@@ -364,7 +423,6 @@ void F::DecodeMCDRCARQDSCBuffer(IOrbDataState* ds, COrbExpandedMessage& msg, IDe
 namespace {
 constexpr std::size_t kPwrHeader = 8;
 constexpr std::size_t kPwrRecord = 16;
-constexpr std::size_t kPwrValues = 4;
 constexpr std::size_t kPwrCount = 6;
 
 const std::array<const std::uint32_t*, kPwrCount> kPwrPerCarrier{
@@ -376,29 +434,44 @@ const std::array<const std::uint32_t*, kPwrCount> kPwrMean{
     &ATTR_ID_EVDO_POWER_TXPILOT_POWER,    &ATTR_ID_EVDO_POWER_TXTOTAL_POWER,
     &ATTR_ID_EVDO_POWER_RXAGC0,           &ATTR_ID_EVDO_POWER_RXAGC1};
 
-std::array<double, kPwrCount> carrier_powers(const PayloadReader& c) {
-  std::array<double, kPwrCount> v{};
-  for (std::size_t k = 0; k < kPwrCount; ++k) v[k] = evdo::db_from_256ths(c.i16le(kPwrValues + 2 * k));
-  return v;
+struct PowerCarrier {
+  Carrier id;
+  std::uint8_t flags;
+  std::array<double, kPwrCount> db;  // in the order of kPwrPerCarrier
+};
+
+PowerCarrier read_power_carrier(Cursor c) {
+  PowerCarrier p{};
+  p.id = read_carrier(c);
+  p.flags = c.u8();
+  for (double& v : p.db) v = evdo::db_from_256ths(c.i16le());
+  assert(!c.ok() || c.offset() == kPwrRecord);
+  return p;
 }
 }  // namespace
 
 void F::DecodeMultiCarrierPower(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
   const auto job = Begin(msg, &F::DecodeMultiCarrierPower);
-  const PayloadReader r = payload();
-  if (!job.require(r, 1)) return;
-  if (r.u8(0) == 0) return;
-  if (!job.require(r, kPwrHeader)) return;
-  const std::size_t carriers = r.u8(7);
-  if (!job.require(r, kPwrHeader + kPwrRecord * carriers)) return;
-  const auto record = [&r](std::size_t n) { return r.sub(kPwrHeader + kPwrRecord * n, kPwrRecord); };
+  Cursor c(payload());
+  const std::uint8_t version = c.u8();
+  if (!job.check(c)) return;
+  if (version == 0) return;
+  const std::uint8_t lna = c.u8();
+  const std::uint8_t tx_enabled = c.u8();
+  const std::uint16_t hstr = c.u16le();
+  const std::int16_t total = c.i16le();
+  const std::size_t carriers = c.u8();
+  if (!job.check(c)) return;
+  assert(c.offset() == kPwrHeader);
+  if (!job.require(c, kPwrRecord * carriers)) return;
+  const Cursor records = c;  // both passes read them
 
   if (const AttrWriter w(ds, AttrWriter::kAlways); w.on() && carriers > 0) {
     std::array<double, kPwrCount> sum{};
     for (std::size_t n = 0; n < carriers; ++n) {
-      const PayloadReader c = record(n);
-      const auto index = static_cast<std::uint32_t>(bits(c.u8(0), 0, 4));
-      const auto v = carrier_powers(c);
+      const PowerCarrier p = read_power_carrier(c.record(kPwrRecord));
+      const auto index = static_cast<std::uint32_t>(p.id.demod);
+      const auto& v = p.db;
       for (std::size_t k = 0; k < kPwrCount; ++k) {
         w.Double(*kPwrPerCarrier[k], v[k], index);
         sum[k] += v[k];
@@ -409,17 +482,18 @@ void F::DecodeMultiCarrierPower(IOrbDataState* ds, COrbExpandedMessage& msg, IDe
 
   if (!msg.detailsWanted) return;
   std::string& out = msg.details;
-  appendf(out, "Ver.: %d, LNAState: %d, TxEnabled: %s, HSTR: %d, TotalTxPower: %.2f", r.u8(0), r.u8(1),
-          r.u8(2) != 0 ? "PA On" : "PA Off", r.u16le(3), evdo::db_from_256ths(r.i16le(5)));
+  appendf(out, "Ver.: %d, LNAState: %d, TxEnabled: %s, HSTR: %d, TotalTxPower: %.2f", version, lna,
+          tx_enabled != 0 ? "PA On" : "PA Off", hstr, evdo::db_from_256ths(total));
   if (carriers == 0) return;
   out +=
       "\nCarriers:\n\tChan\tBand\tRatchet\t\t\t\tTx  Power  "
       "(dBm)\tRx\tRx\nID\tNum\tClass\tMode\t\tEnable\tOpen\tClose\tPilot\tTotal\tAGC0\tAGC1";
+  c = records;
   for (std::size_t n = 0; n < carriers; ++n) {
-    const PayloadReader c = record(n);
-    const Carrier id = read_carrier(c, 0, 1);
-    const std::uint8_t flags = c.u8(3);
-    const auto v = carrier_powers(c);
+    const PowerCarrier p = read_power_carrier(c.record(kPwrRecord));
+    const Carrier& id = p.id;
+    const std::uint8_t flags = p.flags;
+    const auto& v = p.db;
     appendf(out, "\n%d\t%d\t%d\t%s\t%s\t%.2f\t%.2f\t%.2f\t%.2f\t%.2f\t%.2f", id.demod, id.channel, id.band,
             bits(flags, 0, 1) != 0 ? "is limited" : "not limited", bits(flags, 1, 1) != 0 ? "On" : "Off", v[0], v[1],
             v[2], v[3], v[4], v[5]);
@@ -448,42 +522,51 @@ constexpr std::size_t kRlgHeader = 3;
 constexpr std::size_t kRlgSubframe = 7;
 constexpr std::size_t kRlgBlockHeader = 3;
 constexpr std::size_t kRlgRecord = 29;
-constexpr std::size_t kRlgGains = 3;
-constexpr std::size_t kRlgPowers = 21;
+constexpr std::size_t kRlgGains = 8;
+constexpr std::size_t kRlgPowers = 4;
+constexpr std::size_t kRlgUnshown = 2;
 }  // namespace
 
 void F::DecodeMCRLGains(IOrbDataState*, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
   const auto job = Begin(msg, &F::DecodeMCRLGains);
   if (!msg.detailsWanted) return;
-  const PayloadReader r = payload();
-  if (!job.require(r, kRlgHeader)) return;
-  const std::size_t subframes = r.u8(1);
-  const std::size_t carriers = r.u8(2);
+  Cursor c(payload());
+  const std::uint8_t version = c.u8();
+  const std::size_t subframes = c.u8();
+  const std::size_t carriers = c.u8();
+  if (!job.check(c)) return;
+  assert(c.offset() == kRlgHeader);
   const std::size_t block = kRlgBlockHeader + kRlgRecord * subframes;
-  const std::size_t first_block = kRlgHeader + kRlgSubframe * subframes;
-  if (!job.require(r, first_block + block * carriers)) return;
+  if (!job.require(c, kRlgSubframe * subframes + block * carriers)) return;
 
   std::string& out = msg.details;
-  appendf(out, "Ver.: %d, SubframeCount: %zu, Number of carriers: %zu", r.u8(0), subframes, carriers);
+  appendf(out, "Ver.: %d, SubframeCount: %zu, Number of carriers: %zu", version, subframes, carriers);
   if (subframes > 0) out += "\n#Sub\tPA\tBack\tTx\tTx\nframe\tOn\toff\tTotal\tMax";
   for (std::size_t s = 0; s < subframes; ++s) {
-    const std::size_t at = kRlgHeader + kRlgSubframe * s;
-    appendf(out, "\n%d\t%d\t%d\t%.2f\t%.2f\t", r.u8(at), r.u8(at + 1), r.u8(at + 2),
-            evdo::db_from_256ths(r.i16le(at + 3)), r.i16le(at + 5) * 0.25);
+    const std::uint8_t subframe = c.u8();
+    const std::uint8_t pa_on = c.u8();
+    const std::uint8_t back_off = c.u8();
+    const std::int16_t total = c.i16le();
+    const std::int16_t max = c.i16le();
+    appendf(out, "\n%d\t%d\t%d\t%.2f\t%.2f\t", subframe, pa_on, back_off, evdo::db_from_256ths(total), max * 0.25);
   }
   for (std::size_t n = 0; n < carriers; ++n) {
-    const PayloadReader b = r.sub(first_block + block * n, block);
     appendf(out, "\nCarrier #%zu: ", n + 1);
-    append_carrier(out, read_carrier(b, 0, 1));
+    append_carrier(out, read_carrier(c));
     out +=
         "\n#"
         "Sub\tPkt\t\tTrans\tCarrier\tRPC\tPilot\tPilot\tAck\tRRI\tDSC\tDRC\tData\tAux\tTx\tTx\tTx\tTx\nframe\tSize\tSP"
         "\t"
         "Mode\tOn\tBit\t0\t1\t\t\t\t\t\t\tOpen\tTotal\tPilot\tAdjust";
     for (std::size_t s = 0; s < subframes; ++s) {
-      const PayloadReader rec = b.sub(kRlgBlockHeader + kRlgRecord * s, kRlgRecord);
-      const int subframe = rec.u8(0);
-      const std::uint16_t flags = rec.u16le(1);
+      Cursor rec = c.record(kRlgRecord);
+      const int subframe = rec.u8();
+      const std::uint16_t flags = rec.u16le();
+      std::array<std::uint16_t, kRlgGains> gains{};
+      for (std::uint16_t& g : gains) g = rec.u16le();
+      rec.skip(kRlgUnshown);
+      std::array<std::int16_t, kRlgPowers> powers{};
+      for (std::int16_t& p : powers) p = rec.i16le();
       const auto size_index = static_cast<std::uint32_t>(bits(flags, 0, 4));
       const auto carrier_on = static_cast<int>(bits(flags, 7, 1));
       const auto rpc_bit = static_cast<int>(bits(flags, 6, 2));
@@ -500,8 +583,8 @@ void F::DecodeMCRLGains(IOrbDataState*, COrbExpandedMessage& msg, IDekCellRefs_S
         out += '>';
       }
       if (carrier_on == 0) continue;
-      for (std::size_t g = 0; g < 8; ++g) appendf(out, g == 0 ? "%d" : "\t%d", rec.u16le(kRlgGains + 2 * g));
-      for (std::size_t p = 0; p < 4; ++p) appendf(out, "\t%.2f", evdo::db_from_256ths(rec.i16le(kRlgPowers + 2 * p)));
+      for (std::size_t g = 0; g < kRlgGains; ++g) appendf(out, g == 0 ? "%d" : "\t%d", gains[g]);
+      for (const std::int16_t p : powers) appendf(out, "\t%.2f", evdo::db_from_256ths(p));
     }
   }
 }
@@ -516,14 +599,11 @@ void F::DecodeMCRLGains(IOrbDataState*, COrbExpandedMessage& msg, IDekCellRefs_S
 //   +9         3 interlaces of 580 bytes: HiCap at +0, LoLat at +288, each 12 packet sizes x
 //              {u32 ACKs in subpackets 0-3, u32 P-ARQ NAKs, u32 packets sent}; +576 u32 unexpected P-ARQ NAKs
 namespace {
-constexpr std::size_t kRlmSize = 1749;
-constexpr std::size_t kRlmInterlaces = 9;
+constexpr std::size_t kRlmHeader = 9;
+constexpr std::size_t kRlmInterlaces = 3;
 constexpr std::size_t kRlmInterlace = 580;
-constexpr std::size_t kRlmLoLat = 288;
-constexpr std::size_t kRlmSizeRecord = 24;
-constexpr std::size_t kRlmNaks = 16;
-constexpr std::size_t kRlmSent = 20;
-constexpr std::size_t kRlmUnexpected = 576;
+constexpr std::size_t kRlmSize = kRlmHeader + kRlmInterlaces * kRlmInterlace;
+static_assert(kRlmSize == 1749);
 constexpr std::size_t kRlmSizes = 12;
 constexpr unsigned kNoCarrier = 15;
 constexpr double kSubframeMs = 6.667;
@@ -532,25 +612,43 @@ struct RlmCounts {
   std::array<std::uint32_t, 4> acks{};
   std::uint32_t naks = 0, sent = 0;
 };
-RlmCounts rlm_counts(const PayloadReader& r, std::size_t interlace, std::size_t mode, std::size_t size) {
-  const std::size_t at = kRlmInterlaces + kRlmInterlace * interlace + kRlmLoLat * mode + kRlmSizeRecord * size;
-  RlmCounts c;
-  for (std::size_t k = 0; k < 4; ++k) c.acks[k] = r.u32le(at + 4 * k);
-  c.naks = r.u32le(at + kRlmNaks);
-  c.sent = r.u32le(at + kRlmSent);
-  return c;
+// One interlace: [mode][packet size], then its unexpected NAKs.
+struct RlmInterlace {
+  std::array<std::array<RlmCounts, kRlmSizes>, 2> counts;
+  std::uint32_t unexpected;
+};
+
+RlmInterlace read_rlm_interlace(Cursor& c) {
+  [[maybe_unused]] const std::size_t start = c.offset();
+  RlmInterlace il{};
+  for (auto& mode : il.counts) {
+    for (RlmCounts& k : mode) {
+      k.acks = c.u32les<4>();
+      k.naks = c.u32le();
+      k.sent = c.u32le();
+    }
+  }
+  il.unexpected = c.u32le();
+  assert(!c.ok() || c.offset() == start + kRlmInterlace);
+  return il;
 }
 }  // namespace
 
 void F::DecodeMCRLMetrics(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
   const auto job = Begin(msg, &F::DecodeMCRLMetrics);
-  const PayloadReader r = payload();
-  if (!job.require(r, kRlmSize)) return;
-  const std::uint8_t version = r.u8(0);
-  const std::uint32_t sequence = r.u32le(1);
-  const std::uint8_t carriers = r.u8(5);
-  const auto carrier = static_cast<unsigned>(bits(r.u8(6), 0, 4));
-  const std::uint16_t word = r.u16le(7);
+  Cursor c(payload());
+  const std::uint8_t version = c.u8();
+  const std::uint32_t sequence = c.u32le();
+  const std::uint8_t carriers = c.u8();
+  const auto carrier = static_cast<unsigned>(bits(c.u8(), 0, 4));
+  const std::uint16_t word = c.u16le();
+  assert(!c.ok() || c.offset() == kRlmHeader);
+  std::array<RlmInterlace, kRlmInterlaces> interlaces{};
+  for (RlmInterlace& il : interlaces) il = read_rlm_interlace(c);
+  if (!job.check(c)) return;
+  const auto rlm_counts = [&interlaces](std::size_t il, std::size_t mode, std::size_t size) -> const RlmCounts& {
+    return interlaces[il].counts[mode][size];
+  };
 
   if (const AttrWriter w(ds); w.on()) {
     w.Long(ATTR_ID_MCRLMetrics_Carrier_id, static_cast<std::int32_t>(carrier));
@@ -561,8 +659,8 @@ void F::DecodeMCRLMetrics(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellR
       double tx_ms = 0.0;
       for (std::size_t i = 0; i < 3; ++i) {
         for (std::size_t s = 0; s < kRlmSizes; ++s) {
-          const RlmCounts hi = rlm_counts(r, i, 0, s);
-          const RlmCounts lo = rlm_counts(r, i, 1, s);
+          const RlmCounts hi = rlm_counts(i, 0, s);
+          const RlmCounts lo = rlm_counts(i, 1, s);
           if (static_cast<std::uint64_t>(hi.sent) + lo.sent == 0) continue;
           packets += static_cast<std::uint64_t>(hi.sent) + lo.sent;
           const std::uint64_t size_naks = static_cast<std::uint64_t>(hi.naks) + lo.naks;
@@ -610,7 +708,7 @@ void F::DecodeMCRLMetrics(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellR
     for (std::size_t mode = 0; mode < 2; ++mode) {
       const char* name = reva::tx_mode_name(static_cast<std::uint32_t>(mode));
       std::uint64_t sent = 0;
-      for (std::size_t s = 0; s < kRlmSizes; ++s) sent += rlm_counts(r, i, mode, s).sent;
+      for (std::size_t s = 0; s < kRlmSizes; ++s) sent += rlm_counts(i, mode, s).sent;
       if (sent == 0) {
         appendf(out, "\nInterlace %zu TxMode %s - No packet sent", i, name);
         continue;
@@ -618,7 +716,7 @@ void F::DecodeMCRLMetrics(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellR
       appendf(out, "\nInterlace %zu TxMode %s\n\tPktSize\tSP0Acks\tSP1Acks\tSP2Acks\tSP3Acks\tP-ARQNaks\tTotalPktsSent",
               i, name);
       for (std::size_t s = 0; s < kRlmSizes; ++s) {
-        const RlmCounts c = rlm_counts(r, i, mode, s);
+        const RlmCounts c = rlm_counts(i, mode, s);
         if (c.sent == 0) continue;
         appendf(out, "\n\t%u\t\t%u\t\t%u\t\t%u\t\t%u\t\t%u\t\t%u", reva::kPayloadBits[s], c.acks[0], c.acks[1],
                 c.acks[2], c.acks[3], c.naks, c.sent);
@@ -629,7 +727,7 @@ void F::DecodeMCRLMetrics(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellR
   }
   out += "\nInterlace#\tUnexpected P-ARQ Naks";
   for (std::size_t i = 0; i < 3; ++i) {
-    const std::uint32_t unexpected = r.u32le(kRlmInterlaces + kRlmInterlace * i + kRlmUnexpected);
+    const std::uint32_t unexpected = interlaces[i].unexpected;
     unexpected_total += unexpected;
     appendf(out, "\n%zu\t\t%u", i, unexpected);
   }
@@ -649,8 +747,6 @@ void F::DecodeMCRLMetrics(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellR
 // into both fields, as the layout gives them; nothing at hand tells which owns it.
 namespace {
 constexpr std::size_t kPcpHeader = 5;
-constexpr std::size_t kPcpCombo = 2;
-constexpr std::size_t kPcpCarrier = 4;
 constexpr std::size_t kPcpFlow = 13;
 
 void append_transmit(std::string& out, std::uint16_t size, std::uint32_t word) {
@@ -662,18 +758,23 @@ void append_transmit(std::string& out, std::uint16_t size, std::uint32_t word) {
 void F::DecodeMCPCPPacketStats(IOrbDataState*, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
   const auto job = Begin(msg, &F::DecodeMCPCPPacketStats);
   if (!msg.detailsWanted) return;
-  const PayloadReader r = payload();
-  if (!job.require(r, kPcpHeader)) return;
+  Cursor c(payload());
+  const std::uint8_t version = c.u8();
+  const std::uint8_t record = c.u8();
+  const std::uint8_t subframes = c.u8();
+  const std::uint8_t previous_combo = c.u8();
+  const unsigned combos = c.u8();
+  if (!job.check(c)) return;
+  assert(c.offset() == kPcpHeader);
   std::string& out = msg.details;
-  const unsigned combos = r.u8(4);
-  appendf(out, "\nVersion: %d, Record Number: %d, Sub-Frame Count: %d, Prev Combo ID: %d, Num Combos: %u", r.u8(0),
-          r.u8(1), r.u8(2), r.u8(3), combos);
-  std::size_t pos = kPcpHeader;
+  appendf(out, "\nVersion: %d, Record Number: %d, Sub-Frame Count: %d, Prev Combo ID: %d, Num Combos: %u", version,
+          record, subframes, previous_combo, combos);
+  // Each part is checked before it is shown; the text stops at the first that is cut.
   for (unsigned k = 0; k < combos; ++k) {
-    if (!job.require_at(r, pos, kPcpCombo)) return;
-    const unsigned carriers = r.u8(pos + 1);
-    appendf(out, "\nCombos[%u]\n\tCombo ID: %d, Num Carriers: %u", k, r.u8(pos), carriers);
-    pos += kPcpCombo;
+    const std::uint8_t combo_id = c.u8();
+    const unsigned carriers = c.u8();
+    if (!job.check(c)) return;
+    appendf(out, "\nCombos[%u]\n\tCombo ID: %d, Num Carriers: %u", k, combo_id, carriers);
     if (carriers > 0) {
       out +=
           "\n\tCarrier\tPrev "
@@ -681,17 +782,23 @@ void F::DecodeMCPCPPacketStats(IOrbDataState*, COrbExpandedMessage& msg, IDekCel
           "m\t"
           "route\tsize\tstream\tsubstream\troute";
     }
-    for (unsigned c = 0; c < carriers; ++c) {
-      if (!job.require_at(r, pos, kPcpCarrier)) return;
-      const std::size_t flows = r.u8(pos + 3);
-      if (!job.require_at(r, pos + kPcpCarrier, kPcpFlow * flows)) return;
-      appendf(out, "\n\t%d\t%s\t\t%s\t%zu", r.u8(pos), true_false(r.u8(pos + 1)), true_false(r.u8(pos + 2)), flows);
-      pos += kPcpCarrier;
-      for (std::size_t f = 0; f < flows; ++f, pos += kPcpFlow) {
-        appendf(out, "%s%d\t", f == 0 ? "\t" : "\n\t\t\t\t\t\t", r.u8(pos));
-        append_transmit(out, r.u16le(pos + 1), r.u32le(pos + 3));
+    for (unsigned n = 0; n < carriers; ++n) {
+      const std::uint8_t carrier_id = c.u8();
+      const std::uint8_t cancelled = c.u8();
+      const std::uint8_t format_b = c.u8();
+      const std::size_t flows = c.u8();
+      if (!job.check(c) || !job.require(c, kPcpFlow * flows)) return;
+      appendf(out, "\n\t%d\t%s\t\t%s\t%zu", carrier_id, true_false(cancelled), true_false(format_b), flows);
+      for (std::size_t f = 0; f < flows; ++f) {
+        const std::uint8_t mac_flow = c.u8();
+        const std::uint16_t retransmit_size = c.u16le();
+        const std::uint32_t retransmit = c.u32le();
+        const std::uint16_t new_size = c.u16le();
+        const std::uint32_t new_transmit = c.u32le();
+        appendf(out, "%s%d\t", f == 0 ? "\t" : "\n\t\t\t\t\t\t", mac_flow);
+        append_transmit(out, retransmit_size, retransmit);
         out += '\t';
-        append_transmit(out, r.u16le(pos + 7), r.u32le(pos + 9));
+        append_transmit(out, new_size, new_transmit);
       }
     }
   }
@@ -719,26 +826,46 @@ constexpr std::array<ValueName, 4> kRxpEvents{
 void F::DecodeMCMRLPRxProcessing(IOrbDataState*, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
   const auto job = Begin(msg, &F::DecodeMCMRLPRxProcessing);
   if (!msg.detailsWanted) return;
-  const PayloadReader r = payload();
-  if (!job.require(r, kRxpFixed)) return;
-  const std::uint8_t flags = r.u8(1);
+  Cursor c(payload());
+  const std::uint8_t version = c.u8();
+  const std::uint8_t flags = c.u8();
+  const auto vn = c.u32les<2>();  // before, after
+  const auto vr = c.u32les<2>();
+  if (!job.check(c)) return;
+  assert(c.offset() == kRxpFixed);
   const auto event = static_cast<unsigned>(bits(flags, 0, 2));
   const bool reception = event == 0;
-  if (reception && !job.require(r, kRxpReception)) return;
-  const bool qn = reception && bits(r.u8(19), 6, 1) != 0;
-  if (qn && !job.require(r, kRxpWithQn)) return;
+  std::uint8_t link = 0, group = 0;
+  std::uint16_t units = 0, qn_sequence = 0;
+  std::uint32_t sar = 0, sar_short = 0;
+  bool qn = false;
+  if (reception) {
+    link = c.u8();
+    group = c.u8();
+    units = c.u16le();
+    sar = c.u32le();
+    if (!job.check(c)) return;
+    assert(c.offset() == kRxpReception);
+    qn = bits(group, 6, 1) != 0;
+  }
+  if (qn) {
+    qn_sequence = c.u16le();
+    sar_short = c.u32le();
+    if (!job.check(c)) return;
+    assert(c.offset() == kRxpWithQn);
+  }
 
   std::string& out = msg.details;
   appendf(
       out,
       "Version: %d\nEvent: %s, Link flow: %d, Route: %c\nV(n) - before: %u, after: %u\nV(r) - before: %u, after: %u",
-      r.u8(0), name_or(kRxpEvents, event, ""), static_cast<int>(bits(flags, 2, 5)),
-      route_letter(static_cast<unsigned>(bits(flags, 7, 1))), r.u32le(2), r.u32le(6), r.u32le(10), r.u32le(14));
+      version, name_or(kRxpEvents, event, ""), static_cast<int>(bits(flags, 2, 5)),
+      route_letter(static_cast<unsigned>(bits(flags, 7, 1))), vn[0], vn[1], vr[0], vr[1]);
   if (!reception) return;
   appendf(out,
           "\nLink Id = %d, Scheduler Group Id = %d, QN Seq Included = %s, Number Data Units  = %d, SAR Seq Number = %u",
-          r.u8(18), static_cast<int>(bits(r.u8(19), 0, 6)), qn ? "True" : "False", r.u16le(20), r.u32le(22));
-  if (qn) appendf(out, "\nQN Seq Number = %d, SAR Seq Short Num = %u", r.u16le(26), r.u32le(28));
+          link, static_cast<int>(bits(group, 0, 6)), qn ? "True" : "False", units, sar);
+  if (qn) appendf(out, "\nQN Seq Number = %d, SAR Seq Short Num = %u", qn_sequence, sar_short);
 }
 
 // ---- 0x12A7 MultiMRLPRxPkts -----------------------------------------------------
@@ -758,12 +885,14 @@ constexpr std::size_t kRxkRecordHeader = 6;
 void F::DecodeMCMRLPRxPkts(IOrbDataState*, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
   const auto job = Begin(msg, &F::DecodeMCMRLPRxPkts);
   if (!msg.detailsWanted) return;
-  const PayloadReader r = payload();
-  if (!job.require(r, kRxkHeader)) return;
-  const std::uint8_t flow = r.u8(0);
-  const std::uint16_t sar = r.u16le(1);
-  const std::uint8_t partial = r.u8(3);
-  const unsigned records = r.u8(5);
+  Cursor c(payload());
+  const std::uint8_t flow = c.u8();
+  const std::uint16_t sar = c.u16le();
+  const std::uint8_t partial = c.u8();
+  c.skip(1);  // not shown
+  const unsigned records = c.u8();
+  if (!job.check(c)) return;
+  assert(c.offset() == kRxkHeader);
   std::string& out = msg.details;
   appendf(out, "Link flow: %d, Route: %c, Packet stream: %s-based, Segment Sequencing: %s-based",
           static_cast<int>(bits(flow, 0, 5)), route_letter(static_cast<unsigned>(bits(flow, 5, 1))),
@@ -775,15 +904,19 @@ void F::DecodeMCMRLPRxPkts(IOrbDataState*, COrbExpandedMessage& msg, IDekCellRef
           partial);
   if (records == 0) return;
   out += "\nTime\tFrame\tLink\tGrp\tStrm\tQN\tQN\tSAR\tFDU\tLDU\tPayload\nRef\tLength\tID\tID\tID\tIncl\tSN\tSN";
-  std::size_t pos = kRxkHeader;
   for (unsigned k = 0; k < records; ++k) {
-    if (!job.require_at(r, pos, kRxkRecordHeader)) return;
-    const std::uint16_t frame = r.u16le(pos);
+    [[maybe_unused]] const std::size_t start = c.offset();
+    const std::uint16_t frame = c.u16le();
+    const std::uint16_t time_ref = c.u16le();
+    const std::uint8_t group = c.u8();
+    const std::uint8_t link = c.u8();
+    if (!job.check(c)) return;
+    assert(c.offset() == start + kRxkRecordHeader);
     // The record as announced must be whole, its frame included, before it is shown.
-    const std::size_t step = kRxkRecordHeader + (partial != 0 ? partial : frame);
-    if (!job.require_at(r, pos, step)) return;
-    appendf(out, "\n%d\t%d\t%d\t%d", r.u16le(pos + 2), frame, r.u8(pos + 5), r.u8(pos + 4));
-    pos += step;
+    const std::size_t frame_bytes = partial != 0 ? partial : frame;
+    if (!job.require(c, frame_bytes)) return;
+    c.skip(frame_bytes);
+    appendf(out, "\n%d\t%d\t%d\t%d", time_ref, frame, link, group);
   }
 }
 
@@ -802,17 +935,19 @@ constexpr std::size_t kSufHeader = 9;
 
 void F::DecodeMCSUFwdStats(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
   const auto job = Begin(msg, &F::DecodeMCSUFwdStats);
-  const PayloadReader r = payload();
-  if (!job.require(r, kSufHeader)) return;
-  const std::uint32_t sequence = r.u32le(1);
+  Cursor c(payload());
+  const std::uint8_t version = c.u8();
+  const std::uint32_t sequence = c.u32le();
+  const std::uint8_t carriers = c.u8();
+  const Carrier id = read_carrier(c);
+  if (!job.check(c)) return;
+  assert(c.offset() == kSufHeader);
   AttrWriter(ds).ULong(ATTR_ID_RevASUFwdStats_SequenceNumber, sequence);
   if (!msg.detailsWanted) return;
-  const std::uint16_t word = r.u16le(7);
   appendf(msg.details,
-          "Ver.: %d, Log Seq. Number: %u, Number of carriers: %d, Carrier #%d (ChanNum %d, Band Class %d): \n", r.u8(0),
-          sequence, r.u8(5), static_cast<int>(bits(r.u8(6), 0, 4)), static_cast<int>(bits(word, 0, 11)),
-          static_cast<int>(bits(word, 11, 5)));
-  append_bytes(msg.details, r.tail(kSufHeader));
+          "Ver.: %d, Log Seq. Number: %u, Number of carriers: %d, Carrier #%d (ChanNum %d, Band Class %d): \n", version,
+          sequence, carriers, id.demod, id.channel, id.band);
+  append_bytes(msg.details, c.bytes(c.left()));
 }
 
 // ---- Undecoded members ----------------------------------------------------------

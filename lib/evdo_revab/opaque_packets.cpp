@@ -17,6 +17,7 @@
 namespace {
 
 using cdmadiag::appendf;
+using cdmadiag::Cursor;
 using cdmadiag::PayloadReader;
 using Free = void (*)(IOrbDataState*, COrbExpandedMessage&, const std::uint8_t*, std::uint32_t);
 
@@ -26,13 +27,14 @@ constexpr std::size_t kHexShown = 64;
 void show_raw(Free self, COrbExpandedMessage& msg, const std::uint8_t* buf, std::uint32_t len) {
   cdmadiag::begin(msg, self);
   if (!msg.detailsWanted) return;
-  const PayloadReader r(buf, len);
+  Cursor c(PayloadReader(buf, len));
   std::string& out = msg.details;
-  appendf(out, "Payload: %zu bytes\n", r.size());
-  if (r.size() == 0) return;
+  appendf(out, "Payload: %zu bytes\n", c.left());
+  if (c.left() == 0) return;
   out += "Data (hex):";
-  for (std::size_t i = 0; i < r.size() && i < kHexShown; ++i) appendf(out, " %02x", r.u8(i));
-  if (r.size() > kHexShown) out += " ...";
+  const bool more = c.left() > kHexShown;
+  while (c.left() > 0 && c.offset() < kHexShown) appendf(out, " %02x", c.u8());
+  if (more) out += " ...";
   out += "\n";
 }
 

@@ -20,6 +20,7 @@ using cdmadiag::append_int;
 using cdmadiag::appendf;
 using cdmadiag::AttrReader;
 using cdmadiag::AttrWriter;
+using cdmadiag::Cursor;
 using cdmadiag::formatf;
 using cdmadiag::held_integer;
 using cdmadiag::PayloadReader;
@@ -245,10 +246,8 @@ double percent(std::uint64_t part, std::uint64_t total) {
 
 class RevASUFwdStatsPacket {
  public:
-  // r holds the whole packet.
-  explicit RevASUFwdStatsPacket(const PayloadReader& r) : counters_(su_counters()) {
-    for (std::size_t k = 0; k < kSuCounters; ++k) c_[k] = r.u32le(4 * k);
-  }
+  explicit RevASUFwdStatsPacket(const std::array<std::uint32_t, kSuCounters>& counters)
+      : counters_(su_counters()), c_(counters) {}
 
   void Decode(IOrbDataState* ds, COrbExpandedMessage& msg) {
     struct Channel {
@@ -403,9 +402,11 @@ class RevASUFwdStatsPacket {
 
 void DecodeRevASUFwdStats(IOrbDataState* ds, COrbExpandedMessage& msg, const std::uint8_t* buf, std::uint32_t len) {
   const auto job = cdmadiag::begin(msg, &DecodeRevASUFwdStats);
-  const PayloadReader r(buf, len);
-  if (!job.require(r, kSuSize)) return;
-  RevASUFwdStatsPacket packet(r);
+  Cursor c(PayloadReader(buf, len));
+  const auto counters = c.u32les<kSuCounters>();
+  if (!job.check(c)) return;
+  assert(c.offset() == kSuSize);
+  RevASUFwdStatsPacket packet(counters);
   packet.Decode(ds, msg);
 }
 
@@ -471,8 +472,6 @@ const std::array<MuHistogram, 8> kMuHistograms{{
 //   +5   u32 x 72 per payload size 128, 256, 512, 1024, 2048,
 //                 3072, 4096, 5120 bits: good packets of user
 //                 slots 1..8 (packets), then bytes for the user     bytes
-constexpr std::size_t kMupVersion = 0;
-constexpr std::size_t kMupSeq = 1;
 constexpr std::size_t kMupBlocks = 5;
 constexpr std::size_t kMupUsers = 8;
 constexpr std::size_t kMupSizeBytes = (kMupUsers + 1) * 4;
@@ -510,10 +509,10 @@ std::optional<double> per_step(std::uint32_t seq, std::uint64_t bits, std::optio
 
 void DecodeRevAMUFwdStats(IOrbDataState* ds, COrbExpandedMessage& msg, const std::uint8_t* buf, std::uint32_t len) {
   const auto job = cdmadiag::begin(msg, &DecodeRevAMUFwdStats);
-  const PayloadReader r(buf, len);
-  if (!job.require(r, kMuSize)) return;
-  std::array<std::uint32_t, kMuCounters> c{};
-  for (std::size_t k = 0; k < kMuCounters; ++k) c[k] = r.u32le(4 * k);
+  Cursor cursor(PayloadReader(buf, len));
+  const auto c = cursor.u32les<kMuCounters>();
+  if (!job.check(cursor)) return;
+  assert(cursor.offset() == kMuSize);
 
   std::uint64_t bits = 0, good = 0, bad = 0, slots = 0;
   for (std::size_t k = 0; k < kMuHeadCounters; ++k) {
@@ -585,16 +584,16 @@ void DecodeRevAMUFwdStats(IOrbDataState* ds, COrbExpandedMessage& msg, const std
 
 void DecodeRevAMUPUserStats(IOrbDataState* ds, COrbExpandedMessage& msg, const std::uint8_t* buf, std::uint32_t len) {
   const auto job = cdmadiag::begin(msg, &DecodeRevAMUPUserStats);
-  const PayloadReader r(buf, len);
-  if (!job.require(r, kMupSize)) return;
-  const std::uint8_t version = r.u8(kMupVersion);
-  const std::uint32_t seq = r.u32le(kMupSeq);
+  Cursor c(PayloadReader(buf, len));
+  const std::uint8_t version = c.u8();
+  const std::uint32_t seq = c.u32le();
+  assert(!c.ok() || c.offset() == kMupBlocks);
   std::array<std::array<std::uint32_t, kMupUsers + 1>, kMupPayloads.size()> v{};
+  for (auto& size : v) size = c.u32les<kMupUsers + 1>();
+  if (!job.check(c)) return;
+  assert(c.offset() == kMupSize);
   std::uint32_t total_bytes = 0;
-  for (std::size_t s = 0; s < kMupPayloads.size(); ++s) {
-    for (std::size_t u = 0; u <= kMupUsers; ++u) v[s][u] = r.u32le(kMupBlocks + s * kMupSizeBytes + 4 * u);
-    total_bytes += v[s][kMupUsers];
-  }
+  for (const auto& size : v) total_bytes += size[kMupUsers];
   const std::uint32_t bits = 8 * total_bytes;  // 32-bit, as the packet keeps it
 
   // Any positive sequence number divides; the low half alone would call 65536 zero.

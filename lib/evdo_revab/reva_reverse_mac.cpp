@@ -5,7 +5,9 @@
 // text, before the title or anything else is set (the packet status, which has no
 // length rule of its own, keeps its title).
 #include <array>
+#include <cassert>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -23,6 +25,7 @@ namespace {
 using cdmadiag::appendf;
 using cdmadiag::AttrWriter;
 using cdmadiag::bits;
+using cdmadiag::Cursor;
 using cdmadiag::PayloadReader;
 using cdmadiag::reva::packet_size_name;
 using cdmadiag::reva::tx_mode_name;
@@ -79,19 +82,48 @@ double effective_data_gain(double data_gain, std::uint32_t packet_size) {
   return 0.0;
 }
 
+// One subframe's record, in the table's order, powers in dB.
+struct GainsRecord {
+  std::uint8_t subframe;
+  std::uint16_t flags;
+  std::uint16_t pilot0, ack0, pilot1, rri1, dsc1, drc1, data1, aux1;
+  double open, total, pilot, adjust, headroom;
+};
+
+GainsRecord read_gains_record(Cursor& c) {
+  GainsRecord g{};
+  g.subframe = c.u8();
+  g.flags = c.u16le();
+  g.pilot0 = c.u16le();
+  g.ack0 = c.u16le();
+  g.pilot1 = c.u16le();
+  g.rri1 = c.u16le();
+  g.dsc1 = c.u16le();
+  g.drc1 = c.u16le();
+  g.data1 = c.u16le();
+  g.aux1 = c.u16le();
+  g.open = c.i16le() / 256.0;
+  g.total = c.i16le() / 256.0;
+  g.pilot = c.i16le() / 256.0;
+  g.adjust = c.i16le() / 256.0;
+  g.headroom = c.i16le() * 0.25;  // signed: a negative headroom is the PA out of room
+  return g;
+}
+
 }  // namespace
 
 void DecodeRevARLGains(IOrbDataState* ds, COrbExpandedMessage& msg, const std::uint8_t* buf, std::uint32_t len) {
   const auto job = cdmadiag::begin(msg, &DecodeRevARLGains);
-  const PayloadReader r(buf, len);
-  if (!job.require(r, kGainsMin)) return;
-  const std::uint8_t version = r.u8(0);
-  const std::uint8_t n = r.u8(1);
+  Cursor c(PayloadReader(buf, len));
+  if (!job.require(c, kGainsMin)) return;
+  const std::uint8_t version = c.u8();
+  const std::uint8_t n = c.u8();
   if (n > kMaxSubframes) {
     job.fail(kTooManySubframes);
     return;
   }
-  if (!job.require(r, kGainsRecords + kGainsRecord * n)) return;
+  assert(c.offset() == kGainsRecords);
+  if (!job.require(c, kGainsRecord * n)) return;
 
   const AttrWriter w(ds);
   w.Byte(ATTR_ID_RL_Version, version);
@@ -101,19 +133,14 @@ void DecodeRevARLGains(IOrbDataState* ds, COrbExpandedMessage& msg, const std::u
 
   double sum_open = 0, sum_total = 0, sum_pilot = 0, sum_adjust = 0;
   for (std::uint32_t i = 0; i < n; ++i) {
-    const PayloadReader rec = r.sub(kGainsRecords + kGainsRecord * i, kGainsRecord);
-    const std::uint8_t subframe = rec.u8(0);
-    const std::uint16_t flags = rec.u16le(1);
+    const auto [subframe, flags, pilot0, ack0, pilot1, rri1, dsc1, drc1, data1, aux1, open, total, pilot, adjust,
+                headroom] = read_gains_record(c);
     const bool throttle = bits(flags, 12, 1) != 0, max_power = bits(flags, 11, 1) != 0,
                min_power = bits(flags, 10, 1) != 0, pa = bits(flags, 7, 1) != 0;
     const auto rpc = u8of(bits(flags, 8, 2));
     const auto mode = u8of(bits(flags, 6, 1));
     const auto subpacket = u8of(bits(flags, 4, 2));
     const auto psize = u8of(bits(flags, 0, 4));
-    const std::uint16_t pilot0 = rec.u16le(3), ack0 = rec.u16le(5), pilot1 = rec.u16le(7), rri1 = rec.u16le(9),
-                        dsc1 = rec.u16le(11), drc1 = rec.u16le(13), data1 = rec.u16le(15), aux1 = rec.u16le(17);
-    const double open = rec.i16le(19) / 256.0, total = rec.i16le(21) / 256.0, pilot = rec.i16le(23) / 256.0,
-                 adjust = rec.i16le(25) / 256.0, headroom = rec.i16le(27) * 0.25;
     const double data_eff = effective_data_gain(data1, psize);
     const std::array<std::optional<double>, 6> ratios{ratio_db(ack0, pilot0),     ratio_db(drc1, pilot1),
                                                       ratio_db(rri1, pilot1),     ratio_db(dsc1, pilot1),
@@ -224,15 +251,16 @@ constexpr std::array<ValueName, 5> kPacketStatusNames{
 
 void DecodeRevARLArqStatus(IOrbDataState* ds, COrbExpandedMessage& msg, const std::uint8_t* buf, std::uint32_t len) {
   const auto job = cdmadiag::begin(msg, &DecodeRevARLArqStatus);
-  const PayloadReader r(buf, len);
-  if (!job.require(r, kArqMin)) return;
-  const std::uint8_t version = r.u8(0);
-  const std::uint8_t n = r.u8(1);
+  Cursor c(PayloadReader(buf, len));
+  if (!job.require(c, kArqMin)) return;
+  const std::uint8_t version = c.u8();
+  const std::uint8_t n = c.u8();
   if (n > kMaxSubframes) {
     job.fail();
     return;
   }
-  if (!job.require(r, kArqRecords + kArqRecord * n)) return;
+  assert(c.offset() == kArqRecords);
+  if (!job.require(c, kArqRecord * n)) return;
 
   const AttrWriter w(ds);
   w.Byte(ATTR_ID_RL_Version, version);
@@ -242,9 +270,10 @@ void DecodeRevARLArqStatus(IOrbDataState* ds, COrbExpandedMessage& msg, const st
     *out += "No.\tId\tARQ\tARQ\tStatus\tEnbld\tlace\t \tMode\tSize\n";
   }
   for (std::uint32_t i = 0; i < n; ++i) {
-    const PayloadReader rec = r.sub(kArqRecords + kArqRecord * i, kArqRecord);
-    const std::uint8_t subframe = rec.u8(0), packet_id = rec.u8(1), status = rec.u8(2);
-    const std::uint16_t info = rec.u16le(3);
+    const std::uint8_t subframe = c.u8();
+    const std::uint8_t packet_id = c.u8();
+    const std::uint8_t status = c.u8();
+    const std::uint16_t info = c.u16le();
     const auto harq = u8of(bits(status, 6, 2)), parq = u8of(bits(status, 5, 1)), pstatus = u8of(bits(status, 0, 5));
     const auto psize = u8of(bits(info, 0, 4)), subpacket = u8of(bits(info, 4, 2)), interlace = u8of(bits(info, 6, 2)),
                mode = u8of(bits(info, 8, 1)), aux = u8of(bits(info, 9, 1));
@@ -291,11 +320,13 @@ std::uint32_t status_payload_bits(std::uint32_t p) { return p == 0 ? 128 : cdmad
 
 void DecodeRevARLPktStatus(IOrbDataState*, COrbExpandedMessage& msg, const std::uint8_t* buf, std::uint32_t len) {
   const auto job = cdmadiag::begin(msg, &DecodeRevARLPktStatus);
-  const PayloadReader r(buf, len);
-  if (!job.require(r, kPktHeader)) return;
-  const std::uint8_t version = r.u8(0), count = r.u8(1);
+  Cursor c(PayloadReader(buf, len));
+  const std::uint8_t version = c.u8();
+  const std::uint8_t count = c.u8();
+  if (!job.check(c)) return;
+  assert(c.offset() == kPktHeader);
   const std::uint32_t shown = std::min<std::uint32_t>(count, kPktShown);
-  if (!job.require(r, kPktHeader + kPktRecord * shown)) return;
+  if (!job.require(c, kPktRecord * shown)) return;
   if (!msg.detailsWanted) return;
   std::string& out = msg.details;
   appendf(out, "Version: %d, Number of RL packets: %d\n", version, count);
@@ -304,13 +335,16 @@ void DecodeRevARLPktStatus(IOrbDataState*, COrbExpandedMessage& msg, const std::
   out += "Id.\tBytes\tSize\tPkts\tlace\tMode\tEnbld\tNAK\tSF1\tSF2\tSF3\tSF4\tSF1\tSF2\tSF3\tSF4\n";
   out += "\t\t(bits)\t\t\t\t\tRx\t(dB)\t(dB)\t(dB)\t(dB)\t(dB)\t(dB)\t(dB)\t(dB)\n";
   for (std::uint32_t i = 0; i < shown; ++i) {
-    const PayloadReader rec = r.sub(kPktHeader + kPktRecord * i, kPktRecord);
-    const std::uint16_t f = rec.u16le(3);
-    appendf(out, "%d\t%d\t%d\t%d\t%d\t%s\t%s\t%s\t%.2f\t%.2f\t%.2f\t%.2f\t%.2f\t%.2f\t%.2f\t%.2f\n", rec.u8(0),
-            rec.u16le(1), status_payload_bits(u8of(bits(f, 0, 4))), static_cast<int>(bits(f, 4, 2)) + 1,
+    const std::uint8_t id = c.u8();
+    const std::uint16_t data_bytes = c.u16le();
+    const std::uint16_t f = c.u16le();
+    std::array<double, 4> t2p{}, rri{};  // dB
+    for (double& v : t2p) v = c.u8() * 0.25;
+    for (double& v : rri) v = c.i8() * 0.25;
+    appendf(out, "%d\t%d\t%d\t%d\t%d\t%s\t%s\t%s\t%.2f\t%.2f\t%.2f\t%.2f\t%.2f\t%.2f\t%.2f\t%.2f\n", id, data_bytes,
+            status_payload_bits(u8of(bits(f, 0, 4))), static_cast<int>(bits(f, 4, 2)) + 1,
             static_cast<int>(bits(f, 6, 2)), tx_mode_name(u8of(bits(f, 8, 1))), flag(bits(f, 9, 1) != 0),
-            flag(bits(f, 10, 1) != 0), rec.u8(5) * 0.25, rec.u8(6) * 0.25, rec.u8(7) * 0.25, rec.u8(8) * 0.25,
-            rec.i8(9) * 0.25, rec.i8(10) * 0.25, rec.i8(11) * 0.25, rec.i8(12) * 0.25);
+            flag(bits(f, 10, 1) != 0), t2p[0], t2p[1], t2p[2], t2p[3], rri[0], rri[1], rri[2], rri[3]);
   }
 }
 
@@ -332,18 +366,24 @@ constexpr std::size_t kPcpMin = 15;
 constexpr std::size_t kPcpQueues = 8;
 constexpr std::size_t kPcpQueueStride = 67;
 constexpr std::size_t kPcpQueueRead = 7;
+constexpr std::size_t kPcpQueueUndecoded = kPcpQueueStride - kPcpQueueRead;
 
 }  // namespace
 
 void DecodeRevAPCPPktStats(IOrbDataState* ds, COrbExpandedMessage& msg, const std::uint8_t* buf, std::uint32_t len) {
   const auto job = cdmadiag::begin(msg, &DecodeRevAPCPPktStats);
-  const PayloadReader r(buf, len);
-  if (!job.require(r, kPcpMin)) return;
-  const std::uint8_t version = r.u8(0), record = r.u8(1), canceled = r.u8(2), overflowed = r.u8(3), format = r.u8(4),
-                     queues = r.u8(7);
-  const std::uint16_t max_size = r.u16le(5);
+  Cursor c(PayloadReader(buf, len));
+  if (!job.require(c, kPcpMin)) return;
+  const std::uint8_t version = c.u8();
+  const std::uint8_t record = c.u8();
+  const std::uint8_t canceled = c.u8();
+  const std::uint8_t overflowed = c.u8();
+  const std::uint8_t format = c.u8();
+  const std::uint16_t max_size = c.u16le();
+  const std::uint8_t queues = c.u8();
+  assert(c.offset() == kPcpQueues);
   // The last queue only needs the bytes that are read from it.
-  if (queues > 0 && !job.require(r, kPcpQueues + kPcpQueueStride * (queues - 1u) + kPcpQueueRead)) return;
+  if (queues > 0 && !job.require(c, kPcpQueueStride * (queues - 1u) + kPcpQueueRead)) return;
 
   const AttrWriter w(ds);
   w.Byte(ATTR_ID_RL_Version, version);
@@ -362,10 +402,13 @@ void DecodeRevAPCPPktStats(IOrbDataState* ds, COrbExpandedMessage& msg, const st
     *out += "Q    MAC    Stream Substream Pending Num\nType FlowID ID     ID\t      Size    Pkts\n";
   }
   for (std::uint32_t q = 0; q < queues; ++q) {
-    const PayloadReader rec = r.sub(kPcpQueues + kPcpQueueStride * q, kPcpQueueRead);
-    const std::uint8_t type = rec.u8(0), flow = rec.u8(1), stream = rec.u8(2), substream = rec.u8(3),
-                       packets = rec.u8(6);
-    const std::uint16_t pending = rec.u16le(4);
+    const std::uint8_t type = c.u8();
+    const std::uint8_t flow = c.u8();
+    const std::uint8_t stream = c.u8();
+    const std::uint8_t substream = c.u8();
+    const std::uint16_t pending = c.u16le();
+    const std::uint8_t packets = c.u8();
+    if (q + 1 < queues) c.skip(kPcpQueueUndecoded);
     w.Byte(ATTR_ID_RevAPCPPktStats_QueueType, type, q);
     w.Byte(ATTR_ID_RLT2P_MacFlowID, flow, q);
     w.Byte(ATTR_ID_RevAPCPPktStats_StreamID, stream, q);
@@ -410,16 +453,21 @@ constexpr std::size_t kT2pFlow = 29;
 void DecodeRevARMAC3T2PResource(IOrbDataState* ds, COrbExpandedMessage& msg, const std::uint8_t* buf,
                                 std::uint32_t len) {
   const auto job = cdmadiag::begin(msg, &DecodeRevARMAC3T2PResource);
-  const PayloadReader r(buf, len);
-  if (!job.require(r, kT2pHeader)) return;
-  const std::uint8_t version = r.u8(0), packet_id = r.u8(5), subframes = r.u8(6), psize = r.u8(7), normal = r.u8(10),
-                     flows = r.u8(17);
-  const double t2p = db_from_1024ths(r.u32le(1));
-  const std::uint16_t sum_payload = r.u16le(8);
-  const double pilot = r.u32le(11) * std::ldexp(1.0, -20);
-  const std::int16_t frab_raw = r.i16le(15);
+  Cursor c(PayloadReader(buf, len));
+  const std::uint8_t version = c.u8();
+  const double t2p = db_from_1024ths(c.u32le());
+  const std::uint8_t packet_id = c.u8();
+  const std::uint8_t subframes = c.u8();
+  const std::uint8_t psize = c.u8();
+  const std::uint16_t sum_payload = c.u16le();
+  const std::uint8_t normal = c.u8();
+  const double pilot = c.u32le() * std::ldexp(1.0, -20);
+  const std::int16_t frab_raw = c.i16le();
+  const std::uint8_t flows = c.u8();
+  if (!job.check(c)) return;
+  assert(c.offset() == kT2pHeader);
   const double frab = frab_raw * std::ldexp(1.0, -15);
-  if (!job.require(r, kT2pHeader + kT2pFlow * flows)) return;
+  if (!job.require(c, kT2pFlow * flows)) return;
 
   const AttrWriter w(ds);
   w.Byte(ATTR_ID_RL_Version, version);
@@ -442,14 +490,16 @@ void DecodeRevARMAC3T2PResource(IOrbDataState* ds, COrbExpandedMessage& msg, con
     appendf(*out, "Number of flows : %u\n", flows);
   }
   for (std::uint32_t i = 0; i < flows; ++i) {
-    const PayloadReader rec = r.sub(kT2pHeader + kT2pFlow * i, kT2pFlow);
-    const std::uint16_t allotment = rec.u16le(0);
-    const double outflow = db_from_1024ths(rec.u32le(2)), bucket = rec.u32le(6) / 1024.0;
-    const std::int8_t qrab = rec.i8(10);
-    const std::uint8_t flow_id = rec.u8(11), hold = rec.u8(20);
-    const std::int32_t inflow_delta = rec.i32le(12);
-    const double inflow = db_from_1024ths(rec.u32le(16)), saturation = db_from_1024ths(rec.u32le(21)),
-                 factor = rec.u32le(25) / 1024.0;
+    const std::uint16_t allotment = c.u16le();
+    const double outflow = db_from_1024ths(c.u32le());
+    const double bucket = c.u32le() / 1024.0;
+    const std::int8_t qrab = c.i8();
+    const std::uint8_t flow_id = c.u8();
+    const std::int32_t inflow_delta = c.i32le();
+    const double inflow = db_from_1024ths(c.u32le());
+    const std::uint8_t hold = c.u8();
+    const double saturation = db_from_1024ths(c.u32le());
+    const double factor = c.u32le() / 1024.0;
     w.UShort(ATTR_ID_RLT2P_FlowAllotment, allotment, i);
     w.Double(ATTR_ID_RLT2P_T2POutflow, outflow, i);
     w.Double(ATTR_ID_RLT2P_BucketLevel, bucket, i);
@@ -496,6 +546,7 @@ constexpr std::size_t kPinfoMin = 10;
 constexpr std::size_t kPinfoShortBlock = 4;
 constexpr std::size_t kPinfoLongBlock = 6;
 constexpr std::size_t kPinfoBlock = 6;
+constexpr std::size_t kPinfoFlowCount = 5;  // in the block
 constexpr std::size_t kPinfoFlow = 21;
 
 }  // namespace
@@ -503,22 +554,29 @@ constexpr std::size_t kPinfoFlow = 21;
 void DecodeRevARMAC3PacketInfo(IOrbDataState* ds, COrbExpandedMessage& msg, const std::uint8_t* buf,
                                std::uint32_t len) {
   const auto job = cdmadiag::begin(msg, &DecodeRevARMAC3PacketInfo);
-  const PayloadReader r(buf, len);
-  if (!job.require(r, kPinfoMin)) return;
-  const std::uint8_t version = r.u8(0), subframes = r.u8(1);
-  const std::uint16_t candidates = r.u16le(2);
-  // The flow count of the longer header sits at byte 11, which a 10- or 11-byte
-  // packet does not have: only a packet that holds it can have the longer header.
-  const bool long_header = version >= 1 && r.has(0, kPinfoLongBlock + kPinfoBlock) &&
-                           r.size() == kPinfoLongBlock + kPinfoBlock + kPinfoFlow * r.u8(11);
-  const std::size_t o = long_header ? kPinfoLongBlock : kPinfoShortBlock;
-  const std::uint8_t mode_size = r.u8(o);
+  Cursor c(PayloadReader(buf, len));
+  if (!job.require(c, kPinfoMin)) return;
+  const std::uint8_t version = c.u8();
+  const std::uint8_t subframes = c.u8();
+  const std::uint16_t candidates = c.u16le();
+  assert(c.offset() == kPinfoShortBlock);
+  // The longer header is told by the length alone: the flow count of its block must
+  // give the payload's exact length. A 10- or 11-byte packet does not hold that count:
+  // it has the shorter header.
+  if (version >= 1) {
+    Cursor longer = c;
+    longer.seek(kPinfoLongBlock + kPinfoFlowCount);
+    const std::uint8_t long_flows = longer.u8();
+    if (longer.ok() && longer.left() == kPinfoFlow * long_flows) c.seek(kPinfoLongBlock);
+  }
+  const std::uint8_t mode_size = c.u8();
   const auto psize = u8of(bits(mode_size, 0, 4)), mode = u8of(bits(mode_size, 4, 1));
-  const double t2p_max = r.u16le(o + 1) >> 2;
-  const std::uint16_t quantum = r.u16le(o + 3);
-  const std::uint8_t flows = r.u8(o + 5);
+  const double t2p_max = c.u16le() >> 2;
+  const std::uint16_t quantum = c.u16le();
+  const std::uint8_t flows = c.u8();
+  assert(c.offset() == kPinfoShortBlock + kPinfoBlock || c.offset() == kPinfoLongBlock + kPinfoBlock);
   // Flows follow the block, wherever it ends.
-  if (!job.require(r, o + kPinfoBlock + kPinfoFlow * flows)) return;
+  if (!job.require(c, kPinfoFlow * flows)) return;
 
   const AttrWriter w(ds);
   w.Byte(ATTR_ID_RL_Version, version);
@@ -542,11 +600,15 @@ void DecodeRevARMAC3PacketInfo(IOrbDataState* ds, COrbExpandedMessage& msg, cons
     *out += "Size\tflow\tflow\tAlloc\tAlloc\tID\tSet\t\tSet\n";
   }
   for (std::uint32_t i = 0; i < flows; ++i) {
-    const PayloadReader rec = r.sub(o + kPinfoBlock + kPinfoFlow * i, kPinfoFlow);
-    const std::uint32_t queue = rec.u32le(0), q_out = rec.u32le(8);
-    const double pot = rec.u32le(4) / 1024.0;
-    const std::uint16_t suggested = rec.u16le(12), actual = rec.u16le(14);
-    const std::uint8_t flow_id = rec.u8(16), non_empty = rec.u8(17), eligible = rec.u8(18);
+    Cursor rec = c.record(kPinfoFlow);  // its last two bytes reserved
+    const std::uint32_t queue = rec.u32le();
+    const double pot = rec.u32le() / 1024.0;
+    const std::uint32_t q_out = rec.u32le();
+    const std::uint16_t suggested = rec.u16le();
+    const std::uint16_t actual = rec.u16le();
+    const std::uint8_t flow_id = rec.u8();
+    const std::uint8_t non_empty = rec.u8();
+    const std::uint8_t eligible = rec.u8();
     w.ULong(ATTR_ID_PINFO_InitialQueueSize, queue, i);
     w.Double(ATTR_ID_PINFO_PotT2POutflow, pot, i);
     w.ULong(ATTR_ID_PINFO_Q_Outflow, q_out, i);
@@ -612,6 +674,12 @@ const std::array<ModeIds, kMetricsModes> kModeIds{{
      &ATTR_ID_RLMetrics_LoLat_AcksSP, &ATTR_ID_RLMetrics_LoLat_PArqNacks, &ATTR_ID_RLMetrics_LoLat_TotalPkts},
 }};
 
+// One interlace's counters, [mode][packet size][counter], then its unexpected NAKs.
+struct MetricsInterlace {
+  std::array<std::array<std::array<std::uint32_t, kMetricsCounters>, kMetricsSizes>, kMetricsModes> counters;
+  std::uint32_t unexpected;
+};
+
 struct ModeSums {
   std::array<double, 4> acks{};  // per subpacket
   double naks = 0, sent = 0, subpackets = 0;
@@ -630,15 +698,23 @@ void append_or_na(std::string& out, const char* label, int decimals, std::option
 
 void DecodeRevARLMetrics(IOrbDataState* ds, COrbExpandedMessage& msg, const std::uint8_t* buf, std::uint32_t len) {
   const auto job = cdmadiag::begin(msg, &DecodeRevARLMetrics);
-  const PayloadReader r(buf, len);
-  if (!job.require(r, kMetricsSize)) return;
-  const std::uint8_t version = r.u8(0);
-  const std::uint32_t seq = r.u32le(1);
+  Cursor c(PayloadReader(buf, len));
+  const std::uint8_t version = c.u8();
+  const std::uint32_t seq = c.u32le();
+  std::array<MetricsInterlace, kMetricsInterlaces> interlaces{};
+  for (MetricsInterlace& il : interlaces) {
+    for (auto& mode : il.counters) {
+      for (auto& size : mode) size = c.u32les<kMetricsCounters>();
+    }
+    il.unexpected = c.u32le();
+  }
+  if (!job.check(c)) return;
+  assert(c.offset() == kMetricsSize);
 
   double ack_bits = 0, time_ms = 0, naks = 0, packets = 0;
   std::array<ModeSums, kMetricsModes> modes{};
-  auto counter = [&](std::size_t il, std::size_t m, std::size_t s, std::size_t c) {
-    return r.u32le(kMetricsHeader + il * kMetricsInterlace + ((m * kMetricsSizes + s) * kMetricsCounters + c) * 4);
+  auto counter = [&interlaces](std::size_t il, std::size_t m, std::size_t s, std::size_t k) {
+    return interlaces[il].counters[m][s][k];
   };
   for (std::size_t il = 0; il < kMetricsInterlaces; ++il) {
     for (std::size_t m = 0; m < kMetricsModes; ++m) {
@@ -688,8 +764,8 @@ void DecodeRevARLMetrics(IOrbDataState* ds, COrbExpandedMessage& msg, const std:
     for (std::size_t il = 0; il < kMetricsInterlaces; ++il) {
       for (std::size_t m = 0; m < kMetricsModes; ++m) {
         for (std::size_t s = 0; s < kMetricsSizes; ++s) {
-          for (std::size_t c = 0; c < kMetricsCounters; ++c) {
-            w.ULong(*kCounterIds[m][s][c], counter(il, m, s, c), static_cast<std::uint32_t>(il));
+          for (std::size_t k = 0; k < kMetricsCounters; ++k) {
+            w.ULong(*kCounterIds[m][s][k], counter(il, m, s, k), static_cast<std::uint32_t>(il));
           }
         }
       }
@@ -731,8 +807,7 @@ void DecodeRevARLMetrics(IOrbDataState* ds, COrbExpandedMessage& msg, const std:
                 counter(il, m, s, 3), counter(il, m, s, kNaks), counter(il, m, s, kSent));
       }
     }
-    appendf(out, "Unexpected PARQ naks : %u\n",
-            r.u32le(kMetricsHeader + il * kMetricsInterlace + kMetricsInterlace - 4));
+    appendf(out, "Unexpected PARQ naks : %u\n", interlaces[il].unexpected);
   }
   append_or_na(out, "PER Cumulative : ", 4, per_cum);
   append_or_na(out, "PER Instantaneous : ", 4, per_inst);
@@ -767,6 +842,7 @@ constexpr std::size_t kRabRecords = 2;
 constexpr std::size_t kRabRecord = 30;
 constexpr std::size_t kAsps = 6;  // active-set pilots reported
 constexpr std::size_t kRabAsp = 4;
+static_assert(kRabRecord == 6 + kAsps * kRabAsp);
 constexpr std::array<ValueName, 2> kLoadNames{{{0, "Unloaded"}, {1, "Loaded"}}};
 
 // One attribute per subframe position 1..8, the ASP as index.
@@ -792,14 +868,16 @@ const std::array<RabAspIds, kMaxSubframes> kRabAspIds{{
 
 void DecodeRevARABUpdateInfo(IOrbDataState* ds, COrbExpandedMessage& msg, const std::uint8_t* buf, std::uint32_t len) {
   const auto job = cdmadiag::begin(msg, &DecodeRevARABUpdateInfo);
-  const PayloadReader r(buf, len);
-  if (!job.require(r, kRabMin)) return;
-  const std::uint8_t version = r.u8(0), n = r.u8(1);
+  Cursor c(PayloadReader(buf, len));
+  if (!job.require(c, kRabMin)) return;
+  const std::uint8_t version = c.u8();
+  const std::uint8_t n = c.u8();
   if (n > kMaxSubframes) {
     job.fail();
     return;
   }
-  if (!job.require(r, kRabRecords + kRabRecord * n)) return;
+  assert(c.offset() == kRabRecords);
+  if (!job.require(c, kRabRecord * n)) return;
 
   const AttrWriter w(ds);
   w.Byte(ATTR_ID_RL_Version, version);
@@ -807,17 +885,18 @@ void DecodeRevARABUpdateInfo(IOrbDataState* ds, COrbExpandedMessage& msg, const 
   std::string* out = msg.detailsWanted ? &msg.details : nullptr;
   if (out) appendf(*out, "Version : %u\nSub frame count : %u\n", version, n);
   for (std::uint32_t i = 0; i < n; ++i) {
-    const PayloadReader rec = r.sub(kRabRecords + kRabRecord * i, kRabRecord);
-    const std::uint8_t subframe = rec.u8(0), serving = rec.u8(1), qrab_ps = rec.u8(4), qrab = rec.u8(5);
-    const double frab = rec.i16le(2) * std::ldexp(1.0, -15);
+    const std::uint8_t subframe = c.u8();
+    const std::uint8_t serving = c.u8();
+    const double frab = c.i16le() * std::ldexp(1.0, -15);
+    const std::uint8_t qrab_ps = c.u8();
+    const std::uint8_t qrab = c.u8();
     std::array<double, kAsps> pilot{}, slot_frab{};
     std::array<std::uint8_t, kAsps> slot_qrab{}, lock{};
     for (std::size_t a = 0; a < kAsps; ++a) {
-      const std::size_t off = 6 + kRabAsp * a;
-      pilot[a] = -static_cast<int>(rec.u8(off)) * 0.5;  // int first: 0 stays 0, not -0
-      slot_frab[a] = rec.i8(off + 1) / 128.0;
-      slot_qrab[a] = rec.u8(off + 2);
-      lock[a] = rec.u8(off + 3);
+      pilot[a] = -static_cast<int>(c.u8()) * 0.5;  // int first: 0 stays 0, not -0
+      slot_frab[a] = c.i8() / 128.0;
+      slot_qrab[a] = c.u8();
+      lock[a] = c.u8();
     }
     w.Byte(ATTR_ID_RLGains_SubframeN, subframe, i);
     w.Byte(ATTR_ID_RAB_ServingASP, serving, i);
@@ -856,15 +935,10 @@ namespace {
 //  +80   u8       slot count
 //  +81   6 x 2    per ASP: u8 DRC lock, u8 lock valid
 //  +93   u8       DRC lock update slot
-constexpr std::size_t kBufferMin = 57;
 constexpr std::size_t kRolls = 2;
 constexpr std::size_t kRollStart = 2;
 constexpr std::size_t kRoll = 94;
 constexpr std::size_t kSlots = 16;
-constexpr std::size_t kSlot = 5;
-constexpr std::size_t kSlotCount = 80;
-constexpr std::size_t kLocks = 81;
-constexpr std::size_t kLockUpdate = 93;
 constexpr std::size_t kBufferSize = kRollStart + kRolls * kRoll;
 constexpr std::array<ValueName, 2> kAckNames{{{1, "ack"}, {2, "nack"}}};
 
@@ -885,53 +959,86 @@ const std::array<RollIds, kRolls> kRollIds{{
 #undef CDMADIAG_ROLL
 }};
 
+struct BufferSlot {
+  std::uint8_t flags, drc, dsc, cover, best_asp;
+};
+struct Roll {
+  std::array<BufferSlot, kSlots> slots;
+  std::uint8_t slot_count;
+  std::array<std::uint8_t, kAsps> lock, valid;
+  std::uint8_t lock_update;
+};
+
+Roll read_roll(Cursor& c) {
+  [[maybe_unused]] const std::size_t start = c.offset();
+  Roll roll{};
+  for (BufferSlot& slot : roll.slots) {
+    slot.flags = c.u8();
+    slot.drc = c.u8();
+    slot.dsc = c.u8();
+    slot.cover = c.u8();
+    slot.best_asp = c.u8();
+  }
+  roll.slot_count = c.u8();
+  for (std::size_t a = 0; a < kAsps; ++a) {
+    roll.lock[a] = c.u8();
+    roll.valid[a] = c.u8();
+  }
+  roll.lock_update = c.u8();
+  assert(!c.ok() || c.offset() == start + kRoll);
+  return roll;
+}
+
 }  // namespace
 
 void DecodeRevADRCARQDSCBuffer(IOrbDataState* ds, COrbExpandedMessage& msg, const std::uint8_t* buf,
                                std::uint32_t len) {
   const auto job = cdmadiag::begin(msg, &DecodeRevADRCARQDSCBuffer);
-  const PayloadReader r(buf, len);
-  if (!job.require(r, kBufferMin)) return;
-  if (!job.require(r, kBufferSize)) return;
-  const std::uint8_t version = r.u8(0), pn_roll = r.u8(1);
+  Cursor c(PayloadReader(buf, len));
+  const std::uint8_t version = c.u8();
+  const std::uint8_t pn_roll = c.u8();
+  assert(c.offset() == kRollStart);
+  std::array<Roll, kRolls> rolls{};
+  for (Roll& roll : rolls) roll = read_roll(c);
+  if (!job.check(c)) return;
+  assert(c.offset() == kBufferSize);
 
   std::array<std::uint32_t, 16> drc_histogram{};
   unsigned served = 0, acks = 0, nacks = 0;
-  for (std::size_t k = 0; k < kRolls; ++k) {
-    for (std::size_t s = 0; s < kSlots; ++s) {
-      const PayloadReader slot = r.sub(kRollStart + kRoll * k + kSlot * s, kSlot);
-      const std::uint8_t f = slot.u8(0);
+  for (const Roll& roll : rolls) {
+    for (const BufferSlot& slot : roll.slots) {
+      const std::uint8_t f = slot.flags;
       served += static_cast<unsigned>(bits(f, 1, 1));
       acks += bits(f, 2, 2) == 1 ? 1u : 0u;
       nacks += bits(f, 2, 2) == 2 ? 1u : 0u;
-      if (slot.u8(1) < drc_histogram.size()) ++drc_histogram[slot.u8(1)];
+      if (slot.drc < drc_histogram.size()) ++drc_histogram[slot.drc];
     }
   }
 
   if (const AttrWriter w(ds); w.on()) {
     w.Byte(ATTR_ID_RL_Version, version);
     for (std::size_t k = 0; k < kRolls; ++k) {
-      const PayloadReader roll = r.sub(kRollStart + kRoll * k, kRoll);
+      const Roll& roll = rolls[k];
       const RollIds& id = kRollIds[k];
       for (std::uint32_t s = 0; s < kSlots; ++s) {
-        const PayloadReader slot = roll.sub(kSlot * s, kSlot);
-        const std::uint8_t f = slot.u8(0);
+        const BufferSlot& slot = roll.slots[s];
+        const std::uint8_t f = slot.flags;
         w.Byte(*id.forced, u8of(bits(f, 0, 1)), s);
         w.Byte(*id.ena, u8of(bits(f, 1, 1)), s);
         w.Byte(*id.ack, u8of(bits(f, 2, 2)), s);
-        w.Byte(*id.drc, slot.u8(1), s);
+        w.Byte(*id.drc, slot.drc, s);
         w.Byte(*id.mup, u8of(bits(f, 4, 2)), s);
-        w.Byte(*id.dsc, slot.u8(2), s);
-        w.Byte(*id.cover, slot.u8(3), s);
+        w.Byte(*id.dsc, slot.dsc, s);
+        w.Byte(*id.cover, slot.cover, s);
       }
-      w.Byte(*id.count, roll.u8(kSlotCount));
+      w.Byte(*id.count, roll.slot_count);
       for (std::uint32_t a = 0; a < kAsps; ++a) {
-        w.Byte(*id.lock, roll.u8(kLocks + 2 * a), a);
-        w.Byte(*id.valid, roll.u8(kLocks + 2 * a + 1), a);
+        w.Byte(*id.lock, roll.lock[a], a);
+        w.Byte(*id.valid, roll.valid[a], a);
       }
-      w.Byte(*id.update, roll.u8(kLockUpdate));
+      w.Byte(*id.update, roll.lock_update);
       for (std::uint32_t s = 0; s < kSlots; ++s) {
-        const std::uint8_t best = roll.u8(kSlot * s + 4);
+        const std::uint8_t best = roll.slots[s].best_asp;
         w.Byte(*id.rl, u8of(bits(best, 0, 4)), s);
         w.Byte(*id.fl, u8of(bits(best, 4, 4)), s);
       }
@@ -950,33 +1057,31 @@ void DecodeRevADRCARQDSCBuffer(IOrbDataState* ds, COrbExpandedMessage& msg, cons
   if (!msg.detailsWanted) return;
   std::string& out = msg.details;
   appendf(out, "Version : %u\nPNRoll : %u\n", version, pn_roll);
-  for (std::size_t k = 0; k < kRolls; ++k) {
+  for (const Roll& roll : rolls) {
     out += "Slot\tForced\tACK\tACK\tDRC\tMUPAck DSC\tDRC\nNo\tACK\tEna\tNACK\tValue\tNack\tValue\tCover\n";
     for (std::size_t s = 0; s < kSlots; ++s) {
-      const PayloadReader slot = r.sub(kRollStart + kRoll * k + kSlot * s, kSlot);
-      const std::uint8_t f = slot.u8(0);
-      const std::string drc = std::to_string(slot.u8(1));
+      const BufferSlot& slot = roll.slots[s];
+      const std::uint8_t f = slot.flags;
+      const std::string drc = std::to_string(slot.drc);
       appendf(out, "%d\t%s\t%s\t%s\t%s\t%s\t%d\t%d\n", static_cast<int>(s), yes_no(bits(f, 0, 1) != 0),
               yes_no(bits(f, 1, 1) != 0), cdmadiag::name_or(kAckNames, bits(f, 2, 2), "n/a"), drc.c_str(),
-              cdmadiag::name_or(kAckNames, bits(f, 4, 2), "n/a"), slot.u8(2), slot.u8(3));
+              cdmadiag::name_or(kAckNames, bits(f, 4, 2), "n/a"), slot.dsc, slot.cover);
     }
   }
-  for (std::size_t k = 0; k < kRolls; ++k) {
-    const PayloadReader roll = r.sub(kRollStart + kRoll * k, kRoll);
-    appendf(out, "Slot count : %u\nASPIndex\tDRCLock\tValid\n", roll.u8(kSlotCount));
+  for (const Roll& roll : rolls) {
+    appendf(out, "Slot count : %u\nASPIndex\tDRCLock\tValid\n", roll.slot_count);
     for (std::size_t a = 0; a < kAsps; ++a) {
-      appendf(out, "%d\t%d\t%s\n", static_cast<int>(a), roll.u8(kLocks + 2 * a),
-              yes_no(roll.u8(kLocks + 2 * a + 1) != 0));
+      appendf(out, "%d\t%d\t%s\n", static_cast<int>(a), roll.lock[a], yes_no(roll.valid[a] != 0));
     }
-    appendf(out, "DRC lock update slot : %u\nSlot\tRL_ASP\tFL_ASP\n", roll.u8(kLockUpdate));
+    appendf(out, "DRC lock update slot : %u\nSlot\tRL_ASP\tFL_ASP\n", roll.lock_update);
     for (std::size_t s = 0; s < kSlots; ++s) {
-      const std::uint8_t best = roll.u8(kSlot * s + 4);
+      const std::uint8_t best = roll.slots[s].best_asp;
       appendf(out, "%d\t%5u\t\t%5u\n", static_cast<int>(s), static_cast<unsigned>(bits(best, 0, 4)),
               static_cast<unsigned>(bits(best, 4, 4)));
     }
     out += "Gain boost applied to DRC, DSC Channel slots :\nSlot\tDRC\tDSC\n";
     for (std::size_t s = 0; s < kSlots; ++s) {
-      const std::uint8_t f = roll.u8(kSlot * s);
+      const std::uint8_t f = roll.slots[s].flags;
       appendf(out, "%d\t%s\t%s\n", static_cast<int>(s), yes_no(bits(f, 6, 1) != 0), yes_no(bits(f, 7, 1) != 0));
     }
   }

@@ -1,15 +1,16 @@
 // MediaFLO log packets: receive strength, OIS and MLC parameters, stream bindings
 // and PLP erasure statistics before and after the Reed-Solomon outer code.
-// None of these packets carries its own length: each decoder requires its fixed
-// part (the failure text otherwise) and reads a record list only while whole.
+// None of these packets carries its own length: each decoder reads its fixed part
+// through the cursor and checks it once (the failure text otherwise), and reads a
+// record list only while whole.
 #include <algorithm>
 #include <array>
+#include <cassert>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <optional>
 #include <string>
-#include <utility>
 
 #include "framework/attributes.h"
 #include "framework/decoder_1x.h"
@@ -22,8 +23,9 @@ namespace {
 using F = COrbDecodeMsgCDMAQualcommFrame;
 using cdmadiag::appendf;
 using cdmadiag::AttrWriter;
+using cdmadiag::bits;
+using cdmadiag::Cursor;
 using cdmadiag::group_text;
-using cdmadiag::PayloadReader;
 
 constexpr const char* kInterruptTypeGroup = "MediaFLO Interrupt Type";
 constexpr const char* kSystemGroup = "MediaFLO System";
@@ -83,16 +85,21 @@ std::optional<double> erasure_rate(std::uint32_t good, std::uint32_t erased) {
 //   +6   i8    Hundredths     0.01 dB
 //   +7   u8    Sign           0 = negative
 void F::DecodeMfloRssiDynParams(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  constexpr std::size_t kInterruptType = 0, kInteger = 4, kHundredths = 6, kSign = 7, kSize = 8;
+  constexpr std::size_t kReserved = 3;
+  [[maybe_unused]] constexpr std::size_t kSize = 8;
   const auto job = Begin(msg, &F::DecodeMfloRssiDynParams);
-  const PayloadReader r = payload();
-  if (!job.require(r, kSize)) return;
-  const unsigned interrupt = r.u8(kInterruptType);
-  const int integer = r.i16le(kInteger);
+  Cursor c(payload());
+  const unsigned interrupt = c.u8();
+  c.skip(kReserved);
+  const int integer = c.i16le();
+  const std::int8_t hundredths = c.i8();
+  const std::uint8_t sign = c.u8();
+  if (!job.check(c)) return;
+  assert(c.offset() == kSize);
   // A negative integer part already carries the sign; negating it again on a zero
   // sign byte would report a receive level of +86.75 dBm for -87 and 25.
-  const double magnitude = std::abs(integer) + r.i8(kHundredths) * 0.01;
-  const bool negative = r.u8(kSign) == 0 || integer < 0;
+  const double magnitude = std::abs(integer) + hundredths * 0.01;
+  const bool negative = sign == 0 || integer < 0;
   const double rssi = negative && magnitude != 0 ? -magnitude : magnitude;
 
   AttrWriter(ds).Double(ATTR_ID_MFLO_Rssi, rssi);
@@ -108,14 +115,19 @@ void F::DecodeMfloRssiDynParams(IOrbDataState* ds, COrbExpandedMessage& msg, IDe
 //   +5   u8    WicId          wide-area infrastructure
 //   +8   u8    LicId          local-area infrastructure
 void F::DecodeMfloWideLocalDynParams(IOrbDataState*, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  constexpr std::size_t kInterruptType = 0, kLocalStart = 1, kWicId = 5, kLicId = 8, kSize = 9;
+  constexpr std::size_t kReserved = 2;
+  [[maybe_unused]] constexpr std::size_t kSize = 9;
   const auto job = Begin(msg, &F::DecodeMfloWideLocalDynParams);
-  const PayloadReader r = payload();
-  if (!job.require(r, kSize) || !msg.detailsWanted) return;
-  const unsigned interrupt = r.u8(kInterruptType);
+  Cursor c(payload());
+  const unsigned interrupt = c.u8();
+  const std::uint32_t local_start = c.u32le();
+  const unsigned wic = c.u8();
+  c.skip(kReserved);
+  const unsigned lic = c.u8();
+  if (!job.check(c) || !msg.detailsWanted) return;
+  assert(c.offset() == kSize);
   appendf(msg.details, "Interrupt Type: %s (%u), FLO FFT Local Start: %u, FLO FFT Wic Id: %u, FLO FFT Lic Id: %u",
-          group_text(kInterruptTypeGroup, interrupt).c_str(), interrupt, r.u32le(kLocalStart), r.u8(kWicId),
-          r.u8(kLicId));
+          group_text(kInterruptTypeGroup, interrupt).c_str(), interrupt, local_start, wic, lic);
 }
 
 // 0x11F9 (fixed part 22 bytes):
@@ -128,14 +140,18 @@ void F::DecodeMfloWideLocalDynParams(IOrbDataState*, COrbExpandedMessage& msg, I
 //  +14   u32   EnhancedGoodPlps    PLPs
 //  +18   u32   EnhancedErasurePlps PLPs
 void F::DecodeMfloMlcPlpStatsPreRSParams(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  constexpr std::size_t kInterruptType = 0, kMlcId = 1, kSystem = 5, kBaseGood = 6, kBaseErased = 10,
-                        kEnhancedGood = 14, kEnhancedErased = 18, kSize = 22;
+  [[maybe_unused]] constexpr std::size_t kSize = 22;
   const auto job = Begin(msg, &F::DecodeMfloMlcPlpStatsPreRSParams);
-  const PayloadReader r = payload();
-  if (!job.require(r, kSize)) return;
-  const unsigned interrupt = r.u8(kInterruptType);
-  const std::uint32_t mlc = r.u32le(kMlcId);
-  const std::uint8_t system = r.u8(kSystem);
+  Cursor c(payload());
+  const unsigned interrupt = c.u8();
+  const std::uint32_t mlc = c.u32le();
+  const std::uint8_t system = c.u8();
+  const std::uint32_t base_good = c.u32le();
+  const std::uint32_t base_erased = c.u32le();
+  const std::uint32_t enhanced_good = c.u32le();
+  const std::uint32_t enhanced_erased = c.u32le();
+  if (!job.check(c)) return;
+  assert(c.offset() == kSize);
 
   const AttrWriter w(ds);
   w.ULong(ATTR_ID_MFLO_MlcId, mlc);
@@ -145,10 +161,9 @@ void F::DecodeMfloMlcPlpStatsPreRSParams(IOrbDataState* ds, COrbExpandedMessage&
   appendf(out, "\nInterrupt Type: %s (%u), MLC Id.: %u, System: %s (%u)",
           group_text(kInterruptTypeGroup, interrupt).c_str(), interrupt, mlc, group_text(kSystemGroup, system).c_str(),
           system);
-  appendf(out, "\nNum Good PLPs in Base Layer: %u, Num Erasure PLPs in Base Layer: %u", r.u32le(kBaseGood),
-          r.u32le(kBaseErased));
-  appendf(out, "\nNum Good PLPs in Enhanced Layer: %u, Num Erasure PLPs in Enhanced Layer: %u", r.u32le(kEnhancedGood),
-          r.u32le(kEnhancedErased));
+  appendf(out, "\nNum Good PLPs in Base Layer: %u, Num Erasure PLPs in Base Layer: %u", base_good, base_erased);
+  appendf(out, "\nNum Good PLPs in Enhanced Layer: %u, Num Erasure PLPs in Enhanced Layer: %u", enhanced_good,
+          enhanced_erased);
 }
 
 // 0x1200 (fixed part 4 bytes, then 7 or 2 by bit 0 of +3):
@@ -164,27 +179,36 @@ void F::DecodeMfloMlcPlpStatsPreRSParams(IOrbDataState* ds, COrbExpandedMessage&
 //  otherwise:
 //   +4   u16   bits 0-9 NextSfOffset      superframes
 void F::DecodeMfloMacInfoStaticParams(IOrbDataState*, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  constexpr std::size_t kInterruptType = 0, kMlcId = 1, kUpdated = 2, kScheduled = 3, kHeaderSize = 4;
-  constexpr std::size_t kStartOffset = 4, kSlotInfo = 6, kStreamLength = 7, kScheduledSize = 11;
-  constexpr std::size_t kNextSfOffset = 4, kUnscheduledSize = 6;
+  [[maybe_unused]] constexpr std::size_t kHeaderSize = 4, kScheduledSize = 11, kUnscheduledSize = 6;
   const auto job = Begin(msg, &F::DecodeMfloMacInfoStaticParams);
-  const PayloadReader r = payload();
-  if (!job.require(r, kHeaderSize)) return;
-  const bool scheduled = cdmadiag::bits(r.u8(kScheduled), 0, 1) != 0;
-  if (!job.require(r, scheduled ? kScheduledSize : kUnscheduledSize) || !msg.detailsWanted) return;
+  Cursor c(payload());
+  const unsigned interrupt = c.u8();
+  const unsigned mlc = c.u8();
+  const std::uint8_t updated = c.u8();
+  const std::uint8_t scheduled_flags = c.u8();
+  if (!job.check(c)) return;
+  assert(c.offset() == kHeaderSize);
+  const bool scheduled = bits(scheduled_flags, 0, 1) != 0;
+  const std::uint16_t offset_word = c.u16le();  // start OFDM offset when scheduled, else next superframe offset
+  std::uint8_t slot_info = 0;
+  std::uint32_t stream_length = 0;
+  if (scheduled) {
+    slot_info = c.u8();
+    stream_length = c.u32le();
+  }
+  if (!job.check(c) || !msg.detailsWanted) return;
+  assert(c.offset() == (scheduled ? kScheduledSize : kUnscheduledSize));
 
   std::string& out = msg.details;
-  const unsigned interrupt = r.u8(kInterruptType);
   appendf(out, "Interrupt Type: %s (%u), MLC Id.: %u, System Params Updated Flag: %u",
-          group_text(kInterruptTypeGroup, interrupt).c_str(), interrupt, r.u8(kMlcId),
-          static_cast<unsigned>(cdmadiag::bits(r.u8(kUpdated), 0, 1)));
+          group_text(kInterruptTypeGroup, interrupt).c_str(), interrupt, mlc,
+          static_cast<unsigned>(bits(updated, 0, 1)));
   if (scheduled) {
     appendf(out, "\nStart OFDM Offset: %u, Slot Info.: %u, Stream Length: %u",
-            static_cast<unsigned>(cdmadiag::bits(r.u16le(kStartOffset), 0, 9)),
-            static_cast<unsigned>(cdmadiag::bits(r.u8(kSlotInfo), 0, 7)),
-            static_cast<unsigned>(cdmadiag::bits(r.u32le(kStreamLength), 0, 23)));
+            static_cast<unsigned>(bits(offset_word, 0, 9)), static_cast<unsigned>(bits(slot_info, 0, 7)),
+            static_cast<unsigned>(bits(stream_length, 0, 23)));
   } else {
-    appendf(out, "\nNext SF Offset: %u", static_cast<unsigned>(cdmadiag::bits(r.u16le(kNextSfOffset), 0, 10)));
+    appendf(out, "\nNext SF Offset: %u", static_cast<unsigned>(bits(offset_word, 0, 10)));
   }
 }
 
@@ -195,13 +219,17 @@ void F::DecodeMfloMacInfoStaticParams(IOrbDataState*, COrbExpandedMessage& msg, 
 //   +8   u32   TotalErasurePlps  PLPs
 //  +12   u8    bit 0 OisType     group "MediaFLO System"
 void F::DecodeMfloOisPlpStatsDynParams(IOrbDataState*, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  constexpr std::size_t kSuperFrame = 0, kGood = 4, kErased = 8, kOisType = 12, kSize = 13;
+  [[maybe_unused]] constexpr std::size_t kSize = 13;
   const auto job = Begin(msg, &F::DecodeMfloOisPlpStatsDynParams);
-  const PayloadReader r = payload();
-  if (!job.require(r, kSize) || !msg.detailsWanted) return;
-  const auto ois = static_cast<unsigned>(cdmadiag::bits(r.u8(kOisType), 0, 1));
+  Cursor c(payload());
+  const std::uint32_t superframe = c.u32le();
+  const std::uint32_t good = c.u32le();
+  const std::uint32_t erased = c.u32le();
+  const auto ois = static_cast<unsigned>(bits(c.u8(), 0, 1));
+  if (!job.check(c) || !msg.detailsWanted) return;
+  assert(c.offset() == kSize);
   appendf(msg.details, "Super Frame Number: %u, Total Num Good PLPs: %u, Total Num Erasure PLPs: %u, OIS Type: %s",
-          r.u32le(kSuperFrame), r.u32le(kGood), r.u32le(kErased), group_text(kSystemGroup, ois).c_str());
+          superframe, good, erased, group_text(kSystemGroup, ois).c_str());
 }
 
 // 0x1212 (fixed part 70 bytes, then min(NumMlcs, 167) records of 8 bytes, read while whole):
@@ -229,19 +257,46 @@ void F::DecodeMfloOisPlpStatsDynParams(IOrbDataState*, COrbExpandedMessage& msg,
 //  +70   record:   +0 u8 Present; absent: +1 u8 NextSfOffset;
 //                  present: +1 u16 StartOffset, +3 u8 SlotInfo, +4 u32 StreamLength
 void F::DecodeMfloOisInfoStaticParams(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  constexpr std::size_t kAisVersion = 0, kOisType = 1, kSuperFrame = 4, kNetworkId = 8, kInfrastructureId = 10,
-                        kLeapSec = 12, kLocalTime = 13, kDaylight = 14, kProtocol = 15, kMinProtocol = 16,
-                        kMinMonitorCycle = 17, kDataSymbols = 18, kPositionPilots = 20, kDataMacHeader = 21,
-                        kCtrlMacHeader = 22, kStreamMacHeader = 23, kCtrlProtocolHeader = 24, kCtrlMode = 25,
-                        kCtrlOuterCode = 26, kCtrlAlloc = 27, kCtrlLocation = 28, kCtrlSlotInfo = 30,
-                        kCtrlCapsuleId = 31, kPairCount = 32, kPairs = 36, kPairSize = 4, kMaxPairs = 8, kStartMlc = 68,
-                        kMlcCount = 69, kSize = 70, kRecordSize = 8, kMaxRecords = 167;
+  constexpr std::size_t kReserved = 2, kPairReserved = 3, kMaxPairs = 8, kRecordSize = 8, kMaxRecords = 167;
+  [[maybe_unused]] constexpr std::size_t kPairCount = 32, kSize = 70;
   const auto job = Begin(msg, &F::DecodeMfloOisInfoStaticParams);
-  const PayloadReader r = payload();
-  if (!job.require(r, kSize)) return;
-  const auto ois = static_cast<unsigned>(cdmadiag::bits(r.u8(kOisType), 0, 1));
-  const std::uint8_t mode = r.u8(kCtrlMode);
-  const std::uint8_t outer = r.u8(kCtrlOuterCode);
+  Cursor c(payload());
+  const unsigned ais_version = c.u8();
+  const auto ois = static_cast<unsigned>(bits(c.u8(), 0, 1));
+  c.skip(kReserved);
+  const std::uint32_t superframe = c.u32le();
+  const unsigned network = c.u16le();
+  const unsigned infrastructure = c.u16le();
+  const unsigned leap_sec = c.u8();
+  const unsigned local_time = c.u8();
+  const unsigned daylight = c.u8();
+  const unsigned protocol = c.u8();
+  const unsigned min_protocol = c.u8();
+  const unsigned min_monitor_cycle = c.u8();
+  const unsigned data_symbols = c.u16le();
+  const unsigned position_pilots = c.u8();
+  const unsigned data_mac_header = c.u8();
+  const unsigned ctrl_mac_header = c.u8();
+  const unsigned stream_mac_header = c.u8();
+  const unsigned ctrl_protocol_header = c.u8();
+  const std::uint8_t mode = c.u8();
+  const std::uint8_t outer = c.u8();
+  const unsigned ctrl_alloc = c.u8();
+  const unsigned ctrl_location = c.u16le();
+  const unsigned ctrl_slot_info = c.u8();
+  const unsigned ctrl_capsule = c.u8();
+  assert(!c.ok() || c.offset() == kPairCount);
+  const std::uint8_t pairs = c.u8();
+  c.skip(kPairReserved);
+  std::array<std::array<std::uint16_t, 2>, kMaxPairs> bins{};  // bin 0, bin 1 of each pair
+  for (auto& pair : bins) {
+    pair[0] = c.u16le();
+    pair[1] = c.u16le();
+  }
+  const unsigned start_mlc = c.u8();
+  const std::uint8_t mlcs = c.u8();
+  if (!job.check(c)) return;
+  assert(c.offset() == kSize);
 
   const AttrWriter w(ds);
   w.Long(ATTR_ID_MFLO_System, static_cast<std::int32_t>(ois));
@@ -250,40 +305,38 @@ void F::DecodeMfloOisInfoStaticParams(IOrbDataState* ds, COrbExpandedMessage& ms
   if (!msg.detailsWanted) return;
 
   std::string& out = msg.details;
-  appendf(out, "\nAIS Spec. Version: %u, OIS Type: %s", r.u8(kAisVersion), group_text(kSystemGroup, ois).c_str());
-  appendf(out, "\nSuper Frame Number: %u, Network Id: %u, Infrastructure Id: %u", r.u32le(kSuperFrame),
-          r.u16le(kNetworkId), r.u16le(kInfrastructureId));
-  appendf(out, "\nLeap Sec: %u, Local Time: %u, Daylight Time: %u", r.u8(kLeapSec), r.u8(kLocalTime), r.u8(kDaylight));
-  appendf(out, "\nProtocol Version: %u, Minimum Protocol Version: %u, Minimum Monitor Cycle Index: %u", r.u8(kProtocol),
-          r.u8(kMinProtocol), r.u8(kMinMonitorCycle));
-  appendf(out, "\nNumber Data Symbols: %u, Number Position Pilot Symbols: %u", r.u16le(kDataSymbols),
-          r.u8(kPositionPilots));
+  appendf(out, "\nAIS Spec. Version: %u, OIS Type: %s", ais_version, group_text(kSystemGroup, ois).c_str());
+  appendf(out, "\nSuper Frame Number: %u, Network Id: %u, Infrastructure Id: %u", superframe, network, infrastructure);
+  appendf(out, "\nLeap Sec: %u, Local Time: %u, Daylight Time: %u", leap_sec, local_time, daylight);
+  appendf(out, "\nProtocol Version: %u, Minimum Protocol Version: %u, Minimum Monitor Cycle Index: %u", protocol,
+          min_protocol, min_monitor_cycle);
+  appendf(out, "\nNumber Data Symbols: %u, Number Position Pilot Symbols: %u", data_symbols, position_pilots);
   appendf(out, "\nData MAC Header Length: %u, Ctrl MAC Header Length: %u, Stream MAC Header Length: %u",
-          r.u8(kDataMacHeader), r.u8(kCtrlMacHeader), r.u8(kStreamMacHeader));
+          data_mac_header, ctrl_mac_header, stream_mac_header);
   appendf(out, "\nCtrl Chan Protocol Header Length: %u, Ctrl Chan Mode: %s (%u), Ctrl Chan Outer Code: %s (%u),",
-          r.u8(kCtrlProtocolHeader), group_text(kTxModeGroup, mode).c_str(), mode,
+          ctrl_protocol_header, group_text(kTxModeGroup, mode).c_str(), mode,
           group_text(kOuterCodeGroup, outer).c_str(), outer);
   appendf(out, "\nCtrl Chan Alloc: %u, Ctrl Chan Loc: %u, Ctrl Chan Slot Info: %u, Ctrl Chan Capsule Id: %u",
-          r.u8(kCtrlAlloc), r.u16le(kCtrlLocation), r.u8(kCtrlSlotInfo), r.u8(kCtrlCapsuleId));
-  const std::uint8_t pairs = r.u8(kPairCount);
+          ctrl_alloc, ctrl_location, ctrl_slot_info, ctrl_capsule);
   appendf(out, "\nNum Ctrl Seq Pairs: %u", pairs);
   out += "\nCtrl\tCtrl\tCtrl\t\nSeq\tSeq\tSeq\t\nIdx\tBin 0\tBin 1\t";
   for (std::size_t i = 0; i < std::min<std::size_t>(pairs, kMaxPairs); ++i) {
-    const std::size_t at = kPairs + i * kPairSize;
-    appendf(out, "\n%d\t%u\t%u", static_cast<int>(i), r.u16le(at), r.u16le(at + 2));
+    appendf(out, "\n%d\t%u\t%u", static_cast<int>(i), bins[i][0], bins[i][1]);
   }
-  const std::uint8_t mlcs = r.u8(kMlcCount);
-  appendf(out, "\nStart MLC: %u, Num MLCs: %u", r.u8(kStartMlc), mlcs);
-  for (std::size_t j = 0; j < std::min<std::size_t>(mlcs, kMaxRecords); ++j) {
-    const std::size_t at = kSize + j * kRecordSize;
-    if (!r.has(at, kRecordSize)) break;
-    const PayloadReader rec = r.sub(at, kRecordSize);
-    const std::uint8_t present = rec.u8(0);
+  appendf(out, "\nStart MLC: %u, Num MLCs: %u", start_mlc, mlcs);
+  const std::size_t records = c.whole_records(kRecordSize, std::min<std::size_t>(mlcs, kMaxRecords));
+  for (std::size_t j = 0; j < records; ++j) {
+    Cursor rec = c.record(kRecordSize);
+    const std::uint8_t present = rec.u8();
     appendf(out, "\nPresent[%03d]: %u,", static_cast<int>(j), present);
     if (present == 0) {
-      appendf(out, "\tNext SF Offset: %u", rec.u8(1));
+      appendf(out, "\tNext SF Offset: %u", rec.u8());
     } else {
-      appendf(out, "\tStart Offset: %03u, Slot Info: 0x%02X, Stream Length: %u", rec.u16le(1), rec.u8(3), rec.u32le(4));
+      const unsigned start_offset = rec.u16le();
+      const unsigned slot_info = rec.u8();
+      const std::uint32_t stream_length = rec.u32le();
+      appendf(out, "\tStart Offset: %03u, Slot Info: 0x%02X, Stream Length: %u", start_offset, slot_info,
+              stream_length);
     }
   }
 }
@@ -302,16 +355,19 @@ void F::DecodeMfloOisInfoStaticParams(IOrbDataState* ds, COrbExpandedMessage& ms
 //  +32   u32   EnhancedGoodBlocks     code blocks
 //  +36   u32   EnhancedErasureBlocks  code blocks
 void F::DecodeMfloMlcPlpStatsPostParams(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  constexpr std::size_t kSuperFrame = 0, kMlcId = 4, kSystem = 5, kCounts = 8, kCountCount = 8, kSize = 40;
+  constexpr std::size_t kReserved = 2, kCountCount = 8;
+  [[maybe_unused]] constexpr std::size_t kSize = 40;
   // Indexes into the counts; each good count is followed by its erasures.
   constexpr std::size_t kBaseGood = 0, kEnhGood = 2, kBaseCbGood = 4, kEnhCbGood = 6;
   const auto job = Begin(msg, &F::DecodeMfloMlcPlpStatsPostParams);
-  const PayloadReader r = payload();
-  if (!job.require(r, kSize)) return;
-  const std::uint8_t mlc = r.u8(kMlcId);
-  const std::uint8_t system = r.u8(kSystem);
-  std::array<std::uint32_t, kCountCount> n{};
-  for (std::size_t i = 0; i < kCountCount; ++i) n[i] = r.u32le(kCounts + 4 * i);
+  Cursor c(payload());
+  const std::uint32_t superframe = c.u32le();
+  const std::uint8_t mlc = c.u8();
+  const std::uint8_t system = c.u8();
+  c.skip(kReserved);
+  const auto n = c.u32les<kCountCount>();
+  if (!job.check(c)) return;
+  assert(c.offset() == kSize);
 
   if (const AttrWriter w(ds); w.on()) {
     w.Byte(ATTR_ID_MFLO_MlcId, mlc);
@@ -335,7 +391,7 @@ void F::DecodeMfloMlcPlpStatsPostParams(IOrbDataState* ds, COrbExpandedMessage& 
   }
   if (!msg.detailsWanted) return;
   std::string& out = msg.details;
-  appendf(out, "\nSuperframe no.: %u, MLC Id: %u, System: %s (%u)", r.u32le(kSuperFrame), mlc,
+  appendf(out, "\nSuperframe no.: %u, MLC Id: %u, System: %s (%u)", superframe, mlc,
           group_text(kSystemGroup, system).c_str(), system);
   static constexpr std::array<const char*, kCountCount> kLabels{
       "\nNumber of Base Layer Good PLPs: ",      "\nNumber of Base Layer Eras PLPs: ",
@@ -362,16 +418,28 @@ void F::DecodeMfloMlcPlpStatsPostParams(IOrbDataState* ds, COrbExpandedMessage& 
 //  +23   u8    Stream2Bound
 //  +24   u16   StreamLength0..2 (three)
 void F::DecodeMfloMlcLocationDynParams(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  constexpr std::size_t kSuperFrame = 0, kStartSymbol = 4, kSlotOffset = 6, kSlotMin = 7, kSlotTotal = 8, kSlotMax = 12,
-                        kTxMode = 13, kMlcId = 14, kSystem = 15, kCodeBlocks = 20, kOuterCode = 21, kStream1Bound = 22,
-                        kStream2Bound = 23, kStreamLengths = 24, kSize = 30;
+  constexpr std::size_t kReserved = 4, kStreams = 3;
+  [[maybe_unused]] constexpr std::size_t kSize = 30;
   const auto job = Begin(msg, &F::DecodeMfloMlcLocationDynParams);
-  const PayloadReader r = payload();
-  if (!job.require(r, kSize)) return;
-  const std::uint8_t mode = r.u8(kTxMode);
-  const std::uint8_t mlc = r.u8(kMlcId);
-  const std::uint8_t system = r.u8(kSystem);
-  const std::uint8_t outer = r.u8(kOuterCode);
+  Cursor c(payload());
+  const std::uint32_t superframe = c.u32le();
+  const unsigned start_symbol = c.u16le();
+  const unsigned slot_offset = c.u8();
+  const unsigned slot_min = c.u8();
+  const std::uint32_t slot_total = c.u32le();
+  const unsigned slot_max = c.u8();
+  const std::uint8_t mode = c.u8();
+  const std::uint8_t mlc = c.u8();
+  const std::uint8_t system = c.u8();
+  c.skip(kReserved);
+  const unsigned code_blocks = c.u8();
+  const std::uint8_t outer = c.u8();
+  const unsigned stream1_bound = c.u8();
+  const unsigned stream2_bound = c.u8();
+  std::array<unsigned, kStreams> stream_lengths{};
+  for (unsigned& length : stream_lengths) length = c.u16le();
+  if (!job.check(c)) return;
+  assert(c.offset() == kSize);
 
   const AttrWriter w(ds);
   w.Byte(ATTR_ID_MFLO_MlcId, mlc);
@@ -380,18 +448,39 @@ void F::DecodeMfloMlcLocationDynParams(IOrbDataState* ds, COrbExpandedMessage& m
   w.Byte(ATTR_ID_MFLO_MlcTxOuterCode, outer);
   if (!msg.detailsWanted) return;
   std::string& out = msg.details;
-  appendf(out, "\nSuperframe no.: %u, MLC start symbol: %u, MLC slot offset: %u,", r.u32le(kSuperFrame),
-          r.u16le(kStartSymbol), r.u8(kSlotOffset));
-  appendf(out, "\nMLC slot min: %u, MLC slot total: %u, MLC slot max: %u,", r.u8(kSlotMin), r.u32le(kSlotTotal),
-          r.u8(kSlotMax));
+  appendf(out, "\nSuperframe no.: %u, MLC start symbol: %u, MLC slot offset: %u,", superframe, start_symbol,
+          slot_offset);
+  appendf(out, "\nMLC slot min: %u, MLC slot total: %u, MLC slot max: %u,", slot_min, slot_total, slot_max);
   appendf(out, "\nMLC mode: %s (%u), MLC Id: %u, System: %s (%u),", group_text(kTxModeGroup, mode).c_str(), mode, mlc,
           group_text(kSystemGroup, system).c_str(), system);
-  appendf(out, "\nNo. CBS in current SF: %u, MLC outer code: %s (%u),", r.u8(kCodeBlocks),
+  appendf(out, "\nNo. CBS in current SF: %u, MLC outer code: %s (%u),", code_blocks,
           group_text(kOuterCodeGroup, outer).c_str(), outer);
-  appendf(out, "\nMLC stream 1 bound: %u, MLC stream 2 bound: %u", r.u8(kStream1Bound), r.u8(kStream2Bound));
-  appendf(out, "\nStream length 0: %u, Stream length 1: %u, Stream length 2: %u", r.u16le(kStreamLengths),
-          r.u16le(kStreamLengths + 2), r.u16le(kStreamLengths + 4));
+  appendf(out, "\nMLC stream 1 bound: %u, MLC stream 2 bound: %u", stream1_bound, stream2_bound);
+  appendf(out, "\nStream length 0: %u, Stream length 1: %u, Stream length 2: %u", stream_lengths[0], stream_lengths[1],
+          stream_lengths[2]);
 }
+
+namespace {
+
+struct BoundFlow {
+  std::uint8_t mlc, stream;
+  std::uint32_t flow_id;
+  std::uint8_t both_layers, interleaving, binding, system;
+};
+
+BoundFlow read_bound_flow(Cursor c) {
+  BoundFlow f{};
+  f.mlc = c.u8();
+  f.stream = c.u8();
+  f.flow_id = c.u32le();
+  f.both_layers = c.u8();
+  f.interleaving = c.u8();
+  f.binding = c.u8();
+  f.system = c.u8();
+  return f;
+}
+
+}  // namespace
 
 // 0x1215 (fixed part 2 bytes, then min(FlowCount, 8) records of 10 bytes, read while whole):
 //  +off  type  name            unit
@@ -401,41 +490,40 @@ void F::DecodeMfloMlcLocationDynParams(IOrbDataState* ds, COrbExpandedMessage& m
 //                +7 u8 ByteInterleaving, +8 u8 Binding (group "MediaFLO Binding"),
 //                +9 u8 System (group "MediaFLO System")
 void F::DecodeMfloBoundStreamListParams(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  constexpr std::size_t kInterruptType = 0, kFlowCount = 1, kSize = 2, kRecordSize = 10, kMaxFlows = 8;
-  constexpr std::size_t kMlcId = 0, kStreamId = 1, kFlowId = 2, kBothLayers = 6, kInterleaving = 7, kBinding = 8,
-                        kSystem = 9;
+  constexpr std::size_t kRecordSize = 10, kMaxFlows = 8;
+  [[maybe_unused]] constexpr std::size_t kSize = 2;
   const auto job = Begin(msg, &F::DecodeMfloBoundStreamListParams);
-  const PayloadReader r = payload();
-  if (!job.require(r, kSize)) return;
-  const std::uint8_t count = r.u8(kFlowCount);
-  const std::size_t flows = std::min({std::size_t{count}, kMaxFlows, (r.size() - kSize) / kRecordSize});
-  const auto flow = [&](std::size_t i) { return r.sub(kSize + i * kRecordSize, kRecordSize); };
+  Cursor c(payload());
+  const unsigned interrupt = c.u8();
+  const std::uint8_t count = c.u8();
+  if (!job.check(c)) return;
+  assert(c.offset() == kSize);
+  const std::size_t flows = c.whole_records(kRecordSize, std::min<std::size_t>(count, kMaxFlows));
+  const Cursor records = c;  // both passes read them
 
   if (const AttrWriter w(ds); w.on()) {
     for (std::size_t i = 0; i < flows; ++i) {
-      const PayloadReader f = flow(i);
+      const BoundFlow f = read_bound_flow(c.record(kRecordSize));
       const auto index = static_cast<std::uint32_t>(i);
-      w.Byte(ATTR_ID_MFLO_BindingType, f.u8(kBinding), index);
-      w.ULong(ATTR_ID_MFLO_FlowId, f.u32le(kFlowId), index);
-      w.Byte(ATTR_ID_MFLO_MlcId, f.u8(kMlcId), index);
-      w.Byte(ATTR_ID_MFLO_StreamId, f.u8(kStreamId), index);
-      w.Byte(ATTR_ID_MFLO_System, f.u8(kSystem), index);
+      w.Byte(ATTR_ID_MFLO_BindingType, f.binding, index);
+      w.ULong(ATTR_ID_MFLO_FlowId, f.flow_id, index);
+      w.Byte(ATTR_ID_MFLO_MlcId, f.mlc, index);
+      w.Byte(ATTR_ID_MFLO_StreamId, f.stream, index);
+      w.Byte(ATTR_ID_MFLO_System, f.system, index);
     }
   }
   if (!msg.detailsWanted) return;
   std::string& out = msg.details;
-  const unsigned interrupt = r.u8(kInterruptType);
   appendf(out, "\nInterrupt type: %s (%u), Bound flow count: %u,", group_text(kInterruptTypeGroup, interrupt).c_str(),
           interrupt, count);
   out +=
       "\nMLC\tStrm\tFlow\tStrm\tByte\tSystem\tBinding\nId\tId\tId\tUses\tItlvg\t\t\n\t\t\tBoth\tEbld\t\t\n\t\t\tLayer\t"
       "\t\t";
+  c = records;
   for (std::size_t i = 0; i < flows; ++i) {
-    const PayloadReader f = flow(i);
-    const std::uint8_t binding = f.u8(kBinding);
-    appendf(out, "\n%u\t%u\t%u\t%u\t%u\t%s\t%s (%u)\t", f.u8(kMlcId), f.u8(kStreamId), f.u32le(kFlowId),
-            f.u8(kBothLayers), f.u8(kInterleaving), group_text(kSystemGroup, f.u8(kSystem)).c_str(),
-            group_text(kBindingGroup, binding).c_str(), binding);
+    const BoundFlow f = read_bound_flow(c.record(kRecordSize));
+    appendf(out, "\n%u\t%u\t%u\t%u\t%u\t%s\t%s (%u)\t", f.mlc, f.stream, f.flow_id, f.both_layers, f.interleaving,
+            group_text(kSystemGroup, f.system).c_str(), group_text(kBindingGroup, f.binding).c_str(), f.binding);
   }
 }
 
@@ -444,17 +532,35 @@ void F::DecodeMfloBoundStreamListParams(IOrbDataState* ds, COrbExpandedMessage& 
 //   +0   u8 x3  Stream0..2PadLength   bytes
 //   +4   u8 x7  MacHeader             shown in hex
 void F::DecodeMfloStrmInfoStaticParams(IOrbDataState*, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  constexpr std::size_t kBase = 0, kEnhanced = 12, kMacHeader = 4, kMacHeaderSize = 7, kSize = 23;
+  constexpr std::size_t kEnhanced = 12, kPads = 3, kPadReserved = 1, kMacHeaderSize = 7;
+  [[maybe_unused]] constexpr std::size_t kSize = 23;
+  struct Layer {
+    std::array<unsigned, kPads> pads;
+    std::array<unsigned, kMacHeaderSize> mac_header;
+  };
   const auto job = Begin(msg, &F::DecodeMfloStrmInfoStaticParams);
-  const PayloadReader r = payload();
-  if (!job.require(r, kSize) || !msg.detailsWanted) return;
+  Cursor c(payload());
+  const auto read_layer = [&c] {
+    Layer layer{};
+    for (unsigned& pad : layer.pads) pad = c.u8();
+    c.skip(kPadReserved);
+    for (unsigned& byte : layer.mac_header) byte = c.u8();
+    return layer;
+  };
+  std::array<Layer, 2> layers{};  // base, enhanced
+  layers[0] = read_layer();
+  c.seek(kEnhanced);
+  layers[1] = read_layer();
+  if (!job.check(c) || !msg.detailsWanted) return;
+  assert(c.offset() == kSize);
   std::string& out = msg.details;
-  for (const auto& [label, at] : {std::pair{"\nBase Layer: ", kBase}, std::pair{"\nEnhanced Layer: ", kEnhanced}}) {
-    out += label;
-    appendf(out, "\n\tStream0 Pad Len: %u, Stream1 Pad Len: %u, Stream2 Pad Len: %u, ", r.u8(at), r.u8(at + 1),
-            r.u8(at + 2));
+  const std::array<const char*, 2> labels{"\nBase Layer: ", "\nEnhanced Layer: "};
+  for (std::size_t k = 0; k < layers.size(); ++k) {
+    out += labels[k];
+    appendf(out, "\n\tStream0 Pad Len: %u, Stream1 Pad Len: %u, Stream2 Pad Len: %u, ", layers[k].pads[0],
+            layers[k].pads[1], layers[k].pads[2]);
     out += "\n\tMAC Hdr data (hex): ";
-    for (std::size_t i = 0; i < kMacHeaderSize; ++i) appendf(out, "%02x ", r.u8(at + kMacHeader + i));
+    for (const unsigned byte : layers[k].mac_header) appendf(out, "%02x ", byte);
   }
 }
 
@@ -467,19 +573,23 @@ void F::DecodeMfloStrmInfoStaticParams(IOrbDataState*, COrbExpandedMessage& msg,
 //  +16   u32   BaseErasurePlps      PLPs
 //  +20   u32   EnhancedErasurePlps  PLPs
 void F::DecodeMfloStreamPlpStats(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  constexpr std::size_t kSuperFrame = 0, kFlowId = 4, kBaseGood = 8, kEnhancedGood = 12, kBaseErased = 16,
-                        kEnhancedErased = 20, kSize = 24;
+  [[maybe_unused]] constexpr std::size_t kSize = 24;
   const auto job = Begin(msg, &F::DecodeMfloStreamPlpStats);
-  const PayloadReader r = payload();
-  if (!job.require(r, kSize)) return;
-  const std::uint32_t flow = r.u32le(kFlowId);
+  Cursor c(payload());
+  const std::uint32_t superframe = c.u32le();
+  const std::uint32_t flow = c.u32le();
+  const std::uint32_t base_good = c.u32le();
+  const std::uint32_t enhanced_good = c.u32le();
+  const std::uint32_t base_erased = c.u32le();
+  const std::uint32_t enhanced_erased = c.u32le();
+  if (!job.check(c)) return;
+  assert(c.offset() == kSize);
 
   AttrWriter(ds).ULong(ATTR_ID_MFLO_FlowId, flow);
   if (!msg.detailsWanted) return;
   std::string& out = msg.details;
-  appendf(out, "\nSuper Frame Number: %u, Flow Id.: %u", r.u32le(kSuperFrame), flow);
-  appendf(out, "\nTotal Good PLPs in Base Layer: %u, Total Erasure PLPs in Base Layer: %u", r.u32le(kBaseGood),
-          r.u32le(kBaseErased));
-  appendf(out, "\nTotal Good PLPs in Enhanced Layer: %u, Total Erasure PLPs in Enhanced Layer: %u",
-          r.u32le(kEnhancedGood), r.u32le(kEnhancedErased));
+  appendf(out, "\nSuper Frame Number: %u, Flow Id.: %u", superframe, flow);
+  appendf(out, "\nTotal Good PLPs in Base Layer: %u, Total Erasure PLPs in Base Layer: %u", base_good, base_erased);
+  appendf(out, "\nTotal Good PLPs in Enhanced Layer: %u, Total Erasure PLPs in Enhanced Layer: %u", enhanced_good,
+          enhanced_erased);
 }

@@ -152,10 +152,15 @@ TEST_F(Multicarrier, AirLinkRanksPerCarrierAndSkipsDrcPastTheTable) {
 
   // A demod id above 2 has no attribute set: its carrier counts nowhere.
   c.run(0x1296, air_link(3));
-  EXPECT_EQ(
-      c.writes({"EVDO_MCAIRLINKSUMMARY_BEST_ASP_SINR", "EVDO_DRC"}),
-      "EVDO_MCAIRLINKSUMMARY_BEST_ASP_SINR_C1 Double[0] 6.02\nEVDO_MCAIRLINKSUMMARY_BEST_ASP_SINR_C1 Double[1] 0\n"
-      "EVDO_DRC Long[0] 8\nEVDO_DRC_MC Long[0] 8\n");
+  EXPECT_EQ(c.writes({"EVDO_DRC"}), "EVDO_DRC Long[0] 8\nEVDO_DRC_MC Long[0] 8\n");
+
+  // A carrier's mean DRC rounds to the nearest index: 1.5 (eight 1s, eight 2s) up to 2,
+  // 2.4375 (nine 2s, seven 3s) down to 2.
+  Bytes halves{1, 2, 7, 3};
+  als_block(halves, 0, [](unsigned j) { return std::pair{j < 8 ? 1u : 2u, 1024u}; }, {});
+  als_block(halves, 1, [](unsigned j) { return std::pair{j < 9 ? 2u : 3u, 1024u}; }, {});
+  c.run(0x1296, halves);
+  EXPECT_EQ(c.writes({"EVDO_DRC_MC"}), "EVDO_DRC_MC Long[0] 2\nEVDO_DRC_MC Long[1] 2\n");
 }
 
 TEST_F(Multicarrier, DrcArqDscWritesTheDemodsSetOnly) {

@@ -48,12 +48,35 @@ TEST(RevAReverseMac, RlGainsTextRatiosAndAverages) {
   EXPECT_NE(d.find("Aux/Data\nn/a\tn/a\tn/a\tn/a\tn/a\tn/a\nAvg Tx OpenLoop(dB) : -21.00\nTx Total(dB)  : 4.00\n"
                    "Tx Pilot(dB)  : -11.00\nTx Adjust(dB) : 1.00\n"),
             std::string::npos);
-  EXPECT_EQ(c.writes({"RLGains_Ack2", "RLGains_DRC2", "RLGains_RRI2", "RLGains_DSC2", "RLGains_Data2", "RLGains_Aux2",
+  EXPECT_EQ(c.writes({"RLGains_Ack2", "RLGains_DRC2", "RLGains_RRI2", "RLGains_DSC2", "RLGains_Aux2",
                       "RLGains_TransmissionMode", "RLGains_TxOpenLoopAvg", "RL_Version"}),
             "RL_Version Byte[0] 1\nRLGains_TransmissionMode Byte[0] 1\nRLGains_Ack2Pilot Double[0] 6.02\n"
             "RLGains_DRC2Pilot Double[0] 20\nRLGains_RRI2Pilot Double[0] -6.02\nRLGains_DSC2Pilot Double[0] 0\n"
-            "RLGains_Data2Pilot Double[0] 3.01\nRLGains_TransmissionMode Byte[1] 0\n"
-            "RLGains_TxOpenLoopAvg Double[0] -21\n");
+            "RLGains_TransmissionMode Byte[1] 0\nRLGains_TxOpenLoopAvg Double[0] -21\n");
+}
+
+// The data gain as received steps up with the packet size (more code channels): one
+// record at each side of every step, data gain = pilot gain = 100, auxiliary pilot
+// gain 200, PA headroom -6 quarter dB (signed).
+TEST(RevAReverseMac, RlGainsDataGainStepsWithPacketSize) {
+  const struct {
+    unsigned size;
+    const char* data_to_pilot;  // dB
+    const char* aux_to_data;
+  } steps[] = {{5, "0", "6.02"},      {6, "3.01", "3.01"},   {9, "3.01", "3.01"},
+               {10, "7.78", "-1.76"}, {11, "7.78", "-1.76"}, {12, "5.46", "0.56"}};
+  Bytes b{1, static_cast<std::uint8_t>(std::size(steps))};
+  for (const auto& s : steps) gains_record(b, 0, s.size, {100, 100, 100, 100, 100, 100, 100, 200}, {0, 0, 0, 0, -6});
+  DecoderCase c;
+  c.decimals = 2;
+  c.run(0x127D, b);
+  std::string expected;
+  for (std::size_t i = 0; i < std::size(steps); ++i) {
+    expected += formatf("RLGains_Data2Pilot Double[%zu] %s\nRLGains_Aux2Data Double[%zu] %s\n", i,
+                        steps[i].data_to_pilot, i, steps[i].aux_to_data);
+  }
+  EXPECT_EQ(c.writes({"RLGains_Data2", "RLGains_Aux2"}), expected);
+  EXPECT_EQ(c.of("ATTR_ID_RLGains_PaHeadroom").at(0).value, -1.5);
 }
 
 TEST(RevAReverseMac, RlGainsCountLimitsAndEmptyPacket) {
