@@ -6,7 +6,6 @@
 #include <string>
 
 #include "cdma1x/channel_config_fields.h"
-#include "cdma1x/frame_fields.h"
 #include "cdma1x/radio_config.h"
 #include "framework/attributes.h"
 #include "framework/decoder_1x.h"
