@@ -79,6 +79,7 @@ constexpr std::size_t kV2Header = 8;
 constexpr std::size_t kV2AreaMin = 4;
 constexpr std::size_t kV2AreaSkip = 3;
 constexpr std::uint8_t kRxTypeNone = 0xFF;
+constexpr const char* kPilotRecordsCut = "\nPacket ends after %u of %u pilot records\n";
 
 // Reduced Active Set Information (0x10C7): u8 sub-record count, then sub-records:
 //  +off  type  name                 unit
@@ -93,6 +94,7 @@ constexpr std::uint8_t kRxTypeNone = 0xFF;
 //  then  1     skipped
 constexpr std::size_t kRedRevSch = 4;
 constexpr std::size_t kRedPilotSize = 8;
+constexpr const char* kSubrecordsCut = "\nPacket ends after %u of %u subrecords\n";
 
 constexpr std::array<ValueName, 4> kV1RfModeNames{
     {{0, "Analog (0)\n"}, {1, "CDMA Cellular (1)\n"}, {2, "CDMA PCS (2)\n"}, {3, "Sleep mode (3)\n"}}};
@@ -260,8 +262,8 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeActiveSetInfoVer2(IOrbDataState* ds, 
     }
   }
   // Where a count claims more records than the payload holds.
-  if (details && done < num_pilots) {
-    appendf(out, "\nPacket ends after %u of %u pilot records\n", done, static_cast<unsigned>(num_pilots));
+  if (done < num_pilots) {
+    job.fail(cdmadiag::formatf(kPilotRecordsCut, done, static_cast<unsigned>(num_pilots)).c_str());
   }
 }
 
@@ -323,7 +325,5 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeRedActiveSetInfo(IOrbDataState* ds, C
     w.UShort(ATTR_ID_For_SCH0_Is_Active, static_cast<std::uint16_t>(fsch));
     w.UShort(ATTR_ID_Rev_SCH0_Is_Active, static_cast<std::uint16_t>(rsch));
   }
-  if (details && done < count) {
-    appendf(out, "\nPacket ends after %u of %u subrecords\n", done, static_cast<unsigned>(count));
-  }
+  if (done < count) job.fail(cdmadiag::formatf(kSubrecordsCut, done, static_cast<unsigned>(count)).c_str());
 }

@@ -299,28 +299,22 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeRevLinkVocoderPacket(IOrbDataState* d
 
 namespace {
 
-struct RecordWalk {
-  FrameCounters counters;
-  bool ok = true;
-};
-
 // The records of a forward or reverse frame type packet from the cursor: counts every
 // frame, writes each record's FCH activity and, with d, appends the record and frame
 // texts. Forward records run to the end of the packet, reverse ones as many as the
-// header counts; both stop where the packet does.
-RecordWalk walk_records(Cursor in, unsigned records, Link link, const AttrWriter& w, std::string* d) {
+// header counts; both stop where the packet does, and fail saying where.
+FrameCounters walk_records(Cursor in, unsigned records, Link link, const AttrWriter& w, std::string* d,
+                           const cdmadiag::Decoding& job) {
   using cdmadiag::kFchRateNames, cdmadiag::kFchTypeNames, cdmadiag::kInvalidFrame;
   const bool forward = link == Link::kForward;
-  RecordWalk out;
-  FrameCounters& c = out.counters;
+  FrameCounters c;
   for (unsigned k = 0; forward ? in.left() > 0 : k < records; ++k) {
     const unsigned flags = in.u8();
     const unsigned frames = in.u16le();
     const unsigned length = in.u8();
     if (!in.ok()) {
-      if (d != nullptr) appendf(*d, kRecordCut, static_cast<int>(k + 1));
-      out.ok = false;
-      return out;
+      job.fail(cdmadiag::formatf(kRecordCut, static_cast<int>(k + 1)).c_str());
+      return c;
     }
     const bool fch = (flags & kFlagFch) != 0;
     const bool sch0 = (flags & kFlagSch0) != 0;
@@ -350,9 +344,8 @@ RecordWalk walk_records(Cursor in, unsigned records, Link link, const AttrWriter
       const auto scch_rates =
           scchs > 0 ? read_scch_rates(frame, scchs) : std::array<unsigned, cdmadiag::kForwardScchs>{};
       if (!frame.ok()) {
-        if (d != nullptr) appendf(*d, kFramesCut, f, frames);
-        out.ok = false;
-        return out;
+        job.fail(cdmadiag::formatf(kFramesCut, f, frames).c_str());
+        return c;
       }
       in.skip(stride);
       if (fch) {
@@ -386,7 +379,7 @@ RecordWalk walk_records(Cursor in, unsigned records, Link link, const AttrWriter
     }
     if (d != nullptr) *d += "\n";
   }
-  return out;
+  return c;
 }
 
 struct FrameTypeHeader {
@@ -426,8 +419,7 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeForwardLinkFrameType(IOrbDataState* d
   const AttrWriter w(ds);
   std::string* d = msg.detailsWanted ? &msg.details : nullptr;
   frame_type_header(h, Link::kForward, w, d);
-  const RecordWalk walk = walk_records(in, h.records, Link::kForward, w, d);
-  const FrameCounters& c = walk.counters;
+  const FrameCounters c = walk_records(in, h.records, Link::kForward, w, d, job);
   if (w.on()) SetFrameAttributes(ds, c.fch, c.sch0, c.sch1, c.dcch_rate, c.scch, true);
   // An error rate over no frames is no measurement: shown as 0, never written.
   const std::array<Fer, 3> fers = {fch_fer(c), sch_fer(c.sch0), sch_fer(c.sch1)};
@@ -449,8 +441,7 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeReverseLinkFrameType(IOrbDataState* d
   const AttrWriter w(ds);
   std::string* d = msg.detailsWanted ? &msg.details : nullptr;
   frame_type_header(h, Link::kReverse, w, d);
-  const RecordWalk walk = walk_records(in, h.records, Link::kReverse, w, d);
-  const FrameCounters& c = walk.counters;
+  const FrameCounters c = walk_records(in, h.records, Link::kReverse, w, d, job);
   if (w.on()) SetFrameAttributes(ds, c.fch, c.sch0, c.sch1, c.dcch_rate, c.scch, false);
 }
 

@@ -160,11 +160,6 @@ constexpr std::size_t kSetPeaks = 3;
 // A peak Set_Searcher_Attributes must clear: below any threshold, never written.
 constexpr double kNoPeak = std::numeric_limits<double>::lowest();
 
-void append_short(std::string& d) {
-  d += "\n";
-  d += cdmadiag::kNotQualcommStandard;
-}
-
 struct PeakSet {
   std::array<double, kSetPeaks> ecio{kNoPeak, kNoPeak, kNoPeak};
   std::array<double, kSetPeaks> delay{};
@@ -525,13 +520,13 @@ void GS::walk(F& frame, IOrbDataState* ds, COrbExpandedMessage& msg, const cdmad
     if (text != nullptr) *text += row->heading;
     if (row->decode == nullptr) continue;
     if (sub.size() < row->fixed) {
-      if (text != nullptr) append_short(*text);
+      job.fail(cdmadiag::kNotQualcommStandardLine);
       continue;
     }
     row->decode(x, sub);
   }
   // Fewer subpackets than announced: the rest were cut off or their sizes were unusable.
-  if (handled < count && text != nullptr) append_short(*text);
+  if (handled < count) job.fail(cdmadiag::kNotQualcommStandardLine);
 }
 
 void COrbDecodeMsgCDMAQualcommFrame::DecodeGeneralizedSearcher(IOrbDataState* ds, COrbExpandedMessage& msg,

@@ -78,7 +78,7 @@ void F::DecodeSparseAGC(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRef
   const bool known = (band == cdmadiag::kBandIndexCellular || band == cdmadiag::kBandIndexPcs) &&
                      MaxTxPwr_dBm(power_class, band) != 0.0;
   if (!known) {
-    if (msg.detailsWanted) msg.details += kInsufficientInfo;
+    job.fail(kInsufficientInfo);
     return;
   }
 

@@ -112,7 +112,7 @@ const char* pilot_set_name(std::uint16_t word) {
 
 // The entries from c's offset, as far as they are whole.
 void append_entries(std::string& out, Cursor c, unsigned count, std::span<const ValueName> statuses,
-                    std::span<const ValueName> types) {
+                    std::span<const ValueName> types, const cdmadiag::Decoding& job) {
   appendf(out, "Number of Entries: %u", count);
   const auto whole = static_cast<unsigned>(c.whole_records(kEntrySize, count));
   for (unsigned k = 0; k < whole; ++k) {
@@ -129,7 +129,7 @@ void append_entries(std::string& out, Cursor c, unsigned count, std::span<const 
             name_or(statuses, status, ""), name_or(types, type, ""), unsigned{position}, unsigned{energy[0]},
             unsigned{energy[1]}, unsigned{energy[2]}, unsigned{energy[3]});
   }
-  if (whole < count) appendf(out, kEntriesCut, whole, count);
+  if (whole < count) job.fail(cdmadiag::formatf(kEntriesCut, whole, count).c_str());
 }
 
 // One indicator block of the version-2 header: Walsh code, power level index, THB, THI.
@@ -177,7 +177,7 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeQuickPagingChannelInfo(IOrbDataState*
   appendf(out,
           "Erasure Threshold(THI threshold for PI decision): %u, Bit Threshold(THB threshold for PI decision): %u\n",
           unsigned{thi}, unsigned{thb});
-  append_entries(out, c, count, kV1StatusNames, kV1TypeNames);
+  append_entries(out, c, count, kV1StatusNames, kV1TypeNames, job);
 }
 
 void COrbDecodeMsgCDMAQualcommFrame::DecodeQuickPagingChannelInfoVer2(IOrbDataState*, COrbExpandedMessage& msg,
@@ -204,5 +204,5 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeQuickPagingChannelInfoVer2(IOrbDataSt
   append_indicator(out, paging, "Paging Indicators", "PI");
   if (bcast) append_indicator(out, broadcast, "Broadcast Indicators", "BI");
   if (cci) append_indicator(out, config_change, "Configuration change indicator", "CCI");
-  append_entries(out, c, count, kV2StatusNames, kV2TypeNames);
+  append_entries(out, c, count, kV2StatusNames, kV2TypeNames, job);
 }
