@@ -27,6 +27,7 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeAccessProbe(IOrbDataState* ds, COrbEx
   const auto r = payload();
   const auto table = cdmadiag::access_probe_fields();
   COrbDecodeMsgCDMAQualcommFrameSegment segment;
-  segment.unpack(r.bytes().data(), r.size(), table.data(), static_cast<int>(table.size()), kStartBit, ds, kUnusedFlags);
+  segment.unpack(r.data(0, r.size()), r.size(), table.data(), static_cast<int>(table.size()), kStartBit, ds,
+                 kUnusedFlags);
   if (msg.detailsWanted) msg.details += segment.createCString();
 }

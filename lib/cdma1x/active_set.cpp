@@ -2,6 +2,7 @@
 // channels (FCH, DCCH, SCH) each carries, in three generations of the report.
 #include <algorithm>
 #include <array>
+#include <cassert>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -9,7 +10,7 @@
 #include "framework/attributes.h"
 #include "framework/decoder_1x.h"
 #include "framework/decoder_kit.h"
-#include "framework/payload_reader.h"
+#include "framework/payload_cursor.h"
 #include "framework/text.h"
 #include "framework/value_names.h"
 
@@ -17,8 +18,8 @@ namespace {
 
 using cdmadiag::appendf;
 using cdmadiag::AttrWriter;
+using cdmadiag::Cursor;
 using cdmadiag::name_or;
-using cdmadiag::PayloadReader;
 using F = COrbDecodeMsgCDMAQualcommFrame;
 
 // Active Set Info (0x1093), 99 bytes:
@@ -35,20 +36,32 @@ using F = COrbDecodeMsgCDMAQualcommFrame;
 // Pilot record: +0 u16 PN, +2 u8 receive type, then FCH, DCCH and SCH words of
 // 4 bytes each: +0 u8 active, +1 u16 code channel, +3 u8 QOF mask id.
 constexpr std::size_t kV1Size = 99;
-constexpr std::size_t kV1RfMode = 0;
-constexpr std::size_t kV1Band = 1;
-constexpr std::size_t kV1Channel = 2;
-constexpr std::size_t kV1NumPilots = 4;
-constexpr std::size_t kV1Records = 5;
-constexpr std::size_t kV1RecordSize = 15;
 constexpr std::size_t kV1Slots = 6;
-constexpr std::size_t kV1ForSchRate = 95;
-constexpr std::size_t kV1RevSchActive = 96;
-constexpr std::size_t kV1RevSchRate = 97;
-constexpr std::size_t kV1RevSchWalsh = 98;
 constexpr std::size_t kV1ChannelWords = 3;  // from +3 of a record
 constexpr std::size_t kChannelWordSize = 4;
 constexpr unsigned kMaxSchRate = 5;
+
+struct ChannelWord {
+  bool active;
+  std::uint16_t code;
+  std::uint8_t qof;
+};
+struct V1Pilot {
+  std::uint16_t pn;
+  std::uint8_t rx_type;
+  std::array<ChannelWord, kV1ChannelWords> channels;  // FCH, DCCH, SCH
+};
+V1Pilot read_v1_pilot(Cursor& c) {
+  V1Pilot p{};
+  p.pn = c.u16le();
+  p.rx_type = c.u8();
+  for (ChannelWord& ch : p.channels) {
+    ch.active = c.u8() != 0;
+    ch.code = c.u16le();
+    ch.qof = c.u8();
+  }
+  return p;
+}
 
 // Active Set Information, Ver 2 (0x10C6), 8-byte header then variable pilot records:
 //  +off  type  name                 unit
@@ -63,15 +76,10 @@ constexpr unsigned kMaxSchRate = 5;
 // to 4 bytes plus 3 skipped; then, as the header says, FCH, DCCH and one SCCH entry of
 // u16 code channel, u8 QOF index, 1 skipped byte.
 constexpr std::size_t kV2Header = 8;
-constexpr std::size_t kV2RfMode = 0;
-constexpr std::size_t kV2Band = 1;
-constexpr std::size_t kV2Channel = 2;
-constexpr std::size_t kV2Flags = 4;
-constexpr std::size_t kV2NumPilots = 5;
-constexpr std::size_t kV2PilotHead = 4;
 constexpr std::size_t kV2AreaMin = 4;
 constexpr std::size_t kV2AreaSkip = 3;
 constexpr std::uint8_t kRxTypeNone = 0xFF;
+constexpr const char* kPilotRecordsCut = "\nPacket ends after %u of %u pilot records\n";
 
 // Reduced Active Set Information (0x10C7): u8 sub-record count, then sub-records:
 //  +off  type  name                 unit
@@ -84,11 +92,9 @@ constexpr std::uint8_t kRxTypeNone = 0xFF;
 //  then  8xp   pilots, only when F-SCH is active: u16 PN, u16 F-SCH mux option,
 //              u8 SCH rate, u8 QOF index, u16 code channel
 //  then  1     skipped
-constexpr std::size_t kRedHeader = 1;
-constexpr std::size_t kRedSubHead = 3;
 constexpr std::size_t kRedRevSch = 4;
 constexpr std::size_t kRedPilotSize = 8;
-constexpr std::size_t kRedTrailer = 1;
+constexpr const char* kSubrecordsCut = "\nPacket ends after %u of %u subrecords\n";
 
 constexpr std::array<ValueName, 4> kV1RfModeNames{
     {{0, "Analog (0)\n"}, {1, "CDMA Cellular (1)\n"}, {2, "CDMA PCS (2)\n"}, {3, "Sleep mode (3)\n"}}};
@@ -128,24 +134,25 @@ std::size_t v2_area_size(std::uint8_t rx_type) {
 void COrbDecodeMsgCDMAQualcommFrame::DecodeActiveSetInfo(IOrbDataState* ds, COrbExpandedMessage& msg,
                                                          IDekCellRefs_Search*) {
   const auto job = Begin(msg, &F::DecodeActiveSetInfo);
-  const PayloadReader r = payload();
-  if (!job.require(r, kV1Size)) return;  // quietly: a short report keeps only its title
-
-  const std::uint8_t rf_mode = r.u8(kV1RfMode);
-  const std::uint8_t band = r.u8(kV1Band);
-  const std::uint16_t channel = r.u16le(kV1Channel);
-  const std::uint8_t num_pilots = r.u8(kV1NumPilots);
+  Cursor c(payload());
+  const std::uint8_t rf_mode = c.u8();
+  const std::uint8_t band = c.u8();
+  const std::uint16_t channel = c.u16le();
+  const std::uint8_t num_pilots = c.u8();
+  std::array<V1Pilot, kV1Slots> slots{};
+  for (V1Pilot& p : slots) p = read_v1_pilot(c);
+  const std::uint8_t for_sch_rate = c.u8();
+  const unsigned rev_active = c.u8();
+  const unsigned rev_rate = c.u8();
+  const unsigned rev_walsh = c.u8();
+  if (!job.check(c)) return;  // quietly: a short report keeps only its title
+  assert(c.offset() == kV1Size);
   // The six slots are all there is: a larger count would put the SCH fields past the
-  // 99 bytes, so only the slots are read and the SCH fields stay at their offsets.
+  // 99 bytes, so only the slots are read and the SCH fields stay where they are.
   const std::size_t shown = std::min<std::size_t>(num_pilots, kV1Slots);
   bool has_forward_sch = false;
-  for (std::size_t i = 0; i < shown; ++i) {
-    has_forward_sch = has_forward_sch || r.u8(kV1Records + i * kV1RecordSize + 3) != 0;
-  }
-  const unsigned for_rate = has_forward_sch ? r.u8(kV1ForSchRate) : 0;
-  const unsigned rev_active = r.u8(kV1RevSchActive);
-  const unsigned rev_rate = r.u8(kV1RevSchRate);
-  const unsigned rev_walsh = r.u8(kV1RevSchWalsh);
+  for (std::size_t i = 0; i < shown; ++i) has_forward_sch = has_forward_sch || slots[i].channels[0].active;
+  const unsigned for_rate = has_forward_sch ? for_sch_rate : 0;
 
   if (const AttrWriter w(ds); w.on()) {
     w.Byte(ATTR_ID_RF_MODE, rf_mode);
@@ -160,17 +167,16 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeActiveSetInfo(IOrbDataState* ds, COrb
   out += name_or(kV1RfModeNames, rf_mode, "unknown\n");
   out += "Band class: ";
   out += name_or(kV1BandNames, band, "unknown\n");
-  appendf(out, "Center frequency channel: %u\nNumber of pilots: %u\n", channel, num_pilots);
+  appendf(out, "Center frequency channel: %u\nNumber of pilots: %u\n", unsigned{channel}, unsigned{num_pilots});
   out += "\t\n";
   for (std::size_t i = 0; i < shown; ++i) {
-    const PayloadReader rec = r.sub(kV1Records + i * kV1RecordSize, kV1RecordSize);
+    const V1Pilot& p = slots[i];
     appendf(out, "Active Set (%u):\n", static_cast<unsigned>(i + 1));
-    appendf(out, "\tPilot PN: %u, Pilot receive type: %u\n", rec.u16le(0), rec.u8(2));
-    for (std::size_t c = 0; c < kV1ChannelWords; ++c) {
-      const std::size_t off = 3 + c * kChannelWordSize;
-      const bool active = rec.u8(off) != 0;
-      appendf(out, "\t%s(%s) - Code channel: %u, QOF mask ID: %u\n", kChannelNames[c], active ? "active" : "inactive",
-              active ? rec.u16le(off + 1) : 0u, active ? rec.u8(off + 3) : 0u);
+    appendf(out, "\tPilot PN: %u, Pilot receive type: %u\n", unsigned{p.pn}, unsigned{p.rx_type});
+    for (std::size_t k = 0; k < kV1ChannelWords; ++k) {
+      const ChannelWord& ch = p.channels[k];
+      appendf(out, "\t%s(%s) - Code channel: %u, QOF mask ID: %u\n", kChannelNames[k],
+              ch.active ? "active" : "inactive", ch.active ? unsigned{ch.code} : 0u, ch.active ? unsigned{ch.qof} : 0u);
     }
   }
   out += "\t\n";
@@ -182,17 +188,18 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeActiveSetInfo(IOrbDataState* ds, COrb
 void COrbDecodeMsgCDMAQualcommFrame::DecodeActiveSetInfoVer2(IOrbDataState* ds, COrbExpandedMessage& msg,
                                                              IDekCellRefs_Search*) {
   const auto job = Begin(msg, &F::DecodeActiveSetInfoVer2);
-  const PayloadReader r = payload();
-  if (!job.require(r, kV2Header)) return;
-
-  const unsigned rf_mode = r.u8(kV2RfMode);
-  const std::uint8_t band = r.u8(kV2Band);
-  const std::uint16_t channel = r.u16le(kV2Channel);
-  const std::uint8_t flags = r.u8(kV2Flags);
+  Cursor c(payload());
+  const unsigned rf_mode = c.u8();
+  const std::uint8_t band = c.u8();
+  const std::uint16_t channel = c.u16le();
+  const std::uint8_t flags = c.u8();
+  const std::uint8_t num_pilots = c.u8();
+  c.skip(2);
+  if (!job.check(c)) return;
+  assert(c.offset() == kV2Header);
   const auto fch = static_cast<std::uint16_t>(cdmadiag::bits(flags, 0, 1));
   const auto dcch = static_cast<std::uint16_t>(cdmadiag::bits(flags, 1, 1));
   const auto scch = static_cast<unsigned>(cdmadiag::bits(flags, 2, 3));
-  const std::uint8_t num_pilots = r.u8(kV2NumPilots);
   const bool channel_present[3] = {fch != 0, dcch != 0, scch > 0};
 
   const AttrWriter w(ds);
@@ -209,97 +216,108 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeActiveSetInfoVer2(IOrbDataState* ds, 
     appendf(out,
             "\nRF Mode: %u, Band class: %s, CDMA_CHANNEL: %u, Number of Pilots in active set: %u, FCH active: %u, "
             "DCCH active: %u, Number of SCCH active: %u\n",
-            rf_mode, name_or(kV2BandNames, band, "unknown"), channel, num_pilots, fch, dcch, scch);
+            rf_mode, name_or(kV2BandNames, band, "unknown"), unsigned{channel}, unsigned{num_pilots}, unsigned{fch},
+            unsigned{dcch}, scch);
   }
-  std::size_t off = kV2Header;
   unsigned done = 0;
   for (; done < num_pilots; ++done) {
-    if (!r.has(off, kV2PilotHead)) break;
-    const std::uint8_t rx_type = r.u8(off + 2);
+    // A record is taken only whole: its head, then the type area and channel entries
+    // the head and the header announce.
+    const std::uint16_t pn = c.u16le();
+    const std::uint8_t rx_type = c.u8();
+    c.skip(1);
+    if (!c.ok()) break;
     const std::size_t area = v2_area_size(rx_type);
-    std::size_t size = kV2PilotHead + area;
+    std::size_t size = area;
     for (const bool present : channel_present) size += present ? kChannelWordSize : 0;
-    if (!r.has(off, size)) break;
-    const PayloadReader rec = r.sub(off, size);
-    off += size;
+    Cursor rec = c.record(size);
+    if (!rec.ok()) break;
 
-    std::size_t at = kV2PilotHead;
     if (details)
-      appendf(out, "\nActive Set Pilot Record %d: PN Offset: %u\n", static_cast<int>(done + 1), rec.u16le(0));
+      appendf(out, "\nActive Set Pilot Record %d: PN Offset: %u\n", static_cast<int>(done + 1), unsigned{pn});
     if (rx_type == 0 || rx_type == 2) {
+      const std::uint8_t power_level = rec.u8();
+      const std::uint8_t mode = rec.u8();
       if (details) {
-        appendf(out, "\nTransmit diversity power level: %u, Transmit Diversity mode: %u\n", rec.u8(at), rec.u8(at + 1));
+        appendf(out, "\nTransmit diversity power level: %u, Transmit Diversity mode: %u\n", unsigned{power_level},
+                unsigned{mode});
       }
-      at += 2;
     }
     if (rx_type == 1 || rx_type == 2) {
-      const std::uint16_t walsh = rec.u16le(at);
-      if (details) appendf(out, "\nWalsh code for aux pilot: %u, QOF: %u\n", walsh, rec.u8(at + 2));
+      const std::uint16_t walsh = rec.u16le();
+      const std::uint8_t qof = rec.u8();
+      if (details) appendf(out, "\nWalsh code for aux pilot: %u, QOF: %u\n", unsigned{walsh}, unsigned{qof});
       w.UShort(ATTR_ID_AUX_PILOT_WALSH_CODE, walsh);
     }
-    at = kV2PilotHead + area;
-    for (std::size_t c = 0; c < 3; ++c) {
-      if (!channel_present[c]) continue;
+    rec.seek(area);
+    for (std::size_t k = 0; k < 3; ++k) {
+      if (!channel_present[k]) continue;
+      const std::uint16_t code = rec.u16le();
+      const std::uint8_t qof = rec.u8();
+      rec.skip(1);
       if (details) {
-        appendf(out, "\n%s Code Channel: %u, %s QOF index: %u\n", kV2ChannelNames[c], rec.u16le(at), kV2ChannelNames[c],
-                rec.u8(at + 2));
+        appendf(out, "\n%s Code Channel: %u, %s QOF index: %u\n", kV2ChannelNames[k], unsigned{code},
+                kV2ChannelNames[k], unsigned{qof});
       }
-      at += kChannelWordSize;
     }
   }
   // Where a count claims more records than the payload holds.
-  if (details && done < num_pilots) {
-    appendf(out, "\nPacket ends after %u of %u pilot records\n", done, static_cast<unsigned>(num_pilots));
+  if (done < num_pilots) {
+    job.fail(cdmadiag::formatf(kPilotRecordsCut, done, static_cast<unsigned>(num_pilots)).c_str());
   }
 }
 
 void COrbDecodeMsgCDMAQualcommFrame::DecodeRedActiveSetInfo(IOrbDataState* ds, COrbExpandedMessage& msg,
                                                             IDekCellRefs_Search*) {
   const auto job = Begin(msg, &F::DecodeRedActiveSetInfo);
-  const PayloadReader r = payload();
-  if (!job.require(r, kRedHeader)) return;
+  Cursor c(payload());
+  const std::uint8_t count = c.u8();
+  if (!job.check(c)) return;
 
-  const std::uint8_t count = r.u8(0);
   const AttrWriter w(ds);
   const bool details = msg.detailsWanted;
   std::string& out = msg.details;
-  std::size_t off = kRedHeader;
   unsigned done = 0;
   for (; done < count; ++done) {
-    if (!r.has(off, kRedSubHead)) break;
-    const std::uint8_t flags = r.u8(off + 1);
+    // A sub-record is taken only whole: its head, then the parts its flags announce.
+    const std::uint8_t time_offset = c.u8();
+    const std::uint8_t flags = c.u8();
+    const std::uint8_t pilots = c.u8();
+    if (!c.ok()) break;
     const bool fsch = cdmadiag::bits(flags, 0, 1) != 0;
     const bool rsch = cdmadiag::bits(flags, 1, 1) != 0;
-    const std::uint8_t pilots = r.u8(off + 2);
+    Cursor sub = c.record((rsch ? kRedRevSch : 0) + (fsch ? kRedPilotSize * pilots : 0));
+    if (!sub.ok()) break;
     // The trailing byte is skipped, so a last sub-record without it is still whole.
-    const std::size_t size = kRedSubHead + (rsch ? kRedRevSch : 0) + (fsch ? kRedPilotSize * pilots : 0);
-    if (!r.has(off, size)) break;
-    const PayloadReader sub = r.sub(off, size);
-    off += size + kRedTrailer;
+    c.skip(1);
 
     if (details) {
       appendf(out,
               "\nNumber of subrecords: %u\nSubrecord # %d:\nTime Offset: %u, F-SCH active: %u, R-SCH active: %u, "
               "Number of pilots: %u\n",
-              count, static_cast<int>(done + 1), sub.u8(0), static_cast<unsigned>(fsch), static_cast<unsigned>(rsch),
-              pilots);
+              unsigned{count}, static_cast<int>(done + 1), unsigned{time_offset}, static_cast<unsigned>(fsch),
+              static_cast<unsigned>(rsch), unsigned{pilots});
     }
-    std::size_t at = kRedSubHead;
     if (rsch) {
-      const std::uint8_t rate = sub.u8(at + 2);
+      const std::uint16_t mux = sub.u16le();
+      const std::uint8_t rate = sub.u8();
+      const std::uint8_t walsh = sub.u8();
       if (details) {
-        appendf(out, "R-SCH Mux option: %u, R-SCH rate: %u, R-SCH walsh channel: %u\n", sub.u16le(at), rate,
-                sub.u8(at + 3));
+        appendf(out, "R-SCH Mux option: %u, R-SCH rate: %u, R-SCH walsh channel: %u\n", unsigned{mux}, unsigned{rate},
+                unsigned{walsh});
       }
       w.UShort(ATTR_ID_Rev_SCH0_Rate, rate);
-      at += kRedRevSch;
     }
     if (fsch) {
-      for (unsigned j = 0; j < pilots; ++j, at += kRedPilotSize) {
-        const std::uint16_t pn = sub.u16le(at);
+      for (unsigned j = 0; j < pilots; ++j) {
+        const std::uint16_t pn = sub.u16le();
+        const std::uint16_t mux = sub.u16le();
+        const std::uint8_t rate = sub.u8();
+        const std::uint8_t qof = sub.u8();
+        const std::uint16_t code = sub.u16le();
         if (details) {
           appendf(out, "Pilot %d\nPilot PN: %u, F-SCH Mux option: %u, SCH Rate: %u, QOF index: %u, Code Channel: %u\n",
-                  static_cast<int>(j + 1), pn, sub.u16le(at + 2), sub.u8(at + 4), sub.u8(at + 5), sub.u16le(at + 6));
+                  static_cast<int>(j + 1), unsigned{pn}, unsigned{mux}, unsigned{rate}, unsigned{qof}, unsigned{code});
         }
         w.UShort(ATTR_ID_Active_Set_SCH, pn, j);
       }
@@ -307,7 +325,5 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeRedActiveSetInfo(IOrbDataState* ds, C
     w.UShort(ATTR_ID_For_SCH0_Is_Active, static_cast<std::uint16_t>(fsch));
     w.UShort(ATTR_ID_Rev_SCH0_Is_Active, static_cast<std::uint16_t>(rsch));
   }
-  if (details && done < count) {
-    appendf(out, "\nPacket ends after %u of %u subrecords\n", done, static_cast<unsigned>(count));
-  }
+  if (done < count) job.fail(cdmadiag::formatf(kSubrecordsCut, done, static_cast<unsigned>(count)).c_str());
 }

@@ -8,12 +8,11 @@
 #include <optional>
 #include <string>
 
-#include "cdma1x/frame_fields.h"
 #include "cdma1x/frame_stats.h"
 #include "cdma1x/radio_config.h"
 #include "framework/attributes.h"
 #include "framework/decoder_1x.h"
-#include "framework/frame_segment.h"
+#include "framework/payload_cursor.h"
 #include "framework/text.h"
 #include "framework/value_names.h"
 
@@ -21,10 +20,11 @@ namespace {
 
 using cdmadiag::appendf;
 using cdmadiag::AttrWriter;
+using cdmadiag::bits;
+using cdmadiag::Cursor;
 using cdmadiag::FrameCounters;
 using cdmadiag::Link;
 using cdmadiag::name_or;
-using cdmadiag::PayloadReader;
 using F = COrbDecodeMsgCDMAQualcommFrame;
 
 // ---- Reverse link frame types (0x1003) ----
@@ -145,8 +145,7 @@ constexpr std::array<const char*, kMuxCategories> kMuxCategoryNames = {
 //  +off  type  name        unit
 //   +0   36    vocoder data, not shown
 //  +36   u8    rate        0 blank, 1 1/8 .. 4 full
-constexpr std::size_t kVocoderRate = 36;
-constexpr std::size_t kVocoderSize = 37;
+constexpr std::size_t kVocoderData = 36;
 constexpr std::array<ValueName, 5> kVocoderRateNames{{{0, "Blank Vocoder data"},
                                                       {1, "1/8 data rate"},
                                                       {2, "1/4 data rate"},
@@ -173,22 +172,13 @@ constexpr const char* kVocoderRateUnknown = "Unknown data rate";
 //        u8    reserved, F-SCCH7..5 rates (forward, count > 4)
 // A frame takes its declared length; a length shorter than its fields (0 included) would
 // make frames overlap, so such frames take the bytes their fields need instead.
-constexpr std::size_t kHeaderSize = 6;
-constexpr std::size_t kFrameOffset = 0;
-constexpr std::size_t kServiceOption = 1;
 constexpr std::uint16_t kServiceOptionMask = 0x0FFF;
-constexpr int kRadioConfigBit = 24;
-constexpr std::size_t kRecordCount = 5;
-constexpr std::size_t kRecordHeadSize = 4;
-constexpr std::size_t kRecordFlags = 0;
-constexpr std::size_t kRecordFrames = 1;
-constexpr std::size_t kRecordFrameLength = 3;
 constexpr unsigned kFlagFch = 0x01;
 constexpr unsigned kFlagSch0 = 0x02;
 constexpr unsigned kScchLsb = 4;
 constexpr unsigned kScchWidth = 3;
 constexpr unsigned kScchsInFirstByte = 4;
-constexpr int kUnusedFlags = -1;
+constexpr unsigned kScchRateBits = 2;
 
 constexpr const char* kRecordHeading = "\t\t\t\t--------------- Record %d ---------------";
 // Where the packet ends before what its counts announce.
@@ -200,12 +190,9 @@ struct FchFrame {
   unsigned rate;
 };
 
-// The FCH byte through the unpacker: the type code first (low nibble), then the rate.
-FchFrame unpack_fch(const PayloadReader& r, std::size_t off) {
-  COrbDecodeMsgCDMAQualcommFrameSegment segment;
-  segment.unpack(r.bytes().data(), r.size(), cdmadiag::kFchFrameFields.data(),
-                 static_cast<int>(cdmadiag::kFchFrameFields.size()), static_cast<int>(off * 8), nullptr, kUnusedFlags);
-  return {segment.value(0), segment.value(1)};
+// The FCH byte: the type code in the low nibble, the rate in the high one.
+FchFrame fch_frame(std::uint8_t b) {
+  return {static_cast<unsigned>(bits(b, 0, 4)), static_cast<unsigned>(bits(b, 4, 4))};
 }
 
 // Bytes one frame's fields take.
@@ -229,22 +216,19 @@ Fer sch_fer(const std::array<std::int32_t, cdmadiag::kSchRates>& sch) {
   return {cdmadiag::SchFerPercent(sch), sch[kSchFullRate] + sch[kSchBlank] + sch[kSchErasure] != 0};
 }
 
-// The forward F-SCCH rates of one frame, F-SCCH 1 first, from one or two bytes at off.
-std::array<unsigned, cdmadiag::kForwardScchs> unpack_scch_rates(const PayloadReader& r, std::size_t off,
-                                                                unsigned scchs) {
+// The forward F-SCCH rates of one frame, F-SCCH 1 first: 2 bits each from the low bits,
+// F-SCCH4..1 in the first byte, then (more than four) reserved and F-SCCH7..5 in the second.
+std::array<unsigned, cdmadiag::kForwardScchs> read_scch_rates(Cursor& c, unsigned scchs) {
   std::array<unsigned, cdmadiag::kForwardScchs> rates{};
-  COrbDecodeMsgCDMAQualcommFrameSegment first;
-  const int next = first.unpack(r.bytes().data(), r.size(), cdmadiag::kForwardScchRateFields.data(),
-                                static_cast<int>(cdmadiag::kForwardScchRateFields.size()), static_cast<int>(off * 8),
-                                nullptr, kUnusedFlags);
-  for (unsigned i = 0; i < kScchsInFirstByte; ++i) rates[kScchsInFirstByte - 1 - i] = first.value(static_cast<int>(i));
+  const std::uint8_t first = c.u8();
+  for (unsigned i = 0; i < kScchsInFirstByte; ++i) {
+    rates[kScchsInFirstByte - 1 - i] = static_cast<unsigned>(bits(first, kScchRateBits * i, kScchRateBits));
+  }
   if (scchs > kScchsInFirstByte) {
-    COrbDecodeMsgCDMAQualcommFrameSegment second;
-    second.unpack(r.bytes().data(), r.size(), cdmadiag::kForwardScchRateFields2.data(),
-                  static_cast<int>(cdmadiag::kForwardScchRateFields2.size()), next, nullptr, kUnusedFlags);
-    // Entry 0 is reserved; entries 1..3 are F-SCCH7..5.
-    for (unsigned i = 1; i < cdmadiag::kForwardScchRateFields2.size(); ++i)
-      rates[cdmadiag::kForwardScchs - i] = second.value(static_cast<int>(i));
+    const std::uint8_t second = c.u8();
+    for (unsigned i = 1; i < kScchsInFirstByte; ++i) {
+      rates[cdmadiag::kForwardScchs - i] = static_cast<unsigned>(bits(second, kScchRateBits * i, kScchRateBits));
+    }
   }
   return rates;
 }
@@ -260,7 +244,6 @@ std::array<unsigned, cdmadiag::kForwardScchs> unpack_scch_rates(const PayloadRea
 //   +2   u8    FCH radio configuration
 //   +3   u8    FCH gating (reverse only)
 //   then one byte per frame
-constexpr std::size_t kDchHeader = 2;
 constexpr std::size_t kDchShownSubrecords = 3;
 constexpr std::uint32_t kRdchCode = 0x10C1;
 constexpr unsigned kFramesPerLine = 10;
@@ -270,12 +253,12 @@ constexpr unsigned kFramesPerLine = 10;
 void COrbDecodeMsgCDMAQualcommFrame::DecodeRevLinkFrameType(IOrbDataState* ds, COrbExpandedMessage& msg,
                                                             IDekCellRefs_Search*) {
   const auto job = Begin(msg, &F::DecodeRevLinkFrameType);
-  const auto r = payload();
-  if (!job.require(r, kMuxFrames)) return;
+  Cursor c(payload());
+  if (!job.require(c, kMuxFrames)) return;
   // At most 100 frames a packet, so 8 bits hold any count.
   std::array<std::uint8_t, kMuxCategories> counts{};
   for (std::size_t i = 0; i < kMuxFrames; ++i) {
-    const std::uint8_t category = r.u8(i);
+    const std::uint8_t category = c.u8();
     if (category >= 1 && category < kMuxCategories) ++counts[category];
   }
   const AttrWriter w(ds);
@@ -291,10 +274,11 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeRevLinkFrameType(IOrbDataState* ds, C
 
 namespace {
 
-void decode_vocoder(const PayloadReader& r, IOrbDataState* ds, COrbExpandedMessage& msg, const cdmadiag::Decoding& job,
+void decode_vocoder(Cursor c, IOrbDataState* ds, COrbExpandedMessage& msg, const cdmadiag::Decoding& job,
                     std::uint32_t id) {
-  if (!job.require(r, kVocoderSize)) return;
-  const std::uint8_t rate = r.u8(kVocoderRate);
+  c.skip(kVocoderData);
+  const std::uint8_t rate = c.u8();
+  if (!job.check(c)) return;
   AttrWriter(ds).Byte(id, rate);
   if (msg.detailsWanted) appendf(msg.details, "\n%s\n", name_or(kVocoderRateNames, rate, kVocoderRateUnknown));
 }
@@ -304,42 +288,34 @@ void decode_vocoder(const PayloadReader& r, IOrbDataState* ds, COrbExpandedMessa
 void COrbDecodeMsgCDMAQualcommFrame::DecodeForLinkVocoderPacket(IOrbDataState* ds, COrbExpandedMessage& msg,
                                                                 IDekCellRefs_Search*) {
   const auto job = Begin(msg, &F::DecodeForLinkVocoderPacket);
-  decode_vocoder(payload(), ds, msg, job, ATTR_ID_FOR_VOC_RATE);
+  decode_vocoder(Cursor(payload()), ds, msg, job, ATTR_ID_FOR_VOC_RATE);
 }
 
 void COrbDecodeMsgCDMAQualcommFrame::DecodeRevLinkVocoderPacket(IOrbDataState* ds, COrbExpandedMessage& msg,
                                                                 IDekCellRefs_Search*) {
   const auto job = Begin(msg, &F::DecodeRevLinkVocoderPacket);
-  decode_vocoder(payload(), ds, msg, job, ATTR_ID_REV_VOC_RATE);
+  decode_vocoder(Cursor(payload()), ds, msg, job, ATTR_ID_REV_VOC_RATE);
 }
 
 namespace {
 
-struct RecordWalk {
-  FrameCounters counters;
-  bool ok = true;
-};
-
-// The records of a forward or reverse frame type packet from kHeaderSize: counts every
+// The records of a forward or reverse frame type packet from the cursor: counts every
 // frame, writes each record's FCH activity and, with d, appends the record and frame
 // texts. Forward records run to the end of the packet, reverse ones as many as the
-// header counts; both stop where the packet does.
-RecordWalk walk_records(const PayloadReader& r, Link link, const AttrWriter& w, std::string* d) {
+// header counts; both stop where the packet does, and fail saying where.
+FrameCounters walk_records(Cursor in, unsigned records, Link link, const AttrWriter& w, std::string* d,
+                           const cdmadiag::Decoding& job) {
   using cdmadiag::kFchRateNames, cdmadiag::kFchTypeNames, cdmadiag::kInvalidFrame;
   const bool forward = link == Link::kForward;
-  const unsigned records = r.u8(kRecordCount);
-  RecordWalk out;
-  FrameCounters& c = out.counters;
-  std::size_t off = kHeaderSize;
-  for (unsigned k = 0; forward ? off < r.size() : k < records; ++k) {
-    if (!r.has(off, kRecordHeadSize)) {
-      if (d != nullptr) appendf(*d, kRecordCut, static_cast<int>(k + 1));
-      out.ok = false;
-      return out;
+  FrameCounters c;
+  for (unsigned k = 0; forward ? in.left() > 0 : k < records; ++k) {
+    const unsigned flags = in.u8();
+    const unsigned frames = in.u16le();
+    const unsigned length = in.u8();
+    if (!in.ok()) {
+      job.fail(cdmadiag::formatf(kRecordCut, static_cast<int>(k + 1)).c_str());
+      return c;
     }
-    const unsigned flags = r.u8(off + kRecordFlags);
-    const unsigned frames = r.u16le(off + kRecordFrames);
-    const unsigned length = r.u8(off + kRecordFrameLength);
     const bool fch = (flags & kFlagFch) != 0;
     const bool sch0 = (flags & kFlagSch0) != 0;
     const unsigned scchs = forward ? static_cast<unsigned>(cdmadiag::bits(flags, kScchLsb, kScchWidth)) : 0;
@@ -356,19 +332,24 @@ RecordWalk walk_records(const PayloadReader& r, Link link, const AttrWriter& w, 
     }
     const std::size_t fields = frame_fields_size(flags, scchs);
     const std::size_t stride = length < fields ? fields : length;
-    std::size_t pos = off + kRecordHeadSize;
     // Frames of no bytes show and count nothing; walking 65535 of them per record would
     // only cost time.
     const unsigned walked = stride == 0 ? 0 : frames;
-    for (unsigned f = 0; f < walked; ++f, pos += stride) {
-      if (!r.has(pos, fields)) {
-        if (d != nullptr) appendf(*d, kFramesCut, f, frames);
-        out.ok = false;
-        return out;
+    for (unsigned f = 0; f < walked; ++f) {
+      // A frame needs its fields whole; the bytes its length adds past them may be cut
+      // from the last one.
+      Cursor frame = in;
+      const std::uint8_t fch_byte = fch ? frame.u8() : 0;
+      const std::uint8_t sch0_rate = sch0 ? frame.u8() : 0;
+      const auto scch_rates =
+          scchs > 0 ? read_scch_rates(frame, scchs) : std::array<unsigned, cdmadiag::kForwardScchs>{};
+      if (!frame.ok()) {
+        job.fail(cdmadiag::formatf(kFramesCut, f, frames).c_str());
+        return c;
       }
-      std::size_t at = pos;
+      in.skip(stride);
       if (fch) {
-        const FchFrame v = unpack_fch(r, at++);
+        const FchFrame v = fch_frame(fch_byte);
         c.CountFch(v.type, v.rate);
         if (d != nullptr) {
           const char* rate = name_or(kFchRateNames, v.rate, kInvalidFrame);
@@ -381,39 +362,50 @@ RecordWalk walk_records(const PayloadReader& r, Link link, const AttrWriter& w, 
         }
       }
       if (sch0) {
-        const std::uint8_t rate = r.u8(at++);
+        const std::uint8_t rate = sch0_rate;
         FrameCounters::CountSch(c.sch0, rate, c.invalid);
         if (d != nullptr) {
           const auto& names = forward ? cdmadiag::kForwardSchRateNames : cdmadiag::kReverseSchRateNames;
           appendf(*d, forward ? "\nSCH0 Frame Rate: %s" : "\nSCH0 Frame Type: %s", name_or(names, rate, kInvalidFrame));
         }
       }
-      if (scchs > 0) {
-        const auto rates = unpack_scch_rates(r, at, scchs);
-        for (unsigned s = 0; s < scchs; ++s) {
-          ++c.scch[s][rates[s]];
-          if (d != nullptr) {
-            appendf(*d, "\nF-SCCH_%u Rate: %s", s + 1,
-                    name_or(cdmadiag::kReverseSchRateNames, rates[s], kInvalidFrame));
-          }
+      for (unsigned s = 0; s < scchs; ++s) {
+        ++c.scch[s][scch_rates[s]];
+        if (d != nullptr) {
+          appendf(*d, "\nF-SCCH_%u Rate: %s", s + 1,
+                  name_or(cdmadiag::kReverseSchRateNames, scch_rates[s], kInvalidFrame));
         }
       }
     }
     if (d != nullptr) *d += "\n";
-    off = pos;
   }
-  return out;
+  return c;
+}
+
+struct FrameTypeHeader {
+  std::uint8_t frame_offset;
+  unsigned service_option;
+  std::uint8_t rc1, rc2;  // radio configuration nibbles, low first: FCH, SCH0; SCH1, DCCH
+  std::uint8_t records;
+};
+FrameTypeHeader read_frame_type_header(Cursor& c) {
+  FrameTypeHeader h{};
+  h.frame_offset = c.u8();
+  h.service_option = c.u16le() & kServiceOptionMask;
+  h.rc1 = c.u8();
+  h.rc2 = c.u8();
+  h.records = c.u8();
+  return h;
 }
 
 // Header fields and text shared by both directions.
-void frame_type_header(const PayloadReader& r, Link link, const AttrWriter& w, std::string* d) {
-  const unsigned so = r.u16le(kServiceOption) & kServiceOptionMask;
-  w.Long(ATTR_ID_CDMA_ServiceOption, static_cast<std::int32_t>(so));
+void frame_type_header(const FrameTypeHeader& h, Link link, const AttrWriter& w, std::string* d) {
+  w.Long(ATTR_ID_CDMA_ServiceOption, static_cast<std::int32_t>(h.service_option));
   if (d == nullptr) return;
-  appendf(*d, "Frame offset: %u, Service option: %u, ", static_cast<unsigned>(r.u8(kFrameOffset)), so);
-  cdmadiag::AppendRadioConfigs(*d, link, cdmadiag::UnpackRadioConfigs(r, kRadioConfigBit, link),
+  appendf(*d, "Frame offset: %u, Service option: %u, ", unsigned{h.frame_offset}, h.service_option);
+  cdmadiag::AppendRadioConfigs(*d, link, cdmadiag::RadioConfigsOfNibbles(h.rc1, h.rc2),
                                link == Link::kForward ? cdmadiag::kRule61 : "");
-  appendf(*d, "Number of subrecords: %d\n", static_cast<int>(r.u8(kRecordCount)));
+  appendf(*d, "Number of subrecords: %d\n", int{h.records});
 }
 
 }  // namespace
@@ -421,13 +413,13 @@ void frame_type_header(const PayloadReader& r, Link link, const AttrWriter& w, s
 void COrbDecodeMsgCDMAQualcommFrame::DecodeForwardLinkFrameType(IOrbDataState* ds, COrbExpandedMessage& msg,
                                                                 IDekCellRefs_Search*) {
   const auto job = Begin(msg, &F::DecodeForwardLinkFrameType);
-  const auto r = payload();
-  if (!job.require(r, kHeaderSize)) return;
+  Cursor in(payload());
+  const FrameTypeHeader h = read_frame_type_header(in);
+  if (!job.check(in)) return;
   const AttrWriter w(ds);
   std::string* d = msg.detailsWanted ? &msg.details : nullptr;
-  frame_type_header(r, Link::kForward, w, d);
-  const RecordWalk walk = walk_records(r, Link::kForward, w, d);
-  const FrameCounters& c = walk.counters;
+  frame_type_header(h, Link::kForward, w, d);
+  const FrameCounters c = walk_records(in, h.records, Link::kForward, w, d, job);
   if (w.on()) SetFrameAttributes(ds, c.fch, c.sch0, c.sch1, c.dcch_rate, c.scch, true);
   // An error rate over no frames is no measurement: shown as 0, never written.
   const std::array<Fer, 3> fers = {fch_fer(c), sch_fer(c.sch0), sch_fer(c.sch1)};
@@ -443,31 +435,31 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeForwardLinkFrameType(IOrbDataState* d
 void COrbDecodeMsgCDMAQualcommFrame::DecodeReverseLinkFrameType(IOrbDataState* ds, COrbExpandedMessage& msg,
                                                                 IDekCellRefs_Search*) {
   const auto job = Begin(msg, &F::DecodeReverseLinkFrameType);
-  const auto r = payload();
-  if (!job.require(r, kHeaderSize)) return;
+  Cursor in(payload());
+  const FrameTypeHeader h = read_frame_type_header(in);
+  if (!job.check(in)) return;
   const AttrWriter w(ds);
   std::string* d = msg.detailsWanted ? &msg.details : nullptr;
-  frame_type_header(r, Link::kReverse, w, d);
-  const RecordWalk walk = walk_records(r, Link::kReverse, w, d);
-  const FrameCounters& c = walk.counters;
+  frame_type_header(h, Link::kReverse, w, d);
+  const FrameCounters c = walk_records(in, h.records, Link::kReverse, w, d, job);
   if (w.on()) SetFrameAttributes(ds, c.fch, c.sch0, c.sch1, c.dcch_rate, c.scch, false);
 }
 
 void COrbDecodeMsgCDMAQualcommFrame::DecodeFDCH_or_RDCHFrameInfo(IOrbDataState*, COrbExpandedMessage& msg,
                                                                  IDekCellRefs_Search*) {
-  // The dispatcher sets the title of each direction; the text is all there is.
-  const auto r = payload();
-  if (r.size() < kDchHeader || !msg.detailsWanted) return;
+  // The dispatcher sets the title of each direction; the text is all there is, and it
+  // stops where the packet does.
+  Cursor c(payload());
+  const std::uint8_t frame_offset = c.u8();
+  const unsigned subrecords = c.u8();
+  if (!c.ok() || !msg.detailsWanted) return;
   const bool reverse = GetMessageCode() == kRdchCode;
   const char* assigned = reverse ? " assigned" : "";
   std::string& d = msg.details;
-  const unsigned subrecords = r.u8(1);
-  appendf(d, "Frame Offset: %d, \t Number of Subrecords: %d\n", static_cast<int>(r.u8(0)),
-          static_cast<int>(subrecords));
-  std::size_t pos = kDchHeader;
+  appendf(d, "Frame Offset: %d, \t Number of Subrecords: %d\n", int{frame_offset}, static_cast<int>(subrecords));
   for (unsigned s = 0; s < subrecords && s < kDchShownSubrecords; ++s) {
-    if (!r.has(pos, 1)) return;
-    const unsigned flags = r.u8(pos++);
+    const unsigned flags = c.u8();
+    if (!c.ok()) return;
     appendf(d, "\nSubrecord %d:\n", static_cast<int>(s));
     // The count is the high nibble's value, not the nibble left in place (which would
     // show 2 channels as 32).
@@ -475,19 +467,21 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeFDCH_or_RDCHFrameInfo(IOrbDataState*,
     appendf(d,
             "\tNumber of SCCH%s: %d,\n\t SCH0%s: %d,\n\t DCCH%s: %d,\n\t FCH%s: %d,\n\t R-PICH control hold mode: %d",
             assigned, static_cast<int>(flags >> 4), assigned, bit(3), assigned, bit(2), assigned, bit(1), bit(0));
-    if (!r.has(pos, 2)) return;
-    const unsigned frames = r.u8(pos);
+    const unsigned frames = c.u8();
+    const std::uint8_t fch_rc = c.u8();
+    if (!c.ok()) return;
     appendf(d, "\n\tNumber of Frames: %d,\n\t%s: %d,", static_cast<int>(frames), reverse ? "REV_FCH_RC" : "FOR_FCH_RC",
-            static_cast<int>(r.u8(pos + 1)));
-    pos += 2;
+            int{fch_rc});
     if (reverse) {
-      if (!r.has(pos, 1)) return;
-      appendf(d, "\n\t FchGating: %d,", static_cast<int>(r.u8(pos++)));
+      const std::uint8_t gating = c.u8();
+      if (!c.ok()) return;
+      appendf(d, "\n\t FchGating: %d,", int{gating});
     }
     for (unsigned f = 0; f < frames; ++f) {
-      if (!r.has(pos, 1)) return;
+      const std::uint8_t frame = c.u8();
+      if (!c.ok()) return;
       if (f % kFramesPerLine == 0) d += "\n\t";
-      appendf(d, "[% 3d]: % 2d, ", static_cast<int>(f), static_cast<int>(r.u8(pos++)));
+      appendf(d, "[% 3d]: % 2d, ", static_cast<int>(f), int{frame});
     }
   }
 }

@@ -149,12 +149,6 @@ constexpr double kS1ChipsPerPosition = 0.5;
 //       +12  peaks x 6 bytes
 constexpr std::size_t kS4Fixed = 10;
 constexpr std::size_t kS4TaskHeader = 12;
-constexpr std::size_t kS4TaskNonCoherent = 2;
-constexpr std::size_t kS4TaskSetMask = 3;
-constexpr std::size_t kS4TaskCoherent = 4;
-constexpr std::size_t kS4TaskPhase = 6;
-constexpr std::size_t kS4TaskWindowStart = 8;
-constexpr std::size_t kS4TaskWindowSize = 10;
 
 // AFC subpacket: +4 u16 CDMA channel, the rest shown as bytes.
 constexpr std::size_t kAfcFixed = 6;
@@ -165,11 +159,6 @@ constexpr double kLinearFloor = 1e-5;
 constexpr std::size_t kSetPeaks = 3;
 // A peak Set_Searcher_Attributes must clear: below any threshold, never written.
 constexpr double kNoPeak = std::numeric_limits<double>::lowest();
-
-void append_short(std::string& d) {
-  d += "\n";
-  d += cdmadiag::kNotQualcommStandard;
-}
 
 struct PeakSet {
   std::array<double, kSetPeaks> ecio{kNoPeak, kNoPeak, kNoPeak};
@@ -448,10 +437,15 @@ void GS::searcher4(const Context& x, const PayloadReader& sub) {
             int{priority});
   }
   int number = 0;
-  cdmadiag::ForEachSearcher4Task(sub, c.offset(), tasks, peaks, kS4TaskHeader, [&](const cdmadiag::Searcher4Task& t) {
-    const auto word = cdmadiag::UnpackSearcher4TaskWord(sub.u16le(t.offset));
-    const auto coherent = cdmadiag::UnpackSearcher4Coherent(sub.u16le(t.offset + kS4TaskCoherent));
-    const std::uint8_t set_mask = sub.u8(t.offset + kS4TaskSetMask);
+  cdmadiag::ForEachSearcher4Task(c, tasks, peaks, kS4TaskHeader, [&](const cdmadiag::Searcher4Task& t) {
+    Cursor h = t.header;
+    const auto word = cdmadiag::UnpackSearcher4TaskWord(h.u16le());
+    const std::uint8_t non_coherent = h.u8();
+    const std::uint8_t set_mask = h.u8();
+    const auto coherent = cdmadiag::UnpackSearcher4Coherent(h.u16le());
+    const std::uint16_t phase = h.u16le();
+    const std::uint16_t window_start = h.u16le();
+    const std::uint16_t window_size = h.u16le();
     if (x.text != nullptr) {
       appendf(*x.text,
               "\nTask %d:\nPilot PN: %d, Antenna: %s, 1xEVDO Burst Len.: %d, QOF Index: %d, Walsh Index: %d, "
@@ -459,9 +453,8 @@ void GS::searcher4(const Context& x, const PayloadReader& sub) {
               "Start: %d, Window Size: %d",
               number, static_cast<int>(word.pilot), cdmadiag::Searcher4AntennaName(word.antenna),
               static_cast<int>(word.burst_length), static_cast<int>(word.qof), static_cast<int>(word.walsh),
-              int{set_mask}, int{sub.u8(t.offset + kS4TaskNonCoherent)}, static_cast<int>(coherent.truncation),
-              static_cast<int>(coherent.length), int{sub.u16le(t.offset + kS4TaskPhase)},
-              int{sub.u16le(t.offset + kS4TaskWindowStart)}, int{sub.u16le(t.offset + kS4TaskWindowSize)});
+              int{set_mask}, int{non_coherent}, static_cast<int>(coherent.truncation),
+              static_cast<int>(coherent.length), int{phase}, int{window_start}, int{window_size});
       for (std::size_t i = 0; i < t.peaks.size(); ++i) {
         const cdmadiag::Searcher4Peak& p = t.peaks[i];
         appendf(*x.text, "\nPeak %d - Position: %.3f, Energy: %d (%.2fdBm)", static_cast<int>(i), p.position,
@@ -495,8 +488,9 @@ void GS::afc(const Context& x, const PayloadReader& sub) {
 // The bytes after the header of a subpacket whose fields are not decoded.
 void GS::bytes(const Context& x, const PayloadReader& sub) {
   if (x.text == nullptr) return;
-  appendf(*x.text, "\nData (%d bytes):", static_cast<int>(sub.size() - kSubHeaderSize));
-  for (std::size_t i = kSubHeaderSize; i < sub.size(); ++i) appendf(*x.text, " %02X", unsigned{sub.u8(i)});
+  Cursor c(sub, kSubHeaderSize);
+  appendf(*x.text, "\nData (%d bytes):", static_cast<int>(c.left()));
+  while (c.left() > 0) appendf(*x.text, " %02X", unsigned{c.u8()});
 }
 
 void GS::walk(F& frame, IOrbDataState* ds, COrbExpandedMessage& msg, const cdmadiag::Decoding& job) {
@@ -526,13 +520,13 @@ void GS::walk(F& frame, IOrbDataState* ds, COrbExpandedMessage& msg, const cdmad
     if (text != nullptr) *text += row->heading;
     if (row->decode == nullptr) continue;
     if (sub.size() < row->fixed) {
-      if (text != nullptr) append_short(*text);
+      job.fail(cdmadiag::kNotQualcommStandardLine);
       continue;
     }
     row->decode(x, sub);
   }
   // Fewer subpackets than announced: the rest were cut off or their sizes were unusable.
-  if (handled < count && text != nullptr) append_short(*text);
+  if (handled < count) job.fail(cdmadiag::kNotQualcommStandardLine);
 }
 
 void COrbDecodeMsgCDMAQualcommFrame::DecodeGeneralizedSearcher(IOrbDataState* ds, COrbExpandedMessage& msg,

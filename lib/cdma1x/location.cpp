@@ -9,7 +9,7 @@
 
 #include "framework/attributes.h"
 #include "framework/decoder_1x.h"
-#include "framework/payload_reader.h"
+#include "framework/payload_cursor.h"
 #include "framework/text.h"
 #include "host/cdma_utils.h"
 #include "host/map_projections.h"
@@ -19,7 +19,7 @@ using F = COrbDecodeMsgCDMAQualcommFrame;
 namespace {
 
 using cdmadiag::AttrWriter;
-using cdmadiag::PayloadReader;
+using cdmadiag::Cursor;
 
 // A coordinate that holds this has no fix; it is located as it stands, never projected.
 constexpr double kNoFix = -10000.0;
@@ -33,33 +33,34 @@ constexpr char kDegreeSign = '\xB0';
 constexpr char kMinuteSign = '\xB4';
 constexpr char kSecondSign = '"';
 
-// The characters of a column up to its first NUL. A record shorter than its columns
-// reads the part past its end as empty (the equipment never promised the length).
-std::string column(const PayloadReader& r, std::size_t off, std::size_t n) {
-  const PayloadReader rest = r.tail(off);
-  return rest.chars(0, std::min(n, rest.size()));
+// The characters of the next column of n, up to its first NUL. A record shorter than
+// its columns reads the part it holds, and the columns past its end as empty (the
+// equipment never promised the length); a byte past it reads 0.
+std::string column(Cursor& c, std::size_t n) {
+  const std::size_t held = std::min(n, c.left());
+  std::string s = c.chars(held);
+  c.skip(n - held);
+  return s;
 }
 
 // A column the equipment pads with NULs where trailing digits belong: a NUL at
 // position zero_from or later stands for '0', any other NUL is skipped.
-std::string padded_column(const PayloadReader& r, std::size_t off, std::size_t n, std::size_t zero_from) {
-  const PayloadReader rest = r.tail(off);
-  const std::size_t count = std::min(n, rest.size());
+std::string padded_column(Cursor& c, std::size_t n, std::size_t zero_from) {
+  const std::size_t held = std::min(n, c.left());
   std::string s;
-  for (std::size_t i = 0; i < count; ++i) {
-    const char c = static_cast<char>(rest.u8(i));
-    if (c != '\0') {
-      s.push_back(c);
+  for (std::size_t i = 0; i < held; ++i) {
+    const char ch = static_cast<char>(c.u8());
+    if (ch != '\0') {
+      s.push_back(ch);
     } else if (i >= zero_from) {
       s.push_back('0');
     }
   }
+  c.skip(n - held);
   return s;
 }
 
 double number(const std::string& text) { return std::atof(text.c_str()); }
-
-std::uint8_t byte_or_zero(const PayloadReader& r, std::size_t off) { return r.has(off, 1) ? r.u8(off) : 0; }
 
 // Projects (longitude, latitude) in place when the host has a projection set up and
 // the position is a fix, then locates the message there.
@@ -114,13 +115,6 @@ void append_map_line(std::string& out, double lon, double lat) {
                     y.seconds, kSecondSign);
 }
 
-// Column layout of the two GPS records that share one decoder.
-struct GpsInfoLayout {
-  std::size_t lon, lat;
-  bool has_altitude;
-  std::size_t alt, heading, speed, source, satellites;
-};
-
 // 3D GPS record:
 //  +off  type     name        unit
 //   +0   char[10] time        s
@@ -131,24 +125,21 @@ struct GpsInfoLayout {
 //  +38   char[3]  speed       mph
 //  +41   u8       source
 //  +42   u8       satellites
-constexpr GpsInfoLayout k3dGps{10, 19, true, 27, 35, 38, 41, 42};
 // CAIT GPS record: as above without the altitude, so heading at +27, speed +30,
 // source +33, satellites +34.
-constexpr GpsInfoLayout kCaitGps{10, 19, false, 0, 27, 30, 33, 34};
-constexpr std::size_t kTimeOff = 0, kTimeLen = 10, kLonLen = 9, kLatLen = 8, kAltLen = 8, kHeadingLen = 3,
-                      kSpeedLen = 3;
+constexpr std::size_t kTimeLen = 10, kLonLen = 9, kLatLen = 8, kAltLen = 8, kHeadingLen = 3, kSpeedLen = 3;
 
-void decode_gps_info(const GpsInfoLayout& layout, const PayloadReader& r, IOrbDataState* ds,
-                     IProObjectPropertiesConnectedAccessor* accessor, COrbExpandedMessage& msg) {
+void decode_gps_info(bool has_altitude, Cursor c, IOrbDataState* ds, IProObjectPropertiesConnectedAccessor* accessor,
+                     COrbExpandedMessage& msg) {
   msg.category = kCategoryGpsInfo;
-  const double time = number(column(r, kTimeOff, kTimeLen));
-  double lon = number(column(r, layout.lon, kLonLen)) * kCoordinateUnit;
-  double lat = number(column(r, layout.lat, kLatLen)) * kCoordinateUnit;
-  const double alt = layout.has_altitude ? number(column(r, layout.alt, kAltLen)) : 0.0;
-  const double heading = number(column(r, layout.heading, kHeadingLen));
-  const double speed = number(column(r, layout.speed, kSpeedLen));
-  const std::uint8_t source = byte_or_zero(r, layout.source);
-  const std::uint8_t satellites = byte_or_zero(r, layout.satellites);
+  const double time = number(column(c, kTimeLen));
+  double lon = number(column(c, kLonLen)) * kCoordinateUnit;
+  double lat = number(column(c, kLatLen)) * kCoordinateUnit;
+  const double alt = has_altitude ? number(column(c, kAltLen)) : 0.0;
+  const double heading = number(column(c, kHeadingLen));
+  const double speed = number(column(c, kSpeedLen));
+  const std::uint8_t source = c.u8();
+  const std::uint8_t satellites = c.u8();
 
   locate(accessor, msg, lon, lat);
   const AttrWriter w(ds, AttrWriter::kAlways);
@@ -157,7 +148,7 @@ void decode_gps_info(const GpsInfoLayout& layout, const PayloadReader& r, IOrbDa
   w.Long(ATTR_ID_GPS_SOURCE, source);
 
   if (!msg.detailsWanted) return;
-  if (layout.has_altitude) {
+  if (has_altitude) {
     cdmadiag::appendf(msg.details,
                       "Time: %.3f, Longtitude: %.5f (deg.), Latitude: %.5f (deg.), Altitude: %.1f (m), Head: %.1f "
                       "(deg.), Speed: %.1f (mph),\n",
@@ -168,7 +159,7 @@ void decode_gps_info(const GpsInfoLayout& layout, const PayloadReader& r, IOrbDa
                       "(mph),\n",
                       time, lon, lat, heading, speed);
   }
-  cdmadiag::appendf(msg.details, "Source: %d, Satellites: %d", source, satellites);
+  cdmadiag::appendf(msg.details, "Source: %d, Satellites: %d", int{source}, int{satellites});
 }
 
 }  // namespace
@@ -183,15 +174,15 @@ void decode_gps_info(const GpsInfoLayout& layout, const PayloadReader& r, IOrbDa
 //  +29   char     source      one decimal digit
 // Location and attributes are written whether or not the data state is read-only.
 void COrbDecodeMsgCDMAQualcommFrame::DecodeGPS(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  constexpr std::size_t kLon = 6, kLonLen = 9, kLat = 15, kLatLen = 8, kLatZeroFrom = 6, kHeading = 23, kSpeed = 26,
-                        kShortLen = 3, kSource = 29, kSourceLen = 1;
+  constexpr std::size_t kUnread = 6, kLonLen = 9, kLatLen = 8, kLatZeroFrom = 6, kShortLen = 3, kSourceLen = 1;
   Begin(msg, &F::DecodeGPS);
-  const PayloadReader r = payload();
-  double lon = number(column(r, kLon, kLonLen)) * kCoordinateUnit;
-  double lat = number(padded_column(r, kLat, kLatLen, kLatZeroFrom)) * kCoordinateUnit;
-  const double heading = number(column(r, kHeading, kShortLen));
-  const double speed = number(column(r, kSpeed, kShortLen));
-  const int source = std::atoi(column(r, kSource, kSourceLen).c_str());
+  Cursor c(payload());
+  c.skip(kUnread);
+  double lon = number(column(c, kLonLen)) * kCoordinateUnit;
+  double lat = number(padded_column(c, kLatLen, kLatZeroFrom)) * kCoordinateUnit;
+  const double heading = number(column(c, kShortLen));
+  const double speed = number(column(c, kShortLen));
+  const int source = std::atoi(column(c, kSourceLen).c_str());
 
   locate(accessor(), msg, lon, lat);
   const AttrWriter w(ds, AttrWriter::kAlways);
@@ -204,13 +195,13 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeGPS(IOrbDataState* ds, COrbExpandedMe
 void COrbDecodeMsgCDMAQualcommFrame::Decode3DGPSInfo(IOrbDataState* ds, COrbExpandedMessage& msg,
                                                      IDekCellRefs_Search*) {
   Begin(msg, &F::Decode3DGPSInfo);
-  decode_gps_info(k3dGps, payload(), ds, accessor(), msg);
+  decode_gps_info(true, Cursor(payload()), ds, accessor(), msg);
 }
 
 void COrbDecodeMsgCDMAQualcommFrame::DecodeGPSInfoCAIT(IOrbDataState* ds, COrbExpandedMessage& msg,
                                                        IDekCellRefs_Search*) {
   Begin(msg, &F::DecodeGPSInfoCAIT);
-  decode_gps_info(kCaitGps, payload(), ds, accessor(), msg);
+  decode_gps_info(false, Cursor(payload()), ds, accessor(), msg);
 }
 
 // Dead-reckoning text record, degrees, never projected:
@@ -221,15 +212,16 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeGPSInfoCAIT(IOrbDataState* ds, COrbEx
 //  +12   char[10]  latitude    as the longitude
 //  +22   char[5]   speed       mph
 void COrbDecodeMsgCDMAQualcommFrame::DecodeETAK(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  constexpr std::size_t kWest = 0, kLon = 1, kSouth = 11, kLat = 12, kCoordLen = 10, kZeroFrom = 7, kSpeed = 22,
-                        kSpeedLen = 5;
+  constexpr std::size_t kCoordLen = 10, kZeroFrom = 7, kSpeedLen = 5;
   Begin(msg, &F::DecodeETAK);
-  const PayloadReader r = payload();
-  double lon = number(padded_column(r, kLon, kCoordLen, kZeroFrom));
-  double lat = number(padded_column(r, kLat, kCoordLen, kZeroFrom));
-  if (byte_or_zero(r, kWest) == 'W') lon = -lon;
-  if (byte_or_zero(r, kSouth) == 'S') lat = -lat;
-  const double speed = number(column(r, kSpeed, kSpeedLen));
+  Cursor c(payload());
+  const std::uint8_t west = c.u8();
+  double lon = number(padded_column(c, kCoordLen, kZeroFrom));
+  const std::uint8_t south = c.u8();
+  double lat = number(padded_column(c, kCoordLen, kZeroFrom));
+  if (west == 'W') lon = -lon;
+  if (south == 'S') lat = -lat;
+  const double speed = number(column(c, kSpeedLen));
 
   msg.SetLocation(lon, lat, kLocationPrecision);
   msg.SetGeographic(lon, lat);

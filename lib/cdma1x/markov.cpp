@@ -15,7 +15,7 @@ namespace {
 
 using cdmadiag::appendf;
 using cdmadiag::AttrWriter;
-using cdmadiag::PayloadReader;
+using cdmadiag::Cursor;
 using F = COrbDecodeMsgCDMAQualcommFrame;
 
 // Category byte of a frame: bits 4-7 the expected category, bits 0-3 the received one.
@@ -23,7 +23,6 @@ constexpr unsigned kExpectedLsb = 4;
 constexpr std::uint8_t kReceivedMask = 0x0F;
 
 // Mini message (2 bytes): +0 category byte, +1 bit errors.
-constexpr std::size_t kMiniSize = 2;
 
 // Statistics packet:
 //  +off      type  name
@@ -31,9 +30,8 @@ constexpr std::size_t kMiniSize = 2;
 //   +1 + 2i  u8    entry i: category byte
 //   +2 + 2i  u8    entry i: bit errors
 // Entries stop at n or at the last whole entry of the payload.
-constexpr std::size_t kCount = 0;
-constexpr std::size_t kEntries = 1;
 constexpr std::size_t kEntrySize = 2;
+constexpr const char* kUnsupportedMode = "  Unsupported RF Mode\n";
 
 // Multiplex categories (rate set 1 decisions, numbered as in the Markov statistics
 // response, with the secondary-traffic categories after them):
@@ -109,12 +107,14 @@ constexpr std::uint8_t kModeRs2 = 2;
 constexpr std::uint8_t kModeMux1 = 100;
 constexpr std::uint8_t kModeMux2 = 101;
 
-// The mode from the expected categories: the first entry whose category is not 1, 8 or
-// 14 decides; when every entry is one of those, the last does.
-std::uint8_t scan_mode(const PayloadReader& r, unsigned entries) {
+// The mode from the expected categories of the entries from c's offset: the first entry
+// whose category is not 1, 8 or 14 decides; when every entry is one of those, the last
+// does. A last entry cut after its category byte still counts.
+std::uint8_t scan_mode(Cursor c, unsigned entries) {
   std::uint8_t deciding = 0;
-  for (unsigned i = 0; i < entries && kEntries + i * kEntrySize < r.size(); ++i) {
-    deciding = static_cast<std::uint8_t>(r.u8(kEntries + i * kEntrySize) >> kExpectedLsb);
+  for (unsigned i = 0; i < entries && c.left() > 0; ++i) {
+    deciding = static_cast<std::uint8_t>(c.u8() >> kExpectedLsb);
+    c.skip(1);
     if (deciding != 1 && deciding != 8 && deciding != 14) break;
   }
   switch (deciding) {
@@ -151,46 +151,46 @@ double percent(double part, double whole) { return part / whole * 100.0; }
 void COrbDecodeMsgCDMAQualcommFrame::DecodeMarkovMiniMessage(IOrbDataState* ds, COrbExpandedMessage& msg,
                                                              IDekCellRefs_Search*) {
   const auto job = Begin(msg, &F::DecodeMarkovMiniMessage);
-  const auto r = payload();
-  if (!job.require(r, kMiniSize)) return;
+  Cursor c(payload());
+  const std::uint8_t category = c.u8();
+  const std::uint8_t bit_errors = c.u8();
+  if (!job.check(c)) return;
   const AttrWriter w(ds);
-  w.Byte(ATTR_ID_MARKOV_Expected_MUX, static_cast<std::uint8_t>(r.u8(0) >> kExpectedLsb));
-  w.Byte(ATTR_ID_MARKOV_Actual_MUX, static_cast<std::uint8_t>(r.u8(0) & kReceivedMask));
-  w.Byte(ATTR_ID_MARKOV_BIT_ERRS, r.u8(1));
+  w.Byte(ATTR_ID_MARKOV_Expected_MUX, static_cast<std::uint8_t>(category >> kExpectedLsb));
+  w.Byte(ATTR_ID_MARKOV_Actual_MUX, static_cast<std::uint8_t>(category & kReceivedMask));
+  w.Byte(ATTR_ID_MARKOV_BIT_ERRS, bit_errors);
 }
 
 void COrbDecodeMsgCDMAQualcommFrame::DecodeMarkovStats(IOrbDataState* ds, COrbExpandedMessage& msg,
                                                        IDekCellRefs_Search*) {
   const auto job = Begin(msg, &F::DecodeMarkovStats);
-  const auto r = payload();
-  if (!job.require(r, kEntries)) return;
-  const unsigned entries = r.u8(kCount);
+  Cursor c(payload());
+  const unsigned entries = c.u8();
+  if (!job.check(c)) return;
   if (entries == 0) return;
 
   const AttrWriter w(ds);
   std::uint8_t mode = 0;
   if (w.on()) {
-    mode = scan_mode(r, entries);
+    mode = scan_mode(c, entries);
     w.Byte(ATTR_ID_MUX_MODE, mode);
   } else {
     const auto held = cdmadiag::held_integer(cdmadiag::AttrReader(ds).before(ATTR_ID_MUX_MODE, GetMessageNumber() + 1));
     mode = static_cast<std::uint8_t>(held.value_or(0));
   }
   const bool rate_set_1 = mode == kModeRs1 || mode == kModeMux1;
-  if (!rate_set_1 && mode != kModeRs2 && mode != kModeMux2) {
-    if (msg.detailsWanted) msg.details += "  Unsupported RF Mode\n";
-    return;
-  }
+  if (!rate_set_1 && mode != kModeRs2 && mode != kModeMux2) return (void)job.fail(kUnsupportedMode);
 
   std::string* d = msg.detailsWanted ? &msg.details : nullptr;
   Tallies t;
   std::uint16_t run = 0;
   std::uint16_t bursts = 0;
-  for (unsigned i = 0; i < entries && r.has(kEntries + i * kEntrySize, kEntrySize); ++i) {
-    const std::uint8_t raw = r.u8(kEntries + i * kEntrySize);
+  const std::size_t whole = c.whole_records(kEntrySize, entries);
+  for (std::size_t i = 0; i < whole; ++i) {
+    const std::uint8_t raw = c.u8();
+    const std::uint8_t bits = c.u8();
     const auto expected = static_cast<std::uint8_t>(raw >> kExpectedLsb);
     const auto received = static_cast<std::uint8_t>(raw & kReceivedMask);
-    const std::uint8_t bits = r.u8(kEntries + i * kEntrySize + 1);
     bool bit_error = false;
     bool frame_error = false;
     SetBadFrameFlags(expected, received, bit_error, frame_error);

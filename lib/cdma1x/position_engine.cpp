@@ -8,6 +8,8 @@
 // Each type continues at 0x11 with the fixed fields tabled at its function; the
 // per-SV lists hold as many records as their count byte says, at most 16.
 #include <algorithm>
+#include <array>
+#include <cassert>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -15,15 +17,15 @@
 #include "framework/attributes.h"
 #include "framework/decoder_1x.h"
 #include "framework/failure_texts.h"
-#include "framework/payload_reader.h"
+#include "framework/payload_cursor.h"
 #include "framework/text.h"
 
 namespace {
 
 using cdmadiag::appendf;
-using cdmadiag::PayloadReader;
+using cdmadiag::Cursor;
 
-constexpr std::size_t kType = 0, kSessionCount = 1, kHeaderEnd = 5;
+constexpr std::size_t kHeaderEnd = 5, kFixedStart = 0x11;
 constexpr std::size_t kMaxRecords = 16;
 
 enum RecordType : std::uint8_t {
@@ -41,12 +43,49 @@ std::size_t bounded(std::uint8_t count) { return std::min<std::size_t>(count, kM
 // A record's failure text: the standard one on a line after the header line.
 constexpr const char* kRefused = cdmadiag::kNotQualcommStandardLine;
 
-// The frequency line that receiver time and search results share: f32 bias, f32 its
-// uncertainty, both m/s.
-void append_frequency(std::string& out, const PayloadReader& r, std::size_t bias) {
-  constexpr std::size_t kUncertainty = 4;
-  appendf(out, "\nFrequency bias (m/s): %f, Frequency uncertainty: %f (m/s) ", r.f32le(bias),
-          r.f32le(bias + kUncertainty));
+// True when every read of the record so far was within the payload; otherwise refuses it.
+bool whole(const cdmadiag::Decoding& job, const Cursor& c) { return c.ok() || job.fail(kRefused); }
+
+// Moves to a list of n records of size bytes at first; short unless all are there. An
+// empty list needs nothing, wherever it would start.
+void list_at(Cursor& c, std::size_t first, std::size_t n, std::size_t size) {
+  if (n == 0) return;
+  c.seek(first);
+  c.need(n * size);
+}
+
+template <typename T, std::size_t N, typename Read>
+std::array<T, N> read_n(Read read) {
+  std::array<T, N> v{};
+  for (T& x : v) x = read();
+  return v;
+}
+
+// The time and frequency fields that receiver time and search results share.
+struct ReceiverClock {
+  std::uint32_t rx_ref;  // ms
+  std::uint16_t week;
+  std::uint32_t gps;  // ms
+  float bias;         // ms
+  float uncertainty;
+  std::uint16_t ambiguity;                // ms
+  float frequency_bias, frequency_sigma;  // m/s
+};
+ReceiverClock read_clock(Cursor& c) {
+  ReceiverClock k{};
+  k.rx_ref = c.u32le();
+  k.week = c.u16le();
+  k.gps = c.u32le();
+  k.bias = c.f32le();
+  k.uncertainty = c.f32le();
+  k.ambiguity = c.u16le();
+  k.frequency_bias = c.f32le();
+  k.frequency_sigma = c.f32le();
+  return k;
+}
+
+void append_frequency(std::string& out, const ReceiverClock& k) {
+  appendf(out, "\nFrequency bias (m/s): %f, Frequency uncertainty: %f (m/s) ", k.frequency_bias, k.frequency_sigma);
 }
 
 // Type 1, position fix:
@@ -76,57 +115,99 @@ void append_frequency(std::string& out, const PayloadReader& r, std::size_t bias
 //  +0xCA  u8[16]      IODE
 //  +0xDA  f32[16]     1/weight
 //  +0x11A f32[16]     residual                      m
-void position_fix(const PayloadReader& r, IOrbDataState* ds, COrbExpandedMessage& msg, const cdmadiag::Decoding& job) {
-  constexpr std::size_t kPositionFlag = 0x11, kFailureFlag = 0x13, kWeek = 0x15, kFixTime = 0x17, kLeapTime = 0x1B,
-                        kRxRef = 0x1F, kPositions = 0x23, kInitial = 0x27, kUnfiltered = 0x3F, kFiltered = 0x57,
-                        kVelocity = 0x6F, kUncertainty = 0x7B, kClockBias = 0x8F, kClockDrift = 0x93,
-                        kFilteredAlt = 0x97, kAltSigma = 0x9B, kMagnetic = 0x9F, kDop = 0xA3, kHorizontalDop = 0xA7,
-                        kVerticalDop = 0xAB, kFixInfo = 0xAF, kNumSvs = 0xB0, kTotalSvs = 0xB1, kFixedEnd = 0xB2,
-                        kPrn = 0xBA, kIode = 0xCA, kWeight = 0xDA, kResidual = 0x11A;
-  // Inside a position triple, and the element sizes of the f32 groups and lists.
-  constexpr std::size_t kLatitude = 0, kLongitude = 8, kAltitude = 16, kF32 = 4;
+struct PositionFix {
+  std::uint16_t position_flag, failure_flag, week;
+  std::uint32_t fix_time, leap_time, rx_ref, positions;
+  std::array<double, 3> initial, unfiltered, filtered;  // latitude, longitude, altitude
+  std::array<float, 3> velocity;
+  std::array<float, 5> uncertainty;
+  float clock_bias, clock_drift, filtered_alt, alt_sigma, magnetic;
+  std::array<float, 3> dop;  // position, horizontal, vertical
+  std::uint8_t fix_info, num_svs, total_svs;
+};
+PositionFix read_fix(Cursor& c) {
+  const auto f64 = [&c] { return c.f64le(); };
+  const auto f32 = [&c] { return c.f32le(); };
+  PositionFix f{};
+  f.position_flag = c.u16le();
+  f.failure_flag = c.u16le();
+  f.week = c.u16le();
+  f.fix_time = c.u32le();
+  f.leap_time = c.u32le();
+  f.rx_ref = c.u32le();
+  f.positions = c.u32le();
+  f.initial = read_n<double, 3>(f64);
+  f.unfiltered = read_n<double, 3>(f64);
+  f.filtered = read_n<double, 3>(f64);
+  f.velocity = read_n<float, 3>(f32);
+  f.uncertainty = read_n<float, 5>(f32);
+  f.clock_bias = c.f32le();
+  f.clock_drift = c.f32le();
+  f.filtered_alt = c.f32le();
+  f.alt_sigma = c.f32le();
+  f.magnetic = c.f32le();
+  f.dop = read_n<float, 3>(f32);
+  f.fix_info = c.u8();
+  f.num_svs = c.u8();
+  f.total_svs = c.u8();
+  return f;
+}
+
+void position_fix(Cursor& c, IOrbDataState* ds, COrbExpandedMessage& msg, const cdmadiag::Decoding& job) {
+  constexpr std::size_t kPrn = 0xBA, kIode = 0xCA, kWeight = 0xDA, kResidual = 0x11A;
   constexpr std::uint8_t kFailedFix = 0x40;
-  if (!job.require(r, kFixedEnd, kRefused)) return;
-  const bool failed = (r.u8(kPositionFlag) & kFailedFix) != 0;
-  const std::size_t svs = failed ? 0 : bounded(r.u8(kTotalSvs));
-  // The four SV arrays sit at fixed places; the last one bounds them all.
-  if (!job.require(r.tail(kResidual), svs * kF32, kRefused)) return;
+  const PositionFix f = read_fix(c);
+  if (!whole(job, c)) return;
+  const bool failed = (f.position_flag & kFailedFix) != 0;
+  const std::size_t svs = failed ? 0 : bounded(f.total_svs);
+  // The four SV lists sit at fixed places, each as long as the longest list.
+  std::array<std::uint8_t, kMaxRecords> prn{}, iode{};
+  std::array<float, kMaxRecords> weight{}, residual{};
+  if (svs > 0) {
+    c.seek(kPrn);
+    for (std::size_t i = 0; i < svs; ++i) prn[i] = c.u8();
+    c.seek(kIode);
+    for (std::size_t i = 0; i < svs; ++i) iode[i] = c.u8();
+    c.seek(kWeight);
+    for (std::size_t i = 0; i < svs; ++i) weight[i] = c.f32le();
+    c.seek(kResidual);
+    for (std::size_t i = 0; i < svs; ++i) residual[i] = c.f32le();
+    if (!whole(job, c)) return;
+  }
 
   if (!failed) {
     const cdmadiag::AttrWriter w(ds);
-    w.Double(ATTR_ID_GPSOne_DoP_Position, r.f32le(kDop));
-    w.Double(ATTR_ID_GPSOne_DoP_Horizontal, r.f32le(kHorizontalDop));
-    w.Double(ATTR_ID_GPSOne_DoP_Vertical, r.f32le(kVerticalDop));
+    w.Double(ATTR_ID_GPSOne_DoP_Position, f.dop[0]);
+    w.Double(ATTR_ID_GPSOne_DoP_Horizontal, f.dop[1]);
+    w.Double(ATTR_ID_GPSOne_DoP_Vertical, f.dop[2]);
   }
   if (!msg.detailsWanted) return;
   std::string& out = msg.details;
-  appendf(out, "\n.\nPosition Flag: %u, Failure Flag: %u", r.u16le(kPositionFlag), r.u16le(kFailureFlag));
+  appendf(out, "\n.\nPosition Flag: %u, Failure Flag: %u", unsigned{f.position_flag}, unsigned{f.failure_flag});
   appendf(out, "\n.\nWeek Number: %u, Fix Time into Week: %u (ms), Time Adjusted for Leap Seconds: %u (ms)",
-          r.u16le(kWeek), r.u32le(kFixTime), r.u32le(kLeapTime));
-  appendf(out, "\n.\nRx Ref. Count: %u, Positions Count: %u", r.u32le(kRxRef), r.u32le(kPositions));
-  appendf(out, "\n.\nInitial Latitude: %f (rad), Initial Longitude: %f (rad.), Initial Altitude: %f (m)",
-          r.f64le(kInitial + kLatitude), r.f64le(kInitial + kLongitude), r.f64le(kInitial + kAltitude));
+          unsigned{f.week}, f.fix_time, f.leap_time);
+  appendf(out, "\n.\nRx Ref. Count: %u, Positions Count: %u", f.rx_ref, f.positions);
+  appendf(out, "\n.\nInitial Latitude: %f (rad), Initial Longitude: %f (rad.), Initial Altitude: %f (m)", f.initial[0],
+          f.initial[1], f.initial[2]);
   appendf(out, "\nUnfiltered Latitude: %f (rad), Unfiltered Longitude: %f (rad.), Unfiltered Altitude: %f (m)",
-          r.f64le(kUnfiltered + kLatitude), r.f64le(kUnfiltered + kLongitude), r.f64le(kUnfiltered + kAltitude));
-  appendf(out, "\nFiltered Latitude: %f (rad), Filtered Longitude: %f (rad.), Filtered Altitude: %f (m)",
-          r.f64le(kFiltered + kLatitude), r.f64le(kFiltered + kLongitude), r.f64le(kFiltered + kAltitude));
-  appendf(out, "\n.\nVelocity East: %f (m/s), Velocity North: %f (m/s), Velocity Up: %f (m/s)", r.f32le(kVelocity),
-          r.f32le(kVelocity + kF32), r.f32le(kVelocity + 2 * kF32));
+          f.unfiltered[0], f.unfiltered[1], f.unfiltered[2]);
+  appendf(out, "\nFiltered Latitude: %f (rad), Filtered Longitude: %f (rad.), Filtered Altitude: %f (m)", f.filtered[0],
+          f.filtered[1], f.filtered[2]);
+  appendf(out, "\n.\nVelocity East: %f (m/s), Velocity North: %f (m/s), Velocity Up: %f (m/s)", f.velocity[0],
+          f.velocity[1], f.velocity[2]);
   appendf(out,
           "\n.\nPosition Uncertainty: %f (m), Latitude Uncertainty: %f (m), Longitude Uncertainty: %f (m), Vertical "
           "Uncertainty: %f (m), Velocity Uncertainty: %f (m/s)",
-          r.f32le(kUncertainty), r.f32le(kUncertainty + kF32), r.f32le(kUncertainty + 2 * kF32),
-          r.f32le(kUncertainty + 3 * kF32), r.f32le(kUncertainty + 4 * kF32));
-  appendf(out, "\n.\nRx Clock Bias: %f (m), Rx Clock Drift Rate: %f (m/s)", r.f32le(kClockBias), r.f32le(kClockDrift));
+          f.uncertainty[0], f.uncertainty[1], f.uncertainty[2], f.uncertainty[3], f.uncertainty[4]);
+  appendf(out, "\n.\nRx Clock Bias: %f (m), Rx Clock Drift Rate: %f (m/s)", f.clock_bias, f.clock_drift);
   appendf(out, "\n.\nFiltered Alt: %f (m), Alt Sigma: %f (m), Magnetic Deviation from true North: %f (deg)",
-          r.f32le(kFilteredAlt), r.f32le(kAltSigma), r.f32le(kMagnetic));
-  appendf(out, "\n.\nPosition DoP: %f, Horizontal DoP: %f, Vertical DoP: %f", r.f32le(kDop), r.f32le(kHorizontalDop),
-          r.f32le(kVerticalDop));
-  appendf(out, "\n.\nFix Info: %u, Num SVs: %u, Total SVs: %u", r.u8(kFixInfo), r.u8(kNumSvs), r.u8(kTotalSvs));
+          f.filtered_alt, f.alt_sigma, f.magnetic);
+  appendf(out, "\n.\nPosition DoP: %f, Horizontal DoP: %f, Vertical DoP: %f", f.dop[0], f.dop[1], f.dop[2]);
+  appendf(out, "\n.\nFix Info: %u, Num SVs: %u, Total SVs: %u", unsigned{f.fix_info}, unsigned{f.num_svs},
+          unsigned{f.total_svs});
   for (std::size_t i = 0; i < svs; ++i) {
     if (i == 0) out += "\nSV\tIODE\t1/Wgt\tResidual\nPRN\t\t\t(m)";
-    appendf(out, "\n%u\t%u\t%.2f\t%.2f", r.u8(kPrn + i), r.u8(kIode + i), r.f32le(kWeight + kF32 * i),
-            r.f32le(kResidual + kF32 * i));
+    appendf(out, "\n%u\t%u\t%.2f\t%.2f", unsigned{prn[i]}, unsigned{iode[i]}, weight[i], residual[i]);
   }
 }
 
@@ -153,32 +234,49 @@ void position_fix(const PayloadReader& r, IOrbDataState* ds, COrbExpandedMessage
 //  +10    u16    code phase search window
 //  +12    u8     azimuth
 //  +13    u8     elevation
-void assistance(const PayloadReader& r, COrbExpandedMessage& msg, const cdmadiag::Decoding& job) {
-  constexpr std::size_t kAssistGps = 0x11, kDelta = 0x15, kSvCount = 0x19, kCdmaTime = 0x1A, kDoppler = 0x1B,
-                        kAddDoppler = 0x1C, kCodePhase = 0x1D, kRefPn = 0x1E, kAzEl = 0x20, kFixedEnd = 0x21,
-                        kFirst = 0x2E, kSize = 14;
-  constexpr std::size_t kPrn = 0, kDoppler0 = 1, kDoppler1 = 3, kDopplerWindow = 4, kSvCodePhase = 6, kPeriods = 8,
-                        kBitNumber = 9, kCodePhaseWindow = 10, kAzimuth = 12, kElevation = 13;
-  if (!job.require(r, kFixedEnd, kRefused)) return;
-  const std::size_t n = bounded(r.u8(kSvCount));
-  if (!job.require(r.tail(kFirst), n * kSize, kRefused)) return;
+void assistance(Cursor& c, COrbExpandedMessage& msg, const cdmadiag::Decoding& job) {
+  constexpr std::size_t kFirst = 0x2E, kSize = 14;
+  const std::uint32_t assist_gps = c.u32le();
+  const std::int32_t delta = c.i32le();
+  const std::uint8_t sv_count = c.u8();
+  const std::uint8_t cdma_time = c.u8();
+  const std::uint8_t doppler = c.u8();
+  const std::uint8_t add_doppler = c.u8();
+  const std::uint8_t code_phase = c.u8();
+  const std::uint16_t ref_pn = c.u16le();
+  const std::uint8_t az_el = c.u8();
+  if (!whole(job, c)) return;
+  const std::size_t n = bounded(sv_count);
+  list_at(c, kFirst, n, kSize);
+  if (!whole(job, c)) return;
   std::string& out = msg.details;
-  appendf(out, "\n.\nAssist GPS: %u (ms), Delta Time: %d (ms)", r.u32le(kAssistGps), r.i32le(kDelta));
-  appendf(out, "\n.\nNumber SVs: %u, CDMA System Time: %u ", r.u8(kSvCount), r.u8(kCdmaTime));
-  appendf(out, "\n.\nDoppler included: %u, Additional Doppler info included: %u ", r.u8(kDoppler), r.u8(kAddDoppler));
-  appendf(out, "\n.\nCode Phase info included: %u, Reference PN: %u ", r.u8(kCodePhase), r.u16le(kRefPn));
-  appendf(out, "\n.\nAzimuth and elevation included: %u ", r.u8(kAzEl));
+  appendf(out, "\n.\nAssist GPS: %u (ms), Delta Time: %d (ms)", assist_gps, delta);
+  appendf(out, "\n.\nNumber SVs: %u, CDMA System Time: %u ", unsigned{sv_count}, unsigned{cdma_time});
+  appendf(out, "\n.\nDoppler included: %u, Additional Doppler info included: %u ", unsigned{doppler},
+          unsigned{add_doppler});
+  appendf(out, "\n.\nCode Phase info included: %u, Reference PN: %u ", unsigned{code_phase}, unsigned{ref_pn});
+  appendf(out, "\n.\nAzimuth and elevation included: %u ", unsigned{az_el});
   for (std::size_t i = 0; i < n; ++i) {
-    const PayloadReader sv = r.sub(kFirst + i * kSize, kSize);
-    appendf(out, "\n.\nSV PRN number: %u, 0th order Doppler: %d, ", sv.u8(kPrn), sv.i16le(kDoppler0));
-    appendf(out, "1st Order Doppler: %d, Doppler search window: %u", sv.i8(kDoppler1), sv.u16le(kDopplerWindow));
-    appendf(out, "\nGPS Code Phase: %u, Number of Code periods since the last bit boundary: %u", sv.u16le(kSvCodePhase),
-            sv.u8(kPeriods));
+    Cursor sv = c.record(kSize);
+    const std::uint8_t prn = sv.u8();
+    const std::int16_t doppler0 = sv.i16le();
+    const std::int8_t doppler1 = sv.i8();
+    const std::uint16_t doppler_window = sv.u16le();
+    const std::uint16_t sv_code_phase = sv.u16le();
+    const std::uint8_t periods = sv.u8();
+    const std::uint8_t bit_number = sv.u8();
+    const std::uint16_t phase_window = sv.u16le();
+    const std::uint8_t azimuth = sv.u8();
+    const std::uint8_t elevation = sv.u8();
+    appendf(out, "\n.\nSV PRN number: %u, 0th order Doppler: %d, ", unsigned{prn}, int{doppler0});
+    appendf(out, "1st Order Doppler: %d, Doppler search window: %u", int{doppler1}, unsigned{doppler_window});
+    appendf(out, "\nGPS Code Phase: %u, Number of Code periods since the last bit boundary: %u",
+            unsigned{sv_code_phase}, unsigned{periods});
     appendf(out,
             "\nTwo least significant bits of bit number (within GPS frame) being transmitted: %u, Code Phase Search "
             "Window: %u ",
-            sv.u8(kBitNumber), sv.u16le(kCodePhaseWindow));
-    appendf(out, "\nAzimuth of SV: %u , Elevation of SV: %u ", sv.u8(kAzimuth), sv.u8(kElevation));
+            unsigned{bit_number}, unsigned{phase_window});
+    appendf(out, "\nAzimuth of SV: %u , Elevation of SV: %u ", unsigned{azimuth}, unsigned{elevation});
   }
 }
 
@@ -192,16 +290,15 @@ void assistance(const PayloadReader& r, COrbExpandedMessage& msg, const cdmadiag
 //  +0x23  u16   ms ambiguity                  ms
 //  +0x25  f32   frequency bias                m/s
 //  +0x29  f32   frequency uncertainty         m/s
-void receiver_time(const PayloadReader& r, COrbExpandedMessage& msg, const cdmadiag::Decoding& job) {
-  constexpr std::size_t kRxRef = 0x11, kWeek = 0x15, kGps = 0x17, kBias = 0x1B, kUncertainty = 0x1F, kAmbiguity = 0x23,
-                        kFrequency = 0x25, kFixedEnd = 0x2D;
-  if (!job.require(r, kFixedEnd, kRefused)) return;
+void receiver_time(Cursor& c, COrbExpandedMessage& msg, const cdmadiag::Decoding& job) {
+  const ReceiverClock k = read_clock(c);
+  if (!whole(job, c)) return;
   std::string& out = msg.details;
   appendf(out, "\n.\nReceiver's reference counter: %u (ms), Week Number for Receiver's reference counter: %u (weeks)",
-          r.u32le(kRxRef), r.u16le(kWeek));
-  appendf(out, "\nGPS: %u (ms), Time Bias: %f (ms) ", r.u32le(kGps), r.f32le(kBias));
-  appendf(out, "\nTime uncertainty: %f, Msec ambiguity: %u (ms) ", r.f32le(kUncertainty), r.u16le(kAmbiguity));
-  append_frequency(out, r, kFrequency);
+          k.rx_ref, unsigned{k.week});
+  appendf(out, "\nGPS: %u (ms), Time Bias: %f (ms) ", k.gps, k.bias);
+  appendf(out, "\nTime uncertainty: %f, Msec ambiguity: %u (ms) ", k.uncertainty, unsigned{k.ambiguity});
+  append_frequency(out, k);
 }
 
 // Type 4, search results:
@@ -227,33 +324,41 @@ void receiver_time(const PayloadReader& r, COrbExpandedMessage& msg, const cdmad
 //  +16    f32    SV time sigma            ms
 //  +20    f32    SV speed                 m/s
 //  +24    f32    SV speed sigma           m/s
-void search_results(const PayloadReader& r, COrbExpandedMessage& msg, const cdmadiag::Decoding& job) {
-  constexpr std::size_t kSvCount = 0x11, kRxRef = 0x12, kWeek = 0x16, kGps = 0x18, kBias = 0x1C, kUncertainty = 0x20,
-                        kAmbiguity = 0x24, kFrequency = 0x26, kFixedEnd = 0x2E, kFirst = 0x43, kSize = 28;
-  constexpr std::size_t kPrn = 0, kMode = 1, kStatus = 2, kCn0 = 4, kCn0In1Hz = 6, kSubMs = 8, kSvTime = 12,
-                        kSvTimeSigma = 16, kSpeed = 20, kSpeedSigma = 24;
+void search_results(Cursor& c, COrbExpandedMessage& msg, const cdmadiag::Decoding& job) {
+  constexpr std::size_t kFirst = 0x43, kSize = 28;
   constexpr unsigned kCn0Shown = 10;  // 0.01 dB to the 0.1 dB shown
-  if (!job.require(r, kFixedEnd, kRefused)) return;
-  const std::size_t n = bounded(r.u8(kSvCount));
-  if (!job.require(r.tail(kFirst), n * kSize, kRefused)) return;
+  const std::uint8_t sv_count = c.u8();
+  const ReceiverClock k = read_clock(c);
+  if (!whole(job, c)) return;
+  const std::size_t n = bounded(sv_count);
+  list_at(c, kFirst, n, kSize);
+  if (!whole(job, c)) return;
   std::string& out = msg.details;
-  appendf(out, "\n.\nNumber of SV's in search results: %u, Receiver's reference counter: %u (ms), ", r.u8(kSvCount),
-          r.u32le(kRxRef));
-  appendf(out, "Week Number: %u, GPS: %u (ms) ", r.u16le(kWeek), r.u32le(kGps));
-  appendf(out, "\nTime Bias: %f (ms), ", r.f32le(kBias));
-  appendf(out, "Time uncertainty: %f, Msec ambiguity: %u (ms) ", r.f32le(kUncertainty), r.u16le(kAmbiguity));
-  append_frequency(out, r, kFrequency);
+  appendf(out, "\n.\nNumber of SV's in search results: %u, Receiver's reference counter: %u (ms), ", unsigned{sv_count},
+          k.rx_ref);
+  appendf(out, "Week Number: %u, GPS: %u (ms) ", unsigned{k.week}, k.gps);
+  appendf(out, "\nTime Bias: %f (ms), ", k.bias);
+  appendf(out, "Time uncertainty: %f, Msec ambiguity: %u (ms) ", k.uncertainty, unsigned{k.ambiguity});
+  append_frequency(out, k);
   for (std::size_t i = 0; i < n; ++i) {
-    const PayloadReader sv = r.sub(kFirst + i * kSize, kSize);
-    appendf(out, "\n.\nSV PRN Number: %u, Search Mode: %u, ", sv.u8(kPrn), sv.u8(kMode));
-    appendf(out, "Search results status: %u, Signal to Noise Ratio: %u (0.1 dB/bit) ", sv.u16le(kStatus),
-            sv.u16le(kCn0) / kCn0Shown);
+    Cursor sv = c.record(kSize);
+    const std::uint8_t prn = sv.u8();
+    const std::uint8_t mode = sv.u8();
+    const std::uint16_t status = sv.u16le();
+    const std::uint16_t cn0 = sv.u16le();
+    const std::uint16_t cn0_1hz = sv.u16le();
+    const float sub_ms = sv.f32le();
+    const std::uint32_t sv_time = sv.u32le();
+    const float sv_time_sigma = sv.f32le();
+    const float speed = sv.f32le();
+    const float speed_sigma = sv.f32le();
+    appendf(out, "\n.\nSV PRN Number: %u, Search Mode: %u, ", unsigned{prn}, unsigned{mode});
+    appendf(out, "Search results status: %u, Signal to Noise Ratio: %u (0.1 dB/bit) ", unsigned{status},
+            cn0 / kCn0Shown);
     appendf(out, "\nSignal to Noise ratio in 1Hz bandwidth: %u (0.1 dB/bit), Sub ms SV time: %f (ms) ",
-            sv.u16le(kCn0In1Hz) / kCn0Shown, sv.f32le(kSubMs));
-    appendf(out, "\nSV Time(ms of week): %u (ms), SV Time Uncertainty(sigma): %f (ms), ", sv.u32le(kSvTime),
-            sv.f32le(kSvTimeSigma));
-    appendf(out, "SV Speed +ve for -ve doppler: %f (m/s), SV Speed Uncertainty(sigma): %f (m/s) ", sv.f32le(kSpeed),
-            sv.f32le(kSpeedSigma));
+            cn0_1hz / kCn0Shown, sub_ms);
+    appendf(out, "\nSV Time(ms of week): %u (ms), SV Time Uncertainty(sigma): %f (ms), ", sv_time, sv_time_sigma);
+    appendf(out, "SV Speed +ve for -ve doppler: %f (m/s), SV Speed Uncertainty(sigma): %f (m/s) ", speed, speed_sigma);
   }
 }
 
@@ -272,25 +377,35 @@ void search_results(const PayloadReader& r, COrbExpandedMessage& msg, const cdma
 //   +6    f32    one-sided time uncertainty    ms
 //  +10    f32    speed                         m/s
 //  +14    f32    one-sided speed uncertainty   m/s
-void sv_time_differences(const PayloadReader& r, COrbExpandedMessage& msg, const cdmadiag::Decoding& job) {
-  constexpr std::size_t kScheduling = 0x11, kDemodulate = 0x12, kReferenceSv = 0x13, kRxRef = 0x14, kSvCount = 0x18,
-                        kFixedEnd = 0x19, kFirst = 0x21, kSize = 18;
-  constexpr std::size_t kPrn = 0, kFlag = 1, kTime = 2, kTimeSigma = 6, kSpeed = 10, kSpeedSigma = 14;
-  if (!job.require(r, kFixedEnd, kRefused)) return;
-  const std::size_t n = bounded(r.u8(kSvCount));
-  if (!job.require(r.tail(kFirst), n * kSize, kRefused)) return;
+void sv_time_differences(Cursor& c, COrbExpandedMessage& msg, const cdmadiag::Decoding& job) {
+  constexpr std::size_t kFirst = 0x21, kSize = 18;
+  const std::uint8_t scheduling = c.u8();
+  const std::uint8_t demodulate = c.u8();
+  const std::uint8_t reference_sv = c.u8();
+  const std::uint32_t rx_ref = c.u32le();
+  const std::uint8_t sv_count = c.u8();
+  if (!whole(job, c)) return;
+  const std::size_t n = bounded(sv_count);
+  list_at(c, kFirst, n, kSize);
+  if (!whole(job, c)) return;
   std::string& out = msg.details;
   appendf(out,
           "\n.\nScheduling Type: %u, Demodulate almanac, ephemeris, time: %u, Reference SV for SV time difference: "
           "%u ",
-          r.u8(kScheduling), r.u8(kDemodulate), r.u8(kReferenceSv));
-  appendf(out, "\n.\nReceiver's reference counter value for SV time difference: %u (ms), Number of SVs: %u ",
-          r.u32le(kRxRef), r.u8(kSvCount));
+          unsigned{scheduling}, unsigned{demodulate}, unsigned{reference_sv});
+  appendf(out, "\n.\nReceiver's reference counter value for SV time difference: %u (ms), Number of SVs: %u ", rx_ref,
+          unsigned{sv_count});
   for (std::size_t i = 0; i < n; ++i) {
-    const PayloadReader sv = r.sub(kFirst + i * kSize, kSize);
-    appendf(out, "\n.\nSV PRN: %u, SV Processing flag: %u, ", sv.u8(kPrn), sv.u8(kFlag));
-    appendf(out, "SV time: %f (ms), 1 sided difference uncertainty: %f (ms) ", sv.f32le(kTime), sv.f32le(kTimeSigma));
-    appendf(out, "\nSV Speed: %f (m/s), 1 sided speed uncertainty: %f (m/s) ", sv.f32le(kSpeed), sv.f32le(kSpeedSigma));
+    Cursor sv = c.record(kSize);
+    const std::uint8_t prn = sv.u8();
+    const std::uint8_t flag = sv.u8();
+    const float time = sv.f32le();
+    const float time_sigma = sv.f32le();
+    const float speed = sv.f32le();
+    const float speed_sigma = sv.f32le();
+    appendf(out, "\n.\nSV PRN: %u, SV Processing flag: %u, ", unsigned{prn}, unsigned{flag});
+    appendf(out, "SV time: %f (ms), 1 sided difference uncertainty: %f (ms) ", time, time_sigma);
+    appendf(out, "\nSV Speed: %f (m/s), 1 sided speed uncertainty: %f (m/s) ", speed, speed_sigma);
   }
 }
 
@@ -300,28 +415,30 @@ void sv_time_differences(const PayloadReader& r, COrbExpandedMessage& msg, const
 //  +0x12  u32   GPS week time of the data  ms
 //  +0x1E  n     type 6: u8 PRN missing from the ephemeris
 //         2n    type 7: u8 PRN, u8 age     15 min
-void ephemeris(const PayloadReader& r, COrbExpandedMessage& msg, bool ages, const cdmadiag::Decoding& job) {
-  constexpr std::size_t kSvCount = 0x11, kMsec = 0x12, kFixedEnd = 0x16, kFirst = 0x1E;
-  constexpr std::size_t kPrn = 0, kAge = 1;
+void ephemeris(Cursor& c, COrbExpandedMessage& msg, bool ages, const cdmadiag::Decoding& job) {
+  constexpr std::size_t kFirst = 0x1E;
   const std::size_t size = ages ? 2 : 1;
-  if (!job.require(r, kFixedEnd, kRefused)) return;
-  const std::size_t n = bounded(r.u8(kSvCount));
-  if (!job.require(r.tail(kFirst), n * size, kRefused)) return;
+  const std::uint8_t sv_count = c.u8();
+  const std::uint32_t msec = c.u32le();
+  if (!whole(job, c)) return;
+  const std::size_t n = bounded(sv_count);
+  list_at(c, kFirst, n, size);
+  if (!whole(job, c)) return;
   std::string& out = msg.details;
   if (ages) {
     appendf(out, "\n.\nNumber of SVs in this log: %u, Msec of the GPS week for ephemeris data: %u (ms) ",
-            r.u8(kSvCount), r.u32le(kMsec));
+            unsigned{sv_count}, msec);
   } else {
     appendf(out, "\n.\nNumber of SVs in Database: %u, Msec of the GPS week for ephemeris data: %u (ms) ",
-            r.u8(kSvCount), r.u32le(kMsec));
+            unsigned{sv_count}, msec);
   }
   for (std::size_t i = 0; i < n; ++i) {
-    const std::size_t at = kFirst + size * i;
+    const std::uint8_t prn = c.u8();
     if (ages) {
-      appendf(out, "\n.\nSV PRN number: %u, Age of SV's ephemeris data: %u (x15min) ", r.u8(at + kPrn),
-              r.u8(at + kAge));
+      const std::uint8_t age = c.u8();
+      appendf(out, "\n.\nSV PRN number: %u, Age of SV's ephemeris data: %u (x15min) ", unsigned{prn}, unsigned{age});
     } else {
-      appendf(out, "\n.\nPRN of missing SV in ephemeris: %u ", r.u8(at + kPrn));
+      appendf(out, "\n.\nPRN of missing SV in ephemeris: %u ", unsigned{prn});
     }
   }
 }
@@ -333,20 +450,24 @@ void ephemeris(const PayloadReader& r, COrbExpandedMessage& msg, bool ages, cons
 void COrbDecodeMsgCDMAQualcommFrame::DecodePositionEngineFullVer2(IOrbDataState* ds, COrbExpandedMessage& msg,
                                                                   IDekCellRefs_Search*) {
   const auto job = Begin(msg, &COrbDecodeMsgCDMAQualcommFrame::DecodePositionEngineFullVer2);
-  const PayloadReader r = payload();
-  if (!job.require(r, kHeaderEnd)) return;
-  const std::uint8_t type = r.u8(kType);
-  if (msg.detailsWanted) appendf(msg.details, "Log Type: 0x%02x, GPS Session Count: %u", type, r.u32le(kSessionCount));
-  if (type == kPositionFix) return position_fix(r, ds, msg, job);
+  Cursor c(payload());
+  const std::uint8_t type = c.u8();
+  const std::uint32_t session_count = c.u32le();
+  if (!job.check(c)) return;
+  assert(c.offset() == kHeaderEnd);
+  if (msg.detailsWanted) appendf(msg.details, "Log Type: 0x%02x, GPS Session Count: %u", unsigned{type}, session_count);
+  // Every record's fixed fields start at the same place, some way past the header.
+  c.seek(kFixedStart);
+  if (type == kPositionFix) return position_fix(c, ds, msg, job);
   // The other records are text only.
   if (!msg.detailsWanted) return;
   switch (type) {
-    case kAssistance: return assistance(r, msg, job);
-    case kReceiverTime: return receiver_time(r, msg, job);
-    case kSearchResults: return search_results(r, msg, job);
-    case kSvTimeDifferences: return sv_time_differences(r, msg, job);
-    case kMissingEphemeris: return ephemeris(r, msg, false, job);
-    case kEphemerisAge: return ephemeris(r, msg, true, job);
+    case kAssistance: return assistance(c, msg, job);
+    case kReceiverTime: return receiver_time(c, msg, job);
+    case kSearchResults: return search_results(c, msg, job);
+    case kSvTimeDifferences: return sv_time_differences(c, msg, job);
+    case kMissingEphemeris: return ephemeris(c, msg, false, job);
+    case kEphemerisAge: return ephemeris(c, msg, true, job);
     default: return;
   }
 }

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cassert>
 #include <cmath>
 #include <cstdint>
 #include <optional>
@@ -23,8 +24,8 @@ namespace {
 using cdmadiag::appendf;
 using cdmadiag::AttrWriter;
 using cdmadiag::BandSource;
+using cdmadiag::Cursor;
 using cdmadiag::name_or;
-using cdmadiag::PayloadReader;
 using F = COrbDecodeMsgCDMAQualcommFrame;
 
 // Where each report finds the band of its AGC values. The mini message knows only the
@@ -46,30 +47,38 @@ constexpr const char* kUnknown = "unknown";
 // +203   100 x u8  TxAgc         4 x 0.08333 dB (AGC transmit power)
 namespace {
 constexpr std::size_t kSparseSamples = 100;
-constexpr std::size_t kSparseLimit = 2;
-constexpr std::size_t kSparseRx = 3;
-constexpr std::size_t kSparseGain = kSparseRx + kSparseSamples;
-constexpr std::size_t kSparseTxAgc = kSparseGain + kSparseSamples;
-constexpr std::size_t kSparseSize = kSparseTxAgc + kSparseSamples;
+constexpr std::size_t kSparseSize = 3 + 3 * kSparseSamples;
 constexpr const char* kInsufficientInfo = "Insufficient info to translate parameters\n";
+
+template <typename T>
+std::array<T, kSparseSamples> sparse_samples(Cursor& c) {
+  std::array<T, kSparseSamples> v{};
+  for (T& x : v) x = static_cast<T>(c.u8());
+  return v;
+}
 }  // namespace
 
 void F::DecodeSparseAGC(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
   const auto job = Begin(msg, &F::DecodeSparseAGC);
-  const PayloadReader r = payload();
-  if (r.has(kSparseLimit, 1) && (msg.titleWanted || msg.detailsWanted)) {
+  Cursor c(payload());
+  c.skip(2);
+  const std::int8_t limit = c.i8();
+  if (c.ok() && (msg.titleWanted || msg.detailsWanted)) {
     // The limit is signed; the title shows it widened to 32 bits and read unsigned.
-    msg.title = cdmadiag::formatf("Sparse AGC Report; TX_PWR_LIMIT: %u",
-                                  static_cast<unsigned>(static_cast<int>(r.i8(kSparseLimit))));
+    msg.title = cdmadiag::formatf("Sparse AGC Report; TX_PWR_LIMIT: %u", static_cast<unsigned>(int{limit}));
   }
-  if (!job.require(r, kSparseSize)) return;
+  const auto rx_agc = sparse_samples<std::int8_t>(c);
+  const auto gain = sparse_samples<std::int8_t>(c);
+  const auto tx_agc = sparse_samples<std::uint8_t>(c);
+  if (!job.check(c)) return;
+  assert(c.offset() == kSparseSize);
 
   const int band = cdmadiag::DetermineBandIndex(ds, kSparseAgcBandOrder);
   const std::int8_t power_class = cdmadiag::PowerClass(ds);
   const bool known = (band == cdmadiag::kBandIndexCellular || band == cdmadiag::kBandIndexPcs) &&
                      MaxTxPwr_dBm(power_class, band) != 0.0;
   if (!known) {
-    if (msg.detailsWanted) msg.details += kInsufficientInfo;
+    job.fail(kInsufficientInfo);
     return;
   }
 
@@ -77,8 +86,7 @@ void F::DecodeSparseAGC(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRef
   std::string samples;
   double rx = 0.0, gain_adjust = 0.0, tx = 0.0, agc = 0.0;
   for (std::size_t i = 0; i < kSparseSamples; ++i) {
-    const cdmadiag::AgcPowers p =
-        ConvertAgcPowers(r.i8(kSparseRx + i), r.u8(kSparseTxAgc + i), r.i8(kSparseGain + i), band, power_class);
+    const cdmadiag::AgcPowers p = ConvertAgcPowers(rx_agc[i], tx_agc[i], gain[i], band, power_class);
     rx += p.rx;
     gain_adjust += p.gain_adjust;
     tx += p.tx;
@@ -108,22 +116,17 @@ void F::DecodeSparseAGC(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRef
 //   +0   s8    RxAgc         1/3 dB (RX)
 //   +1   s8    TxGainAdjust  -0.5 dB
 //   +2   u8    TxAgc         4 x 0.08333 dB (AGC transmit power)
-namespace {
-constexpr std::size_t kMiniRx = 0;
-constexpr std::size_t kMiniGain = 1;
-constexpr std::size_t kMiniTxAgc = 2;
-constexpr std::size_t kMiniSize = 3;
-}  // namespace
-
 void F::DecodeAGCMiniMessage(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
   const auto job = Begin(msg, &F::DecodeAGCMiniMessage);
-  const PayloadReader r = payload();
-  if (!job.require(r, kMiniSize)) return;
+  Cursor c(payload());
+  const std::int8_t rx_agc = c.i8();
+  const std::int8_t gain = c.i8();
+  const std::uint8_t tx_agc = c.u8();
+  if (!job.check(c)) return;
   const AttrWriter w(ds);
   if (!w.on()) return;
   const int band = cdmadiag::DetermineBandIndex(ds, kMiniBandOrder);
-  cdmadiag::WriteAgcPowers(
-      w, ConvertAgcPowers(r.i8(kMiniRx), r.u8(kMiniTxAgc), r.i8(kMiniGain), band, cdmadiag::PowerClass(ds)));
+  cdmadiag::WriteAgcPowers(w, ConvertAgcPowers(rx_agc, tx_agc, gain, band, cdmadiag::PowerClass(ds)));
 }
 
 // Fast forward power control. Header, 7 bytes:
@@ -170,16 +173,6 @@ void append_forward_decisions(std::string& d, std::uint16_t history) {
 
 double setpoint_db(std::uint8_t raw) { return raw * 0.125; }
 
-constexpr std::size_t kFpcFrameOffset = 0;
-constexpr std::size_t kFpcServiceOption = 1;
-constexpr std::size_t kFpcMode = 3;
-constexpr std::size_t kFpcPrimary = 4;
-constexpr std::size_t kFpcRecords = 6;
-constexpr std::size_t kFpcHeaderSize = 7;
-constexpr std::size_t kRecChannels = 0;
-constexpr std::size_t kRecFrames = 1;
-constexpr std::size_t kRecFrameLength = 3;
-constexpr std::size_t kRecHeadSize = 4;
 constexpr std::size_t kDecisionHistorySize = 2;
 
 struct RecordHead {
@@ -187,10 +180,11 @@ struct RecordHead {
   int supplemental_codes;
   unsigned frames, frame_length;
 };
-RecordHead read_record_head(const PayloadReader& r, std::size_t off) {
-  const std::uint8_t ch = r.u8(off + kRecChannels);
-  return {(ch & 1u) != 0, (ch & 2u) != 0, static_cast<int>(cdmadiag::bits(ch, 4, 3)), r.u16le(off + kRecFrames),
-          r.u8(off + kRecFrameLength)};
+RecordHead read_record_head(Cursor& c) {
+  const std::uint8_t ch = c.u8();
+  const std::uint16_t frames = c.u16le();
+  const std::uint8_t frame_length = c.u8();
+  return {(ch & 1u) != 0, (ch & 2u) != 0, static_cast<int>(cdmadiag::bits(ch, 4, 3)), frames, frame_length};
 }
 
 // A frame steps over at least its own fields: a shorter length per frame would read
@@ -202,28 +196,31 @@ std::size_t frame_step(unsigned frame_length, std::size_t fields) {
 
 void F::DecodeForPowerControl(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
   const auto job = Begin(msg, &F::DecodeForPowerControl);
-  const PayloadReader r = payload();
-  if (!job.require(r, kFpcHeaderSize)) return;
+  Cursor c(payload());
+  const std::uint8_t frame_offset = c.u8();
+  const std::uint16_t service_word = c.u16le();
+  const std::uint8_t mode = c.u8();
+  const std::uint8_t primary_subchannel = c.u8();
+  c.skip(1);
+  const std::uint8_t records = c.u8();
+  if (!job.check(c)) return;
   const AttrWriter w(ds);
-  const unsigned service_option = static_cast<unsigned>(cdmadiag::bits(r.u16le(kFpcServiceOption), 0, 12));
+  const unsigned service_option = static_cast<unsigned>(cdmadiag::bits(service_word, 0, 12));
   w.Long(ATTR_ID_CDMA_ServiceOption, static_cast<std::int32_t>(service_option));
 
   const bool text = msg.detailsWanted;
   std::string& d = msg.details;
   if (text) {
     const std::string primary =
-        std::string("Primary subchannel indicator: ") + name_or(kPrimarySubchannelNames, r.u8(kFpcPrimary), kUnknown);
+        std::string("Primary subchannel indicator: ") + name_or(kPrimarySubchannelNames, primary_subchannel, kUnknown);
     appendf(d, "Frame Offset: %u, Service Option: %u, Fpc Mode: %u, %s, \nNumber of subrecords: %u",
-            r.u8(kFpcFrameOffset), service_option, r.u8(kFpcMode), primary.c_str(), r.u8(kFpcRecords));
+            unsigned{frame_offset}, service_option, unsigned{mode}, primary.c_str(), unsigned{records});
   }
 
   int record = 0;
-  for (std::size_t off = kFpcHeaderSize; off < r.size();) {
-    if (!r.has(off, kRecHeadSize)) {
-      if (text) d += cdmadiag::kCorruptedContent;
-      return;
-    }
-    const RecordHead h = read_record_head(r, off);
+  while (c.left() > 0) {
+    const RecordHead h = read_record_head(c);
+    if (!c.ok()) return (void)job.fail(cdmadiag::kCorruptedContent);
     w.Long(ATTR_ID_For_FCH_Is_Active, h.fch ? 1 : 0);
     if (text) {
       append_record_rule(d, ++record);
@@ -233,31 +230,29 @@ void F::DecodeForPowerControl(IOrbDataState* ds, COrbExpandedMessage& msg, IDekC
     }
     const std::size_t fields = kDecisionHistorySize + (h.fch ? 1 : 0) + (h.sch0 ? 1 : 0);
     const std::size_t step = frame_step(h.frame_length, fields);
-    std::size_t f = off + kRecHeadSize;
-    for (unsigned k = 0; k < h.frames; ++k, f += step) {
-      if (!r.has(f, step)) {
-        if (text) d += cdmadiag::kCorruptedContent;
-        return;
-      }
-      std::size_t at = f + kDecisionHistorySize;
+    for (unsigned k = 0; k < h.frames; ++k) {
+      Cursor frame = c.record(step);
+      if (!frame.ok()) return (void)job.fail(cdmadiag::kCorruptedContent);
+      const std::uint16_t history = frame.u16le();
       if (text) {
         appendf(d, "\nSub-record[%u]", k);
-        append_forward_decisions(d, r.u16le(f));
+        append_forward_decisions(d, history);
       }
       if (h.fch) {
-        const double setpoint = setpoint_db(r.u8(at++));
+        const double setpoint = setpoint_db(frame.u8());
         w.Double(ATTR_ID_Set_Point_FCH, setpoint);
         if (text) appendf(d, "\nFPC_FCH_CURR_SETPT: %.2f", setpoint);
       } else if (text) {
         d += "\nFPC_FCH_CURR_SETPT: not active";
       }
       if (h.sch0) {
-        const double setpoint = setpoint_db(r.u8(at++));
+        const double setpoint = setpoint_db(frame.u8());
         w.Double(ATTR_ID_Set_Point_SCH0, setpoint);
         if (text) {
           appendf(d, ", FPC_SCH0_CURR_SETPT: %.2f", setpoint);
           if (h.frame_length > fields) {
-            appendf(d, ", FPC_DELTA_SCH_SETPT: %u", r.u8(at));
+            const std::uint8_t delta = frame.u8();
+            appendf(d, ", FPC_DELTA_SCH_SETPT: %u", unsigned{delta});
           } else {
             d += ", FPC_DELTA_SCH_SETPT: N/A";
           }
@@ -267,7 +262,6 @@ void F::DecodeForPowerControl(IOrbDataState* ds, COrbExpandedMessage& msg, IDekC
       }
       if (text) d += ", FPC_SCH1_CURR_SETPT: not active\nFPC_DCCH_CURR_SETPT: not active";
     }
-    off += kRecHeadSize + static_cast<std::size_t>(h.frames) * step;
   }
 }
 
@@ -332,17 +326,6 @@ void append_reverse_powers(std::string& d, double rx, double agc, double gain_ad
   d += "\n Transmit powers for each active channel: ";
 }
 
-constexpr std::size_t kRpcFrameOffset = 0;
-constexpr std::size_t kRpcBandClass = 1;
-constexpr std::size_t kRpcRc1 = 2;
-constexpr std::size_t kRpcRc2 = 3;
-constexpr std::size_t kRpcGatedRate = 4;
-constexpr std::size_t kRpcStepSize = 5;
-constexpr std::size_t kRpcRecords = 6;
-constexpr std::size_t kRpcHeaderSize = 7;
-constexpr std::size_t kRpfRxAgc = 2;
-constexpr std::size_t kRpfTxAgc = 3;
-constexpr std::size_t kRpfGainAdjust = 4;
 constexpr std::size_t kRpfFixedSize = 5;
 constexpr std::size_t kGainSize = 2;
 
@@ -365,10 +348,16 @@ void append_channel_power(std::string& d, const char* label, bool active, double
 
 void F::DecodeRevPowerControl(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
   const auto job = Begin(msg, &F::DecodeRevPowerControl);
-  const PayloadReader r = payload();
-  if (!job.require(r, kRpcHeaderSize)) return;
+  Cursor c(payload());
+  const std::uint8_t frame_offset = c.u8();
+  const std::uint8_t band_class = c.u8();
+  const std::uint8_t rc1 = c.u8();
+  const std::uint8_t rc2 = c.u8();
+  const std::uint8_t gated_rate = c.u8();
+  const std::uint8_t step_size = c.u8();
+  const std::uint8_t records = c.u8();
+  if (!job.check(c)) return;
   const AttrWriter w(ds);
-  const std::uint8_t band_class = r.u8(kRpcBandClass);
   w.UShort(ATTR_ID_Band_Class, band_class);
   const int band = cdmadiag::DetermineBandIndex(ds, kReverseBandOrder, band_class);
   const std::int8_t power_class = cdmadiag::PowerClass(ds);
@@ -378,21 +367,16 @@ void F::DecodeRevPowerControl(IOrbDataState* ds, COrbExpandedMessage& msg, IDekC
   if (text) {
     const std::string band_text =
         std::string("Band class: ") + name_or(std::span(kBandClassNames).first<6>(), band_class, kUnknown);
-    appendf(d, "Frame Offset: %u, %s, ", r.u8(kRpcFrameOffset), band_text.c_str());
-    cdmadiag::AppendRadioConfigs(d, cdmadiag::Link::kReverse,
-                                 cdmadiag::RadioConfigsOfNibbles(r.u8(kRpcRc1), r.u8(kRpcRc2)), "");
+    appendf(d, "Frame Offset: %u, %s, ", unsigned{frame_offset}, band_text.c_str());
+    cdmadiag::AppendRadioConfigs(d, cdmadiag::Link::kReverse, cdmadiag::RadioConfigsOfNibbles(rc1, rc2), "");
     const std::string gated =
-        std::string("Gated transmission rate: ") + name_or(kGatedRateNames, r.u8(kRpcGatedRate), kNoGating);
-    appendf(d, "%s, Step Size: %u, Sub Record Count: %u, ", gated.c_str(), r.u8(kRpcStepSize), r.u8(kRpcRecords));
+        std::string("Gated transmission rate: ") + name_or(kGatedRateNames, gated_rate, kNoGating);
+    appendf(d, "%s, Step Size: %u, Sub Record Count: %u, ", gated.c_str(), unsigned{step_size}, unsigned{records});
   }
 
-  std::size_t off = kRpcHeaderSize;
-  for (unsigned record = 1; record <= r.u8(kRpcRecords); ++record) {
-    if (!r.has(off, kRecHeadSize)) {
-      if (text) d += cdmadiag::kCorruptedContent;
-      return;
-    }
-    const RecordHead h = read_record_head(r, off);
+  for (unsigned record = 1; record <= records; ++record) {
+    const RecordHead h = read_record_head(c);
+    if (!c.ok()) return (void)job.fail(cdmadiag::kCorruptedContent);
     w.Long(ATTR_ID_Rev_FCH_Is_Active, h.fch ? 1 : 0);
     if (text) {
       d += "\n";
@@ -404,19 +388,22 @@ void F::DecodeRevPowerControl(IOrbDataState* ds, COrbExpandedMessage& msg, IDekC
     const std::size_t step = frame_step(h.frame_length, fields);
     ReverseSums s;
     bool cut = false;
-    std::size_t f = off + kRecHeadSize;
-    for (unsigned k = 0; k < h.frames; ++k, f += step) {
-      if (!r.has(f, step)) {
+    for (unsigned k = 0; k < h.frames; ++k) {
+      Cursor frame = c.record(step);
+      if (!frame.ok()) {
         cut = true;
         break;
       }
-      const Decisions dec = decisions_of(r.u16le(f));
-      const cdmadiag::AgcPowers p =
-          ConvertAgcPowers(r.i8(f + kRpfRxAgc), r.u8(f + kRpfTxAgc), r.i8(f + kRpfGainAdjust), band, power_class);
-      std::size_t at = f + kRpfFixedSize;
-      const ChannelGain fch = h.fch ? channel_gain(r.i16le(at)) : ChannelGain{};
-      if (h.fch) at += kGainSize;
-      const ChannelGain sch0 = h.sch0 ? channel_gain(r.i16le(at)) : ChannelGain{};
+      const std::uint16_t history = frame.u16le();
+      const std::int8_t rx_agc = frame.i8();
+      const std::uint8_t tx_agc = frame.u8();
+      const std::int8_t gain_adjust = frame.i8();
+      const std::int16_t fch_gain = h.fch ? frame.i16le() : 0;
+      const std::int16_t sch0_gain = h.sch0 ? frame.i16le() : 0;
+      const Decisions dec = decisions_of(history);
+      const cdmadiag::AgcPowers p = ConvertAgcPowers(rx_agc, tx_agc, gain_adjust, band, power_class);
+      const ChannelGain fch = h.fch ? channel_gain(fch_gain) : ChannelGain{};
+      const ChannelGain sch0 = h.sch0 ? channel_gain(sch0_gain) : ChannelGain{};
       const double channels = fch.linear + sch0.linear;
       const double pich = pich_dbm(p.agc, channels);
       if (h.fch) w.Double(ATTR_ID_Rev_Tx_Pwr_FCH, pich + fch.db);
@@ -454,11 +441,7 @@ void F::DecodeRevPowerControl(IOrbDataState* ds, COrbExpandedMessage& msg, IDekC
         d += ", R-SCH1 transmit power: N/A, R-DCCH transmit power: N/A";
       }
     }
-    if (cut) {
-      if (text) d += cdmadiag::kCorruptedContent;
-      return;
-    }
-    off = f;
+    if (cut) return (void)job.fail(cdmadiag::kCorruptedContent);
   }
 }
 
@@ -482,32 +465,26 @@ void F::DecodeRevPowerControl(IOrbDataState* ds, COrbExpandedMessage& msg, IDekC
 namespace {
 constexpr std::array<ValueName, 3> kForwardFchTypeNames{
     {{0, "Payload only"}, {1, "Dim and burst frame"}, {2, "Blank and burst frame"}}};
-constexpr std::size_t kFfsFrameOffset = 0;
-constexpr std::size_t kFfsMode = 1;
-constexpr std::size_t kFfsServiceOption = 2;
-constexpr std::size_t kFfsGain = 4;
-constexpr std::size_t kFfsRc = 5;
-constexpr std::size_t kFfsPrimary = 6;
-constexpr std::size_t kFfsFrameCount = 7;
-constexpr std::size_t kFfsChannels = 8;
-constexpr std::size_t kFfsFrames = 9;
-constexpr std::size_t kFfsHeaderSize = 10;
-constexpr std::size_t kFfsFchSetpoint = 2;
-constexpr std::size_t kFfsFchFrame = 3;
-constexpr std::size_t kFfsSch0Setpoint = 4;
-constexpr std::size_t kFfsSch0Rate = 5;
 constexpr std::size_t kFfsFrameSize = 4;
 constexpr std::size_t kFfsSch0Size = 2;
 }  // namespace
 
 void F::DecodeFastFwdPowControlStats(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
   const auto job = Begin(msg, &F::DecodeFastFwdPowControlStats);
-  const PayloadReader r = payload();
-  if (!job.require(r, kFfsHeaderSize)) return;
-  const std::uint8_t channels = r.u8(kFfsChannels);
+  Cursor c(payload());
+  const std::uint8_t frame_offset = c.u8();
+  const std::uint8_t mode = c.u8();
+  const std::uint16_t service_word = c.u16le();
+  const std::uint8_t subchannel_gain = c.u8();
+  const std::uint8_t rc = c.u8();
+  const std::uint8_t primary_subchannel = c.u8();
+  const std::uint8_t frame_count = c.u8();
+  const std::uint8_t channels = c.u8();
+  const std::uint8_t frames = c.u8();
+  if (!job.check(c)) return;
   const bool fch = (channels & 1u) != 0;
   const bool sch0 = (channels & 2u) != 0;
-  const unsigned service_option = static_cast<unsigned>(cdmadiag::bits(r.u16le(kFfsServiceOption), 0, 12));
+  const unsigned service_option = static_cast<unsigned>(cdmadiag::bits(service_word, 0, 12));
   const AttrWriter w(ds);
   w.Long(ATTR_ID_CDMA_ServiceOption, static_cast<std::int32_t>(service_option));
   w.Long(ATTR_ID_For_FCH_Is_Active, fch ? 1 : 0);
@@ -518,44 +495,44 @@ void F::DecodeFastFwdPowControlStats(IOrbDataState* ds, COrbExpandedMessage& msg
   const bool text = msg.detailsWanted;
   std::string& d = msg.details;
   if (text) {
-    appendf(d, "Frame offset: %u, Service option: %u, ", static_cast<unsigned>(r.u8(kFfsFrameOffset) >> 4),
-            service_option);
+    appendf(d, "Frame offset: %u, Service option: %u, ", static_cast<unsigned>(frame_offset >> 4), service_option);
     const std::string primary =
-        std::string("Primary subchannel indicator: ") + name_or(kPrimarySubchannelNames, r.u8(kFfsPrimary), kUnknown);
-    appendf(d, "Fpc Mode: %u, %s, \nFPC Subchannel gain: %u", static_cast<unsigned>(r.u8(kFfsMode) & 0x0Fu),
-            primary.c_str(), r.u8(kFfsGain));
-    cdmadiag::AppendRadioConfigs(d, cdmadiag::Link::kForward, cdmadiag::RadioConfigsOfNibbles(r.u8(kFfsRc), 0),
+        std::string("Primary subchannel indicator: ") + name_or(kPrimarySubchannelNames, primary_subchannel, kUnknown);
+    appendf(d, "Fpc Mode: %u, %s, \nFPC Subchannel gain: %u", static_cast<unsigned>(mode & 0x0Fu), primary.c_str(),
+            unsigned{subchannel_gain});
+    cdmadiag::AppendRadioConfigs(d, cdmadiag::Link::kForward, cdmadiag::RadioConfigsOfNibbles(rc, 0),
                                  cdmadiag::kRule61);
     cdmadiag::AppendChannelSetMask(d, cdmadiag::Link::kForward,
                                    {fch, sch0, false, false, static_cast<int>(cdmadiag::bits(channels, 4, 3))},
                                    cdmadiag::kRule55);
-    appendf(d, "\nFrame Count: %u", r.u8(kFfsFrameCount));
+    appendf(d, "\nFrame Count: %u", unsigned{frame_count});
   }
 
   cdmadiag::FrameCounters counts;
   const std::size_t size = kFfsFrameSize + (sch0 ? kFfsSch0Size : 0);
   bool cut = false;
-  std::size_t f = kFfsHeaderSize;
-  for (unsigned k = 0; k < r.u8(kFfsFrames); ++k, f += size) {
-    if (!r.has(f, size)) {
+  for (unsigned k = 0; k < frames; ++k) {
+    Cursor frame = c.record(size);
+    if (!frame.ok()) {
       cut = true;
       break;
     }
-    const double fch_setpoint = setpoint_db(r.u8(f + kFfsFchSetpoint));
-    const std::uint8_t fch_frame = r.u8(f + kFfsFchFrame);
+    const std::uint16_t history = frame.u16le();
+    const double fch_setpoint = setpoint_db(frame.u8());
+    const std::uint8_t fch_frame = frame.u8();
     const unsigned fch_rate = fch_frame & 0x0Fu;
     const unsigned fch_type = fch_frame >> 4;
     if (fch) counts.CountFch(fch_type, fch_rate);
     w.Double(ATTR_ID_Set_Point_FCH, fch_setpoint);
     if (text) {
-      append_forward_decisions(d, r.u16le(f));
+      append_forward_decisions(d, history);
       appendf(d, "\nFPC_FCH_CURR_SETPT: %.2f, F-FCH Frame rate: %s, F-FCH Frame type: %s", fch_setpoint,
               name_or(cdmadiag::kFchRateNames, fch_rate, cdmadiag::kInvalidFrame),
               name_or(kForwardFchTypeNames, fch_type, cdmadiag::kInvalidFrame));
     }
     if (sch0) {
-      const double sch0_setpoint = setpoint_db(r.u8(f + kFfsSch0Setpoint));
-      const std::uint8_t sch0_rate = r.u8(f + kFfsSch0Rate);
+      const double sch0_setpoint = setpoint_db(frame.u8());
+      const std::uint8_t sch0_rate = frame.u8();
       cdmadiag::FrameCounters::CountSch(counts.sch0, sch0_rate, counts.invalid);
       w.Double(ATTR_ID_Set_Point_SCH0, sch0_setpoint);
       if (text) {
@@ -575,7 +552,7 @@ void F::DecodeFastFwdPowControlStats(IOrbDataState* ds, COrbExpandedMessage& msg
   if (!text) return;
   appendf(d, "\nForward FER values: \nForwardFER_FCH: %.2f\nForwardFER_SCH0: %.2f\nForwardFER_SCH1: %.2f", fer_fch,
           fer_sch0, fer_sch1);
-  if (cut) d += cdmadiag::kCorruptedContent;
+  if (cut) job.fail(cdmadiag::kCorruptedContent);
 }
 
 // Reverse power control statistics. Header, 8 bytes:
@@ -603,22 +580,7 @@ namespace {
 constexpr std::array<ValueName, 3> kMaxPowerProtectionNames{{{0, "Not applicable"}, {1, "No"}, {2, "Yes"}}};
 constexpr std::array<ValueName, 4> kReverseSch0RateNames{
     {{0, "Full rate frame"}, {1, "Blank(DTX) frame"}, {2, "Erasure"}, {3, "SCCH not active (SCCH only)"}}};
-constexpr std::size_t kRpsFrameOffset = 0;
-constexpr std::size_t kRpsBandClass = 1;
-constexpr std::size_t kRpsServiceOption = 2;
-constexpr std::size_t kRpsGatedRate = 4;
-constexpr std::size_t kRpsStepSize = 5;
-constexpr std::size_t kRpsFrames = 6;
-constexpr std::size_t kRpsHeaderSize = 8;
-constexpr std::size_t kRpsRxAgc = 2;
-constexpr std::size_t kRpsTxAgc = 3;
-constexpr std::size_t kRpsGainAdjust = 4;
-constexpr std::size_t kRpsProtection = 5;
-constexpr std::size_t kRpsUpperLimit = 6;
-constexpr std::size_t kRpsEntries = 7;
 constexpr std::size_t kRpsFrameSize = 8;
-constexpr std::size_t kEntryRate = 1;
-constexpr std::size_t kEntryGain = 2;
 constexpr std::size_t kEntrySize = 4;
 
 enum Channel : unsigned { kFch = 0, kSch0 = 1, kSch1 = 2, kDcch = 3, kChannels = 4 };
@@ -656,10 +618,16 @@ void append_entry(std::string& d, Channel ch, const ChannelEntry& e) {
 
 void F::DecodeReversePowerCtrlStat(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
   const auto job = Begin(msg, &F::DecodeReversePowerCtrlStat);
-  const PayloadReader r = payload();
-  if (!job.require(r, kRpsHeaderSize)) return;
-  const std::uint8_t band_class = r.u8(kRpsBandClass);
-  const unsigned service_option = static_cast<unsigned>(cdmadiag::bits(r.u16le(kRpsServiceOption), 0, 12));
+  Cursor c(payload());
+  const std::uint8_t frame_offset = c.u8();
+  const std::uint8_t band_class = c.u8();
+  const std::uint16_t service_word = c.u16le();
+  const std::uint8_t gated_rate = c.u8();
+  const std::uint8_t step_size = c.u8();
+  const std::uint8_t frames = c.u8();
+  c.skip(1);
+  if (!job.check(c)) return;
+  const unsigned service_option = static_cast<unsigned>(cdmadiag::bits(service_word, 0, 12));
   const AttrWriter w(ds);
   w.Long(ATTR_ID_CDMA_ServiceOption, static_cast<std::int32_t>(service_option));
   const int band = cdmadiag::DetermineBandIndex(ds, kReverseBandOrder, band_class);
@@ -671,27 +639,35 @@ void F::DecodeReversePowerCtrlStat(IOrbDataState* ds, COrbExpandedMessage& msg, 
   std::string& d = msg.details;
   cdmadiag::FrameCounters counts;
   bool cut = false;
-  std::size_t f = kRpsHeaderSize;
-  for (unsigned k = 1; k <= r.u8(kRpsFrames) && !cut; ++k) {
-    if (!r.has(f, kRpsFrameSize)) {
+  for (unsigned k = 1; k <= frames && !cut; ++k) {
+    Cursor frame = c.record(kRpsFrameSize);
+    if (!frame.ok()) {
       cut = true;
       break;
     }
+    const std::uint16_t history = frame.u16le();
+    const std::int8_t rx_agc = frame.i8();
+    const std::uint8_t tx_agc = frame.u8();
+    const std::int8_t gain_adjust = frame.i8();
+    const std::uint8_t protection = frame.u8();
+    const std::uint8_t upper_limit_raw = frame.u8();
+    const std::uint8_t count = frame.u8();
     // Entries are taken only while whole: the count may promise more than the packet holds.
     std::array<ChannelEntry, kChannels> entries{};
     double channels = 0.0;
-    const unsigned count = r.u8(f + kRpsEntries);
-    std::size_t e = f + kRpsFrameSize;
-    for (unsigned i = 0; i < count; ++i, e += kEntrySize) {
-      if (!r.has(e, kEntrySize)) {
+    for (unsigned i = 0; i < count; ++i) {
+      Cursor entry = c.record(kEntrySize);
+      if (!entry.ok()) {
         cut = true;
         break;
       }
-      const std::uint8_t b = r.u8(e);
+      const std::uint8_t b = entry.u8();
+      const std::uint8_t rate = entry.u8();
+      const std::int16_t gain = entry.i16le();
       const auto ch = static_cast<Channel>(b & 3u);
       ChannelEntry& x = entries[ch];
-      x = {true, static_cast<unsigned>(cdmadiag::bits(b, 2, 2)), static_cast<unsigned>(b >> 4), r.u8(e + kEntryRate),
-           channel_gain(r.i16le(e + kEntryGain))};
+      x = {true, static_cast<unsigned>(cdmadiag::bits(b, 2, 2)), static_cast<unsigned>(b >> 4), rate,
+           channel_gain(gain)};
       channels += x.gain.linear;
       switch (ch) {
         case kFch: counts.CountFch(x.fch_type, x.rate); break;
@@ -701,8 +677,7 @@ void F::DecodeReversePowerCtrlStat(IOrbDataState* ds, COrbExpandedMessage& msg, 
         case kChannels: break;
       }
     }
-    const cdmadiag::AgcPowers p =
-        ConvertAgcPowers(r.i8(f + kRpsRxAgc), r.u8(f + kRpsTxAgc), r.i8(f + kRpsGainAdjust), band, power_class);
+    const cdmadiag::AgcPowers p = ConvertAgcPowers(rx_agc, tx_agc, gain_adjust, band, power_class);
     const double pich = pich_dbm(p.agc, channels);
     for (unsigned ch = 0; ch < kChannels; ++ch) {
       if (entries[ch].present) w.Double(*power_ids[ch], pich + entries[ch].gain.db);
@@ -713,8 +688,8 @@ void F::DecodeReversePowerCtrlStat(IOrbDataState* ds, COrbExpandedMessage& msg, 
       appendf(d,
               "Frame Offset: %u\n Band Class: %s\n Service Option: %u\n Gated Transmission Rate: %s\n Step Size: %u\n "
               "Frame Cnt: %u\n",
-              r.u8(kRpsFrameOffset), name_or(kBandClassNames, band_class, kUnknown), service_option,
-              name_or(kGatedRateNames, r.u8(kRpsGatedRate), kNoGating), r.u8(kRpsStepSize), r.u8(kRpsFrames));
+              unsigned{frame_offset}, name_or(kBandClassNames, band_class, kUnknown), service_option,
+              name_or(kGatedRateNames, gated_rate, kNoGating), unsigned{step_size}, unsigned{frames});
       cdmadiag::AppendChannelSetMask(
           d, cdmadiag::Link::kReverse,
           {entries[kFch].present, entries[kSch0].present, entries[kSch1].present, entries[kDcch].present, std::nullopt},
@@ -722,15 +697,14 @@ void F::DecodeReversePowerCtrlStat(IOrbDataState* ds, COrbExpandedMessage& msg, 
       for (unsigned ch = 0; ch < kChannels; ++ch) {
         if (entries[ch].present) append_entry(d, static_cast<Channel>(ch), entries[ch]);
       }
-      const Decisions dec = decisions_of(r.u16le(f));
+      const Decisions dec = decisions_of(history);
       // Whole thirds of a dB, the remainder dropped.
-      const double upper_limit = r.u8(f + kRpsUpperLimit) / 3 - 52.33;
+      const double upper_limit = upper_limit_raw / 3 - 52.33;
       appendf(d,
               "\nDecision History for Power Control Group - Increase in transmit power: %.2f %%, Decrease in transmit "
               "power: %.2f %%, Upper limit on TX power (dBm): %.2f",
               dec.zeros, dec.ones, upper_limit);
-      const std::uint8_t protection = r.u8(f + kRpsProtection);
-      appendf(d, "\nMax Power Protection in effect : (%d) %s", protection,
+      appendf(d, "\nMax Power Protection in effect : (%d) %s", int{protection},
               name_or(kMaxPowerProtectionNames, protection, ""));
       append_reverse_powers(d, p.rx, p.agc, p.gain_adjust, pich);
       constexpr std::array<const char*, kChannels> labels = {"\nR-FCH transmit power: ", ", R-SCH0 transmit power: ",
@@ -746,9 +720,8 @@ void F::DecodeReversePowerCtrlStat(IOrbDataState* ds, COrbExpandedMessage& msg, 
         }
       }
     }
-    f = e;
   }
 
   if (w.on()) SetFrameAttributes(ds, counts.fch, counts.sch0, counts.sch1, counts.dcch_rate, counts.scch, false);
-  if (cut && text) d += cdmadiag::kCorruptedContent;
+  if (cut) job.fail(cdmadiag::kCorruptedContent);
 }

@@ -8,12 +8,6 @@ namespace cdmadiag {
 
 namespace {
 
-constexpr std::size_t kRxAgc = 0;
-constexpr std::size_t kAgcPower = 1;
-constexpr std::size_t kTxGainAdjust = 2;
-constexpr std::size_t kTxPowerLimit = 3;
-constexpr std::size_t kSearchState = 4;
-
 // RF modes of ATTR_ID_RF_MODE; the MIN pair settles the two open ones.
 constexpr std::int64_t kRfModeOpen = 0;
 constexpr std::int64_t kRfModeCellular = 1;
@@ -87,9 +81,14 @@ std::int8_t PowerClass(IOrbDataState* ds) {
   return static_cast<std::int8_t>(mark < 0 ? 0 : mark & 3);
 }
 
-PowerTrailer ReadPowerTrailer(const PayloadReader& r, std::size_t off) {
-  return PowerTrailer{r.i8(off + kRxAgc), r.u8(off + kAgcPower), r.i8(off + kTxGainAdjust), r.i8(off + kTxPowerLimit),
-                      r.u8(off + kSearchState)};
+PowerTrailer ReadPowerTrailer(Cursor& c) {
+  PowerTrailer t;
+  t.rx_agc = c.i8();
+  t.agc_power = c.u8();
+  t.tx_gain_adjust = c.i8();
+  t.tx_power_limit = c.i8();
+  t.search_state = c.u8();
+  return t;
 }
 
 void WriteAgcPowers(const AttrWriter& w, const AgcPowers& p) {

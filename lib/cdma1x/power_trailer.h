@@ -11,7 +11,7 @@
 #include <span>
 
 #include "framework/decoder_kit.h"
-#include "framework/payload_reader.h"
+#include "framework/payload_cursor.h"
 #include "host/data_state.h"
 
 namespace cdmadiag {
@@ -68,8 +68,8 @@ struct PowerTrailer {
   std::uint8_t search_state = 0;
 };
 
-// The trailer at off; the caller has checked r.has(off, kPowerTrailerSize).
-PowerTrailer ReadPowerTrailer(const PayloadReader& r, std::size_t off);
+// The trailer at c's offset, in the table's order; the caller checks c.
+PowerTrailer ReadPowerTrailer(Cursor& c);
 
 // Powers of one set of AGC values.
 struct AgcPowers {

@@ -1,10 +1,13 @@
 // PPP frame and security library log packets of the 1x class.
+#include <algorithm>
+
 #include "framework/attributes.h"
 #include "framework/decoder_1x.h"
+#include "framework/payload_cursor.h"
 #include "framework/text.h"
 
 using cdmadiag::appendf;
-using cdmadiag::PayloadReader;
+using cdmadiag::Cursor;
 using F = COrbDecodeMsgCDMAQualcommFrame;
 
 namespace {
@@ -16,11 +19,13 @@ constexpr std::uint16_t kPppFrameLength = 186;
 // The bytes of one 8-byte field that the payload holds; a field the payload does
 // not reach at all is left out.
 constexpr std::size_t kBlockSize = 8;
-void block_line(std::string& out, const PayloadReader& r, const char* heading, std::size_t at) {
-  if (!r.has(at, 1)) return;
+void block_line(std::string& out, Cursor& c, const char* heading) {
+  const std::size_t held = std::min(kBlockSize, c.left());
+  if (held == 0) return;
   out += heading;
-  for (std::size_t i = at; i < at + kBlockSize && r.has(i, 1); ++i) appendf(out, "%2x", r.u8(i));
+  for (std::size_t i = 0; i < held; ++i) appendf(out, "%2x", unsigned{c.u8()});
   out += "\n";
+  c.skip(kBlockSize - held);
 }
 
 }  // namespace
@@ -45,13 +50,13 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodePPPRxFrames(IOrbDataState* ds, COrbEx
 //   +9   u8[8]  last CBC block
 void COrbDecodeMsgCDMAQualcommFrame::DecodeSecurityEncodeOpDesStat(IOrbDataState*, COrbExpandedMessage& msg,
                                                                    IDekCellRefs_Search*) {
-  constexpr std::size_t kSequence = 0, kKey = 1, kCbcBlock = 9;
   Begin(msg, &F::DecodeSecurityEncodeOpDesStat);
   if (!msg.detailsWanted) return;
-  const PayloadReader r = payload();
-  if (r.has(kSequence, 1)) appendf(msg.details, "  Sequence Num for correlation: %d\n", r.u8(kSequence));
-  block_line(msg.details, r, "Data for ptr to key used:", kKey);
-  block_line(msg.details, r, "Data for last CBC block (64 bits):", kCbcBlock);
+  Cursor c(payload());
+  const std::uint8_t sequence = c.u8();
+  if (c.ok()) appendf(msg.details, "  Sequence Num for correlation: %d\n", int{sequence});
+  block_line(msg.details, c, "Data for ptr to key used:");
+  block_line(msg.details, c, "Data for last CBC block (64 bits):");
 }
 
 // ARC4 statistics (0x10A2) and plaintext (0x10A3): the title only.

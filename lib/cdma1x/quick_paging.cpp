@@ -8,15 +8,15 @@
 
 #include "framework/decoder_1x.h"
 #include "framework/decoder_kit.h"
-#include "framework/payload_reader.h"
+#include "framework/payload_cursor.h"
 #include "framework/text.h"
 #include "framework/value_names.h"
 
 namespace {
 
 using cdmadiag::appendf;
+using cdmadiag::Cursor;
 using cdmadiag::name_or;
-using cdmadiag::PayloadReader;
 using F = COrbDecodeMsgCDMAQualcommFrame;
 
 // Version 1 header (8 bytes):
@@ -28,14 +28,6 @@ using F = COrbDecodeMsgCDMAQualcommFrame;
 //   +5   u8    THI
 //   +6   u8    THB
 //   +7   u8    NumEntries
-constexpr std::size_t kV1Header = 8;
-constexpr std::size_t kV1Channel = 0;
-constexpr std::size_t kV1Rate = 1;
-constexpr std::size_t kV1Pilot = 2;
-constexpr std::size_t kV1Power = 4;
-constexpr std::size_t kV1Thi = 5;
-constexpr std::size_t kV1Thb = 6;
-constexpr std::size_t kV1Count = 7;
 
 // Version 2 header (10 to 20 bytes):
 //  +off  type  name            unit
@@ -46,13 +38,6 @@ constexpr std::size_t kV1Count = 7;
 //   +9   u8    broadcast indicators supported (1); then 4xu8 as for PI
 //   +f   u8    configuration-change indicators supported (1); then 4xu8 as for PI
 //  then  u8    NumEntries
-constexpr std::size_t kV2Fixed = 10;
-constexpr std::size_t kV2Pilot = 0;
-constexpr std::size_t kV2Slot = 2;
-constexpr std::size_t kV2RateReason = 4;
-constexpr std::size_t kV2Paging = 5;
-constexpr std::size_t kV2BcastSupported = 9;
-constexpr std::size_t kIndicatorSize = 4;
 
 // Indicator entry (12 bytes, both versions):
 //   +0 u8 status, +1 u8 type, +2 u16 bit position, +4 u16 I bit energy, +6 u16 Q bit
@@ -125,32 +110,46 @@ const char* pilot_set_name(std::uint16_t word) {
   return name;
 }
 
-// The entries from first, as far as they are whole.
-void append_entries(std::string& out, const PayloadReader& r, std::size_t first, unsigned count,
-                    std::span<const ValueName> statuses, std::span<const ValueName> types) {
+// The entries from c's offset, as far as they are whole.
+void append_entries(std::string& out, Cursor c, unsigned count, std::span<const ValueName> statuses,
+                    std::span<const ValueName> types, const cdmadiag::Decoding& job) {
   appendf(out, "Number of Entries: %u", count);
-  unsigned k = 0;
-  for (; k < count && r.has(first + k * kEntrySize, kEntrySize); ++k) {
-    const PayloadReader e = r.sub(first + k * kEntrySize, kEntrySize);
+  const auto whole = static_cast<unsigned>(c.whole_records(kEntrySize, count));
+  for (unsigned k = 0; k < whole; ++k) {
+    const std::uint8_t status = c.u8();
+    const std::uint8_t type = c.u8();
+    const std::uint16_t position = c.u16le();
+    std::array<std::uint16_t, 4> energy{};  // I bit, Q bit, I pilot, Q pilot
+    for (std::uint16_t& e : energy) e = c.u16le();
     // Statuses and types past the tables show their label alone.
     appendf(out, "\n-----------------Record: %u-----------------", k);
     appendf(out,
             "\nStatus: %s\nType: %s\nIndicator Bit Position: %u, I channel bit energy: %u, Q channel bit energy: %u, "
             "I channel pilot energy: %u, Q channel pilot energy: %u",
-            name_or(statuses, e.u8(0), ""), name_or(types, e.u8(1), ""), e.u16le(2), e.u16le(4), e.u16le(6), e.u16le(8),
-            e.u16le(10));
+            name_or(statuses, status, ""), name_or(types, type, ""), unsigned{position}, unsigned{energy[0]},
+            unsigned{energy[1]}, unsigned{energy[2]}, unsigned{energy[3]});
   }
-  if (k < count) appendf(out, kEntriesCut, k, count);
+  if (whole < count) job.fail(cdmadiag::formatf(kEntriesCut, whole, count).c_str());
 }
 
 // One indicator block of the version-2 header: Walsh code, power level index, THB, THI.
-void append_indicator(std::string& out, const PayloadReader& r, std::size_t off, const char* heading,
-                      const char* kind) {
+struct Indicator {
+  std::uint8_t walsh, power, thb, thi;
+};
+Indicator read_indicator(Cursor& c) {
+  Indicator i{};
+  i.walsh = c.u8();
+  i.power = c.u8();
+  i.thb = c.u8();
+  i.thi = c.u8();
+  return i;
+}
+
+void append_indicator(std::string& out, const Indicator& i, const char* heading, const char* kind) {
   appendf(
       out,
       "%s:-\nWalsh Code: %d, Power Level: %s, THB threshold for %s decision: %u, THI threshold for %s decision: %u\n",
-      heading, static_cast<int>(r.u8(off)), name_or(kPowerLevels, r.u8(off + 1), "Invalid"), kind, r.u8(off + 2), kind,
-      r.u8(off + 3));
+      heading, int{i.walsh}, name_or(kPowerLevels, i.power, "Invalid"), kind, unsigned{i.thb}, kind, unsigned{i.thi});
 }
 
 }  // namespace
@@ -159,49 +158,51 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeQuickPagingChannelInfo(IOrbDataState*
                                                                   IDekCellRefs_Search*) {
   const auto job = Begin(msg, &F::DecodeQuickPagingChannelInfo);
   if (!msg.detailsWanted) return;
-  const PayloadReader r = payload();
-  if (!job.require(r, kV1Header)) return;
+  Cursor c(payload());
+  const std::uint8_t channel = c.u8();
+  const std::uint8_t rate = c.u8();
+  const std::uint16_t pilot = c.u16le();
+  const std::int8_t power = c.i8();
+  const std::uint8_t thi = c.u8();
+  const std::uint8_t thb = c.u8();
+  const std::uint8_t count = c.u8();
+  if (!job.check(c)) return;
 
-  const std::uint8_t channel = r.u8(kV1Channel);
-  const std::uint8_t rate = r.u8(kV1Rate);
-  const std::uint16_t pilot = r.u16le(kV1Pilot);
   std::string& out = msg.details;
-  const std::string channel_text = channel != 0 ? cdmadiag::formatf("Channel Number: %u", channel) : "Invalid Channel";
+  const std::string channel_text =
+      channel != 0 ? cdmadiag::formatf("Channel Number: %u", unsigned{channel}) : "Invalid Channel";
   const char* rate_text = rate == 0 ? "QPCH Rate: 4800" : rate == 1 ? "QPCH Rate: 9600" : "QPCH Rate: Invalid";
   appendf(out, "%s, %s\n%sPN: %d\nQPCH Power Level : %d dB\n", channel_text.c_str(), rate_text, pilot_set_name(pilot),
-          pilot & kPnMask, r.i8(kV1Power));
+          pilot & kPnMask, int{power});
   appendf(out,
           "Erasure Threshold(THI threshold for PI decision): %u, Bit Threshold(THB threshold for PI decision): %u\n",
-          r.u8(kV1Thi), r.u8(kV1Thb));
-  append_entries(out, r, kV1Header, r.u8(kV1Count), kV1StatusNames, kV1TypeNames);
+          unsigned{thi}, unsigned{thb});
+  append_entries(out, c, count, kV1StatusNames, kV1TypeNames, job);
 }
 
 void COrbDecodeMsgCDMAQualcommFrame::DecodeQuickPagingChannelInfoVer2(IOrbDataState*, COrbExpandedMessage& msg,
                                                                       IDekCellRefs_Search*) {
   const auto job = Begin(msg, &F::DecodeQuickPagingChannelInfoVer2);
   if (!msg.detailsWanted) return;
-  const PayloadReader r = payload();
-  if (!job.require(r, kV2Fixed)) return;
-  const bool bcast = r.u8(kV2BcastSupported) == 1;
-  const std::size_t cci_flag = kV2BcastSupported + 1 + (bcast ? kIndicatorSize : 0);
-  if (!job.require(r, cci_flag + 1)) return;
-  const bool cci = r.u8(cci_flag) == 1;
-  const std::size_t count_off = cci_flag + 1 + (cci ? kIndicatorSize : 0);
-  if (!job.require(r, count_off + 1)) return;
+  // Each optional indicator block follows its flag when the flag is 1.
+  Cursor c(payload());
+  const std::uint16_t pilot = c.u16le();
+  const std::uint16_t slot = c.u16le();
+  const std::uint8_t rate_reason = c.u8();
+  const Indicator paging = read_indicator(c);
+  const bool bcast = c.u8() == 1;
+  const Indicator broadcast = bcast ? read_indicator(c) : Indicator{};
+  const bool cci = c.u8() == 1;
+  const Indicator config_change = cci ? read_indicator(c) : Indicator{};
+  const std::uint8_t count = c.u8();
+  if (!job.check(c)) return;
 
-  const std::uint16_t pilot = r.u16le(kV2Pilot);
-  const std::uint8_t rate_reason = r.u8(kV2RateReason);
   std::string& out = msg.details;
   appendf(out, "%s PN: %d\nPaging slot number: %d, QPCH Rate : %s,  QPCH transfer Reason: %s\n", pilot_set_name(pilot),
-          pilot & kPnMask, static_cast<int>(r.u16le(kV2Slot)),
-          name_or(kV2RateNames, cdmadiag::bits(rate_reason, 0, 1), ""),
+          pilot & kPnMask, int{slot}, name_or(kV2RateNames, cdmadiag::bits(rate_reason, 0, 1), ""),
           name_or(kTransferReasons, cdmadiag::bits(rate_reason, 1, 7), "Invalid"));
-  append_indicator(out, r, kV2Paging, "Paging Indicators", "PI");
-  if (bcast) {
-    append_indicator(out, r, kV2BcastSupported + 1, "Broadcast Indicators", "BI");
-  }
-  if (cci) {
-    append_indicator(out, r, cci_flag + 1, "Configuration change indicator", "CCI");
-  }
-  append_entries(out, r, count_off + 1, r.u8(count_off), kV2StatusNames, kV2TypeNames);
+  append_indicator(out, paging, "Paging Indicators", "PI");
+  if (bcast) append_indicator(out, broadcast, "Broadcast Indicators", "BI");
+  if (cci) append_indicator(out, config_change, "Configuration change indicator", "CCI");
+  append_entries(out, c, count, kV2StatusNames, kV2TypeNames, job);
 }

@@ -1,8 +1,5 @@
 #include "cdma1x/radio_config.h"
 
-#include "cdma1x/frame_fields.h"
-#include "framework/field_tables.h"
-#include "framework/frame_segment.h"
 #include "framework/text.h"
 
 namespace cdmadiag {
@@ -21,19 +18,7 @@ constexpr std::array<const char*, 4> kForwardMaskLabels = {
 constexpr std::array<const char*, 4> kReverseMaskLabels = {
     "Reverse Fund. Chan(FCH) : ", "Reverse Supp. Chan0(SCH0) : ", "Reverse Supp. Chan1(SCH1) : ",
     "Reverse Ded. Control Chan(DCCH) : "};
-constexpr int kUnusedFlags = -1;
-
 }  // namespace
-
-RadioConfigs UnpackRadioConfigs(const PayloadReader& r, int start_bit, Link link) {
-  const auto& table = link == Link::kForward ? kForwardRadioConfigFields : kReverseRadioConfigFields;
-  COrbDecodeMsgCDMAQualcommFrameSegment segment;
-  segment.unpack(r.bytes().data(), r.size(), table.data(), static_cast<int>(table.size()), start_bit, nullptr,
-                 kUnusedFlags);
-  RadioConfigs out{};
-  for (std::size_t i = 0; i < out.size(); ++i) out[i] = segment.value(static_cast<int>(i));
-  return out;
-}
 
 void AppendRadioConfigs(std::string& d, Link link, const RadioConfigs& rc, std::string_view rule) {
   const bool forward = link == Link::kForward;

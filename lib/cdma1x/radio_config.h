@@ -8,8 +8,6 @@
 #include <string>
 #include <string_view>
 
-#include "framework/payload_reader.h"
-
 namespace cdmadiag {
 
 enum class Link : std::uint8_t { kForward, kReverse };
@@ -25,10 +23,6 @@ inline RadioConfigs RadioConfigsOfNibbles(std::uint8_t first, std::uint8_t secon
   return {first & 0x0Fu, static_cast<std::uint32_t>(first >> 4), second & 0x0Fu,
           static_cast<std::uint32_t>(second >> 4)};
 }
-
-// The four configurations of one direction through the frame segment unpacker, from
-// start_bit; fields the payload does not hold read as 0.
-RadioConfigs UnpackRadioConfigs(const PayloadReader& r, int start_bit, Link link);
 
 // "\n<Forward|Reverse> Radio Configurations: \n", the rule (may be empty), then one line
 // per channel: the configuration, or "Not In Use" for 0.

@@ -2,6 +2,7 @@
 // the handset's dense-pack searcher path log (0x100C).
 #include <algorithm>
 #include <array>
+#include <cassert>
 #include <cmath>
 #include <cstdint>
 #include <map>
@@ -23,8 +24,8 @@ namespace {
 
 using cdmadiag::appendf;
 using cdmadiag::AttrWriter;
+using cdmadiag::Cursor;
 using cdmadiag::group_text;
-using cdmadiag::PayloadReader;
 
 constexpr int kScannerCategory = 0xA7;
 
@@ -45,21 +46,6 @@ constexpr int kScannerCategory = 0xA7;
 //  +48   s32   PnThreshold      dB
 //  +52   f32   Io               dBm
 //  +56   u32   NumDataBlocks    blocks of kBlockSize that follow
-constexpr std::size_t kComm = 0;
-constexpr std::size_t kDeviceId = 4;
-constexpr std::size_t kStatus = 8;
-constexpr std::size_t kLoopCount = 12;
-constexpr std::size_t kScanNum = 16;
-constexpr std::size_t kBand = 20;
-constexpr std::size_t kProtocol = 24;
-constexpr std::size_t kDataMode = 28;
-constexpr std::size_t kChannel = 32;
-constexpr std::size_t kChannelStyle = 36;
-constexpr std::size_t kCorrelationTaps = 40;
-constexpr std::size_t kChipWindowSize = 44;
-constexpr std::size_t kPnThreshold = 48;
-constexpr std::size_t kIo = 52;
-constexpr std::size_t kNumDataBlocks = 56;
 constexpr std::size_t kHeaderSize = 60;
 constexpr std::uint32_t kDataModeDelaySpread = 0x01;
 
@@ -77,17 +63,6 @@ constexpr std::uint32_t kDataModeDelaySpread = 0x01;
 //  +30   u8    DelaySpread  chips; first layout only with DataMode bit 0
 //  +32   f32   SigInt       dB, signal-to-interference ratio
 //  +28, +31, +36 to +39 not read
-constexpr std::size_t kBlockPn = 0;
-constexpr std::size_t kBlockStatus = 2;
-constexpr std::size_t kBlockEcIo = 4;
-constexpr std::size_t kBlockTOffset = 8;
-constexpr std::size_t kBlockAggr = 10;
-constexpr std::size_t kBlockEps = 14;
-constexpr std::size_t kBlockEss = 18;
-constexpr std::size_t kBlockEpc = 22;
-constexpr std::size_t kBlockTimeSlot = 26;
-constexpr std::size_t kBlockDelaySpread = 30;
-constexpr std::size_t kBlockSigInt = 32;
 constexpr std::size_t kBlockSize = 40;
 
 // A PN the scanner reports for a measurement that has no table row.
@@ -162,12 +137,24 @@ struct ScannerHeader {
   std::uint32_t blocks;
 };
 
-ScannerHeader read_header(const PayloadReader& r) {
-  return ScannerHeader{
-      r.i32le(kComm),        r.i32le(kDeviceId),     r.i32le(kStatus),          r.i32le(kLoopCount),
-      r.i32le(kScanNum),     r.i32le(kBand),         r.i32le(kProtocol),        r.u32le(kDataMode),
-      r.u32le(kChannel),     r.i32le(kChannelStyle), r.i32le(kCorrelationTaps), r.i32le(kChipWindowSize),
-      r.i32le(kPnThreshold), r.f32le(kIo),           r.u32le(kNumDataBlocks)};
+ScannerHeader read_header(Cursor& c) {
+  ScannerHeader h{};
+  h.comm = c.i32le();
+  h.device_id = c.i32le();
+  h.status = c.i32le();
+  h.loop_count = c.i32le();
+  h.scan_num = c.i32le();
+  h.band = c.i32le();
+  h.protocol = c.i32le();
+  h.data_mode = c.u32le();
+  h.channel = c.u32le();
+  h.channel_style = c.i32le();
+  h.correlation_taps = c.i32le();
+  h.chip_window_size = c.i32le();
+  h.pn_threshold = c.i32le();
+  h.io = c.f32le();
+  h.blocks = c.u32le();
+  return h;
 }
 
 struct ScannerBlock {
@@ -180,10 +167,22 @@ struct ScannerBlock {
   float sig_int;
 };
 
-ScannerBlock read_block(const PayloadReader& b) {
-  return ScannerBlock{b.i16le(kBlockPn),       b.i16le(kBlockStatus),   b.f32le(kBlockEcIo),  b.i16le(kBlockTOffset),
-                      b.f32le(kBlockAggr),     b.f32le(kBlockEps),      b.f32le(kBlockEss),   b.f32le(kBlockEpc),
-                      b.u16le(kBlockTimeSlot), b.u8(kBlockDelaySpread), b.f32le(kBlockSigInt)};
+ScannerBlock read_block(Cursor c) {
+  ScannerBlock b{};
+  b.pn = c.i16le();
+  b.status = c.i16le();
+  b.ecio = c.f32le();
+  b.time_offset = c.i16le();
+  b.aggr = c.f32le();
+  b.eps = c.f32le();
+  b.ess = c.f32le();
+  b.epc = c.f32le();
+  b.time_slot = c.u16le();
+  c.skip(2);
+  b.delay_spread = c.u8();
+  c.skip(1);
+  b.sig_int = c.f32le();
+  return b;
 }
 
 void append_spread_row(std::string& out, const ScannerBlock& b) {
@@ -194,19 +193,20 @@ void append_spread_row(std::string& out, const ScannerBlock& b) {
 
 // Both scanner layouts: the header's channel and Io, then, when the packet holds
 // exactly its blocks, the per-PN values of the valid pilots and the four strongest.
-void DecodeScanner(const PayloadReader& r, IOrbDataState* ds, COrbExpandedMessage& msg, const cdmadiag::Decoding& job,
+void DecodeScanner(Cursor c, IOrbDataState* ds, COrbExpandedMessage& msg, const cdmadiag::Decoding& job,
                    double threshold, ScannerLayout layout) {
   msg.category = kScannerCategory;
-  if (!job.require(r, kHeaderSize)) return;
-  const ScannerHeader h = read_header(r);
+  const ScannerHeader h = read_header(c);
+  if (!job.check(c)) return;
+  assert(c.offset() == kHeaderSize);
   const bool spread = layout == ScannerLayout::kSecond || (h.data_mode & kDataModeDelaySpread) != 0;
-  // In 64 bits: a lying block count must not wrap round to the packet's size.
-  const bool whole = r.size() == kHeaderSize + kBlockSize * std::uint64_t{h.blocks};
+  // The blocks are read only when they fill the rest exactly; in 64 bits, so that a
+  // lying block count cannot wrap round to the packet's size.
+  const bool whole = c.left() == kBlockSize * std::uint64_t{h.blocks};
   std::vector<ScannerBlock> blocks;
   if (whole) {
     blocks.reserve(h.blocks);
-    for (std::size_t i = 0; i < h.blocks; ++i)
-      blocks.push_back(read_block(r.sub(kHeaderSize + i * kBlockSize, kBlockSize)));
+    for (std::size_t i = 0; i < h.blocks; ++i) blocks.push_back(read_block(c.record(kBlockSize)));
   }
 
   if (const AttrWriter w(ds); w.on()) {
@@ -284,17 +284,9 @@ void DecodeScanner(const PayloadReader& r, IOrbDataState* ds, COrbExpandedMessag
 //  +12   4 x u16  Energy     E1-E4, raw searcher energy; 0 = no path
 //  +22   u8       RxAgc      raw / 3 + band base, dBm
 //  +2, +20, +23 not read
-constexpr std::size_t kPathPregain = 0;
-constexpr std::size_t kPathIntegration = 1;
-constexpr std::size_t kPathNonCoherent = 2;
-constexpr std::size_t kPathActivePilot = 3;
 constexpr std::size_t kPathRecordCount = 14;
 constexpr std::size_t kPathRecords = 23;
 constexpr std::size_t kPathRecordSize = 24;
-constexpr std::size_t kRecordPilotWord = 0;
-constexpr std::size_t kRecordPositions = 4;
-constexpr std::size_t kRecordEnergies = 12;
-constexpr std::size_t kRecordRxAgc = 22;
 constexpr std::size_t kPaths = 4;
 constexpr unsigned kPnBits = 10;
 constexpr int kChipsPerIntegrationUnit = 4;
@@ -335,42 +327,48 @@ struct PathPilot {
 void COrbDecodeMsgCDMAQualcommFrame::DecodeTopNPilot(IOrbDataState* ds, COrbExpandedMessage& msg,
                                                      IDekCellRefs_Search*) {
   const auto job = Begin(msg, &F::DecodeTopNPilot);
-  DecodeScanner(payload(), ds, msg, job, threshold_a(), ScannerLayout::kFirst);
+  DecodeScanner(Cursor(payload()), ds, msg, job, threshold_a(), ScannerLayout::kFirst);
 }
 
 void COrbDecodeMsgCDMAQualcommFrame::DecodeTopNPilotV2(IOrbDataState* ds, COrbExpandedMessage& msg,
                                                        IDekCellRefs_Search*) {
   const auto job = Begin(msg, &F::DecodeTopNPilotV2);
-  DecodeScanner(payload(), ds, msg, job, threshold_a(), ScannerLayout::kSecond);
+  DecodeScanner(Cursor(payload()), ds, msg, job, threshold_a(), ScannerLayout::kSecond);
 }
 
 void COrbDecodeMsgCDMAQualcommFrame::DecodeRetrieverScanner(IOrbDataState* ds, COrbExpandedMessage& msg,
                                                             IDekCellRefs_Search*) {
-  Begin(msg, &F::DecodeRetrieverScanner);
-  const PayloadReader r = payload();
-  // The record count lies inside the header: nothing is read before the header is whole.
-  if (!r.has(0, kPathRecords) || !r.has(kPathRecords, kPathRecordSize * r.u8(kPathRecordCount))) {
-    if (msg.detailsWanted) msg.details += kNotEnoughData;
-    return;
-  }
-  const std::uint8_t integration = r.u8(kPathIntegration);
-  const std::uint8_t count = r.u8(kPathRecordCount);
-  const double offset = cdmadiag::SearcherEnergyOffset(r.u8(kPathPregain), integration, r.u8(kPathNonCoherent));
+  const auto job = Begin(msg, &F::DecodeRetrieverScanner);
+  Cursor c(payload());
+  const std::uint8_t pregain = c.u8();
+  const std::uint8_t integration = c.u8();
+  const std::uint8_t non_coherent = c.u8();
+  const std::uint16_t active_pilot = c.u16le();
+  c.seek(kPathRecordCount);
+  const std::uint8_t count = c.u8();
+  c.seek(kPathRecords);
+  // The header and every record it counts, or nothing is shown.
+  c.need(kPathRecordSize * count);
+  if (!c.ok()) return (void)job.fail(kNotEnoughData);
+  const double offset = cdmadiag::SearcherEnergyOffset(pregain, integration, non_coherent);
   const int band = cdmadiag::DetermineBandIndex(ds, kPathLogBandOrder);
   const bool band_known = band == cdmadiag::kBandIndexCellular || band == cdmadiag::kBandIndexPcs;
   const double rx_base = band == cdmadiag::kBandIndexPcs ? kRxBasePcsDbm : kRxBaseCellularDbm;
 
   std::vector<PathPilot> pilots(count);
   for (std::size_t k = 0; k < count; ++k) {
-    const PayloadReader rec = r.sub(kPathRecords + k * kPathRecordSize, kPathRecordSize);
+    Cursor rec = c.record(kPathRecordSize);
     PathPilot& p = pilots[k];
-    const std::uint16_t word = rec.u16le(kRecordPilotWord);
+    const std::uint16_t word = rec.u16le();
+    rec.skip(2);
+    for (std::uint16_t& position : p.position) position = rec.u16le();
+    for (std::uint16_t& energy : p.energy) energy = rec.u16le();
+    rec.skip(2);
+    const std::uint8_t rx_agc = rec.u8();
     p.pn = static_cast<std::uint16_t>(cdmadiag::bits(word, 0, kPnBits));
     p.set = set_letter(word);
     std::uint16_t largest = 0;
     for (std::size_t j = 0; j < kPaths; ++j) {
-      p.position[j] = rec.u16le(kRecordPositions + 2 * j);
-      p.energy[j] = rec.u16le(kRecordEnergies + 2 * j);
       if (p.energy[j] == 0) continue;
       p.ecio[j] = 10.0 * std::log10(static_cast<double>(p.energy[j])) + offset;
       p.linear += std::pow(10.0, p.ecio[j] / 10.0);
@@ -381,7 +379,7 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeRetrieverScanner(IOrbDataState* ds, C
     }
     p.heard = largest != 0;
     p.rx_known = band_known && p.heard;
-    if (p.rx_known) p.rx = p.best + rec.u8(kRecordRxAgc) / 3.0 + rx_base;
+    if (p.rx_known) p.rx = p.best + rx_agc / 3.0 + rx_base;
   }
 
   // The pilots heard, strongest first; equal Ec/Io keep the record order.
@@ -416,9 +414,9 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeRetrieverScanner(IOrbDataState* ds, C
   if (!msg.detailsWanted) return;
   std::string& out = msg.details;
   out += "Pilot Scanner Dense-Pack Data\n\n";
-  appendf(out, "Active Pilot PN:\t%d\n", static_cast<int>(cdmadiag::bits(r.u16le(kPathActivePilot), 0, kPnBits)));
+  appendf(out, "Active Pilot PN:\t%d\n", static_cast<int>(cdmadiag::bits(active_pilot, 0, kPnBits)));
   appendf(out, "Integration Time:\t%d chips\n", kChipsPerIntegrationUnit * integration);
-  appendf(out, "Search Count:\t%d\n\n", count);
+  appendf(out, "Search Count:\t%d\n\n", int{count});
   out += kPathTableHeading;
   for (const PathPilot& p : pilots) {
     appendf(out, "%03d\t%c\t", p.pn, p.set);

@@ -33,10 +33,6 @@ constexpr double kLinearFloor = 1e-5;
 // A coherent truncation of 0 stands for 8.
 constexpr unsigned kTruncationOfZero = 8;
 
-// Task header offsets shared by both layouts.
-constexpr std::size_t kTaskNonCoherent = 2;
-constexpr std::size_t kTaskCoherent = 4;
-
 }  // namespace
 
 const char* Searcher4TechnologyName(unsigned technology) { return name_or(kTechnologies, technology, kReserved); }
@@ -69,15 +65,19 @@ Searcher4Peak MakeSearcher4Peak(std::uint16_t high, std::uint16_t low, std::uint
   return p;
 }
 
-std::vector<Searcher4Peak> ReadSearcher4Peaks(const PayloadReader& r, std::size_t off, std::size_t header_size,
-                                              unsigned peaks) {
-  const unsigned k = r.u8(off + kTaskNonCoherent);
-  const Searcher4Coherent coherent = UnpackSearcher4Coherent(r.u16le(off + kTaskCoherent));
+std::vector<Searcher4Peak> ReadSearcher4Peaks(Cursor header, Cursor& c, unsigned peaks) {
+  header.skip(2);  // the task word
+  const unsigned k = header.u8();
+  header.skip(1);
+  const Searcher4Coherent coherent = UnpackSearcher4Coherent(header.u16le());
   std::vector<Searcher4Peak> out;
-  std::size_t p = off + header_size;
-  for (unsigned i = 0; i < peaks && r.has(p, kSearcher4PeakSize); ++i, p += kSearcher4PeakSize) {
-    out.push_back(
-        MakeSearcher4Peak(r.u16le(p), r.u16le(p + 2), r.u16le(p + 4), coherent.truncation, coherent.length, k));
+  for (unsigned i = 0; i < peaks; ++i) {
+    Cursor peak = c.record(kSearcher4PeakSize);
+    const std::uint16_t high = peak.u16le();
+    const std::uint16_t low = peak.u16le();
+    const std::uint16_t energy = peak.u16le();
+    if (!peak.ok()) break;
+    out.push_back(MakeSearcher4Peak(high, low, energy, coherent.truncation, coherent.length, k));
   }
   return out;
 }
@@ -88,6 +88,7 @@ namespace {
 
 using cdmadiag::appendf;
 using cdmadiag::AttrWriter;
+using cdmadiag::Cursor;
 
 // Payload (fixed part 6 bytes):
 //  +off  type  name                 unit
@@ -106,19 +107,7 @@ using cdmadiag::AttrWriter;
 //        +6  u16  PN position
 //        +8  u16  window size
 //       +10  peaks x 6 bytes        see cdma1x/searcher4.h
-constexpr std::size_t kTechnologyPeaks = 0;
-constexpr std::size_t kQueue = 1;
-constexpr std::size_t kTaskCount = 2;
-constexpr std::size_t kFrequencyOffset = 3;
-constexpr std::size_t kRx0Agc = 4;
-constexpr std::size_t kRx1Agc = 5;
-constexpr std::size_t kTasks = 6;
-constexpr std::size_t kFixedSize = 6;
 constexpr std::size_t kTaskHeaderSize = 10;
-constexpr std::size_t kTaskNonCoherent = 2;
-constexpr std::size_t kTaskCoherent = 4;
-constexpr std::size_t kTaskPnPosition = 6;
-constexpr std::size_t kTaskWindowSize = 8;
 
 constexpr double kAgcOffsetDbm = 63.248;
 // Every 0x1174-0x1178 packet culls as 0x1174.
@@ -133,31 +122,39 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeSearcher4_1X(IOrbDataState* ds, COrbE
   AttrWriter(ds, AttrWriter::kAlways).DWord(ATTR_ID_CULL_SEARCHER_MESSAGE, kCullSearcher4);
   const auto job = Begin(msg, &COrbDecodeMsgCDMAQualcommFrame::DecodeSearcher4_1X);
   if (!msg.detailsWanted) return;
-  const cdmadiag::PayloadReader r = payload();
-  if (!job.require(r, kFixedSize)) return;
+  Cursor c(payload());
+  const std::uint8_t first = c.u8();
+  const std::uint8_t queue_byte = c.u8();
+  const unsigned tasks = c.u8();
+  const std::uint8_t frequency_offset = c.u8();
+  const std::uint8_t rx0_agc = c.u8();
+  const std::uint8_t rx1_agc = c.u8();
+  if (!job.check(c)) return;
 
-  const std::uint8_t first = r.u8(kTechnologyPeaks);
   const auto technology = static_cast<unsigned>(cdmadiag::bits(first, 5, 3));
   const auto peaks = static_cast<unsigned>(cdmadiag::bits(first, 0, 4));
-  const auto queue = static_cast<unsigned>(cdmadiag::bits(r.u8(kQueue), 0, 4));
-  const unsigned tasks = r.u8(kTaskCount);
+  const auto queue = static_cast<unsigned>(cdmadiag::bits(queue_byte, 0, 4));
   std::string& d = msg.details;
   appendf(d, "Technology: %s, Queue: %s, Freq. offset (in 37.5Hz): 0x%X, RX0 AGC: %.2f, RX1 AGC: %.2f\n",
           cdmadiag::Searcher4TechnologyName(technology), cdmadiag::Searcher4QueueName(queue),
-          unsigned{r.u8(kFrequencyOffset)}, agc_dbm(r.u8(kRx0Agc)), agc_dbm(r.u8(kRx1Agc)));
+          unsigned{frequency_offset}, agc_dbm(rx0_agc), agc_dbm(rx1_agc));
 
-  cdmadiag::ForEachSearcher4Task(r, kTasks, tasks, peaks, kTaskHeaderSize, [&](const cdmadiag::Searcher4Task& t) {
-    const auto word = cdmadiag::UnpackSearcher4TaskWord(r.u16le(t.offset));
-    const auto coherent = cdmadiag::UnpackSearcher4Coherent(r.u16le(t.offset + kTaskCoherent));
+  cdmadiag::ForEachSearcher4Task(c, tasks, peaks, kTaskHeaderSize, [&](const cdmadiag::Searcher4Task& t) {
+    Cursor h = t.header;
+    const auto word = cdmadiag::UnpackSearcher4TaskWord(h.u16le());
+    const std::uint8_t non_coherent = h.u8();
+    h.skip(1);
+    const auto coherent = cdmadiag::UnpackSearcher4Coherent(h.u16le());
+    const std::uint16_t pn_position = h.u16le();
+    const std::uint16_t window_size = h.u16le();
     // The Walsh index is a single bit; it is shown as that bit, not scaled by 257.
     appendf(d,
             "Pilot Index: %d, Antenna: %s, HDR Burst Len.: %d, QOF Index: %d, Walsh Index: %d, Non_Coh_Len: %d, "
             "Coh_Trunc: %d, Cohenrent_Len: %d, PN position: %d, Window Size: %d\n",
             static_cast<int>(word.pilot), cdmadiag::Searcher4AntennaName(word.antenna),
             static_cast<int>(word.burst_length), static_cast<int>(word.qof), static_cast<int>(word.walsh),
-            int{r.u8(t.offset + kTaskNonCoherent)}, static_cast<int>(coherent.truncation),
-            static_cast<int>(coherent.length), int{r.u16le(t.offset + kTaskPnPosition)},
-            int{r.u16le(t.offset + kTaskWindowSize)});
+            int{non_coherent}, static_cast<int>(coherent.truncation), static_cast<int>(coherent.length),
+            int{pn_position}, int{window_size});
     for (std::size_t i = 0; i < t.peaks.size(); ++i) {
       const cdmadiag::Searcher4Peak& p = t.peaks[i];
       appendf(d, "Peak %d Position: %.3f, Energy: %d (%.2fdBm)\n", static_cast<int>(i), p.position, int{p.energy},

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "framework/payload_reader.h"
+#include "framework/payload_cursor.h"
 
 namespace cdmadiag {
 
@@ -52,37 +52,32 @@ struct Searcher4Peak {
 Searcher4Peak MakeSearcher4Peak(std::uint16_t high, std::uint16_t low, std::uint16_t energy, unsigned truncation,
                                 unsigned coherent_length, unsigned non_coherent_length);
 
-// A task as the walk hands it over: its offset in the reader, and the peaks that are
-// whole (fewer than asked when the reader ends inside them).
+// A task as the walk hands it over: a cursor over its header, at its start, and the
+// peaks that are whole (fewer than asked when the payload ends inside them).
 struct Searcher4Task {
-  std::size_t offset = 0;
+  Cursor header;
   std::vector<Searcher4Peak> peaks;
 };
 
-// Walks up to `tasks` tasks from `start`, each a header of header_size bytes (the
-// task word at +0, the non-coherent length u8 at +2, the coherent word at +4) followed
-// by `peaks` peaks; calls fn(task) for every task whose header is whole and stops at
-// the first that is not, or after a task cut inside its peaks. Returns the tasks seen.
-template <class Fn>
-std::size_t ForEachSearcher4Task(const PayloadReader& r, std::size_t start, unsigned tasks, unsigned peaks,
-                                 std::size_t header_size, Fn&& fn);
+// The peaks after a task header (the task word u16, the non-coherent length u8, a byte,
+// the coherent word u16 first), read from c while whole (helper of the walk).
+std::vector<Searcher4Peak> ReadSearcher4Peaks(Cursor header, Cursor& c, unsigned peaks);
 
-// Peaks of a task whose header starts at off (helper of the walk).
-std::vector<Searcher4Peak> ReadSearcher4Peaks(const PayloadReader& r, std::size_t off, std::size_t header_size,
-                                              unsigned peaks);
-
+// Walks up to `tasks` tasks from c's offset, each a header of header_size bytes
+// followed by `peaks` peaks; calls fn(task) for every task whose header is whole and
+// stops at the first that is not, or after a task cut inside its peaks. Returns the
+// tasks seen.
 template <class Fn>
-std::size_t ForEachSearcher4Task(const PayloadReader& r, std::size_t start, unsigned tasks, unsigned peaks,
-                                 std::size_t header_size, Fn&& fn) {
-  std::size_t off = start;
+std::size_t ForEachSearcher4Task(Cursor c, unsigned tasks, unsigned peaks, std::size_t header_size, Fn&& fn) {
   std::size_t seen = 0;
-  for (unsigned t = 0; t < tasks && r.has(off, header_size); ++t) {
-    Searcher4Task task{off, ReadSearcher4Peaks(r, off, header_size, peaks)};
+  for (unsigned t = 0; t < tasks; ++t) {
+    const Cursor header = c.record(header_size);
+    if (!header.ok()) break;
+    const Searcher4Task task{header, ReadSearcher4Peaks(header, c, peaks)};
     const bool cut = task.peaks.size() < peaks;
     fn(task);
     ++seen;
     if (cut) break;
-    off += header_size + std::size_t{peaks} * kSearcher4PeakSize;
   }
   return seen;
 }

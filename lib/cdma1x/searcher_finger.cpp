@@ -1,6 +1,7 @@
 // IS-95 pilot finger report (0x100B) and pilot searcher report (0x100F).
 #include <algorithm>
 #include <array>
+#include <cassert>
 #include <cmath>
 #include <cstdint>
 #include <string>
@@ -14,6 +15,7 @@
 #include "host/cdma_utils.h"
 
 using cdmadiag::AttrWriter;
+using cdmadiag::Cursor;
 using F = COrbDecodeMsgCDMAQualcommFrame;
 
 namespace {
@@ -27,10 +29,6 @@ constexpr std::uint32_t kCullPilotReport = 0x104B;
 //   +6   u16 x 3  finger position            1/8 chip
 //  +12   u8 x 3   pilot strength             raw (PilotRSSI2dB); 0 = not locked
 constexpr std::size_t kFingerCount = 3;
-constexpr std::size_t kFingerPn = 0;
-constexpr std::size_t kFingerPosition = 6;
-constexpr std::size_t kFingerRssi = 12;
-constexpr std::size_t kFingerPacketSize = 15;
 // The locked count is taken over a list of ten, of which the packet fills three.
 constexpr int kFingerListSize = 10;
 
@@ -45,15 +43,8 @@ constexpr int kFingerListSize = 10;
 //   +9   u8[2]    not read
 //  +11   u16      N                          window entries
 //  +13   u16 x N  raw energies               one per window position, 4 x 1/8 chip apart
-constexpr std::size_t kPregain = 0;
-constexpr std::size_t kIntegration = 1;
-constexpr std::size_t kNonCoherent = 2;
-constexpr std::size_t kPilotSetWord = 3;
-constexpr std::size_t kWindowEnd = 5;
-constexpr std::size_t kWindowCentre = 7;
-constexpr std::size_t kEntryCount = 11;
-constexpr std::size_t kEnergies = 13;
 constexpr std::size_t kSearcherHeaderSize = 13;
+constexpr std::size_t kEnergySize = 2;
 constexpr unsigned kPnBits = 10, kNotRefPilotBit = 10;
 // A PN's pilot phase in chips.
 constexpr int kChipsPerPn = 64;
@@ -104,8 +95,14 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeFinger(IOrbDataState* ds, COrbExpande
                                                   IDekCellRefs_Search* cells) {
   AttrWriter(ds, AttrWriter::kAlways).DWord(ATTR_ID_CULL_FINGER_MESSAGE, kCullPilotReport);
   const auto job = Begin(msg, &F::DecodeFinger);
-  const cdmadiag::PayloadReader r = payload();
-  if (!job.require(r, kFingerPacketSize)) return;
+  Cursor c(payload());
+  std::array<std::uint16_t, kFingerCount> finger_pns{};
+  for (std::uint16_t& v : finger_pns) v = c.u16le();
+  std::array<std::uint16_t, kFingerCount> positions{};
+  for (std::uint16_t& v : positions) v = c.u16le();
+  std::array<std::uint8_t, kFingerCount> strengths{};
+  for (std::uint8_t& v : strengths) v = c.u8();
+  if (!job.check(c)) return;
 
   std::array<std::uint16_t, kFingerListSize> pns{};
   std::array<std::uint16_t, kFingerListSize> rssi{};
@@ -115,9 +112,9 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeFinger(IOrbDataState* ds, COrbExpande
   const AttrWriter w(ds);
 
   for (std::size_t i = 0; i < kFingerCount; ++i) {
-    const std::uint16_t pn = r.u16le(kFingerPn + 2 * i);
-    const std::uint16_t position = r.u16le(kFingerPosition + 2 * i);
-    const std::uint8_t strength = r.u8(kFingerRssi + i);
+    const std::uint16_t pn = finger_pns[i];
+    const std::uint16_t position = positions[i];
+    const std::uint8_t strength = strengths[i];
     pns[i] = pn;
     rssi[i] = strength;
     const auto index = static_cast<std::uint32_t>(i);
@@ -223,28 +220,29 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeSearcher(IOrbDataState* ds, COrbExpan
   const auto job = Begin(msg, &F::DecodeSearcher);
   const AttrWriter always(ds, AttrWriter::kAlways);
   always.DWord(ATTR_ID_CULL_SEARCHER_MESSAGE, kCullPilotReport);
-  const cdmadiag::PayloadReader r = payload();
-  if (!job.require(r, kSearcherHeaderSize)) return;
-
-  const std::uint8_t pregain = r.u8(kPregain);
-  const std::uint8_t integration = r.u8(kIntegration);
-  const std::uint8_t non_coherent = r.u8(kNonCoherent);
-  const std::uint16_t set_word = r.u16le(kPilotSetWord);
+  Cursor c(payload());
+  const std::uint8_t pregain = c.u8();
+  const std::uint8_t integration = c.u8();
+  const std::uint8_t non_coherent = c.u8();
+  const std::uint16_t set_word = c.u16le();
+  const std::uint16_t window_end = c.u16le();
+  const std::uint16_t window_centre = c.u16le();
+  c.skip(2);
+  const std::uint16_t n = c.u16le();
+  if (!job.check(c)) return;
+  assert(c.offset() == kSearcherHeaderSize);
   const auto pn = static_cast<std::uint16_t>(cdmadiag::bits(set_word, 0, kPnBits));
   const auto not_ref_pilot = static_cast<unsigned>(cdmadiag::bits(set_word, kNotRefPilotBit, 1));
-  const std::uint16_t window_end = r.u16le(kWindowEnd);
-  const std::uint16_t window_centre = r.u16le(kWindowCentre);
-  const std::uint16_t n = r.u16le(kEntryCount);
   always.UShort(ATTR_ID_CDMA_SEARCHER_NUM_ENTRIES, n);
 
   // Only the energies the packet holds, and no more than a window can have; positions
   // still count from the announced N so that the entries present keep their delays.
-  const std::size_t present = std::min<std::size_t>({n, cdmadiag::kSearcherMaxEntries, (r.size() - kEnergies) / 2});
+  const std::size_t present = c.whole_records(kEnergySize, std::min<std::size_t>(n, cdmadiag::kSearcherMaxEntries));
   std::vector<std::uint16_t> energy(present);
   std::uint16_t largest = 0;
   std::size_t largest_index = 0;
   for (std::size_t k = 0; k < present; ++k) {
-    energy[k] = r.u16le(kEnergies + 2 * k);
+    energy[k] = c.u16le();
     if (energy[k] > largest) {
       largest = energy[k];
       largest_index = k;

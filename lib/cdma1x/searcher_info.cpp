@@ -2,6 +2,7 @@
 // enhanced finger information (0x1179).
 #include <algorithm>
 #include <array>
+#include <cassert>
 #include <cmath>
 #include <cstdint>
 #include <optional>
@@ -13,7 +14,7 @@
 #include "cdma1x/radio_config.h"
 #include "framework/attributes.h"
 #include "framework/decoder_1x.h"
-#include "framework/payload_reader.h"
+#include "framework/payload_cursor.h"
 #include "framework/text.h"
 #include "framework/value_names.h"
 #include "host/cdma_utils.h"
@@ -21,8 +22,8 @@
 
 using cdmadiag::appendf;
 using cdmadiag::AttrWriter;
+using cdmadiag::Cursor;
 using cdmadiag::group_text;
-using cdmadiag::PayloadReader;
 using F = COrbDecodeMsgCDMAQualcommFrame;
 
 namespace {
@@ -62,58 +63,96 @@ namespace {
 //  +21   u8       DivMode          only with the flag
 //  +22 (or +20)   N x 4 entries, then F x 12 fingers: u8 finger channel, u8 unread, u16 PN,
 //                 u8 sector, u8 RSSI, 2 bytes unread, i32 position 1/8 chip
-// The two layouts as data: where the fields both share sit. What one alone has (the
-// pilot type, radio configurations and channel set of the first; the diversity bytes
-// and finger channel of Ver2) is read where ver2 says.
+// The two layouts as data: each one's header and finger reads, into what both share.
+// What one alone has (the pilot type, radio configurations and channel set of the
+// first; the diversity bytes and finger channel of Ver2) is shown where ver2 says.
+struct SearcherHeader {
+  std::uint8_t pilot_type, band_class, pregain, integration, non_coherent;
+  std::uint16_t set_word, window_size;
+  std::uint32_t raw_position;  // signed in Ver2
+  cdmadiag::PowerTrailer trailer;
+  std::uint8_t radio_configs1, radio_configs2, channel_set;
+  std::optional<std::uint8_t> diversity_power, diversity_mode;  // Ver2 with the flag
+  std::uint8_t entries, fingers;
+};
+constexpr std::uint8_t kNoDiversity = 0xFF;
+
+SearcherHeader read_info_header(Cursor& c) {
+  SearcherHeader h{};
+  h.pilot_type = c.u8();
+  h.band_class = c.u8();
+  h.pregain = c.u8();
+  h.integration = c.u8();
+  h.non_coherent = c.u8();
+  h.set_word = c.u16le();
+  h.raw_position = c.u32le();
+  h.window_size = c.u16le();
+  h.trailer = cdmadiag::ReadPowerTrailer(c);
+  h.radio_configs1 = c.u8();
+  h.radio_configs2 = c.u8();
+  h.channel_set = c.u8();
+  h.entries = c.u8();
+  h.fingers = c.u8();
+  return h;
+}
+
+// The diversity bytes follow only when the flag is not kNoDiversity.
+SearcherHeader read_ver2_header(Cursor& c) {
+  SearcherHeader h{};
+  h.band_class = c.u8();
+  h.pregain = c.u8();
+  h.integration = c.u8();
+  h.non_coherent = c.u8();
+  h.set_word = c.u16le();
+  h.window_size = c.u16le();
+  h.raw_position = c.u32le();
+  h.trailer = cdmadiag::ReadPowerTrailer(c);
+  const std::uint8_t diversity_flag = c.u8();
+  h.entries = c.u8();
+  h.fingers = c.u8();
+  if (c.ok() && diversity_flag != kNoDiversity) {
+    h.diversity_power = c.u8();
+    h.diversity_mode = c.u8();
+  }
+  return h;
+}
+
+struct SearcherFinger {
+  std::uint8_t channel;  // Ver2
+  std::uint16_t pn;
+  std::uint8_t sector, rssi;
+  std::uint32_t position;  // 1/8 chip, signed in Ver2
+};
+
+SearcherFinger read_info_finger(Cursor c) {
+  SearcherFinger f{};
+  f.pn = c.u16le();
+  f.sector = c.u8();
+  f.rssi = c.u8();
+  f.position = c.u32le();
+  return f;
+}
+
+SearcherFinger read_ver2_finger(Cursor c) {
+  SearcherFinger f{};
+  f.channel = c.u8();
+  c.skip(1);
+  f.pn = c.u16le();
+  f.sector = c.u8();
+  f.rssi = c.u8();
+  c.skip(2);
+  f.position = c.u32le();
+  return f;
+}
+
 struct Layout {
   bool ver2;  // also: the window position is signed
-  std::size_t band_class, pregain, integration, non_coherent, set_word, window_position, window_size;
-  std::size_t trailer, entry_count, finger_count, fixed_size;
-  std::size_t finger_size, finger_pn, finger_sector, finger_rssi, finger_position;
+  SearcherHeader (*read_header)(Cursor&);
+  std::size_t finger_size;
+  SearcherFinger (*read_finger)(Cursor);
 };
-constexpr Layout kInfo{.ver2 = false,
-                       .band_class = 1,
-                       .pregain = 2,
-                       .integration = 3,
-                       .non_coherent = 4,
-                       .set_word = 5,
-                       .window_position = 7,
-                       .window_size = 11,
-                       .trailer = 13,
-                       .entry_count = 21,
-                       .finger_count = 22,
-                       .fixed_size = 23,
-                       .finger_size = 10,
-                       .finger_pn = 0,
-                       .finger_sector = 2,
-                       .finger_rssi = 3,
-                       .finger_position = 4};
-constexpr Layout kInfoVer2{.ver2 = true,
-                           .band_class = 0,
-                           .pregain = 1,
-                           .integration = 2,
-                           .non_coherent = 3,
-                           .set_word = 4,
-                           .window_position = 8,
-                           .window_size = 6,
-                           .trailer = 12,
-                           .entry_count = 18,
-                           .finger_count = 19,
-                           .fixed_size = 20,
-                           .finger_size = 12,
-                           .finger_pn = 2,
-                           .finger_sector = 4,
-                           .finger_rssi = 5,
-                           .finger_position = 8};
-constexpr std::size_t kPilotTypeInfo = 0;
-constexpr std::size_t kRadioConfigs = 18;
-constexpr std::size_t kChannelSet = 20;
-constexpr std::size_t kDiversityFlag = 17;
-constexpr std::size_t kDiversityPower = 20;
-constexpr std::size_t kDiversityMode = 21;
-constexpr std::size_t kDiversitySize = 22;
-constexpr std::uint8_t kNoDiversity = 0xFF;
-constexpr std::size_t kVer2FingerChannel = 0;
+constexpr Layout kInfo{false, read_info_header, 10, read_info_finger};
+constexpr Layout kInfoVer2{true, read_ver2_header, 12, read_ver2_finger};
 constexpr std::size_t kEntrySize = 4;
 constexpr std::size_t kMaxFingers = 10;
 constexpr std::size_t kBestPilots = 4;
@@ -169,47 +208,45 @@ struct SearcherInfoParts {
 
 void SearcherInfoParts::decode(F& frame, const Layout& L, IOrbDataState* ds, COrbExpandedMessage& msg,
                                IDekCellRefs_Search* cells, const cdmadiag::Decoding& job) {
-  const PayloadReader r = frame.payload();
-  if (!job.require(r, L.fixed_size)) return;
-  const bool diversity = L.ver2 && r.u8(kDiversityFlag) != kNoDiversity;
-  if (diversity && !job.require(r, kDiversitySize)) return;
+  Cursor c(frame.payload());
+  const SearcherHeader h = L.read_header(c);
+  if (!job.check(c)) return;
   const AttrWriter w(ds);
   const AttrWriter always(ds, AttrWriter::kAlways);
 
-  const std::uint8_t band_class = r.u8(L.band_class);
+  const std::uint8_t band_class = h.band_class;
   w.UShort(ATTR_ID_Band_Class, band_class);
   const int band = cdmadiag::DetermineBandIndex(ds, cdmadiag::kPilotReportBandOrder, band_class);
-  const cdmadiag::PowerTrailer t = cdmadiag::ReadPowerTrailer(r, L.trailer);
+  const cdmadiag::PowerTrailer& t = h.trailer;
   const cdmadiag::AgcPowers p =
       frame.ConvertAgcPowers(t.rx_agc, t.agc_power, t.tx_gain_adjust, band, cdmadiag::PowerClass(ds));
   cdmadiag::WriteAgcPowers(w, p);
 
-  const std::size_t n = r.u8(L.entry_count);
-  const std::size_t f = r.u8(L.finger_count);
+  const std::size_t n = h.entries;
+  const std::size_t f = h.fingers;
   if (f > kMaxFingers) return;  // malformed: nothing past the header is trusted
   always.UShort(ATTR_ID_CDMA_SEARCHER_NUM_ENTRIES, static_cast<std::uint16_t>(n));
 
-  const std::uint8_t pregain = r.u8(L.pregain);
-  const std::uint8_t integration = r.u8(L.integration);
-  const std::uint8_t non_coherent = r.u8(L.non_coherent);
-  const std::uint16_t set_word = r.u16le(L.set_word);
+  const std::uint8_t pregain = h.pregain;
+  const std::uint8_t integration = h.integration;
+  const std::uint8_t non_coherent = h.non_coherent;
+  const std::uint16_t set_word = h.set_word;
   const auto pn = static_cast<std::uint16_t>(cdmadiag::bits(set_word, 0, kPnBits));
   const auto not_ref_pilot = static_cast<unsigned>(cdmadiag::bits(set_word, kNotRefPilotBit, 1));
-  const std::uint32_t raw_position = r.u32le(L.window_position);
+  const std::uint32_t raw_position = h.raw_position;
   const std::int64_t window_position =
       L.ver2 ? std::int64_t{static_cast<std::int32_t>(raw_position)} : std::int64_t{raw_position};
-  const std::uint16_t window_size = r.u16le(L.window_size);
+  const std::uint16_t window_size = h.window_size;
 
   // Window entries, only those the packet holds; delays still count from the announced N.
-  const std::size_t entries = diversity ? kDiversitySize : L.fixed_size;
-  const std::size_t present = std::min(n, (r.size() - entries) / kEntrySize);
+  const std::size_t present = c.whole_records(kEntrySize, n);
   std::vector<std::uint16_t> position(present);
   std::vector<std::uint16_t> energy(present);
   std::uint16_t largest = 0;
   std::size_t largest_index = 0;
   for (std::size_t k = 0; k < present; ++k) {
-    position[k] = r.u16le(entries + kEntrySize * k);
-    energy[k] = r.u16le(entries + kEntrySize * k + 2);
+    position[k] = c.u16le();
+    energy[k] = c.u16le();
     if (energy[k] > largest) {
       largest = energy[k];
       largest_index = k;
@@ -253,14 +290,14 @@ void SearcherInfoParts::decode(F& frame, const Layout& L, IOrbDataState* ds, COr
     const auto factor = static_cast<unsigned>(cdmadiag::PregainFactor(pregain));
     std::string& d = msg.details;
     if (!L.ver2) {
-      appendf(d, "PILOT_TYPE_INFO: %u, ", unsigned{r.u8(kPilotTypeInfo)});
+      appendf(d, "PILOT_TYPE_INFO: %u, ", unsigned{h.pilot_type});
     }
     appendf(d, "BAND_CLASS: %u (%s), PREGAIN: %u, INTEGRATION: %u per chip, NON_COHERENT: %u", unsigned{band_class},
             band_name.c_str(), factor, 4u * integration, non_coherent + 1u);
-    if (diversity) {
+    if (h.diversity_power && h.diversity_mode) {
       appendf(d, ", Transmit Diversity Power Level: %s, Transmit Diversity Mode: %s",
-              cdmadiag::name_or(kDiversityPowers, r.u8(kDiversityPower), kUnknown),
-              cdmadiag::name_or(kDiversityModes, r.u8(kDiversityMode), kUnknown));
+              cdmadiag::name_or(kDiversityPowers, *h.diversity_power, kUnknown),
+              cdmadiag::name_or(kDiversityModes, *h.diversity_mode, kUnknown));
     }
     d += "\n";
     if (L.ver2) {
@@ -281,9 +318,9 @@ void SearcherInfoParts::decode(F& frame, const Layout& L, IOrbDataState* ds, COr
               "MsRxPwr: %.2f dBm, MsTxPwr: %.2f dBm, MsAgcPwr: %.2f dBm, TX_GAIN_ADJ: %.2f dB, TX_PWR_LIMIT: %d, "
               "\nSRCH_STATE: %s\n",
               p.rx, p.tx, p.agc, p.gain_adjust, int{t.tx_power_limit}, cdmadiag::SearchStateName(t.search_state));
-      const std::uint8_t channels = r.u8(kChannelSet);
+      const std::uint8_t channels = h.channel_set;
       cdmadiag::AppendRadioConfigs(d, cdmadiag::Link::kForward,
-                                   cdmadiag::RadioConfigsOfNibbles(r.u8(kRadioConfigs), r.u8(kRadioConfigs + 1)),
+                                   cdmadiag::RadioConfigsOfNibbles(h.radio_configs1, h.radio_configs2),
                                    cdmadiag::kRule61);
       cdmadiag::AppendChannelSetMask(
           d, cdmadiag::Link::kForward,
@@ -292,15 +329,16 @@ void SearcherInfoParts::decode(F& frame, const Layout& L, IOrbDataState* ds, COr
     }
   }
 
-  // Fingers, only those the packet holds.
-  const std::size_t first_finger = entries + kEntrySize * n;
+  // Fingers, only those the packet holds, after all N entries.
+  c.skip(kEntrySize * (n - present));
   std::vector<cdmadiag::FingerStrength> fingers;
-  for (std::size_t i = 0; i < f && r.has(first_finger + L.finger_size * i, L.finger_size); ++i) {
-    const std::size_t at = first_finger + L.finger_size * i;
-    const std::uint16_t finger_pn = r.u16le(at + L.finger_pn);
-    const std::uint8_t sector = r.u8(at + L.finger_sector);
-    const std::uint8_t rssi = r.u8(at + L.finger_rssi);
-    const std::uint32_t finger_position = r.u32le(at + L.finger_position);
+  const std::size_t held = c.whole_records(L.finger_size, f);
+  for (std::size_t i = 0; i < held; ++i) {
+    const SearcherFinger finger = L.read_finger(c.record(L.finger_size));
+    const std::uint16_t finger_pn = finger.pn;
+    const std::uint8_t sector = finger.sector;
+    const std::uint8_t rssi = finger.rssi;
+    const std::uint32_t finger_position = finger.position;
     const double ecio = rssi != 0 ? frame.PilotRSSI2dB_IS2000Version(rssi) : 0.0;
     fingers.push_back({finger_pn, rssi, ecio});
     const auto index = static_cast<std::uint32_t>(i);
@@ -313,7 +351,7 @@ void SearcherInfoParts::decode(F& frame, const Layout& L, IOrbDataState* ds, COr
       w.UShort(ATTR_ID_PILOT_LOW16BITS, sector, index);
       if (L.ver2) {
         w.Double(ATTR_ID_PILOT_EcIo, ecio, index);
-        w.UShort(ATTR_ID_CDMA_FINGER_CHAN, r.u8(at + kVer2FingerChannel), index);
+        w.UShort(ATTR_ID_CDMA_FINGER_CHAN, finger.channel, index);
       } else {
         w.UShort(ATTR_ID_PILOT_EcIo, rssi, index);
       }
@@ -424,26 +462,8 @@ namespace {
 //         +7  u16  Rx1Rssi
 //         +9  u32  Position        1/8 chip
 //        +13  u32  StatusMask
-constexpr std::size_t kEfSearchState = 0;
-constexpr std::size_t kEfChannel = 1;
-constexpr std::size_t kEfBandClass = 3;
-constexpr std::size_t kEfAntenna = 4;
-constexpr std::size_t kEfCombining = 5;
-constexpr std::size_t kEfRx0Agc = 6;
-constexpr std::size_t kEfRx1Agc = 7;
-constexpr std::size_t kEfRadioConfigs = 8;
-constexpr std::size_t kEfChannelMask = 10;
-constexpr std::size_t kEfCorrelation = 14;
-constexpr std::size_t kEfFingerCount = 23;
 constexpr std::size_t kEfHeaderSize = 24;
 constexpr std::size_t kEfFingerSize = 17;
-constexpr std::size_t kEfPn = 0;
-constexpr std::size_t kEfSector = 2;
-constexpr std::size_t kEfRssi = 3;
-constexpr std::size_t kEfRx0Rssi = 5;
-constexpr std::size_t kEfRx1Rssi = 7;
-constexpr std::size_t kEfPosition = 9;
-constexpr std::size_t kEfStatus = 13;
 constexpr std::uint16_t kNoPn = 0xFFFF;
 constexpr std::uint8_t kNoSector = 0xFF;
 constexpr std::uint8_t kDualAntenna = 2;
@@ -465,6 +485,24 @@ struct PilotEnergy {
   double linear;
 };
 
+struct EnhancedFinger {
+  std::uint16_t pn;
+  std::uint8_t sector;
+  std::uint16_t rssi, rx0_rssi, rx1_rssi;
+  std::uint32_t position, status;
+};
+EnhancedFinger read_enhanced_finger(Cursor c) {
+  EnhancedFinger f{};
+  f.pn = c.u16le();
+  f.sector = c.u8();
+  f.rssi = c.u16le();
+  f.rx0_rssi = c.u16le();
+  f.rx1_rssi = c.u16le();
+  f.position = c.u32le();
+  f.status = c.u32le();
+  return f;
+}
+
 void append_rc(std::string& d, const char* label, std::uint32_t rc, const char* end) {
   if (rc != 0) {
     appendf(d, "%s: %d%s", label, static_cast<int>(rc), end);
@@ -482,15 +520,26 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeEnhancedFingerInfor(IOrbDataState* ds
   const AttrWriter always(ds, AttrWriter::kAlways);
   always.DWord(ATTR_ID_CULL_FINGER_MESSAGE, kCullEnhancedFinger);
   const auto job = Begin(msg, &F::DecodeEnhancedFingerInfor);
-  const PayloadReader r = payload();
-  if (!job.require(r, kEfHeaderSize)) return;
-
-  const std::uint8_t band_class = r.u8(kEfBandClass);
-  const std::uint8_t antenna = r.u8(kEfAntenna);
-  const std::uint32_t channel_mask = r.u32le(kEfChannelMask);
-  // Fingers the packet holds, of those announced.
-  const std::size_t fingers_present =
-      std::min<std::size_t>(r.u8(kEfFingerCount), (r.size() - kEfHeaderSize) / kEfFingerSize);
+  Cursor c(payload());
+  const std::uint8_t search_state = c.u8();
+  const std::uint16_t channel = c.u16le();
+  const std::uint8_t band_class = c.u8();
+  const std::uint8_t antenna = c.u8();
+  const std::uint8_t combining = c.u8();
+  const std::uint8_t rx0_agc = c.u8();
+  const std::uint8_t rx1_agc = c.u8();
+  const std::uint8_t radio_configs1 = c.u8();
+  const std::uint8_t radio_configs2 = c.u8();
+  const std::uint32_t channel_mask = c.u32le();
+  std::array<std::int16_t, 4> correlation{};  // UL real, UR real, UR imaginary, LR real
+  for (std::int16_t& v : correlation) v = c.i16le();
+  c.skip(1);
+  const std::uint8_t finger_count = c.u8();
+  if (!job.check(c)) return;
+  assert(c.offset() == kEfHeaderSize);
+  // Fingers the packet holds, of those announced; the text reads them again.
+  const std::size_t fingers_present = c.whole_records(kEfFingerSize, finger_count);
+  const Cursor first_finger = c;
   // Only band classes 0 and 1 have an RSSI scale; elsewhere no Ec/Io is computed.
   const double g = band_class == 0 ? 8.0 : band_class == 1 ? 4.0 : 0.0;
 
@@ -501,11 +550,11 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeEnhancedFingerInfor(IOrbDataState* ds
     std::vector<PilotEnergy> pilots;
     float total = 0.0f;
     for (std::size_t i = 0; i < fingers_present; ++i) {
-      const std::size_t at = kEfHeaderSize + kEfFingerSize * i;
-      const std::uint16_t rssi = r.u16le(at + kEfRssi);
+      const EnhancedFinger finger = read_enhanced_finger(c.record(kEfFingerSize));
+      const std::uint16_t rssi = finger.rssi;
       if (rssi == 0) continue;
-      const std::uint16_t pn = r.u16le(at + kEfPn);
-      const std::uint8_t sector = r.u8(at + kEfSector);
+      const std::uint16_t pn = finger.pn;
+      const std::uint8_t sector = finger.sector;
       const auto index = static_cast<std::uint32_t>(i);
       if (pn != kNoPn) {
         w.UShort(ATTR_ID_PILOT_PN, pn, index);
@@ -548,11 +597,11 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeEnhancedFingerInfor(IOrbDataState* ds
   appendf(d,
           "Search state: %s\nChannel number: %d\nBand class: %s\nAntenna configuration: %s\nDiversity combining "
           "algorithm: %s\nRX0_AGC: %.2f, RX1_AGC: %.2f\nForward channels radio configurations:\n - ",
-          group_text(kSearcherStateGroup, r.u8(kEfSearchState)).c_str(), int{r.u16le(kEfChannel)},
+          group_text(kSearcherStateGroup, search_state).c_str(), int{channel},
           group_text(kBandClassGroup, band_class).c_str(), cdmadiag::name_or(kAntennaConfigs, antenna, kReserved),
-          cdmadiag::name_or(kCombiningAlgorithms, r.u8(kEfCombining), kReserved), r.u8(kEfRx0Agc) / 3.0 + kRxAgcBaseDbm,
-          r.u8(kEfRx1Agc) / 3.0 + kRxAgcBaseDbm);
-  const cdmadiag::RadioConfigs rc = cdmadiag::RadioConfigsOfNibbles(r.u8(kEfRadioConfigs), r.u8(kEfRadioConfigs + 1));
+          cdmadiag::name_or(kCombiningAlgorithms, combining, kReserved), rx0_agc / 3.0 + kRxAgcBaseDbm,
+          rx1_agc / 3.0 + kRxAgcBaseDbm);
+  const cdmadiag::RadioConfigs rc = cdmadiag::RadioConfigsOfNibbles(radio_configs1, radio_configs2);
   append_rc(d, "FCH", rc[0], ",");
   append_rc(d, " SCH0", rc[1], ",");
   append_rc(d, " SCH1", rc[2], ",");
@@ -562,28 +611,27 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeEnhancedFingerInfor(IOrbDataState* ds
           active_text(channel_mask, 0), active_text(channel_mask, 1), active_text(channel_mask, 2),
           active_text(channel_mask, 3), static_cast<int>(cdmadiag::bits(channel_mask, 4, 3)));
   d += "\nCorrelation coefficients";
-  appendf(d, "\n - UL_REAL: %d, UR_REAL: %d, UR_IMG: %d, LR_REAL: %d", int{r.i16le(kEfCorrelation)},
-          int{r.i16le(kEfCorrelation + 2)}, int{r.i16le(kEfCorrelation + 4)}, int{r.i16le(kEfCorrelation + 6)});
+  appendf(d, "\n - UL_REAL: %d, UR_REAL: %d, UR_IMG: %d, LR_REAL: %d", int{correlation[0]}, int{correlation[1]},
+          int{correlation[2]}, int{correlation[3]});
 
   const bool both = antenna == kDualAntenna;
   d += both ? "\nPilot\tSector\tRSSI\tRX0\tRX1\tPosition\t\tStatus\nPN\t\t\tRSSI\tRSSI\t(1/8chip)\tmask"
             : "\nPilot\tSector\tRSSI\tPosition\t\tStatus\nPN\t\t\t(1/8chip)\tmask";
   bool any = false;
+  c = first_finger;
   for (std::size_t i = 0; i < fingers_present; ++i) {
-    const std::size_t at = kEfHeaderSize + kEfFingerSize * i;
-    const std::uint16_t rssi = r.u16le(at + kEfRssi);
+    const EnhancedFinger finger = read_enhanced_finger(c.record(kEfFingerSize));
+    const std::uint16_t rssi = finger.rssi;
     if (rssi == 0) continue;
     any = true;
-    const std::uint16_t pn = r.u16le(at + kEfPn);
-    const std::uint8_t sector = r.u8(at + kEfSector);
-    const auto position = static_cast<int>(r.u32le(at + kEfPosition));
-    const unsigned status = r.u32le(at + kEfStatus);
+    const auto position = static_cast<int>(finger.position);
+    const unsigned status = finger.status;
     d += "\n";
-    d += pn != kNoPn ? std::to_string(pn) : "n/a";
-    d += sector != kNoSector ? "\t" + std::to_string(sector) : "\tn/a";
+    d += finger.pn != kNoPn ? std::to_string(finger.pn) : "n/a";
+    d += "\t";
+    d += finger.sector != kNoSector ? std::to_string(finger.sector) : "n/a";
     if (both) {
-      appendf(d, "\t%d\t%d\t%d\t%d\t\t0x%X", int{rssi}, int{r.u16le(at + kEfRx0Rssi)}, int{r.u16le(at + kEfRx1Rssi)},
-              position, status);
+      appendf(d, "\t%d\t%d\t%d\t%d\t\t0x%X", int{rssi}, int{finger.rx0_rssi}, int{finger.rx1_rssi}, position, status);
     } else {
       appendf(d, "\t%d\t%d\t\t0x%X", int{rssi}, position, status);
     }

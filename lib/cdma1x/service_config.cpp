@@ -1,11 +1,11 @@
 // Service configuration, ver 2 (0x10C5): the IS-2000 service configuration of a call.
 // Service configuration (0x102E): the same in packed form.
 #include <array>
+#include <cassert>
 #include <cstdint>
 #include <string>
 
 #include "cdma1x/channel_config_fields.h"
-#include "cdma1x/frame_fields.h"
 #include "cdma1x/radio_config.h"
 #include "framework/attributes.h"
 #include "framework/decoder_1x.h"
@@ -18,6 +18,7 @@ namespace {
 
 using cdmadiag::appendf;
 using cdmadiag::AttrWriter;
+using cdmadiag::Cursor;
 
 // Service configuration ver 2, header 10 bytes, then blocks read with a running position:
 //  +off  type  name
@@ -39,21 +40,6 @@ using cdmadiag::AttrWriter;
 //  t LTU tables: u8 table id, u8 rows n, n rows of 3 bytes (info bits index, LTU length MSB, LSB)
 //  when t > 0: u8 F-SCH LTU table id, u8 R-SCH LTU table id
 constexpr std::size_t kHeaderSize = 10;
-constexpr std::size_t kFwdMux = 0;
-constexpr std::size_t kRevMux = 2;
-constexpr std::size_t kFwdBits = 4;
-constexpr std::size_t kRevBits = 5;
-constexpr std::size_t kActive = 6;
-constexpr std::size_t kConRecs = 7;
-constexpr std::size_t kLpms = 8;
-constexpr std::size_t kLtus = 9;
-constexpr std::size_t kRcPairSize = 2;
-constexpr std::size_t kSchSize = 7;
-constexpr std::size_t kConRecSize = 9;
-constexpr std::size_t kLpmSize = 5;
-constexpr std::size_t kLtuHeaderSize = 2;
-constexpr std::size_t kLtuRowSize = 3;
-constexpr std::size_t kLtuIdsSize = 2;
 
 // Traffic type texts, shared with the packed service configuration.
 constexpr const char* kFwdTraffic[] = {
@@ -90,20 +76,7 @@ std::string traffic_text(bool forward, unsigned type) {
 //  +16   u8    active forward supplemental channels, f
 //  +17   u8    active reverse supplemental channels, r
 //  +18+4i      record: u8 bits 0-2 channel id, bit 3 direction (1 reverse); u16 SCH mux option; u8 coding
-constexpr std::size_t kSvcOption = 0;
 constexpr std::uint16_t kSvcOptionMask = 0x0FFF;
-constexpr int kFwdRcBit = 16;
-constexpr int kRevRcBit = 32;
-constexpr std::size_t kFchFrameSize = 6;
-constexpr std::size_t kDcchFrameSize = 7;
-constexpr std::size_t kFwdTrafficType = 8;
-constexpr std::size_t kRevTrafficType = 9;
-constexpr std::size_t kSvcFwdMux = 10;
-constexpr std::size_t kSvcRevMux = 12;
-constexpr std::size_t kFwdRateMask = 14;
-constexpr std::size_t kRevRateMask = 15;
-constexpr std::size_t kFwdSchs = 16;
-constexpr std::size_t kRevSchs = 17;
 constexpr std::size_t kSvcFixedSize = 18;
 constexpr std::size_t kSchRecordSize = 4;
 constexpr int kUnusedFlags = -1;
@@ -120,14 +93,6 @@ constexpr std::array<ValueName, 2> kCodings{{{0, "Turbo"}, {1, "Convolutional"}}
 //   +5   u8 each  F-SCH0 (nf >= 1), F-SCH1 (nf >= 2), R-SCH0 (nr >= 1), R-SCH1 (nr >= 2) rate, bits 0-3
 //   p    6 bytes  pilot record (kActivePilotFields); p + 4 channel set mask, p + 5 CHAN_CNT
 //   p+6+3k        code channel k (kCodeChannelFields)
-constexpr std::size_t kBand = 0;
-constexpr std::size_t kCdmaChannel = 1;
-constexpr std::size_t kNumFwdSch = 2;
-constexpr std::size_t kNumRevSch = 3;
-constexpr std::size_t kNumPilots = 4;
-constexpr std::size_t kAsHeaderSize = 5;
-constexpr std::size_t kPilotSize = 6;
-constexpr std::size_t kPilotMask = 4;
 constexpr std::array<ValueName, 5> kBandNames{{{0, "800 MHz cellular band"},
                                                {1, "1.8 to 2.0 GHz PCS band"},
                                                {2, "872 to 960 MHz TACS band"},
@@ -141,12 +106,17 @@ constexpr std::array<ValueName, 5> kBandNames{{{0, "800 MHz cellular band"},
 void COrbDecodeMsgCDMAQualcommFrame::DecodeServiceConfigurationVer2(IOrbDataState* ds, COrbExpandedMessage& msg,
                                                                     IDekCellRefs_Search*) {
   const auto job = Begin(msg, &COrbDecodeMsgCDMAQualcommFrame::DecodeServiceConfigurationVer2);
-  const auto r = payload();
-  if (!job.require(r, kHeaderSize)) return;
-  const std::uint8_t active = r.u8(kActive);
-  const unsigned cons = r.u8(kConRecs);
-  const unsigned lpms = r.u8(kLpms);
-  const unsigned ltus = r.u8(kLtus);
+  Cursor c(payload());
+  const std::uint16_t fwd_mux = c.u16le();
+  const std::uint16_t rev_mux = c.u16le();
+  const std::uint8_t fwd_bits = c.u8();
+  const std::uint8_t rev_bits = c.u8();
+  const std::uint8_t active = c.u8();
+  const unsigned cons = c.u8();
+  const unsigned lpms = c.u8();
+  const unsigned ltus = c.u8();
+  if (!job.check(c)) return;
+  assert(c.offset() == kHeaderSize);
   const bool details = msg.detailsWanted;
   std::string& d = msg.details;
   if (details) {
@@ -154,37 +124,40 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeServiceConfigurationVer2(IOrbDataStat
             "\nForward Mux Option: %u, Reverse Mux Option: %u, Forward # of Bits: %u, Reverse # of bits: %u, FCH "
             "active: %u, DCCH active: %u, F-SCH active: %u, R-SCH active: %u, # of service option connection "
             "records: %u, # of LPM entries: %u, # of LTU tables: %u\n",
-            r.u16le(kFwdMux), r.u16le(kRevMux), r.u8(kFwdBits), r.u8(kRevBits), active & 1u, (active >> 1) & 1u,
-            (active >> 2) & 1u, (active >> 3) & 1u, cons, lpms, ltus);
+            unsigned{fwd_mux}, unsigned{rev_mux}, unsigned{fwd_bits}, unsigned{rev_bits}, active & 1u,
+            (active >> 1) & 1u, (active >> 2) & 1u, (active >> 3) & 1u, cons, lpms, ltus);
   }
   const AttrWriter w(ds);
-  std::size_t pos = kHeaderSize;
-  const auto fits = [&](std::size_t n) {
-    if (r.has(pos, n)) return true;
-    if (details) d += cdmadiag::kCorruptedContent;
-    return false;
-  };
+  // Each block is read whole before anything of it is used; one that runs past the
+  // payload ends the decode.
+  const auto whole = [&job, &c] { return c.ok() || job.fail(cdmadiag::kCorruptedContent); };
 
   if ((active & 1u) != 0) {
-    if (!fits(kRcPairSize)) return;
-    const std::uint8_t fwd = r.u8(pos), rev = r.u8(pos + 1);
+    const std::uint8_t fwd = c.u8();
+    const std::uint8_t rev = c.u8();
+    if (!whole()) return;
     w.UShort(ATTR_ID_Forward_RadioConfiguration_FCH, fwd);
     w.UShort(ATTR_ID_Reverse_RadioConfiguration_FCH, rev);
-    if (details) appendf(d, "FCH fwd RC: %u, FCH rev RC: %u\n", fwd, rev);
-    pos += kRcPairSize;
+    if (details) appendf(d, "FCH fwd RC: %u, FCH rev RC: %u\n", unsigned{fwd}, unsigned{rev});
   }
   if ((active & 2u) != 0) {
-    if (!fits(kRcPairSize)) return;
-    const std::uint8_t fwd = r.u8(pos), rev = r.u8(pos + 1);
+    const std::uint8_t fwd = c.u8();
+    const std::uint8_t rev = c.u8();
+    if (!whole()) return;
     w.UShort(ATTR_ID_Forward_RadioConfiguration_DCCH, fwd);
     w.UShort(ATTR_ID_Reverse_RadioConfiguration_DCCH, rev);
-    if (details) appendf(d, "DCCH fwd RC: %u, DCCH rev RC: %u\n", fwd, rev);
-    pos += kRcPairSize;
+    if (details) appendf(d, "DCCH fwd RC: %u, DCCH rev RC: %u\n", unsigned{fwd}, unsigned{rev});
   }
   for (const bool forward : {true, false}) {
     if ((active & (forward ? 4u : 8u)) == 0) continue;
-    if (!fits(kSchSize)) return;
-    const std::uint8_t rc = r.u8(pos + 2), flags = r.u8(pos + 4), rate = r.u8(pos + 5);
+    const std::uint8_t mux_hi = c.u8();
+    const std::uint8_t mux_lo = c.u8();
+    const std::uint8_t rc = c.u8();
+    const std::uint8_t coding = c.u8();
+    const std::uint8_t flags = c.u8();
+    const std::uint8_t rate = c.u8();
+    const std::uint8_t frame_offset = c.u8();
+    if (!whole()) return;
     if (forward) {
       w.UShort(ATTR_ID_Forward_RadioConfiguration_SCH0, rc);
       w.UShort(ATTR_ID_For_SCH0_Rate, rate);
@@ -196,61 +169,76 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeServiceConfigurationVer2(IOrbDataStat
       appendf(d,
               "%s --- \n Mux Hi: %u, Mux Lo: %u, RC: %u, Coding: %u, 40 ms frames used: %u, 80 ms frames used: %u, "
               "max data rate: %u, Frame Offset",
-              forward ? "F-SCH" : "R-SCH", r.u8(pos), r.u8(pos + 1), rc, r.u8(pos + 3), flags & 1u, (flags >> 1) & 1u,
-              rate);
+              forward ? "F-SCH" : "R-SCH", unsigned{mux_hi}, unsigned{mux_lo}, unsigned{rc}, unsigned{coding},
+              flags & 1u, (flags >> 1) & 1u, unsigned{rate});
       if (forward) {
         d += "\n";
       } else {
-        appendf(d, ": %u\n", r.u8(pos + 6));
+        appendf(d, ": %u\n", unsigned{frame_offset});
       }
     }
-    pos += kSchSize;
   }
   for (unsigned i = 1; i <= cons; ++i) {
-    if (!fits(kConRecSize)) return;
-    const std::uint8_t rlp = r.u8(pos + 7), qos = r.u8(pos + 8);
-    if (!fits(kConRecSize + rlp + qos)) return;
+    const std::uint8_t con_ref = c.u8();
+    const std::uint8_t so_hi = c.u8();
+    const std::uint8_t so_lo = c.u8();
+    const std::uint8_t fwd_traffic = c.u8();
+    const std::uint8_t rev_traffic = c.u8();
+    const std::uint8_t encryption = c.u8();
+    const std::uint8_t sr_id = c.u8();
+    const std::uint8_t rlp = c.u8();
+    const std::uint8_t qos = c.u8();
+    if (!whole()) return;
+    c.skip(std::size_t{rlp} + qos);
+    if (!whole()) return;
     // Service option stored high byte first.
-    const auto so = static_cast<std::uint16_t>(r.u8(pos + 1) << 8 | r.u8(pos + 2));
+    const auto so = static_cast<std::uint16_t>(so_hi << 8 | so_lo);
     w.UShort(ATTR_ID_CDMA_ServiceOption, so);
     if (details) {
       appendf(d,
               "Con Rec Info %u:- Con reference: %u, Service option: %u, %s, %s, Encryption mode indicator: %u, "
               "Service reference identifier: %u, RLP blob len: %u, QOS param len: %u\n",
-              i, r.u8(pos), so, traffic_text(true, r.u8(pos + 3)).c_str(), traffic_text(false, r.u8(pos + 4)).c_str(),
-              r.u8(pos + 5), r.u8(pos + 6), rlp, qos);
+              i, unsigned{con_ref}, unsigned{so}, traffic_text(true, fwd_traffic).c_str(),
+              traffic_text(false, rev_traffic).c_str(), unsigned{encryption}, unsigned{sr_id}, unsigned{rlp},
+              unsigned{qos});
     }
-    pos += kConRecSize + rlp + qos;
   }
   for (unsigned i = 1; i <= lpms; ++i) {
-    if (!fits(kLpmSize)) return;
-    const std::uint8_t flags = r.u8(pos + 3);
+    const std::uint8_t sr_id = c.u8();
+    const std::uint8_t logical = c.u8();
+    const std::uint8_t physical = c.u8();
+    const std::uint8_t flags = c.u8();
+    const std::uint8_t priority = c.u8();
+    if (!whole()) return;
     if (details) {
       appendf(d,
               "LPM Info %u:- LPM Service ref ID: %u, Logical resource id: %u, Physical resource id: %u, Forward "
               "flag: %u, Reverse flag: %u, Mux priority: %u\n",
-              i, r.u8(pos), r.u8(pos + 1), r.u8(pos + 2), flags & 1u, (flags >> 1) & 1u, r.u8(pos + 4));
+              i, unsigned{sr_id}, unsigned{logical}, unsigned{physical}, flags & 1u, (flags >> 1) & 1u,
+              unsigned{priority});
     }
-    pos += kLpmSize;
   }
   for (unsigned i = 1; i <= ltus; ++i) {
-    if (!fits(kLtuHeaderSize)) return;
-    const unsigned rows = r.u8(pos + 1);
-    if (details) appendf(d, "LTU Info %u:- LTU Table ID: %u, Number of LTU rows: %u\n", i, r.u8(pos), rows);
-    pos += kLtuHeaderSize;
+    const std::uint8_t table_id = c.u8();
+    const unsigned rows = c.u8();
+    if (!whole()) return;
+    if (details) appendf(d, "LTU Info %u:- LTU Table ID: %u, Number of LTU rows: %u\n", i, unsigned{table_id}, rows);
     for (unsigned j = 1; j <= rows; ++j) {
-      if (!fits(kLtuRowSize)) return;
+      const std::uint8_t info_bits = c.u8();
+      const std::uint8_t length_msb = c.u8();
+      const std::uint8_t length_lsb = c.u8();
+      if (!whole()) return;
       if (details) {
         appendf(d, "LTU Row %u:- SCH # of info bits index: %u, MSB of LTU length: %u, LSB of LTU length: %u\n", j,
-                r.u8(pos), r.u8(pos + 1), r.u8(pos + 2));
+                unsigned{info_bits}, unsigned{length_msb}, unsigned{length_lsb});
       }
-      pos += kLtuRowSize;
     }
   }
   if (ltus > 0) {
-    if (!fits(kLtuIdsSize)) return;
-    // The R-SCH id is read but the line has no place for it.
-    if (details) appendf(d, "F-SCH LTU Table ID: %u, R-SCH LTU Table ID\n", r.u8(pos));
+    const std::uint8_t fsch_table = c.u8();
+    c.skip(1);  // the R-SCH id: read, but the line has no place for it
+    if (!whole()) return;
+    if (details) appendf(d, "F-SCH LTU Table ID: %u, R-SCH LTU Table ID\n", unsigned{fsch_table});
   }
 }
 
@@ -258,15 +246,26 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeServiceConfigurationVer2(IOrbDataStat
 void COrbDecodeMsgCDMAQualcommFrame::DecodeServiceConfiguration(IOrbDataState* ds, COrbExpandedMessage& msg,
                                                                 IDekCellRefs_Search*) {
   const auto job = Begin(msg, &COrbDecodeMsgCDMAQualcommFrame::DecodeServiceConfiguration);
-  const auto r = payload();
-  if (!job.require(r, kSvcFixedSize)) return;
-  const auto so = static_cast<std::uint16_t>(r.u16le(kSvcOption) & kSvcOptionMask);
-  const auto fwd_rc = cdmadiag::UnpackRadioConfigs(r, kFwdRcBit, cdmadiag::Link::kForward);
-  const auto rev_rc = cdmadiag::UnpackRadioConfigs(r, kRevRcBit, cdmadiag::Link::kReverse);
-  const auto fwd_mask = static_cast<std::uint8_t>(r.u8(kFwdRateMask) >> 4);
-  const auto rev_mask = static_cast<std::uint8_t>(r.u8(kRevRateMask) >> 4);
-  const unsigned fwd_schs = r.u8(kFwdSchs);
-  const unsigned rev_schs = r.u8(kRevSchs);
+  Cursor c(payload());
+  const auto so = static_cast<std::uint16_t>(c.u16le() & kSvcOptionMask);
+  const std::uint8_t fwd_rc1 = c.u8();
+  const std::uint8_t fwd_rc2 = c.u8();
+  const std::uint8_t rev_rc1 = c.u8();
+  const std::uint8_t rev_rc2 = c.u8();
+  const std::uint8_t fch_frame_size = c.u8();
+  const std::uint8_t dcch_frame_size = c.u8();
+  const std::uint8_t fwd_traffic = c.u8();
+  const std::uint8_t rev_traffic = c.u8();
+  const std::uint16_t fwd_mux = c.u16le();
+  const std::uint16_t rev_mux = c.u16le();
+  const auto fwd_mask = static_cast<std::uint8_t>(c.u8() >> 4);
+  const auto rev_mask = static_cast<std::uint8_t>(c.u8() >> 4);
+  const unsigned fwd_schs = c.u8();
+  const unsigned rev_schs = c.u8();
+  if (!job.check(c)) return;
+  assert(c.offset() == kSvcFixedSize);
+  const auto fwd_rc = cdmadiag::RadioConfigsOfNibbles(fwd_rc1, fwd_rc2);
+  const auto rev_rc = cdmadiag::RadioConfigsOfNibbles(rev_rc1, rev_rc2);
 
   const AttrWriter w(ds);
   w.Long(ATTR_ID_CDMA_ServiceOption, so);
@@ -281,26 +280,28 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeServiceConfiguration(IOrbDataState* d
   if (!msg.detailsWanted) return;
 
   std::string& d = msg.details;
-  appendf(d, "Service option: %u, ", so);
+  appendf(d, "Service option: %u, ", unsigned{so});
   // The 55-dash rule under both headings is this report's own.
   cdmadiag::AppendRadioConfigs(d, cdmadiag::Link::kForward, fwd_rc, cdmadiag::kRule55);
   cdmadiag::AppendRadioConfigs(d, cdmadiag::Link::kReverse, rev_rc, cdmadiag::kRule55);
-  appendf(d, "FCH frame size: %u, DCCH frame size: %u, \n%s, \n%s, ", r.u8(kFchFrameSize), r.u8(kDcchFrameSize),
-          traffic_text(true, r.u8(kFwdTrafficType)).c_str(), traffic_text(false, r.u8(kRevTrafficType)).c_str());
-  appendf(d, "\nFor. Multiplex option: %u, Rev. Multiplex option: %u, \n%s%s, \n%s%s, ", r.u16le(kSvcFwdMux),
-          r.u16le(kSvcRevMux),
+  appendf(d, "FCH frame size: %u, DCCH frame size: %u, \n%s, \n%s, ", unsigned{fch_frame_size},
+          unsigned{dcch_frame_size}, traffic_text(true, fwd_traffic).c_str(), traffic_text(false, rev_traffic).c_str());
+  appendf(d, "\nFor. Multiplex option: %u, Rev. Multiplex option: %u, \n%s%s, \n%s%s, ", unsigned{fwd_mux},
+          unsigned{rev_mux},
           "Forward fundamental channel transmission rates: ", GetFCHTransmissionRatesAllowed(fwd_mask),
           "Reverse fundamental channel transmission rates: ", GetFCHTransmissionRatesAllowed(rev_mask));
   appendf(d, "\nNumber of active forward supplemental channels(SCH or SCCH): %u", fwd_schs);
   appendf(d, "\nNumber of active reverse supplemental channels: %u", rev_schs);
+  // The records are shown only when all of them are there.
   const std::size_t records = fwd_schs + rev_schs;
-  if (records == 0 || !r.has(kSvcFixedSize, kSchRecordSize * records)) return;
+  if (records == 0 || !c.need(kSchRecordSize * records)) return;
   for (std::size_t i = 0; i < records; ++i) {
-    const std::size_t at = kSvcFixedSize + kSchRecordSize * i;
-    const std::uint8_t id = r.u8(at);
+    const std::uint8_t id = c.u8();
+    const std::uint16_t mux = c.u16le();
+    const std::uint8_t coding = c.u8();
     appendf(d, "\nSupplemental Channel Id: %u, Direction: %s, SCH Multiplex option: %u, Type of coding: %s", id & 7u,
-            (id & 8u) != 0 ? "Reverse link" : "Forward link", r.u16le(at + 1),
-            cdmadiag::name_or(kCodings, r.u8(at + 3), "Unknown"));
+            (id & 8u) != 0 ? "Reverse link" : "Forward link", unsigned{mux},
+            cdmadiag::name_or(kCodings, coding, "Unknown"));
   }
 }
 
@@ -310,35 +311,40 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeServiceConfiguration(IOrbDataState* d
 void COrbDecodeMsgCDMAQualcommFrame::DecodeActiveSetAndChanConfig(IOrbDataState* ds, COrbExpandedMessage& msg,
                                                                   IDekCellRefs_Search*) {
   const auto job = Begin(msg, &COrbDecodeMsgCDMAQualcommFrame::DecodeActiveSetAndChanConfig);
-  const auto r = payload();
-  if (!job.require(r, kAsHeaderSize)) return;
-  const std::uint8_t band = r.u8(kBand);
-  const std::uint8_t channel = r.u8(kCdmaChannel);
-  const unsigned nf = r.u8(kNumFwdSch);
-  const unsigned nr = r.u8(kNumRevSch);
-  const std::uint8_t pilots = r.u8(kNumPilots);
+  const cdmadiag::PayloadReader r = payload();
+  Cursor c(r);
+  const std::uint8_t band = c.u8();
+  const std::uint8_t channel = c.u8();
+  const unsigned nf = c.u8();
+  const unsigned nr = c.u8();
+  const std::uint8_t pilots = c.u8();
+  if (!job.check(c)) return;
   const unsigned fwd_bytes = nf < 2 ? nf : 2;
   const unsigned rev_bytes = nr < 2 ? nr : 2;
-  const std::size_t p = kAsHeaderSize + fwd_bytes + rev_bytes;
-  if (!job.require(r, p + kPilotSize)) return;
   // 0: absent or zero, both shown as N/A.
   std::array<unsigned, 4> rates{};
-  for (unsigned i = 0; i < fwd_bytes; ++i) rates[i] = r.u8(kAsHeaderSize + i) & 0x0Fu;
-  for (unsigned i = 0; i < rev_bytes; ++i) rates[2 + i] = r.u8(kAsHeaderSize + fwd_bytes + i) & 0x0Fu;
-  const std::uint16_t pn = r.u16le(p);
-  const std::uint8_t mask = r.u8(p + kPilotMask);
+  for (unsigned i = 0; i < fwd_bytes; ++i) rates[i] = c.u8() & 0x0Fu;
+  for (unsigned i = 0; i < rev_bytes; ++i) rates[2 + i] = c.u8() & 0x0Fu;
+  // The pilot record, read again with its code channels by the field tables below.
+  const std::size_t pilot_at = c.offset();
+  const std::uint16_t pn = c.u16le();
+  c.skip(2);  // record type, reserved
+  const std::uint8_t mask = c.u8();
+  c.skip(1);  // CHAN_CNT
+  if (!job.check(c)) return;
 
   const auto& pilot_table = cdmadiag::kActivePilotFields;
   COrbDecodeMsgCDMAQualcommFrameSegment pilot;
-  int bit = pilot.unpack(r.bytes().data(), r.size(), pilot_table.data(), static_cast<int>(pilot_table.size()),
-                         static_cast<int>(8 * p), nullptr, kUnusedFlags);
+  const std::uint8_t* bytes = r.data(0, r.size());
+  int bit = pilot.unpack(bytes, r.size(), pilot_table.data(), static_cast<int>(pilot_table.size()),
+                         static_cast<int>(8 * pilot_at), nullptr, kUnusedFlags);
   AttrWriter(ds).Long(ATTR_ID_For_FCH_Is_Active, mask & 1);
 
   std::string& d = msg.details;
   const bool details = msg.detailsWanted;
   if (details) {
     appendf(d, "\n Band class: %s, CDMA_CHANNEL: %u, Number of Pilots in active set: %u\n",
-            cdmadiag::name_or(kBandNames, band, "unknown"), channel, pilots);
+            cdmadiag::name_or(kBandNames, band, "unknown"), unsigned{channel}, unsigned{pilots});
     d += "\nSupplemental Channel Information: \n";
     d += cdmadiag::kRule55;
     d += "\n";
@@ -361,7 +367,7 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeActiveSetAndChanConfig(IOrbDataState*
     d += "\nActive Set Pilot Information: \n";
     d += cdmadiag::kRule55;
     d += "\n";
-    appendf(d, "Pilot_PN: %u, ", pn);
+    appendf(d, "Pilot_PN: %u, ", unsigned{pn});
     d += pilot.createCString(1, 2);
     d += pilot.createCString(cdmadiag::kActivePilotChanCntEntry, cdmadiag::kActivePilotChanCntEntry);
   }
@@ -369,7 +375,7 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeActiveSetAndChanConfig(IOrbDataState*
   const auto& code_table = cdmadiag::kCodeChannelFields;
   for (unsigned k = 0; k < chan_cnt; ++k) {
     COrbDecodeMsgCDMAQualcommFrameSegment code;
-    bit = code.unpack(r.bytes().data(), r.size(), code_table.data(), static_cast<int>(code_table.size()), bit, nullptr,
+    bit = code.unpack(bytes, r.size(), code_table.data(), static_cast<int>(code_table.size()), bit, nullptr,
                       kUnusedFlags);
     if (details) d += code.createCString();
     if (code.stopped()) break;

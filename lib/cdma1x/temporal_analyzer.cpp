@@ -2,6 +2,7 @@
 // one searched pilot with four window energies, four rake fingers and the power trailer.
 #include <algorithm>
 #include <array>
+#include <cassert>
 #include <cmath>
 #include <cstdint>
 
@@ -18,7 +19,7 @@ namespace {
 
 using cdmadiag::appendf;
 using cdmadiag::AttrWriter;
-using cdmadiag::PayloadReader;
+using cdmadiag::Cursor;
 
 // Record, from the caller's offset:
 //  +off  type     name            unit
@@ -35,18 +36,7 @@ using cdmadiag::PayloadReader;
 //  +41   4 x u8   FingerRssi      raw (PilotRSSI2dB_IS2000Version); 0 = not locked
 //  +45   4 x u32  FingerPosition  1/8 chip
 //  +61   the power trailer (cdma1x/power_trailer.h), when the packet holds its 5 bytes
-constexpr std::size_t kPregain = 0;
-constexpr std::size_t kIntegration = 1;
-constexpr std::size_t kNonCoherent = 2;
-constexpr std::size_t kPilotSetWord = 3;
-constexpr std::size_t kWindowPosition = 5;
-constexpr std::size_t kWindowCentre = 9;
-constexpr std::size_t kBandClass = 11;
-constexpr std::size_t kEnergies = 21;
-constexpr std::size_t kFingerPn = 29;
-constexpr std::size_t kFingerSector = 37;
-constexpr std::size_t kFingerRssi = 41;
-constexpr std::size_t kFingerPosition = 45;
+constexpr std::size_t kUnread = 9;  // +12 .. +20
 constexpr std::size_t kRecordSize = 61;
 constexpr std::size_t kEntryCount = 4;
 constexpr std::size_t kFingerCount = 4;
@@ -56,7 +46,6 @@ constexpr std::size_t kBestPilots = 4;
 //  +off  type     name         unit
 //   +0   u8       SupChannels  supplemental channels currently active
 //   +1   8 x u16  WalshCode    all eight are shown whatever the count says
-constexpr std::size_t kWalshCodes = 1;
 constexpr std::size_t kWalshCount = 8;
 
 constexpr std::uint32_t kGenTaCode = 0x1019;
@@ -79,27 +68,34 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeGenTAInfo(IOrbDataState* ds, COrbExpa
   const cdmadiag::LogRow& row = *cdmadiag::find_log_row(kGenTaCode);
   const cdmadiag::Decoding job(msg, suppressTitle ? nullptr : row.title, row.policy);
   const AttrWriter always(ds, AttrWriter::kAlways);
-  const PayloadReader r = payload().tail(offset);
-  if (!job.require(r, kRecordSize)) {
+  Cursor c(payload(), offset);
+  [[maybe_unused]] const std::size_t start = c.offset();
+  const std::uint8_t pregain = c.u8();
+  const std::uint8_t integration = c.u8();
+  const std::uint8_t non_coherent = c.u8();
+  const std::uint16_t set_word = c.u16le();
+  const std::uint32_t window_position = c.u32le();
+  const std::uint16_t window_centre = c.u16le();
+  const std::uint8_t band_class = c.u8();
+  c.skip(kUnread);
+  std::array<std::uint16_t, kEntryCount> energy{};
+  for (std::uint16_t& e : energy) e = c.u16le();
+  std::array<std::uint16_t, kFingerCount> finger_pns{};
+  for (std::uint16_t& v : finger_pns) v = c.u16le();
+  std::array<std::uint8_t, kFingerCount> sectors{};
+  for (std::uint8_t& v : sectors) v = c.u8();
+  std::array<std::uint8_t, kFingerCount> rssis{};
+  for (std::uint8_t& v : rssis) v = c.u8();
+  const std::array<std::uint32_t, kFingerCount> positions = c.u32les<kFingerCount>();
+  if (!job.check(c)) {
     always.DWord(ATTR_ID_CULL_GENERAL_TA_MESSAGE, kCullPilotReport);
     return;
   }
+  assert(c.offset() == start + kRecordSize);
 
   // Searcher half.
-  const std::uint8_t pregain = r.u8(kPregain);
-  const std::uint8_t integration = r.u8(kIntegration);
-  const std::uint8_t non_coherent = r.u8(kNonCoherent);
-  const std::uint16_t set_word = r.u16le(kPilotSetWord);
   const auto pn = static_cast<std::uint16_t>(cdmadiag::bits(set_word, 0, 10));
-  const std::uint32_t window_position = r.u32le(kWindowPosition);
-  const std::uint16_t window_centre = r.u16le(kWindowCentre);
-  const std::uint8_t band_class = r.u8(kBandClass);
-  std::array<std::uint16_t, kEntryCount> energy{};
-  std::uint16_t largest = 0;
-  for (std::size_t k = 0; k < kEntryCount; ++k) {
-    energy[k] = r.u16le(kEnergies + 2 * k);
-    largest = std::max(largest, energy[k]);
-  }
+  const std::uint16_t largest = *std::max_element(energy.begin(), energy.end());
   std::array<int, kEntryCount> perm{};
   cdmadiag::ExchangeSortDescending(energy, perm);
   const double energy_offset = cdmadiag::SearcherEnergyOffset(pregain, integration, non_coherent);
@@ -142,10 +138,10 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeGenTAInfo(IOrbDataState* ds, COrbExpa
   // Finger half.
   std::array<cdmadiag::FingerStrength, kFingerCount> fingers{};
   for (std::size_t i = 0; i < kFingerCount; ++i) {
-    const std::uint16_t finger_pn = r.u16le(kFingerPn + 2 * i);
-    const std::uint8_t sector = r.u8(kFingerSector + i);
-    const std::uint8_t rssi = r.u8(kFingerRssi + i);
-    const std::uint32_t position = r.u32le(kFingerPosition + 4 * i);
+    const std::uint16_t finger_pn = finger_pns[i];
+    const std::uint8_t sector = sectors[i];
+    const std::uint8_t rssi = rssis[i];
+    const std::uint32_t position = positions[i];
     fingers[i] = {finger_pn, rssi, rssi != 0 ? PilotRSSI2dB_IS2000Version(rssi) : 0.0};
     const auto index = static_cast<std::uint32_t>(i);
     if (w.on()) {
@@ -176,9 +172,11 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeGenTAInfo(IOrbDataState* ds, COrbExpa
   }
   cdmadiag::WriteFingerSummary(w, fingers, combined.total, kBestPilots);
 
-  std::size_t end = kRecordSize;
-  if (r.has(kRecordSize, cdmadiag::kPowerTrailerSize)) {
-    const cdmadiag::PowerTrailer t = cdmadiag::ReadPowerTrailer(r, kRecordSize);
+  // The power trailer, when the packet holds it.
+  Cursor after = c;
+  const cdmadiag::PowerTrailer t = cdmadiag::ReadPowerTrailer(after);
+  if (after.ok()) {
+    c = after;
     const int band = cdmadiag::DetermineBandIndex(ds, cdmadiag::kPilotReportBandOrder, band_class);
     const cdmadiag::AgcPowers p =
         ConvertAgcPowers(t.rx_agc, t.agc_power, t.tx_gain_adjust, band, cdmadiag::PowerClass(ds));
@@ -190,10 +188,9 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeGenTAInfo(IOrbDataState* ds, COrbExpa
               p.rx, p.tx, p.agc, p.gain_adjust, static_cast<unsigned>(std::int32_t{t.tx_power_limit}),
               cdmadiag::SearchStateName(t.search_state));
     }
-    end += cdmadiag::kPowerTrailerSize;
   }
   always.DWord(ATTR_ID_CULL_GENERAL_TA_MESSAGE, kCullPilotReport);
-  offset += static_cast<std::uint32_t>(end);
+  offset = static_cast<std::uint32_t>(c.offset());
 }
 
 void COrbDecodeMsgCDMAQualcommFrame::DecodeGenTAWithSupChanInfo(IOrbDataState* ds, COrbExpandedMessage& msg,
@@ -203,13 +200,16 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeGenTAWithSupChanInfo(IOrbDataState* d
   DecodeGenTAInfo(ds, msg, offset, cells, true);
   if (offset == 0) return;  // the record was short, and said so
 
-  const PayloadReader r = payload().tail(offset);
-  if (!job.require(r, kWalshCodes)) return;
+  Cursor c(payload(), offset);
+  const std::uint8_t channels = c.u8();
+  if (!job.check(c)) return;
   if (!msg.detailsWanted) return;
-  appendf(msg.details, "\nNumber of Supplemental Channels currently active: %u", unsigned{r.u8(0)});
-  if (!r.has(kWalshCodes, 2 * kWalshCount)) return;
+  appendf(msg.details, "\nNumber of Supplemental Channels currently active: %u", unsigned{channels});
+  // The codes are shown only when all eight are there.
+  std::array<std::uint16_t, kWalshCount> walsh{};
+  for (std::uint16_t& v : walsh) v = c.u16le();
+  if (!c.ok()) return;
   for (std::size_t k = 0; k < kWalshCount; ++k) {
-    appendf(msg.details, " Sup. Chan. #%d, Walsh Code: %u", static_cast<int>(k) + 1,
-            unsigned{r.u16le(kWalshCodes + 2 * k)});
+    appendf(msg.details, " Sup. Chan. #%d, Walsh Code: %u", static_cast<int>(k) + 1, unsigned{walsh[k]});
   }
 }

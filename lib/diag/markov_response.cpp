@@ -16,6 +16,7 @@
 // with 1/2, 1/4, 1/8 primary and signalling, 4 full blank-and-burst, 5 1/2, 6 1/4,
 // 7 1/8 primary, 8 full rate with bit errors, 9 erasure.
 #include <array>
+#include <cassert>
 #include <optional>
 
 #include "diag/diag_common.h"
@@ -25,19 +26,13 @@
 #include "framework/value_names.h"
 
 using cdmadiag::appendf;
+using cdmadiag::Cursor;
 using cdmadiag::name_or;
-using cdmadiag::PayloadReader;
 
 namespace {
 
-constexpr std::size_t kMode = 0;
-constexpr std::size_t kRate = 1;
-constexpr std::size_t kRxState = 3;
-constexpr std::size_t kTotalFrames = 5;
-constexpr std::size_t kBadFrames = 9;
-constexpr std::size_t kMatrix = 13;
-constexpr std::size_t kBitErrors = 93;
 constexpr std::size_t kSize = 105;
+constexpr std::size_t kRateBitErrors = 8;  // u16[4] at +97, not shown
 constexpr std::size_t kRates = 4;
 constexpr std::size_t kCategories = 10;
 // Column of the correct decision for each expected rate.
@@ -123,24 +118,27 @@ void append_rate(std::string& out, const Rate& rate) {
 void COrbDecodeMsgCDMAQualcommFrame::DecodeMarkovStatisticsResponse(IOrbDataState* ds, COrbExpandedMessage& msg,
                                                                     IDekCellRefs_Search*) {
   const auto job = Begin(msg, &COrbDecodeMsgCDMAQualcommFrame::DecodeMarkovStatisticsResponse);
-  const PayloadReader r = payload();
-  if (!job.require(r, kSize)) return;
-
-  const std::uint8_t mode = r.u8(kMode);
-  const std::uint16_t rate = r.u16le(kRate);
-  const std::uint16_t rx_state = r.u16le(kRxState);
+  Cursor c(payload());
+  const std::uint8_t mode = c.u8();
+  const std::uint16_t rate = c.u16le();
+  const std::uint16_t rx_state = c.u16le();
+  const std::uint32_t total = c.u32le();
+  const std::uint32_t phone_bad = c.u32le();
+  std::array<std::array<std::uint16_t, kCategories>, kRates> counts{};
+  for (auto& row : counts) {
+    for (std::uint16_t& count : row) count = c.u16le();
+  }
+  const std::uint32_t bit_errors = c.u32le();
+  c.skip(kRateBitErrors);
+  if (!job.check(c)) return;
+  assert(c.offset() == kSize);
   if (!accepted(mode, rate, rx_state)) return;
 
-  const std::uint32_t total = r.u32le(kTotalFrames);
-  if (mode == kModeNone) {
-    cdmadiag::diag::record_non_markov_frames(ds, GetMessageNumber(), {r.u32le(kBadFrames), total});
-  }
+  if (mode == kModeNone) cdmadiag::diag::record_non_markov_frames(ds, GetMessageNumber(), {phone_bad, total});
 
-  std::array<std::array<std::uint16_t, kCategories>, kRates> counts{};
   std::uint32_t bad = 0;
   for (std::size_t row = 0; row < kRates; ++row) {
     for (std::size_t col = 0; col < kCategories; ++col) {
-      counts[row][col] = r.u16le(kMatrix + row * 2 * kCategories + col * 2);
       if (col != kCorrectColumn[row]) bad += counts[row][col];
     }
   }
@@ -179,9 +177,8 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeMarkovStatisticsResponse(IOrbDataStat
     d += kCategoryRows[col];
     appendf(d, "%u\t%u\t%u\t%u\n", counts[0][col], counts[1][col], counts[2][col], counts[3][col]);
   }
-  appendf(
-      d, "Total frames: %lu, Bad frames: %lu, Bit errors: %lu, FER(Instantaneous): ", static_cast<unsigned long>(total),
-      static_cast<unsigned long>(bad), static_cast<unsigned long>(r.u32le(kBitErrors)));
+  appendf(d, "Total frames: %lu, Bad frames: %lu, Bit errors: %lu, FER(Instantaneous): ",
+          static_cast<unsigned long>(total), static_cast<unsigned long>(bad), static_cast<unsigned long>(bit_errors));
   append_rate(d, instantaneous);
   d += ", FER(Cumulative): ";
   append_rate(d, cumulative);

@@ -22,13 +22,14 @@
 #include "host/cdma_utils.h"
 
 using cdmadiag::appendf;
-using cdmadiag::PayloadReader;
+using cdmadiag::Cursor;
 
 namespace {
 
 constexpr std::size_t kShiftTest = 20;
-constexpr std::size_t kIncrement = 0, kActiveCount = 2, kCandidateCount = 3, kNeighbourCount = 4, kHeadSize = 5;
-constexpr std::size_t kRecordSize = 4, kRecordPn = 0, kRecordStrength = 2;
+constexpr std::size_t kLeadByte = 1;
+constexpr std::size_t kHeadSize = 5;
+constexpr std::size_t kRecordSize = 4;
 constexpr double kStrengthUnitDb = -0.5;
 // Levels of the candidate and neighbour sets beyond this many dB either way are not plausible.
 constexpr double kPlausibleDb = 100.0;
@@ -60,13 +61,16 @@ SetAttributes attributes_of(PilotSet set) {
   return {ATTR_ID_ACTIVE_PILOTS_ECIO_FOR_PN, ATTR_ID_BEST_ECIO_ACTIVE, ATTR_ID_PN_FOR_BEST_ECIO_ACTIVE};
 }
 
-// Reads up to count records from off; stops at the first record whose last byte
-// would lie past the payload. off is left after the last record read.
-std::vector<Pilot> read_set(const PayloadReader& r, std::size_t& off, std::size_t count) {
+// Reads up to count records of i16 PN, u8 strength and a byte; stops at the first record
+// whose last byte would lie past the payload, and every later set with it.
+std::vector<Pilot> read_set(Cursor& c, std::size_t count) {
   std::vector<Pilot> pilots;
-  for (std::size_t i = 0; i < count && r.has(off, kRecordSize); ++i, off += kRecordSize) {
-    pilots.push_back(
-        Pilot{r.i16le(off + kRecordPn), static_cast<double>(r.u8(off + kRecordStrength)) * kStrengthUnitDb});
+  for (std::size_t i = 0; i < count; ++i) {
+    Cursor rec = c.record(kRecordSize);
+    const std::int16_t pn = rec.i16le();
+    const std::uint8_t strength = rec.u8();
+    if (!rec.ok()) break;
+    pilots.push_back(Pilot{pn, static_cast<double>(strength) * kStrengthUnitDb});
   }
   return pilots;
 }
@@ -90,24 +94,25 @@ void list_set(std::string& out, const char* heading, const std::vector<Pilot>& p
 void COrbDecodeMsgCDMAQualcommFrame::DecodePilotSetRespMsg(IOrbDataState* ds, COrbExpandedMessage& msg,
                                                            IDekCellRefs_Search*) {
   Begin(msg, &COrbDecodeMsgCDMAQualcommFrame::DecodePilotSetRespMsg);
-  const PayloadReader r = payload();
-  // A payload without its whole head is left without a text.
-  if (!r.has(0, kHeadSize)) return;
-  const std::size_t s = r.u16le(0) > kShiftTest ? 1 : 0;
-  if (!r.has(s, kHeadSize)) return;
-
-  const std::uint16_t increment = r.u16le(s + kIncrement);
-  const std::uint8_t counts[3] = {r.u8(s + kActiveCount), r.u8(s + kCandidateCount), r.u8(s + kNeighbourCount)};
+  Cursor c(payload());
+  // A payload without its whole head is left without a text. A first word above
+  // kShiftTest is no pilot increment: the head follows a leading byte.
+  if (!c.need(kHeadSize)) return;
+  if (Cursor peek = c; peek.u16le() > kShiftTest) c.skip(kLeadByte);
+  // u16 pilot increment, u8 active, candidate and neighbour counts
+  const std::uint16_t increment = c.u16le();
+  std::uint8_t counts[3] = {};
+  for (std::uint8_t& count : counts) count = c.u8();
+  if (!c.ok()) return;
   const cdmadiag::AttrWriter w(ds);
   w.UShort(ATTR_ID_PN_INC, increment);
   w.Byte(ATTR_ID_NUM_ACTIVE_PILOTS, counts[0]);
 
   // Only records present in the payload are listed, ranked and written: a short
   // packet does not turn its missing records into PN 0 pilots of 0 dB.
-  std::size_t off = s + kHeadSize;
   std::vector<Pilot> sets[3];
   constexpr PilotSet kSets[3] = {PilotSet::kActive, PilotSet::kCandidate, PilotSet::kNeighbour};
-  for (int k = 0; k < 3; ++k) sets[k] = read_set(r, off, counts[k]);
+  for (int k = 0; k < 3; ++k) sets[k] = read_set(c, counts[k]);
 
   // The active set is judged against threshold A; the others by PN validity and a
   // plausible level. A negative PN (the field is signed) is never a valid index.

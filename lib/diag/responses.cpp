@@ -9,14 +9,14 @@
 #include "framework/decoder_1x.h"
 #include "framework/dispatch.h"
 #include "framework/packet_header.h"
-#include "framework/payload_reader.h"
+#include "framework/payload_cursor.h"
 #include "framework/text.h"
 #include "framework/value_names.h"
 #include "host/abs_time.h"
 #include "host/format_groups.h"
 
 using cdmadiag::appendf;
-using cdmadiag::PayloadReader;
+using cdmadiag::Cursor;
 using F = COrbDecodeMsgCDMAQualcommFrame;
 
 namespace {
@@ -76,9 +76,10 @@ struct MessageTypeTable {
 const MessageTypeTable kMessageTypes;
 const FormatGroupRegistration kMessageTypeRegistration(kMessageTypeGroup, kMessageTypes.rows);
 
-void hex_bytes(std::string& out, const PayloadReader& r, std::size_t from) {
+// The rest of the payload from c's offset.
+void hex_bytes(std::string& out, Cursor c) {
   out += "\nData (hex): ";
-  for (std::size_t i = from; i < r.size(); ++i) appendf(out, "%02x ", r.u8(i));
+  while (c.left() > 0) appendf(out, "%02x ", unsigned{c.u8()});
 }
 
 }  // namespace
@@ -98,21 +99,31 @@ void hex_bytes(std::string& out, const PayloadReader& r, std::size_t from) {
 //  +52   u16       MSM version
 void COrbDecodeMsgCDMAQualcommFrame::DecodeVersionNumberResponse(IOrbDataState*, COrbExpandedMessage& msg,
                                                                  IDekCellRefs_Search*) {
-  constexpr std::size_t kCompDate = 0, kCompTime = 11, kRelDate = 19, kRelTime = 30, kVerDir = 38, kScm = 46,
-                        kCaiRev = 47, kModel = 48, kFirmRev = 49, kSlotCycle = 51, kMsmVer = 52, kSize = 54;
   constexpr std::size_t kDateLen = 11, kTimeLen = 8, kVerDirLen = 8;
   const auto job = Begin(msg, &F::DecodeVersionNumberResponse);
-  const PayloadReader r = payload();
-  if (!job.require(r, kSize)) return;
+  Cursor c(payload());
+  const std::string comp_date = c.chars(kDateLen);
+  const std::string comp_time = c.chars(kTimeLen);
+  const std::string rel_date = c.chars(kDateLen);
+  const std::string rel_time = c.chars(kTimeLen);
+  const std::string ver_dir = c.chars(kVerDirLen);
+  const std::uint8_t scm = c.u8();
+  const std::uint8_t cai_rev = c.u8();
+  const std::uint8_t model = c.u8();
+  const std::uint16_t firm_rev = c.u16le();
+  const std::uint8_t slot_cycle = c.u8();
+  const std::uint16_t msm_ver = c.u16le();
+  if (!job.check(c)) return;
   if (!msg.detailsWanted) return;
   std::string& d = msg.details;
-  appendf(d, "\nCOMP_DATE: %s", r.chars(kCompDate, kDateLen).c_str());
-  appendf(d, "\nCOMP_TIME: %s", r.chars(kCompTime, kTimeLen).c_str());
-  appendf(d, "\nREL_DATE: %s", r.chars(kRelDate, kDateLen).c_str());
-  appendf(d, "\nREL_TIME: %s", r.chars(kRelTime, kTimeLen).c_str());
-  appendf(d, "\nVER_DIR: %s", r.chars(kVerDir, kVerDirLen).c_str());
+  appendf(d, "\nCOMP_DATE: %s", comp_date.c_str());
+  appendf(d, "\nCOMP_TIME: %s", comp_time.c_str());
+  appendf(d, "\nREL_DATE: %s", rel_date.c_str());
+  appendf(d, "\nREL_TIME: %s", rel_time.c_str());
+  appendf(d, "\nVER_DIR: %s", ver_dir.c_str());
   appendf(d, "\nSCM: 0x%x, MOB_CAI_REV: %u, MOB_MODEL: %u, MOB_FIRM_REV: %u, SLOT_CYCLE_INDEX: %u, MSM_VER: %u",
-          r.u8(kScm), r.u8(kCaiRev), r.u8(kModel), r.u16le(kFirmRev), r.u8(kSlotCycle), r.u16le(kMsmVer));
+          unsigned{scm}, unsigned{cai_rev}, unsigned{model}, unsigned{firm_rev}, unsigned{slot_cycle},
+          unsigned{msm_ver});
 }
 
 // Logging mask (cmd 0x0F), temporal analyzer parameters (cmd 0x1E) and parameter
@@ -137,9 +148,8 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeParamRetr2RequestResponse(IOrbDataSta
 //   +0   u8[]  the refused request, echoed
 void COrbDecodeMsgCDMAQualcommFrame::DecodeBadCommandResponse(IOrbDataState*, COrbExpandedMessage& msg,
                                                               IDekCellRefs_Search*) {
-  constexpr std::size_t kRequest = 0;
   Begin(msg, &F::DecodeBadCommandResponse);
-  if (msg.detailsWanted) hex_bytes(msg.details, payload(), kRequest);
+  if (msg.detailsWanted) hex_bytes(msg.details, Cursor(payload()));
 }
 
 // Diag version (cmd 0x1C), 2 bytes:
@@ -147,11 +157,11 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeBadCommandResponse(IOrbDataState*, CO
 //   +0   u16   version
 void COrbDecodeMsgCDMAQualcommFrame::DecodeDiagVersionResponse(IOrbDataState*, COrbExpandedMessage& msg,
                                                                IDekCellRefs_Search*) {
-  constexpr std::size_t kVersion = 0, kSize = 2;
   const auto job = Begin(msg, &F::DecodeDiagVersionResponse);
-  const PayloadReader r = payload();
-  if (!job.require(r, kSize)) return;
-  if (msg.detailsWanted) appendf(msg.details, "\nDIAG_VERSION: %u", r.u16le(kVersion));
+  Cursor c(payload());
+  const std::uint16_t version = c.u16le();
+  if (!job.check(c)) return;
+  if (msg.detailsWanted) appendf(msg.details, "\nDIAG_VERSION: %u", unsigned{version});
 }
 
 // Time stamp (cmd 0x1D), 8 bytes:
@@ -159,13 +169,12 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeDiagVersionResponse(IOrbDataState*, C
 //   +0   u64   CDMA system time  bits 16-63: 1.25 ms since 1980-01-06; bits 0-15: 1/32 chip
 void COrbDecodeMsgCDMAQualcommFrame::DecodeTimeStampResponse(IOrbDataState*, COrbExpandedMessage& msg,
                                                              IDekCellRefs_Search*) {
-  constexpr std::size_t kStamp = 0, kSize = 8;
   constexpr unsigned kChipBits = 16;
   const auto job = Begin(msg, &F::DecodeTimeStampResponse);
-  const PayloadReader r = payload();
-  if (!job.require(r, kSize)) return;
+  Cursor c(payload());
+  const std::uint64_t stamp = c.u64le();
+  if (!job.check(c)) return;
   if (!msg.detailsWanted) return;
-  const std::uint64_t stamp = r.u64le(kStamp);
   const std::uint64_t count = stamp >> kChipBits;
   const double seconds = static_cast<double>(count) * cdmadiag::kTimeUnitSeconds + cdmadiag::kGpsEpochUnixSeconds;
   std::string when;
@@ -182,11 +191,14 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeTimeStampResponse(IOrbDataState*, COr
 // +130   u16      status
 void COrbDecodeMsgCDMAQualcommFrame::DecodeNonvolatileItemReadResponse(IOrbDataState*, COrbExpandedMessage& msg,
                                                                        IDekCellRefs_Search*) {
-  constexpr std::size_t kItem = 0, kStatus = 130, kSize = 132;
+  constexpr std::size_t kItemData = 128;
   const auto job = Begin(msg, &F::DecodeNonvolatileItemReadResponse);
-  const PayloadReader r = payload();
-  if (!job.require(r, kSize)) return;
-  if (msg.detailsWanted) appendf(msg.details, "\nNV_ITEM: %u, STATUS: %u", r.u16le(kItem), r.u16le(kStatus));
+  Cursor c(payload());
+  const std::uint16_t item = c.u16le();
+  c.skip(kItemData);
+  const std::uint16_t status = c.u16le();
+  if (!job.check(c)) return;
+  if (msg.detailsWanted) appendf(msg.details, "\nNV_ITEM: %u, STATUS: %u", unsigned{item}, unsigned{status});
 }
 
 // DIP switches (cmd 0x30), 2 bytes:
@@ -194,11 +206,11 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeNonvolatileItemReadResponse(IOrbDataS
 //   +0   u16   switch bits
 void COrbDecodeMsgCDMAQualcommFrame::DecodeDipSwitchSetResponse(IOrbDataState*, COrbExpandedMessage& msg,
                                                                 IDekCellRefs_Search*) {
-  constexpr std::size_t kSwitches = 0, kSize = 2;
   const auto job = Begin(msg, &F::DecodeDipSwitchSetResponse);
-  const PayloadReader r = payload();
-  if (!job.require(r, kSize)) return;
-  if (msg.detailsWanted) appendf(msg.details, "\nSWITCHES: 0x%04X", r.u16le(kSwitches));
+  Cursor c(payload());
+  const std::uint16_t switches = c.u16le();
+  if (!job.check(c)) return;
+  if (msg.detailsWanted) appendf(msg.details, "\nSWITCHES: 0x%04X", unsigned{switches});
 }
 
 // Phone state (cmd 0x3F), 3 bytes:
@@ -207,14 +219,14 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeDipSwitchSetResponse(IOrbDataState*, 
 //   +1   u16   event count
 void COrbDecodeMsgCDMAQualcommFrame::DecodePhoneStateResponse(IOrbDataState*, COrbExpandedMessage& msg,
                                                               IDekCellRefs_Search*) {
-  constexpr std::size_t kState = 0, kEventCount = 1, kSize = 3;
   const auto job = Begin(msg, &F::DecodePhoneStateResponse);
-  const PayloadReader r = payload();
-  if (!job.require(r, kSize)) return;
+  Cursor c(payload());
+  const std::uint8_t state = c.u8();
+  const std::uint16_t event_count = c.u16le();
+  if (!job.check(c)) return;
   if (!msg.detailsWanted) return;
-  const std::uint8_t state = r.u8(kState);
   appendf(msg.details, "\nPhone State: %s (0x%02X), Event Count: %u",
-          cdmadiag::group_text(kPhoneStateGroup, state).c_str(), state, r.u16le(kEventCount));
+          cdmadiag::group_text(kPhoneStateGroup, state).c_str(), unsigned{state}, unsigned{event_count});
 }
 
 // Event report (cmd 0x60), at least 2 bytes:
@@ -222,11 +234,11 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodePhoneStateResponse(IOrbDataState*, CO
 //   +0   u16   length of the events that follow  bytes
 void COrbDecodeMsgCDMAQualcommFrame::DecodeEventReportResponse(IOrbDataState*, COrbExpandedMessage& msg,
                                                                IDekCellRefs_Search*) {
-  constexpr std::size_t kLength = 0, kSize = 2;
   const auto job = Begin(msg, &F::DecodeEventReportResponse);
-  const PayloadReader r = payload();
-  if (!job.require(r, kSize)) return;
-  if (msg.detailsWanted) appendf(msg.details, "LENGTH: %u", r.u16le(kLength));
+  Cursor c(payload());
+  const std::uint16_t length = c.u16le();
+  if (!job.check(c)) return;
+  if (msg.detailsWanted) appendf(msg.details, "LENGTH: %u", unsigned{length});
 }
 
 // Extensible parameter retrieval (cmd 0x62), at least 5 bytes:
@@ -236,13 +248,15 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeEventReportResponse(IOrbDataState*, C
 //   +3   u16   last parameter id
 void COrbDecodeMsgCDMAQualcommFrame::DecodeExtParamRetrRequestResponse(IOrbDataState*, COrbExpandedMessage& msg,
                                                                        IDekCellRefs_Search*) {
-  constexpr std::size_t kSubCommand = 0, kFirstId = 1, kLastId = 3, kSize = 5;
   const auto job = Begin(msg, &F::DecodeExtParamRetrRequestResponse);
-  const PayloadReader r = payload();
-  if (!job.require(r, kSize)) return;
+  Cursor c(payload());
+  const std::uint8_t sub_command = c.u8();
+  const std::uint16_t first_id = c.u16le();
+  const std::uint16_t last_id = c.u16le();
+  if (!job.check(c)) return;
   if (msg.detailsWanted) {
-    appendf(msg.details, "SUB_CMD: %02x, START_PARM_ID: %02x, END_PARM_ID: %02X", r.u8(kSubCommand), r.u16le(kFirstId),
-            r.u16le(kLastId));
+    appendf(msg.details, "SUB_CMD: %02x, START_PARM_ID: %02x, END_PARM_ID: %02X", unsigned{sub_command},
+            unsigned{first_id}, unsigned{last_id});
   }
 }
 
@@ -254,19 +268,20 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeExtParamRetrRequestResponse(IOrbDataS
 //  +11   u8[]  operation data  shown in hex
 void COrbDecodeMsgCDMAQualcommFrame::DecodeLoggingConfigurationResponse(IOrbDataState*, COrbExpandedMessage& msg,
                                                                         IDekCellRefs_Search*) {
-  constexpr std::size_t kOperation = 3, kStatus = 7, kData = 11, kSize = 11;
+  constexpr std::size_t kUnused = 3;
   const auto job = Begin(msg, &F::DecodeLoggingConfigurationResponse);
-  const PayloadReader r = payload();
-  if (!job.require(r, kSize)) return;
+  Cursor c(payload());
+  c.skip(kUnused);
+  const std::uint32_t operation = c.u32le();
+  const std::uint32_t status = c.u32le();
+  if (!job.check(c)) return;
   if (!msg.detailsWanted) return;
-  const std::uint32_t operation = r.u32le(kOperation);
-  const std::uint32_t status = r.u32le(kStatus);
   // The status name was formatted with "% s"; the space flag does nothing to a
   // string, so the output is the plain name.
   appendf(msg.details, "\nOperation: %s (%u), Status: %s (%u)",
           cdmadiag::group_text(kLogConfigOperationGroup, operation).c_str(), operation,
           cdmadiag::group_text(kLogConfigStatusGroup, status).c_str(), status);
-  hex_bytes(msg.details, r, kData);
+  hex_bytes(msg.details, c);
 }
 
 // Log on demand (cmd 0x78), 3 bytes:
@@ -275,14 +290,14 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeLoggingConfigurationResponse(IOrbData
 //   +2   u8    status
 void COrbDecodeMsgCDMAQualcommFrame::DecodeLogOnDemandResponse(IOrbDataState*, COrbExpandedMessage& msg,
                                                                IDekCellRefs_Search*) {
-  constexpr std::size_t kLogCode = 0, kStatus = 2, kSize = 3;
   const auto job = Begin(msg, &F::DecodeLogOnDemandResponse);
-  const PayloadReader r = payload();
-  if (!job.require(r, kSize)) return;
+  Cursor c(payload());
+  const std::uint16_t code = c.u16le();
+  const std::uint8_t status = c.u8();
+  if (!job.check(c)) return;
   if (!msg.detailsWanted) return;
-  const std::uint16_t code = r.u16le(kLogCode);
   appendf(msg.details, "\nLog Code: %s (0x%02X), Status: %u", cdmadiag::group_text(kMessageTypeGroup, code).c_str(),
-          code, r.u8(kStatus));
+          unsigned{code}, unsigned{status});
 }
 
 // Extended build id (cmd 0x7C), at least 11 bytes:
@@ -295,13 +310,15 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeLogOnDemandResponse(IOrbDataState*, C
 //    ..  char  model name            NUL-terminated, after the revision
 void COrbDecodeMsgCDMAQualcommFrame::DecodeExtBuildIdResponse(IOrbDataState*, COrbExpandedMessage& msg,
                                                               IDekCellRefs_Search*) {
-  constexpr std::size_t kVersion = 0, kMsmRevision = 3, kModelNumber = 7, kSoftware = 11, kSize = 11;
+  constexpr std::size_t kReserved = 2;
   const auto job = Begin(msg, &F::DecodeExtBuildIdResponse);
-  const PayloadReader r = payload();
-  if (!job.require(r, kSize)) return;
+  Cursor c(payload());
+  const std::uint8_t version = c.u8();
+  c.skip(kReserved);
+  const std::uint32_t raw_msm = c.u32le();
+  const std::uint32_t model_number = c.u32le();
+  if (!job.check(c)) return;
   if (!msg.detailsWanted) return;
-  const std::uint8_t version = r.u8(kVersion);
-  const std::uint32_t raw_msm = r.u32le(kMsmRevision);
   std::uint32_t msm = 0;
   switch (version) {
     case 0: msm = raw_msm & 0xFFFFu; break;
@@ -309,10 +326,10 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeExtBuildIdResponse(IOrbDataState*, CO
     case 2: msm = raw_msm; break;
     default: msm = 0; break;
   }
-  std::size_t next = 0;
-  const std::string software = r.cstring(kSoftware, &next);
-  const std::string model = r.cstring(next);
-  appendf(msg.details, "\nVersion: %u, MSM Revision: %u, Mobile Model Number: %u", version, msm, r.u32le(kModelNumber));
+  const std::string software = c.cstring();
+  const std::string model = c.cstring();
+  appendf(msg.details, "\nVersion: %u, MSM Revision: %u, Mobile Model Number: %u", unsigned{version}, msm,
+          model_number);
   if (!software.empty()) appendf(msg.details, "\nMobile Software Revision: %s", software.c_str());
   if (!model.empty()) appendf(msg.details, "\nMobile Model: %s", model.c_str());
 }

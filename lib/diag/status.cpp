@@ -1,19 +1,21 @@
 // Status responses: the classic status response, the status snapshot and the
 // IS2000 status response. Offsets count from the byte after the command code.
 #include <array>
+#include <cassert>
 #include <cstdlib>
 #include <string>
 
 #include "diag/diag_common.h"
 #include "framework/attributes.h"
 #include "framework/decoder_1x.h"
-#include "framework/payload_reader.h"
+#include "framework/payload_cursor.h"
 #include "framework/text.h"
 #include "framework/value_names.h"
 #include "host/format_groups.h"
 
 using cdmadiag::appendf;
 using cdmadiag::AttrWriter;
+using cdmadiag::Cursor;
 using cdmadiag::name_or;
 using cdmadiag::PayloadReader;
 using F = COrbDecodeMsgCDMAQualcommFrame;
@@ -163,6 +165,40 @@ constexpr const char* kPilotSeparator = "\n-------------------------------------
 
 const char* yes_no(std::uint8_t v) { return v != 0 ? "Yes" : "No"; }
 
+// The responses' sizes, tabled at their decoders.
+constexpr std::size_t kStatusSize = 47;
+constexpr std::size_t kSnapshotSize = 35;
+constexpr std::size_t kIs2000Size = 128;
+
+// An IS2000 status active pilot slot (layout at DecodeIS2000StatusResponseMessage).
+constexpr std::size_t kPilotSlots = 6;
+struct SlotChannel {
+  std::uint8_t enabled;
+  std::uint16_t code;
+  std::uint8_t qof;
+};
+struct PilotSlot {
+  std::uint16_t pn;
+  std::uint8_t type;
+  SlotChannel fch, dcch, sch;
+};
+SlotChannel read_slot_channel(Cursor& c) {
+  SlotChannel ch{};
+  ch.enabled = c.u8();
+  ch.code = c.u16le();
+  ch.qof = c.u8();
+  return ch;
+}
+PilotSlot read_pilot_slot(Cursor& c) {
+  PilotSlot s{};
+  s.pn = c.u16le();
+  s.type = c.u8();
+  s.fch = read_slot_channel(c);
+  s.dcch = read_slot_channel(c);
+  s.sch = read_slot_channel(c);
+  return s;
+}
+
 }  // namespace
 
 // Status response (cmd 0x0C), at least 47 bytes:
@@ -195,29 +231,35 @@ const char* yes_no(std::uint8_t v) { return v != 0 ? "Yes" : "No"; }
 // area code followed by its seven digits.
 void COrbDecodeMsgCDMAQualcommFrame::DecodeStatusRequestResponse(IOrbDataState* ds, COrbExpandedMessage& msg,
                                                                  IDekCellRefs_Search*) {
-  constexpr std::size_t kEsn = 3, kRfMode = 7, kMin1Analog = 9, kMin1Cdma = 13, kMin2Analog = 17, kMin2Cdma = 19,
-                        kRxState = 22, kGoodFrames = 24, kAnalogCorrected = 25, kAnalogBad = 27, kWordSyncs = 29,
-                        kEntryReason = 31, kChannel = 33, kCodeChannel = 35, kPilotBase = 36, kSid = 38, kNid = 40,
-                        kLocation = 42, kRssi = 44, kPower = 46, kSize = 47;
-  constexpr std::size_t kMinPair = kMin1Analog, kMinPairSize = 12;
+  constexpr std::size_t kMinPairSize = 12;
   const auto job = Begin(msg, &F::DecodeStatusRequestResponse);
-  const PayloadReader r = payload();
-  if (!job.require(r, kSize)) return;
-
-  const std::uint32_t esn = r.u32le(kEsn);
-  const std::uint16_t rf_mode = r.u16le(kRfMode);
-  const std::uint32_t min1_analog = r.u32le(kMin1Analog);
-  const std::uint32_t min1_cdma = r.u32le(kMin1Cdma);
-  const std::uint16_t min2_analog = r.u16le(kMin2Analog);
-  const std::uint16_t min2_cdma = r.u16le(kMin2Cdma);
-  const std::uint16_t rx_state = r.u16le(kRxState);
-  const std::uint8_t good_frames = r.u8(kGoodFrames);
-  const std::uint16_t entry_reason = r.u16le(kEntryReason);
-  const std::uint16_t channel = r.u16le(kChannel);
-  const std::uint8_t code_channel = r.u8(kCodeChannel);
-  const std::uint16_t sid = r.u16le(kSid);
-  const std::uint16_t nid = r.u16le(kNid);
-  const std::uint16_t location = r.u16le(kLocation);
+  Cursor c(payload());
+  c.skip(3);
+  const std::uint32_t esn = c.u32le();
+  const std::uint16_t rf_mode = c.u16le();
+  const PayloadReader min_pair = c.bytes(kMinPairSize);
+  Cursor m(min_pair);
+  const std::uint32_t min1_analog = m.u32le();
+  const std::uint32_t min1_cdma = m.u32le();
+  const std::uint16_t min2_analog = m.u16le();
+  const std::uint16_t min2_cdma = m.u16le();
+  c.skip(1);
+  const std::uint16_t rx_state = c.u16le();
+  const std::uint8_t good_frames = c.u8();
+  const std::uint16_t analog_corrected = c.u16le();
+  const std::uint16_t analog_bad = c.u16le();
+  const std::uint16_t word_syncs = c.u16le();
+  const std::uint16_t entry_reason = c.u16le();
+  const std::uint16_t channel = c.u16le();
+  const std::uint8_t code_channel = c.u8();
+  const std::uint16_t pilot_base = c.u16le();
+  const std::uint16_t sid = c.u16le();
+  const std::uint16_t nid = c.u16le();
+  const std::uint16_t location = c.u16le();
+  const std::uint16_t rssi = c.u16le();
+  const std::uint8_t power = c.u8();
+  if (!job.check(c)) return;
+  assert(c.offset() == kStatusSize);
 
   if (const AttrWriter w(ds); w.on()) {
     w.UShort(ATTR_ID_SID, sid);
@@ -226,11 +268,9 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeStatusRequestResponse(IOrbDataState* 
     w.UShort(ATTR_ID_CUR_CHANNEL, channel);
     w.UShort(ATTR_ID_LOC_ID, location);
     w.UShort(ATTR_ID_RF_MODE, rf_mode);
-    std::array<std::uint8_t, kMinPairSize> min_pair{};
-    for (std::size_t i = 0; i < min_pair.size(); ++i) min_pair[i] = r.u8(kMinPair + i);
     std::uint32_t s1[2] = {};
     std::uint16_t s2[2] = {};
-    GetIMSInumber(min_pair.data(), s1, s2);
+    GetIMSInumber(min_pair.data(0, kMinPairSize), s1, s2);
     w.UShort(ATTR_ID_MIN1_MS, s2[0]);
     w.UShort(ATTR_ID_MIN2_MS, s2[1]);
     w.Byte(ATTR_ID_CDMA_CHANNEL, code_channel);
@@ -251,17 +291,19 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeStatusRequestResponse(IOrbDataState* 
   std::string& d = msg.details;
   appendf(d, "ESN: %lu, rfMode: %s, MIN1(Analog): %lu, MIN1(CDMA): %lu, MIN2(Analog): %u, MIN2(CDMA): %u",
           static_cast<unsigned long>(esn), name_or(kStatusRfModes, rf_mode, "unknown"),
-          static_cast<unsigned long>(min1_analog), static_cast<unsigned long>(min1_cdma), min2_analog, min2_cdma);
+          static_cast<unsigned long>(min1_analog), static_cast<unsigned long>(min1_cdma), unsigned{min2_analog},
+          unsigned{min2_cdma});
   appendf(d,
           ", CDMA_RX_STATE: %s, CDMA_GOOD_FRAMES: %s, ANALOG_CORRECTED_FRAMES: %u, ANALOG_BAD_FRAMES: %u, "
           "ANALOG_WORD_SYNCS: %u",
           name_or(kStatusRxStates, rx_state, "Unknown"),
-          name_or(kStatusGoodFrames, good_frames, kStatusGoodFramesOther), r.u16le(kAnalogCorrected),
-          r.u16le(kAnalogBad), r.u16le(kWordSyncs));
+          name_or(kStatusGoodFrames, good_frames, kStatusGoodFramesOther), unsigned{analog_corrected},
+          unsigned{analog_bad}, unsigned{word_syncs});
   appendf(d,
           ", ENTRY_REASON: %s, CURRENT_CHAN: %u, CDMA_CODE_CHAN: %d, PILOT_BASE: %u, SID: %u, NID: %u, LOCAID: %u, "
           "RSSI: %u, POWER: %i",
-          entry, channel, code_channel, r.u16le(kPilotBase), sid, nid, location, r.u16le(kRssi), r.u8(kPower));
+          entry, unsigned{channel}, int{code_channel}, unsigned{pilot_base}, unsigned{sid}, unsigned{nid},
+          unsigned{location}, unsigned{rssi}, int{power});
 }
 
 // Status snapshot (cmd 0x63), 35 bytes:
@@ -285,19 +327,27 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeStatusRequestResponse(IOrbDataState* 
 //  +34   u8    MC sub-state
 void COrbDecodeMsgCDMAQualcommFrame::DecodeStatusSnapshotResponse(IOrbDataState* ds, COrbExpandedMessage& msg,
                                                                   IDekCellRefs_Search*) {
-  constexpr std::size_t kEsn = 0, kImsiS1 = 4, kImsiS2 = 8, kImsiS = 10, kImsi1112 = 18, kMcc = 19, kImsiAddrNum = 21,
-                        kSid = 22, kNid = 24, kPRev = 26, kPRevInUse = 27, kMobPRev = 28, kBandClass = 29,
-                        kChannel = 30, kOperationMode = 32, kMcState = 33, kMcSubstate = 34, kSize = 35;
   const auto job = Begin(msg, &F::DecodeStatusSnapshotResponse);
-  const PayloadReader r = payload();
-  if (!job.require(r, kSize)) return;
-
-  const std::uint32_t esn = r.u32le(kEsn);
-  const std::uint16_t sid = r.u16le(kSid);
-  const std::uint16_t nid = r.u16le(kNid);
-  const std::uint8_t band_class = r.u8(kBandClass);
-  const std::uint16_t channel = r.u16le(kChannel);
-  const std::uint8_t operation_mode = r.u8(kOperationMode);
+  Cursor c(payload());
+  const std::uint32_t esn = c.u32le();
+  const std::uint32_t imsi_s1 = c.u32le();
+  const std::uint16_t imsi_s2 = c.u16le();
+  const std::uint64_t imsi_s = c.u64le();
+  const std::uint8_t imsi_11_12 = c.u8();
+  const std::uint16_t mcc = c.u16le();
+  const std::uint8_t imsi_addr_num = c.u8();
+  const std::uint16_t sid = c.u16le();
+  const std::uint16_t nid = c.u16le();
+  const std::uint8_t p_rev = c.u8();
+  const std::uint8_t p_rev_in_use = c.u8();
+  const std::uint8_t mob_p_rev = c.u8();
+  const std::uint8_t band_class = c.u8();
+  const std::uint16_t channel = c.u16le();
+  const std::uint8_t operation_mode = c.u8();
+  const std::uint8_t mc_state = c.u8();
+  const std::uint8_t mc_substate = c.u8();
+  if (!job.check(c)) return;
+  assert(c.offset() == kSnapshotSize);
 
   const AttrWriter w(ds);
   w.ULong(ATTR_ID_ESN, esn);
@@ -307,14 +357,15 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeStatusSnapshotResponse(IOrbDataState*
 
   if (!msg.detailsWanted) return;
   std::string& d = msg.details;
-  appendf(d, "\nESN: %u, IMSI_S1: %u, IMSI_S2: %u, IMSI_S: %llu, IMSI_11_12: %u", esn, r.u32le(kImsiS1),
-          r.u16le(kImsiS2), static_cast<unsigned long long>(r.u64le(kImsiS)), r.u8(kImsi1112));
-  appendf(d, "\nMCC: %u, IMSI_ADDR_NUM: %u, SID: %u, NID: %u, P_REV: %u, PREV_IN_USE: %u, MOB_P_REV: %u", r.u16le(kMcc),
-          r.u8(kImsiAddrNum), sid, nid, r.u8(kPRev), r.u8(kPRevInUse), r.u8(kMobPRev));
+  appendf(d, "\nESN: %u, IMSI_S1: %u, IMSI_S2: %u, IMSI_S: %llu, IMSI_11_12: %u", esn, imsi_s1, unsigned{imsi_s2},
+          static_cast<unsigned long long>(imsi_s), unsigned{imsi_11_12});
+  appendf(d, "\nMCC: %u, IMSI_ADDR_NUM: %u, SID: %u, NID: %u, P_REV: %u, PREV_IN_USE: %u, MOB_P_REV: %u", unsigned{mcc},
+          unsigned{imsi_addr_num}, unsigned{sid}, unsigned{nid}, unsigned{p_rev}, unsigned{p_rev_in_use},
+          unsigned{mob_p_rev});
   appendf(d, "\nBAND_CLASS: %s (%u), Frequency Channel: %u, OPERATION_MODE: %s (%u), MC_STATE: %u, MC_SUBSTATE: %u",
-          cdmadiag::group_text(kBandClassGroup, band_class).c_str(), band_class, channel,
-          cdmadiag::group_text(kOperationModeGroup, operation_mode).c_str(), operation_mode, r.u8(kMcState),
-          r.u8(kMcSubstate));
+          cdmadiag::group_text(kBandClassGroup, band_class).c_str(), unsigned{band_class}, unsigned{channel},
+          cdmadiag::group_text(kOperationModeGroup, operation_mode).c_str(), unsigned{operation_mode},
+          unsigned{mc_state}, unsigned{mc_substate});
 }
 
 // IS2000 status (cmd 0x70), at least 128 bytes:
@@ -359,19 +410,37 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeStatusSnapshotResponse(IOrbDataState*
 // the good-frames value means something only on the traffic channel (states 3, 4).
 void COrbDecodeMsgCDMAQualcommFrame::DecodeIS2000StatusResponseMessage(IOrbDataState* ds, COrbExpandedMessage& msg,
                                                                        IDekCellRefs_Search*) {
-  constexpr std::size_t kRfMode = 0, kBandClass = 1, kRxState = 2, kGoodFrames = 4, kAnalogCorrected = 5,
-                        kAnalogBad = 7, kEntryReason = 11, kChannel = 13, kSid = 15, kNid = 17, kLocation = 19,
-                        kRssi = 21, kPower = 23, kPilotCount = 24, kPilotSlots = 25, kControlHold = 115,
-                        kGatingRate = 116, kFschRate = 117, kRschActive = 118, kRschRate = 119, kRschWalsh = 120,
-                        kBsPRev = 121, kRadioConfigs = 122, kSize = 128;
-  constexpr std::size_t kSlotCount = 6, kSlotSize = 15;
-  constexpr std::size_t kSlotPn = 0, kSlotType = 2, kFchOn = 3, kFchCode = 4, kFchQof = 6, kDcchOn = 7, kDcchCode = 8,
-                        kDcchQof = 10, kSchOn = 11, kSchCode = 12, kSchQof = 14;
   const auto job = Begin(msg, &F::DecodeIS2000StatusResponseMessage);
-  const PayloadReader r = payload();
-  if (!job.require(r, kSize)) return;
+  Cursor c(payload());
+  const std::uint8_t rf_mode = c.u8();
+  const std::uint8_t band_class = c.u8();
+  const std::uint16_t rx_state = c.u16le();
+  const std::int8_t good_frames = c.i8();
+  const std::uint16_t analog_corrected = c.u16le();
+  const std::uint16_t analog_bad = c.u16le();
+  c.skip(2);
+  const std::uint16_t entry_reason = c.u16le();
+  const std::uint16_t channel = c.u16le();
+  const std::uint16_t sid = c.u16le();
+  const std::uint16_t nid = c.u16le();
+  const std::uint16_t location = c.u16le();
+  const std::int16_t rssi = c.i16le();
+  const std::int8_t power = c.i8();
+  const std::uint8_t pilots = c.u8();
+  std::array<PilotSlot, kPilotSlots> slots{};
+  for (PilotSlot& slot : slots) slot = read_pilot_slot(c);
+  const std::uint8_t control_hold = c.u8();
+  const std::uint8_t gating_rate = c.u8();
+  const std::uint8_t fsch_rate = c.u8();
+  const std::uint8_t rsch_active = c.u8();
+  const std::uint8_t rsch_rate = c.u8();
+  const std::uint8_t rsch_walsh = c.u8();
+  const std::uint8_t bs_p_rev = c.u8();
+  std::array<std::uint8_t, 6> radio_configs{};
+  for (std::uint8_t& rc : radio_configs) rc = c.u8();
+  if (!job.check(c)) return;
+  assert(c.offset() == kIs2000Size);
 
-  const std::uint8_t rf_mode = r.u8(kRfMode);
   AttrWriter(ds).Byte(ATTR_ID_RF_MODE, rf_mode);
   if (!msg.detailsWanted) return;
 
@@ -380,31 +449,28 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeIS2000StatusResponseMessage(IOrbDataS
   if (rf_text != nullptr) {
     d += rf_text;
   } else {
-    appendf(d, "RF Mode: (%u) Unknown, ", rf_mode);
+    appendf(d, "RF Mode: (%u) Unknown, ", unsigned{rf_mode});
   }
-  appendf(d, "Band Class: %u, ", r.u8(kBandClass));
+  appendf(d, "Band Class: %u, ", unsigned{band_class});
 
-  const std::uint16_t rx_state = r.u16le(kRxState);
   const char* rx_text = name_or(kIs2000RxStates, rx_state, nullptr);
   if (rx_text != nullptr) {
     d += rx_text;
   } else {
-    appendf(d, "CDMA Rx State: (%u)Unknown, ", rx_state);
+    appendf(d, "CDMA Rx State: (%u)Unknown, ", unsigned{rx_state});
   }
 
-  const std::int8_t good_frames = r.i8(kGoodFrames);
   const char* good_text = name_or(kIs2000GoodFrames, good_frames, nullptr);
   if (rx_state != kRxTrafficInit && rx_state != kRxTraffic) {
-    appendf(d, "CDMA Good Frames: (%i) N/A for current cdma Rx state, ", good_frames);
+    appendf(d, "CDMA Good Frames: (%i) N/A for current cdma Rx state, ", int{good_frames});
   } else if (good_text != nullptr) {
     d += good_text;
   } else {
-    appendf(d, "CDMA Good Frames: (%i) Unknown Value, ", good_frames);
+    appendf(d, "CDMA Good Frames: (%i) Unknown Value, ", int{good_frames});
   }
-  appendf(d, "Analog Corrected Frames: %u, ", r.u16le(kAnalogCorrected));
-  appendf(d, "Analog Bad Frames: %u, ", r.u16le(kAnalogBad));
+  appendf(d, "Analog Corrected Frames: %u, ", unsigned{analog_corrected});
+  appendf(d, "Analog Bad Frames: %u, ", unsigned{analog_bad});
 
-  const std::uint16_t entry_reason = r.u16le(kEntryReason);
   const char* entry_text = nullptr;
   if (rf_mode == kRfAnalog) {
     entry_text = name_or(kIs2000AnalogEntry, entry_reason, nullptr);
@@ -414,39 +480,38 @@ void COrbDecodeMsgCDMAQualcommFrame::DecodeIS2000StatusResponseMessage(IOrbDataS
   if (entry_text != nullptr) {
     d += entry_text;
   } else {
-    appendf(d, "Entry Reason: (%u) Unknown, ", entry_reason);
+    appendf(d, "Entry Reason: (%u) Unknown, ", unsigned{entry_reason});
   }
-  const std::uint8_t pilots = r.u8(kPilotCount);
   appendf(d,
           "Center Frequency Channel: %u, SID: %u, NID: %u, Location ID: %u, RSSI: %i, Power: %i,\nNum Pilots in "
           "Active Set: %d",
-          r.u16le(kChannel), r.u16le(kSid), r.u16le(kNid), r.u16le(kLocation), r.i16le(kRssi), r.i8(kPower), pilots);
+          unsigned{channel}, unsigned{sid}, unsigned{nid}, unsigned{location}, int{rssi}, int{power}, int{pilots});
 
   // A count beyond the six slots would run into the trailer fields; only the slots
   // the layout holds are listed.
-  const std::size_t shown = pilots < kSlotCount ? pilots : kSlotCount;
+  const std::size_t shown = pilots < kPilotSlots ? pilots : kPilotSlots;
   for (std::size_t i = 0; i < shown; ++i) {
-    const PayloadReader slot = r.sub(kPilotSlots + i * kSlotSize, kSlotSize);
-    const std::uint8_t type = slot.u8(kSlotType);
-    const char* type_text = name_or(kPilotRecordTypes, type, nullptr);
+    const PilotSlot& slot = slots[i];
+    const char* type_text = name_or(kPilotRecordTypes, slot.type, nullptr);
     const std::string type_name =
-        type_text != nullptr ? std::string(type_text) : cdmadiag::formatf("(%u) Unknown", type);
+        type_text != nullptr ? std::string(type_text) : cdmadiag::formatf("(%u) Unknown", unsigned{slot.type});
     d += kPilotSeparator;
     appendf(d,
             "\nActive Pilot #%u -> PN: %u, Pilot Rec Type: %s,\nIsFCHEnabled: %s, FCH Channel Code: %u, FCH QOF Mask "
             "ID: %u,\nIsDCCHEnabled: %s, DCCH Channel Code: %u, DCCH QOF Mask ID: %u,\nIsSCHEnabled: %s, SCH Channel "
             "Code: %u, SCH QOF Mask ID: %u, ",
-            static_cast<unsigned>(i + 1), slot.u16le(kSlotPn), type_name.c_str(), yes_no(slot.u8(kFchOn)),
-            slot.u16le(kFchCode), slot.u8(kFchQof), yes_no(slot.u8(kDcchOn)), slot.u16le(kDcchCode), slot.u8(kDcchQof),
-            yes_no(slot.u8(kSchOn)), slot.u16le(kSchCode), slot.u8(kSchQof));
+            static_cast<unsigned>(i + 1), unsigned{slot.pn}, type_name.c_str(), yes_no(slot.fch.enabled),
+            unsigned{slot.fch.code}, unsigned{slot.fch.qof}, yes_no(slot.dcch.enabled), unsigned{slot.dcch.code},
+            unsigned{slot.dcch.qof}, yes_no(slot.sch.enabled), unsigned{slot.sch.code}, unsigned{slot.sch.qof});
   }
   if (shown > 0) d += kPilotSeparator;
 
-  const std::size_t c = kRadioConfigs;
+  const auto& rc = radio_configs;
   appendf(d,
           "\n\nIs ControlHold Enabled: %s, Pilot Gating Rate: %u, FSCH Rate: %u,\nIs RSCH Active: %s, RSCH Rate: %u, "
           "RSCH Walsh ID: %u,\nBaseStation_P_REV: %u,\nFCH_Fwd_RadioConfig: %u, FCH_Rev_RadioConfig: "
           "%u,\nDCCH_Fwd_RadioConfig: %u, DCCH_Rev_RadioConfig: %u,\nSCH_Fwd_RadioConfig: %u, SCH_Rev_RadioConfig: %u",
-          yes_no(r.u8(kControlHold)), r.u8(kGatingRate), r.u8(kFschRate), yes_no(r.u8(kRschActive)), r.u8(kRschRate),
-          r.u8(kRschWalsh), r.u8(kBsPRev), r.u8(c), r.u8(c + 1), r.u8(c + 2), r.u8(c + 3), r.u8(c + 4), r.u8(c + 5));
+          yes_no(control_hold), unsigned{gating_rate}, unsigned{fsch_rate}, yes_no(rsch_active), unsigned{rsch_rate},
+          unsigned{rsch_walsh}, unsigned{bs_p_rev}, unsigned{rc[0]}, unsigned{rc[1]}, unsigned{rc[2]}, unsigned{rc[3]},
+          unsigned{rc[4]}, unsigned{rc[5]});
 }

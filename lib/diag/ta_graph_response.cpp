@@ -21,16 +21,10 @@
 #include "framework/text.h"
 
 using cdmadiag::appendf;
+using cdmadiag::Cursor;
 using cdmadiag::held_integer;
-using cdmadiag::PayloadReader;
 
 namespace {
-
-constexpr std::size_t kRxAgc = 0;
-constexpr std::size_t kTxGainAdjust = 1;
-constexpr std::size_t kVocoderRate = 2;
-constexpr std::size_t kBadFrames = 3;
-constexpr std::size_t kTotalFrames = 7;
 
 // Band classes and RF modes as earlier packets wrote them.
 constexpr std::int64_t kBandClassCellular = 0, kBandClassPcs = 1;
@@ -65,32 +59,38 @@ int band_index(IOrbDataState* ds) {
 void COrbDecodeMsgCDMAQualcommFrame::DecodeTempAnalyzerGraphResponse(IOrbDataState* ds, COrbExpandedMessage& msg,
                                                                      IDekCellRefs_Search*) {
   Begin(msg, &COrbDecodeMsgCDMAQualcommFrame::DecodeTempAnalyzerGraphResponse);
-  const PayloadReader r = payload();
+  // The fields in order, each used when the payload holds it.
+  Cursor c(payload());
+  const std::int8_t rx_agc = c.i8();
   // Without even the receive AGC there is nothing to show, and no failure text.
-  if (!r.has(kRxAgc, 1)) return;
+  if (!c.ok()) return;
+  const std::int8_t tx_gain_adjust = c.i8();
+  const bool has_tx = c.ok();
+  const std::int8_t vocoder_rate = c.i8();
+  const bool has_vocoder_rate = c.ok();
+  const std::uint32_t bad_frames = c.u32le();
+  const std::uint32_t total_frames = c.u32le();
+  const bool has_frames = c.ok();
 
   const int band = band_index(ds);
-  const double rx = AGC_VAL2dBm(r.i8(kRxAgc), band);
-  const bool has_tx = r.has(kTxGainAdjust, 1);
+  const double rx = AGC_VAL2dBm(rx_agc, band);
   double tx_adjust = 0.0;
   double tx = 0.0;
   if (has_tx) {
     // A mark of 0x80 or more must not pass as a negative class through the signed argument.
     const std::int64_t scm = held_integer(cdmadiag::AttrReader(ds).latest(ATTR_ID_SCM)).value_or(0);
     const auto power_class = static_cast<std::int8_t>(scm < 0 ? 0 : scm & kPowerClassMask);
-    tx_adjust = POWER_CTL_VAL2dB(r.i8(kTxGainAdjust));
+    tx_adjust = POWER_CTL_VAL2dB(tx_gain_adjust);
     tx = EstMsTxPwr_dBm(rx, tx_adjust, band, MaxTxPwr_dBm(power_class, band));
   }
 
   if (const cdmadiag::AttrWriter w(ds); w.on()) {
     w.Double(ATTR_ID_CDMA_MOBILE_RX_POWER, rx);
     if (has_tx) w.Double(ATTR_ID_CDMA_MOBILE_TX_POWER, tx);
-    if (r.has(kTotalFrames, 4)) {
-      cdmadiag::diag::record_non_markov_frames(ds, GetMessageNumber(), {r.u32le(kBadFrames), r.u32le(kTotalFrames)});
-    }
+    if (has_frames) cdmadiag::diag::record_non_markov_frames(ds, GetMessageNumber(), {bad_frames, total_frames});
   }
 
   if (!msg.detailsWanted) return;
   if (has_tx) appendf(msg.details, "Rx/Tx/Tx_Adj = \t%.2f\t\t%.2f\t\t%.2f\n", rx, tx, tx_adjust);
-  if (r.has(kVocoderRate, 1)) appendf(msg.details, "Current Vocoder Tx rate: %s\n", VocRate2Text(r.i8(kVocoderRate)));
+  if (has_vocoder_rate) appendf(msg.details, "Current Vocoder Tx rate: %s\n", VocRate2Text(vocoder_rate));
 }

@@ -1,6 +1,7 @@
 // 1xEV Debug Display (0x1183): a one-screen status summary; text only. Runs inside
 // the dispatcher's guard, so a short packet throws (see evdo_common.h).
 #include <array>
+#include <cassert>
 #include <cmath>
 #include <cstdint>
 #include <string>
@@ -14,6 +15,7 @@
 namespace {
 
 using cdmadiag::appendf;
+using cdmadiag::Cursor;
 using cdmadiag::name_or;
 
 // Payload, one record of 37 bytes:
@@ -32,20 +34,6 @@ using cdmadiag::name_or;
 //  +24   u8       session state
 //  +25   u32      UATI / colour   bits 0-23 UATI, bits 24-31 colour code
 //  +29   4 x u16  stream 0-3      application bound to the stream
-constexpr std::size_t kChannelBand = 0;
-constexpr std::size_t kRxAgc0 = 2;
-constexpr std::size_t kRxAgc1 = 3;
-constexpr std::size_t kTxAgc = 4;
-constexpr std::size_t kServingPn = 5;
-constexpr std::size_t kActiveSetPns = 7;
-constexpr std::size_t kSleepMode = 19;
-constexpr std::size_t kSlotCycle = 20;
-constexpr std::size_t kSearcherState = 21;
-constexpr std::size_t kRxDiversity = 22;
-constexpr std::size_t kAtState = 23;
-constexpr std::size_t kSessionState = 24;
-constexpr std::size_t kUati = 25;
-constexpr std::size_t kStreams = 29;
 constexpr std::size_t kPacketSize = 37;
 constexpr std::size_t kActiveSetSize = 6;
 constexpr std::size_t kStreamCount = 4;
@@ -104,43 +92,55 @@ double rel_a_period_ms(unsigned c) {
 void COrbDecodeMsgCDMA1xEVDOQualcommFrame::DecodeDebugDisplay(IOrbDataState*, COrbExpandedMessage& msg,
                                                               IDekCellRefs_Search*) {
   const auto job = Begin(msg, &COrbDecodeMsgCDMA1xEVDOQualcommFrame::DecodeDebugDisplay);
-  const cdmadiag::PayloadReader r = payload();
-  if (!job.require(r, kPacketSize)) return;
+  Cursor c(payload());
+  const std::uint16_t channel_band = c.u16le();
+  const std::int8_t rx_agc0 = c.i8();
+  const std::int8_t rx_agc1 = c.i8();
+  const std::int8_t tx_agc = c.i8();
+  const std::uint16_t serving_pn = c.u16le();
+  std::array<std::uint16_t, kActiveSetSize> active_set{};
+  for (std::uint16_t& pn : active_set) pn = c.u16le();
+  const std::uint8_t sleep_mode = c.u8();
+  const std::uint8_t slot_cycle = c.u8();
+  const std::uint8_t searcher = c.u8();
+  const std::uint8_t rx_diversity = c.u8();
+  const std::uint8_t at_state = c.u8();
+  const std::uint8_t session_state = c.u8();
+  const std::uint32_t uati = c.u32le();
+  std::array<std::uint16_t, kStreamCount> streams{};
+  for (std::uint16_t& stream : streams) stream = c.u16le();
+  if (!job.check(c)) return;
+  assert(c.offset() == kPacketSize);
   if (!msg.detailsWanted) return;
 
   std::string& out = msg.details;
-  const std::uint16_t channel_band = r.u16le(kChannelBand);
   appendf(out, "Channel no.: %u, Band Class: %d, Rx AGC0: %d dBm, Rx AGC1: %d dBm, Tx AGC: %d dBm, Serving PN: %u\n",
           static_cast<unsigned>(cdmadiag::bits(channel_band, 0, 11)),
-          static_cast<int>(cdmadiag::bits(channel_band, 11, 5)), static_cast<int>(r.i8(kRxAgc0)),
-          static_cast<int>(r.i8(kRxAgc1)), static_cast<int>(r.i8(kTxAgc)), static_cast<unsigned>(r.u16le(kServingPn)));
+          static_cast<int>(cdmadiag::bits(channel_band, 11, 5)), int{rx_agc0}, int{rx_agc1}, int{tx_agc},
+          unsigned{serving_pn});
 
   out += "ActSet PNs: { ";
-  for (std::size_t i = 0; i < kActiveSetSize; ++i) {
-    const std::uint16_t pn = r.u16le(kActiveSetPns + 2 * i);
+  for (const std::uint16_t pn : active_set) {
     if (pn < kEmptyPn) appendf(out, "%u ", static_cast<unsigned>(pn));
   }
   out += "}\n";
 
-  appendf(out, "Sleep Mode: %s\n", name_or(kSleepModeNames, r.u8(kSleepMode), "Unknown"));
-  const std::uint8_t slot_cycle = r.u8(kSlotCycle);
+  appendf(out, "Sleep Mode: %s\n", name_or(kSleepModeNames, sleep_mode, "Unknown"));
   appendf(out, "Slot Cycle SCI Rel 0: %s\n",
           name_or(kRel0SlotCycleNames, static_cast<std::int64_t>(cdmadiag::bits(slot_cycle, 0, 3)), "Unknown"));
   appendf(out, "Slot Cycle SCI Rel A: %.2f ms\n",
           rel_a_period_ms(static_cast<unsigned>(cdmadiag::bits(slot_cycle, 3, 5))));
 
-  const std::string searcher_state = cdmadiag::group_text(kSearcherStateGroup, r.u8(kSearcherState));
+  const std::string searcher_state = cdmadiag::group_text(kSearcherStateGroup, searcher);
   appendf(out, "Searcher state: %s\n", searcher_state.c_str());
 
-  appendf(out, "Rx Diversity: %s\n", r.u8(kRxDiversity) == 0 ? "Single (Rx0 only)" : "Dual");
-  appendf(out, "AT protocol state: %s\n", name_or(kAtStateNames, r.u8(kAtState), "Reserved"));
-  appendf(out, "Session state: %s\n", name_or(kSessionStateNames, r.u8(kSessionState), "Reserved"));
+  appendf(out, "Rx Diversity: %s\n", rx_diversity == 0 ? "Single (Rx0 only)" : "Dual");
+  appendf(out, "AT protocol state: %s\n", name_or(kAtStateNames, at_state, "Reserved"));
+  appendf(out, "Session state: %s\n", name_or(kSessionStateNames, session_state, "Reserved"));
 
-  const std::uint32_t uati = r.u32le(kUati);
   appendf(out, "UATI: 0x%02X, Color Code: 0x%02X\n", static_cast<unsigned>(cdmadiag::bits(uati, 0, 24)),
           static_cast<unsigned>(cdmadiag::bits(uati, 24, 8)));
   for (std::size_t n = 0; n < kStreamCount; ++n) {
-    appendf(out, "Stream Config %d: %s\n", static_cast<int>(n),
-            name_or(kStreamNames, r.u16le(kStreams + 2 * n), "n/a"));
+    appendf(out, "Stream Config %d: %s\n", static_cast<int>(n), name_or(kStreamNames, streams[n], "n/a"));
   }
 }

@@ -2,6 +2,7 @@
 // active-set pilots, the packet error rate, and the running PER and DRC-request
 // filters whose state lives in the data state between packets.
 #include <array>
+#include <cassert>
 #include <cmath>
 #include <cstdint>
 #include <optional>
@@ -17,9 +18,9 @@ namespace {
 using cdmadiag::appendf;
 using cdmadiag::AttrReader;
 using cdmadiag::AttrWriter;
+using cdmadiag::Cursor;
 using cdmadiag::formatf;
 using cdmadiag::held_number;
-using cdmadiag::PayloadReader;
 namespace evdo = cdmadiag::evdo;
 
 // Payload: two frames of 89 bytes, frame 1 = PN roll 1, frame 2 = PN roll 2. One frame:
@@ -37,18 +38,38 @@ namespace evdo = cdmadiag::evdo;
 constexpr std::size_t kFrameSize = 89;
 constexpr int kFrames = 2;
 constexpr std::size_t kPacketSize = kFrames * kFrameSize;
-constexpr std::size_t kDrcIndices = 0;
-constexpr std::size_t kSlotSinr = 8;
-constexpr std::size_t kFlags = 40;
-constexpr std::size_t kAspFiltSinr = 41;
-constexpr std::size_t kPilotPn = 53;
-constexpr std::size_t kRpcValue = 65;
-constexpr std::size_t kPer = 77;
-constexpr std::size_t kPerSequence = 79;
-constexpr std::size_t kHstr = 81;
-constexpr std::size_t kRpcCellMap = 83;
 constexpr std::uint32_t kSlots = 16;
 constexpr std::uint32_t kAsps = 6;
+
+struct AirLinkFrame {
+  std::array<std::uint8_t, kSlots> drc{};
+  std::array<std::uint16_t, kSlots> slot_sinr{};
+  std::uint8_t flags = 0;
+  std::array<std::uint16_t, kAsps> filt_sinr{}, pn{};
+  std::array<std::int16_t, kAsps> rpc{};
+  std::uint16_t per = 0, sequence = 0, hstr = 0;
+  std::array<std::uint8_t, kAsps> cell_map{};
+};
+
+// In the table's order.
+AirLinkFrame read_frame(Cursor& c) {
+  AirLinkFrame f;
+  for (std::uint32_t s = 0; s < kSlots; s += 2) {
+    const std::uint8_t pair = c.u8();
+    f.drc[s] = static_cast<std::uint8_t>(cdmadiag::bits(pair, 0, 4));
+    f.drc[s + 1] = static_cast<std::uint8_t>(cdmadiag::bits(pair, 4, 4));
+  }
+  for (std::uint16_t& v : f.slot_sinr) v = c.u16le();
+  f.flags = c.u8();
+  for (std::uint16_t& v : f.filt_sinr) v = c.u16le();
+  for (std::uint16_t& v : f.pn) v = c.u16le();
+  for (std::int16_t& v : f.rpc) v = c.i16le();
+  f.per = c.u16le();
+  f.sequence = c.u16le();
+  f.hstr = c.u16le();
+  for (std::uint8_t& v : f.cell_map) v = c.u8();
+  return f;
+}
 constexpr std::uint16_t kEmptyPn = 0xFFFF;
 constexpr double kPerPercent = 0.006103515625;  // 100 / 16384
 
@@ -176,8 +197,7 @@ struct PacketTotals {
   double per_sum = 0.0;
 };
 
-void decode_frame(IOrbDataState* ds, COrbExpandedMessage& msg, const PayloadReader& r, int frame,
-                  PacketTotals& totals) {
+void decode_frame(IOrbDataState* ds, COrbExpandedMessage& msg, const AirLinkFrame& r, int frame, PacketTotals& totals) {
   const AttrWriter w(ds);
   const RollAttrs& roll = kRolls[static_cast<std::size_t>(frame - 1)];
   const bool text = msg.detailsWanted;
@@ -190,8 +210,8 @@ void decode_frame(IOrbDataState* ds, COrbExpandedMessage& msg, const PayloadRead
   }
 
   for (std::uint32_t s = 0; s < kSlots; ++s) {
-    const auto drc = static_cast<std::uint8_t>(cdmadiag::bits(r.u8(kDrcIndices + s / 2), (s % 2) * 4, 4));
-    const auto sinr_db = evdo::db_from_512ths(r.u16le(kSlotSinr + 2 * s));
+    const std::uint8_t drc = r.drc[s];
+    const auto sinr_db = evdo::db_from_512ths(r.slot_sinr[s]);
     if (sinr_db) {
       totals.sinr_sum[drc] += *sinr_db;
       ++totals.sinr_count[drc];
@@ -214,21 +234,18 @@ void decode_frame(IOrbDataState* ds, COrbExpandedMessage& msg, const PayloadRead
   }
 
   // The three flag fields share the low bits of one byte, as the modem reports them.
-  const std::uint8_t flags = r.u8(kFlags);
+  const std::uint8_t flags = r.flags;
   const auto pkt_received = static_cast<unsigned>(cdmadiag::bits(flags, 0, 1));
   const auto pa_state = static_cast<int>(cdmadiag::bits(flags, 0, 1));
   const auto best_predicted = static_cast<unsigned>(cdmadiag::bits(flags, 0, 3));
 
-  std::array<std::uint16_t, kAsps> filt_sinr{}, pn{};
-  std::array<std::int16_t, kAsps> rpc{};
-  std::array<std::uint8_t, kAsps> cell_map{};
+  const auto& filt_sinr = r.filt_sinr;
+  const auto& pn = r.pn;
+  const auto& rpc = r.rpc;
+  const auto& cell_map = r.cell_map;
   std::array<evdo::RankedAsp, kAsps> ranked{};
   int valid_count = 0;
   for (std::uint32_t i = 0; i < kAsps; ++i) {
-    filt_sinr[i] = r.u16le(kAspFiltSinr + 2 * i);
-    pn[i] = r.u16le(kPilotPn + 2 * i);
-    rpc[i] = r.i16le(kRpcValue + 2 * i);
-    cell_map[i] = r.u8(kRpcCellMap + i);
     if (pn[i] != kEmptyPn && filt_sinr[i] != 0) {
       ranked[static_cast<std::size_t>(valid_count++)] = {pn[i],
                                                          static_cast<float>(*evdo::db_from_512ths(filt_sinr[i]))};
@@ -242,9 +259,9 @@ void decode_frame(IOrbDataState* ds, COrbExpandedMessage& msg, const PayloadRead
   const bool predicted_is_asp = best_predicted >= 1 && best_predicted <= kAsps;
   const std::uint16_t predicted_pn = predicted_is_asp ? pn[best_predicted - 1] : 0;
 
-  const std::uint16_t per_raw = r.u16le(kPer);
-  const std::uint16_t sequence = r.u16le(kPerSequence);
-  const std::uint16_t hstr = r.u16le(kHstr);
+  const std::uint16_t per_raw = r.per;
+  const std::uint16_t sequence = r.sequence;
+  const std::uint16_t hstr = r.hstr;
   const double per_percent = per_raw * kPerPercent;
   totals.per_sum += per_percent;
 
@@ -308,13 +325,14 @@ void decode_frame(IOrbDataState* ds, COrbExpandedMessage& msg, const PayloadRead
 void COrbDecodeMsgCDMA1xEVDOQualcommFrame::DecodeAirLinkSummary(IOrbDataState* ds, COrbExpandedMessage& msg,
                                                                 IDekCellRefs_Search*) {
   const auto job = Begin(msg, &COrbDecodeMsgCDMA1xEVDOQualcommFrame::DecodeAirLinkSummary);
-  const PayloadReader r = payload();
-  if (!job.require(r, kPacketSize)) return;
+  Cursor c(payload());
+  std::array<AirLinkFrame, kFrames> frames;
+  for (AirLinkFrame& f : frames) f = read_frame(c);
+  if (!job.check(c)) return;
+  assert(c.offset() == kPacketSize);
 
   PacketTotals totals;
-  for (int f = 1; f <= kFrames; ++f) {
-    decode_frame(ds, msg, r.sub(static_cast<std::size_t>(f - 1) * kFrameSize, kFrameSize), f, totals);
-  }
+  for (int f = 1; f <= kFrames; ++f) decode_frame(ds, msg, frames[static_cast<std::size_t>(f - 1)], f, totals);
   const AttrWriter w(ds);
   if (!w.on()) return;
 

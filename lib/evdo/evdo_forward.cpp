@@ -8,6 +8,7 @@
 // reads back on the next packet.
 #include <algorithm>
 #include <array>
+#include <cassert>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -18,7 +19,6 @@
 #include "evdo/packet_clock.h"
 #include "framework/attributes.h"
 #include "framework/decoder_evdo.h"
-#include "framework/packet_header.h"
 #include "framework/text.h"
 #include "framework/value_names.h"
 #include "host/abs_time.h"
@@ -28,7 +28,7 @@ namespace {
 using cdmadiag::appendf;
 using cdmadiag::AttrReader;
 using cdmadiag::AttrWriter;
-using cdmadiag::PayloadReader;
+using cdmadiag::Cursor;
 using E = COrbDecodeMsgCDMA1xEVDOQualcommFrame;
 using ull = unsigned long long;
 
@@ -86,9 +86,7 @@ constexpr std::size_t kCounterBytes = 8 * kRates;
 //   +112  68 x u32  slot histograms in histogram order; bucket k counts good packets
 //                   decoded in k + 1 slots
 //   +384  u32       SequenceNumber; the throughputs take it as seconds since the reset
-constexpr std::size_t kSummaryHistograms = kCounterBytes;
-constexpr std::size_t kSequence = kSummaryHistograms + 4 * buckets_of(kRates);
-constexpr std::size_t kSummarySize = kSequence + 4;
+constexpr std::size_t kSummarySize = kCounterBytes + 4 * buckets_of(kRates) + 4;
 static_assert(kSummarySize == 388);
 
 // Forward rate statistics (0x107F), 120 bytes, behind the packet's own log header
@@ -97,11 +95,9 @@ static_assert(kSummarySize == 388);
 //   +112  8 bytes   statistics reset time, log time stamp (bytes 2-7: 1.25 ms units
 //                   since 1980-01-06)
 constexpr std::uint16_t kRateStatCode = 0x107F;
-constexpr std::size_t kResetStamp = kCounterBytes;
-constexpr std::size_t kRateStatSize = kResetStamp + 8;
+constexpr std::size_t kRateStatSize = kCounterBytes + 8;
 
 // Forward traffic rate slot count (0x1067): the 12 traffic histograms alone, 44 x u32.
-constexpr std::size_t kSlotCountSize = 4 * buckets_of(kTrafficHistograms);
 
 constexpr double kSlotMs = 1.67;
 
@@ -109,11 +105,11 @@ struct Counters {
   std::array<std::uint32_t, kRates> good{}, bad{};
 };
 
-Counters read_counters(const PayloadReader& r) {
+Counters read_counters(Cursor& in) {
   Counters c;
   for (std::size_t i = 0; i < kRates; ++i) {
-    c.good[i] = r.u32le(8 * i);
-    c.bad[i] = r.u32le(8 * i + 4);
+    c.good[i] = in.u32le();
+    c.bad[i] = in.u32le();
   }
   return c;
 }
@@ -153,9 +149,9 @@ double PerPercent(std::uint64_t good, std::uint64_t bad) {
 // Histogram buckets in histogram order, as read.
 using Histograms = std::array<std::uint32_t, buckets_of(kRates)>;
 
-Histograms read_histograms(const PayloadReader& r, std::size_t histograms) {
+Histograms read_histograms(Cursor& c, std::size_t histograms) {
   Histograms h{};
-  for (std::size_t k = 0; k < buckets_of(histograms); ++k) h[k] = r.u32le(4 * k);
+  for (std::size_t k = 0; k < buckets_of(histograms); ++k) h[k] = c.u32le();
   return h;
 }
 
@@ -397,9 +393,9 @@ DrcSlot read_drc_slot(std::uint16_t word) {
 
 using DrcSlots = std::array<DrcSlot, kSlots>;
 
-DrcSlots read_drc_slots(const PayloadReader& r) {
+DrcSlots read_drc_slots(Cursor& c) {
   DrcSlots s{};
-  for (std::uint32_t i = 0; i < kSlots; ++i) s[i] = read_drc_slot(r.u16le(2 * i));
+  for (std::uint32_t i = 0; i < kSlots; ++i) s[i] = read_drc_slot(c.u16le());
   return s;
 }
 
@@ -440,13 +436,7 @@ void append_drc_slots(std::string& out, const DrcSlots& slots) {
 //   +38  16 x u8   per slot: bits 0-2 forward-link ASP, bits 3-5 reverse-link ASP
 constexpr std::size_t kDrc2InstanceSize = 54;
 constexpr std::size_t kDrc2Instances = 2;
-constexpr std::size_t kDrc2SlotCount = 32;
-constexpr std::size_t kDrc2Lock = 33;
-constexpr std::size_t kDrc2LockValid = 35;
-constexpr std::size_t kDrc2LockUpdateSlot = 37;
-constexpr std::size_t kDrc2Asp = 38;
 constexpr std::uint32_t kAspIndices = 6;
-static_assert(kDrc2Asp + kSlots == kDrc2InstanceSize);
 
 struct Drc2Instance {
   DrcSlots slots;
@@ -455,15 +445,15 @@ struct Drc2Instance {
   std::array<std::uint8_t, kSlots> fl_asp, rl_asp;
 };
 
-Drc2Instance read_drc2_instance(const PayloadReader& r) {
+Drc2Instance read_drc2_instance(Cursor& c) {
   Drc2Instance in{};
-  in.slots = read_drc_slots(r);
-  in.slot_count = r.u8(kDrc2SlotCount);
-  in.lock = r.u16le(kDrc2Lock);
-  in.lock_valid = r.u16le(kDrc2LockValid);
-  in.lock_update_slot = r.u8(kDrc2LockUpdateSlot);
+  in.slots = read_drc_slots(c);
+  in.slot_count = c.u8();
+  in.lock = c.u16le();
+  in.lock_valid = c.u16le();
+  in.lock_update_slot = c.u8();
   for (std::uint32_t s = 0; s < kSlots; ++s) {
-    const std::uint8_t asp = r.u8(kDrc2Asp + s);
+    const std::uint8_t asp = c.u8();
     in.fl_asp[s] = static_cast<std::uint8_t>(cdmadiag::bits(asp, 0, 3));
     in.rl_asp[s] = static_cast<std::uint8_t>(cdmadiag::bits(asp, 3, 3));
   }
@@ -497,7 +487,6 @@ constexpr std::array<std::uint32_t, 16> kDrcNominalSlots{0, 16, 8, 4, 2, 4, 1, 2
 // Payload (0x1066): u8 NumPackets, then NumPackets records of 3 bytes:
 //   +0  u8   bits 0-3 DecPktRate (DRC index), bits 4-7 DecPktSlots
 //   +1  u16  bits 0-8 HSTR (half slots), bit 15 CRC check (1 passed)
-constexpr std::size_t kArqFirstRecord = 1;
 constexpr std::size_t kArqRecordSize = 3;
 
 // ---- forward link packet headers ----
@@ -510,7 +499,6 @@ constexpr std::size_t kArqRecordSize = 3;
 //   +4  u8   slots used
 //   +5  u8   MAC index
 //   +6  u8   packet type
-constexpr std::size_t kFirstHeader = 2;
 constexpr std::size_t kHeaderRecordSize = 7;
 constexpr std::size_t kMaxHeaders = 32;
 
@@ -528,13 +516,13 @@ constexpr std::array<ValueName, 7> kPacketTypeNames{{
 
 void E::DecodeForwardStatisticsSummary(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
   const auto job = Begin(msg, &E::DecodeForwardStatisticsSummary);
-  const PayloadReader r = payload();
-  if (!job.require(r, kSummarySize)) return;
-
-  const Counters c = read_counters(r);
+  Cursor in(payload());
+  const Counters c = read_counters(in);
+  const Histograms h = read_histograms(in, kRates);
+  const std::uint32_t seq = in.u32le();
+  if (!job.check(in)) return;
+  assert(in.offset() == kSummarySize);
   const Totals t = totals_of(c);
-  const Histograms h = read_histograms(r.tail(kSummaryHistograms), kRates);
-  const std::uint32_t seq = r.u32le(kSequence);
 
   const AttrReader rd(ds);
   Figures f = per_figures(rd, kSummaryAttrs, t);
@@ -587,13 +575,13 @@ void E::DecodeForwardStatisticsSummary(IOrbDataState* ds, COrbExpandedMessage& m
 void E::DecodeForRateStat(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
   const auto job = Begin(msg, &E::DecodeForRateStat);
   const cdmadiag::evdo::PacketClock clock = cdmadiag::evdo::packet_clock(*this, ds, kRateStatCode);
-  const PayloadReader r = payload().tail(clock.payload_offset);
-  if (!job.require(r, kRateStatSize)) return;
-
-  const Counters c = read_counters(r);
+  Cursor in(payload(), clock.payload_offset);
+  const Counters c = read_counters(in);
+  const double reset = in.diag_time();
+  if (!job.check(in)) return;
+  assert(in.offset() == clock.payload_offset + kRateStatSize);
   const Totals t = totals_of(c);
   const double now = clock.seconds;
-  const double reset = static_cast<double>(r.u48le(kResetStamp + 2)) * 0.00125 + cdmadiag::kGpsEpochUnixSeconds;
 
   const AttrReader rd(ds);
   Figures f = per_figures(rd, kRateStatAttrs, t);
@@ -638,20 +626,19 @@ void E::DecodeForRateStat(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellR
 
 void E::DecodeForTrafficRateSlotCount(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
   const auto job = Begin(msg, &E::DecodeForTrafficRateSlotCount);
-  const PayloadReader r = payload();
-  if (!job.require(r, kSlotCountSize)) return;
+  Cursor c(payload());
+  const Histograms h = read_histograms(c, kTrafficHistograms);
+  if (!job.check(c)) return;
 
-  const Histograms h = read_histograms(r, kTrafficHistograms);
   write_histograms(AttrWriter(ds), h, kTrafficHistograms, kSlotCountAttrs);
   if (msg.detailsWanted) append_histograms(msg.details, h, kTrafficHistograms, false);
 }
 
 void E::DecodeARQEffReceiveRate(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
   const auto job = Begin(msg, &E::DecodeARQEffReceiveRate);
-  const PayloadReader r = payload();
-  if (!job.require(r, kArqFirstRecord)) return;
-  const std::uint8_t n = r.u8(0);
-  if (!job.require(r, kArqFirstRecord + n * kArqRecordSize)) return;
+  Cursor c(payload());
+  const std::uint8_t n = c.u8();
+  if (!job.check(c) || !job.require(c, n * kArqRecordSize)) return;
 
   struct Record {
     std::uint8_t rate, slots, crc;
@@ -661,9 +648,8 @@ void E::DecodeARQEffReceiveRate(IOrbDataState* ds, COrbExpandedMessage& msg, IDe
   std::array<Record, 255> records{};
   double sum = 0.0;
   for (std::size_t i = 0; i < n; ++i) {
-    const std::size_t off = kArqFirstRecord + i * kArqRecordSize;
-    const std::uint8_t b = r.u8(off);
-    const std::uint16_t w = r.u16le(off + 1);
+    const std::uint8_t b = c.u8();
+    const std::uint16_t w = c.u16le();
     Record& rec = records[i];
     rec = {static_cast<std::uint8_t>(cdmadiag::bits(b, 0, 4)), static_cast<std::uint8_t>(cdmadiag::bits(b, 4, 4)),
            static_cast<std::uint8_t>(cdmadiag::bits(w, 15, 1)), static_cast<std::uint16_t>(cdmadiag::bits(w, 0, 9)),
@@ -717,10 +703,9 @@ void E::DecodeARQEffReceiveRate(IOrbDataState* ds, COrbExpandedMessage& msg, IDe
 
 void E::DecodeDataRateControlChannel(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
   const auto job = Begin(msg, &E::DecodeDataRateControlChannel);
-  const PayloadReader r = payload();
-  if (!job.require(r, 2 * kSlots)) return;
-
-  const DrcSlots slots = read_drc_slots(r);
+  Cursor c(payload());
+  const DrcSlots slots = read_drc_slots(c);
+  if (!job.check(c)) return;
   write_drc_slots(
       AttrWriter(ds), slots,
       {&ATTR_ID_EVDO_DRCCHANNELARQBUF_ACK_CHAN_ENABLED_FOR_SLOT, &ATTR_ID_EVDO_DRCCHANNELARQBUF_ACK_NACK_FOR_SLOT,
@@ -730,12 +715,11 @@ void E::DecodeDataRateControlChannel(IOrbDataState* ds, COrbExpandedMessage& msg
 
 void E::DecodeDataRateControlChannel2(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
   const auto job = Begin(msg, &E::DecodeDataRateControlChannel2);
-  const PayloadReader r = payload();
-  if (!job.require(r, kDrc2Instances * kDrc2InstanceSize)) return;
-
+  Cursor c(payload());
   std::array<Drc2Instance, kDrc2Instances> instances{};
-  for (std::size_t n = 0; n < kDrc2Instances; ++n)
-    instances[n] = read_drc2_instance(r.sub(n * kDrc2InstanceSize, kDrc2InstanceSize));
+  for (Drc2Instance& in : instances) in = read_drc2_instance(c);
+  if (!job.check(c)) return;
+  assert(c.offset() == kDrc2Instances * kDrc2InstanceSize);
 
   if (const AttrWriter w(ds); w.on()) {
     std::array<std::uint32_t, 16> histogram{};
@@ -782,12 +766,12 @@ void E::DecodeDataRateControlChannel2(IOrbDataState* ds, COrbExpandedMessage& ms
 
 void E::DecodeFwdLinkPktHeaderInfo(IOrbDataState*, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
   const auto job = Begin(msg, &E::DecodeFwdLinkPktHeaderInfo);
-  const PayloadReader r = payload();
-  if (!job.require(r, kFirstHeader)) return;
-  const std::uint8_t version = r.u8(0);
-  const std::uint8_t count = r.u8(1);
+  Cursor c(payload());
+  const std::uint8_t version = c.u8();
+  const std::uint8_t count = c.u8();
+  if (!job.check(c)) return;
   const std::size_t shown = std::min<std::size_t>(count, kMaxHeaders);
-  if (!job.require(r, kFirstHeader + shown * kHeaderRecordSize)) return;
+  if (!job.require(c, shown * kHeaderRecordSize)) return;
   if (!msg.detailsWanted) return;
 
   std::string& out = msg.details;
@@ -795,8 +779,13 @@ void E::DecodeFwdLinkPktHeaderInfo(IOrbDataState*, COrbExpandedMessage& msg, IDe
   out += "Hdr\tHSTR\tData\tDRC\tSlots\tMAC\tPkt\n";
   out += "No.\t\tBits\tValue\tUsed\tIndex\tType\n";
   for (std::size_t i = 0; i < shown; ++i) {
-    const PayloadReader h = r.sub(kFirstHeader + i * kHeaderRecordSize, kHeaderRecordSize);
-    appendf(out, "%zu\t%u\t%u\t%u\t%u\t%u\t%s\n", i + 1, unsigned{h.u16le(0)}, h.u8(2) * 32u, unsigned{h.u8(3)},
-            unsigned{h.u8(4)}, unsigned{h.u8(5)}, cdmadiag::name_or(kPacketTypeNames, h.u8(6), "Undefined"));
+    const std::uint16_t hstr = c.u16le();
+    const std::uint8_t data = c.u8();  // 32 bits
+    const std::uint8_t drc = c.u8();
+    const std::uint8_t slots = c.u8();
+    const std::uint8_t mac = c.u8();
+    const std::uint8_t type = c.u8();
+    appendf(out, "%zu\t%u\t%u\t%u\t%u\t%u\t%s\n", i + 1, unsigned{hstr}, data * 32u, unsigned{drc}, unsigned{slots},
+            unsigned{mac}, cdmadiag::name_or(kPacketTypeNames, type, "Undefined"));
   }
 }

@@ -1,5 +1,6 @@
 // 1xEV Power (0x1069): transmit and receive power of the two frames of a report.
 #include <array>
+#include <cassert>
 #include <cstdint>
 
 #include "evdo/evdo_common.h"
@@ -11,8 +12,8 @@
 namespace {
 
 using cdmadiag::appendf;
+using cdmadiag::Cursor;
 using cdmadiag::name_or;
-using cdmadiag::PayloadReader;
 using cdmadiag::evdo::db_from_256ths;
 
 // Payload: two frames of 13 bytes.
@@ -26,13 +27,6 @@ using cdmadiag::evdo::db_from_256ths;
 constexpr std::size_t kFrameSize = 13;
 constexpr std::size_t kFrames = 2;
 constexpr std::size_t kPacketSize = kFrames * kFrameSize;
-constexpr std::size_t kFlags = 0;
-constexpr std::size_t kTxOpenLoop = 1;
-constexpr std::size_t kTxClosedLoop = 3;
-constexpr std::size_t kTxPilot = 5;
-constexpr std::size_t kTxTotal = 7;
-constexpr std::size_t kRxAgc0 = 9;
-constexpr std::size_t kRxAgc1 = 11;
 constexpr std::uint16_t kRxAgc1Absent = 0xC033;
 
 constexpr std::array<ValueName, 2> kAtTypeNames{{{1, "MSM4500"}, {2, "MSM5500"}}};
@@ -45,20 +39,21 @@ struct PowerFrame {
   bool rx_agc1_marked;
 };
 
-PowerFrame read_frame(const PayloadReader& r) {
-  const std::uint8_t flags = r.u8(kFlags);
-  return PowerFrame{
-      static_cast<unsigned>(cdmadiag::bits(flags, 0, 4)),
-      static_cast<unsigned>(cdmadiag::bits(flags, 4, 1)),
-      static_cast<unsigned>(cdmadiag::bits(flags, 5, 1)),
-      db_from_256ths(r.i16le(kTxOpenLoop)),
-      db_from_256ths(r.i16le(kTxClosedLoop)),
-      db_from_256ths(r.i16le(kTxPilot)),
-      db_from_256ths(r.i16le(kTxTotal)),
-      db_from_256ths(r.i16le(kRxAgc0)),
-      db_from_256ths(r.i16le(kRxAgc1)),
-      r.u16le(kRxAgc1) == kRxAgc1Absent,
-  };
+PowerFrame read_frame(Cursor& c) {
+  const std::uint8_t flags = c.u8();
+  PowerFrame f{};
+  f.at_type = static_cast<unsigned>(cdmadiag::bits(flags, 0, 4));
+  f.ratchet_mode = static_cast<unsigned>(cdmadiag::bits(flags, 4, 1));
+  f.pa_state = static_cast<unsigned>(cdmadiag::bits(flags, 5, 1));
+  f.tx_open_loop = db_from_256ths(c.i16le());
+  f.tx_closed_loop = db_from_256ths(c.i16le());
+  f.tx_pilot = db_from_256ths(c.i16le());
+  f.tx_total = db_from_256ths(c.i16le());
+  f.rx_agc0 = db_from_256ths(c.i16le());
+  const std::uint16_t rx_agc1 = c.u16le();
+  f.rx_agc1 = db_from_256ths(static_cast<std::int16_t>(rx_agc1));
+  f.rx_agc1_marked = rx_agc1 == kRxAgc1Absent;
+  return f;
 }
 
 // Attribute ids of one frame; pointers because the ids are resolved at load.
@@ -82,11 +77,11 @@ const std::array<FrameAttrs, kFrames> kFrameAttrs{{
 void COrbDecodeMsgCDMA1xEVDOQualcommFrame::DecodePower(IOrbDataState* ds, COrbExpandedMessage& msg,
                                                        IDekCellRefs_Search*) {
   const auto job = Begin(msg, &COrbDecodeMsgCDMA1xEVDOQualcommFrame::DecodePower);
-  const PayloadReader r = payload();
-  if (!job.require(r, kPacketSize)) return;
-
+  Cursor c(payload());
   std::array<PowerFrame, kFrames> frames{};
-  for (std::size_t n = 0; n < kFrames; ++n) frames[n] = read_frame(r.sub(n * kFrameSize, kFrameSize));
+  for (PowerFrame& f : frames) f = read_frame(c);
+  if (!job.check(c)) return;
+  assert(c.offset() == kPacketSize);
   // One frame without a second receiver reading still leaves a figure worth showing.
   const bool rx_agc1_available = !(frames[0].rx_agc1_marked && frames[1].rx_agc1_marked);
 

@@ -2,6 +2,7 @@
 // power control (0x1063), reverse activity bits buffer (0x106D) and info (0x1072),
 // connected-state transmit statistics (0x1188).
 #include <array>
+#include <cassert>
 #include <cmath>
 #include <cstdint>
 #include <optional>
@@ -20,9 +21,9 @@ namespace {
 using cdmadiag::appendf;
 using cdmadiag::AttrReader;
 using cdmadiag::AttrWriter;
+using cdmadiag::Cursor;
 using cdmadiag::held_integer;
 using cdmadiag::name_or;
-using cdmadiag::PayloadReader;
 using cdmadiag::evdo::db_from_256ths;
 using cdmadiag::evdo::RriName;
 using F = COrbDecodeMsgCDMA1xEVDOQualcommFrame;
@@ -38,15 +39,6 @@ using F = COrbDecodeMsgCDMA1xEVDOQualcommFrame;
 //  +12   u8    PredictedRRI
 //  +13   u8    RRI (used for transmitting)
 //  +14   u8    NumPadBytes
-constexpr std::size_t kSumRateLimit = 0;
-constexpr std::size_t kSumCurrentRate = 1;
-constexpr std::size_t kSumBusyBit = 2;
-constexpr std::size_t kSumRandom = 3;
-constexpr std::size_t kSumTransition = 7;
-constexpr std::size_t kSumPaMax = 11;
-constexpr std::size_t kSumPredictedRri = 12;
-constexpr std::size_t kSumRri = 13;
-constexpr std::size_t kSumPadBytes = 14;
 constexpr std::size_t kSumSize = 15;
 
 // ---- Reverse traffic rate count ----
@@ -57,7 +49,6 @@ constexpr std::size_t kSumSize = 15;
 //  +12   u32   Rate76800   packets
 //  +16   u32   Rate153600  packets
 constexpr std::size_t kRates = 5;
-constexpr std::size_t kRateCountSize = 4 * kRates;
 constexpr std::uint64_t kBitsPerSlowestPacket = 9600;  // a packet at rate k carries 2^k times as many
 
 // ---- Reverse power control ----
@@ -73,18 +64,7 @@ constexpr std::uint64_t kBitsPerSlowestPacket = 9600;  // a packet at rate k car
 //  +14   s16   DataGain     linear
 //  +16   s16   PilotGain    linear
 //  +18   u8    bits 0-3 MaxTxPwrRRI, bits 4-7 DRCLockPeriod
-constexpr std::size_t kPcHeader = 1;
 constexpr std::size_t kPcRecord = 19;
-constexpr std::size_t kPcRxAgc = 0;
-constexpr std::size_t kPcTxTotal = 2;
-constexpr std::size_t kPcTxAdjust = 4;
-constexpr std::size_t kPcRpcHistory = 6;
-constexpr std::size_t kPcTxPilot = 8;
-constexpr std::size_t kPcDrcGain = 10;
-constexpr std::size_t kPcAckGain = 12;
-constexpr std::size_t kPcDataGain = 14;
-constexpr std::size_t kPcPilotGain = 16;
-constexpr std::size_t kPcRriLock = 18;
 
 constexpr std::array<ValueName, 2> kDrcLockPeriodNames{{{0, "Hold is every 8 slots"}, {1, "Hold is every 16 slots"}}};
 
@@ -101,11 +81,6 @@ constexpr std::size_t kRabSlots = 16;
 //   +0   u8    RABBitLength
 //   +1   u8    RABOffset
 //   +2   u16   PN
-constexpr std::size_t kRabInfoHeader = 1;
-constexpr std::size_t kRabInfoRecord = 4;
-constexpr std::size_t kRabInfoBitLength = 0;
-constexpr std::size_t kRabInfoOffset = 1;
-constexpr std::size_t kRabInfoPn = 2;
 
 // ---- Connected state transmit statistics ----
 //  +off  type  name                                       unit
@@ -113,7 +88,6 @@ constexpr std::size_t kRabInfoPn = 2;
 //   +1   u32   1st/2nd/3rd attempt successes, failures    since last reset
 //  +17   u32   1st/2nd/3rd attempt successes, failures    since last call
 constexpr std::size_t kTxStatsCounters = 8;
-constexpr std::size_t kTxStatsSize = 1 + 4 * kTxStatsCounters;
 
 // A channel gain over the pilot gain in dB. Empty where no logarithm exists: the
 // channel is off (gain 0), or a negative gain or a pilot gain of 0 or below would
@@ -146,18 +120,19 @@ struct ChannelMean {
 
 void F::DecodeRevLinkPacketSummary(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
   const auto job = Begin(msg, &F::DecodeRevLinkPacketSummary);
-  const PayloadReader r = payload();
-  if (!job.require(r, kSumSize)) return;
-  const std::uint8_t rate_limit = r.u8(kSumRateLimit);
-  const std::uint8_t current_rate = r.u8(kSumCurrentRate);
-  const std::uint8_t busy = r.u8(kSumBusyBit);
-  const std::uint32_t random = r.u32le(kSumRandom);
-  const std::uint32_t transition_logged = r.u32le(kSumTransition);
+  Cursor c(payload());
+  const std::uint8_t rate_limit = c.u8();
+  const std::uint8_t current_rate = c.u8();
+  const std::uint8_t busy = c.u8();
+  const std::uint32_t random = c.u32le();
+  const std::uint32_t transition_logged = c.u32le();
+  const std::uint8_t pa_max = c.u8();
+  const std::uint8_t predicted = c.u8();
+  const std::uint8_t rri = c.u8();
+  const std::uint8_t pad = c.u8();
+  if (!job.check(c)) return;
+  assert(c.offset() == kSumSize);
   const double transition = transition_logged * 0.0001;
-  const std::uint8_t pa_max = r.u8(kSumPaMax);
-  const std::uint8_t predicted = r.u8(kSumPredictedRri);
-  const std::uint8_t rri = r.u8(kSumRri);
-  const std::uint8_t pad = r.u8(kSumPadBytes);
 
   const AttrWriter w(ds);
   w.Byte(ATTR_ID_EVDO_RLINKPKTSUMMARY_RXRATE_LIMIT, rate_limit);
@@ -173,26 +148,25 @@ void F::DecodeRevLinkPacketSummary(IOrbDataState* ds, COrbExpandedMessage& msg, 
   if (!msg.detailsWanted) return;
   std::string& out = msg.details;
   appendf(out, "\nReverse Rate Limit: %u\nCurrent Rate: %u\nCombined Busy Bit: %u (%s)\nRandom Variable: %lu\n",
-          rate_limit, current_rate, busy,
+          unsigned{rate_limit}, unsigned{current_rate}, unsigned{busy},
           busy != 0 ? "rev activity bits from sectors of the AT active set is 1"
                     : "rev activity bits from sectors of the AT active set is 0",
           static_cast<unsigned long>(random));
   appendf(out, "\nTransition Probability (logged): %lu\tTransition Probability (actual): %.2f\nPA Max: %u\n",
-          static_cast<unsigned long>(transition_logged), transition, pa_max);
+          static_cast<unsigned long>(transition_logged), transition, unsigned{pa_max});
   appendf(out,
           "Predicted Reverse Rate Index: %u (%s)\nReverse Rate Index used for transmitting: %u (%s)\nNum Pad bytes: %u",
-          predicted, RriName(predicted), rri, RriName(rri), pad);
+          unsigned{predicted}, RriName(predicted), unsigned{rri}, RriName(rri), unsigned{pad});
 }
 
 void F::DecodeRevTrafficRateCount(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
   const auto job = Begin(msg, &F::DecodeRevTrafficRateCount);
-  const PayloadReader r = payload();
-  if (!job.require(r, kRateCountSize)) return;
-  std::array<std::uint32_t, kRates> counts{};
+  Cursor c(payload());
+  const std::array<std::uint32_t, kRates> counts = c.u32les<kRates>();
+  if (!job.check(c)) return;
   std::uint64_t packets = 0;
   std::uint64_t bits = 0;
   for (std::size_t k = 0; k < kRates; ++k) {
-    counts[k] = r.u32le(4 * k);
     packets += counts[k];
     bits += (kBitsPerSlowestPacket << k) * counts[k];
   }
@@ -239,10 +213,9 @@ void F::DecodeRevTrafficRateCount(IOrbDataState* ds, COrbExpandedMessage& msg, I
 
 void F::DecodeReversePowerCtrl(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
   const auto job = Begin(msg, &F::DecodeReversePowerCtrl);
-  const PayloadReader r = payload();
-  if (!job.require(r, kPcHeader)) return;
-  const unsigned n = r.u8(0);
-  if (!job.require(r, kPcHeader + kPcRecord * n)) return;
+  Cursor c(payload());
+  const unsigned n = c.u8();
+  if (!job.check(c) || !job.require(c, kPcRecord * n)) return;
 
   const AttrWriter w(ds);
   std::string* out = msg.detailsWanted ? &msg.details : nullptr;
@@ -257,17 +230,17 @@ void F::DecodeReversePowerCtrl(IOrbDataState* ds, COrbExpandedMessage& msg, IDek
   double mean_rx_agc = 0.0, mean_tx_total = 0.0, mean_tx_adjust = 0.0, mean_tx_pilot = 0.0;
   ChannelMean drc_mean, ack_mean, data_mean;
   for (unsigned i = 0; i < n; ++i) {
-    const PayloadReader rec = r.sub(kPcHeader + kPcRecord * i, kPcRecord);
-    const double rx_agc = db_from_256ths(rec.i16le(kPcRxAgc));
-    const double tx_total = db_from_256ths(rec.i16le(kPcTxTotal));
-    const double tx_adjust = db_from_256ths(rec.i16le(kPcTxAdjust));
-    const std::int16_t rpc_history = rec.i16le(kPcRpcHistory);
-    const double tx_pilot = db_from_256ths(rec.i16le(kPcTxPilot));
-    const std::int16_t drc_gain = rec.i16le(kPcDrcGain);
-    const std::int16_t ack_gain = rec.i16le(kPcAckGain);
-    const std::int16_t data_gain = rec.i16le(kPcDataGain);
-    const std::int16_t pilot_gain = rec.i16le(kPcPilotGain);
-    const std::uint8_t rri_lock = rec.u8(kPcRriLock);
+    Cursor rec = c.record(kPcRecord);
+    const double rx_agc = db_from_256ths(rec.i16le());
+    const double tx_total = db_from_256ths(rec.i16le());
+    const double tx_adjust = db_from_256ths(rec.i16le());
+    const std::int16_t rpc_history = rec.i16le();
+    const double tx_pilot = db_from_256ths(rec.i16le());
+    const std::int16_t drc_gain = rec.i16le();
+    const std::int16_t ack_gain = rec.i16le();
+    const std::int16_t data_gain = rec.i16le();
+    const std::int16_t pilot_gain = rec.i16le();
+    const std::uint8_t rri_lock = rec.u8();
     const auto max_tx_pwr_rri = static_cast<std::uint8_t>(cdmadiag::bits(rri_lock, 0, 4));
     const auto lock_period = static_cast<std::uint8_t>(cdmadiag::bits(rri_lock, 4, 4));
     const auto drc_db = gain_to_pilot_db(drc_gain, pilot_gain);
@@ -283,9 +256,9 @@ void F::DecodeReversePowerCtrl(IOrbDataState* ds, COrbExpandedMessage& msg, IDek
 
     if (out) {
       appendf(*out, "%d\t%.2f\t\t%.2f\t\t%.2f\t\t%4d\t\t%.2f\t\t%s\t\t%s\t\t%s\t\t%4d\t\t%8u\t\t%s\n",
-              static_cast<int>(i + 1), rx_agc, tx_total, tx_adjust, rpc_history, tx_pilot,
+              static_cast<int>(i + 1), rx_agc, tx_total, tx_adjust, int{rpc_history}, tx_pilot,
               gain_text(drc_gain, drc_db).c_str(), gain_text(ack_gain, ack_db).c_str(),
-              gain_text(data_gain, data_db).c_str(), pilot_gain, max_tx_pwr_rri,
+              gain_text(data_gain, data_db).c_str(), int{pilot_gain}, unsigned{max_tx_pwr_rri},
               name_or(kDrcLockPeriodNames, lock_period, "Reserved"));
     }
     if (!w.on()) continue;
@@ -345,19 +318,17 @@ void F::DecodeReversePowerCtrl(IOrbDataState* ds, COrbExpandedMessage& msg, IDek
 }
 
 void F::DecodeReverseActivityBitsBuffer(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
-  Begin(msg, &F::DecodeReverseActivityBitsBuffer);
-  const PayloadReader r = payload();
-  if (r.size() == 0 || r.size() % kRabRecord != 0) {
-    if (msg.detailsWanted) msg.details += cdmadiag::kCorruptedMessage;
-    return;
-  }
-  const std::size_t n = r.size() / kRabRecord;
+  const auto job = Begin(msg, &F::DecodeReverseActivityBitsBuffer);
+  Cursor c(payload());
+  // Whole records back to back, at least one.
+  const std::size_t n = c.left() / kRabRecord;
+  if (n == 0 || c.left() % kRabRecord != 0) return (void)job.fail(cdmadiag::kCorruptedMessage);
   // Counted wide: a long buffer holds more than 255 records, where an 8-bit count
   // would wrap and turn an always-set bit into 0.
   std::array<std::array<std::uint32_t, kRabPilots>, kRabSlots> set{};
   for (std::size_t k = 0; k < n; ++k) {
     for (std::size_t a = 0; a < kRabPilots; ++a) {
-      const std::uint16_t word = r.u16le(kRabRecord * k + 2 * a);
+      const std::uint16_t word = c.u16le();
       for (std::size_t s = 0; s < kRabSlots; ++s) set[s][a] += (word >> s) & 1u;
     }
   }
@@ -390,9 +361,9 @@ void F::DecodeReverseActivityBitsBuffer(IOrbDataState* ds, COrbExpandedMessage& 
 
 void F::DecodeReverseActivityBitsInfo(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
   const auto job = Begin(msg, &F::DecodeReverseActivityBitsInfo);
-  const PayloadReader r = payload();
-  if (!job.require(r, kRabInfoHeader)) return;
-  const unsigned count = r.u8(0);
+  Cursor c(payload());
+  const unsigned count = c.u8();
+  if (!job.check(c)) return;
   const AttrWriter w(ds);
   std::string* out = msg.detailsWanted ? &msg.details : nullptr;
   if (out) {
@@ -401,33 +372,29 @@ void F::DecodeReverseActivityBitsInfo(IOrbDataState* ds, COrbExpandedMessage& ms
     *out += "\n";
   }
   for (unsigned i = 0; i < count; ++i) {
-    const std::size_t at = kRabInfoHeader + kRabInfoRecord * i;
     // A count beyond the payload shows the whole records, then the failure.
-    if (!r.has(at, kRabInfoRecord)) {
-      if (out) *out += cdmadiag::kNotQualcommStandard;
-      return;
-    }
-    const std::uint8_t bit_length = r.u8(at + kRabInfoBitLength);
-    const std::uint8_t offset = r.u8(at + kRabInfoOffset);
-    const std::uint16_t pn = r.u16le(at + kRabInfoPn);
+    const std::uint8_t bit_length = c.u8();
+    const std::uint8_t offset = c.u8();
+    const std::uint16_t pn = c.u16le();
+    if (!job.check(c)) return;
     w.Byte(ATTR_ID_EVDO_REVACTIVITYBITSINFO_RAB_OFFSET_FOR_PN, offset, pn);
     w.Byte(ATTR_ID_EVDO_REVACTIVITYBITSINFO_RAB_BIT_LENGTH_FOR_PN, bit_length, pn);
-    if (out) appendf(*out, "%u\t%8u\t\t%8u\n", pn, offset, bit_length);
+    if (out) appendf(*out, "%u\t%8u\t\t%8u\n", unsigned{pn}, unsigned{offset}, unsigned{bit_length});
   }
 }
 
 void F::DecodeConnectedStateTransmitStatistics(IOrbDataState*, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
   const auto job = Begin(msg, &F::DecodeConnectedStateTransmitStatistics);
-  const PayloadReader r = payload();
+  Cursor cursor(payload());
+  const std::uint8_t version = cursor.u8();
+  const std::array<std::uint32_t, kTxStatsCounters> c = cursor.u32les<kTxStatsCounters>();
   // Reported, not thrown, although stage 2 runs it inside the guard: a member
   // decoder's failure shows in its details instead of vanishing into the guard.
-  if (!job.require(r, kTxStatsSize)) return;
+  if (!job.check(cursor)) return;
   if (!msg.detailsWanted) return;
-  std::array<std::uint32_t, kTxStatsCounters> c{};
-  for (std::size_t k = 0; k < kTxStatsCounters; ++k) c[k] = r.u32le(1 + 4 * k);
   // Counters are unsigned: printed as such, a count past 2^31 does not turn negative.
   std::string& out = msg.details;
-  appendf(out, "Version: %d\n-\n", r.u8(0));
+  appendf(out, "Version: %d\n-\n", int{version});
   appendf(out, "Total number of 1st attempt successful transmissions since last reset: %u\n", c[0]);
   appendf(out, "Total number of 2nd attempt successful transmissions since last reset: %u\n", c[1]);
   appendf(out, "Total number of 3rd attempt successful transmissions since last reset: %u\n", c[2]);

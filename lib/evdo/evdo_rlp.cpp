@@ -8,6 +8,7 @@
 // the data state and reads back on the next packet.
 #include <algorithm>
 #include <array>
+#include <cassert>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -28,9 +29,13 @@ using E = COrbDecodeMsgCDMA1xEVDOQualcommFrame;
 using cdmadiag::appendf;
 using cdmadiag::AttrReader;
 using cdmadiag::AttrWriter;
+using cdmadiag::Cursor;
 using cdmadiag::PayloadReader;
 
-constexpr const char* kCorruptMessage = "****Corrupt Message****";
+#define CDMADIAG_CORRUPT_MESSAGE "****Corrupt Message****"
+constexpr const char* kCorruptMessage = CDMADIAG_CORRUPT_MESSAGE;
+constexpr const char* kCorruptMessageLine = "\n" CDMADIAG_CORRUPT_MESSAGE;  // below a record already shown
+#undef CDMADIAG_CORRUPT_MESSAGE
 
 std::string abs_time_text(double seconds) {
   // A stream start read back from the data state could be anything; keep the cast defined.
@@ -72,40 +77,39 @@ std::optional<double> kbps(std::uint64_t bytes, double span) {
 // +101   u32   AN acks received
 // +105   u32   AN resets requested
 constexpr std::uint16_t kRlpStatsCode = 0x1070;
-constexpr std::size_t kServiceId = 0;
-constexpr std::size_t kResetStamp = 1;
-constexpr std::size_t kNaksRx = 9;
-constexpr std::size_t kRexmitsNotFound = 13;
-constexpr std::size_t kAnNakBytes = 17;
-constexpr std::size_t kRxDup = 25;
-constexpr std::size_t kRxRexmit = 33;
-constexpr std::size_t kRxNew = 41;
-constexpr std::size_t kRxTotal = 49;
-constexpr std::size_t kNaksSent = 57;
-constexpr std::size_t kAtNakBytes = 61;
-constexpr std::size_t kTxRexmit = 65;
-constexpr std::size_t kTxNew = 73;
-constexpr std::size_t kTxTotal = 81;
-constexpr std::size_t kNakTimeouts = 89;
-constexpr std::size_t kResets = 93;
-constexpr std::size_t kAtResetReqs = 97;
-constexpr std::size_t kAnResetAcks = 101;
-constexpr std::size_t kAnResetReqs = 105;
 constexpr std::size_t kRlpStatsSize = 109;
 
 struct RlpStats {
   std::uint8_t service;
+  double reset;  // s since 1970
   std::uint32_t naks_rx, rexmits_not_found, naks_sent, at_nak_bytes, nak_timeouts, resets, at_reset_reqs, an_reset_acks,
       an_reset_reqs;
   std::uint64_t an_nak_bytes, rx_dup, rx_rexmit, rx_new, rx_total, tx_rexmit, tx_new, tx_total;
 };
 
-RlpStats read_rlp_stats(const PayloadReader& r) {
-  return RlpStats{r.u8(kServiceId),      r.u32le(kNaksRx),      r.u32le(kRexmitsNotFound), r.u32le(kNaksSent),
-                  r.u32le(kAtNakBytes),  r.u32le(kNakTimeouts), r.u32le(kResets),          r.u32le(kAtResetReqs),
-                  r.u32le(kAnResetAcks), r.u32le(kAnResetReqs), r.u64le(kAnNakBytes),      r.u64le(kRxDup),
-                  r.u64le(kRxRexmit),    r.u64le(kRxNew),       r.u64le(kRxTotal),         r.u64le(kTxRexmit),
-                  r.u64le(kTxNew),       r.u64le(kTxTotal)};
+// In the table's order.
+RlpStats read_rlp_stats(Cursor& c) {
+  RlpStats s{};
+  s.service = c.u8();
+  s.reset = c.diag_time();
+  s.naks_rx = c.u32le();
+  s.rexmits_not_found = c.u32le();
+  s.an_nak_bytes = c.u64le();
+  s.rx_dup = c.u64le();
+  s.rx_rexmit = c.u64le();
+  s.rx_new = c.u64le();
+  s.rx_total = c.u64le();
+  s.naks_sent = c.u32le();
+  s.at_nak_bytes = c.u32le();
+  s.tx_rexmit = c.u64le();
+  s.tx_new = c.u64le();
+  s.tx_total = c.u64le();
+  s.nak_timeouts = c.u32le();
+  s.resets = c.u32le();
+  s.at_reset_reqs = c.u32le();
+  s.an_reset_acks = c.u32le();
+  s.an_reset_reqs = c.u32le();
+  return s;
 }
 
 struct Throughput {
@@ -122,8 +126,6 @@ struct Throughput {
 //              packet length P (bytes); u8 time reference; then the logged bytes,
 //              min(H, P) received, H transmitted: 3 bytes most significant first with
 //              the stream ID (bits 22-23) and sequence number (bits 0-21), then payload
-constexpr std::size_t kPartialHead = 2;
-constexpr std::size_t kPartialRecordHead = 3;
 constexpr std::size_t kSeqBytes = 3;
 constexpr std::size_t kRxBytesPerPacket = 6;  // the received log's own check of its length
 
@@ -188,11 +190,12 @@ const PartialLog kTxPartial{false,
 
 void decode_partial(IOrbDataState* ds, COrbExpandedMessage& msg, const cdmadiag::Decoding& job, const PayloadReader& r,
                     const PartialLog& log) {
-  if (!job.require(r, kPartialHead)) return;
-  const std::uint8_t head = r.u8(0);
+  Cursor c(r);
+  const std::uint8_t head = c.u8();
+  const std::uint8_t count = c.u8();
+  if (!job.check(c)) return;
   const auto service = static_cast<std::uint8_t>(cdmadiag::bits(head, 0, 2));
   const auto hdr_len = static_cast<std::uint8_t>(cdmadiag::bits(head, 2, 6));
-  const std::uint8_t count = r.u8(1);
   const AttrWriter w(ds);
   w.Byte(*log.service, service);
   w.Byte(*log.hdr_len, hdr_len);
@@ -205,33 +208,23 @@ void decode_partial(IOrbDataState* ds, COrbExpandedMessage& msg, const cdmadiag:
             "packets: %u",
             unsigned{service}, unsigned{hdr_len}, unsigned{count});
   }
-  if (log.received && r.size() < kRxBytesPerPacket * count) {
-    if (details) out += kCorruptMessage;
-    return;
-  }
+  if (log.received && !job.require(r, kRxBytesPerPacket * count, kCorruptMessage)) return;
 
-  std::size_t off = kPartialHead;
   for (std::uint32_t i = 0; i < count; ++i) {
     // A record is read only while whole: its size comes from its own fields, not
     // from the six bytes per packet that the length check assumes.
-    if (!r.has(off, kPartialRecordHead)) {
-      if (details) out += std::string("\n") + kCorruptMessage;
-      return;
-    }
-    const std::uint16_t word = r.u16le(off);
+    const std::uint16_t word = c.u16le();
+    const std::uint8_t time_ref = c.u8();
+    if (!c.ok()) return (void)job.fail(kCorruptMessageLine);
     const auto rate = static_cast<std::uint8_t>(cdmadiag::bits(word, 0, 4));
     const auto channel = static_cast<std::uint8_t>(cdmadiag::bits(word, 4, 1));
     const auto length = static_cast<std::uint16_t>(cdmadiag::bits(word, 5, 11));
-    const std::uint8_t time_ref = r.u8(off + 2);
     const std::size_t logged = log.received ? std::min<std::size_t>(hdr_len, length) : hdr_len;
-    const std::size_t data = off + kPartialRecordHead;
-    if (!r.has(data, logged)) {
-      if (details) out += std::string("\n") + kCorruptMessage;
-      return;
-    }
+    Cursor data = c.record(logged);
+    if (!data.ok()) return (void)job.fail(kCorruptMessageLine);
     // Fewer than three logged bytes leave the missing low bytes of the sequence word 0.
     std::uint32_t seq_word = 0;
-    for (std::size_t k = 0; k < kSeqBytes; ++k) seq_word = seq_word << 8 | (k < logged ? r.u8(data + k) : 0u);
+    for (std::size_t k = 0; k < kSeqBytes; ++k) seq_word = seq_word << 8 | (k < logged ? data.u8() : 0u);
     const auto stream = static_cast<std::uint8_t>(cdmadiag::bits(seq_word, 22, 2));
     const auto seq = static_cast<std::uint32_t>(cdmadiag::bits(seq_word, 0, 22));
     const std::size_t payload_bytes = logged > kSeqBytes ? logged - kSeqBytes : 0;
@@ -256,9 +249,8 @@ void decode_partial(IOrbDataState* ds, COrbExpandedMessage& msg, const cdmadiag:
         appendf(out, "\n\tStream ID: %u\n\tRLP Sequence number: %u", unsigned{stream}, seq);
       }
       out += "\n\tData payload: ";
-      for (std::size_t k = kSeqBytes; k < logged; ++k) appendf(out, "%02x ", unsigned{r.u8(data + k)});
+      for (std::size_t k = kSeqBytes; k < logged; ++k) appendf(out, "%02x ", unsigned{data.u8()});
     }
-    off = data + logged;
   }
 }
 
@@ -286,54 +278,52 @@ void decode_partial(IOrbDataState* ds, COrbExpandedMessage& msg, const cdmadiag:
 // +104   u32   AT reset requests
 // +108   u32   AN reset acks
 // +112   u32   AN reset requests
-constexpr std::size_t kMrlpVersion = 0;
-constexpr std::size_t kMrlpFlow = 1;
-constexpr std::size_t kMrlpRoute = 2;
-constexpr std::size_t kMrlpFlowProtocol = 3;
-constexpr std::size_t kMrlpRouteProtocol = 4;
-constexpr std::size_t kMrlpPacketStream = 5;
-constexpr std::size_t kMrlpSegSeq = 6;
-constexpr std::size_t kMrlpResetStamp = 8;
-constexpr std::size_t kFwdAtNakBytes = 16;
-constexpr std::size_t kFwdNakWindows = 24;
-constexpr std::size_t kFwdData = 32;
-constexpr std::size_t kFwdAborts = 96;
-constexpr std::size_t kRevRexmitsNotFound = 16;
-constexpr std::size_t kRevAnNakBytes = 20;
-constexpr std::size_t kRevNakWindows = 28;
-constexpr std::size_t kRevData = 36;
-constexpr std::size_t kMrlpResets = 100;
-constexpr std::size_t kMrlpAtResetReqs = 104;
-constexpr std::size_t kMrlpAnResetAcks = 108;
-constexpr std::size_t kMrlpAnResetReqs = 112;
 constexpr std::size_t kMrlpStatsSize = 116;
 
 struct MrlpHead {
   unsigned version, flow, route, flow_protocol, route_protocol, packet_stream, seg_seq;
+  double reset;  // s since 1970
 };
 
-MrlpHead read_mrlp_head(const PayloadReader& r) {
-  return MrlpHead{r.u8(kMrlpVersion),       r.u8(kMrlpFlow),         r.u8(kMrlpRoute),    r.u8(kMrlpFlowProtocol),
-                  r.u8(kMrlpRouteProtocol), r.u8(kMrlpPacketStream), r.u16le(kMrlpSegSeq)};
+// The fields up to the reset time, in their order.
+MrlpHead read_mrlp_head(Cursor& c) {
+  MrlpHead h{};
+  h.version = c.u8();
+  h.flow = c.u8();
+  h.route = c.u8();
+  h.flow_protocol = c.u8();
+  h.route_protocol = c.u8();
+  h.packet_stream = c.u8();
+  h.seg_seq = c.u16le();
+  h.reset = c.diag_time();
+  return h;
 }
 
-// The data counters, in packet order from their first offset.
+// The data counters, in packet order.
 struct MrlpData {
   std::uint64_t rexmit_bytes, rexmit_frames, new_bytes, new_frames, total_bytes, total_frames, first_du, last_du;
 };
 
-MrlpData read_mrlp_data(const PayloadReader& r, std::size_t off) {
-  return MrlpData{r.u64le(off),      r.u64le(off + 8),  r.u64le(off + 16), r.u64le(off + 24),
-                  r.u64le(off + 32), r.u64le(off + 40), r.u64le(off + 48), r.u64le(off + 56)};
+MrlpData read_mrlp_data(Cursor& c) {
+  MrlpData d{};
+  for (std::uint64_t* v : {&d.rexmit_bytes, &d.rexmit_frames, &d.new_bytes, &d.new_frames, &d.total_bytes,
+                           &d.total_frames, &d.first_du, &d.last_du}) {
+    *v = c.u64le();
+  }
+  return d;
 }
 
 struct MrlpResets {
   std::uint32_t resets, at_reset_reqs, an_reset_acks, an_reset_reqs;
 };
 
-MrlpResets read_mrlp_resets(const PayloadReader& r) {
-  return MrlpResets{r.u32le(kMrlpResets), r.u32le(kMrlpAtResetReqs), r.u32le(kMrlpAnResetAcks),
-                    r.u32le(kMrlpAnResetReqs)};
+MrlpResets read_mrlp_resets(Cursor& c) {
+  MrlpResets z{};
+  z.resets = c.u32le();
+  z.at_reset_reqs = c.u32le();
+  z.an_reset_acks = c.u32le();
+  z.an_reset_reqs = c.u32le();
+  return z;
 }
 
 // The reverse report shows its route as a character. A route given as an index
@@ -374,11 +364,6 @@ void write_mrlp_common(const AttrWriter& w, const MrlpHead& h, double reset, dou
 //   +2   u8    partial frame length
 //   +3   u8    number of logged frames N
 //   +4         N records: u16 length L, u8 time, L content bytes
-constexpr std::size_t kPktsFlags = 0;
-constexpr std::size_t kPktsPartialLen = 2;
-constexpr std::size_t kPktsCount = 3;
-constexpr std::size_t kPktsHead = 4;
-constexpr std::size_t kPktsRecordHead = 3;
 
 }  // namespace
 
@@ -386,12 +371,13 @@ void E::DecodeRLPStatistics(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCel
   const auto job = Begin(msg, &E::DecodeRLPStatistics);
   const cdmadiag::evdo::PacketClock clock = cdmadiag::evdo::packet_clock(*this, ds, kRlpStatsCode);
   if (clock.payload_offset != 0) set_header_present();
-  const PayloadReader r = payload().tail(clock.payload_offset);
-  if (!job.require(r, kRlpStatsSize)) return;
-
-  const RlpStats s = read_rlp_stats(r);
+  Cursor c(payload(), clock.payload_offset);
+  [[maybe_unused]] const std::size_t start = c.offset();
+  const RlpStats s = read_rlp_stats(c);
+  if (!job.check(c)) return;
+  assert(c.offset() == start + kRlpStatsSize);
   const double now = clock.seconds;
-  const double reset = CalculateQcTime(r.bytes().data() + kResetStamp);
+  const double reset = s.reset;
 
   if (const AttrWriter w(ds); w.on()) {
     w.UShort(ATTR_ID_EVDO_RLPSTATS_SERVICE_ID, s.service);
@@ -481,16 +467,17 @@ void E::DecodeEnhMRLPFwdStats(IOrbDataState* ds, COrbExpandedMessage& msg, IDekC
   const auto job = Begin(msg, &E::DecodeEnhMRLPFwdStats);
   int offset = 0;
   const double now = CalculateCurTime(offset);
-  const PayloadReader r = payload().tail(static_cast<std::size_t>(offset));
-  if (!job.require(r, kMrlpStatsSize)) return;
-
-  const MrlpHead h = read_mrlp_head(r);
-  const double reset = CalculateQcTime(r.bytes().data() + kMrlpResetStamp);
-  const std::uint64_t at_nak_bytes = r.u64le(kFwdAtNakBytes);
-  const std::uint64_t nak_windows = r.u64le(kFwdNakWindows);
-  const MrlpData d = read_mrlp_data(r, kFwdData);
-  const std::uint32_t aborts = r.u32le(kFwdAborts);
-  const MrlpResets z = read_mrlp_resets(r);
+  Cursor c(payload(), static_cast<std::size_t>(offset));
+  [[maybe_unused]] const std::size_t start = c.offset();
+  const MrlpHead h = read_mrlp_head(c);
+  const std::uint64_t at_nak_bytes = c.u64le();
+  const std::uint64_t nak_windows = c.u64le();
+  const MrlpData d = read_mrlp_data(c);
+  const std::uint32_t aborts = c.u32le();
+  const MrlpResets z = read_mrlp_resets(c);
+  if (!job.check(c)) return;
+  assert(c.offset() == start + kMrlpStatsSize);
+  const double reset = h.reset;
 
   if (const AttrWriter w(ds); w.on()) {
     write_mrlp_common(w, h, reset, now);
@@ -535,16 +522,17 @@ void E::DecodeEnhMRLPRevStats(IOrbDataState* ds, COrbExpandedMessage& msg, IDekC
   const auto job = Begin(msg, &E::DecodeEnhMRLPRevStats);
   int offset = 0;
   const double now = CalculateCurTime(offset);
-  const PayloadReader r = payload().tail(static_cast<std::size_t>(offset));
-  if (!job.require(r, kMrlpStatsSize)) return;
-
-  const MrlpHead h = read_mrlp_head(r);
-  const double reset = CalculateQcTime(r.bytes().data() + kMrlpResetStamp);
-  const std::uint32_t not_found = r.u32le(kRevRexmitsNotFound);
-  const std::uint64_t an_nak_bytes = r.u64le(kRevAnNakBytes);
-  const std::uint64_t nak_windows = r.u64le(kRevNakWindows);
-  const MrlpData d = read_mrlp_data(r, kRevData);
-  const MrlpResets z = read_mrlp_resets(r);
+  Cursor c(payload(), static_cast<std::size_t>(offset));
+  [[maybe_unused]] const std::size_t start = c.offset();
+  const MrlpHead h = read_mrlp_head(c);
+  const std::uint32_t not_found = c.u32le();
+  const std::uint64_t an_nak_bytes = c.u64le();
+  const std::uint64_t nak_windows = c.u64le();
+  const MrlpData d = read_mrlp_data(c);
+  const MrlpResets z = read_mrlp_resets(c);
+  if (!job.check(c)) return;
+  assert(c.offset() == start + kMrlpStatsSize);
+  const double reset = h.reset;
 
   if (const AttrWriter w(ds); w.on()) {
     write_mrlp_common(w, h, reset, now);
@@ -586,31 +574,31 @@ void E::DecodeEnhMRLPRevStats(IOrbDataState* ds, COrbExpandedMessage& msg, IDekC
 
 void E::DecodeEnhMRLPRxTxPkts(IOrbDataState*, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
   const auto job = Begin(msg, &E::DecodeEnhMRLPRxTxPkts);
-  const PayloadReader r = payload();
-  if (!job.require(r, kPktsHead)) return;
+  Cursor c(payload());
+  const std::uint16_t flags = c.u16le();
+  const std::uint8_t partial_len = c.u8();
+  const std::uint8_t count = c.u8();
+  if (!job.check(c)) return;
   if (!msg.detailsWanted) return;
 
-  const std::uint16_t flags = r.u16le(kPktsFlags);
   const auto flow = static_cast<unsigned>(cdmadiag::bits(flags, 0, 5));
   const auto seq_len = static_cast<unsigned>(6 + 8 * cdmadiag::bits(flags, 11, 2));
   const char route = cdmadiag::bits(flags, 13, 1) != 0 ? 'B' : 'A';
   const char* stream = cdmadiag::bits(flags, 14, 1) != 0 ? "packet" : "octet";
   const char* sequencing = cdmadiag::bits(flags, 15, 1) != 0 ? "segment" : "octet";
-  const std::uint8_t count = r.u8(kPktsCount);
 
   std::string& out = msg.details;
   appendf(out,
           "\nLink flow: %u, Route: %c, Seq. len.: %u, Stream: %s-based, Sequencing: %s-based, Partial frame len.: %u ",
-          flow, route, seq_len, stream, sequencing, unsigned{r.u8(kPktsPartialLen)});
+          flow, route, seq_len, stream, sequencing, unsigned{partial_len});
   out += "\nLen\tTime\tContent";
-  std::size_t off = kPktsHead;
   for (std::uint32_t i = 0; i < count; ++i) {
     // A frame is shown only whole; the guard keeps the failure of a cut one.
-    if (!job.require(r, off + kPktsRecordHead)) return;
-    const std::uint16_t len = r.u16le(off);
-    if (!job.require(r, off + kPktsRecordHead + len)) return;
-    appendf(out, "\n%u\t%u\t", unsigned{len}, unsigned{r.u8(off + 2)});
-    for (std::size_t k = 0; k < len; ++k) appendf(out, "\n%02X ", unsigned{r.u8(off + kPktsRecordHead + k)});
-    off += kPktsRecordHead + len;
+    const std::uint16_t len = c.u16le();
+    const std::uint8_t time = c.u8();
+    Cursor content = c.record(len);
+    if (!job.check(c)) return;
+    appendf(out, "\n%u\t%u\t", unsigned{len}, unsigned{time});
+    for (std::size_t k = 0; k < len; ++k) appendf(out, "\n%02X ", unsigned{content.u8()});
   }
 }

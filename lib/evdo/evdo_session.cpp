@@ -7,6 +7,7 @@
 // is shown with its number and its name, and the host counts attempts, failures and
 // states from the attributes.
 #include <array>
+#include <cassert>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -22,8 +23,8 @@ using E = COrbDecodeMsgCDMA1xEVDOQualcommFrame;
 using cdmadiag::appendf;
 using cdmadiag::AttrWriter;
 using cdmadiag::bits;
+using cdmadiag::Cursor;
 using cdmadiag::name_or;
-using cdmadiag::PayloadReader;
 
 constexpr const char* kReserved = "Reserved";
 
@@ -43,19 +44,8 @@ constexpr const char* kReserved = "Reserved";
 //  +22   u8       UATIColorCode
 //  +23   u24      UATI024         version 1: low 24 bits of the UATI
 //  +23   16 x u8  UATI            version 2: the full UATI, in packet order
-constexpr std::size_t kSaTransactionId = 0;
-constexpr std::size_t kSaResult = 1;
-constexpr std::size_t kSaRati = 2;
-constexpr std::size_t kSaDuration = 6;
-constexpr std::size_t kSaSuccess = 8;
-constexpr std::size_t kSaFailure = 12;
-constexpr std::size_t kSaAttempts = 16;
-constexpr std::size_t kSaPn = 20;
-constexpr std::size_t kSaColorCode = 22;
 constexpr std::size_t kSaUati = 23;
 constexpr std::size_t kSaUatiFullSize = 16;
-constexpr std::size_t kSaSize = kSaUati + 3;
-constexpr std::size_t kSa2Size = kSaUati + kSaUatiFullSize;
 constexpr std::uint8_t kUatiAssigned = 0;
 
 struct SessionAttempt {
@@ -63,10 +53,20 @@ struct SessionAttempt {
   std::uint32_t rati, success, failure, attempts;
 };
 
-SessionAttempt read_session_attempt(const PayloadReader& r) {
-  return SessionAttempt{r.u8(kSaTransactionId), r.u8(kSaResult),     r.u16le(kSaDuration),
-                        r.u16le(kSaPn),         r.u8(kSaColorCode),  r.u32le(kSaRati),
-                        r.u32le(kSaSuccess),    r.u32le(kSaFailure), r.u32le(kSaAttempts)};
+// The fields both versions share, up to the UATI.
+SessionAttempt read_session_attempt(Cursor& c) {
+  SessionAttempt s{};
+  s.transaction_id = c.u8();
+  s.result = c.u8();
+  s.rati = c.u32le();
+  s.duration = c.u16le();
+  s.success = c.u32le();
+  s.failure = c.u32le();
+  s.attempts = c.u32le();
+  s.pn = c.u16le();
+  s.color_code = c.u8();
+  assert(!c.ok() || c.offset() == kSaUati);
+  return s;
 }
 
 const char* session_result_name(unsigned result) {
@@ -156,23 +156,8 @@ void append_session_attempt(std::string& out, const SessionAttempt& s) {
 //  +30   u24   SectorID
 //  +33   u8    ColorCode
 //  +34   u8    ProbeCount           present only after a probe sequence
-// Where the access attempt fields lie in either layout.
-struct AccessLayout {
-  std::size_t transaction_id, probe_num_step, max_probe_sequence, probe_sequence_count, result, duration, success,
-      failure, attempts, pn, sector_id, color_code, probe_count;
-  bool sector_id_24_bits;
-};
-constexpr AccessLayout kAaLayout{0, 1, 2, 3, 4, 5, 7, 11, 15, 17, 19, 23, 24, false};
-constexpr AccessLayout kEaLayout{9, 10, 11, 12, 13, 14, 16, 20, 24, 28, 30, 33, 34, true};
-constexpr std::size_t kAaSize = kAaLayout.probe_count + 1;
-constexpr std::size_t kEaFixedSize = kEaLayout.probe_count;
-constexpr std::size_t kEaVersion = 0;
-constexpr std::size_t kEaMaxPnRandomDelay = 1;
-constexpr std::size_t kEaParamsIncluded = 2;
-constexpr std::size_t kEaProbePowerAdjust = 3;
-constexpr std::size_t kEaAccessOffset = 6;
-constexpr std::size_t kEaMaxSectorAccessRate = 7;
-constexpr std::size_t kEaPayloadSize = 8;
+constexpr std::size_t kAaSize = 25;
+constexpr std::size_t kEaFixedSize = 34;
 
 constexpr std::array<ValueName, 4> kAccessResultNames{{
     {0, "ACAck not received"},
@@ -189,21 +174,24 @@ struct AccessAttempt {
   std::uint32_t success, failure, sector_id;
 };
 
-// The caller has checked the layout's length, and the probe count's byte when with_probe_count.
-AccessAttempt read_access_attempt(const PayloadReader& r, const AccessLayout& l, bool with_probe_count) {
-  return AccessAttempt{r.u8(l.transaction_id),
-                       r.u8(l.probe_num_step),
-                       r.u8(l.max_probe_sequence),
-                       r.u8(l.probe_sequence_count),
-                       r.u8(l.result),
-                       r.u16le(l.duration),
-                       r.u16le(l.attempts),
-                       r.u16le(l.pn),
-                       r.u8(l.color_code),
-                       with_probe_count ? r.u8(l.probe_count) : 0u,
-                       r.u32le(l.success),
-                       r.u32le(l.failure),
-                       l.sector_id_24_bits ? r.u24le(l.sector_id) : r.u32le(l.sector_id)};
+// The fields both layouts share, from the transaction ID to the colour code; the
+// enhanced one has two bytes before the PN and a 24-bit sector ID.
+AccessAttempt read_access_attempt(Cursor& c, bool enhanced) {
+  AccessAttempt a{};
+  a.transaction_id = c.u8();
+  a.probe_num_step = c.u8();
+  a.max_probe_sequence = c.u8();
+  a.probe_sequence_count = c.u8();
+  a.result = c.u8();
+  a.duration = c.u16le();
+  a.success = c.u32le();
+  a.failure = c.u32le();
+  a.attempts = c.u16le();
+  if (enhanced) c.skip(2);
+  a.pn = c.u16le();
+  a.sector_id = enhanced ? c.u24le() : c.u32le();
+  a.color_code = c.u8();
+  return a;
 }
 
 void write_access_attempt(const AttrWriter& w, const AccessAttempt& a) {
@@ -248,17 +236,6 @@ void append_access_attempt(std::string& out, const AccessAttempt& a, bool with_p
 //  +19   u24   SectorID
 //  +22   u8    ColorCode
 //  +23   u8    NumHO
-constexpr std::size_t kCaTransactionId = 0;
-constexpr std::size_t kCaSequence = 1;
-constexpr std::size_t kCaResultStatus = 2;
-constexpr std::size_t kCaDuration = 3;
-constexpr std::size_t kCaSuccess = 5;
-constexpr std::size_t kCaFailure = 9;
-constexpr std::size_t kCaAttempts = 13;
-constexpr std::size_t kCaPn = 17;
-constexpr std::size_t kCaSectorId = 19;
-constexpr std::size_t kCaColorCode = 22;
-constexpr std::size_t kCaNumHo = 23;
 constexpr std::size_t kCaSize = 24;
 
 constexpr std::array<ValueName, 13> kConnectionResultNames{{
@@ -301,10 +278,6 @@ constexpr std::array<ValueName, 10> kReleaseReasonNames{{
 //   +0   u16   HSTR           half slots
 //   +2   u32   AttemptsCount
 //   +6   u16   PN
-constexpr std::size_t kPmHstr = 0;
-constexpr std::size_t kPmAttempts = 2;
-constexpr std::size_t kPmPn = 6;
-constexpr std::size_t kPmSize = 8;
 
 // ---------------------------------------------------------------------------------
 // State information (0x107E), nine u8 states in the order of kStates.
@@ -365,23 +338,19 @@ const std::array<StateRow, 9> kStates{{
 //  +16   u8       SubnetMask  bits
 //  +17   u8       ColorCode
 //  +18   u16      PNOffset
-constexpr std::size_t kSiSubnetMask = 16;
-constexpr std::size_t kSiColorCode = 17;
-constexpr std::size_t kSiPnOffset = 18;
-constexpr std::size_t kSiSize = 20;
+constexpr std::size_t kSiSectorIdSize = 16;
 
 // Rx ATI list (0x1087): u8 NumRecords, then NumRecords x u32 UATI from +1.
-constexpr std::size_t kAtiFirst = 1;
 constexpr std::size_t kAtiRecordSize = 4;
 
 }  // namespace
 
 void E::DecodeSessionAttempt(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
   const auto job = Begin(msg, &E::DecodeSessionAttempt);
-  const PayloadReader r = payload();
-  if (!job.require(r, kSaSize)) return;
-  const SessionAttempt s = read_session_attempt(r);
-  const std::uint32_t uati024 = r.u24le(kSaUati);
+  Cursor c(payload());
+  const SessionAttempt s = read_session_attempt(c);
+  const std::uint32_t uati024 = c.u24le();
+  if (!job.check(c)) return;
 
   if (const AttrWriter w(ds); w.on()) {
     write_session_attempt(w, kSessionAttrs1, s);
@@ -401,12 +370,14 @@ void E::DecodeSessionAttempt(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCe
 
 void E::DecodeSessionAttempt2(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
   const auto job = Begin(msg, &E::DecodeSessionAttempt2);
-  const PayloadReader r = payload();
-  if (!job.require(r, kSa2Size)) return;
-  const SessionAttempt s = read_session_attempt(r);
+  Cursor c(payload());
+  const SessionAttempt s = read_session_attempt(c);
+  std::array<std::uint8_t, kSaUatiFullSize> uati_bytes{};
+  for (std::uint8_t& b : uati_bytes) b = c.u8();
+  if (!job.check(c)) return;
   std::string uati;  // 32 hex digits, bytes in packet order
   if (s.result == kUatiAssigned) {
-    for (std::size_t i = 0; i < kSaUatiFullSize; ++i) appendf(uati, "%02x", r.u8(kSaUati + i));
+    for (const std::uint8_t b : uati_bytes) appendf(uati, "%02x", unsigned{b});
   }
 
   if (const AttrWriter w(ds); w.on()) {
@@ -427,9 +398,11 @@ void E::DecodeSessionAttempt2(IOrbDataState* ds, COrbExpandedMessage& msg, IDekC
 
 void E::DecodeAccessAttempt(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
   const auto job = Begin(msg, &E::DecodeAccessAttempt);
-  const PayloadReader r = payload();
-  if (!job.require(r, kAaSize)) return;
-  const AccessAttempt a = read_access_attempt(r, kAaLayout, true);
+  Cursor c(payload());
+  AccessAttempt a = read_access_attempt(c, false);
+  a.probe_count = c.u8();
+  if (!job.check(c)) return;
+  assert(c.offset() == kAaSize);
 
   write_access_attempt(AttrWriter(ds), a);
   if (!msg.detailsWanted) return;
@@ -439,41 +412,54 @@ void E::DecodeAccessAttempt(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCel
 // Called inside the dispatcher's guard: a short packet throws and its text is dropped.
 void E::DecodeEnhancedAccessAttempt(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
   const auto job = Begin(msg, &E::DecodeEnhancedAccessAttempt);
-  const PayloadReader r = payload();
-  if (!job.require(r, kEaFixedSize)) return;
+  Cursor c(payload());
+  const std::uint8_t version = c.u8();
+  const std::uint8_t max_pn_random_delay = c.u8();
+  const std::uint8_t params_included = c.u8();
+  const std::uint8_t probe_power_adjust = c.u8();
+  c.skip(2);
+  const std::uint8_t access_offset = c.u8();
+  const std::uint8_t max_sector_access_rate = c.u8();
+  const std::uint8_t payload_size = c.u8();
+  AccessAttempt a = read_access_attempt(c, true);
+  if (!job.check(c)) return;
+  assert(c.offset() == kEaFixedSize);
   // The probe count byte follows only a probe sequence; without one the count is 0.
-  const bool has_probe_count = r.u8(kEaLayout.probe_sequence_count) != 0;
-  if (has_probe_count && !job.require(r, kEaFixedSize + 1)) return;
-  const AccessAttempt a = read_access_attempt(r, kEaLayout, has_probe_count);
+  const bool has_probe_count = a.probe_sequence_count != 0;
+  if (has_probe_count) {
+    a.probe_count = c.u8();
+    if (!job.check(c)) return;
+  }
 
   write_access_attempt(AttrWriter(ds), a);
   if (!msg.detailsWanted) return;
   std::string& out = msg.details;
   appendf(out, "\nVer.: %d, Max PN Random. delay: %d, Enh. Access Parames. Include: %s, Probe power adjust: %d",
-          r.u8(kEaVersion), r.u8(kEaMaxPnRandomDelay), r.u8(kEaParamsIncluded) != 0 ? "Yes" : "No",
-          r.u8(kEaProbePowerAdjust));
-  appendf(out, "\nAccess offset: %d, Max sector access rate: %d, Payload size: %d", r.u8(kEaAccessOffset),
-          r.u8(kEaMaxSectorAccessRate), r.u8(kEaPayloadSize));
+          int{version}, int{max_pn_random_delay}, params_included != 0 ? "Yes" : "No", int{probe_power_adjust});
+  appendf(out, "\nAccess offset: %d, Max sector access rate: %d, Payload size: %d", int{access_offset},
+          int{max_sector_access_rate}, int{payload_size});
   out += "\n";
   append_access_attempt(out, a, has_probe_count);
 }
 
 void E::DecodeConnectionAttempt(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
   const auto job = Begin(msg, &E::DecodeConnectionAttempt);
-  const PayloadReader r = payload();
-  if (!job.require(r, kCaSize)) return;
-  const unsigned transaction_id = r.u8(kCaTransactionId);
-  const unsigned sequence = r.u8(kCaSequence);
-  const auto result = static_cast<unsigned>(bits(r.u8(kCaResultStatus), 0, 4));
-  const auto reception = static_cast<unsigned>(bits(r.u8(kCaResultStatus), 4, 4));
-  const unsigned duration = r.u16le(kCaDuration);
-  const std::uint32_t success = r.u32le(kCaSuccess);
-  const std::uint32_t failure = r.u32le(kCaFailure);
-  const std::uint32_t attempts = r.u32le(kCaAttempts);
-  const unsigned pn = r.u16le(kCaPn);
-  const std::uint32_t sector_id = r.u24le(kCaSectorId);
-  const unsigned color_code = r.u8(kCaColorCode);
-  const unsigned handoffs = r.u8(kCaNumHo);
+  Cursor c(payload());
+  const unsigned transaction_id = c.u8();
+  const unsigned sequence = c.u8();
+  const std::uint8_t result_status = c.u8();
+  const unsigned duration = c.u16le();
+  const std::uint32_t success = c.u32le();
+  const std::uint32_t failure = c.u32le();
+  const std::uint32_t attempts = c.u32le();
+  const unsigned pn = c.u16le();
+  const std::uint32_t sector_id = c.u24le();
+  const unsigned color_code = c.u8();
+  const unsigned handoffs = c.u8();
+  if (!job.check(c)) return;
+  assert(c.offset() == kCaSize);
+  const auto result = static_cast<unsigned>(bits(result_status, 0, 4));
+  const auto reception = static_cast<unsigned>(bits(result_status, 4, 4));
 
   if (const AttrWriter w(ds); w.on()) {
     w.Byte(ATTR_ID_EVDO_CONNECTIONATTEMPT_TRANSACTION_ID, static_cast<std::uint8_t>(transaction_id));
@@ -504,9 +490,9 @@ void E::DecodeConnectionAttempt(IOrbDataState* ds, COrbExpandedMessage& msg, IDe
 
 void E::DecodeConnectionRelease(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
   const auto job = Begin(msg, &E::DecodeConnectionRelease);
-  const PayloadReader r = payload();
-  if (!job.require(r, 1)) return;
-  const unsigned reason = r.u8(0);
+  Cursor c(payload());
+  const unsigned reason = c.u8();
+  if (!job.check(c)) return;
   AttrWriter(ds).Byte(ATTR_ID_EVDO_CONNECTIONRELEASE_REASON, static_cast<std::uint8_t>(reason));
   if (!msg.detailsWanted) return;
   appendf(msg.details, "Reason: %u (%s)", reason, name_or(kReleaseReasonNames, reason, kReserved));
@@ -514,11 +500,11 @@ void E::DecodeConnectionRelease(IOrbDataState* ds, COrbExpandedMessage& msg, IDe
 
 void E::DecodePageMessage(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
   const auto job = Begin(msg, &E::DecodePageMessage);
-  const PayloadReader r = payload();
-  if (!job.require(r, kPmSize)) return;
-  const std::uint16_t hstr = r.u16le(kPmHstr);
-  const std::uint32_t attempts = r.u32le(kPmAttempts);
-  const std::uint16_t pn = r.u16le(kPmPn);
+  Cursor c(payload());
+  const std::uint16_t hstr = c.u16le();
+  const std::uint32_t attempts = c.u32le();
+  const std::uint16_t pn = c.u16le();
+  if (!job.check(c)) return;
 
   if (const AttrWriter w(ds); w.on()) {
     w.UShort(ATTR_ID_EVDO_PAGEMSG_HSTR, hstr);
@@ -526,31 +512,34 @@ void E::DecodePageMessage(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellR
     w.UShort(ATTR_ID_EVDO_PAGEMSG_PN, pn);
   }
   if (!msg.detailsWanted) return;
-  appendf(msg.details, "HSTR: %u\nAttemptsCount: %u\nPN: %u\n", hstr, attempts, pn);
+  appendf(msg.details, "HSTR: %u\nAttemptsCount: %u\nPN: %u\n", unsigned{hstr}, attempts, unsigned{pn});
 }
 
 void E::DecodeStateInformation(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
   const auto job = Begin(msg, &E::DecodeStateInformation);
-  const PayloadReader r = payload();
-  if (!job.require(r, kStates.size())) return;
+  Cursor c(payload());
+  std::array<std::uint8_t, kStates.size()> states{};
+  for (std::uint8_t& v : states) v = c.u8();
+  if (!job.check(c)) return;
 
   if (const AttrWriter w(ds); w.on()) {
-    for (std::size_t i = 0; i < kStates.size(); ++i) w.Byte(*kStates[i].attr, r.u8(i));
+    for (std::size_t i = 0; i < kStates.size(); ++i) w.Byte(*kStates[i].attr, states[i]);
   }
   if (!msg.detailsWanted) return;
   for (std::size_t i = 0; i < kStates.size(); ++i) {
-    const unsigned v = r.u8(i);
+    const unsigned v = states[i];
     appendf(msg.details, "%s: %u (%s)\n", kStates[i].label, v, name_or(kStates[i].names, v, kReserved));
   }
 }
 
 void E::DecodeSectorInfo(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
   const auto job = Begin(msg, &E::DecodeSectorInfo);
-  const PayloadReader r = payload();
-  if (!job.require(r, kSiSize)) return;
-  const std::uint8_t subnet_mask = r.u8(kSiSubnetMask);
-  const std::uint8_t color_code = r.u8(kSiColorCode);
-  const std::uint16_t pn_offset = r.u16le(kSiPnOffset);
+  Cursor c(payload());
+  c.skip(kSiSectorIdSize);
+  const std::uint8_t subnet_mask = c.u8();
+  const std::uint8_t color_code = c.u8();
+  const std::uint16_t pn_offset = c.u16le();
+  if (!job.check(c)) return;
 
   if (const AttrWriter w(ds); w.on()) {
     w.Byte(ATTR_ID_EVDO_SECTOR_SUBNET_MASK, subnet_mask);
@@ -558,21 +547,24 @@ void E::DecodeSectorInfo(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRe
     w.UShort(ATTR_ID_EVDO_SECTOR_PN_OFFSET, pn_offset);
   }
   if (!msg.detailsWanted) return;
-  appendf(msg.details, "Subnet mask: %u\nColor code: %u\nPN offset: %u\n", subnet_mask, color_code, pn_offset);
+  appendf(msg.details, "Subnet mask: %u\nColor code: %u\nPN offset: %u\n", unsigned{subnet_mask}, unsigned{color_code},
+          unsigned{pn_offset});
 }
 
 // Records are numbered from 0, as the element indices elsewhere. A count that claims
 // more records than the payload holds is shown as sent; only whole records follow.
 void E::DecodeRxATIList(IOrbDataState*, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
   const auto job = Begin(msg, &E::DecodeRxATIList);
-  const PayloadReader r = payload();
-  if (!job.require(r, kAtiFirst)) return;
+  Cursor c(payload());
+  const unsigned count = c.u8();
+  if (!job.check(c)) return;
   if (!msg.detailsWanted) return;
-  const unsigned count = r.u8(0);
   appendf(msg.details, "Num_records: %u\n", count);
   msg.details += "\t\n";
-  for (unsigned i = 0; i < count && r.has(kAtiFirst + i * kAtiRecordSize, kAtiRecordSize); ++i) {
-    appendf(msg.details, "UATI_value[%d]: %u\n", static_cast<int>(i), r.u32le(kAtiFirst + i * kAtiRecordSize));
+  const std::size_t n = c.whole_records(kAtiRecordSize, count);
+  for (std::size_t i = 0; i < n; ++i) {
+    const std::uint32_t uati = c.u32le();
+    appendf(msg.details, "UATI_value[%d]: %u\n", static_cast<int>(i), uati);
   }
 }
 

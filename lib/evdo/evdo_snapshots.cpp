@@ -3,6 +3,7 @@
 // analyzer (0x1073), general temporal analyzer (0x107D), enhanced sleep info (0x12A4).
 #include <algorithm>
 #include <array>
+#include <cassert>
 #include <cstdint>
 #include <string>
 
@@ -18,8 +19,8 @@ namespace {
 
 using cdmadiag::appendf;
 using cdmadiag::AttrWriter;
+using cdmadiag::Cursor;
 using cdmadiag::name_or;
-using cdmadiag::PayloadReader;
 using cdmadiag::evdo::AppendHexLine;
 using F = COrbDecodeMsgCDMA1xEVDOQualcommFrame;
 
@@ -28,19 +29,12 @@ using F = COrbDecodeMsgCDMA1xEVDOQualcommFrame;
 //   +0   u8    PacketType
 //   +1   u8    Length      bytes (shown; the data runs to the end of the packet)
 //   +2   u8[]  Data
-constexpr std::size_t kSnapType = 0;
-constexpr std::size_t kSnapLength = 1;
-constexpr std::size_t kSnapData = 2;
-
 constexpr std::array<ValueName, 2> kPacketTypeNames{{{0, "Control"}, {1, "Traffic"}}};
 
 // ---- Debug hex dump ----
 //  +off  type  name    unit
 //   +0   u16   Length  bytes (shown; the data runs to the end of the packet)
 //   +2   u8[]  Data
-constexpr std::size_t kDumpLength = 0;
-constexpr std::size_t kDumpData = 2;
-
 // ---- High-resolution temporal analyzer ----
 //  +off  type  name         unit
 //   +0   u16   TAStart      chip x 2
@@ -48,11 +42,7 @@ constexpr std::size_t kDumpData = 2;
 //   +3   u8    TAWinSize
 //   +4   u8    NumSamples   N
 //   +5   u16[] PeakEnergy   N samples
-constexpr std::size_t kTaStart = 0;
-constexpr std::size_t kTaAntenna = 2;
-constexpr std::size_t kTaWinSize = 3;
-constexpr std::size_t kTaSamples = 4;
-constexpr std::size_t kTaHeader = 5;
+constexpr std::size_t kTaSampleSize = 2;
 
 constexpr std::array<ValueName, 3> kAntennaNames{
     {{0, "Antenna 0"}, {1, "Antenna 1"}, {2, "Antenna1 and Antenna2 non-coherently combined"}}};
@@ -91,38 +81,6 @@ constexpr std::array<ValueName, 3> kAntennaNames{
 //  +64   u32   ForcePreambleFailedCount
 //  +68   u32   TotalTimeOutOfService
 //  +72   u32   EstimatedOosCcMer
-constexpr std::size_t kSlpVersion = 0;
-constexpr std::size_t kSlpCycles = 1;
-constexpr std::size_t kSlpAwake = 5;
-constexpr std::size_t kSlpSccToCc = 7;
-constexpr std::size_t kSlpCcToSleep = 9;
-constexpr std::size_t kSlpDeadTime = 11;
-constexpr std::size_t kSlpSlotCount = 13;
-constexpr std::size_t kSlpCcRate = 14;
-constexpr std::size_t kSlpCcStatus = 15;
-constexpr std::size_t kSlpNextSearch = 16;
-constexpr std::size_t kSlpPilotPn = 17;
-constexpr std::size_t kSlpPilotEnergy = 19;
-constexpr std::size_t kSlpHandoffs = 21;
-constexpr std::size_t kSlpOfsStatus = 22;
-constexpr std::size_t kSlpOfsChannel = 23;
-constexpr std::size_t kSlpOfsPn = 25;
-constexpr std::size_t kSlpOfsPnEnergy = 27;
-constexpr std::size_t kSlpSci = 29;
-constexpr std::size_t kSlpCcMer = 30;
-constexpr std::size_t kSlpReacqLoss = 34;
-constexpr std::size_t kSlpCmacExpiry = 38;
-constexpr std::size_t kSlpIdleHandoffs = 40;
-constexpr std::size_t kSlpOfsCount = 44;
-constexpr std::size_t kSlpOfsHandoffs = 48;
-constexpr std::size_t kSlpChannelHash = 50;
-constexpr std::size_t kSlpCcMerDenom = 51;
-constexpr std::size_t kSlpWarmup = 55;
-constexpr std::size_t kSlpForceUsed = 59;
-constexpr std::size_t kSlpForceCount = 60;
-constexpr std::size_t kSlpForceFailed = 64;
-constexpr std::size_t kSlpOutOfService = 68;
-constexpr std::size_t kSlpOosCcMer = 72;
 constexpr std::size_t kSlpSize = 76;
 
 constexpr double kMsPerHalfSlot = 0.8333;
@@ -141,61 +99,121 @@ std::string energy_text(std::uint16_t raw) {
 }
 
 // Both snapshots share one layout; only their attributes differ.
-void decode_packet_snapshot(const PayloadReader& r, IOrbDataState* ds, COrbExpandedMessage& msg,
-                            const cdmadiag::Decoding& job, std::uint32_t type_id, std::uint32_t length_id) {
-  if (!job.require(r, kSnapData)) return;
-  const std::uint8_t type = r.u8(kSnapType);
-  const std::uint8_t length = r.u8(kSnapLength);
+void decode_packet_snapshot(Cursor c, IOrbDataState* ds, COrbExpandedMessage& msg, const cdmadiag::Decoding& job,
+                            std::uint32_t type_id, std::uint32_t length_id) {
+  const std::uint8_t type = c.u8();
+  const std::uint8_t length = c.u8();
+  if (!job.check(c)) return;
   const AttrWriter w(ds);
   w.Byte(type_id, type);
   w.Byte(length_id, length);
   if (!msg.detailsWanted) return;
-  appendf(msg.details, "\nPacketType: %u (%s)\nLength: %u\n", type, name_or(kPacketTypeNames, type, "unknown"), length);
+  appendf(msg.details, "\nPacketType: %u (%s)\nLength: %u\n", unsigned{type},
+          name_or(kPacketTypeNames, type, "unknown"), unsigned{length});
   msg.details += "\t\n";
-  AppendHexLine(msg.details, r.tail(kSnapData).bytes());
+  AppendHexLine(msg.details, c.bytes(c.left()).bytes());
+}
+
+struct SleepInfo {
+  std::uint8_t version;
+  std::uint32_t cycles;
+  std::uint16_t awake;                   // ms
+  std::uint16_t scc_to_cc, cc_to_sleep;  // half slots
+  std::int16_t dead_time;                // half slots
+  std::uint8_t slot_count, cc_rate, cc_status, next_search;
+  std::uint16_t pilot_pn, pilot_energy;
+  std::uint8_t handoffs, ofs_status;
+  std::uint16_t ofs_channel, ofs_pn, ofs_pn_energy;
+  std::uint8_t sci;
+  std::uint32_t cc_mer, reacq_loss;
+  std::uint16_t cmac_expiry;
+  std::uint32_t idle_handoffs, ofs_count;
+  std::uint16_t ofs_handoffs;
+  std::uint8_t channel_hash;
+  std::uint32_t cc_mer_denom, warmup;
+  std::uint8_t force_used;
+  std::uint32_t force_count, force_failed, out_of_service, oos_cc_mer;
+};
+
+// In the table's order.
+SleepInfo read_sleep_info(Cursor& c) {
+  SleepInfo s{};
+  s.version = c.u8();
+  s.cycles = c.u32le();
+  s.awake = c.u16le();
+  s.scc_to_cc = c.u16le();
+  s.cc_to_sleep = c.u16le();
+  s.dead_time = c.i16le();
+  s.slot_count = c.u8();
+  s.cc_rate = c.u8();
+  s.cc_status = c.u8();
+  s.next_search = c.u8();
+  s.pilot_pn = c.u16le();
+  s.pilot_energy = c.u16le();
+  s.handoffs = c.u8();
+  s.ofs_status = c.u8();
+  s.ofs_channel = c.u16le();
+  s.ofs_pn = c.u16le();
+  s.ofs_pn_energy = c.u16le();
+  s.sci = c.u8();
+  s.cc_mer = c.u32le();
+  s.reacq_loss = c.u32le();
+  s.cmac_expiry = c.u16le();
+  s.idle_handoffs = c.u32le();
+  s.ofs_count = c.u32le();
+  s.ofs_handoffs = c.u16le();
+  s.channel_hash = c.u8();
+  s.cc_mer_denom = c.u32le();
+  s.warmup = c.u32le();
+  s.force_used = c.u8();
+  s.force_count = c.u32le();
+  s.force_failed = c.u32le();
+  s.out_of_service = c.u32le();
+  s.oos_cc_mer = c.u32le();
+  return s;
 }
 
 }  // namespace
 
 void F::DecodeForwardLinkPacketSnapshot(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
   const auto job = Begin(msg, &F::DecodeForwardLinkPacketSnapshot);
-  decode_packet_snapshot(payload(), ds, msg, job, ATTR_ID_EVDO_FORLINKPKTSSHOT_PKTTYPE,
+  decode_packet_snapshot(Cursor(payload()), ds, msg, job, ATTR_ID_EVDO_FORLINKPKTSSHOT_PKTTYPE,
                          ATTR_ID_EVDO_FORLINKPKTSSHOT_LENGTH);
 }
 
 void F::DecodeRevLinkPacketSnapshot(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
   const auto job = Begin(msg, &F::DecodeRevLinkPacketSnapshot);
-  decode_packet_snapshot(payload(), ds, msg, job, ATTR_ID_EVDO_REVLINKPKTSSHOT_PKTTYPE,
+  decode_packet_snapshot(Cursor(payload()), ds, msg, job, ATTR_ID_EVDO_REVLINKPKTSSHOT_PKTTYPE,
                          ATTR_ID_EVDO_REVLINKPKTSSHOT_LENGTH);
 }
 
 void F::DecodeDebugHexDump(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
   const auto job = Begin(msg, &F::DecodeDebugHexDump);
-  const PayloadReader r = payload();
-  if (!job.require(r, kDumpData)) return;
-  const std::uint16_t length = r.u16le(kDumpLength);
+  Cursor c(payload());
+  const std::uint16_t length = c.u16le();
+  if (!job.check(c)) return;
   AttrWriter(ds).UShort(ATTR_ID_EVDO_DEBUGHEXDUMP_LENGTH, length);
   if (!msg.detailsWanted) return;
-  appendf(msg.details, "Length: %u\n", length);
+  appendf(msg.details, "Length: %u\n", unsigned{length});
   msg.details += "\t\n";
-  AppendHexLine(msg.details, r.tail(kDumpData).bytes());
+  AppendHexLine(msg.details, c.bytes(c.left()).bytes());
 }
 
 void F::DecodeHighResolTempAnalyzer(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
   const auto job = Begin(msg, &F::DecodeHighResolTempAnalyzer);
-  const PayloadReader r = payload();
-  if (!job.require(r, kTaHeader)) return;
-  const std::uint16_t ta_start = r.u16le(kTaStart);
-  const std::uint8_t antenna = r.u8(kTaAntenna);
-  const std::uint8_t win_size = r.u8(kTaWinSize);
-  const std::uint8_t samples = r.u8(kTaSamples);
+  Cursor c(payload());
+  const std::uint16_t ta_start = c.u16le();
+  const std::uint8_t antenna = c.u8();
+  const std::uint8_t win_size = c.u8();
+  const std::uint8_t samples = c.u8();
+  if (!job.check(c)) return;
   // Only the samples the packet holds; a larger count is reported after the header.
-  const std::size_t whole = std::min<std::size_t>(samples, r.tail(kTaHeader).size() / 2);
+  const std::size_t whole = c.whole_records(kTaSampleSize, samples);
 
   if (const AttrWriter w(ds); w.on()) {
     for (std::size_t i = 0; i < whole; ++i) {
-      w.UShort(ATTR_ID_EVDO_HIGHRESTEMPORALANALYZER_PEAK_ENERGY, r.u16le(kTaHeader + 2 * i),
-               static_cast<std::uint32_t>(i));
+      const std::uint16_t peak = c.u16le();
+      w.UShort(ATTR_ID_EVDO_HIGHRESTEMPORALANALYZER_PEAK_ENERGY, peak, static_cast<std::uint32_t>(i));
     }
     w.UShort(ATTR_ID_EVDO_HIGHRESTEMPORALANALYZER_TA_START, ta_start);
     w.Byte(ATTR_ID_EVDO_HIGHRESTEMPORALANALYZER_ANTENNA, antenna);
@@ -204,9 +222,10 @@ void F::DecodeHighResolTempAnalyzer(IOrbDataState* ds, COrbExpandedMessage& msg,
   }
 
   if (!msg.detailsWanted) return;
-  appendf(msg.details, "TAStart(in chipx2): %u\n, Antenna: %u (%s)\n, TAWinSize: %u\nNumSamples: %u\n", ta_start,
-          antenna, name_or(kAntennaNames, antenna, "Invalid"), win_size, samples);
-  if (whole < samples) msg.details += cdmadiag::kNotQualcommStandard;
+  appendf(msg.details, "TAStart(in chipx2): %u\n, Antenna: %u (%s)\n, TAWinSize: %u\nNumSamples: %u\n",
+          unsigned{ta_start}, unsigned{antenna}, name_or(kAntennaNames, antenna, "Invalid"), unsigned{win_size},
+          unsigned{samples});
+  if (whole < samples) job.fail();
 }
 
 void F::DecodeGenTemporalAnalyzer(IOrbDataState*, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
@@ -216,44 +235,40 @@ void F::DecodeGenTemporalAnalyzer(IOrbDataState*, COrbExpandedMessage& msg, IDek
 void F::DecodeEnhSleepInfo(IOrbDataState*, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
   const auto job = Begin(msg, &F::DecodeEnhSleepInfo);
   if (!msg.detailsWanted) return;
-  const PayloadReader r = payload();
+  Cursor c(payload());
+  const SleepInfo s = read_sleep_info(c);
   // Stage 3 has no guard around it: a short packet is reported, never thrown.
-  if (!job.require(r, kSlpSize)) return;
-  const std::uint16_t scc_to_cc = r.u16le(kSlpSccToCc);
-  const std::uint16_t cc_to_sleep = r.u16le(kSlpCcToSleep);
-  const std::int16_t dead_time = r.i16le(kSlpDeadTime);
-  const std::uint8_t cc_status = r.u8(kSlpCcStatus);
-  const std::uint8_t ofs_status = r.u8(kSlpOfsStatus);
-  const std::uint16_t ofs_channel = r.u16le(kSlpOfsChannel);
+  if (!job.check(c)) return;
+  assert(c.offset() == kSlpSize);
 
   // Unsigned fields print unsigned, so a counter past 2^31 does not turn negative.
   std::string& out = msg.details;
   appendf(out,
           "Version: %u\nSleep Cycle Count: %u\nAwake Time: %u (ms)\nSCC Start to CC Decoder: %u (%.3f ms)\nCC Decoder "
           "to Sleep: %u (%.3f ms)",
-          r.u8(kSlpVersion), r.u32le(kSlpCycles), r.u16le(kSlpAwake), scc_to_cc, scc_to_cc * kMsPerHalfSlot,
-          cc_to_sleep, cc_to_sleep * kMsPerHalfSlot);
+          unsigned{s.version}, s.cycles, unsigned{s.awake}, unsigned{s.scc_to_cc}, s.scc_to_cc * kMsPerHalfSlot,
+          unsigned{s.cc_to_sleep}, s.cc_to_sleep * kMsPerHalfSlot);
   appendf(out, "\nDead Time: %d (%.3f ms)\nSlot Count: %u\nCC Rate: %u\nCC Status: %u (%s)\nNext Search State: %u",
-          dead_time, dead_time * kMsPerHalfSlot, r.u8(kSlpSlotCount), r.u8(kSlpCcRate), cc_status,
-          name_or(kCcStatusNames, cc_status, "n/a"), r.u8(kSlpNextSearch));
-  appendf(out, "\nPilot PN: %u\nPilot Energy: %s\nHandoff Count: %u\nOFS Status: %u (%s)", r.u16le(kSlpPilotPn),
-          energy_text(r.u16le(kSlpPilotEnergy)).c_str(), r.u8(kSlpHandoffs), ofs_status,
-          name_or(kOfsStatusNames, ofs_status, "n/a"));
-  if (ofs_status > 2) return;
-  if (ofs_status != 0) {
+          int{s.dead_time}, s.dead_time * kMsPerHalfSlot, unsigned{s.slot_count}, unsigned{s.cc_rate},
+          unsigned{s.cc_status}, name_or(kCcStatusNames, s.cc_status, "n/a"), unsigned{s.next_search});
+  appendf(out, "\nPilot PN: %u\nPilot Energy: %s\nHandoff Count: %u\nOFS Status: %u (%s)", unsigned{s.pilot_pn},
+          energy_text(s.pilot_energy).c_str(), unsigned{s.handoffs}, unsigned{s.ofs_status},
+          name_or(kOfsStatusNames, s.ofs_status, "n/a"));
+  if (s.ofs_status > 2) return;
+  if (s.ofs_status != 0) {
     appendf(out, "\nOfsChannel: Channel - %u, Band - %u\nOfsPN: %u\nOfsPNEnergy: %s",
-            static_cast<unsigned>(cdmadiag::bits(ofs_channel, 0, 11)),
-            static_cast<unsigned>(cdmadiag::bits(ofs_channel, 11, 5)), r.u16le(kSlpOfsPn),
-            energy_text(r.u16le(kSlpOfsPnEnergy)).c_str());
+            static_cast<unsigned>(cdmadiag::bits(s.ofs_channel, 0, 11)),
+            static_cast<unsigned>(cdmadiag::bits(s.ofs_channel, 11, 5)), unsigned{s.ofs_pn},
+            energy_text(s.ofs_pn_energy).c_str());
   }
   appendf(out,
           "\nSCI: %u\nCC MER Count: %u\nReacq Loss Count: %u\nCMAC Expiry Count: %u\nIdle Handoff Count: %u\nOFS "
           "Count: %u\nOFS Handoff  Count: %u\nChannel Hash Count: %u",
-          r.u8(kSlpSci), r.u32le(kSlpCcMer), r.u32le(kSlpReacqLoss), r.u16le(kSlpCmacExpiry), r.u32le(kSlpIdleHandoffs),
-          r.u32le(kSlpOfsCount), r.u16le(kSlpOfsHandoffs), r.u8(kSlpChannelHash));
+          unsigned{s.sci}, s.cc_mer, s.reacq_loss, unsigned{s.cmac_expiry}, s.idle_handoffs, s.ofs_count,
+          unsigned{s.ofs_handoffs}, unsigned{s.channel_hash});
   appendf(out,
           "\nCC MER Denom: %u\nCurrent Warmup Time US: %u\nForce Preamble Used: %u\nForce Preamble Count: %u\nForce "
           "Preamble Failed Count: %u\nTotal Time Out Of Service: %u\nEstimated Out Of Service CC MER: %u",
-          r.u32le(kSlpCcMerDenom), r.u32le(kSlpWarmup), r.u8(kSlpForceUsed), r.u32le(kSlpForceCount),
-          r.u32le(kSlpForceFailed), r.u32le(kSlpOutOfService), r.u32le(kSlpOosCcMer));
+          s.cc_mer_denom, s.warmup, unsigned{s.force_used}, s.force_count, s.force_failed, s.out_of_service,
+          s.oos_cc_mer);
 }

@@ -18,6 +18,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "framework/payload_reader.h"
 
@@ -64,6 +65,15 @@ class Cursor {
   }
   // An 8-byte DIAG time stamp as seconds since 1970 (0 when short).
   double diag_time();
+  // Exactly n characters, stopping early at a NUL (empty when they are not all there).
+  std::string chars(std::size_t n) { return take(n) ? r_.chars(at_ - n, n) : std::string(); }
+  // Text up to its NUL, which is passed over, or to the payload end; never short.
+  std::string cstring() {
+    std::size_t end = at_;
+    std::string s = r_.cstring(at_, &end);
+    at_ = end;
+    return s;
+  }
 
   // The next n bytes as a reader of their own (empty when they are not all there), and
   // a cursor over them for a record read field by field.

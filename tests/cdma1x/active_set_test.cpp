@@ -14,8 +14,8 @@ constexpr std::uint32_t kV2 = 0x10C6;
 constexpr std::uint32_t kRed = 0x10C7;
 
 // Version 1: CDMA PCS, band 1, channel 25, n pilots; slot i holds PN 100+i, type 1, only the
-// FCH of pilot 0 active when fch; forward rate 3 at 95; reverse SCH active, rate rev_rate, Walsh 2.
-Bytes v1(std::uint8_t n, bool fch, std::uint8_t rev_rate = 4) {
+// FCH of pilot 0 active when fch; forward rate at 95; reverse SCH active, rate rev_rate, Walsh 2.
+Bytes v1(std::uint8_t n, bool fch, std::uint8_t rev_rate = 4, std::uint8_t for_rate = 3) {
   Bytes b;
   b.u8(2).u8(1).u16(25).u8(n);
   for (unsigned i = 0; i < 6; ++i) {
@@ -24,7 +24,7 @@ Bytes v1(std::uint8_t n, bool fch, std::uint8_t rev_rate = 4) {
     b.u8(0).u16(9).u8(2);                      // DCCH inactive: the text still prints 0s
     b.u8(0).zeros(3);                          // SCH
   }
-  return b.at(95).u8(3).u8(1).u8(rev_rate).u8(2);
+  return b.at(95).u8(for_rate).u8(1).u8(rev_rate).u8(2);
 }
 
 std::string v1_pilot(unsigned i, bool fch) {
@@ -37,14 +37,15 @@ std::string v1_pilot(unsigned i, bool fch) {
 const std::string kV1Head =
     "Rf mode: CDMA PCS (2)\nBand class: 1.8 to 2.0 GHz PCS band (1)\nCenter frequency channel: 25\n";
 
+// Both rates at the largest code, 5, are still shown and written.
 TEST(ActiveSet, Version1TextAndWrites) {
   DecoderCase c;
-  c.run(kV1, v1(2, true));
+  c.run(kV1, v1(2, true, 5, 5));
   EXPECT_EQ(c.msg.title, "Active Set Info");
   EXPECT_EQ(c.msg.details, kV1Head + "Number of pilots: 2\n\t\n" + v1_pilot(0, true) + v1_pilot(1, false) +
-                               "\t\nFSCH rate: 3\nRSCH - Active: 1, Rate: 4, Walsh ID: 2\n");
+                               "\t\nFSCH rate: 5\nRSCH - Active: 1, Rate: 5, Walsh ID: 2\n");
   EXPECT_EQ(c.writes(),
-            "RF_MODE Byte[0] 2\nCUR_CHANNEL UShort[0] 25\nFor_SCH0_Rate Byte[0] 3\nRev_SCH0_Rate Byte[0] 4\n");
+            "RF_MODE Byte[0] 2\nCUR_CHANNEL UShort[0] 25\nFor_SCH0_Rate Byte[0] 5\nRev_SCH0_Rate Byte[0] 5\n");
 }
 
 TEST(ActiveSet, Version1ClampsCountAndGatesRates) {

@@ -72,24 +72,27 @@ TEST(Markov, StatisticsTextAndRates) {
   EXPECT_EQ(fresh.msg.details, "  Unsupported RF Mode\n");
 }
 
+// The mode scan, and the frames received as no frame: categories 14 and 15 both.
 TEST(Markov, ModeScanPassesOverCategoriesOneEightAndFourteen) {
   const struct {
     Bytes packet;
     const char* mode;
     bool sigs;
+    const char* no_frames;
   } cases[] = {
-      {stats(3, {{0x11, 0}, {0x88, 0}, {0x55, 0}}), "MUX_MODE Byte[0] 100\n", true},   // 5 decides
-      {stats(3, {{0x11, 0}, {0xEE, 0}, {0x88, 0}}), "MUX_MODE Byte[0] 101\n", false},  // all passed: the last, 8
-      {stats(2, {{0xF0, 0}, {0x00, 0}}), "MUX_MODE Byte[0] 1\n", true},
-      {stats(1, {{0x22, 0}}), "MUX_MODE Byte[0] 101\n", false},
+      {stats(3, {{0x11, 0}, {0x88, 0}, {0x55, 0}}), "MUX_MODE Byte[0] 100\n", true, "0"},   // 5 decides
+      {stats(3, {{0x11, 0}, {0xEE, 0}, {0x88, 0}}), "MUX_MODE Byte[0] 101\n", false, "1"},  // all passed: the last, 8
+      {stats(2, {{0xF0, 0}, {0x0F, 0}}), "MUX_MODE Byte[0] 1\n", true, "1"},
+      {stats(1, {{0x22, 0}}), "MUX_MODE Byte[0] 101\n", false, "0"},
       // The count claims five entries; the third, cut short, decides the mode but is not counted.
-      {stats(5, {{0x11, 0}, {0x11, 0}}).u8(0x70), "MUX_MODE Byte[0] 100\n", true},
+      {stats(5, {{0x11, 0}, {0x11, 0}}).u8(0x70), "MUX_MODE Byte[0] 100\n", true, "0"},
   };
   for (const auto& t : cases) {
     DecoderCase c;
     c.run(kStats, t.packet);
     EXPECT_EQ(c.writes({"MUX_MODE"}), t.mode);
     EXPECT_EQ(c.msg.details.find("\t1/8\tSIGS\n") != std::string::npos, t.sigs) << c.msg.details;
+    EXPECT_NE(c.msg.details.find(std::string("\tNo frame: ") + t.no_frames + "\n"), std::string::npos) << c.msg.details;
   }
   DecoderCase c;
   c.run(kStats, stats(5, {{0x11, 0}, {0x11, 0}}).u8(0x70));

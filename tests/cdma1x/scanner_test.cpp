@@ -38,10 +38,11 @@ Bytes scanner(const std::vector<Block>& blocks, std::uint32_t data_mode = 0, std
 }
 
 // Strongest (PN 40) invalid, PN 12 and PN 100 tied, PN 512 ranked but not listed,
-// PN 300 fifth, PN 400 under threshold A; a negative PN and a NaN never rank.
+// PN 300 fifth, PN 400 exactly at threshold A (-15 dB), which it must exceed; a negative
+// PN and a NaN never rank.
 const std::vector<Block> kSeven = {{12, 0, -3.5f},   {40, 1, -1.0f},  {512, 0, -6.0f},
                                    {100, 0, -3.5f},  {200, 0, -9.0f}, {300, 0, -12.0f},
-                                   {400, 0, -20.0f}, {-3, 0, -2.0f},  {7, 0, NAN}};
+                                   {400, 0, -15.0f}, {-3, 0, -2.0f},  {7, 0, NAN}};
 constexpr const char* kHeaderLines =
     "Comm: 1, Device Id: 2, Status: OK, Loop Count: 3, Scan Num: 4\n"
     "Band: 1900 MHz PCS, Protocol: CDMA2000 1x, Data Mode: 0x%02x, Channel: 283, Channel Style: Standard\n"
@@ -79,7 +80,7 @@ TEST_F(Scanner, SecondLayoutRanksTheFourStrongestValidPilots) {
                              "100\t-3.50\t5\t3\t-2.50\t-30.00\t-31.00\t-32.00\t8.25\tValid\n"
                              "200\t-9.00\t5\t3\t-8.00\t-30.00\t-31.00\t-32.00\t8.25\tValid\n"
                              "300\t-12.00\t5\t3\t-11.00\t-30.00\t-31.00\t-32.00\t8.25\tValid\n"
-                             "400\t-20.00\t5\t3\t-19.00\t-30.00\t-31.00\t-32.00\t8.25\tValid\n"
+                             "400\t-15.00\t5\t3\t-14.00\t-30.00\t-31.00\t-32.00\t8.25\tValid\n"
                              "-3\t-2.00\t5\t3\t-1.00\t-30.00\t-31.00\t-32.00\t8.25\tValid\n"
                              "7\tnan\t5\t3\tnan\t-30.00\t-31.00\t-32.00\t8.25\tValid\n");
   // Valid and above threshold A, in block order: the tie (12, 100) keeps it, 512 ranks unlisted.

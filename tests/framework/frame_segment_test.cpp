@@ -9,7 +9,6 @@
 
 #include "framework/attributes.h"
 #include "cdma1x/channel_config_fields.h"
-#include "cdma1x/frame_fields.h"
 #include "framework/field_tables.h"
 #include "support/bytes.h"
 #include "support/recording_sink.h"
@@ -44,14 +43,6 @@ TEST(FrameSegment, FieldsStraddleBytesLowBitsFirstAndWholeBytesReadLittleEndian)
 
 TEST(FrameSegment, TablesOfThePackedPacketsAndTextRanges) {
   COrbDecodeMsgCDMAQualcommFrameSegment seg;
-  // Header bytes 3 and 4 hold FCH|SCH0 and SCH1|DCCH, low nibble first.
-  EXPECT_EQ(unpack(seg, {0, 0, 0, 0x31, 0x02, 0x07}, cdmadiag::kForwardRadioConfigFields, 24), 40);
-  EXPECT_EQ(seg.createCString(),
-            "F-FCH radio configuration: 1\nF-SCH0 radio configuration: 3\n"
-            "F-SCH1 radio configuration: 2\nF-DCCH radio configuration: 0\n");
-  EXPECT_EQ(unpack(seg, {0xE4}, cdmadiag::kForwardScchRateFields), 8);
-  EXPECT_EQ(seg.createCString(),
-            "F-SCCH4 Frame Rate: 0\nF-SCCH3 Frame Rate: 1\nF-SCCH2 Frame Rate: 2\nF-SCCH1 Frame Rate: 3\n");
   // PN 421, record type 2, reserved, channel set mask 1 011 0 1 0 1 (bit 7 .. bit 0), CHAN_CNT 4.
   EXPECT_EQ(unpack(seg, Bytes().u16(421).u8(2).u8(0xEE).u8(0xB5).u8(4).vec(), cdmadiag::kActivePilotFields), 48);
   EXPECT_EQ(seg.value(3), 1u);  // forward FCH: mask bit 0

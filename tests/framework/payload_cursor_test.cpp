@@ -81,6 +81,23 @@ TEST(Cursor, ReadsADiagTimeStamp) {
   EXPECT_FALSE(d.ok());
 }
 
+// Fixed columns stop at their first NUL but take all their bytes; a NUL-terminated
+// text passes over its terminator and ends at the payload end without one.
+TEST(Cursor, ReadsTextColumns) {
+  const Bytes b = Bytes{}.text("ab", true).u8('c').text("de", false);
+  Cursor c(PayloadReader(b.data(), b.size()));
+  EXPECT_EQ(c.chars(4), "ab");
+  EXPECT_EQ(c.offset(), 4u);
+  EXPECT_EQ(c.cstring(), "de");
+  EXPECT_TRUE(c.ok());
+  EXPECT_EQ(c.cstring(), "");
+  EXPECT_EQ(c.chars(1), "");
+  EXPECT_FALSE(c.ok());
+  Cursor d(PayloadReader(b.data(), b.size()));
+  EXPECT_EQ(d.cstring(), "ab");
+  EXPECT_EQ(d.offset(), 3u);
+}
+
 // The decoder's one check: a short cursor fails by the code's policy.
 TEST(Cursor, JobChecksItOnce) {
   const Bytes b{1, 2};
