@@ -37,7 +37,7 @@ namespace {
 //   +1   u8    subpacket count
 //   +2   u8[2] not read
 //   +4   subpackets, each opening with the header below; the next starts size bytes on
-constexpr std::size_t kContainerFixed = 2;
+[[maybe_unused]] constexpr std::size_t kContainerFixed = 2;
 constexpr std::size_t kContainerReserved = 2;
 
 // Subpacket header:

@@ -132,7 +132,7 @@ void decode_rlp_frames(Cursor c, IOrbDataState* ds, COrbExpandedMessage& msg, co
 //  +38   u32    blank frames received    +82  u32  total bytes transmitted
 //                                        +86  u8   NAK entry count
 constexpr std::uint16_t kRlpStatsCode = 0x1031;
-constexpr std::size_t kStatsSize = 87;
+[[maybe_unused]] constexpr std::size_t kStatsSize = 87;
 constexpr std::size_t kNakSize = 4;
 
 constexpr std::array<ValueName, 4> kBlobUsed{

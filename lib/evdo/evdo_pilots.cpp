@@ -83,7 +83,7 @@ void write_db_or_none(const AttrWriter& w, std::uint32_t id, std::uint32_t raw, 
 //   v1 active     w2 bits 0-3 ASP idx, 4-7 RPC idx (high byte unused); w3 MAC idx
 //   v1 candidate  w2 channel
 //   v1 neighbour  w2 channel; w3 window size; w4 window offset
-constexpr std::size_t kSetsHeaderSize = 11;
+[[maybe_unused]] constexpr std::size_t kSetsHeaderSize = 11;
 constexpr std::size_t kSetEntrySize = 10;
 constexpr std::size_t kSets = 3;  // active, candidate, neighbour
 constexpr std::size_t kActive = 0;
@@ -458,7 +458,7 @@ void write_searcher_window(const AttrWriter& w, std::uint16_t pn, std::uint16_t 
 //   +6  u8   Band
 //   +7  u8   NumPilots
 // Record: +0 u16 pilot word; +2 4 x {u16 position (1/2 chip, shown x4), u16 energy (1/512)}
-constexpr std::size_t kV1Header = 8;
+[[maybe_unused]] constexpr std::size_t kV1Header = 8;
 constexpr std::size_t kV1Record = 18;
 constexpr std::size_t kPeaks4 = 4;
 
@@ -471,7 +471,7 @@ constexpr std::size_t kPeaks4 = 4;
 //  +10  u8   NumPilots
 // Record: +0 u16 pilot word; +2 u16 window centre (x2); +4 u16 earliest peak position;
 //         +6 4 x {s16 PN phase, u16 C/I (1/512)}
-constexpr std::size_t kV2Header = 11;
+[[maybe_unused]] constexpr std::size_t kV2Header = 11;
 constexpr std::size_t kV2Record = 22;
 
 // Type 2 payload: a 14-byte header, then NumPilots records of 34 bytes.
@@ -487,7 +487,7 @@ constexpr std::size_t kV2Record = 22;
 // Record: +0 u16 pilot word; +2 u16 window centre (1/2 chip, shown x4); +4 u16 earliest
 //         peak (shown x4); +6 6 x s16 peak PN phase (shown x4); +18 6 x u16 peak C/I
 //         (1/512); +30 u8 COM peaks mask; +31 s8 COM threshold (0.5 dB); +32 s16 third COM value
-constexpr std::size_t kT2Header = 14;
+[[maybe_unused]] constexpr std::size_t kT2Header = 14;
 constexpr std::size_t kT2Record = 34;
 constexpr std::size_t kPeaks6 = 6;
 // The best-first lists of the type 2 report hold this many pilots per set.
@@ -764,7 +764,7 @@ namespace {
 //   +9  u8   bits 0-2 RPC cell index, bits 3-5 ASP index
 //  +10  u16  antenna 0 C/I         linear 1/512
 //  +12  u16  antenna 1 C/I         linear 1/512
-constexpr std::size_t kFingerHeader = 9;  // version 2: one more, the state in front
+[[maybe_unused]] constexpr std::size_t kFingerHeader = 9;  // version 2: one more, the state in front
 constexpr std::size_t kFingerRecord = 14;
 
 struct FingerAttrs {
@@ -925,7 +925,7 @@ namespace {
 //   +4  u8   predicted RPC index
 //   +5  u16  predicted SINR         linear 1/512, 0 = invalid
 //   +7  6 bytes  serving pilot, the same four fields
-constexpr std::size_t kAspPacketSize = 13;
+[[maybe_unused]] constexpr std::size_t kAspPacketSize = 13;
 constexpr std::uint16_t kNoPn = 0xFFFF;
 
 struct AspPilot {

@@ -34,7 +34,6 @@ constexpr std::size_t kFirstBuffer = 1;
 constexpr std::size_t kBuffers = 2;
 constexpr std::size_t kC2ISize = kFirstBuffer + kBuffers * kBufferSize;
 static_assert(kC2ISize == 195);
-constexpr const char* kTooShort = "Cannot decode: Message length too short!";
 
 // Equalizer data (0x1279), 17 bytes, then min(count, 4) records of 8 bytes:
 //  +off  type  name                           unit
