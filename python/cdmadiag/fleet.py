@@ -285,8 +285,9 @@ def _load_fleet(root, out, scheduler, workers, format, cells, projection, detail
         jobs.append(dict(file=rel, path=os.fsencode(path), size=size, db=db, options=options, force=bool(force),
                          with_writes=bool(with_writes), format=format, outdir=out, output=rel + EXTENSIONS[format]))
     if log:
-        print(f"cdmadiag.fleet: {len(jobs)} logs to load into {fleet_db.masked(db)}"
-              f"{f', {len(problems)} entries that are no logs' if problems else ''}", file=log)
+        for _, error in problems:
+            print(f"cdmadiag.fleet: {error}", file=log)
+        print(f"cdmadiag.fleet: {len(jobs)} logs to load into {fleet_db.masked(db)}", file=log)
 
     finished = set()
 
@@ -331,7 +332,9 @@ def _decode_fleet(root, out, scheduler, workers, format, cells, projection, deta
         jobs.append(dict(options, file=rel, path=os.fsencode(os.path.join(root, rel)), outdir=out, size=st.st_size,
                          mtime_ns=st.st_mtime_ns, output=rel + EXTENSIONS[format]))
     if log:
-        print(f"cdmadiag.fleet: {len(jobs)} to decode, {len(rows)} done before", file=log)
+        for _, error in problems:
+            print(f"cdmadiag.fleet: {error}", file=log)
+        print(f"cdmadiag.fleet: {len(jobs)} to decode, {sum(bool(r['skipped']) for r in rows)} done before", file=log)
 
     finished = set()
 
@@ -415,7 +418,9 @@ def main(argv=None):
         p.error("--with-writes goes with --db")
     database_error = ()
     if a.db is not None:
-        from .fleet_db import DatabaseError as database_error
+        from .fleet_db import DatabaseError
+
+        database_error = (DatabaseError,)
     where = [f"summary in {os.path.join(os.path.abspath(a.out), SUMMARY)}"] if a.out else []
     try:
         frame = decode_fleet(a.dir, a.out, scheduler=a.scheduler, workers=a.workers, format=a.format,

@@ -403,8 +403,7 @@ def load_one(job):
             row.update(skipped=not loaded, output=job["output"] if out else "")
         row["duration_s"] = round(row["duration_s"], 6)
     except Exception as e:  # a failed log is a row of the summary and of failures, not the end of the run
-        row.update(status="failed", output="",
-                   error=str(e) if isinstance(e, (OSError, ValueError, DatabaseError)) else _database_text(e))
+        row.update(status="failed", output="", error=_error_text(job["file"], e))
         if conn is not None and not conn.closed:
             try:
                 record_failures(conn, [(path, size, digest, row["error"])])
@@ -414,7 +413,11 @@ def load_one(job):
     return row
 
 
-def _database_text(e):
+def _error_text(file, e):
+    if isinstance(e, OSError) and e.filename is not None and e.strerror:
+        return f"{file}: {e.strerror}"  # the path as given, not the bytes' repr
+    if isinstance(e, (OSError, ValueError, DatabaseError)):
+        return str(e)
     try:
         import psycopg
 
