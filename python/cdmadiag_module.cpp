@@ -827,20 +827,23 @@ class DbSink final : public OutputSink {
   const std::vector<DeviceCounts>& counts() const { return counts_; }
   const std::vector<std::string>& names() const { return names_; }
 
-  // The messages' COPY lines, each behind its drive's key.
-  void copy_messages(fmt::memory_buffer& out, const std::vector<std::int64_t>& drives) const {
-    std::size_t begin = 0;
-    for (std::size_t m = 0; m < message_ends_.size(); ++m) {
+  std::size_t message_count() const { return message_ends_.size(); }
+  std::size_t write_count() const { return writes_.size(); }
+
+  // The COPY lines of messages [first, end), each behind its drive's key.
+  void copy_messages(fmt::memory_buffer& out, const std::vector<std::int64_t>& drives, std::size_t first,
+                     std::size_t end) const {
+    for (std::size_t m = first; m < end; ++m) {
       fmt::format_to(std::back_inserter(out), "{}\t", drives[message_devices_[m]]);
-      out.append(lines_.data() + begin, lines_.data() + message_ends_[m]);
-      begin = message_ends_[m];
+      out.append(lines_.data() + (m > 0 ? message_ends_[m - 1] : 0), lines_.data() + message_ends_[m]);
     }
   }
 
-  // attrs: the database's key of each name met, in names() order.
+  // Writes [first, end); attrs: the database's key of each name met, in names() order.
   void copy_writes(fmt::memory_buffer& out, const std::vector<std::int64_t>& drives,
-                   const std::vector<std::int64_t>& attrs) const {
-    for (const KeptWrite& w : writes_) {
+                   const std::vector<std::int64_t>& attrs, std::size_t first, std::size_t end) const {
+    for (std::size_t i = first; i < end; ++i) {
+      const KeptWrite& w = writes_[i];
       fmt::format_to(std::back_inserter(out), "{}\t{}\t{}\t{}\t{}\t{}\t", drives[w.device], w.seq, w.n,
                      attrs[static_cast<std::size_t>(w.name)], w.index, write_op_name(w.op));
       if (value_kind(w.op) == ValueKind::kString || value_kind(w.op) == ValueKind::kNone) {
@@ -1080,17 +1083,35 @@ class DriveTables {
 
   const std::vector<std::string>& attribute_names() const { return sink_->names(); }
 
-  // The COPY text of one table, each row behind its device's drive key; attrs: the
-  // database's key of each of attribute_names(), for the writes.
+  // The COPY text of rows [first, first + rows) of one table (empty past its end), each
+  // row behind its device's drive key; attrs: the database's key of each of
+  // attribute_names(), for the writes. In pieces, a large drive's writes never stand
+  // twice in memory as text.
   py::bytes copy(const std::string& kind, const std::vector<std::int64_t>& drives,
-                 const std::optional<std::vector<std::int64_t>>& attrs) const {
+                 const std::optional<std::vector<std::int64_t>>& attrs, std::size_t first,
+                 std::optional<std::size_t> rows) const {
     if (drives.size() < sink_->counts().size()) {
       throw py::value_error(fmt::format("{} drive keys for {} devices", drives.size(), sink_->counts().size()));
     }
     if (kind == "writes" && (!attrs || attrs->size() != sink_->names().size())) {
       throw py::value_error(fmt::format("the writes need a key for each of the {} attribute names", sink_->names().size()));
     }
-    if (kind != "seconds" && kind != "events" && kind != "messages" && kind != "writes") sql_columns(kind);  // raises
+    const std::vector<SecondRow>& seconds = sink_->drive().seconds();
+    const std::vector<DriveEvent>& events = sink_->drive().events();
+    std::size_t total = 0;
+    if (kind == "seconds") {
+      total = seconds.size();
+    } else if (kind == "events") {
+      total = events.size();
+    } else if (kind == "messages") {
+      total = sink_->message_count();
+    } else if (kind == "writes") {
+      total = sink_->write_count();
+    } else {
+      sql_columns(kind);  // raises, naming the kinds
+    }
+    const std::size_t begin = std::min(first, total);
+    const std::size_t end = rows ? begin + std::min(*rows, total - begin) : total;
     fmt::memory_buffer out;
     {
       const py::gil_scoped_release release;
@@ -1104,19 +1125,19 @@ class DriveTables {
         out.push_back('\n');
       };
       if (kind == "seconds") {
-        for (const SecondRow& r : sink_->drive().seconds()) {
-          seconds_cells(r, cells);
-          line(r.device);
+        for (std::size_t i = begin; i < end; ++i) {
+          seconds_cells(seconds[i], cells);
+          line(seconds[i].device);
         }
       } else if (kind == "events") {
-        for (const DriveEvent& e : sink_->drive().events()) {
-          event_cells(e, cells);
-          line(e.device);
+        for (std::size_t i = begin; i < end; ++i) {
+          event_cells(events[i], cells);
+          line(events[i].device);
         }
       } else if (kind == "messages") {
-        sink_->copy_messages(out, drives);
+        sink_->copy_messages(out, drives, begin, end);
       } else {
-        sink_->copy_writes(out, drives, *attrs);
+        sink_->copy_writes(out, drives, *attrs, begin, end);
       }
     }
     return py::bytes(out.data(), out.size());
@@ -1215,7 +1236,8 @@ PYBIND11_MODULE(_cdmadiag, m) {
       .def_property_readonly("summary", &DriveTables::summary, "Counters and drive summary, with devices")
       .def_property_readonly("attribute_names", &DriveTables::attribute_names, "Attribute names the writes use")
       .def("copy", &DriveTables::copy, py::arg("kind"), py::arg("drives"), py::arg("attributes") = py::none(),
-           "COPY text of 'seconds', 'events', 'messages' or 'writes', each row behind its device's drive key");
+           py::arg("first") = 0, py::arg("rows") = py::none(),
+           "COPY text of rows of 'seconds', 'events', 'messages' or 'writes', each behind its device's drive key");
 
   m.def("sql_columns", &sql_columns, py::arg("kind"),
         "(name, PostgreSQL type) of each column of 'seconds', 'events', 'messages' or 'writes', in COPY order");

@@ -288,6 +288,8 @@ def _fingerprint(path):
         os.close(fd)
 
 
+_COPY_ROWS = 100000  # rows formatted at a time: a drive's writes never stand whole as text
+
 _SUMMED = ["packets", "decoder_errors", "not_decoded", "distance_km"]
 
 
@@ -350,12 +352,12 @@ def _store(conn, job, tables, summary, size, digest):
             attributes = [ids[n] for n in tables.attribute_names]
         for kind in kinds:
             columns = ["drive"] + [name for name, _ in _cdmadiag.sql_columns(kind)]
-            data = tables.copy(kind, drives, attributes)
-            if not data:
-                continue
             with cur.copy(sql.SQL("COPY {} ({}) FROM STDIN").format(
                     _ident(kind), sql.SQL(", ").join(_ident(c) for c in columns))) as copy:
-                copy.write(data)
+                first = 0
+                while data := tables.copy(kind, drives, attributes, first, _COPY_ROWS):
+                    copy.write(data)
+                    first += _COPY_ROWS
         cur.execute("UPDATE drives d SET route = r.line FROM (SELECT drive, ST_MakeLine(geom ORDER BY second) AS line"
                     " FROM seconds WHERE drive = ANY(%s) AND geom IS NOT NULL GROUP BY drive HAVING count(*) > 1) r"
                     " WHERE d.id = r.drive", (drives,))

@@ -339,8 +339,8 @@ class FleetDb(unittest.TestCase):
         self.load()
         before = sql("SELECT id, hash FROM drives ORDER BY id")
         path = os.path.join(self.root, "a.hdlc")
-        with open(path, "ab") as f:
-            f.write(open(os.path.join(EXAMPLES, "sample.hdlc"), "rb").read())  # new content: a replacing load
+        with open(path, "ab") as f, open(os.path.join(EXAMPLES, "sample.hdlc"), "rb") as sample:
+            f.write(sample.read())  # new content: a replacing load
 
         class Broken:  # the events' COPY fails, after the drive and its seconds went in
             def __init__(self, *a, **kw):
@@ -349,8 +349,10 @@ class FleetDb(unittest.TestCase):
             def __getattr__(self, name):
                 return getattr(self.tables, name)
 
-            def copy(self, kind, drives, attributes=None):
-                return b"not\ta\trow\n" if kind == "events" else self.tables.copy(kind, drives, attributes)
+            def copy(self, kind, drives, attributes, first, rows):
+                if kind == "events":
+                    return b"not\ta\trow\n" if first == 0 else b""
+                return self.tables.copy(kind, drives, attributes, first, rows)
 
         real = fleet_db._cdmadiag.DriveTables
         fleet_db._cdmadiag.DriveTables = Broken
@@ -427,8 +429,9 @@ class FleetDb(unittest.TestCase):
         cdmadiag.decode_to_file(path, expected, "csv")
         with open(expected, "rb") as f, open(os.path.join(out, "a.hdlc.csv"), "rb") as g:
             self.assertEqual(f.read(), g.read())
-        self.assertEqual(pd.read_csv(os.path.join(out, fleet.SUMMARY))["hash"].tolist(),
-                         [hashlib.sha256(open(path, "rb").read()).hexdigest()])
+        with open(path, "rb") as f:
+            digest = hashlib.sha256(f.read()).hexdigest()
+        self.assertEqual(pd.read_csv(os.path.join(out, fleet.SUMMARY))["hash"].tolist(), [digest])
         messages, writes = cdmadiag.to_frames(path)
         self.assertEqual(sql("SELECT count(*), count(geom) FROM messages"),
                          [(len(messages), int(sql("SELECT count(*) FROM messages WHERE fix_lat IS NOT NULL")[0][0]))])
