@@ -116,7 +116,7 @@ def bench_db(a):
             best = None
             for _ in range(a.repeat):
                 conn = fleet_db.connect(a.db)
-                conn.execute("TRUNCATE drives, failures CASCADE")
+                conn.execute("TRUNCATE drives, writes, failures CASCADE")
                 conn.close()
                 with LocalCluster(n_workers=workers, threads_per_worker=1, processes=True,
                                   dashboard_address=None) as cluster, Client(cluster) as client:

@@ -123,6 +123,10 @@ _REST = [
     "CREATE INDEX events_geom ON events USING gist (geom)",
     "CREATE INDEX messages_geom ON messages USING gist (geom)",
     "CREATE INDEX writes_attr ON writes (attr)",
+    """CREATE FUNCTION cdmadiag_drop_writes() RETURNS trigger LANGUAGE plpgsql AS
+  'BEGIN DELETE FROM writes WHERE drive IN (SELECT id FROM gone); RETURN NULL; END'""",
+    """CREATE TRIGGER drives_take_writes AFTER DELETE ON drives REFERENCING OLD TABLE AS gone
+  FOR EACH STATEMENT EXECUTE FUNCTION cdmadiag_drop_writes()""",
     """CREATE TABLE failures (
   file text NOT NULL, file_bytes bytea PRIMARY KEY, size bigint, hash text, error text NOT NULL,
   failed_at timestamptz NOT NULL DEFAULT now())""",
@@ -156,7 +160,9 @@ def _create(cur):
     cur.execute("CREATE TABLE attributes (id serial PRIMARY KEY, name text NOT NULL UNIQUE, unit text, meaning text,"
                 " ops text, idx text)")
     cur.execute(_table_sql("messages", [_DRIVE], [_POINT, "PRIMARY KEY (drive, seq)"]))
-    cur.execute(_table_sql("writes", [_DRIVE], ["PRIMARY KEY (drive, seq, n)"]))
+    # No foreign key: checking one per write would take longer than the rest of the load.
+    # A statement-level trigger takes a drive's writes with it instead.
+    cur.execute(_table_sql("writes", ["drive bigint NOT NULL"], ["PRIMARY KEY (drive, seq, n)"]))
     for statement in _REST:
         cur.execute(statement)
 

@@ -202,7 +202,7 @@ def readme_queries():
 class FleetDb(unittest.TestCase):
     def setUp(self):
         sql("DROP TABLE IF EXISTS schema_version, drives, seconds, events, attributes, messages, writes, failures"
-            " CASCADE")
+            " CASCADE; DROP FUNCTION IF EXISTS cdmadiag_drop_writes")
         self.root = os.path.join(services.tmp, "logs")  # readable by the workers
         shutil.rmtree(self.root, ignore_errors=True)
         os.makedirs(os.path.join(self.root, "day2"))
@@ -444,6 +444,10 @@ class FleetDb(unittest.TestCase):
         self.assertEqual([plain(v) for v in got["value"]], [plain(v) for v in writes["value"]])
         self.assertEqual([plain(v) for v in got["text"]], [plain(v) for v in writes["text"]])
         self.assertEqual(sql("SELECT count(*) FROM measurements")[0][0], len(writes))
+        # A reload replaces the writes too (they go with their drive, without a foreign key).
+        self.load(with_writes=True, force=True)
+        self.assertEqual(sql("SELECT count(*), count(DISTINCT drive) FROM writes"), [(len(writes), 1)])
+        self.assertEqual(sql("SELECT count(*) FROM writes WHERE drive NOT IN (SELECT id FROM drives)"), [(0,)])
         self.assertEqual(sql("SELECT title FROM messages ORDER BY seq LIMIT 1")[0][0], messages["title"][0])
 
 
