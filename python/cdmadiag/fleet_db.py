@@ -208,8 +208,9 @@ def prepare(db, with_writes=False):
                 cur.execute("SELECT max(version) FROM schema_version")
                 version = cur.fetchone()[0]
                 if version is None or version > SCHEMA_VERSION:
-                    raise DatabaseError(f"the database's schema is version {version}, made by a newer cdmadiag; "
-                                        f"this one knows version {SCHEMA_VERSION}")
+                    raise DatabaseError(f"the database's schema_version is {version}; this cdmadiag knows version "
+                                        f"{SCHEMA_VERSION} (load into a new database, or use a newer cdmadiag)")
+                # (A later version changes an older schema here, step by step.)
                 _catch_up(cur)
             else:
                 cur.execute("SELECT c.relname FROM pg_class c WHERE c.relname = ANY(%s)"

@@ -195,7 +195,7 @@ def readme_queries():
     with open(os.path.join(SOURCE, "README.md"), encoding="utf-8") as f:
         text = f.read()
     section = text[text.index("### Into one PostgreSQL database"):]
-    block = re.search(r"```sql\n(.*?)```", section, re.S).group(1)
+    block = re.search(r"```postgresql\n(.*?)```", section, re.S).group(1)
     return [q.strip() for q in block.split(";") if q.strip() and not q.strip().startswith("-- the logs")]
 
 
