@@ -260,8 +260,12 @@ def _load_fleet(root, out, scheduler, workers, format, cells, projection, detail
                 with_writes):
     from . import fleet_db
 
+    # What the rows loaded depend on: a load with other options replaces them. Details
+    # show only in the messages and the files.
     options = {"cells": None if cells is None else os.path.abspath(cells), "projection": projection,
-               "details": bool(details), "with_writes": bool(with_writes)}
+               "with_writes": bool(with_writes)}
+    if with_writes or out is not None:
+        options["details"] = bool(details)
     if out is not None:
         options["format"] = format
     conn = fleet_db.prepare(db, with_writes)

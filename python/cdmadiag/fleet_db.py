@@ -396,7 +396,7 @@ def load_one(job):
             o = job["options"]
             tables = _cdmadiag.DriveTables(path, out=None if out is None else os.fsencode(out), format=job["format"],
                                            cells=None if o["cells"] is None else os.fsencode(o["cells"]),
-                                           projection=o["projection"], details=o["details"],
+                                           projection=o["projection"], details=o.get("details", False),
                                            messages=job["with_writes"])
             s = tables.summary
             if s["packets"] == 0:

@@ -358,8 +358,7 @@ class FleetDb(unittest.TestCase):
         fleet_db._cdmadiag.DriveTables = Broken
         try:
             row = fleet_db.load_one(dict(file="a.hdlc", path=os.fsencode(path), size=0, db=services.dsn(),
-                                         options={"cells": None, "projection": None, "details": True,
-                                                  "with_writes": False},
+                                         options={"cells": None, "projection": None, "with_writes": False},
                                          force=False, with_writes=False, format="sqlite", outdir=None, output=""))
         finally:
             fleet_db._cdmadiag.DriveTables = real
