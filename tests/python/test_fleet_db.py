@@ -107,7 +107,13 @@ class Services:
         dask = shutil.which("dask")
         scheduler = [dask, "scheduler"] if dask else [sys.executable, "-m", "distributed.cli.dask_scheduler"]
         worker = [dask, "worker"] if dask else [sys.executable, "-m", "distributed.cli.dask_worker"]
-        env = dict(os.environ, HOME=self.tmp, DASK_TEMPORARY_DIRECTORY=self.tmp)
+        # The workers get the package as a cluster's machines would have it installed: a copy
+        # they can read, wherever the build tree is (a home folder nobody cannot enter).
+        package = os.path.join(self.tmp, "python")
+        shutil.copytree(os.path.dirname(cdmadiag.__file__), os.path.join(package, "cdmadiag"),
+                        ignore=shutil.ignore_patterns("__pycache__"))
+        env = dict(os.environ, HOME=self.tmp, DASK_TEMPORARY_DIRECTORY=self.tmp, PYTHONPATH=package,
+                   PYTHONDONTWRITEBYTECODE="1")
         address = os.path.join(self.tmp, "scheduler.json")
         self.spawn(scheduler + ["--host", "127.0.0.1", "--port", "0", "--no-dashboard", "--scheduler-file", address,
                                 "--idle-timeout", "900s"], "scheduler.log", env=env)
@@ -225,7 +231,8 @@ class FleetDb(unittest.TestCase):
     def test_loads_each_log_as_decoded_then_skips_replaces_and_answers_the_readme(self):
         with open(os.path.join(self.root, "corrupt.bin"), "wb") as f:
             f.write(np.random.default_rng(46).bytes(50000))
-        cells = os.path.join(EXAMPLES, "cells.csv")
+        cells = os.path.join(services.tmp, "cells.csv")  # where the workers can read it
+        shutil.copy(os.path.join(EXAMPLES, "cells.csv"), cells)
         run = self.fleet("--cells", cells)
         self.assertEqual(run.returncode, 1, run.stderr)  # the corrupt log failed; the others loaded
 
