@@ -5,6 +5,7 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <map>
@@ -16,6 +17,7 @@
 #include <vector>
 
 #include "drive_data.h"
+#include "framework/attributes.h"
 #include "session.h"
 #include "tables.h"
 #include "host/map_projections.h"
@@ -382,6 +384,27 @@ py::dict columns(const std::string& path, const std::optional<std::string>& cell
   return column_dict(sink, counters);
 }
 
+// Each catalogue number's mean over the seconds that have a value (of one device, or all).
+py::dict seconds_means(const std::vector<SecondRow>& rows, std::optional<std::uint32_t> device) {
+  const std::span<const Measurement> catalogue = measurements();
+  py::dict means;
+  for (std::size_t i = 0; i < catalogue.size(); ++i) {
+    if (catalogue[i].shape != Shape::kNumber) continue;
+    double sum = 0.0;
+    std::size_t n = 0;
+    for (const SecondRow& r : rows) {
+      if (device && r.device != *device) continue;
+      if (const auto v = r.value(i)) {
+        sum += *v;
+        ++n;
+      }
+    }
+    means[py::str(std::string(catalogue[i].name))] =
+        n > 0 ? py::object(py::float_(sum / static_cast<double>(n))) : py::object(py::none());
+  }
+  return means;
+}
+
 // Passes every packet on to the file's sink and sums the drive up on the way, as the
 // report does: span and distance per device, codes, and the mean over the seconds of
 // each catalogue measurement.
@@ -407,22 +430,7 @@ class SummarySink final : public OutputSink {
     d["distance_km"] = s.distance_m() / 1000.0;
     d["devices"] = s.devices.size();
     d["codes"] = codes_.size();
-    const std::span<const Measurement> catalogue = measurements();
-    py::dict means;
-    for (std::size_t i = 0; i < catalogue.size(); ++i) {
-      if (catalogue[i].shape != Shape::kNumber) continue;
-      double sum = 0.0;
-      std::size_t n = 0;
-      for (const SecondRow& r : drive_.seconds()) {
-        if (const auto v = r.value(i)) {
-          sum += *v;
-          ++n;
-        }
-      }
-      means[py::str(std::string(catalogue[i].name))] =
-          n > 0 ? py::object(py::float_(sum / static_cast<double>(n))) : py::object(py::none());
-    }
-    d["means"] = means;
+    d["means"] = seconds_means(drive_.seconds(), std::nullopt);
   }
 
  private:
@@ -621,6 +629,544 @@ class Chunks {
 }  // namespace
 }  // namespace cdmadiag
 
+// The fleet's database: one capture decoded once into its summary per device, its
+// per-second table and events and, when asked, its messages and attribute writes, handed
+// over as PostgreSQL COPY text (a line per row, tab-separated, \N for none) once the
+// database has given each device's drive its key.
+namespace cdmadiag {
+namespace {
+
+// The PostgreSQL type of a column of the one definition. The ISO time is a timestamptz:
+// GIS tools and date_trunc read it as a time, and it takes 8 bytes instead of 25.
+std::string sql_type(const Column& c) {
+  if (c.name == "time_iso") return "timestamptz";
+  switch (c.type) {
+    case ColumnType::kInteger: return "bigint";
+    case ColumnType::kReal: return "double precision";
+    case ColumnType::kText: return "text";
+    case ColumnType::kList: return "integer[]";
+  }
+  return "text";
+}
+
+// The columns of the messages and the writes, in COPY order (SQLite's, but the file:
+// a drive is one log).
+const std::vector<std::pair<const char*, const char*>> kMessageColumns = {
+    {"seq", "bigint"},         {"time_ms", "bigint"},     {"time_iso", "timestamptz"}, {"kind", "text"},
+    {"code", "bigint"},        {"command", "integer"},    {"class", "text"},           {"title", "text"},
+    {"details", "text"},       {"category", "integer"},   {"x", "double precision"},   {"y", "double precision"},
+    {"fix_lat", "double precision"}, {"fix_lon", "double precision"}, {"fix_x", "double precision"},
+    {"fix_y", "double precision"}, {"fix_age_ms", "bigint"}, {"error", "text"},        {"decoded", "boolean"},
+    {"diagnostic", "text"},    {"time_suspect", "boolean"}, {"device", "integer"}};
+const std::vector<std::pair<const char*, const char*>> kWriteColumns = {
+    {"seq", "bigint"}, {"n", "integer"},  {"attr", "integer"}, {"idx", "bigint"},
+    {"op", "text"},    {"value", "double precision"}, {"text", "text"}};
+
+py::list sql_columns(const std::string& kind) {
+  py::list l;
+  if (kind == "seconds" || kind == "events") {
+    for (const Column& c : kind == "seconds" ? seconds_columns() : event_columns()) l.append(py::make_tuple(c.name, sql_type(c)));
+  } else if (kind == "messages" || kind == "writes") {
+    for (const auto& [name, type] : kind == "messages" ? kMessageColumns : kWriteColumns) l.append(py::make_tuple(name, type));
+  } else {
+    throw py::value_error("kind must be 'seconds', 'events', 'messages' or 'writes', not '" + kind + "'");
+  }
+  return l;
+}
+
+void append_null(fmt::memory_buffer& out) { append(out, "\\N"); }
+
+// An ASCII byte of a COPY text field. NUL, which no PostgreSQL text holds, reads as U+FFFD.
+void append_copy_ascii(fmt::memory_buffer& out, unsigned char b) {
+  switch (b) {
+    case '\\': append(out, "\\\\"); break;
+    case '\t': append(out, "\\t"); break;
+    case '\n': append(out, "\\n"); break;
+    case '\r': append(out, "\\r"); break;
+    case 0: append_utf8(out, 0xFFFD); break;
+    default: out.push_back(static_cast<char>(b)); break;
+  }
+}
+
+// Length of the well-formed UTF-8 sequence at s[i] (a lead byte of 0x80 or more), 0 for none.
+std::size_t utf8_length(std::string_view s, std::size_t i) {
+  const auto b = static_cast<unsigned char>(s[i]);
+  const std::size_t n = b >= 0xC2 && b <= 0xDF ? 2 : b >= 0xE0 && b <= 0xEF ? 3 : b >= 0xF0 && b <= 0xF4 ? 4 : 0;
+  if (n == 0 || s.size() - i < n) return 0;
+  const auto b1 = static_cast<unsigned char>(s[i + 1]);
+  if ((b == 0xE0 && b1 < 0xA0) || (b == 0xED && b1 > 0x9F) || (b == 0xF0 && b1 < 0x90) || (b == 0xF4 && b1 > 0x8F)) {
+    return 0;
+  }
+  for (std::size_t k = 1; k < n; ++k) {
+    if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return 0;
+  }
+  return n;
+}
+
+// Text of the tables (cell names of a list that may be Latin-1): the database refuses
+// a byte that is not UTF-8, so it reads as U+FFFD, as in JSON.
+void append_copy_utf8(fmt::memory_buffer& out, std::string_view s) {
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    const auto b = static_cast<unsigned char>(s[i]);
+    if (b < 0x80) {
+      append_copy_ascii(out, b);
+    } else if (const std::size_t n = utf8_length(s, i); n > 0) {
+      out.append(s.data() + i, s.data() + i + n);
+      i += n - 1;
+    } else {
+      append_utf8(out, 0xFFFD);
+    }
+  }
+}
+
+// The library's texts (titles, details, decoded strings) are Windows-1252.
+void append_copy_cp1252(fmt::memory_buffer& out, std::string_view s) {
+  for (const char c : s) {
+    const auto b = static_cast<unsigned char>(c);
+    if (b < 0x80) {
+      append_copy_ascii(out, b);
+    } else {
+      append_utf8(out, cp1252_code_point(b));
+    }
+  }
+}
+
+void append_copy_number(fmt::memory_buffer& out, double v) {
+  if (std::isfinite(v)) {
+    fmt::format_to(std::back_inserter(out), "{}", v);
+  } else {
+    append_null(out);
+  }
+}
+
+void append_copy_cell(fmt::memory_buffer& out, const Cell& cell) {
+  if (const auto* i = std::get_if<std::int64_t>(&cell)) {
+    fmt::format_to(std::back_inserter(out), "{}", *i);
+  } else if (const auto* d = std::get_if<double>(&cell)) {
+    append_copy_number(out, *d);
+  } else if (const auto* t = std::get_if<std::string>(&cell)) {
+    append_copy_utf8(out, *t);
+  } else if (const auto* pns = std::get_if<PnList>(&cell)) {
+    out.push_back('{');
+    for (std::size_t k = 0; k < pns->size(); ++k) fmt::format_to(std::back_inserter(out), "{}{}", k ? "," : "", (*pns)[k]);
+    out.push_back('}');
+  } else {
+    append_null(out);
+  }
+}
+
+// What the session counts for the run, per device.
+struct DeviceCounts {
+  std::uint64_t packets = 0;
+  std::uint64_t packets_1x = 0;
+  std::uint64_t packets_evdo = 0;
+  std::uint64_t responses = 0;
+  std::uint64_t unknown_codes = 0;
+  std::uint64_t not_decoded = 0;
+  std::uint64_t decoder_errors = 0;
+  std::uint64_t decode_failures = 0;
+  std::uint64_t time_suspect = 0;
+  std::set<std::uint32_t> codes;
+};
+
+// A write kept for the database, its text already UTF-8 in the sink's text buffer.
+struct KeptWrite {
+  std::uint32_t device = 0;
+  std::uint32_t seq = 0;
+  std::uint32_t n = 0;
+  std::int32_t name = 0;  // index into the names met
+  std::uint32_t index = 0;
+  WriteOp op = WriteOp::kSetNoValue;
+  double value = 0.0;
+  std::uint32_t text_offset = 0;
+  std::uint32_t text_size = 0;
+};
+
+// Collects a capture for the database and passes every packet on to a file's sink, when
+// there is one, so the file and the database come of one decode.
+class DbSink final : public OutputSink {
+ public:
+  DbSink(const CellSiteTable* cells, bool messages) : drive_(cells), messages_(messages) {}
+
+  void set_output(OutputSink* out) { out_ = out; }
+
+  void packet(const PacketView& p) override {
+    if (out_ != nullptr) out_->packet(p);
+    drive_.packet(p);
+    codes_.insert(p.code);
+    if (counts_.size() <= p.device) counts_.resize(std::size_t{p.device} + 1);
+    DeviceCounts& c = counts_[p.device];
+    ++c.packets;
+    if (!p.known) {
+      ++c.unknown_codes;
+    } else if (p.cls == PacketClass::kEvdo) {
+      ++c.packets_evdo;
+    } else {
+      ++c.packets_1x;
+      if (p.response) ++c.responses;
+    }
+    if (p.msg->notDecoded) ++c.not_decoded;
+    if (p.error != nullptr) ++c.decoder_errors;
+    if (!p.diagnostic().empty()) ++c.decode_failures;
+    if (p.time_suspect) ++c.time_suspect;
+    c.codes.insert(p.code);
+    if (messages_) keep_message(p);
+  }
+  void framing_error(std::string_view text) override {
+    if (out_ != nullptr) out_->framing_error(text);
+  }
+  void framing_error_at(std::string_view text, const FramingErrorAt& at) override {
+    if (out_ != nullptr) out_->framing_error_at(text, at);
+  }
+  void finish() override {
+    if (out_ != nullptr) out_->finish();
+  }
+
+  DriveCollector& drive() { return drive_; }
+  const std::set<std::uint32_t>& codes() const { return codes_; }
+  const std::vector<DeviceCounts>& counts() const { return counts_; }
+  const std::vector<std::string>& names() const { return names_; }
+
+  std::size_t message_count() const { return message_ends_.size(); }
+  std::size_t write_count() const { return writes_.size(); }
+
+  // The COPY lines of messages [first, end), each behind its drive's key.
+  void copy_messages(fmt::memory_buffer& out, const std::vector<std::int64_t>& drives, std::size_t first,
+                     std::size_t end) const {
+    for (std::size_t m = first; m < end; ++m) {
+      fmt::format_to(std::back_inserter(out), "{}\t", drives[message_devices_[m]]);
+      out.append(lines_.data() + (m > 0 ? message_ends_[m - 1] : 0), lines_.data() + message_ends_[m]);
+    }
+  }
+
+  // Writes [first, end); attrs: the database's key of each name met, in names() order.
+  void copy_writes(fmt::memory_buffer& out, const std::vector<std::int64_t>& drives,
+                   const std::vector<std::int64_t>& attrs, std::size_t first, std::size_t end) const {
+    for (std::size_t i = first; i < end; ++i) {
+      const KeptWrite& w = writes_[i];
+      fmt::format_to(std::back_inserter(out), "{}\t{}\t{}\t{}\t{}\t{}\t", drives[w.device], w.seq, w.n,
+                     attrs[static_cast<std::size_t>(w.name)], w.index, write_op_name(w.op));
+      if (value_kind(w.op) == ValueKind::kString || value_kind(w.op) == ValueKind::kNone) {
+        append_null(out);
+      } else {
+        append_copy_number(out, w.value);
+      }
+      out.push_back('\t');
+      if (value_kind(w.op) == ValueKind::kString) {
+        append_copy_utf8(out, std::string_view(texts_).substr(w.text_offset, w.text_size));
+      } else {
+        append_null(out);
+      }
+      out.push_back('\n');
+    }
+  }
+
+ private:
+  void keep_message(const PacketView& p) {
+    fmt::memory_buffer& b = lines_;
+    const auto field = [&b](const auto& v) { fmt::format_to(std::back_inserter(b), "{}\t", v); };
+    const auto null = [&b] { append(b, "\\N\t"); };
+    const auto number = [&b](std::optional<double> v) {
+      append_copy_number(b, v.value_or(std::numeric_limits<double>::quiet_NaN()));
+      b.push_back('\t');
+    };
+    const auto text = [&b](std::string_view t) {
+      append_copy_cp1252(b, t);
+      b.push_back('\t');
+    };
+    field(p.seq);
+    if (p.time_ms) {
+      field(*p.time_ms);
+      append_iso_time(b, *p.time_ms);
+      b.push_back('\t');
+    } else {
+      null();
+      null();
+    }
+    field(kind_name(p.response));
+    field(p.code);
+    if (p.response) {
+      field(int{p.command});
+    } else {
+      null();
+    }
+    field(class_name(p.cls));
+    text(p.msg->title);
+    text(p.msg->details);
+    field(p.msg->category);
+    const auto& loc = p.msg->location();
+    number(loc ? std::optional(loc->x) : std::nullopt);
+    number(loc ? std::optional(loc->y) : std::nullopt);
+    if (p.fix != nullptr) {
+      const Fix f = rounded_fix(*p.fix);
+      number(f.latitude);
+      number(f.longitude);
+      number(f.map ? std::optional(f.map->x) : std::nullopt);
+      number(f.map ? std::optional(f.map->y) : std::nullopt);
+      if (f.age_ms) {
+        field(*f.age_ms);
+      } else {
+        null();
+      }
+    } else {
+      for (int k = 0; k < 5; ++k) null();
+    }
+    if (p.error != nullptr) {
+      text(*p.error);
+    } else {
+      null();
+    }
+    field(p.decoded() ? 't' : 'f');
+    if (p.diagnostic().empty()) {
+      null();
+    } else {
+      text(p.diagnostic());
+    }
+    field(p.time_suspect ? 't' : 'f');
+    fmt::format_to(std::back_inserter(b), "{}\n", p.device);
+    message_ends_.push_back(b.size());
+    message_devices_.push_back(p.device);
+
+    std::uint32_t n = 0;
+    for (const WriteRecord& r : p.writes) {
+      const auto [it, added] = name_codes_.try_emplace(r.id, static_cast<std::int32_t>(names_.size()));
+      if (added) names_.emplace_back(attribute_name(r.id, scratch_));
+      KeptWrite w;
+      w.device = p.device;
+      w.seq = p.seq;
+      w.n = n++;
+      w.name = it->second;
+      w.index = r.index;
+      w.op = r.op;
+      switch (value_kind(r.op)) {
+        case ValueKind::kSigned: w.value = static_cast<double>(r.i); break;
+        case ValueKind::kUnsigned: w.value = static_cast<double>(r.u); break;
+        case ValueKind::kDouble: w.value = r.d; break;
+        case ValueKind::kString: {
+          const std::string utf8 = cp1252_to_utf8(p.text_of(r));
+          w.text_offset = static_cast<std::uint32_t>(texts_.size());
+          w.text_size = static_cast<std::uint32_t>(utf8.size());
+          texts_ += utf8;
+          break;
+        }
+        case ValueKind::kNone: break;
+      }
+      writes_.push_back(w);
+    }
+  }
+
+  OutputSink* out_ = nullptr;
+  DriveCollector drive_;
+  bool messages_;
+  std::set<std::uint32_t> codes_;
+  std::vector<DeviceCounts> counts_;  // by device
+  fmt::memory_buffer lines_;          // the messages' COPY lines, without the drive
+  std::vector<std::size_t> message_ends_;
+  std::vector<std::uint32_t> message_devices_;
+  std::vector<KeptWrite> writes_;
+  std::string texts_;
+  std::vector<std::string> names_;
+  std::unordered_map<std::uint32_t, std::int32_t> name_codes_;
+  std::string scratch_;
+};
+
+// One capture decoded once for the database (and into a file on the way when out is
+// given, by the rules of decode_to_file).
+class DriveTables {
+ public:
+  DriveTables(const std::string& path, const std::optional<std::string>& out, const std::string& format,
+              const std::optional<std::string>& cells, std::optional<int> projection, bool details,
+              const std::optional<std::string>& input, bool messages) {
+    const FormatInfo* f = nullptr;
+    if (out) {
+      f = format_by_name(format);
+      if (f == nullptr) throw py::value_error("format must be one of " + format_list() + ", not '" + format + "'");
+      if (out->empty() || *out == "-") throw py::value_error("out must name a file");
+      std::vector<std::string> read = {path};
+      if (cells && !cells->empty()) read.push_back(*cells);
+      if (const std::string clash = output_clash(*out, read); !clash.empty()) {
+        raise_error(PyExc_ValueError, clash_message(*out, clash));
+      }
+    }
+    RunSettings settings = make_settings(cells, projection, details, {}, input);
+    // The tables read writes only: texts are made for a file or kept messages alone.
+    if (!out && !messages) {
+      settings.title = false;
+      settings.details = false;
+    }
+    session_ = open_session(path, settings);
+    sink_ = std::make_unique<DbSink>(&session_->cells(), messages);
+
+    std::optional<InputResult> result;
+    std::string output_error;
+    const bool take_signals = on_main_thread();
+    {
+      const py::gil_scoped_release release;
+      std::optional<InterruptGuard> interrupts;
+      if (take_signals) interrupts.emplace(true);
+      try {
+        std::unique_ptr<OutputSink> file;
+        if (out) {
+          RunInfo info;
+          info.version = version_text();
+          info.inputs = {path};
+          info.options = fmt::format("python fleet database format={} details={}{}", format, details ? "on" : "off",
+                                     cells ? " cells=" + *cells : std::string());
+          info.epsg = projection.value_or(0);
+          info.cells = &session_->cells();
+          file = make_sink(f->format, *out, info);
+        }
+        sink_->set_output(file.get());
+        drain(*session_, *sink_, [&](const InputResult& r) { result = r; });
+        counters_ = session_->counters();
+        const InputEnd end = result ? result->end : InputEnd::kEnd;
+        const bool failed = end == InputEnd::kNotDiag || end == InputEnd::kReadFailed || end == InputEnd::kUnreadable;
+        if (file && end != InputEnd::kStopped && finishes_output(*out, counters_.packets, failed, false)) {
+          file->finish();
+          written_ = true;
+        }
+      } catch (const OutputError& e) {
+        output_error = e.what();
+      }
+      sink_->set_output(nullptr);
+      sink_->drive().finish();
+    }
+    if (result && result->end == InputEnd::kStopped) raise_stop();
+    clear_stop();
+    if (!output_error.empty()) raise_os_error(*out + ": " + output_error);
+    if (result) check_input(*result);
+  }
+
+  // The run's counters and drive summary as decode_to_file gives them, with devices: per
+  // device its span, distance, counts, codes, rows and catalogue means.
+  py::dict summary() const {
+    py::dict d = counters_dict(counters_);
+    const DriveSummary& s = sink_->drive().summary();
+    d["first_time"] = s.first_time ? py::object(py::float_(*s.first_time)) : py::object(py::none());
+    d["last_time"] = s.last_time ? py::object(py::float_(*s.last_time)) : py::object(py::none());
+    d["duration_s"] = s.first_time ? *s.last_time - *s.first_time : 0.0;
+    d["distance_km"] = s.distance_m() / 1000.0;
+    d["codes"] = sink_->codes().size();
+    const std::vector<SecondRow>& rows = sink_->drive().seconds();
+    d["means"] = seconds_means(rows, std::nullopt);
+    py::list devices;
+    for (std::uint32_t i = 0; i < sink_->counts().size(); ++i) {
+      const DeviceCounts& c = sink_->counts()[i];
+      py::dict v;
+      v["device"] = i;
+      const DeviceSummary* ds = i < s.devices.size() ? &s.devices[i] : nullptr;
+      const bool timed = ds != nullptr && ds->first_time;
+      v["first_time"] = timed ? py::object(py::float_(*ds->first_time)) : py::object(py::none());
+      v["last_time"] = timed ? py::object(py::float_(*ds->last_time)) : py::object(py::none());
+      v["duration_s"] = timed ? *ds->last_time - *ds->first_time : 0.0;
+      v["distance_km"] = ds != nullptr ? ds->distance_m / 1000.0 : 0.0;
+      v["packets"] = c.packets;
+      v["packets_1x"] = c.packets_1x;
+      v["packets_evdo"] = c.packets_evdo;
+      v["responses"] = c.responses;
+      v["unknown_codes"] = c.unknown_codes;
+      v["not_decoded"] = c.not_decoded;
+      v["decoder_errors"] = c.decoder_errors;
+      v["decode_failures"] = c.decode_failures;
+      v["time_suspect"] = c.time_suspect;
+      v["codes"] = c.codes.size();
+      v["seconds"] = std::count_if(rows.begin(), rows.end(), [i](const SecondRow& r) { return r.device == i; });
+      const std::vector<DriveEvent>& events = sink_->drive().events();
+      v["events"] = std::count_if(events.begin(), events.end(), [i](const DriveEvent& e) { return e.device == i; });
+      v["means"] = seconds_means(rows, i);
+      devices.append(v);
+    }
+    d["devices"] = devices;
+    d["written"] = written_;
+    return d;
+  }
+
+  const std::vector<std::string>& attribute_names() const { return sink_->names(); }
+
+  // The COPY text of rows [first, first + rows) of one table (empty past its end), each
+  // row behind its device's drive key; attrs: the database's key of each of
+  // attribute_names(), for the writes. In pieces, a large drive's writes never stand
+  // twice in memory as text.
+  py::bytes copy(const std::string& kind, const std::vector<std::int64_t>& drives,
+                 const std::optional<std::vector<std::int64_t>>& attrs, std::size_t first,
+                 std::optional<std::size_t> rows) const {
+    if (drives.size() < sink_->counts().size()) {
+      throw py::value_error(fmt::format("{} drive keys for {} devices", drives.size(), sink_->counts().size()));
+    }
+    if (kind == "writes" && (!attrs || attrs->size() != sink_->names().size())) {
+      throw py::value_error(fmt::format("the writes need a key for each of the {} attribute names", sink_->names().size()));
+    }
+    const std::vector<SecondRow>& seconds = sink_->drive().seconds();
+    const std::vector<DriveEvent>& events = sink_->drive().events();
+    std::size_t total = 0;
+    if (kind == "seconds") {
+      total = seconds.size();
+    } else if (kind == "events") {
+      total = events.size();
+    } else if (kind == "messages") {
+      total = sink_->message_count();
+    } else if (kind == "writes") {
+      total = sink_->write_count();
+    } else {
+      sql_columns(kind);  // raises, naming the kinds
+    }
+    const std::size_t begin = std::min(first, total);
+    const std::size_t end = rows ? begin + std::min(*rows, total - begin) : total;
+    fmt::memory_buffer out;
+    {
+      const py::gil_scoped_release release;
+      std::vector<Cell> cells;
+      const auto line = [&](std::uint32_t device) {
+        fmt::format_to(std::back_inserter(out), "{}", drives[device]);
+        for (const Cell& c : cells) {
+          out.push_back('\t');
+          append_copy_cell(out, c);
+        }
+        out.push_back('\n');
+      };
+      if (kind == "seconds") {
+        for (std::size_t i = begin; i < end; ++i) {
+          seconds_cells(seconds[i], cells);
+          line(seconds[i].device);
+        }
+      } else if (kind == "events") {
+        for (std::size_t i = begin; i < end; ++i) {
+          event_cells(events[i], cells);
+          line(events[i].device);
+        }
+      } else if (kind == "messages") {
+        sink_->copy_messages(out, drives, begin, end);
+      } else {
+        sink_->copy_writes(out, drives, *attrs, begin, end);
+      }
+    }
+    return py::bytes(out.data(), out.size());
+  }
+
+ private:
+  std::unique_ptr<DecodeSession> session_;  // owns the cell table the serving sectors point into
+  std::unique_ptr<DbSink> sink_;
+  RunCounters counters_;
+  bool written_ = false;
+};
+
+py::list attribute_list() {
+  py::list l;
+  for (const AttributeEntry& a : all_attributes()) {
+    py::dict d;
+    d["name"] = a.name;
+    d["unit"] = a.doc.unit;
+    d["meaning"] = a.doc.meaning;
+    d["ops"] = a.doc.ops;
+    d["idx"] = a.doc.index;
+    l.append(d);
+  }
+  return l;
+}
+
+}  // namespace
+}  // namespace cdmadiag
+
 PYBIND11_MODULE(_cdmadiag, m) {
   using namespace cdmadiag;
   m.doc() = "CDMA DIAG log decoding (the cdmadiag library)";
@@ -678,6 +1224,25 @@ PYBIND11_MODULE(_cdmadiag, m) {
         return d;
       },
       "The output formats, each with the suffix of the files the fleet writes");
+
+  py::class_<DriveTables>(m, "DriveTables",
+                          "One capture decoded once for the fleet's database: summary per device and COPY text")
+      .def(py::init<const std::string&, const std::optional<std::string>&, const std::string&,
+                    const std::optional<std::string>&, std::optional<int>, bool, const std::optional<std::string>&,
+                    bool>(),
+           py::arg("path"), py::arg("out") = py::none(), py::arg("format") = "sqlite", py::arg("cells") = py::none(),
+           py::arg("projection") = py::none(), py::arg("details") = true, py::arg("input") = py::none(),
+           py::arg("messages") = false)
+      .def_property_readonly("summary", &DriveTables::summary, "Counters and drive summary, with devices")
+      .def_property_readonly("attribute_names", &DriveTables::attribute_names, "Attribute names the writes use")
+      .def("copy", &DriveTables::copy, py::arg("kind"), py::arg("drives"), py::arg("attributes") = py::none(),
+           py::arg("first") = 0, py::arg("rows") = py::none(),
+           "COPY text of rows of 'seconds', 'events', 'messages' or 'writes', each behind its device's drive key");
+
+  m.def("sql_columns", &sql_columns, py::arg("kind"),
+        "(name, PostgreSQL type) of each column of 'seconds', 'events', 'messages' or 'writes', in COPY order");
+  m.def("version", [] { return std::string(version_text()); }, "The version of the library and the command");
+  m.def("attributes", &attribute_list, "Every attribute the library lists: name, unit, meaning, ops, idx");
 
   m.def("decode_to_file", &decode_to_file, py::arg("path"), py::arg("out"), py::arg("format") = "sqlite",
         py::arg("cells") = py::none(), py::arg("projection") = py::none(), py::arg("details") = true,

@@ -3,7 +3,8 @@
 set -euo pipefail
 packages=(cmake g++ make pkg-config libgtest-dev libfmt-dev libproj-dev proj-data libsqlite3-dev libcli11-dev
   zlib1g-dev clang libclang-rt-14-dev chromium
-  python3-dev pybind11-dev python3-pybind11 python3-numpy python3-pandas python3-dask python3-distributed)
+  python3-dev pybind11-dev python3-pybind11 python3-numpy python3-pandas python3-dask python3-distributed
+  postgresql-15 postgresql-15-postgis-3 python3-psycopg)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

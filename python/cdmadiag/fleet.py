@@ -3,6 +3,7 @@
     python3 -m cdmadiag.fleet DIR --out OUTDIR [--scheduler tcp://host:8786] [--workers N]
                               [--format sqlite|csv|jsonl|text|geojson|kml] [--cells FILE] [--projection EPSG]
                               [--no-details] [--force]
+    python3 -m cdmadiag.fleet DIR --db postgresql://... [--with-writes] [--out OUTDIR] [...]
 
 Every regular file under DIR (hidden ones and OUTDIR left out) is decoded by a worker into
 OUTDIR/<its path under DIR>.<format's extension>, as the command would write it. Without
@@ -20,13 +21,22 @@ goes to OUTDIR/summary.csv whatever happens (a run stopped part-way lists the fi
 not get to as failed) and is returned as a DataFrame. Its text fields are neutralised as the
 command's CSV is: one starting with = + - @ that is not a number gets a leading apostrophe.
 
+An entry that is no regular file (a FIFO, a socket, a device, a symbolic link that loops or
+leads nowhere) and a folder that cannot be listed are failed rows too; none is opened.
+
+With --db the logs go into one PostgreSQL database with PostGIS instead (cdmadiag.fleet_db):
+OUTDIR is then optional, and given, it receives each log's file too, from the same decode,
+and the summary.
+
 Decoding one file stays sequential: later packets read back earlier packets' values.
 """
 import argparse
 import contextlib
+import errno
 import fcntl
 import json
 import os
+import stat
 import sys
 import time
 
@@ -52,21 +62,57 @@ COLUMNS = [
     "errors", "framing_errors", "decoder_errors", "decode_failures", "not_decoded", "unknown_codes", "first_time",
     "last_time", "decode_s",
 ] + list(KPIS)
+# The summary of a load into a database: the content hash too.
+DB_COLUMNS = COLUMNS + ["hash"]
 
 
 def find_logs(root, out):
     """Regular files under root, sorted, as paths relative to it."""
+    return scan(root, out)[0]
+
+
+def scan(root, out):
+    """(regular files, problems) under root, hidden ones and out left out: paths relative to
+    root, sorted; a problem is (path, error) for an entry that is no regular file or a
+    folder that cannot be listed. Nothing is opened: a FIFO would wait for a writer."""
     root = os.path.abspath(root)
-    out = os.path.abspath(out)
-    found = []
-    for dirpath, dirnames, filenames in os.walk(root):
+    out = None if out is None else os.path.abspath(out)
+    found, problems = [], []
+
+    def unlisted(e):
+        rel = os.path.relpath(e.filename, root)
+        problems.append((rel, f"{rel}: cannot list the folder: {e.strerror}"))
+
+    for dirpath, dirnames, filenames in os.walk(root, onerror=unlisted):
         dirnames[:] = sorted(d for d in dirnames
                              if not d.startswith(".") and os.path.abspath(os.path.join(dirpath, d)) != out)
         for name in filenames:
+            if name.startswith("."):
+                continue
             path = os.path.join(dirpath, name)
-            if not name.startswith(".") and os.path.isfile(path):
-                found.append(os.path.relpath(path, root))
-    return sorted(found)
+            rel = os.path.relpath(path, root)
+            why = _not_a_file(path)
+            if why:
+                problems.append((rel, f"{rel}: {why}"))
+            else:
+                found.append(rel)
+    return sorted(found), sorted(problems)
+
+
+def _not_a_file(path):
+    """Why path is no regular file to read, or None."""
+    try:
+        st = os.stat(path)
+    except OSError as e:
+        if os.path.islink(path):
+            what = "loops" if e.errno == errno.ELOOP else "leads nowhere" if e.errno == errno.ENOENT else e.strerror
+            return f"a symbolic link that {what}; not read"
+        return f"{e.strerror}; not read"
+    for test, what in ((stat.S_ISFIFO, "a FIFO"), (stat.S_ISSOCK, "a socket"), (stat.S_ISCHR, "a device"),
+                       (stat.S_ISBLK, "a device")):
+        if test(st.st_mode):
+            return f"{what}, not a regular file; not read"
+    return None if stat.S_ISREG(st.st_mode) else "not a regular file; not read"
 
 
 def decode_one(job):
@@ -154,13 +200,13 @@ def _turn(out, log):
         yield
 
 
-def summary_frame(rows):
+def summary_frame(rows, columns=COLUMNS):
     import numpy as np
     import pandas as pd
 
     from cdmadiag import _utc_times
 
-    frame = pd.DataFrame(rows, columns=COLUMNS)
+    frame = pd.DataFrame(rows, columns=columns)
     for c in ("size", "packets", "codes", "errors", "framing_errors", "decoder_errors", "decode_failures", "not_decoded",
               "unknown_codes"):
         frame[c] = frame[c].astype("Int64")
@@ -174,25 +220,99 @@ def summary_frame(rows):
     return frame.sort_values("file", ignore_index=True)
 
 
-def decode_fleet(root, out, scheduler=None, workers=2, format="sqlite", cells=None, projection=None,
-                 details=True, force=False, client=None, log=None):
+def decode_fleet(root, out=None, scheduler=None, workers=2, format="sqlite", cells=None, projection=None,
+                 details=True, force=False, client=None, log=None, db=None, with_writes=False):
     """Decodes every file under root into out on a Dask cluster; returns the summary.
 
     client: an existing distributed.Client (else one to scheduler, or to a local cluster of
-    workers single-threaded processes). log: a stream for one line per file.
+    workers single-threaded processes). log: a stream for one line per file. db: a
+    PostgreSQL connection string: each log is loaded into that database (see
+    cdmadiag.fleet_db), with its messages and writes too when with_writes, and also
+    written into out when out is given; fleet_db.DatabaseError when the database cannot
+    take it, nothing written.
     """
     if format not in EXTENSIONS:
         raise ValueError(f"format must be one of {', '.join(EXTENSIONS)}, not {format!r}")
+    if out is None and db is None:
+        raise ValueError("give an output folder, a database or both")
     root = os.path.abspath(root)
-    out = os.path.abspath(out)
     if not os.path.isdir(root):
         raise NotADirectoryError(f"{root}: not a directory")
+    if out is None:
+        return _load_fleet(root, None, scheduler, workers, format, cells, projection, details, force, client, log,
+                           db, with_writes)
+    out = os.path.abspath(out)
     if out == root:
         # The outputs would be taken for logs by the next run.
         raise ValueError(f"{out}: the output folder cannot be the folder of logs itself")
     os.makedirs(out, exist_ok=True)
     with _turn(out, log):
+        if db is not None:
+            return _load_fleet(root, out, scheduler, workers, format, cells, projection, details, force, client, log,
+                               db, with_writes)
         return _decode_fleet(root, out, scheduler, workers, format, cells, projection, details, force, client, log)
+
+
+def _failed_row(file, error, size=None, columns=COLUMNS):
+    row = dict.fromkeys(columns)
+    row.update(file=file, status="failed", error=error, skipped=False, output="", size=size)
+    return row
+
+
+def _load_fleet(root, out, scheduler, workers, format, cells, projection, details, force, client, log, db,
+                with_writes):
+    from . import fleet_db
+
+    # What the rows loaded depend on: a load with other options replaces them. Details
+    # show only in the messages and the files.
+    options = {"cells": None if cells is None else os.path.abspath(cells), "projection": projection,
+               "with_writes": bool(with_writes)}
+    if with_writes or out is not None:
+        options["details"] = bool(details)
+    if out is not None:
+        options["format"] = format
+    conn = fleet_db.prepare(db, with_writes)
+    try:
+        files, problems = scan(root, out)
+        rows = [_failed_row(rel, error, columns=DB_COLUMNS) for rel, error in problems]
+        fleet_db.forget_failures(conn, os.fsencode(root),
+                                 [os.fsencode(os.path.join(root, rel)) for rel in files + [p[0] for p in problems]])
+        fleet_db.record_failures(conn, [(os.fsencode(os.path.join(root, rel)), None, None, error)
+                                        for rel, error in problems])
+    finally:
+        conn.close()
+    jobs = []
+    for rel in files:
+        path = os.path.join(root, rel)
+        try:
+            size = os.stat(path).st_size
+        except OSError as e:  # gone since the folder was listed
+            rows.append(_failed_row(rel, f"{rel}: {e.strerror}", columns=DB_COLUMNS))
+            continue
+        jobs.append(dict(file=rel, path=os.fsencode(path), size=size, db=db, options=options, force=bool(force),
+                         with_writes=bool(with_writes), format=format, outdir=out, output=rel + EXTENSIONS[format]))
+    if log:
+        for _, error in problems:
+            print(f"cdmadiag.fleet: {error}", file=log)
+        print(f"cdmadiag.fleet: {len(jobs)} logs to load into {fleet_db.masked(db)}", file=log)
+
+    finished = set()
+
+    def done(job, row):
+        rows.append(row)
+        finished.add(job["file"])
+
+    try:
+        if jobs:
+            _run(fleet_db.load_one, jobs, done, scheduler, workers, client, log, DB_COLUMNS)
+    finally:
+        for job in jobs:
+            if job["file"] not in finished:
+                rows.append(_failed_row(job["file"], "not loaded: the run stopped first", job["size"], DB_COLUMNS))
+        frame = summary_frame(rows, DB_COLUMNS)
+        if out is not None:
+            _write_summary(os.path.join(out, SUMMARY), frame)
+    return frame
 
 
 def _decode_fleet(root, out, scheduler, workers, format, cells, projection, details, force, client, log):
@@ -201,14 +321,14 @@ def _decode_fleet(root, out, scheduler, workers, format, cells, projection, deta
     manifest_path = os.path.join(out, MANIFEST)
     manifest = _load_manifest(manifest_path)
 
-    rows, jobs = [], []
-    for rel in find_logs(root, out):
+    files, problems = scan(root, out)
+    rows = [_failed_row(rel, error) for rel, error in problems]
+    jobs = []
+    for rel in files:
         try:
             st = os.stat(os.path.join(root, rel))
         except OSError as e:  # gone, or not readable, since the folder was listed
-            row = dict.fromkeys(COLUMNS)
-            row.update(file=rel, status="failed", error=str(e), skipped=False, output="")
-            rows.append(row)
+            rows.append(_failed_row(rel, str(e)))
             continue
         done = manifest.get(rel)
         if (not force and done and done.get("size") == st.st_size and done.get("mtime_ns") == st.st_mtime_ns
@@ -219,26 +339,36 @@ def _decode_fleet(root, out, scheduler, workers, format, cells, projection, deta
         jobs.append(dict(options, file=rel, path=os.fsencode(os.path.join(root, rel)), outdir=out, size=st.st_size,
                          mtime_ns=st.st_mtime_ns, output=rel + EXTENSIONS[format]))
     if log:
-        print(f"cdmadiag.fleet: {len(jobs)} to decode, {len(rows)} done before", file=log)
+        for _, error in problems:
+            print(f"cdmadiag.fleet: {error}", file=log)
+        print(f"cdmadiag.fleet: {len(jobs)} to decode, {sum(bool(r['skipped']) for r in rows)} done before", file=log)
 
     finished = set()
+
+    def done(job, row):
+        rows.append(row)
+        finished.add(job["file"])
+        if row["status"] == "ok":
+            manifest[job["file"]] = {"size": job["size"], "mtime_ns": job["mtime_ns"], "options": options, "row": row}
+        else:
+            manifest.pop(job["file"], None)
+        _write_atomic(manifest_path, lambda f: json.dump(manifest, f, indent=1, sort_keys=True))
+
     try:
         if jobs:
-            _run(jobs, rows, finished, manifest, manifest_path, options, scheduler, workers, client, log)
+            _run(decode_one, jobs, done, scheduler, workers, client, log)
     finally:
         # The summary is written whatever stopped the run; files not reached are failed rows.
         for job in jobs:
             if job["file"] not in finished:
-                row = dict.fromkeys(COLUMNS)
-                row.update(file=job["file"], status="failed", error="not decoded: the run stopped first",
-                           skipped=False, output="", size=job["size"])
-                rows.append(row)
+                rows.append(_failed_row(job["file"], "not decoded: the run stopped first", job["size"]))
         frame = summary_frame(rows)
         _write_summary(os.path.join(out, SUMMARY), frame)
     return frame
 
 
-def _run(jobs, rows, finished, manifest, manifest_path, options, scheduler, workers, client, log):
+def _run(task, jobs, done, scheduler, workers, client, log, columns=COLUMNS):
+    """Runs task on each job on the cluster, calling done(job, row) as each finishes."""
     own = []
     try:
         if client is None:
@@ -254,26 +384,19 @@ def _run(jobs, rows, finished, manifest, manifest_path, options, scheduler, work
             own.insert(0, client)
         from distributed import as_completed
 
-        futures = client.map(decode_one, jobs, pure=False)
+        futures = client.map(task, jobs, pure=False)
         by_key = {f.key: j for f, j in zip(futures, jobs)}
         for n, future in enumerate(as_completed(futures), 1):
             job = by_key[future.key]
             try:
                 row = future.result()
             except Exception as e:  # a worker lost with its task
-                row = dict.fromkeys(COLUMNS)
-                row.update(file=job["file"], status="failed", error=f"task failed: {e!r}", skipped=False,
-                           output="", size=job["size"])
-            rows.append(row)
-            finished.add(job["file"])
-            if row["status"] == "ok":
-                manifest[job["file"]] = {"size": job["size"], "mtime_ns": job["mtime_ns"], "options": options,
-                                         "row": row}
-            else:
-                manifest.pop(job["file"], None)
-            _write_atomic(manifest_path, lambda f: json.dump(manifest, f, indent=1, sort_keys=True))
+                row = _failed_row(job["file"], f"task failed: {e!r}", job["size"], columns)
+            done(job, row)
             if log:
                 what = f"{row['packets']} packets" if row["status"] == "ok" else row["error"]
+                if row["skipped"]:
+                    what += ", done before"
                 print(f"cdmadiag.fleet: [{n}/{len(jobs)}] {job['file']}: {row['status']}, {what}", file=log)
     finally:
         for o in own:
@@ -284,7 +407,10 @@ def main(argv=None):
     p = argparse.ArgumentParser(prog="python3 -m cdmadiag.fleet",
                                 description="Decodes every capture under DIR on a Dask cluster, one task per file.")
     p.add_argument("dir", metavar="DIR", help="folder of captures (searched recursively)")
-    p.add_argument("--out", required=True, metavar="OUTDIR", help="where outputs, manifest and summary.csv go")
+    p.add_argument("--out", metavar="OUTDIR", help="where outputs, manifest and summary.csv go (optional with --db)")
+    p.add_argument("--db", metavar="POSTGRESQL_URL",
+                   help="load every log into this PostgreSQL database with PostGIS (postgresql://user@host/dbname)")
+    p.add_argument("--with-writes", action="store_true", help="with --db: the messages and attribute writes too")
     p.add_argument("--scheduler", metavar="ADDRESS", help="an existing cluster's scheduler (tcp://host:8786)")
     p.add_argument("--workers", type=int, default=2, help="worker processes of the local cluster (default 2)")
     p.add_argument("--format", choices=list(EXTENSIONS), default="sqlite", help="output per file (default sqlite)")
@@ -293,20 +419,33 @@ def main(argv=None):
     p.add_argument("--no-details", action="store_true", help="no detail texts (much faster)")
     p.add_argument("--force", action="store_true", help="decode files done before as well")
     a = p.parse_args(argv)
+    if a.out is None and a.db is None:
+        p.error("give --out OUTDIR, --db URL or both")
+    if a.with_writes and a.db is None:
+        p.error("--with-writes goes with --db")
+    database_error = ()
+    if a.db is not None:
+        from .fleet_db import DatabaseError
+
+        database_error = (DatabaseError,)
+    where = [f"summary in {os.path.join(os.path.abspath(a.out), SUMMARY)}"] if a.out else []
     try:
         frame = decode_fleet(a.dir, a.out, scheduler=a.scheduler, workers=a.workers, format=a.format,
                              cells=a.cells, projection=a.projection, details=not a.no_details, force=a.force,
-                             log=sys.stderr)
-    except (OSError, ValueError) as e:
+                             log=sys.stderr, db=a.db, with_writes=a.with_writes)
+    except (OSError, ValueError, *database_error) as e:
         print(f"cdmadiag.fleet: {e}", file=sys.stderr)
         return 2
     except KeyboardInterrupt:
-        print(f"cdmadiag.fleet: interrupted; summary of what was done in "
-              f"{os.path.join(os.path.abspath(a.out), SUMMARY)}", file=sys.stderr)
+        print(f"cdmadiag.fleet: interrupted{'; ' + where[0] + ' of what was done' if where else ''}", file=sys.stderr)
         return 130
     failed = int((frame["status"] != "ok").sum())
+    if a.db is not None:
+        from .fleet_db import masked
+
+        where.insert(0, f"{int(frame['skipped'].sum())} loaded before; database {masked(a.db)}")
     print(f"cdmadiag.fleet: {len(frame)} files, {failed} failed, {int(frame['packets'].sum())} packets; "
-          f"summary in {os.path.join(os.path.abspath(a.out), SUMMARY)}", file=sys.stderr)
+          f"{'; '.join(where)}", file=sys.stderr)
     return 1 if failed else 0
 
 
