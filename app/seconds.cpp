@@ -81,7 +81,8 @@ void SecondsTable::packet(const PacketView& p) {
 
 const std::vector<SecondRow>& SecondsTable::finish() {
   rows_.reserve(open_.size());
-  for (auto& [key, row] : open_) {
+  for (auto& entry : open_) {
+    SecondRow& row = entry.second;
     if (row.fix) {
       const double coords[] = {row.fix->latitude, row.fix->longitude};
       for (std::size_t k = 0; k < from_fix_.size(); ++k) {
