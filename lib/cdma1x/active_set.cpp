@@ -35,7 +35,7 @@ using F = COrbDecodeMsgCDMAQualcommFrame;
 //  +98   u8    RevSchWalsh
 // Pilot record: +0 u16 PN, +2 u8 receive type, then FCH, DCCH and SCH words of
 // 4 bytes each: +0 u8 active, +1 u16 code channel, +3 u8 QOF mask id.
-constexpr std::size_t kV1Size = 99;
+[[maybe_unused]] constexpr std::size_t kV1Size = 99;
 constexpr std::size_t kV1Slots = 6;
 constexpr std::size_t kV1ChannelWords = 3;  // from +3 of a record
 constexpr std::size_t kChannelWordSize = 4;
@@ -75,7 +75,7 @@ V1Pilot read_v1_pilot(Cursor& c) {
 // (types 0/2: u8 TD power level, u8 TD mode; types 1/2: u16 aux Walsh, u8 QOF) padded
 // to 4 bytes plus 3 skipped; then, as the header says, FCH, DCCH and one SCCH entry of
 // u16 code channel, u8 QOF index, 1 skipped byte.
-constexpr std::size_t kV2Header = 8;
+[[maybe_unused]] constexpr std::size_t kV2Header = 8;
 constexpr std::size_t kV2AreaMin = 4;
 constexpr std::size_t kV2AreaSkip = 3;
 constexpr std::uint8_t kRxTypeNone = 0xFF;

@@ -25,7 +25,7 @@ namespace {
 using cdmadiag::appendf;
 using cdmadiag::Cursor;
 
-constexpr std::size_t kHeaderEnd = 5, kFixedStart = 0x11;
+[[maybe_unused]] constexpr std::size_t kHeaderEnd = 5, kFixedStart = 0x11;
 constexpr std::size_t kMaxRecords = 16;
 
 enum RecordType : std::uint8_t {

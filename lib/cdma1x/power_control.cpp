@@ -47,7 +47,7 @@ constexpr const char* kUnknown = "unknown";
 // +203   100 x u8  TxAgc         4 x 0.08333 dB (AGC transmit power)
 namespace {
 constexpr std::size_t kSparseSamples = 100;
-constexpr std::size_t kSparseSize = 3 + 3 * kSparseSamples;
+[[maybe_unused]] constexpr std::size_t kSparseSize = 3 + 3 * kSparseSamples;
 constexpr const char* kInsufficientInfo = "Insufficient info to translate parameters\n";
 
 template <typename T>

@@ -46,7 +46,7 @@ constexpr int kScannerCategory = 0xA7;
 //  +48   s32   PnThreshold      dB
 //  +52   f32   Io               dBm
 //  +56   u32   NumDataBlocks    blocks of kBlockSize that follow
-constexpr std::size_t kHeaderSize = 60;
+[[maybe_unused]] constexpr std::size_t kHeaderSize = 60;
 constexpr std::uint32_t kDataModeDelaySpread = 0x01;
 
 // Data block, 40 bytes (the first layout adds the time slot in bytes the second leaves unread):

@@ -43,7 +43,7 @@ constexpr int kFingerListSize = 10;
 //   +9   u8[2]    not read
 //  +11   u16      N                          window entries
 //  +13   u16 x N  raw energies               one per window position, 4 x 1/8 chip apart
-constexpr std::size_t kSearcherHeaderSize = 13;
+[[maybe_unused]] constexpr std::size_t kSearcherHeaderSize = 13;
 constexpr std::size_t kEnergySize = 2;
 constexpr unsigned kPnBits = 10, kNotRefPilotBit = 10;
 // A PN's pilot phase in chips.

@@ -462,7 +462,7 @@ namespace {
 //         +7  u16  Rx1Rssi
 //         +9  u32  Position        1/8 chip
 //        +13  u32  StatusMask
-constexpr std::size_t kEfHeaderSize = 24;
+[[maybe_unused]] constexpr std::size_t kEfHeaderSize = 24;
 constexpr std::size_t kEfFingerSize = 17;
 constexpr std::uint16_t kNoPn = 0xFFFF;
 constexpr std::uint8_t kNoSector = 0xFF;

@@ -39,7 +39,7 @@ using cdmadiag::Cursor;
 //  l LPM entries, 5 bytes: sr id, logical id, physical id, flags (bit 0 fwd, bit 1 rev), mux priority
 //  t LTU tables: u8 table id, u8 rows n, n rows of 3 bytes (info bits index, LTU length MSB, LSB)
 //  when t > 0: u8 F-SCH LTU table id, u8 R-SCH LTU table id
-constexpr std::size_t kHeaderSize = 10;
+[[maybe_unused]] constexpr std::size_t kHeaderSize = 10;
 
 // Traffic type texts, shared with the packed service configuration.
 constexpr const char* kFwdTraffic[] = {
@@ -77,7 +77,7 @@ std::string traffic_text(bool forward, unsigned type) {
 //  +17   u8    active reverse supplemental channels, r
 //  +18+4i      record: u8 bits 0-2 channel id, bit 3 direction (1 reverse); u16 SCH mux option; u8 coding
 constexpr std::uint16_t kSvcOptionMask = 0x0FFF;
-constexpr std::size_t kSvcFixedSize = 18;
+[[maybe_unused]] constexpr std::size_t kSvcFixedSize = 18;
 constexpr std::size_t kSchRecordSize = 4;
 constexpr int kUnusedFlags = -1;
 

@@ -52,7 +52,7 @@ constexpr std::size_t kEsn = 0x43;
 constexpr std::size_t kMinBlockSize = 12;
 constexpr std::size_t kMins = 2;
 constexpr std::size_t kEntryReason = 0x5F;
-constexpr std::size_t kStatusSize = 0x6C;
+[[maybe_unused]] constexpr std::size_t kStatusSize = 0x6C;
 
 constexpr std::array<ValueName, 4> kRfModes{{{0, "Analog"}, {1, "CDMA"}, {2, "PCS"}, {3, "Sleep"}}};
 constexpr int kAnalogEvent = 13;

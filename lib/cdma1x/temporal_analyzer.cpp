@@ -37,7 +37,7 @@ using cdmadiag::Cursor;
 //  +45   4 x u32  FingerPosition  1/8 chip
 //  +61   the power trailer (cdma1x/power_trailer.h), when the packet holds its 5 bytes
 constexpr std::size_t kUnread = 9;  // +12 .. +20
-constexpr std::size_t kRecordSize = 61;
+[[maybe_unused]] constexpr std::size_t kRecordSize = 61;
 constexpr std::size_t kEntryCount = 4;
 constexpr std::size_t kFingerCount = 4;
 constexpr std::size_t kBestPilots = 4;

@@ -31,7 +31,7 @@ using cdmadiag::name_or;
 
 namespace {
 
-constexpr std::size_t kSize = 105;
+[[maybe_unused]] constexpr std::size_t kSize = 105;
 constexpr std::size_t kRateBitErrors = 8;  // u16[4] at +97, not shown
 constexpr std::size_t kRates = 4;
 constexpr std::size_t kCategories = 10;

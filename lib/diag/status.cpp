@@ -166,9 +166,9 @@ constexpr const char* kPilotSeparator = "\n-------------------------------------
 const char* yes_no(std::uint8_t v) { return v != 0 ? "Yes" : "No"; }
 
 // The responses' sizes, tabled at their decoders.
-constexpr std::size_t kStatusSize = 47;
-constexpr std::size_t kSnapshotSize = 35;
-constexpr std::size_t kIs2000Size = 128;
+[[maybe_unused]] constexpr std::size_t kStatusSize = 47;
+[[maybe_unused]] constexpr std::size_t kSnapshotSize = 35;
+[[maybe_unused]] constexpr std::size_t kIs2000Size = 128;
 
 // An IS2000 status active pilot slot (layout at DecodeIS2000StatusResponseMessage).
 constexpr std::size_t kPilotSlots = 6;

@@ -34,7 +34,7 @@ using cdmadiag::name_or;
 //  +24   u8       session state
 //  +25   u32      UATI / colour   bits 0-23 UATI, bits 24-31 colour code
 //  +29   4 x u16  stream 0-3      application bound to the stream
-constexpr std::size_t kPacketSize = 37;
+[[maybe_unused]] constexpr std::size_t kPacketSize = 37;
 constexpr std::size_t kActiveSetSize = 6;
 constexpr std::size_t kStreamCount = 4;
 constexpr std::uint16_t kEmptyPn = 0xFFFF;

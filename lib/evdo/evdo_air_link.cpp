@@ -37,7 +37,7 @@ namespace evdo = cdmadiag::evdo;
 //  +83   6 x u8    RPCCellMap
 constexpr std::size_t kFrameSize = 89;
 constexpr int kFrames = 2;
-constexpr std::size_t kPacketSize = kFrames * kFrameSize;
+[[maybe_unused]] constexpr std::size_t kPacketSize = kFrames * kFrameSize;
 constexpr std::uint32_t kSlots = 16;
 constexpr std::uint32_t kAsps = 6;
 

@@ -95,7 +95,7 @@ static_assert(kSummarySize == 388);
 //   +112  8 bytes   statistics reset time, log time stamp (bytes 2-7: 1.25 ms units
 //                   since 1980-01-06)
 constexpr std::uint16_t kRateStatCode = 0x107F;
-constexpr std::size_t kRateStatSize = kCounterBytes + 8;
+[[maybe_unused]] constexpr std::size_t kRateStatSize = kCounterBytes + 8;
 
 // Forward traffic rate slot count (0x1067): the 12 traffic histograms alone, 44 x u32.
 
@@ -434,7 +434,7 @@ void append_drc_slots(std::string& out, const DrcSlots& slots) {
 //   +35  u16       DRC lock valid, bit i for ASP index i
 //   +37  u8        DRCLockUpdateSlot
 //   +38  16 x u8   per slot: bits 0-2 forward-link ASP, bits 3-5 reverse-link ASP
-constexpr std::size_t kDrc2InstanceSize = 54;
+[[maybe_unused]] constexpr std::size_t kDrc2InstanceSize = 54;
 constexpr std::size_t kDrc2Instances = 2;
 constexpr std::uint32_t kAspIndices = 6;
 

@@ -26,7 +26,7 @@ using cdmadiag::evdo::db_from_256ths;
 //  +11 s16  RxAGC1                   1/256 dB; kRxAgc1Absent = no second receiver
 constexpr std::size_t kFrameSize = 13;
 constexpr std::size_t kFrames = 2;
-constexpr std::size_t kPacketSize = kFrames * kFrameSize;
+[[maybe_unused]] constexpr std::size_t kPacketSize = kFrames * kFrameSize;
 constexpr std::uint16_t kRxAgc1Absent = 0xC033;
 
 constexpr std::array<ValueName, 2> kAtTypeNames{{{1, "MSM4500"}, {2, "MSM5500"}}};

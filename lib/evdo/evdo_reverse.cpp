@@ -39,7 +39,7 @@ using F = COrbDecodeMsgCDMA1xEVDOQualcommFrame;
 //  +12   u8    PredictedRRI
 //  +13   u8    RRI (used for transmitting)
 //  +14   u8    NumPadBytes
-constexpr std::size_t kSumSize = 15;
+[[maybe_unused]] constexpr std::size_t kSumSize = 15;
 
 // ---- Reverse traffic rate count ----
 //  +off  type  name        unit

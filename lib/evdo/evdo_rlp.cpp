@@ -77,7 +77,7 @@ std::optional<double> kbps(std::uint64_t bytes, double span) {
 // +101   u32   AN acks received
 // +105   u32   AN resets requested
 constexpr std::uint16_t kRlpStatsCode = 0x1070;
-constexpr std::size_t kRlpStatsSize = 109;
+[[maybe_unused]] constexpr std::size_t kRlpStatsSize = 109;
 
 struct RlpStats {
   std::uint8_t service;
@@ -278,7 +278,7 @@ void decode_partial(IOrbDataState* ds, COrbExpandedMessage& msg, const cdmadiag:
 // +104   u32   AT reset requests
 // +108   u32   AN reset acks
 // +112   u32   AN reset requests
-constexpr std::size_t kMrlpStatsSize = 116;
+[[maybe_unused]] constexpr std::size_t kMrlpStatsSize = 116;
 
 struct MrlpHead {
   unsigned version, flow, route, flow_protocol, route_protocol, packet_stream, seg_seq;

@@ -44,7 +44,7 @@ constexpr const char* kReserved = "Reserved";
 //  +22   u8       UATIColorCode
 //  +23   u24      UATI024         version 1: low 24 bits of the UATI
 //  +23   16 x u8  UATI            version 2: the full UATI, in packet order
-constexpr std::size_t kSaUati = 23;
+[[maybe_unused]] constexpr std::size_t kSaUati = 23;
 constexpr std::size_t kSaUatiFullSize = 16;
 constexpr std::uint8_t kUatiAssigned = 0;
 
@@ -156,8 +156,8 @@ void append_session_attempt(std::string& out, const SessionAttempt& s) {
 //  +30   u24   SectorID
 //  +33   u8    ColorCode
 //  +34   u8    ProbeCount           present only after a probe sequence
-constexpr std::size_t kAaSize = 25;
-constexpr std::size_t kEaFixedSize = 34;
+[[maybe_unused]] constexpr std::size_t kAaSize = 25;
+[[maybe_unused]] constexpr std::size_t kEaFixedSize = 34;
 
 constexpr std::array<ValueName, 4> kAccessResultNames{{
     {0, "ACAck not received"},
@@ -236,7 +236,7 @@ void append_access_attempt(std::string& out, const AccessAttempt& a, bool with_p
 //  +19   u24   SectorID
 //  +22   u8    ColorCode
 //  +23   u8    NumHO
-constexpr std::size_t kCaSize = 24;
+[[maybe_unused]] constexpr std::size_t kCaSize = 24;
 
 constexpr std::array<ValueName, 13> kConnectionResultNames{{
     {0, "ConnectionDenyReceived with DenyReason=General"},

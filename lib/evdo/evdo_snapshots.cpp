@@ -81,7 +81,7 @@ constexpr std::array<ValueName, 3> kAntennaNames{
 //  +64   u32   ForcePreambleFailedCount
 //  +68   u32   TotalTimeOutOfService
 //  +72   u32   EstimatedOosCcMer
-constexpr std::size_t kSlpSize = 76;
+[[maybe_unused]] constexpr std::size_t kSlpSize = 76;
 
 constexpr double kMsPerHalfSlot = 0.8333;
 

@@ -52,7 +52,7 @@ static_assert(kC2ISize == 195);
 //   +2   u16   bits 0-1 passes, bits 2-3 passes used, bits 4-7 L-step2,
 //              bits 8-11 L-step3, bits 12-15 unused
 //   +4   u32   C/I                            linear, 1/512
-constexpr std::size_t kFirstRecord = 17;
+[[maybe_unused]] constexpr std::size_t kFirstRecord = 17;
 constexpr std::size_t kRecordSize = 8;
 // The count field reaches 15; the packet carries four equalizers at most.
 constexpr std::size_t kMaxRecords = 4;

@@ -84,7 +84,7 @@ void append_bytes(std::string& out, const PayloadReader& r) {
 //        +5 u8 link id; +6 u16 bits 0-5 slots to decode, 6-7 CRC result,
 //        8 CRC size (0: 16 bits, 1: 24), 9-13 packet type
 namespace {
-constexpr std::size_t kFlhHeader = 2;
+[[maybe_unused]] constexpr std::size_t kFlhHeader = 2;
 constexpr std::size_t kFlhRecord = 8;
 constexpr std::array<ValueName, 4> kCrcResultNames{{{0, "Fail"}, {1, "Pass"}, {2, "False pass"}, {3, "n/a"}}};
 }  // namespace
@@ -138,9 +138,9 @@ void F::DecodeMCFLPktHeaderInfo(IOrbDataState*, COrbExpandedMessage& msg, IDekCe
 //        +125 u8  bits 0-3 best ASP predicted, 4-7 last best-ASP changed slot
 //        +130 u16 bad packets
 namespace {
-constexpr std::size_t kAlsHeader = 4;
+[[maybe_unused]] constexpr std::size_t kAlsHeader = 4;
 constexpr std::size_t kAlsBlock = 132;
-constexpr std::size_t kAlsBestAsp = 125;
+[[maybe_unused]] constexpr std::size_t kAlsBestAsp = 125;
 constexpr std::size_t kAlsBadPackets = 130;
 constexpr std::uint32_t kAsps = 6;
 constexpr double kRpcScale = 3.051850947599719e-05;  // 1 / 32767
@@ -306,7 +306,7 @@ void F::DecodeMCAirLinkSummary(IOrbDataState* ds, COrbExpandedMessage& msg, IDek
 //           24-26 next ASP, 28-30 demodulated ASP
 //        +69 u16 ASP i: bit 2i DRC lock, bit 2i+1 valid;  +71 u8 DRC lock update
 namespace {
-constexpr std::size_t kArqHeader = 3;
+[[maybe_unused]] constexpr std::size_t kArqHeader = 3;
 constexpr std::size_t kArqBlock = 72;
 constexpr unsigned kCoverDisabled = 7;
 
@@ -421,7 +421,7 @@ void F::DecodeMCDRCARQDSCBuffer(IOrbDataState* ds, COrbExpandedMessage& msg, IDe
 //        +0 u8 demod id (low 4 bits); +1 u16 channel/band; +3 u8 bit 0 ratchet, bit 1 enabled;
 //        +4 open loop, +6 closed-loop adjust, +8 pilot, +10 total, +12 Rx AGC0, +14 Rx AGC1: s16 1/256 dB
 namespace {
-constexpr std::size_t kPwrHeader = 8;
+[[maybe_unused]] constexpr std::size_t kPwrHeader = 8;
 constexpr std::size_t kPwrRecord = 16;
 constexpr std::size_t kPwrCount = 6;
 
@@ -518,7 +518,7 @@ void F::DecodeMultiCarrierPower(IOrbDataState* ds, COrbExpandedMessage& msg, IDe
 // The RPC-bit column shows bits 6-7, overlapping the mode and carrier-on bits: which
 // bits carry RPC is unknown, so the column keeps what stored decodes show.
 namespace {
-constexpr std::size_t kRlgHeader = 3;
+[[maybe_unused]] constexpr std::size_t kRlgHeader = 3;
 constexpr std::size_t kRlgSubframe = 7;
 constexpr std::size_t kRlgBlockHeader = 3;
 constexpr std::size_t kRlgRecord = 29;
@@ -746,7 +746,7 @@ void F::DecodeMCRLMetrics(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellR
 // Transmit words: bit 0 route (A/B), bits 1-6 substream, bits 6-7 stream. Bit 6 is read
 // into both fields, as the layout gives them; nothing at hand tells which owns it.
 namespace {
-constexpr std::size_t kPcpHeader = 5;
+[[maybe_unused]] constexpr std::size_t kPcpHeader = 5;
 constexpr std::size_t kPcpFlow = 13;
 
 void append_transmit(std::string& out, std::uint16_t size, std::uint32_t word) {
@@ -816,9 +816,9 @@ void F::DecodeMCPCPPacketStats(IOrbDataState*, COrbExpandedMessage& msg, IDekCel
 //  +22   u32   SAR sequence number
 //  with the QN sequence: +26 u16 QN sequence number, +28 u32 short SAR sequence number
 namespace {
-constexpr std::size_t kRxpFixed = 18;
-constexpr std::size_t kRxpReception = 26;
-constexpr std::size_t kRxpWithQn = 32;
+[[maybe_unused]] constexpr std::size_t kRxpFixed = 18;
+[[maybe_unused]] constexpr std::size_t kRxpReception = 26;
+[[maybe_unused]] constexpr std::size_t kRxpWithQn = 32;
 constexpr std::array<ValueName, 4> kRxpEvents{
     {{0, "Packet reception on Forward Link"}, {1, "RLP reset"}, {2, "Abort"}, {3, "Flush message received"}}};
 }  // namespace
@@ -878,8 +878,8 @@ void F::DecodeMCMRLPRxProcessing(IOrbDataState*, COrbExpandedMessage& msg, IDekC
 //   +6         records: +0 u16 frame length, +2 u16 time reference, +4 u8 group id, +5 u8 link id,
 //              then the frame; the next record follows 6 + (partial frame length, or the frame length when 0)
 namespace {
-constexpr std::size_t kRxkHeader = 6;
-constexpr std::size_t kRxkRecordHeader = 6;
+[[maybe_unused]] constexpr std::size_t kRxkHeader = 6;
+[[maybe_unused]] constexpr std::size_t kRxkRecordHeader = 6;
 }  // namespace
 
 void F::DecodeMCMRLPRxPkts(IOrbDataState*, COrbExpandedMessage& msg, IDekCellRefs_Search*) {
@@ -930,7 +930,7 @@ void F::DecodeMCMRLPRxPkts(IOrbDataState*, COrbExpandedMessage& msg, IDekCellRef
 //   +7   u16   channel/band
 //   +9         per-DRC counts, layout unknown: shown as hex, nothing written from them
 namespace {
-constexpr std::size_t kSufHeader = 9;
+[[maybe_unused]] constexpr std::size_t kSufHeader = 9;
 }  // namespace
 
 void F::DecodeMCSUFwdStats(IOrbDataState* ds, COrbExpandedMessage& msg, IDekCellRefs_Search*) {

@@ -39,7 +39,7 @@ constexpr double kSlotMs = 1.67;
 //   +1144    u32 x 36  CC slot histograms: short x 3 (4), 38.4 K (16),     packets
 //                      76.8 K (8)
 constexpr std::size_t kSuCounters = 322;
-constexpr std::size_t kSuSize = kSuCounters * 4;
+[[maybe_unused]] constexpr std::size_t kSuSize = kSuCounters * 4;
 [[maybe_unused]] constexpr std::size_t kFirstTcHistogram = 57;
 
 struct TcFormat {
@@ -422,7 +422,7 @@ namespace {
 //   +56     u32 x 26 slot histograms: DRC 3 x 4 (4 slots),          packets
 //                    DRC 5 (4), DRC 8, 10, 13 (2 each)
 constexpr std::size_t kMuCounters = 40;
-constexpr std::size_t kMuSize = kMuCounters * 4;
+[[maybe_unused]] constexpr std::size_t kMuSize = kMuCounters * 4;
 constexpr std::size_t kMuHeadCounters = 14;
 
 // Counters 0..13 in packet order; bits count the good ones, slots the bad.
@@ -475,7 +475,7 @@ const std::array<MuHistogram, 8> kMuHistograms{{
 constexpr std::size_t kMupBlocks = 5;
 constexpr std::size_t kMupUsers = 8;
 constexpr std::size_t kMupSizeBytes = (kMupUsers + 1) * 4;
-constexpr std::size_t kMupSize = kMupBlocks + 8 * kMupSizeBytes;
+[[maybe_unused]] constexpr std::size_t kMupSize = kMupBlocks + 8 * kMupSizeBytes;
 
 struct MupSize {
   int bits;

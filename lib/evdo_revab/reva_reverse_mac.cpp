@@ -67,7 +67,7 @@ constexpr std::uint8_t u8of(std::uint64_t v) { return static_cast<std::uint8_t>(
 //  +25   s16   closed-loop adjust    1/256 dB
 //  +27   s16   PA headroom           1/4 dB
 constexpr std::size_t kGainsMin = 31;
-constexpr std::size_t kGainsRecords = 2;
+[[maybe_unused]] constexpr std::size_t kGainsRecords = 2;
 constexpr std::size_t kGainsRecord = 29;
 constexpr std::uint32_t kMaxSubframes = 8;
 constexpr const char* kTooManySubframes = "No of subframes should not exceed 8.";
@@ -240,7 +240,7 @@ namespace {
 //              9 auxiliary pilot enabled
 // H-ARQ: 0 idle (no feedback), 1 ACK, 2 NAK; P-ARQ: 0 ACK, 1 NAK.
 constexpr std::size_t kArqMin = 7;
-constexpr std::size_t kArqRecords = 2;
+[[maybe_unused]] constexpr std::size_t kArqRecords = 2;
 constexpr std::size_t kArqRecord = 5;
 constexpr std::array<ValueName, 3> kHarqNames{{{0, "Idle"}, {1, "Ack"}, {2, "Nak"}}};
 constexpr std::array<ValueName, 2> kParqNames{{{0, "Ack"}, {1, "Nak"}}};
@@ -308,7 +308,7 @@ namespace {
 //               mode, 9 auxiliary pilot enabled, 10 P-ARQ NAK received
 //   +5   4 u8   T2P of subframes 1-4    1/4 dB
 //   +9   4 s8   RRI gain of subframes 1-4  1/4 dB
-constexpr std::size_t kPktHeader = 2;
+[[maybe_unused]] constexpr std::size_t kPktHeader = 2;
 constexpr std::size_t kPktRecord = 13;
 constexpr std::uint32_t kPktShown = 8;
 
@@ -363,7 +363,7 @@ namespace {
 // Queue q at 8 + 67 q: +0 type, +1 MAC flow id, +2 stream id, +3 substream id,
 // +4 u16 pending size (bytes), +6 pending packets; 60 bytes not decoded.
 constexpr std::size_t kPcpMin = 15;
-constexpr std::size_t kPcpQueues = 8;
+[[maybe_unused]] constexpr std::size_t kPcpQueues = 8;
 constexpr std::size_t kPcpQueueStride = 67;
 constexpr std::size_t kPcpQueueRead = 7;
 constexpr std::size_t kPcpQueueUndecoded = kPcpQueueStride - kPcpQueueRead;
@@ -445,7 +445,7 @@ namespace {
 //  +20   u8    T2P hold time            subframes
 //  +21   u32   bucket saturation level  linear, 1/1024 (shown in dB)
 //  +25   u32   bucket factor            1/1024 (shown in KB)
-constexpr std::size_t kT2pHeader = 18;
+[[maybe_unused]] constexpr std::size_t kT2pHeader = 18;
 constexpr std::size_t kT2pFlow = 29;
 
 }  // namespace
@@ -543,9 +543,9 @@ namespace {
 //  +18   u8    in the eligible flow set
 //  +19   u16   reserved
 constexpr std::size_t kPinfoMin = 10;
-constexpr std::size_t kPinfoShortBlock = 4;
+[[maybe_unused]] constexpr std::size_t kPinfoShortBlock = 4;
 constexpr std::size_t kPinfoLongBlock = 6;
-constexpr std::size_t kPinfoBlock = 6;
+[[maybe_unused]] constexpr std::size_t kPinfoBlock = 6;
 constexpr std::size_t kPinfoFlowCount = 5;  // in the block
 constexpr std::size_t kPinfoFlow = 21;
 
@@ -838,7 +838,7 @@ namespace {
 //   +6   6 x 4   per ASP: u8 pilot strength (-0.5 dB), s8 slot FRAB (2^-7),
 //                u8 slot QRAB, u8 DRC lock
 constexpr std::size_t kRabMin = 32;
-constexpr std::size_t kRabRecords = 2;
+[[maybe_unused]] constexpr std::size_t kRabRecords = 2;
 constexpr std::size_t kRabRecord = 30;
 constexpr std::size_t kAsps = 6;  // active-set pilots reported
 constexpr std::size_t kRabAsp = 4;
@@ -939,7 +939,7 @@ constexpr std::size_t kRolls = 2;
 constexpr std::size_t kRollStart = 2;
 constexpr std::size_t kRoll = 94;
 constexpr std::size_t kSlots = 16;
-constexpr std::size_t kBufferSize = kRollStart + kRolls * kRoll;
+[[maybe_unused]] constexpr std::size_t kBufferSize = kRollStart + kRolls * kRoll;
 constexpr std::array<ValueName, 2> kAckNames{{{1, "ack"}, {2, "nack"}}};
 
 struct RollIds {
