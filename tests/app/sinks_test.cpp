@@ -179,18 +179,18 @@ TEST(SqliteSink, RunsGiveBackEveryWriteInPlace) {
   for (std::uint32_t seq = 1; seq <= 3; ++seq) {
     std::vector<WriteRecord> writes;
     for (std::uint32_t k = 0; k < 7; ++k) {
-      writes.push_back({ATTR_ID_LOCATION_X, k, WriteOp::kSetDouble, 0, 0, seq * 100 + k + 0.5, 0, 0});
+      writes.push_back({{WriteOp::kSetDouble, 0, 0, seq * 100 + k + 0.5}, ATTR_ID_LOCATION_X, k, 0, 0});
       want.push_back(fmt::format("{}|{}|ATTR_ID_LOCATION_X|{}|real|{}.5", seq, writes.size() - 1, k, seq * 100 + k));
       if (k % 2 == 0) {
-        writes.push_back({ATTR_ID_QUALCOMM_MDM_MSG_TYPE, k, WriteOp::kSetUInt64, 0, 0x7FFFFFFFFFFFFFFFull + k / 2,
-                          0, 0, 0});
+        writes.push_back(
+            {{WriteOp::kSetUInt64, 0, 0x7FFFFFFFFFFFFFFFull + k / 2, 0}, ATTR_ID_QUALCOMM_MDM_MSG_TYPE, k, 0, 0});
         want.push_back(fmt::format("{}|{}|ATTR_ID_QUALCOMM_MDM_MSG_TYPE|{}|{}|{}", seq, writes.size() - 1, k,
                                    k == 0 ? "integer" : "text", 0x7FFFFFFFFFFFFFFFull + k / 2));
       }
     }
-    writes.push_back({ATTR_ID_PN_INC, seq, WriteOp::kSetString, 0, 0, 0, 0, seq});
+    writes.push_back({{WriteOp::kSetString, 0, 0, 0}, ATTR_ID_PN_INC, seq, 0, seq});
     want.push_back(fmt::format("{}|{}|ATTR_ID_PN_INC|{}|text|{}", seq, writes.size() - 1, seq, texts.substr(0, seq)));
-    writes.push_back({ATTR_ID_LOCATION_X, 9, WriteOp::kSetNoValue, 0, 0, 0, 0, 0});
+    writes.push_back({{WriteOp::kSetNoValue, 0, 0, 0}, ATTR_ID_LOCATION_X, 9, 0, 0});
     want.push_back(fmt::format("{}|{}|ATTR_ID_LOCATION_X|9|null|NULL", seq, writes.size() - 1));
     PacketView p;
     p.seq = seq;
