@@ -272,7 +272,7 @@ TEST(InterruptedRun, SqliteOutputIsCompleteUpToTheStop) {
     EXPECT_EQ(child.wait(), kExitInterrupted);
     EXPECT_EQ(sql_value(db, "PRAGMA integrity_check"), "ok ");
     EXPECT_EQ(sql_value(db, "SELECT count(*), min(seq), max(seq) FROM messages"), "50 1 50 ");
-    EXPECT_EQ(sql_value(db, "SELECT count(*) FROM sqlite_master WHERE type = 'index'"), "4 ");
+    EXPECT_EQ(sql_value(db, "SELECT count(*) FROM sqlite_master WHERE type = 'index'"), "5 ");
     EXPECT_EQ(names_in(dir), (Names{"out.db"}));
   }
 }
