@@ -6,7 +6,7 @@ install(TARGETS cdmadiag_cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
 # Compressed at configure time (again whenever the page changes), so an install needs no
 # build step of its own; -n keeps the bytes free of the time stamp.
-set(CDMADIAG_MAN_PAGE ${PROJECT_SOURCE_DIR}/doc/cdmadiag.1)
+set(CDMADIAG_MAN_PAGE ${PROJECT_SOURCE_DIR}/man/cdmadiag.1)
 set_property(DIRECTORY ${PROJECT_SOURCE_DIR} APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CDMADIAG_MAN_PAGE})
 execute_process(COMMAND gzip -9nc ${CDMADIAG_MAN_PAGE} OUTPUT_FILE ${PROJECT_BINARY_DIR}/cdmadiag.1.gz
                 COMMAND_ERROR_IS_FATAL ANY)

@@ -8,7 +8,7 @@ import unittest
 
 CLI = os.environ["CDMADIAG_CLI"]
 SOURCE = os.environ["CDMADIAG_SOURCE_DIR"]
-MAN_PAGE = os.path.join(SOURCE, "doc", "cdmadiag.1")
+MAN_PAGE = os.path.join(SOURCE, "man", "cdmadiag.1")
 COMPLETION = os.path.join(SOURCE, "completions", "cdmadiag")
 
 
