@@ -146,11 +146,14 @@ class VersionTest(unittest.TestCase):
         m = re.fullmatch(r"cdmadiag (\S+) \(git (\S+)\)\n", out)
         self.assertIsNotNone(m, out)
         self.assertEqual(m.group(1), os.environ["CDMADIAG_VERSION"])
-        head = subprocess.run(["git", "-C", SOURCE, "rev-parse", "--short=7", "HEAD"], capture_output=True, text=True)
-        if head.returncode == 0:
-            self.assertRegex(m.group(2), rf"^{head.stdout.strip()}(-dirty)?$")
-        else:
+        if subprocess.run(["git", "-C", SOURCE, "rev-parse"], capture_output=True).returncode != 0:
             self.assertEqual(m.group(2), "unknown")
+            return
+        # A commit of this checkout: not necessarily HEAD, the build may predate the last commit.
+        rev = re.fullmatch(r"([0-9a-f]{7,})(-dirty)?", m.group(2))
+        self.assertIsNotNone(rev, m.group(2))
+        found = subprocess.run(["git", "-C", SOURCE, "cat-file", "-e", rev.group(1) + "^{commit}"], capture_output=True)
+        self.assertEqual(found.returncode, 0, f"{rev.group(1)} is no commit of {SOURCE}")
 
 
 if __name__ == "__main__":
