@@ -19,9 +19,9 @@ install(FILES ${PROJECT_SOURCE_DIR}/completions/cdmadiag DESTINATION ${CMAKE_INS
 set(CPACK_PACKAGE_NAME cdmadiag)
 set(CPACK_PACKAGE_CONTACT "cdmadiag developers <cdmadiag@localhost>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "CDMA diagnostic (DIAG) log decoder")
-set(CPACK_PACKAGE_DESCRIPTION
-    "Decodes 1x, EV-DO and MediaFLO diagnostic log packets from drive-test captures into text, JSON lines, CSV, "
-    "SQLite, GeoJSON, KML and an HTML drive report; with a Python package and a Dask fleet runner.")
+string(CONCAT CPACK_PACKAGE_DESCRIPTION
+  "Decodes 1x, EV-DO and MediaFLO diagnostic log packets from drive-test captures into text, JSON lines, CSV, "
+  "SQLite, GeoJSON, KML and an HTML drive report; with a Python package and a Dask fleet runner.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
