@@ -276,7 +276,7 @@ void print_codes(std::FILE* out) {
 
 int app_main(int argc, char** argv) {
   CLI::App app{"Decodes CDMA DIAG captures (1x, EV-DO) into text, JSON lines, CSV or SQLite."};
-  app.set_version_flag("--version", std::string("cdmadiag ") + version_text());
+  app.set_version_flag("--version", version_line());
   app.require_subcommand(1);
 
   CommandLine cl;

@@ -1170,6 +1170,7 @@ py::list attribute_list() {
 PYBIND11_MODULE(_cdmadiag, m) {
   using namespace cdmadiag;
   m.doc() = "CDMA DIAG log decoding (the cdmadiag library)";
+  m.attr("__version__") = version_text();
 
   py::class_<Packets>(m, "Packets", "The packets of one capture, decoded in order, as dicts")
       .def(py::init<const std::string&, const std::optional<std::string>&, std::optional<int>, bool,

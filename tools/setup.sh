@@ -2,7 +2,7 @@
 # Installs the build dependencies on Debian 12 when they are missing. Idempotent.
 set -euo pipefail
 packages=(cmake g++ make pkg-config libgtest-dev libfmt-dev libproj-dev proj-data libsqlite3-dev libcli11-dev
-  zlib1g-dev clang libclang-rt-14-dev chromium
+  zlib1g-dev clang libclang-rt-14-dev chromium dpkg-dev man-db
   python3-dev pybind11-dev python3-pybind11 python3-numpy python3-pandas python3-dask python3-distributed
   postgresql-15 postgresql-15-postgis-3 python3-psycopg)
 missing=()

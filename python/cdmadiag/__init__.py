@@ -6,8 +6,37 @@ the events of the drive; measurements() lists the catalogue of measurements the 
 hold; decode_to_file() writes one capture as the command does and sums the drive up.
 cdmadiag.fleet decodes many captures on a Dask cluster.
 """
-from ._cdmadiag import Chunks, Packets, catalogue, columns, table
-from ._cdmadiag import decode_to_file as _decode_to_file
+import importlib.util as _importlib_util
+import sys as _sys
+
+# What Debian's interpreter gets from apt and another one (pyenv, a venv) may lack: said
+# at import, where a bare traceback would only come at the first table or fleet run.
+_DEBIAN_PACKAGES = "python3-pandas python3-dask python3-distributed"
+
+
+def _require(*modules):
+    missing = []
+    for name in modules:
+        try:
+            if _importlib_util.find_spec(name) is None:
+                missing.append(name)
+        except ImportError:
+            missing.append(name)
+    if missing:
+        raise ImportError(
+            f"cdmadiag needs {', '.join(missing)}, which {_sys.executable} cannot import: install Debian's "
+            f"packages (sudo apt install {_DEBIAN_PACKAGES}) and run Debian's /usr/bin/python3, for which "
+            f"cdmadiag is built", name=missing[0])
+
+
+_require("numpy", "pandas")
+try:
+    from ._cdmadiag import Chunks, Packets, __version__, catalogue, columns, table
+    from ._cdmadiag import decode_to_file as _decode_to_file
+except ImportError as e:
+    raise ImportError(f"cdmadiag's extension does not load in {_sys.executable} (Python "
+                      f"{_sys.version_info.major}.{_sys.version_info.minor}): it is built for Debian's "
+                      f"/usr/bin/python3 ({e})") from e
 
 __all__ = ["decode", "to_frames", "seconds", "events", "measurements", "decode_to_file", "Packets"]
 

@@ -40,7 +40,10 @@ import stat
 import sys
 import time
 
+from . import _require
 from ._cdmadiag import formats as _formats
+
+_require("dask", "distributed")
 
 # Measurements of the catalogue (`cdmadiag measurements`) summed up per drive: each
 # column is the mean of the measurement over the seconds that have a value.
