@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <atomic>
 #include <csignal>
 #include <cstring>
 
@@ -10,11 +11,19 @@ namespace {
 
 volatile std::sig_atomic_t g_stop = 0;
 
-// Written only while g_abandon_set is 0, so a handler never reads a half-written path.
+// One slot per file being written, for sessions writing on several threads at once. A
+// path is written only while its slot is claimed, so a handler never reads a half-written
+// one; lock-free atomics are safe in a handler.
 constexpr std::size_t kPathMax = 4096;
 constexpr const char kJournal[] = "-journal";
-char g_abandon[kPathMax + sizeof kJournal];
-volatile std::sig_atomic_t g_abandon_set = 0;
+constexpr int kAbandonSlots = 32;
+enum : int { kFree, kClaimed, kSet };
+struct AbandonSlot {
+  std::atomic<int> state{kFree};
+  char path[kPathMax];
+};
+AbandonSlot g_abandon[kAbandonSlots];
+static_assert(std::atomic<int>::is_always_lock_free);
 
 struct sigaction g_old_int, g_old_term;
 
@@ -23,12 +32,15 @@ extern "C" void on_stop_signal(int sig) {
     g_stop = sig;
     return;
   }
-  if (g_abandon_set != 0) {
-    ::unlink(g_abandon);
-    const std::size_t n = std::strlen(g_abandon);
-    std::memcpy(g_abandon + n, kJournal, sizeof kJournal);
-    ::unlink(g_abandon);
-    g_abandon[n] = '\0';
+  for (AbandonSlot& slot : g_abandon) {
+    if (slot.state.load() != kSet) continue;
+    char path[kPathMax + sizeof kJournal];
+    const std::size_t n = std::strlen(slot.path);
+    std::memcpy(path, slot.path, n);
+    std::memcpy(path + n, kJournal, sizeof kJournal);
+    ::unlink(path);  // the journal
+    path[n] = '\0';
+    ::unlink(path);
   }
   std::signal(sig, SIG_DFL);
   std::raise(sig);
@@ -61,11 +73,20 @@ int stop_signal() { return g_stop; }
 void request_stop(int signal) { g_stop = signal; }
 void clear_stop() { g_stop = 0; }
 
-void set_abandon_path(const char* path) {
-  g_abandon_set = 0;
-  if (path == nullptr || std::strlen(path) >= kPathMax) return;
-  std::strcpy(g_abandon, path);
-  g_abandon_set = 1;
+int abandon_on_kill(const char* path) {
+  if (std::strlen(path) >= kPathMax) return -1;
+  for (int i = 0; i < kAbandonSlots; ++i) {
+    int free = kFree;
+    if (!g_abandon[i].state.compare_exchange_strong(free, kClaimed)) continue;
+    std::strcpy(g_abandon[i].path, path);
+    g_abandon[i].state.store(kSet);
+    return i;
+  }
+  return -1;
+}
+
+void forget_on_kill(int slot) {
+  if (slot >= 0 && slot < kAbandonSlots) g_abandon[slot].state.store(kFree);
 }
 
 }  // namespace cdmadiag

@@ -28,7 +28,10 @@ inline bool stop_requested() { return stop_signal() != 0; }
 void request_stop(int signal);
 void clear_stop();
 
-// The temporary file (and SQLite's journal beside it) a second signal removes; null clears.
-void set_abandon_path(const char* path);
+// A temporary file (and SQLite's journal beside it) for a second signal to remove, until
+// forgotten: the slot to forget, or -1 when every slot is taken (the file would then stay
+// behind a kill, as any file does when the process is killed outright).
+int abandon_on_kill(const char* path);
+void forget_on_kill(int slot);
 
 }  // namespace cdmadiag

@@ -169,7 +169,7 @@ void OutputTarget::make_temp() {
   fd_ = ::mkostemp(name.data(), O_CLOEXEC);
   if (fd_ < 0) fail("cannot write", errno);
   temp_ = name.data();
-  set_abandon_path(temp_.c_str());
+  abandon_slot_ = abandon_on_kill(temp_.c_str());
 }
 
 OutputTarget::~OutputTarget() {
@@ -181,7 +181,8 @@ void OutputTarget::discard() {
   if (fd_ >= 0 && kind_ != Kind::kStdout) ::close(fd_);
   fd_ = -1;
   if (kind_ == Kind::kFile) {
-    set_abandon_path(nullptr);
+    forget_on_kill(abandon_slot_);
+    abandon_slot_ = -1;
     ::unlink(temp_.c_str());
     ::unlink((temp_ + "-journal").c_str());
   }
@@ -251,7 +252,8 @@ void OutputTarget::commit() {
     fail("cannot replace", err);
   }
   done_ = true;
-  set_abandon_path(nullptr);
+  forget_on_kill(abandon_slot_);
+  abandon_slot_ = -1;
 }
 
 void OutputFile::flush() {

@@ -73,6 +73,7 @@ class OutputTarget {
   std::string target_;  // kFile: the regular file replaced, symbolic links followed
   std::string temp_;
   int fd_ = -1;
+  int abandon_slot_ = -1;  // of abandon_on_kill
   bool done_ = false;
 };
 

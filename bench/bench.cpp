@@ -10,7 +10,10 @@
 // other work it varies less than the elapsed time, and with two threads it shows what the
 // hand-over costs.
 //
-//   cdmadiag_bench [--mb N] [--input FILE] [--format none|text|jsonl|csv|sqlite] [--details on|off]
+// The "seconds" row builds the per-second table alone: less the "none" row, what the
+// table adds to a SQLite run.
+//
+//   cdmadiag_bench [--mb N] [--input FILE] [--format none|text|jsonl|csv|sqlite|seconds] [--details on|off]
 //                  [--threads 1|2]
 #include <fmt/format.h>
 #include <sys/resource.h>
@@ -28,6 +31,7 @@
 
 #include "async_sink.h"
 #include "session.h"
+#include "sinks.h"
 #include "framework/dispatch.h"
 #include "host/cell_refs.h"
 #include "host/object_properties.h"
@@ -134,10 +138,12 @@ Result framing_once(const std::vector<std::uint8_t>& memory, const std::string& 
   return {seconds, packets, in->offset() - first, cpu_seconds() - cpu};
 }
 
-Result run_once(const std::vector<std::uint8_t>& memory, const std::string& input, OutputFormat* format, bool details,
-                int threads, const std::string& sqlite_path) {
+Result run_once(const std::vector<std::uint8_t>& memory, const std::string& input, OutputFormat* format,
+                bool seconds_table, bool details, int threads, const std::string& sqlite_path) {
   std::unique_ptr<cdmadiag::OutputSink> sink;
-  if (format == nullptr) {
+  if (seconds_table) {
+    sink = cdmadiag::make_table_sink(cdmadiag::TableKind::kSeconds, "/dev/null", nullptr);
+  } else if (format == nullptr) {
     sink = std::make_unique<NullSink>();
   } else {
     sink = cdmadiag::make_sink(*format, *format == OutputFormat::kSqlite ? sqlite_path : "/dev/null");
@@ -207,23 +213,25 @@ int main(int argc, char** argv) {
   struct Row {
     const char* name;
     std::optional<OutputFormat> format;
+    bool seconds_table = false;  // the per-second table alone, as `cdmadiag seconds` builds it
   };
   std::vector<std::string> sizes;  // of the SQLite files, noted after the table
   const Row rows[] = {{"none", std::nullopt},
                       {"text", OutputFormat::kText},
                       {"jsonl", OutputFormat::kJsonl},
                       {"csv", OutputFormat::kCsv},
-                      {"sqlite", OutputFormat::kSqlite}};
+                      {"sqlite", OutputFormat::kSqlite},
+                      {"seconds", std::nullopt, true}};
   for (const Row& row : rows) {
     if (!only.empty() && only != row.name) continue;
     for (const bool details : {true, false}) {
       if (!only_details.empty() && only_details != (details ? "on" : "off")) continue;
       for (const int threads : {1, 2}) {
         // Without output there is nothing to move to a second thread.
-        if (!row.format && threads > 1) continue;
+        if (!row.format && !row.seconds_table && threads > 1) continue;
         if (!only_threads.empty() && only_threads != std::to_string(threads)) continue;
         OutputFormat f = row.format.value_or(OutputFormat::kText);
-        const Result r = run_once(memory, input, row.format ? &f : nullptr, details, threads, sqlite_path);
+        const Result r = run_once(memory, input, row.format ? &f : nullptr, row.seconds_table, details, threads, sqlite_path);
         print_row(row.name, details ? "on" : "off", threads, r, framing.seconds);
         if (f == OutputFormat::kSqlite && row.format && threads == 1) {
           sizes.push_back(fmt::format("sqlite, details {}: {:.1f} MB, {:.2f}x the input", details ? "on" : "off",

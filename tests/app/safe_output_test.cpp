@@ -298,6 +298,28 @@ TEST(InterruptedRun, AKilledRunLeavesThePreviousFileAndTheNextRunItsTemporaryFil
   EXPECT_EQ(names_in(dir), (Names{"c.log", "out.db", fs::path(live.temp_path()).filename().string()}));
 }
 
+// A second signal ends the process at once and takes every half-written output with it,
+// however many sessions were writing (each on its own thread, in a library host).
+TEST(InterruptedRun, ASecondSignalRemovesEveryTemporaryFile) {
+  TempDir dir;
+  const std::string kept = dir.write("kept.db", {'o', 'l', 'd'});
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    const InterruptGuard guard(false);
+    OutputTarget a(kept, false), b(dir.file("b.csv"), false), c(dir.file("c.txt"), false);
+    a.write("x", 1);
+    { const OutputTarget done(dir.file("d.txt"), false); }  // gone before the signal, its slot free
+    request_stop(SIGINT);  // the first signal
+    ::raise(SIGTERM);
+    ::_exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+  EXPECT_EQ(names_in(dir), (Names{"kept.db"}));
+  EXPECT_EQ(slurp(kept), "old");
+}
+
 // SIGINT while the output, a FIFO, waits for its reader: the run stops as stopped (130).
 TEST(InterruptedRun, AStopWhileAFifoWaitsForItsReader) {
   TempDir dir;
