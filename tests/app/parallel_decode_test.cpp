@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app_test_util.h"
+#include "async_sink.h"
 #include "host/format_groups.h"
 #include "sinks.h"
 
@@ -18,14 +19,16 @@ const std::string kSource = CDMADIAG_SOURCE_DIR;
 
 // One capture decoded into a JSON lines file, with cell names and an output format that
 // keeps the per-second table.
-void decode_to(const std::string& input, const std::string& cells, const std::string& out, OutputFormat format) {
+void decode_to(const std::string& input, const std::string& cells, const std::string& out, OutputFormat format,
+               bool output_thread) {
   RunSettings settings;
   settings.cells = cells;
   DecodeSession session(settings);
   session.add_input(input);
   RunInfo info;
   info.cells = &session.cells();
-  const std::unique_ptr<OutputSink> sink = make_sink(format, out, info);
+  std::unique_ptr<OutputSink> sink = make_sink(format, out, info);
+  if (output_thread) sink = make_async_sink(std::move(sink));
   drain(session, *sink);
   sink->finish();
 }
@@ -34,6 +37,7 @@ TEST(ParallelDecode, SessionsOnThreadsGiveTheirSingleThreadedOutputs) {
   struct Job {
     std::string input, cells;
     OutputFormat format;
+    bool output_thread = false;  // as the command writes: formatted on a thread of its own
   };
   const std::string golden = kSource + "/tests/data/golden/";
   const std::vector<Job> jobs = {
@@ -41,16 +45,20 @@ TEST(ParallelDecode, SessionsOnThreadsGiveTheirSingleThreadedOutputs) {
       {kSource + "/examples/sample.log", "", OutputFormat::kJsonl},
       {golden + "drive.hdlc", golden + "cells.csv", OutputFormat::kJsonl},
       {kSource + "/examples/sample.hdlc", kSource + "/examples/cells.csv", OutputFormat::kGeojson},
+      {kSource + "/examples/sample.hdlc", kSource + "/examples/cells.csv", OutputFormat::kCsv, true},
   };
   TempDir dir;
   std::vector<std::string> alone;
   for (std::size_t i = 0; i < jobs.size(); ++i) {
     alone.push_back(dir.file("alone" + std::to_string(i)));
-    decode_to(jobs[i].input, jobs[i].cells, alone.back(), jobs[i].format);
+    decode_to(jobs[i].input, jobs[i].cells, alone.back(), jobs[i].format, jobs[i].output_thread);
   }
   std::vector<std::thread> threads;
   for (std::size_t i = 0; i < jobs.size(); ++i) {
-    threads.emplace_back([&, i] { decode_to(jobs[i].input, jobs[i].cells, dir.file("together" + std::to_string(i)), jobs[i].format); });
+    threads.emplace_back([&, i] {
+      const Job& j = jobs[i];
+      decode_to(j.input, j.cells, dir.file("together" + std::to_string(i)), j.format, j.output_thread);
+    });
   }
   for (std::thread& t : threads) t.join();
   for (std::size_t i = 0; i < jobs.size(); ++i) {
