@@ -35,6 +35,8 @@ if(TARGET cdmadiag_python)
 python3 (<< ${Python3_VERSION_MAJOR}.${next_minor}), python3-numpy, python3-pandas")
   # Only cdmadiag.fleet needs Dask; apt installs recommendations by default.
   set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "python3-dask, python3-distributed")
+  # Only the fleet's --db loads: the driver, and PostGIS where the server runs.
+  set(CPACK_DEBIAN_PACKAGE_SUGGESTS "python3-psycopg, postgresql-15-postgis-3")
 endif()
 include(CPack)
 
