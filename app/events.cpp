@@ -3,6 +3,7 @@
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <cmath>
 
 #include "framework/attributes.h"
 
@@ -13,6 +14,13 @@ constexpr std::int64_t kConnectionSuccess = 15;
 // Access attempt results: 1 ACAck received, 2 TCA received are success.
 constexpr std::int64_t kAccessNoAck = 0;
 constexpr std::int64_t kAccessProbeInterrupted = 3;
+
+// Results, reasons and service options are small whole numbers; a value no 64-bit integer
+// holds (a corrupt packet's) is none, never a cast out of range.
+std::optional<std::int64_t> as_code(double v) {
+  if (!(std::fabs(v) < 0x1p62)) return std::nullopt;
+  return static_cast<std::int64_t>(v);
+}
 
 std::string pn_text(const std::vector<std::uint32_t>& pns) {
   std::string s;
@@ -75,15 +83,16 @@ void EventDetector::packet(const PacketView& p, const MeasurementReader& reader)
     const double so = reader.value(*service_option_);
     if (d.service_option && *d.service_option != so) {
       DriveEvent& e = add(p, Tech::k1x, EventKind::kServiceOption);
-      e.code = static_cast<std::int64_t>(so);
+      e.code = as_code(so);
       e.details = fmt::format("service option {} to {}", *d.service_option, so);
     }
     d.service_option = so;
   }
   for (const WriteRecord& w : p.writes) {
     const std::optional<double> v = finite_number(w);
-    if (!v || w.index != 0) continue;
-    const auto code = static_cast<std::int64_t>(*v);
+    const std::optional<std::int64_t> c = v ? as_code(*v) : std::nullopt;
+    if (!c || w.index != 0) continue;
+    const std::int64_t code = *c;
     if (w.id == ATTR_ID_EVDO_CONNECTIONATTEMPT_RESULT) {
       const bool ok = code == kConnectionSuccess;
       DriveEvent& e = add(p, Tech::kEvdo, ok ? EventKind::kConnectionAttempt : EventKind::kConnectionFailure);

@@ -49,6 +49,7 @@ set(CDMADIAG_PACKAGE_TEST_ENV
 add_test(NAME package.command_docs COMMAND ${Python3_EXECUTABLE} -m unittest -v test_command_docs
          WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}/tests/package)
 set_tests_properties(package.command_docs PROPERTIES TIMEOUT 60 LABELS package ENVIRONMENT "${CDMADIAG_PACKAGE_TEST_ENV}")
+add_dependencies(cdmadiag_test_programs cdmadiag_cli)  # the sanitizer build makes only what its tests run
 if(TARGET cdmadiag_python)
   add_test(NAME package.python_imports COMMAND ${Python3_EXECUTABLE} -m unittest -v test_python_imports
            WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}/tests/package)
