@@ -51,6 +51,15 @@ void MemoryDataState::clear() {
 }
 
 MemoryDataState::Slot& MemoryDataState::slot_for(std::uint32_t id, std::uint32_t index) {
+  // Nearly every write finds its slot in place; the growing and hashing stay out of line.
+  if (id < flat_.size()) {
+    std::vector<Slot>& slots = flat_[id];
+    if (index < slots.size()) return slots[index];
+  }
+  return new_slot(id, index);
+}
+
+MemoryDataState::Slot& MemoryDataState::new_slot(std::uint32_t id, std::uint32_t index) {
   if (id < kFlatIds && index < kFlatIndexes) {
     if (id >= flat_.size()) flat_.resize(std::size_t{id} + 1);
     std::vector<Slot>& slots = flat_[id];

@@ -79,6 +79,7 @@ class MemoryDataState final : public IOrbDataState {
 
   void store(const AttrWrite& w, int status, int tag, OrbRetVal::Value value);
   Slot& slot_for(std::uint32_t id, std::uint32_t index);
+  [[gnu::noinline]] Slot& new_slot(std::uint32_t id, std::uint32_t index);
   const Slot* find(std::uint32_t id, std::uint32_t index) const;
   OrbRetVal read(const Slot& slot, const Entry& e, std::size_t which) const;
 
