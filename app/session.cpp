@@ -211,12 +211,7 @@ void DecodeSession::on_write(const AttrWrite& w) {
   if (!collecting_) return;
   // Filled in place: a temporary record copied in cost more than the decoder's write.
   WriteRecord& r = writes_.emplace_back();
-  // Member by member: a whole-struct copy read the just-built write back in 16-byte loads
-  // spanning the writer's 8-byte stores, which the processor cannot forward, and stalled.
-  r.op = w.op;
-  r.i = w.i;
-  r.u = w.u;
-  r.d = w.d;
+  static_cast<WriteValue&>(r) = w;
   r.id = w.id;
   r.index = w.index;
   if (w.op == WriteOp::kSetString) {
