@@ -3,9 +3,12 @@
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
+#include <cassert>
 #include <cmath>
 #include <exception>
+#include <span>
 
 #include "framework/attributes.h"
 #include "framework/decoder_1x.h"
@@ -24,7 +27,7 @@ constexpr std::size_t kNeighbours = 8;
 constexpr std::int64_t kStrayMs = 3600000;
 
 // The median of a few stamps; they are reordered.
-std::int64_t median_of(std::vector<std::int64_t>& v) {
+std::int64_t median_of(std::span<std::int64_t> v) {
   const auto mid = v.begin() + static_cast<std::ptrdiff_t>(v.size() / 2);
   std::nth_element(v.begin(), mid, v.end());
   return *mid;
@@ -158,12 +161,19 @@ void DecodeSession::place_input() {
 // for it too: the first packets before a pause in logging are no strays.
 bool DecodeSession::stray(std::int64_t gps_ms) const {
   if (gps_ms < kEarliestPlausibleMs) return true;
-  std::vector<std::int64_t> later;
+  // On the stack: every packet is judged, and two vectors per packet were half the
+  // allocations of a decode.
+  std::array<std::int64_t, kNeighbours> later_stamps;
+  std::size_t later_count = 0;
   for (const auto& p : ahead_) {
-    if (later.size() == kNeighbours) break;
-    if (p->gps_ms) later.push_back(*p->gps_ms);
+    if (later_count == kNeighbours) break;
+    if (p->gps_ms) later_stamps[later_count++] = *p->gps_ms;
   }
-  std::vector<std::int64_t> earlier = in_->earlier;
+  assert(in_->earlier.size() <= kNeighbours);
+  std::array<std::int64_t, kNeighbours> earlier_stamps;
+  std::copy(in_->earlier.begin(), in_->earlier.end(), earlier_stamps.begin());
+  const std::span<std::int64_t> later(later_stamps.data(), later_count);
+  const std::span<std::int64_t> earlier(earlier_stamps.data(), in_->earlier.size());
   const auto far = [gps_ms](std::int64_t t) { return std::llabs(gps_ms - t) > kStrayMs; };
   if (earlier.empty() && later.empty()) return false;
   if (earlier.empty()) return far(later.front()) && far(median_of(later));

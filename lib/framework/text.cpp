@@ -40,6 +40,15 @@ void pad_append(std::string& out, const Conversion& s, std::string_view body, st
 
 template <typename U>
 void append_integer(std::string& out, const Conversion& s, bool negative, U magnitude, int base, bool upper) {
+  if (s.width == 0 && s.precision < 0 && !s.plus && base == 10) {
+    // Most conversions are a bare "%d" or "%u": no padding to lay out.
+    char text[24];
+    char* p = text;
+    if (negative) *p++ = '-';
+    p = std::to_chars(p, text + sizeof text, magnitude).ptr;
+    out.append(text, p);
+    return;
+  }
   char digits[72];
   char* end = std::to_chars(digits, digits + sizeof digits, magnitude, base).ptr;
   if (upper) {

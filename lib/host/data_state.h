@@ -24,7 +24,7 @@ struct OrbRetVal {
 
   int status = 1;
   int type = kDouble;
-  union {
+  union Value {
     double d;
     float f;
     std::int64_t i64;
@@ -35,7 +35,8 @@ struct OrbRetVal {
     std::int16_t i16;
     std::uint8_t u8;
     std::int8_t i8;
-  } value{};
+  };
+  Value value{};
   std::string text;
 
   bool present() const { return status == 0; }

@@ -5,19 +5,17 @@ namespace {
 std::uint64_t key_of(std::uint32_t id, std::uint32_t index) { return (std::uint64_t{id} << 32) | index; }
 
 template <typename T>
-OrbRetVal make_value(int tag, T v) {
-  OrbRetVal r;
-  r.status = 0;
-  r.type = tag;
+OrbRetVal::Value value_of(int tag, T v) {
+  OrbRetVal::Value r{};
   switch (tag) {
-    case OrbRetVal::kDouble: r.value.d = static_cast<double>(v); break;
-    case OrbRetVal::kInt64: r.value.i64 = static_cast<std::int64_t>(v); break;
-    case OrbRetVal::kUInt64: r.value.u64 = static_cast<std::uint64_t>(v); break;
-    case OrbRetVal::kUInt32: r.value.u32 = static_cast<std::uint32_t>(v); break;
-    case OrbRetVal::kInt32: r.value.i32 = static_cast<std::int32_t>(v); break;
-    case OrbRetVal::kUInt16: r.value.u16 = static_cast<std::uint16_t>(v); break;
-    case OrbRetVal::kInt16: r.value.i16 = static_cast<std::int16_t>(v); break;
-    case OrbRetVal::kUInt8: r.value.u8 = static_cast<std::uint8_t>(v); break;
+    case OrbRetVal::kDouble: r.d = static_cast<double>(v); break;
+    case OrbRetVal::kInt64: r.i64 = static_cast<std::int64_t>(v); break;
+    case OrbRetVal::kUInt64: r.u64 = static_cast<std::uint64_t>(v); break;
+    case OrbRetVal::kUInt32: r.u32 = static_cast<std::uint32_t>(v); break;
+    case OrbRetVal::kInt32: r.i32 = static_cast<std::int32_t>(v); break;
+    case OrbRetVal::kUInt16: r.u16 = static_cast<std::uint16_t>(v); break;
+    case OrbRetVal::kInt16: r.i16 = static_cast<std::int16_t>(v); break;
+    case OrbRetVal::kUInt8: r.u8 = static_cast<std::uint8_t>(v); break;
     default: break;
   }
   return r;
@@ -48,10 +46,20 @@ AttrWrite unsigned_write(std::uint32_t id, std::uint32_t index, WriteOp op, std:
 void MemoryDataState::clear() {
   flat_.clear();
   overflow_.clear();
+  texts_.clear();
   stored_ = 0;
 }
 
 MemoryDataState::Slot& MemoryDataState::slot_for(std::uint32_t id, std::uint32_t index) {
+  // Nearly every write finds its slot in place; the growing and hashing stay out of line.
+  if (id < flat_.size()) {
+    std::vector<Slot>& slots = flat_[id];
+    if (index < slots.size()) return slots[index];
+  }
+  return new_slot(id, index);
+}
+
+MemoryDataState::Slot& MemoryDataState::new_slot(std::uint32_t id, std::uint32_t index) {
   if (id < kFlatIds && index < kFlatIndexes) {
     if (id >= flat_.size()) flat_.resize(std::size_t{id} + 1);
     std::vector<Slot>& slots = flat_[id];
@@ -70,69 +78,96 @@ const MemoryDataState::Slot* MemoryDataState::find(std::uint32_t id, std::uint32
   return it == overflow_.end() ? nullptr : &it->second;
 }
 
-void MemoryDataState::store(const AttrWrite& w, const OrbRetVal& v) {
+// Set field by field: a whole value record per write, string and all, built, copied in
+// and destroyed, was the busiest path of a decode. status 1 with tag kDouble and a zero
+// value is the record of a no-value write.
+void MemoryDataState::store(const AttrWrite& w, int status, int tag, OrbRetVal::Value value) {
   if (sink_ != nullptr) sink_->on_write(w);
   Slot& slot = slot_for(w.id, w.index);
-  if (!slot.latest.set) ++stored_;
-  if (slot.latest.set && slot.latest.message != current_) slot.earlier = std::move(slot.latest);
-  slot.latest.message = current_;
-  slot.latest.set = true;
-  slot.latest.value = v;
+  Entry& latest = slot.latest;
+  if (!latest.set) {
+    ++stored_;
+  } else if (latest.message != current_) {
+    slot.earlier = latest;
+    if (slot.texts != 0) {
+      TextPair& t = texts_[slot.texts - 1];
+      t[1].swap(t[0]);
+    }
+  }
+  latest.message = current_;
+  latest.set = true;
+  latest.status = static_cast<std::int8_t>(status);
+  latest.type = static_cast<std::int8_t>(tag);
+  latest.value = value;
+  if (tag == OrbRetVal::kString) {
+    if (slot.texts == 0) {
+      texts_.emplace_back();
+      slot.texts = static_cast<std::uint32_t>(texts_.size());
+    }
+    texts_[slot.texts - 1][0].assign(w.text);
+  }
+}
+
+// A text is read only for an entry that holds one: what the pair keeps for a number is
+// stale.
+OrbRetVal MemoryDataState::read(const Slot& slot, const Entry& e, std::size_t which) const {
+  OrbRetVal r;
+  r.status = e.status;
+  r.type = e.type;
+  r.value = e.value;
+  if (e.type == OrbRetVal::kString && slot.texts != 0) r.text = texts_[slot.texts - 1][which];
+  return r;
 }
 
 void MemoryDataState::SetByte(std::uint32_t id, std::uint8_t v, std::uint32_t index, std::uint32_t, int) {
-  store(unsigned_write(id, index, WriteOp::kSetByte, v), make_value(OrbRetVal::kUInt8, v));
+  store(unsigned_write(id, index, WriteOp::kSetByte, v), 0, OrbRetVal::kUInt8, value_of(OrbRetVal::kUInt8, v));
 }
 void MemoryDataState::SetShort(std::uint32_t id, std::int16_t v, std::uint32_t index, std::uint32_t, int) {
-  store(signed_write(id, index, WriteOp::kSetShort, v), make_value(OrbRetVal::kInt16, v));
+  store(signed_write(id, index, WriteOp::kSetShort, v), 0, OrbRetVal::kInt16, value_of(OrbRetVal::kInt16, v));
 }
 void MemoryDataState::SetUShort(std::uint32_t id, std::uint16_t v, std::uint32_t index, std::uint32_t, int) {
-  store(unsigned_write(id, index, WriteOp::kSetUShort, v), make_value(OrbRetVal::kUInt16, v));
+  store(unsigned_write(id, index, WriteOp::kSetUShort, v), 0, OrbRetVal::kUInt16, value_of(OrbRetVal::kUInt16, v));
 }
 void MemoryDataState::SetInt(std::uint32_t id, std::int32_t v, std::uint32_t index, std::uint32_t, int) {
-  store(signed_write(id, index, WriteOp::kSetInt, v), make_value(OrbRetVal::kInt32, v));
+  store(signed_write(id, index, WriteOp::kSetInt, v), 0, OrbRetVal::kInt32, value_of(OrbRetVal::kInt32, v));
 }
 void MemoryDataState::SetLong(std::uint32_t id, std::int32_t v, std::uint32_t index, std::uint32_t, int) {
-  store(signed_write(id, index, WriteOp::kSetLong, v), make_value(OrbRetVal::kInt32, v));
+  store(signed_write(id, index, WriteOp::kSetLong, v), 0, OrbRetVal::kInt32, value_of(OrbRetVal::kInt32, v));
 }
 void MemoryDataState::SetUInt(std::uint32_t id, std::uint32_t v, std::uint32_t index, std::uint32_t, int) {
-  store(unsigned_write(id, index, WriteOp::kSetUInt, v), make_value(OrbRetVal::kUInt32, v));
+  store(unsigned_write(id, index, WriteOp::kSetUInt, v), 0, OrbRetVal::kUInt32, value_of(OrbRetVal::kUInt32, v));
 }
 void MemoryDataState::SetULong(std::uint32_t id, std::uint32_t v, std::uint32_t index, std::uint32_t, int) {
-  store(unsigned_write(id, index, WriteOp::kSetULong, v), make_value(OrbRetVal::kUInt32, v));
+  store(unsigned_write(id, index, WriteOp::kSetULong, v), 0, OrbRetVal::kUInt32, value_of(OrbRetVal::kUInt32, v));
 }
 void MemoryDataState::SetDWord(std::uint32_t id, std::uint32_t v, std::uint32_t index, std::uint32_t, int) {
-  store(unsigned_write(id, index, WriteOp::kSetDWord, v), make_value(OrbRetVal::kUInt32, v));
+  store(unsigned_write(id, index, WriteOp::kSetDWord, v), 0, OrbRetVal::kUInt32, value_of(OrbRetVal::kUInt32, v));
 }
 void MemoryDataState::SetInt64(std::uint32_t id, std::int64_t v, std::uint32_t index, std::uint32_t, int) {
-  store(signed_write(id, index, WriteOp::kSetInt64, v), make_value(OrbRetVal::kInt64, v));
+  store(signed_write(id, index, WriteOp::kSetInt64, v), 0, OrbRetVal::kInt64, value_of(OrbRetVal::kInt64, v));
 }
 void MemoryDataState::SetUInt64(std::uint32_t id, std::uint64_t v, std::uint32_t index, std::uint32_t, int) {
-  store(unsigned_write(id, index, WriteOp::kSetUInt64, v), make_value(OrbRetVal::kUInt64, v));
+  store(unsigned_write(id, index, WriteOp::kSetUInt64, v), 0, OrbRetVal::kUInt64, value_of(OrbRetVal::kUInt64, v));
 }
 void MemoryDataState::SetDouble(std::uint32_t id, double v, std::uint32_t index, std::uint32_t, int) {
   AttrWrite w = make_write(id, index, WriteOp::kSetDouble);
   w.d = v;
-  store(w, make_value(OrbRetVal::kDouble, v));
+  store(w, 0, OrbRetVal::kDouble, value_of(OrbRetVal::kDouble, v));
 }
 void MemoryDataState::SetString(std::uint32_t id, const char* v, std::uint32_t index, std::uint32_t, int) {
   AttrWrite w = make_write(id, index, WriteOp::kSetString);
   w.text = v != nullptr ? std::string_view(v) : std::string_view();
-  OrbRetVal r;
-  r.status = 0;
-  r.type = OrbRetVal::kString;
-  r.text = std::string(w.text);
-  store(w, r);
+  store(w, 0, OrbRetVal::kString, OrbRetVal::Value{});
 }
 void MemoryDataState::SetNoValue(std::uint32_t id, std::uint32_t index, std::uint32_t, int) {
   // A marked-absent attribute hides what was stored before it.
-  store(make_write(id, index, WriteOp::kSetNoValue), OrbRetVal{});
+  store(make_write(id, index, WriteOp::kSetNoValue), 1, OrbRetVal::kDouble, OrbRetVal::Value{});
 }
 
 OrbRetVal MemoryDataState::GetValue(std::uint32_t id, std::uint32_t index, std::uint32_t) {
   const Slot* slot = find(id, index);
   if (slot == nullptr || !slot->latest.set || slot->latest.message != current_) return {};
-  return slot->latest.value;
+  return read(*slot, slot->latest, 0);
 }
 
 OrbRetVal MemoryDataState::GetValueAt(std::uint32_t id, std::uint32_t index, std::uint32_t bound) {
@@ -142,7 +177,7 @@ OrbRetVal MemoryDataState::GetValueAt(std::uint32_t id, std::uint32_t index, std
   // Message numbers start at 1, so a bound of 0 could only ever find nothing: it is
   // taken, like kNoBound, as no bound.
   const bool unbounded = bound == kNoBound || bound == 0;
-  if (slot.latest.set && (unbounded || slot.latest.message < bound)) return slot.latest.value;
-  if (slot.earlier.set && (unbounded || slot.earlier.message < bound)) return slot.earlier.value;
+  if (slot.latest.set && (unbounded || slot.latest.message < bound)) return read(slot, slot.latest, 0);
+  if (slot.earlier.set && (unbounded || slot.earlier.message < bound)) return read(slot, slot.earlier, 1);
   return {};
 }

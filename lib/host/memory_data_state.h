@@ -4,6 +4,7 @@
 // the most recent one from an earlier packet), so memory does not grow with the log.
 // Storage is flat, indexed by attribute id and element index: every decoded packet
 // writes dozens of attributes, and hashing each key cost more than the decoding.
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -53,15 +54,22 @@ class MemoryDataState final : public IOrbDataState {
   OrbRetVal GetValueAt(std::uint32_t id, std::uint32_t index, std::uint32_t bound) override;
 
  private:
+  // Kept small: every write touches a slot, and a log's slots spread wider than the
+  // caches, so the texts, which few attributes have, live apart.
   struct Entry {
     std::uint32_t message = 0;
     bool set = false;
-    OrbRetVal value;
+    std::int8_t status = 1;
+    std::int8_t type = OrbRetVal::kDouble;
+    OrbRetVal::Value value{};
   };
   struct Slot {
     Entry latest;
     Entry earlier;  // most recent entry of a packet before latest's
+    std::uint32_t texts = 0;  // 1 + its place in texts_ once a text was written; 0 before
   };
+  // The texts of latest and earlier; swapped as latest becomes earlier.
+  using TextPair = std::array<std::string, 2>;
 
   // Ids come dense from the schema and indexes count small things (pilots, fingers,
   // carriers); anything beyond these goes to the hashed overflow rather than growing
@@ -69,12 +77,15 @@ class MemoryDataState final : public IOrbDataState {
   static constexpr std::uint32_t kFlatIds = 1u << 16;
   static constexpr std::uint32_t kFlatIndexes = 1024;
 
-  void store(const AttrWrite& w, const OrbRetVal& v);
+  void store(const AttrWrite& w, int status, int tag, OrbRetVal::Value value);
   Slot& slot_for(std::uint32_t id, std::uint32_t index);
+  [[gnu::noinline]] Slot& new_slot(std::uint32_t id, std::uint32_t index);
   const Slot* find(std::uint32_t id, std::uint32_t index) const;
+  OrbRetVal read(const Slot& slot, const Entry& e, std::size_t which) const;
 
   std::vector<std::vector<Slot>> flat_;  // [id][index]
   std::unordered_map<std::uint64_t, Slot> overflow_;
+  std::vector<TextPair> texts_;
   std::size_t stored_ = 0;
   DataStateSink* sink_ = nullptr;
   std::uint32_t current_ = 0;

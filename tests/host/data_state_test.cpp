@@ -60,6 +60,25 @@ TEST_F(DataStateReadBack, KeysAreIdAndIndexAndMemoryStaysBounded) {
   EXPECT_FALSE(present_at(kNoBound, 4));
 }
 
+TEST_F(DataStateReadBack, TextsFollowTheirEntryFromLatestToEarlier) {
+  const auto text_at = [&](std::uint32_t bound) { return ds.GetValueAt(kId, 0, bound).text; };
+  ds.begin_message(1);
+  ds.SetString(kId, "first", 0, kNoBound, 0);
+  ds.begin_message(2);
+  ds.SetString(kId, "second", 0, kNoBound, 0);
+  EXPECT_EQ(text_at(2), "first");
+  write_in(3, 5.0);  // a number now holds the latest entry, the text the earlier one
+  EXPECT_EQ(text_at(3), "second");
+  EXPECT_EQ(ds.GetValueAt(kId, 0, 3).type, OrbRetVal::kString);
+  EXPECT_EQ(at(kNoBound), 5.0);
+  EXPECT_EQ(text_at(kNoBound), "");
+  ds.begin_message(4);
+  ds.SetString(kId, "fourth", 0, kNoBound, 0);
+  EXPECT_EQ(at(4), 5.0);
+  EXPECT_EQ(text_at(4), "");
+  EXPECT_EQ(ds.GetValue(kId, 0, kNoBound).text, "fourth");
+}
+
 TEST(DataStateKeys, HugeIdsAndIndexesReadBackLikeSmallOnes) {
   MemoryDataState ds;
   const std::pair<std::uint32_t, std::uint32_t> keys[] = {
