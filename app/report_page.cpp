@@ -85,7 +85,7 @@ std::string content_policy(std::string_view tiles) {
   // a policy cannot name (a placeholder inside a label) allows the scheme only.
   const std::string scheme = split->first == "https" ? "https" : "http";
   std::string host(host_of(split->second));
-  if (host.starts_with("{s}.")) host = "*" + host.substr(3);
+  if (host.starts_with("{s}.")) host.replace(0, 3, "*");
   const bool plain = std::all_of(host.begin(), host.end(), [](char c) {
     return std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '-' || c == ':' || c == '*';
   });
