@@ -61,10 +61,6 @@ std::string cp1252_to_utf8(std::string_view text) {
   return fmt::to_string(out);
 }
 
-namespace {
-
-// Length of the well-formed UTF-8 sequence at s[i] (a lead byte of 0x80 or more), 0 for
-// none: no overlong form, no surrogate, nothing past U+10FFFF.
 std::size_t utf8_sequence(std::string_view s, std::size_t i) {
   const auto b = static_cast<unsigned char>(s[i]);
   const std::size_t n = b >= 0xC2 && b <= 0xDF ? 2 : b >= 0xE0 && b <= 0xEF ? 3 : b >= 0xF0 && b <= 0xF4 ? 4 : 0;
@@ -78,8 +74,6 @@ std::size_t utf8_sequence(std::string_view s, std::size_t i) {
   }
   return n;
 }
-
-}  // namespace
 
 void append_json_string(fmt::memory_buffer& out, std::string_view text, Encoding enc) {
   out.push_back('"');

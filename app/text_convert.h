@@ -14,6 +14,9 @@ char32_t cp1252_code_point(unsigned char b);
 void append_utf8(fmt::memory_buffer& out, char32_t cp);
 void append_cp1252_as_utf8(fmt::memory_buffer& out, std::string_view text);
 std::string cp1252_to_utf8(std::string_view text);
+// Length of the well-formed UTF-8 sequence at s[i] (a lead byte of 0x80 or more), 0 for
+// none: no overlong form, no surrogate, nothing past U+10FFFF.
+std::size_t utf8_sequence(std::string_view s, std::size_t i);
 enum class Encoding : std::uint8_t { kCp1252, kUtf8 };
 // A JSON string, quotes included, control characters escaped. Library texts are
 // Windows-1252; the command's own texts (file names in messages) are UTF-8 already.

@@ -688,21 +688,6 @@ void append_copy_ascii(fmt::memory_buffer& out, unsigned char b) {
   }
 }
 
-// Length of the well-formed UTF-8 sequence at s[i] (a lead byte of 0x80 or more), 0 for none.
-std::size_t utf8_length(std::string_view s, std::size_t i) {
-  const auto b = static_cast<unsigned char>(s[i]);
-  const std::size_t n = b >= 0xC2 && b <= 0xDF ? 2 : b >= 0xE0 && b <= 0xEF ? 3 : b >= 0xF0 && b <= 0xF4 ? 4 : 0;
-  if (n == 0 || s.size() - i < n) return 0;
-  const auto b1 = static_cast<unsigned char>(s[i + 1]);
-  if ((b == 0xE0 && b1 < 0xA0) || (b == 0xED && b1 > 0x9F) || (b == 0xF0 && b1 < 0x90) || (b == 0xF4 && b1 > 0x8F)) {
-    return 0;
-  }
-  for (std::size_t k = 1; k < n; ++k) {
-    if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return 0;
-  }
-  return n;
-}
-
 // Text of the tables (cell names of a list that may be Latin-1): the database refuses
 // a byte that is not UTF-8, so it reads as U+FFFD, as in JSON.
 void append_copy_utf8(fmt::memory_buffer& out, std::string_view s) {
@@ -710,7 +695,7 @@ void append_copy_utf8(fmt::memory_buffer& out, std::string_view s) {
     const auto b = static_cast<unsigned char>(s[i]);
     if (b < 0x80) {
       append_copy_ascii(out, b);
-    } else if (const std::size_t n = utf8_length(s, i); n > 0) {
+    } else if (const std::size_t n = utf8_sequence(s, i); n > 0) {
       out.append(s.data() + i, s.data() + i + n);
       i += n - 1;
     } else {
