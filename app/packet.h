@@ -21,13 +21,8 @@ const char* class_name(PacketClass cls);
 // "log" or "response", the words of the outputs and of the code listing.
 const char* kind_name(bool response);
 
-// One data-state write, copied out of the decoder's call.
-struct WriteRecord : WriteValue {
-  std::uint32_t id = 0;
-  std::uint32_t index = 0;
-  std::uint32_t text_offset = 0;  // SetString: its text in PacketView::texts
-  std::uint32_t text_size = 0;
-};
+// One data-state write, as the data state logged it (a string's text in PacketView::texts).
+using ::WriteRecord;
 
 enum class ValueKind : std::uint8_t { kSigned, kUnsigned, kDouble, kString, kNone };
 ValueKind value_kind(WriteOp op);

@@ -104,7 +104,7 @@ DecodeSession::DecodeSession(const RunSettings& settings, const CellSiteTable* c
   msg_.titleWanted = settings.title;
   msg_.detailsWanted = settings.details;
   msg_.cellIdWanted = settings.cell_ids;
-  writes_.reserve(256);
+  log_.writes.reserve(256);
   use_device(add_device());
 }
 
@@ -118,10 +118,8 @@ DecodeSession::Device* DecodeSession::add_device() {
 
 void DecodeSession::use_device(Device* d) {
   if (device_ == d) return;
-  if (ds_ != nullptr) ds_->set_sink(nullptr);
   device_ = d;
   ds_ = &d->ds;
-  ds_->set_sink(this);
 }
 
 // Inputs whose times follow one another are one drive of one device; an input that
@@ -181,9 +179,7 @@ bool DecodeSession::stray(std::int64_t gps_ms) const {
   return far(median_of(earlier)) && far(median_of(later));
 }
 
-DecodeSession::~DecodeSession() {
-  for (auto& d : devices_) d->ds.set_sink(nullptr);
-}
+DecodeSession::~DecodeSession() = default;
 
 void DecodeSession::add_input(const std::string& path) {
   auto in = std::make_unique<Input>();
@@ -205,20 +201,6 @@ std::uint64_t DecodeSession::input_offset() const { return in_ ? in_->stream->of
 
 std::optional<std::uint64_t> DecodeSession::input_size() const {
   return in_ ? in_->stream->size() : std::nullopt;
-}
-
-void DecodeSession::on_write(const AttrWrite& w) {
-  if (!collecting_) return;
-  // Filled in place: a temporary record copied in cost more than the decoder's write.
-  WriteRecord& r = writes_.emplace_back();
-  static_cast<WriteValue&>(r) = w;
-  r.id = w.id;
-  r.index = w.index;
-  if (w.op == WriteOp::kSetString) {
-    r.text_offset = static_cast<std::uint32_t>(texts_.size());
-    r.text_size = static_cast<std::uint32_t>(w.text.size());
-    texts_.append(w.text);
-  }
 }
 
 // Starts the next input; false when there is none. An input that cannot be opened or
@@ -348,8 +330,7 @@ bool DecodeSession::decode(const Record& record) {
   const std::uint32_t seq = ++seq_;
   ds_->begin_message(seq);
   msg_.reset();
-  writes_.clear();
-  texts_.clear();
+  log_.clear();
   error_.clear();
   lookups_.clear();
   bool failed = false;
@@ -392,7 +373,7 @@ bool DecodeSession::decode(const Record& record) {
   msg_.detailsWanted = settings_.details && !cut;
   msg_.cellIdWanted = settings_.cell_ids && !cut;
 
-  collecting_ = !cut;
+  ds_->set_log(cut ? nullptr : &log_);
   // The decoder object of the packet's class, set up as the host sets every one up; a
   // command response has no log header and code 0.
   const auto set_up = [&](auto& f) {
@@ -418,7 +399,7 @@ bool DecodeSession::decode(const Record& record) {
     failed = true;
     error_ = "unknown exception";
   }
-  collecting_ = false;
+  ds_->set_log(nullptr);
 
   // The host keeps the map position in the data state for later packets' cell lookups;
   // these writes are the host's, not the message's.
@@ -443,11 +424,11 @@ bool DecodeSession::decode(const Record& record) {
   if (!msg_.diagnostic.empty()) ++counters_.decode_failures;
 
   track_fix();
-  if (cut || (filter_.active() && !filter_.keep_writes(writes_))) return false;
+  if (cut || (filter_.active() && !filter_.keep_writes(log_.writes))) return false;
   if (filter_.active()) filter_.kept();
   view.cells = lookups_.lookups();
-  view.writes = writes_;
-  view.texts = texts_;
+  view.writes = log_.writes;
+  view.texts = log_.texts;
   view.error = failed ? &error_ : nullptr;
   return true;
 }

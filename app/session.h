@@ -91,7 +91,7 @@ struct InputResult {
   std::uint64_t bytes = 0;
 };
 
-class DecodeSession final : private DataStateSink {
+class DecodeSession final {
  public:
   enum class Event : std::uint8_t {
     kPacket,        // packet() holds the next packet
@@ -105,7 +105,7 @@ class DecodeSession final : private DataStateSink {
   // the session's own settings for the decoders; both must outlive the session.
   explicit DecodeSession(const RunSettings& settings, const CellSiteTable* cells = nullptr,
                          IProObjectPropertiesConnectedAccessor* accessor = nullptr);
-  ~DecodeSession() override;
+  ~DecodeSession();
   DecodeSession(const DecodeSession&) = delete;
   DecodeSession& operator=(const DecodeSession&) = delete;
 
@@ -137,7 +137,6 @@ class DecodeSession final : private DataStateSink {
   struct Device;
   struct Input;
 
-  void on_write(const AttrWrite& w) override;
   bool open_next_input();
   void finish_input(InputEnd end);
   // Reads the input on until the record at the front can be decoded: its neighbours
@@ -171,10 +170,8 @@ class DecodeSession final : private DataStateSink {
 
   MemoryDataState* ds_ = nullptr;  // the device's
   COrbExpandedMessage msg_;
-  std::vector<WriteRecord> writes_;
-  std::string texts_;
+  WriteLog log_;  // the packet's writes, while it is decoded and until the next
   std::string error_;
-  bool collecting_ = false;
   std::uint32_t seq_ = 0;
   PacketView view_;
   std::string framing_text_;

@@ -21,22 +21,20 @@ OrbRetVal::Value value_of(int tag, T v) {
   return r;
 }
 
-AttrWrite make_write(std::uint32_t id, std::uint32_t index, WriteOp op) {
-  AttrWrite w;
-  w.id = id;
-  w.index = index;
+WriteValue op_only(WriteOp op) {
+  WriteValue w;
   w.op = op;
   return w;
 }
 
-AttrWrite signed_write(std::uint32_t id, std::uint32_t index, WriteOp op, std::int64_t v) {
-  AttrWrite w = make_write(id, index, op);
+WriteValue signed_value(WriteOp op, std::int64_t v) {
+  WriteValue w = op_only(op);
   w.i = v;
   return w;
 }
 
-AttrWrite unsigned_write(std::uint32_t id, std::uint32_t index, WriteOp op, std::uint64_t v) {
-  AttrWrite w = make_write(id, index, op);
+WriteValue unsigned_value(WriteOp op, std::uint64_t v) {
+  WriteValue w = op_only(op);
   w.u = v;
   return w;
 }
@@ -50,7 +48,7 @@ void MemoryDataState::clear() {
   stored_ = 0;
 }
 
-MemoryDataState::Slot& MemoryDataState::slot_for(std::uint32_t id, std::uint32_t index) {
+[[gnu::always_inline]] inline MemoryDataState::Slot& MemoryDataState::slot_for(std::uint32_t id, std::uint32_t index) {
   // Nearly every write finds its slot in place; the growing and hashing stay out of line.
   if (id < flat_.size()) {
     std::vector<Slot>& slots = flat_[id];
@@ -80,10 +78,31 @@ const MemoryDataState::Slot* MemoryDataState::find(std::uint32_t id, std::uint32
 
 // Set field by field: a whole value record per write, string and all, built, copied in
 // and destroyed, was the busiest path of a decode. status 1 with tag kDouble and a zero
-// value is the record of a no-value write.
-void MemoryDataState::store(const AttrWrite& w, int status, int tag, OrbRetVal::Value value) {
-  if (sink_ != nullptr) sink_->on_write(w);
-  Slot& slot = slot_for(w.id, w.index);
+// value is the record of a no-value write. Inlined into each setter, so the log's record
+// is filled from the arguments rather than copied from one built on the stack.
+[[gnu::always_inline]] inline void MemoryDataState::store(std::uint32_t id, std::uint32_t index, const WriteValue& v,
+                                                          std::string_view text, int status, int tag,
+                                                          OrbRetVal::Value value) {
+  if (log_ != nullptr) {
+    WriteRecord& r = log_->writes.emplace_back();
+    static_cast<WriteValue&>(r) = v;
+    r.id = id;
+    r.index = index;
+    if (v.op == WriteOp::kSetString) {
+      r.text_offset = static_cast<std::uint32_t>(log_->texts.size());
+      r.text_size = static_cast<std::uint32_t>(text.size());
+      log_->texts.append(text);
+    }
+  }
+  if (sink_ != nullptr) {
+    AttrWrite w;
+    static_cast<WriteValue&>(w) = v;
+    w.id = id;
+    w.index = index;
+    w.text = text;
+    sink_->on_write(w);
+  }
+  Slot& slot = slot_for(id, index);
   Entry& latest = slot.latest;
   if (!latest.set) {
     ++stored_;
@@ -104,7 +123,7 @@ void MemoryDataState::store(const AttrWrite& w, int status, int tag, OrbRetVal::
       texts_.emplace_back();
       slot.texts = static_cast<std::uint32_t>(texts_.size());
     }
-    texts_[slot.texts - 1][0].assign(w.text);
+    texts_[slot.texts - 1][0].assign(text);
   }
 }
 
@@ -120,48 +139,47 @@ OrbRetVal MemoryDataState::read(const Slot& slot, const Entry& e, std::size_t wh
 }
 
 void MemoryDataState::SetByte(std::uint32_t id, std::uint8_t v, std::uint32_t index, std::uint32_t, int) {
-  store(unsigned_write(id, index, WriteOp::kSetByte, v), 0, OrbRetVal::kUInt8, value_of(OrbRetVal::kUInt8, v));
+  store(id, index, unsigned_value(WriteOp::kSetByte, v), {}, 0, OrbRetVal::kUInt8, value_of(OrbRetVal::kUInt8, v));
 }
 void MemoryDataState::SetShort(std::uint32_t id, std::int16_t v, std::uint32_t index, std::uint32_t, int) {
-  store(signed_write(id, index, WriteOp::kSetShort, v), 0, OrbRetVal::kInt16, value_of(OrbRetVal::kInt16, v));
+  store(id, index, signed_value(WriteOp::kSetShort, v), {}, 0, OrbRetVal::kInt16, value_of(OrbRetVal::kInt16, v));
 }
 void MemoryDataState::SetUShort(std::uint32_t id, std::uint16_t v, std::uint32_t index, std::uint32_t, int) {
-  store(unsigned_write(id, index, WriteOp::kSetUShort, v), 0, OrbRetVal::kUInt16, value_of(OrbRetVal::kUInt16, v));
+  store(id, index, unsigned_value(WriteOp::kSetUShort, v), {}, 0, OrbRetVal::kUInt16, value_of(OrbRetVal::kUInt16, v));
 }
 void MemoryDataState::SetInt(std::uint32_t id, std::int32_t v, std::uint32_t index, std::uint32_t, int) {
-  store(signed_write(id, index, WriteOp::kSetInt, v), 0, OrbRetVal::kInt32, value_of(OrbRetVal::kInt32, v));
+  store(id, index, signed_value(WriteOp::kSetInt, v), {}, 0, OrbRetVal::kInt32, value_of(OrbRetVal::kInt32, v));
 }
 void MemoryDataState::SetLong(std::uint32_t id, std::int32_t v, std::uint32_t index, std::uint32_t, int) {
-  store(signed_write(id, index, WriteOp::kSetLong, v), 0, OrbRetVal::kInt32, value_of(OrbRetVal::kInt32, v));
+  store(id, index, signed_value(WriteOp::kSetLong, v), {}, 0, OrbRetVal::kInt32, value_of(OrbRetVal::kInt32, v));
 }
 void MemoryDataState::SetUInt(std::uint32_t id, std::uint32_t v, std::uint32_t index, std::uint32_t, int) {
-  store(unsigned_write(id, index, WriteOp::kSetUInt, v), 0, OrbRetVal::kUInt32, value_of(OrbRetVal::kUInt32, v));
+  store(id, index, unsigned_value(WriteOp::kSetUInt, v), {}, 0, OrbRetVal::kUInt32, value_of(OrbRetVal::kUInt32, v));
 }
 void MemoryDataState::SetULong(std::uint32_t id, std::uint32_t v, std::uint32_t index, std::uint32_t, int) {
-  store(unsigned_write(id, index, WriteOp::kSetULong, v), 0, OrbRetVal::kUInt32, value_of(OrbRetVal::kUInt32, v));
+  store(id, index, unsigned_value(WriteOp::kSetULong, v), {}, 0, OrbRetVal::kUInt32, value_of(OrbRetVal::kUInt32, v));
 }
 void MemoryDataState::SetDWord(std::uint32_t id, std::uint32_t v, std::uint32_t index, std::uint32_t, int) {
-  store(unsigned_write(id, index, WriteOp::kSetDWord, v), 0, OrbRetVal::kUInt32, value_of(OrbRetVal::kUInt32, v));
+  store(id, index, unsigned_value(WriteOp::kSetDWord, v), {}, 0, OrbRetVal::kUInt32, value_of(OrbRetVal::kUInt32, v));
 }
 void MemoryDataState::SetInt64(std::uint32_t id, std::int64_t v, std::uint32_t index, std::uint32_t, int) {
-  store(signed_write(id, index, WriteOp::kSetInt64, v), 0, OrbRetVal::kInt64, value_of(OrbRetVal::kInt64, v));
+  store(id, index, signed_value(WriteOp::kSetInt64, v), {}, 0, OrbRetVal::kInt64, value_of(OrbRetVal::kInt64, v));
 }
 void MemoryDataState::SetUInt64(std::uint32_t id, std::uint64_t v, std::uint32_t index, std::uint32_t, int) {
-  store(unsigned_write(id, index, WriteOp::kSetUInt64, v), 0, OrbRetVal::kUInt64, value_of(OrbRetVal::kUInt64, v));
+  store(id, index, unsigned_value(WriteOp::kSetUInt64, v), {}, 0, OrbRetVal::kUInt64, value_of(OrbRetVal::kUInt64, v));
 }
 void MemoryDataState::SetDouble(std::uint32_t id, double v, std::uint32_t index, std::uint32_t, int) {
-  AttrWrite w = make_write(id, index, WriteOp::kSetDouble);
+  WriteValue w = op_only(WriteOp::kSetDouble);
   w.d = v;
-  store(w, 0, OrbRetVal::kDouble, value_of(OrbRetVal::kDouble, v));
+  store(id, index, w, {}, 0, OrbRetVal::kDouble, value_of(OrbRetVal::kDouble, v));
 }
 void MemoryDataState::SetString(std::uint32_t id, const char* v, std::uint32_t index, std::uint32_t, int) {
-  AttrWrite w = make_write(id, index, WriteOp::kSetString);
-  w.text = v != nullptr ? std::string_view(v) : std::string_view();
-  store(w, 0, OrbRetVal::kString, OrbRetVal::Value{});
+  store(id, index, op_only(WriteOp::kSetString), v != nullptr ? std::string_view(v) : std::string_view(), 0,
+        OrbRetVal::kString, OrbRetVal::Value{});
 }
 void MemoryDataState::SetNoValue(std::uint32_t id, std::uint32_t index, std::uint32_t, int) {
   // A marked-absent attribute hides what was stored before it.
-  store(make_write(id, index, WriteOp::kSetNoValue), 1, OrbRetVal::kDouble, OrbRetVal::Value{});
+  store(id, index, op_only(WriteOp::kSetNoValue), {}, 1, OrbRetVal::kDouble, OrbRetVal::Value{});
 }
 
 OrbRetVal MemoryDataState::GetValue(std::uint32_t id, std::uint32_t index, std::uint32_t) {

@@ -25,9 +25,30 @@ class DataStateSink {
   virtual void on_write(const AttrWrite& w) = 0;
 };
 
+// One write as the log keeps it: a string's text lies in the log's texts.
+struct WriteRecord : WriteValue {
+  std::uint32_t id = 0;
+  std::uint32_t index = 0;
+  std::uint32_t text_offset = 0;
+  std::uint32_t text_size = 0;
+};
+
+// The writes of one packet, in order. Filled by the data state itself: a call through a
+// sink per write, with a record built for it, cost as much as storing the value.
+struct WriteLog {
+  std::vector<WriteRecord> writes;
+  std::string texts;
+  void clear() {
+    writes.clear();
+    texts.clear();
+  }
+};
+
 class MemoryDataState final : public IOrbDataState {
  public:
   void set_sink(DataStateSink* sink) { sink_ = sink; }
+  // Writes go to the log as well while one is set.
+  void set_log(WriteLog* log) { log_ = log; }
   void set_read_only(bool ro) { read_only_ = ro; }
   // Opens the record of the next packet; reads and writes refer to it from now on.
   void begin_message(std::uint32_t message_number) { current_ = message_number; }
@@ -77,7 +98,8 @@ class MemoryDataState final : public IOrbDataState {
   static constexpr std::uint32_t kFlatIds = 1u << 16;
   static constexpr std::uint32_t kFlatIndexes = 1024;
 
-  void store(const AttrWrite& w, int status, int tag, OrbRetVal::Value value);
+  void store(std::uint32_t id, std::uint32_t index, const WriteValue& v, std::string_view text, int status, int tag,
+             OrbRetVal::Value value);
   Slot& slot_for(std::uint32_t id, std::uint32_t index);
   [[gnu::noinline]] Slot& new_slot(std::uint32_t id, std::uint32_t index);
   const Slot* find(std::uint32_t id, std::uint32_t index) const;
@@ -88,6 +110,7 @@ class MemoryDataState final : public IOrbDataState {
   std::vector<TextPair> texts_;
   std::size_t stored_ = 0;
   DataStateSink* sink_ = nullptr;
+  WriteLog* log_ = nullptr;
   std::uint32_t current_ = 0;
   bool read_only_ = false;
 };
