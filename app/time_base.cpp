@@ -34,12 +34,11 @@ constexpr std::int64_t kMsPerDay = 86400000;
 int leap_seconds_at_gps(std::int64_t gps_ms) {
   // The n-th second took effect at that day's UTC midnight, which GPS time reads n
   // seconds later.
-  int n = 0;
-  for (const std::int64_t day : kLeapDays) {
-    if (gps_ms < day * kMsPerDay + (n + 1) * std::int64_t{1000}) break;
-    ++n;
+  // From the latest: nearly every stamp of a drive is past the last step.
+  for (std::size_t n = kLeapDays.size(); n > 0; --n) {
+    if (gps_ms >= kLeapDays[n - 1] * kMsPerDay + static_cast<std::int64_t>(n) * 1000) return static_cast<int>(n);
   }
-  return n;
+  return 0;
 }
 
 std::int64_t gps_to_utc_ms(std::int64_t gps_ms) { return gps_ms - std::int64_t{1000} * leap_seconds_at_gps(gps_ms); }

@@ -5,11 +5,67 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string_view>
 
 namespace cdmadiag {
 
 namespace {
+
+// Collects a text in a block on the stack and hands it to the string in a few large
+// appends: a detail line is a dozen short pieces, and each append of its own cost more
+// than formatting the piece.
+class Buffer {
+ public:
+  static constexpr std::size_t kSize = 1024;
+  // Room for the longest single conversion (width and precision are capped well below).
+  static constexpr std::size_t kPiece = 512;
+
+  explicit Buffer(std::string& out) : out_(out) {}
+  Buffer(const Buffer&) = delete;
+  Buffer& operator=(const Buffer&) = delete;
+  ~Buffer() { flush(); }
+
+  // At least n (<= kPiece) bytes of room; commit() says how many were used.
+  char* room(std::size_t n) {
+    if (kSize - used_ < n) flush();
+    return data_ + used_;
+  }
+  void commit(char* end) { used_ = static_cast<std::size_t>(end - data_); }
+  void put(char c) {
+    *room(1) = c;
+    ++used_;
+  }
+  void put(const char* p, std::size_t n) {
+    if (kSize - used_ < n) {
+      flush();
+      if (n > kSize) {
+        out_.append(p, n);
+        return;
+      }
+    }
+    std::memcpy(data_ + used_, p, n);
+    used_ += n;
+  }
+  void fill(char c, std::size_t n) {
+    while (n > 0) {
+      const std::size_t k = std::min(n, kPiece);
+      char* at = room(k);
+      std::memset(at, c, k);
+      used_ += k;
+      n -= k;
+    }
+  }
+  void flush() {
+    out_.append(data_, used_);
+    used_ = 0;
+  }
+
+ private:
+  std::string& out_;
+  std::size_t used_ = 0;
+  char data_[kSize];
+};
 
 // One conversion's flags, width and precision.
 struct Conversion {
@@ -21,32 +77,30 @@ struct Conversion {
 };
 
 // Pads body (sign already in it, sign_len bytes) to the conversion's width.
-void pad_append(std::string& out, const Conversion& s, std::string_view body, std::size_t sign_len, bool zero_ok) {
+void pad_append(Buffer& out, const Conversion& s, std::string_view body, std::size_t sign_len, bool zero_ok) {
   const std::size_t width = static_cast<std::size_t>(s.width);
   if (body.size() >= width) {
-    out.append(body);
+    out.put(body.data(), body.size());
   } else if (s.left) {
-    out.append(body);
-    out.append(width - body.size(), ' ');
+    out.put(body.data(), body.size());
+    out.fill(' ', width - body.size());
   } else if (s.zero && zero_ok) {
-    out.append(body.substr(0, sign_len));
-    out.append(width - body.size(), '0');
-    out.append(body.substr(sign_len));
+    out.put(body.data(), sign_len);
+    out.fill('0', width - body.size());
+    out.put(body.data() + sign_len, body.size() - sign_len);
   } else {
-    out.append(width - body.size(), ' ');
-    out.append(body);
+    out.fill(' ', width - body.size());
+    out.put(body.data(), body.size());
   }
 }
 
 template <typename U>
-void append_integer(std::string& out, const Conversion& s, bool negative, U magnitude, int base, bool upper) {
+void append_integer(Buffer& out, const Conversion& s, bool negative, U magnitude, int base, bool upper) {
   if (s.width == 0 && s.precision < 0 && !s.plus && base == 10) {
     // Most conversions are a bare "%d" or "%u": no padding to lay out.
-    char text[24];
-    char* p = text;
+    char* p = out.room(24);
     if (negative) *p++ = '-';
-    p = std::to_chars(p, text + sizeof text, magnitude).ptr;
-    out.append(text, p);
+    out.commit(std::to_chars(p, p + 23, magnitude).ptr);
     return;
   }
   char digits[72];
@@ -72,18 +126,38 @@ void append_integer(std::string& out, const Conversion& s, bool negative, U magn
   pad_append(out, s, std::string_view(body, len), sign_len, s.precision < 0);
 }
 
-// "%.Nf" of a modest value, the dB figures of every table, without the exact decimal
-// expansion: the product with 10^N in long double is within 2^-63 of the true one
-// relative, so rounding it rounds the true value, unless the fraction lies that close to
-// a half (a tie among them), which is left to the exact way. Null when not done.
-char* short_fixed(char* out, double v, int precision) {
+// |v| * 10^precision rounded to the nearest whole number, where the product in double
+// decides it: that product is within half an ulp of the true one, so unless its fraction
+// lies within a few ulps of a half, the true value rounds the same way.
+std::optional<unsigned long long> scaled_in_double(double v, int precision) {
+  static constexpr double kScale[] = {1.0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6};
+  const double a = std::fabs(v) * kScale[precision];
+  if (!(a < 0x1p52)) return std::nullopt;
+  const double whole = std::floor(a);
+  const double frac = a - whole;
+  if (std::fabs(frac - 0.5) <= a * 0x1p-50) return std::nullopt;
+  return static_cast<unsigned long long>(whole) + (frac > 0.5 ? 1u : 0u);
+}
+
+// The same in long double, for what double leaves undecided: within 2^-63 relative.
+std::optional<unsigned long long> scaled_in_long_double(double v, int precision) {
   static constexpr long double kScale[] = {1.0L, 1e1L, 1e2L, 1e3L, 1e4L, 1e5L, 1e6L};
-  if (precision > 6 || !(std::fabs(v) < 1e12)) return nullptr;
   const long double a = std::fabs(static_cast<long double>(v)) * kScale[precision];
   const long double whole = std::floor(a);
   const long double frac = a - whole;
-  if (std::fabs(frac - 0.5L) <= a * 0x1p-61L) return nullptr;
-  auto n = static_cast<unsigned long long>(whole) + (frac > 0.5L ? 1u : 0u);
+  if (std::fabs(frac - 0.5L) <= a * 0x1p-61L) return std::nullopt;
+  return static_cast<unsigned long long>(whole) + (frac > 0.5L ? 1u : 0u);
+}
+
+// "%.Nf" of a modest value, the dB figures of every table, without the exact decimal
+// expansion; a fraction that close to a half (a tie among them) is left to the exact way.
+// Null when not done.
+char* short_fixed(char* out, double v, int precision) {
+  if (precision < 0 || precision > 6 || !(std::fabs(v) < 1e12)) return nullptr;
+  std::optional<unsigned long long> scaled = scaled_in_double(v, precision);
+  if (!scaled) scaled = scaled_in_long_double(v, precision);
+  if (!scaled) return nullptr;
+  const unsigned long long n = *scaled;
   if (std::signbit(v)) *out++ = '-';  // as printf: -0.001 shows as -0.00
   char digits[24];
   const char* end = std::to_chars(digits, digits + sizeof digits, n).ptr;
@@ -100,17 +174,17 @@ char* short_fixed(char* out, double v, int precision) {
 
 // The conversions the decoders' texts use, formatted as printf would; false for anything
 // else (the caller then leaves the whole text to vsnprintf).
-bool fast_format(std::string& out, const char* f, va_list args) {
+bool fast_format(std::string& text, const char* f, va_list args) {
   constexpr int kMaxWidth = 128;
-  while (*f != '\0') {
+  Buffer out(text);
+  for (;;) {
     const char* lit = f;
-    f = std::strchr(f, '%');
-    if (f == nullptr) f = lit + std::strlen(lit);
-    out.append(lit, static_cast<std::size_t>(f - lit));
+    f = ::strchrnul(f, '%');
+    out.put(lit, static_cast<std::size_t>(f - lit));
     if (*f == '\0') break;
     ++f;
     if (*f == '%') {
-      out.push_back('%');
+      out.put('%');
       ++f;
       continue;
     }
@@ -202,8 +276,8 @@ bool fast_format(std::string& out, const char* f, va_list args) {
       }
       case 'c': {
         if (s.zero) return false;
-        const char c = static_cast<char>(va_arg(args, int));
-        pad_append(out, s, std::string_view(&c, 1), 0, false);
+        const char ch = static_cast<char>(va_arg(args, int));
+        pad_append(out, s, std::string_view(&ch, 1), 0, false);
         break;
       }
       case 's': {
@@ -277,6 +351,10 @@ void appendf(std::string& out, const char* format, ...) {
 void append_fixed(std::string& out, double v, int precision) {
   // Enough for any double in fixed notation at the precisions we print.
   char buf[400];
+  if (const char* end = short_fixed(buf, v, precision)) {
+    out.append(buf, static_cast<std::size_t>(end - buf));
+    return;
+  }
   const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, precision);
   if (ec != std::errc{}) {
     appendf(out, "%.*f", precision, v);

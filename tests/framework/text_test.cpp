@@ -70,5 +70,21 @@ TEST(TextFormat, TextsCharactersAndWhatIsLeftToTheLibrary) {
   EXPECT_AS_LIBC("%s and %d", "text after a fallback", 3);
 }
 
+// Texts longer than the formatter's block, and pieces that straddle its end.
+TEST(TextFormat, LongTextsAcrossTheBlockAndFixedAppends) {
+  const std::string label(700, 'x');
+  char libc[4096];
+  std::snprintf(libc, sizeof libc, "%s|%100d|%-120.3f|%s|%08X|%c", label.c_str(), -5, 2.675, label.c_str(), 0xbeefu, 'q');
+  std::string ours = "kept:";
+  appendf(ours, "%s|%100d|%-120.3f|%s|%08X|%c", label.c_str(), -5, 2.675, label.c_str(), 0xbeefu, 'q');
+  EXPECT_EQ(ours, std::string("kept:") + libc);
+  for (const double v : {0.0, -0.004, 2.675, -63.755, 1.0 / 3, 123456.5, 1e15 + 0.25, 0.125}) {
+    for (const int precision : {0, 1, 2, 3, 6, 9}) {
+      std::snprintf(libc, sizeof libc, "%.*f", precision, v);
+      EXPECT_EQ(fixed_text(v, precision), libc) << v << " " << precision;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace cdmadiag
