@@ -307,6 +307,21 @@ bool fast_format(std::string& text, const char* f, va_list args) {
         pad_append(out, s, std::string_view(body, len), body[0] == '-' || body[0] == '+' ? 1 : 0, true);
         break;
       }
+      case 'g': {
+        if (longs != 0 || shorts != 0 || size_t_arg) return false;
+        const double v = va_arg(args, double);
+        if (!std::isfinite(v)) return false;
+        char body[kMaxWidth + 40];
+        std::size_t len = 0;
+        if (s.plus && !std::signbit(v)) body[len++] = '+';
+        // As "%.*g" gives it: the precision counts significant digits, 0 taken as 1.
+        const int precision = s.precision < 0 ? 6 : std::max(s.precision, 1);
+        const auto r = std::to_chars(body + len, body + sizeof body, v, std::chars_format::general, precision);
+        if (r.ec != std::errc{}) return false;
+        len = static_cast<std::size_t>(r.ptr - body);
+        pad_append(out, s, std::string_view(body, len), body[0] == '-' || body[0] == '+' ? 1 : 0, true);
+        break;
+      }
       default: return false;
     }
   }

@@ -58,6 +58,7 @@ TEST(TextFormat, FixedPointMatchesTheCLibraryIncludingTies) {
   for (const double v : values) {
     EXPECT_AS_LIBC("[%f|%.2f|%.1f|%.3f|%.0f|%05.2f|%6.1f|%-8.2f|%+.3f|%02.0f|%.*f|%F]", v, v, v, v, v, v, v, v, v, v,
                    4, v, v);
+    EXPECT_AS_LIBC("[%g|%.3g|%.0g|%12g|%-12g|%+g|%012g|%.10g]", v, v, v, v, v, v, v, v);
   }
 }
 
@@ -65,7 +66,7 @@ TEST(TextFormat, TextsCharactersAndWhatIsLeftToTheLibrary) {
   EXPECT_AS_LIBC("[%s|%8s|%-8s|%.2s|%c|%3c|%-3c|%%|%10s]", "abc", "abc", "abc", "abc", 'x', 'y', 'z', "");
   const double nan = std::numeric_limits<double>::quiet_NaN();
   const double inf = std::numeric_limits<double>::infinity();
-  EXPECT_AS_LIBC("[%.2f|%f|%6.1f|%g|%e|%#x|% d|%p]", nan, -inf, inf, 0.1, 12345.678, 255u, 5,
+  EXPECT_AS_LIBC("[%.2f|%f|%6.1f|%g|%e|%#x|% d|%p]", nan, -inf, inf, nan, 12345.678, 255u, 5,
                  static_cast<const void*>(nullptr));
   EXPECT_AS_LIBC("%s and %d", "text after a fallback", 3);
 }
