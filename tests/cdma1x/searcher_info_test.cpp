@@ -70,7 +70,6 @@ class SearcherInfo : public ::testing::Test {
 
 TEST_F(SearcherInfo, HandBuiltPacketEveryLineAndWrite) {
   const auto& msg = c.run(kInfo, info());
-  EXPECT_EQ(msg.title, "Searcher and Finger Information");
   EXPECT_EQ(
       msg.details,
       "PILOT_TYPE_INFO: 1, BAND_CLASS: 1 (1.8 to 2.0 GHz PCS), PREGAIN: 4, INTEGRATION: 64 per chip, "
@@ -107,7 +106,6 @@ TEST_F(SearcherInfo, HandBuiltPacketEveryLineAndWrite) {
 TEST_F(SearcherInfo, Ver2ShowsSignedPositionsAndWritesFingerChannels) {
   c.st.ds.SetUShort(ATTR_ID_PN_INC, 3, 0, kNoBound, 0);  // PN 100 files under 99, PN 200 under 201
   const auto& msg = c.run(kVer2, ver2(-8));
-  EXPECT_EQ(msg.title, "Searcher and Finger Information Ver2");
   EXPECT_EQ(
       msg.details,
       "BAND_CLASS: 1 (1.8 to 2.0 GHz PCS), PREGAIN: 4, INTEGRATION: 64 per chip, NON_COHERENT: 2, Transmit "
@@ -144,7 +142,6 @@ TEST_F(SearcherInfo, DelaysCountFromTheWholeWindowCentre) {
 
 TEST_F(SearcherInfo, EnhancedFingerTextAndWrites) {
   const auto& msg = c.run(kEnhanced, enhanced(1, {{100, 1, 4000}, {0xFFFF, 0xFF, 3000}, {300, 3, 0}}));
-  EXPECT_EQ(msg.title, "Enhanced Finger Information");
   EXPECT_EQ(msg.details,
             "Search state: 8\nChannel number: 384\nBand class: 1.8 to 2.0 GHz PCS\nAntenna configuration: DIV\n"
             "Diversity combining algorithm: SPW\nRX0_AGC: -33.25, RX1_AGC: -31.25\n"

@@ -40,7 +40,6 @@ Bytes ver2() {
 TEST(ServiceConfig, Ver2TextAndWrites) {
   DecoderCase c;
   c.run(kVer2, ver2());
-  EXPECT_EQ(c.msg.title, "Service Configuration, ver 2");
   EXPECT_EQ(c.msg.details,
             "\nForward Mux Option: 1, Reverse Mux Option: 2, Forward # of Bits: 3, Reverse # of bits: 4, FCH active: 1, "
             "DCCH active: 0, F-SCH active: 1, R-SCH active: 1, # of service option connection records: 2, # of LPM "
@@ -74,7 +73,6 @@ TEST(ServiceConfig, Ver2TextAndWrites) {
 TEST(ServiceConfig, PackedTextAndWrites) {
   DecoderCase c;
   c.run(kPacked, packed());
-  EXPECT_EQ(c.msg.title, "Service Configuration");
   EXPECT_EQ(c.msg.details,
             "Service option: 33, \nForward Radio Configurations: \n"
             "-------------------------------------------------------\n"
@@ -107,7 +105,6 @@ TEST(ServiceConfig, ActiveSetTextFollowsEveryMaskBit) {
   DecoderCase c;
   c.read_only = true;
   c.run(0x102F, active_set());
-  EXPECT_EQ(c.msg.title, "Active Set and Channel Configuration");
   EXPECT_EQ(c.msg.details,
             "\n Band class: 1.8 to 2.0 GHz PCS band, CDMA_CHANNEL: 25, Number of Pilots in active set: 4\n"
             "\nSupplemental Channel Information: \n-------------------------------------------------------\n\n"

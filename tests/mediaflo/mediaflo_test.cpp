@@ -145,14 +145,6 @@ TEST_F(Mediaflo, EachPacketTextAndWritesByteForByte) {
   }
 }
 
-TEST_F(Mediaflo, ReadOnlyKeepsTheTextAndWritesNothing) {
-  c.read_only = true;
-  for (const Packet& p : packets()) {
-    EXPECT_EQ(c.run(p.code, p.bytes).details, p.details);
-    EXPECT_EQ(c.writes(), "") << formatf("0x%04X", p.code);
-  }
-}
-
 TEST_F(Mediaflo, ShortFixedPartGivesTheFailureTextAloneAndListsStopAtTheirLastWholeRecord) {
   for (const Packet& p : packets()) {
     sweep_truncations(p.code, p.bytes, [&p](const COrbExpandedMessage& msg, std::size_t n) {
