@@ -18,7 +18,6 @@ std::string iso(std::int64_t ms) {
   return fmt::to_string(b);
 }
 
-
 TEST(TimeBase, EachLeapSecondTakesEffectAtItsUtcMidnight) {
   // (UTC day the n-th leap second ended, n): one GPS millisecond before UTC midnight
   // reads 23:59:59.999 with n - 1 seconds off; midnight itself with n.
@@ -44,21 +43,13 @@ TEST(TimeBase, EachLeapSecondTakesEffectAtItsUtcMidnight) {
   EXPECT_EQ(iso(gps_to_utc_ms(1483228816999)), "2016-12-31T23:59:59.999Z");
 }
 
-// One line per packet: seq, UTC time, and "?" for a stamp the session took for a stray.
-class StampSink final : public OutputSink {
- public:
-  void packet(const PacketView& p) override {
-    lines.push_back(std::to_string(p.seq) + (p.time_ms ? " " + iso(*p.time_ms) : " -") + (p.time_suspect ? " ?" : ""));
-  }
-  void framing_error(std::string_view) override {}
-  void finish() override {}
-  std::vector<std::string> lines;
-};
-
 std::vector<std::string> stamps(const std::vector<std::uint64_t>& units, bool look_ahead = true) {
   ByteVec capture;
   for (const std::uint64_t u : units) capture = cat({capture, log_record(0x1001, {}, u)});
-  StampSink sink;
+  // Per packet: seq, UTC time, and "?" for a stamp the session took for a stray.
+  LineSink sink([](const PacketView& p) {
+    return std::to_string(p.seq) + (p.time_ms ? " " + iso(*p.time_ms) : " -") + (p.time_suspect ? " ?" : "");
+  });
   RunSettings settings;
   settings.look_ahead = look_ahead;
   decode_into(sink, {capture}, settings);
