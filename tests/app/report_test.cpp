@@ -14,7 +14,6 @@
 #include <random>
 #include <regex>
 #include <set>
-#include <sstream>
 #include <variant>
 
 #include "app_test_util.h"
@@ -201,7 +200,7 @@ TEST_F(DriveTest, ASameSizeActiveSetSwapIsAnEventWithThePnsAddedAndRemoved) {
 
 // The serving sector is the serving PN's likely cell at the second's position: never a
 // neighbour's, and of two cells with that PN the one whose beam faces the position.
-TEST(DriveServing, TheServingPnsBeamAwareCellNeverANeighbours) {
+TEST_F(DriveTest, TheServingPnsBeamAwareCellNeverANeighbours) {
   CellSiteTable cells;
   std::string error;
   ASSERT_TRUE(cells.parse_csv("pn,lat,lon,sector_id,site_name,azimuth,beamwidth\n"
@@ -210,27 +209,16 @@ TEST(DriveServing, TheServingPnsBeamAwareCellNeverANeighbours) {
                               "348,43.0001,-89.0,nbr-348,Next door,,\n",  // a neighbour PN, nearest of all
                               error))
       << error;
-  DriveCollector drive(&cells);
-  Fix fix;
-  fix.seq = 1;
-  fix.latitude = 43.0;
-  fix.longitude = -89.0;
-  COrbExpandedMessage msg;
+  DriveCollector with_cells(&cells);
+  target = &with_cells;
+  const Fix f = at(43.0, -89.0);
   std::vector<WriteRecord> w = active_set({{12, -4}});
-  const std::vector<WriteRecord> neighbour = {{{WriteOp::kSetDouble, 0, 0, -12}, ATTR_ID_PN_ECIO_SET, 348, 0, 0},
-                                              {{WriteOp::kSetByte, 0, 6, 0}, ATTR_ID_PN_ECIO_SET_STATUS, 348, 0, 0}};
-  w.insert(w.end(), neighbour.begin(), neighbour.end());
-  PacketView p;
-  p.seq = 1;
-  p.time_ms = 1000;
-  p.code = 0x1019;
-  p.msg = &msg;
-  p.fix = &fix;
-  p.writes = w;
-  drive.packet(p);
-  drive.finish();
-  ASSERT_EQ(drive.seconds().size(), 1U);
-  const Serving& s = drive.seconds()[0].serving_1x;
+  w.push_back(d(ATTR_ID_PN_ECIO_SET, -12, 348));  // searched (status 6), not in the active set
+  w.push_back(b(ATTR_ID_PN_ECIO_SET_STATUS, 6, 348));
+  feed(1, w, &f);
+  with_cells.finish();
+  ASSERT_EQ(with_cells.seconds().size(), 1U);
+  const Serving& s = with_cells.seconds()[0].serving_1x;
   EXPECT_EQ(s.pn, 12);
   ASSERT_NE(s.cell, nullptr);
   EXPECT_EQ(s.cell->sector_id, "far-12");
@@ -238,48 +226,25 @@ TEST(DriveServing, TheServingPnsBeamAwareCellNeverANeighbours) {
 }
 
 // A stamp of 0 in the middle of a drive changes no second, span or distance.
-TEST(DriveStrayStamp, AZeroStampChangesNoSecondSpanOrDistance) {
-  const auto drive_of = [](bool with_stray) {
-    auto drive = std::make_unique<DriveCollector>();
-    COrbExpandedMessage msg;
-    std::vector<Fix> fixes(4);
+TEST_F(DriveTest, AZeroStampChangesNoSecondSpanOrDistance) {
+  DriveCollector stray;
+  const std::vector<Fix> fixes = {at(43.0, -89.0), at(43.001, -89.0), at(43.002, -89.0), at(43.003, -89.0)};
+  for (DriveCollector* c : {&drive, &stray}) {
+    target = c;
     for (std::size_t k = 0; k < fixes.size(); ++k) {
-      fixes[k].seq = static_cast<std::uint32_t>(k + 1);
-      fixes[k].latitude = 43.0 + 0.001 * static_cast<double>(k);
-      fixes[k].longitude = -89.0;
+      feed(1778599182.0 + static_cast<double>(k), {rx(-70.0 - 2 * static_cast<double>(k))}, &fixes[k]);
+      if (c == &stray && k == 1) feed(315964800.0, {rx(-10)}, &fixes[1], false, 0, true);
     }
-    std::uint32_t seq = 0;
-    const auto feed = [&](std::int64_t ms, double rx, const Fix& f, bool suspect) {
-      const std::vector<WriteRecord> w = {{{WriteOp::kSetDouble, 0, 0, rx}, ATTR_ID_CDMA_MOBILE_RX_POWER, 0, 0, 0}};
-      PacketView p;
-      p.seq = ++seq;
-      p.time_ms = ms;
-      p.time_suspect = suspect;
-      p.code = 0x1019;
-      p.msg = &msg;
-      p.fix = &f;
-      p.writes = w;
-      drive->packet(p);
-    };
-    feed(1778599182000, -70, fixes[0], false);
-    feed(1778599183000, -72, fixes[1], false);
-    if (with_stray) feed(315964800000, -10, fixes[1], true);
-    feed(1778599184000, -74, fixes[2], false);
-    feed(1778599185000, -76, fixes[3], false);
-    drive->finish();
-    return drive;
-  };
-  const auto plain = drive_of(false);
-  const auto stray = drive_of(true);
-  ASSERT_EQ(stray->seconds().size(), plain->seconds().size());
-  const std::size_t rx = *measurement_index("cdma_rx_power_dbm");
-  for (std::size_t i = 0; i < plain->seconds().size(); ++i) {
-    EXPECT_EQ(stray->seconds()[i].second, plain->seconds()[i].second);
-    EXPECT_EQ(stray->seconds()[i].value(rx), plain->seconds()[i].value(rx));
+    c->finish();
   }
-  EXPECT_EQ(stray->summary().first_time, plain->summary().first_time);
-  EXPECT_EQ(stray->summary().last_time, plain->summary().last_time);
-  EXPECT_DOUBLE_EQ(stray->summary().distance_m(), plain->summary().distance_m());
+  ASSERT_EQ(stray.seconds().size(), drive.seconds().size());
+  for (std::size_t i = 0; i < drive.seconds().size(); ++i) {
+    EXPECT_EQ(stray.seconds()[i].second, drive.seconds()[i].second);
+    EXPECT_EQ(stray.seconds()[i].value(kRx), drive.seconds()[i].value(kRx));
+  }
+  EXPECT_EQ(stray.summary().first_time, drive.summary().first_time);
+  EXPECT_EQ(stray.summary().last_time, drive.summary().last_time);
+  EXPECT_DOUBLE_EQ(stray.summary().distance_m(), drive.summary().distance_m());
 }
 
 // A fix places its second while at most 10 s old, counted to the millisecond.
@@ -370,9 +335,8 @@ TEST_F(DriveTest, ReportOfAnEmptyAndASmallDriveIsCompleteAndFinite) {
 // The sample drive end to end: the report, and GeoJSON and KML through decode.
 TEST(ReportCommand, SampleDriveReportGeojsonAndKml) {
   TempDir dir;
-  const std::string sample = std::string(CDMADIAG_SOURCE_DIR) + "/examples/sample.hdlc";
-  const std::string cells = std::string(CDMADIAG_SOURCE_DIR) + "/examples/cells.csv";
-  ASSERT_EQ(cli({"report", sample, "--cells", cells, "-q", "-o", dir.file("r.html")}), kExitOk);
+  const std::string& sample = kSample;
+  ASSERT_EQ(cli({"report", sample, "--cells", kSampleCells, "-q", "-o", dir.file("r.html")}), kExitOk);
   const std::string html = slurp(dir.file("r.html"));
   EXPECT_NE(html.find("<g id=\"route\"><g class=\"dev\" data-device=\"0\"><g class=\"casing\""), std::string::npos);
   EXPECT_NE(html.find("Capitol Square"), std::string::npos);
@@ -435,39 +399,6 @@ TEST(ReportCommand, SampleDriveReportGeojsonAndKml) {
   std::size_t points = 0;
   for (auto p = kml.find("<Point>"); p != std::string::npos; p = kml.find("<Point>", p + 1)) ++points;
   EXPECT_EQ(points, features.size());
-}
-
-// The line to the serving sector follows the decoders' rule: a sector whose beam covers
-// the position wins over a nearer one facing away.
-TEST(ReportCommand, ServingLinesGoToASectorThatFacesThePosition) {
-  TempDir dir;
-  const std::string sample = std::string(CDMADIAG_SOURCE_DIR) + "/examples/sample.hdlc";
-  // Each listed PN twice: at its site with a 1-degree beam to the north, and 20 km south
-  // radiating all round.
-  std::ifstream listed(std::string(CDMADIAG_SOURCE_DIR) + "/examples/cells.csv");
-  std::ostringstream csv;
-  csv << "pn,latitude,longitude,sector_id,azimuth,beamwidth\n";
-  std::string line;
-  std::getline(listed, line);
-  while (std::getline(listed, line)) {
-    std::istringstream fields(line);
-    std::string pn, lat, lon;
-    std::getline(fields, pn, ',');
-    std::getline(fields, lat, ',');
-    std::getline(fields, lon, ',');
-    csv << pn << ',' << lat << ',' << lon << ",near,0,1\n" << pn << ',' << std::stod(lat) - 0.18 << ',' << lon << ",far,,\n";
-  }
-  const std::string cells = dir.write("cells.csv", {});
-  std::ofstream(cells) << csv.str();
-  ASSERT_EQ(cli({"report", sample, "--cells", cells, "-q", "-o", dir.file("r.html")}), kExitOk);
-  const std::string html = slurp(dir.file("r.html"));
-  const std::size_t from = html.find("<g id=\"serving\">");
-  const std::string serving = html.substr(from, html.find("<g id=\"route\">") - from);
-  std::size_t near = 0, far = 0;
-  for (auto p = serving.find(" near</title>"); p != std::string::npos; p = serving.find(" near</title>", p + 1)) ++near;
-  for (auto p = serving.find(" far</title>"); p != std::string::npos; p = serving.find(" far</title>", p + 1)) ++far;
-  EXPECT_GT(far, 10U);
-  EXPECT_LT(near, far / 4);
 }
 
 // Sixty thousand sectors around a route: each site drawn once (the marks of sites shared
@@ -638,7 +569,7 @@ TEST(ReportTiles, TemplatesAreCheckedAndThePageFetchesOnlyFromTheirServer) {
   for (const auto& [t, ok] : templates) EXPECT_EQ(tile_template_problem(t).empty(), ok) << t;
 
   TempDir dir;
-  const std::string sample = std::string(CDMADIAG_SOURCE_DIR) + "/examples/sample.hdlc";
+  const std::string& sample = kSample;
   EXPECT_EQ(cli({"report", sample, "--tiles", "file:///x/{z}/{x}/{y}.png", "-q", "-o", dir.file("x.html")}), kExitUsage);
   ASSERT_EQ(cli({"report", sample, "-q", "-o", dir.file("none.html")}), kExitOk);
   ASSERT_EQ(cli({"report", sample, "--tiles", templates[0].first, "-q", "-o", dir.file("s.html")}), kExitOk);
