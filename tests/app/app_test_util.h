@@ -1,14 +1,17 @@
 #pragma once
-// Builders for captures (log records, HDLC frames), a reader that collects events,
-// and a scratch directory and command line for whole runs.
+// Builders for captures (log records, HDLC frames), a reader that collects events, a
+// sink that keeps a line per packet, and a scratch directory and command line for whole
+// runs.
+#include <sqlite3.h>
 #include <unistd.h>
 #include <zlib.h>
 
 #include <cstdint>
 #include <deque>
 #include <filesystem>
-#include <memory>
 #include <fstream>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -21,6 +24,12 @@
 namespace cdmadiag::test {
 
 using ByteVec = std::vector<std::uint8_t>;
+using Lines = std::vector<std::string>;
+
+// The bundled sample drive and its cell list; the golden short drive's folder.
+inline const std::string kSample = std::string(CDMADIAG_SOURCE_DIR) + "/examples/sample.hdlc";
+inline const std::string kSampleCells = std::string(CDMADIAG_SOURCE_DIR) + "/examples/cells.csv";
+inline const std::string kGolden = std::string(CDMADIAG_SOURCE_DIR) + "/tests/data/golden";
 
 inline ByteVec cat(std::initializer_list<ByteVec> parts) {
   ByteVec out;
@@ -78,6 +87,12 @@ inline ByteVec log_frame(std::uint16_t code, const ByteVec& payload, std::uint64
   return hdlc_frame(log_frame_content(log_record(code, payload, units)));
 }
 
+// A dead-reckoning record: hemisphere letters and ten-character coordinates.
+inline ByteVec etak(const std::string& lon = "16.5000000", const std::string& lat = "52.0000000") {
+  const std::string text = "E" + lon + "N" + lat + "12.00";
+  return ByteVec(text.begin(), text.end());
+}
+
 struct Event {
   bool error = false;
   RecordKind kind = RecordKind::kLog;
@@ -116,6 +131,19 @@ class MemoryInputs {
 
  private:
   std::deque<ByteVec> held_;
+};
+
+// A line per packet as the test's function writes it; framing errors kept apart.
+class LineSink final : public OutputSink {
+ public:
+  explicit LineSink(std::function<std::string(const PacketView&)> line) : line_(std::move(line)) {}
+  void packet(const PacketView& p) override { lines.push_back(line_(p)); }
+  void framing_error(std::string_view text) override { errors.emplace_back(text); }
+  void finish() override {}
+  Lines lines, errors;
+
+ private:
+  std::function<std::string(const PacketView&)> line_;
 };
 
 // Decodes captures in memory, one input each, through a new session into the sink.
@@ -161,6 +189,25 @@ inline int cli(std::vector<std::string> args) {
 inline std::string slurp(const std::string& path) {
   std::ifstream f(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+}
+
+// The rows of a query on a database file, columns joined by '|', NULL as "NULL"; a
+// failure as one row "(error) ...".
+inline Lines sql_rows(const std::string& db, const std::string& sql) {
+  sqlite3* h = nullptr;
+  Lines rows;
+  const auto add_row = [](void* out, int n, char** values, char**) {
+    std::string row;
+    for (int i = 0; i < n; ++i) row += (i > 0 ? "|" : "") + std::string(values[i] != nullptr ? values[i] : "NULL");
+    static_cast<Lines*>(out)->push_back(row);
+    return 0;
+  };
+  if (sqlite3_open_v2(db.c_str(), &h, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK ||
+      sqlite3_exec(h, sql.c_str(), add_row, &rows, nullptr) != SQLITE_OK) {
+    rows = {std::string("(error) ") + sqlite3_errmsg(h)};
+  }
+  sqlite3_close(h);
+  return rows;
 }
 
 }  // namespace cdmadiag::test

@@ -9,8 +9,6 @@
 namespace cdmadiag::test {
 namespace {
 
-const std::string kGolden = std::string(CDMADIAG_SOURCE_DIR) + "/tests/data/golden";
-
 TEST(OutputThread, WritesWhatOneThreadWritesForEveryStreamFormat) {
   TempDir dir;
   for (const std::string format : {"text", "jsonl", "csv"}) {

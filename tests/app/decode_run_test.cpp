@@ -15,50 +15,15 @@
 namespace cdmadiag::test {
 namespace {
 
-using Lines = std::vector<std::string>;
-
 // One line per packet: seq, class, "response", the title, details and cell ids wanted
 // (t, d, c), the first attribute written and the error.
-class CapturingSink final : public OutputSink {
- public:
-  void packet(const PacketView& p) override {
-    const COrbExpandedMessage& m = *p.msg;
-    const std::string first =
-        p.writes.empty() ? "" : " " + std::string(GetSchemaDefsDynamic()->name_of(p.writes[0].id));
-    packets.push_back(fmt::format("#{} {}{} {}{}{}{}{}{}{}", p.seq, class_name(p.cls), p.response ? " response" : "",
-                                  m.titleWanted ? "t" : "-", m.detailsWanted ? "d" : "-", m.cellIdWanted ? "c" : "-",
-                                  first, p.decoded() ? "" : " unknown", p.error != nullptr ? " error: " + *p.error : "",
-                                  p.diagnostic().empty() ? "" : " diagnostic: " + std::string(p.diagnostic())));
-  }
-  void framing_error(std::string_view text) override { errors.emplace_back(text); }
-  void finish() override {}
-  Lines packets, errors;
-};
-
-// Where each packet was placed: "file:seq fix lat,lon age" or "file:seq -".
-class FixSink final : public OutputSink {
- public:
-  void packet(const PacketView& p) override {
-    std::string line = fmt::format("{}:{} ", p.file, p.seq);
-    if (p.fix == nullptr) {
-      line += "-";
-    } else {
-      line += fmt::format("{},{} {}", p.fix->latitude, p.fix->longitude,
-                          p.fix->age_ms ? std::to_string(*p.fix->age_ms) : "?");
-      if (p.fix->map) line += " map";
-    }
-    if (p.response) line += fmt::format(" {} {}", kind_name(true), p.command);
-    lines.push_back(line);
-  }
-  void framing_error(std::string_view) override {}
-  void finish() override {}
-  Lines lines;
-};
-
-// A dead-reckoning record: hemisphere letters and ten-character coordinates.
-ByteVec etak(const std::string& lon, const std::string& lat) {
-  const std::string text = "E" + lon + "N" + lat + "12.00";
-  return ByteVec(text.begin(), text.end());
+std::string summary(const PacketView& p) {
+  const COrbExpandedMessage& m = *p.msg;
+  const std::string first = p.writes.empty() ? "" : " " + std::string(GetSchemaDefsDynamic()->name_of(p.writes[0].id));
+  return fmt::format("#{} {}{} {}{}{}{}{}{}{}", p.seq, class_name(p.cls), p.response ? " response" : "",
+                     m.titleWanted ? "t" : "-", m.detailsWanted ? "d" : "-", m.cellIdWanted ? "c" : "-", first,
+                     p.decoded() ? "" : " unknown", p.error != nullptr ? " error: " + *p.error : "",
+                     p.diagnostic().empty() ? "" : " diagnostic: " + std::string(p.diagnostic()));
 }
 
 // Once armed, taking a reference throws: the decoder object's constructor fails inside
@@ -83,7 +48,7 @@ class DecodeRunTest : public ::testing::Test {
     drain(*dr, sink);
   }
   RunSettings options;
-  CapturingSink sink;
+  LineSink sink{summary};
   ThrowingProperties properties;
   MemoryInputs memory;
   std::unique_ptr<DecodeSession> dr;
@@ -97,10 +62,10 @@ TEST_F(DecodeRunTest, RoutesAndCountsPacketsByClassCommandResponsesAndUnknownCod
   // A known and an unknown response; an LTE code goes to the 1x dispatcher but is no 1x packet.
   run(cat({log_frame(0x1001, {}), log_frame(0x1068, {}), hdlc_frame({0x1D, 0x01}), hdlc_frame({0x7B, 0x01}),
            log_frame(0xB0C0, {})}));
-  EXPECT_EQ(sink.packets, (Lines{"#1 1x tdc ATTR_ID_QUALCOMM_MDM_MSG_TYPE", "#2 evdo tdc ATTR_ID_QUALCOMM_MDM_MSG_TYPE",
-                                 "#3 1x response tdc ATTR_ID_QUALCOMM_MDM_MSG_TYPE",
-                                 "#4 1x response tdc ATTR_ID_QUALCOMM_MDM_MSG_TYPE unknown",
-                                 "#5 1x tdc ATTR_ID_QUALCOMM_MDM_MSG_TYPE unknown"}));
+  EXPECT_EQ(sink.lines, (Lines{"#1 1x tdc ATTR_ID_QUALCOMM_MDM_MSG_TYPE", "#2 evdo tdc ATTR_ID_QUALCOMM_MDM_MSG_TYPE",
+                               "#3 1x response tdc ATTR_ID_QUALCOMM_MDM_MSG_TYPE",
+                               "#4 1x response tdc ATTR_ID_QUALCOMM_MDM_MSG_TYPE unknown",
+                               "#5 1x tdc ATTR_ID_QUALCOMM_MDM_MSG_TYPE unknown"}));
   const RunCounters& c = dr->counters();
   EXPECT_EQ(std::tuple(c.packets, c.packets_1x, c.packets_evdo, c.responses, c.unknown_codes),
             std::tuple(5u, 2u, 1u, 1u, 2u));
@@ -111,8 +76,8 @@ TEST_F(DecodeRunTest, NumbersPacketsAcrossInputsKeepsOneDataStateAndGoesOnAfterF
   ByteVec bad = log_record(0x1003, {});
   bad[0] = 3;
   run(cat({bad, log_record(0x1002, {})}));
-  ASSERT_EQ(sink.packets.size(), 3u);
-  EXPECT_EQ(sink.packets[2].rfind("#3 ", 0), 0u);
+  ASSERT_EQ(sink.lines.size(), 3u);
+  EXPECT_EQ(sink.lines[2].rfind("#3 ", 0), 0u);
   ASSERT_EQ(sink.errors.size(), 1u);
   EXPECT_EQ(sink.errors[0].rfind("drive.log: at byte 0: log record length 3 is below 12", 0), 0u) << sink.errors[0];
   EXPECT_EQ(dr->counters().framing_errors, 1u);
@@ -127,7 +92,7 @@ TEST_F(DecodeRunTest, HandsTheWantedFlagsToEveryMessage) {
   options.cell_ids = false;
   options.read_only = true;
   run(log_record(0x1001, {}));
-  EXPECT_EQ(sink.packets, (Lines{"#1 1x -d- ATTR_ID_QUALCOMM_MDM_MSG_TYPE"}));
+  EXPECT_EQ(sink.lines, (Lines{"#1 1x -d- ATTR_ID_QUALCOMM_MDM_MSG_TYPE"}));
   EXPECT_TRUE(dr->data_state().IsReadOnly());
 }
 
@@ -136,29 +101,41 @@ TEST_F(DecodeRunTest, AnExceptionLeavingTheDecodeBecomesThePacketsErrorOnly) {
   run(log_record(0x1001, {}));
   properties.armed = false;
   run(log_record(0x1001, {}));
-  EXPECT_EQ(sink.packets, (Lines{"#1 1x tdc error: accessor refused", "#2 1x tdc ATTR_ID_QUALCOMM_MDM_MSG_TYPE"}));
+  EXPECT_EQ(sink.lines, (Lines{"#1 1x tdc error: accessor refused", "#2 1x tdc ATTR_ID_QUALCOMM_MDM_MSG_TYPE"}));
   EXPECT_EQ(dr->counters().decoder_errors, 1u);
 }
 
 TEST_F(DecodeRunTest, AFailureTheGuardsKeepIsThePacketsDiagnosticAndCounted) {
   // One byte of a debug display: its guard keeps the failure out of the details.
   run(cat({log_record(0x1183, {1}), log_record(0x1001, {})}));
-  ASSERT_EQ(sink.packets.size(), 2u);
-  EXPECT_EQ(sink.packets[0],
-            "#1 evdo tdc ATTR_ID_QUALCOMM_MDM_MSG_TYPE diagnostic: Message Buffer does not conforms to Qualcomm Standard.");
-  EXPECT_EQ(sink.packets[1].find("diagnostic"), std::string::npos);
+  ASSERT_EQ(sink.lines.size(), 2u);
+  EXPECT_EQ(
+      sink.lines[0],
+      "#1 evdo tdc ATTR_ID_QUALCOMM_MDM_MSG_TYPE diagnostic: Message Buffer does not conforms to Qualcomm Standard.");
+  EXPECT_EQ(sink.lines[1].find("diagnostic"), std::string::npos);
   EXPECT_EQ(std::tuple(dr->counters().decode_failures, dr->counters().decoder_errors), std::tuple(1u, 0u));
 }
 
 TEST(DecodeRunFix, CarriesTheLastGoodFixAcrossInputsWithItsAge) {
   constexpr std::uint64_t t0 = kDriveStart;
-  FixSink sink;
+  // Where each packet was placed: "file:seq lat,lon age" or "file:seq -".
+  LineSink sink([](const PacketView& p) {
+    std::string line = fmt::format("{}:{} ", p.file, p.seq);
+    if (p.fix == nullptr) {
+      line += "-";
+    } else {
+      line += fmt::format("{},{} {}", p.fix->latitude, p.fix->longitude,
+                          p.fix->age_ms ? std::to_string(*p.fix->age_ms) : "?");
+      if (p.fix->map) line += " map";
+    }
+    if (p.response) line += fmt::format(" {} {}", kind_name(true), p.command);
+    return line;
+  });
   RunSettings utm;
   utm.projection = 32633;
-  const ByteVec a = cat({log_record(0x1001, {}, t0 + kSecond),
-                        log_record(0x100D, etak("16.5000000", "52.0000000"), t0 + 2 * kSecond),
-                        log_record(0x100D, etak("00.0000000", "00.0000000"), t0 + 3 * kSecond),  // no fix: zeros
-                        log_record(0x1001, {}, t0 + 4 * kSecond + 1)});
+  const ByteVec a = cat({log_record(0x1001, {}, t0 + kSecond), log_record(0x100D, etak(), t0 + 2 * kSecond),
+                         log_record(0x100D, etak("00.0000000", "00.0000000"), t0 + 3 * kSecond),  // no fix: zeros
+                         log_record(0x1001, {}, t0 + 4 * kSecond + 1)});
   const ByteVec b = cat({log_frame(0x1001, {}, t0 + 5 * kSecond), hdlc_frame({0x7B, 0x01}),
                          log_frame(0x1001, {}, t0 + kSecond)});  // earlier than the fix
   decode_into(sink, {a, b}, utm);
@@ -170,19 +147,13 @@ TEST(DecodeRunFix, CarriesTheLastGoodFixAcrossInputsWithItsAge) {
 // is another device, with its own fix and data state.
 TEST(DecodeRunDevices, OverlappingInputsAreSeparateDevicesFollowingOnesContinueOne) {
   constexpr std::uint64_t t0 = kDriveStart;
-  const ByteVec fix = log_record(0x100D, etak("16.5000000", "52.0000000"), t0 + kSecond);
+  const ByteVec fix = log_record(0x100D, etak(), t0 + kSecond);
   const ByteVec first = cat({log_record(0x1001, {}, t0), fix, log_record(0x1001, {}, t0 + 9 * kSecond)});
   const ByteVec again = cat({log_record(0x1001, {}, t0 + 2 * kSecond), log_record(0x1001, {}, t0 + 3 * kSecond)});
   const ByteVec later = cat({log_record(0x1001, {}, t0 + 10 * kSecond)});
-  class DeviceSink final : public OutputSink {
-   public:
-    void packet(const PacketView& p) override {
-      lines.push_back(fmt::format("{}:{} d{} {}", p.file, p.seq, p.device, p.fix != nullptr ? "fix" : "-"));
-    }
-    void framing_error(std::string_view) override {}
-    void finish() override {}
-    Lines lines;
-  } sink;
+  LineSink sink([](const PacketView& p) {
+    return fmt::format("{}:{} d{} {}", p.file, p.seq, p.device, p.fix != nullptr ? "fix" : "-");
+  });
   decode_into(sink, {first, again, later});
   EXPECT_EQ(sink.lines, (Lines{"0:1 d0 -", "0:2 d0 fix", "0:3 d0 fix", "1:4 d1 -", "1:5 d1 -", "2:6 d0 fix"}));
 }

@@ -16,8 +16,6 @@
 namespace cdmadiag::test {
 namespace {
 
-using Lines = std::vector<std::string>;
-
 TEST(FilterTime, ReadsIso8601AndSecondsToTheMillisecond) {
   const std::pair<const char*, std::int64_t> good[] = {
       {"2026-12-06T23:40:42.150Z", 1796600442150},
@@ -45,23 +43,6 @@ TEST(FilterTime, ReadsIso8601AndSecondsToTheMillisecond) {
   EXPECT_EQ(strip_epsg_prefix("32616"), "32616");
 }
 
-// "seq:code" per packet output ("seq:r" for a response), and the writes' names when asked.
-class SeqSink final : public OutputSink {
- public:
-  void packet(const PacketView& p) override {
-    std::string line = p.response ? fmt::format("{}:r", p.seq) : fmt::format("{}:{:x}", p.seq, p.code);
-    if (with_writes) {
-      for (const WriteRecord& w : p.writes) line += " " + std::string(GetSchemaDefsDynamic()->name_of(w.id));
-    }
-    if (p.fix != nullptr) line += " fix";
-    lines.push_back(line);
-  }
-  void framing_error(std::string_view) override {}
-  void finish() override {}
-  Lines lines;
-  bool with_writes = false;
-};
-
 // Filter options by name: {"codes", "0x1000"}, {"since", ...}.
 FilterOptions opts(std::initializer_list<std::pair<std::string_view, std::string>> values) {
   FilterOptions o;
@@ -79,12 +60,6 @@ FilterOptions opts(std::initializer_list<std::pair<std::string_view, std::string
 // kDriveStart in UTC seconds since 1970, 18 leap seconds behind the GPS stamp.
 constexpr std::int64_t kStartUtcSeconds = 1778599182;
 
-// A dead-reckoning fix record.
-ByteVec etak_fix() {
-  const std::string text = "E" "16.5000000" "N" "52.0000000" "12.00";
-  return ByteVec(text.begin(), text.end());
-}
-
 struct RunResult {
   Lines lines;
   FilterCounts counts;
@@ -95,11 +70,17 @@ RunResult run_filtered(const FilterOptions& options, bool with_writes = false) {
   constexpr std::uint64_t t0 = kDriveStart;
   const ByteVec capture = cat({log_frame(0x0FFF, {}, t0 + 1 * kSecond), log_frame(0x1000, {}, t0 + 2 * kSecond),
                                hdlc_frame({0x7B, 0x01}), log_frame(0x10FF, {}, t0 + 3 * kSecond),
-                               log_frame(0x100D, etak_fix(), t0 + 4 * kSecond), log_frame(0x1100, {}, t0 + 4 * kSecond)});
+                               log_frame(0x100D, etak(), t0 + 4 * kSecond), log_frame(0x1100, {}, t0 + 4 * kSecond)});
   RunSettings settings;
   settings.filters = options;
-  SeqSink sink;
-  sink.with_writes = with_writes;
+  // "seq:code" per packet ("seq:r" for a response), the writes' names when asked.
+  LineSink sink([with_writes](const PacketView& p) {
+    std::string line = p.response ? fmt::format("{}:r", p.seq) : fmt::format("{}:{:x}", p.seq, p.code);
+    for (const WriteRecord& w : with_writes ? p.writes : std::span<const WriteRecord>()) {
+      line += " " + std::string(GetSchemaDefsDynamic()->name_of(w.id));
+    }
+    return line + (p.fix != nullptr ? " fix" : "");
+  });
   MemoryInputs memory;
   DecodeSession session(settings);
   session.add_input(memory.add(capture), "drive.hdlc");
@@ -148,11 +129,10 @@ TEST(PacketFilterRun, AttrsKeepOnlyMatchingWritesAndCutPacketsStillCarryTheFix) 
 // it keeps exactly as the full run does.
 TEST(PacketFilterRun, KeptPacketsOfTheSampleDriveDecodeAsInTheFullRun) {
   const TempDir dir;
-  const std::string sample = std::string(CDMADIAG_SOURCE_DIR) + "/examples/sample.hdlc";
-  const std::string cells = std::string(CDMADIAG_SOURCE_DIR) + "/examples/cells.csv";
-  ASSERT_EQ(cli({"decode", "-q", "--format", "jsonl", "--cells", cells, "-o", dir.file("all.jsonl"), sample}), 0);
-  ASSERT_EQ(cli({"decode", "-q", "--format", "jsonl", "--cells", cells, "--since", "1778599350", "--exclude-codes",
-                 "0x1000-0x10FF", "-o", dir.file("some.jsonl"), sample}),
+  ASSERT_EQ(cli({"decode", "-q", "--format", "jsonl", "--cells", kSampleCells, "-o", dir.file("all.jsonl"), kSample}),
+            0);
+  ASSERT_EQ(cli({"decode", "-q", "--format", "jsonl", "--cells", kSampleCells, "--since", "1778599350",
+                 "--exclude-codes", "0x1000-0x10FF", "-o", dir.file("some.jsonl"), kSample}),
             0);
   std::map<std::string, std::string> full;
   const auto seq_of = [](const std::string& line) { return line.substr(0, line.find(',')); };

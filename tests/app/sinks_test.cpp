@@ -2,7 +2,6 @@
 // framing error, and a bare command response.
 #include <fmt/format.h>
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include "app_test_util.h"
 #include "framework/attributes.h"
@@ -10,8 +9,6 @@
 
 namespace cdmadiag::test {
 namespace {
-
-using Lines = std::vector<std::string>;
 
 class SinkTest : public ::testing::Test {
  protected:
@@ -53,6 +50,14 @@ class SinkTest : public ::testing::Test {
     bare.known = false;
     bare.msg = &empty;
     sink->packet(bare);
+    sink->finish();
+    return slurp(dir.file("out"));
+  }
+  // The file of p alone, a packet of no message.
+  std::string write_one(OutputFormat format, PacketView p) {
+    p.msg = &empty;
+    auto sink = make_sink(format, dir.file("out"));
+    sink->packet(p);
     sink->finish();
     return slurp(dir.file("out"));
   }
@@ -125,44 +130,29 @@ TEST_F(SinkTest, TextFormatsByteForByte) {
   for (const auto& [format, want] : cases) EXPECT_EQ(write_all(format), want);
 }
 
-Lines query(const std::string& path, const char* sql) {
-  sqlite3* db = nullptr;
-  EXPECT_EQ(sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
-  Lines rows;
-  const auto add_row = [](void* out, int n, char** values, char**) {
-    std::string row;
-    for (int i = 0; i < n; ++i) row += (i > 0 ? "|" : "") + std::string(values[i] != nullptr ? values[i] : "NULL");
-    static_cast<Lines*>(out)->push_back(row);
-    return 0;
-  };
-  EXPECT_EQ(sqlite3_exec(db, sql, add_row, &rows, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
-  sqlite3_close(db);
-  return rows;
-}
-
 TEST_F(SinkTest, SqliteTables) {
   write_all(OutputFormat::kSqlite, {"9.9", {"a.log", "b.log"}, "--format=sqlite '--output=my db'", 32616});
   const std::string db = dir.file("out");
-  EXPECT_EQ(query(db, "SELECT key, value FROM meta ORDER BY rowid"),
+  EXPECT_EQ(sql_rows(db, "SELECT key, value FROM meta ORDER BY rowid"),
             (Lines{"tool|cdmadiag", "version|9.9", "input|a.log", "input|b.log",
                    "options|--format=sqlite '--output=my db'", "epsg|32616",
                    "time_base|UTC: the stamps count GPS time from 1980-01-06T00:00:00Z; time_ms and time_iso take "
                    "off the leap seconds in force at each instant (18 s since 2017)"}));
-  EXPECT_EQ(query(db, "SELECT * FROM files ORDER BY id"), (Lines{"0|", "1|b.log"}));
-  EXPECT_EQ(query(db, "SELECT * FROM messages ORDER BY seq"),
+  EXPECT_EQ(sql_rows(db, "SELECT * FROM files ORDER BY id"), (Lines{"0|", "1|b.log"}));
+  EXPECT_EQ(sql_rows(db, "SELECT * FROM messages ORDER BY seq"),
             (Lines{"7|1|315964801250|1980-01-06T00:00:01.250Z|log|4111|NULL|evdo|Map \xc2\xb0 title|"
                    "line \"one\"\n\tline two\n|5|1.5|-2.25|43.5|-89.25|500000.5|4800000.0|250|bad \"thing\"|1|"
                    "short, \"A\"\nagain|1|2",
                    "8|0|NULL|NULL|response|0|12|1x|||0|NULL|NULL|NULL|NULL|NULL|NULL|NULL|NULL|0|NULL|0|0"}));
-  EXPECT_EQ(query(db, "SELECT framing_errors.* FROM framing_errors"),
+  EXPECT_EQ(sql_rows(db, "SELECT framing_errors.* FROM framing_errors"),
             (Lines{"7|d\xc3\xa9j\xc3\xa0.qmdl: at byte 9: CRC error"}));
-  EXPECT_EQ(query(db,
-                  "SELECT w.seq, w.n, a.name, w.idx, typeof(w.value), w.value FROM writes w"
-                  " JOIN attributes a ON a.id = w.attr ORDER BY w.seq, w.n"),
+  EXPECT_EQ(sql_rows(db,
+                     "SELECT w.seq, w.n, a.name, w.idx, typeof(w.value), w.value FROM writes w"
+                     " JOIN attributes a ON a.id = w.attr ORDER BY w.seq, w.n"),
             (Lines{"7|0|ATTR_ID_LOCATION_X|0|real|0.1", "7|1|ATTR_ID_LOCATION_Y|3|integer|-3",
                    "7|2|ATTR_ID_QUALCOMM_MDM_MSG_TYPE|0|integer|4000000000",
                    "7|3|ATTR_ID_PN_INC|1|text|caf\xc3\xa9, \"x\"", "7|4|ATTR_ID_CDMA_SEQ_NUM|2|null|NULL"}));
-  EXPECT_EQ(query(db, "SELECT * FROM cell_lookups ORDER BY seq, pn"),
+  EXPECT_EQ(sql_rows(db, "SELECT * FROM cell_lookups ORDER BY seq, pn"),
             (Lines{"7|12|S1|Hill, \"A\"|43.6|-89.3|1234.6", "7|300|S2|Vale|43.4|-89.2|80.0"}));
 }
 
@@ -200,39 +190,33 @@ TEST(SqliteSink, RunsGiveBackEveryWriteInPlace) {
     sink->packet(p);
   }
   sink->finish();
-  EXPECT_EQ(query(dir.file("out"),
-                  "SELECT w.seq, w.n, a.name, w.idx, typeof(w.value), w.value FROM writes w"
-                  " JOIN attributes a ON a.id = w.attr ORDER BY w.seq, w.n"),
+  EXPECT_EQ(sql_rows(dir.file("out"),
+                     "SELECT w.seq, w.n, a.name, w.idx, typeof(w.value), w.value FROM writes w"
+                     " JOIN attributes a ON a.id = w.attr ORDER BY w.seq, w.n"),
             want);
   // Both ways a run ends: filled during the run, and still open at the end.
-  EXPECT_EQ(query(dir.file("out"),
-                  "SELECT a.name, r.size FROM write_runs r JOIN attributes a ON a.id = r.attr ORDER BY a.name, r.seq"),
-            (Lines{"ATTR_ID_LOCATION_X|16", "ATTR_ID_LOCATION_X|8", "ATTR_ID_PN_INC|3",
-                   "ATTR_ID_QUALCOMM_MDM_MSG_TYPE|12"}));
+  EXPECT_EQ(
+      sql_rows(dir.file("out"),
+               "SELECT a.name, r.size FROM write_runs r JOIN attributes a ON a.id = r.attr ORDER BY a.name, r.seq"),
+      (Lines{"ATTR_ID_LOCATION_X|16", "ATTR_ID_LOCATION_X|8", "ATTR_ID_PN_INC|3", "ATTR_ID_QUALCOMM_MDM_MSG_TYPE|12"}));
 }
 
 TEST(SqliteSink, RefusesStandardOutput) { EXPECT_THROW(make_sink(OutputFormat::kSqlite, "-"), OutputError); }
 
 // Text a spreadsheet would run (a leading = + - @ on a non-number) gets an apostrophe;
 // numbers keep their sign; a ';' inside a cell name cannot split the list.
-TEST(CsvSink, OutsideTextCannotBecomeAFormulaNorSplitAList) {
-  TempDir dir;
+TEST_F(SinkTest, CsvTextCannotBecomeAFormulaNorSplitAList) {
   const CellSite odd{7, 1.0, 2.0, "=HYPERLINK(\"x\")", "a;b\\c"}, plain{8, 1.0, 2.0, "-12.5", "@home"};
-  const std::vector<CellLookup> cells = {{7, &odd, 1.0}, {8, &plain, 2.0}};
-  const std::vector<WriteRecord> writes = {{{WriteOp::kSetString, 0, 0, 0}, ATTR_ID_PN_INC, 0, 0, 9},
-                                           {{WriteOp::kSetString, 0, 0, 0}, ATTR_ID_PN_INC, 1, 9, 6},
-                                           {{WriteOp::kSetString, 0, 0, 0}, ATTR_ID_PN_INC, 2, 15, 2}};
-  COrbExpandedMessage msg;
+  const std::vector<CellLookup> listed = {{7, &odd, 1.0}, {8, &plain, 2.0}};
+  const std::vector<WriteRecord> strings = {{{WriteOp::kSetString, 0, 0, 0}, ATTR_ID_PN_INC, 0, 0, 9},
+                                            {{WriteOp::kSetString, 0, 0, 0}, ATTR_ID_PN_INC, 1, 9, 6},
+                                            {{WriteOp::kSetString, 0, 0, 0}, ATTR_ID_PN_INC, 2, 15, 2}};
   PacketView p;
   p.seq = 1;
-  p.msg = &msg;
-  p.cells = cells;
-  p.writes = writes;
+  p.cells = listed;
+  p.writes = strings;
   p.texts = "+cmd|' /C-1.5e3-x";
-  auto sink = make_sink(OutputFormat::kCsv, dir.file("out.csv"));
-  sink->packet(p);
-  sink->finish();
-  const std::string text = slurp(dir.file("out.csv"));
+  const std::string text = write_one(OutputFormat::kCsv, p);
   const std::string cells_tail = ",7;8,\"'=HYPERLINK(\"\"x\"\");-12.5\",a\\;b\\\\c;@home,1;2,1,,0,0\n";
   EXPECT_EQ(text.substr(text.find('\n') + 1),
             "1,,0,ATTR_ID_PN_INC,SetString,0,'+cmd|' /C,log,,0,,,,,,," + cells_tail +
@@ -242,20 +226,14 @@ TEST(CsvSink, OutsideTextCannotBecomeAFormulaNorSplitAList) {
 
 // JSON is UTF-8: a file or cell name that is not (a Latin-1 list, a name's raw bytes)
 // reads as U+FFFD where it breaks, and whole UTF-8 sequences pass as they are.
-TEST(JsonlSink, NamesThatAreNotUtf8StayValidJson) {
-  TempDir dir;
+TEST_F(SinkTest, JsonNamesThatAreNotUtf8StayValidJson) {
   const CellSite site{7, 1.0, 2.0, "M\xfcller", "caf\xc3\xa9 \xed\xa0\x80 \xf0\x9f\x93\xa1"};
-  const std::vector<CellLookup> cells = {{7, &site, 1.0}};
-  COrbExpandedMessage msg;
+  const std::vector<CellLookup> named = {{7, &site, 1.0}};
   PacketView p;
   p.seq = 1;
-  p.msg = &msg;
-  p.cells = cells;
+  p.cells = named;
   p.file_name = "x\xff.log";
-  auto sink = make_sink(OutputFormat::kJsonl, dir.file("out.jsonl"));
-  sink->packet(p);
-  sink->finish();
-  const std::string text = slurp(dir.file("out.jsonl"));
+  const std::string text = write_one(OutputFormat::kJsonl, p);
   EXPECT_NE(text.find("\"file_name\": \"x\xef\xbf\xbd.log\""), std::string::npos) << text;
   EXPECT_NE(text.find("\"sector_id\": \"M\xef\xbf\xbdller\""), std::string::npos) << text;
   EXPECT_NE(text.find("\"site_name\": \"caf\xc3\xa9 \xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd \xf0\x9f\x93\xa1\""),

@@ -18,47 +18,28 @@ std::string iso(std::int64_t ms) {
   return fmt::to_string(b);
 }
 
-
+// Readings of the GPS clock (ms since 1970 as it counts) around leap seconds: the first
+// (1981-07-01), the fifteenth (2009-01-01) and the latest (2017-01-01). The inserted
+// second, 23:59:60, has no UTC reading of its own: it reads as the midnight after it.
 TEST(TimeBase, EachLeapSecondTakesEffectAtItsUtcMidnight) {
-  // (UTC day the n-th leap second ended, n): one GPS millisecond before UTC midnight
-  // reads 23:59:59.999 with n - 1 seconds off; midnight itself with n.
-  struct Step {
-    std::int64_t day;  // days since 1970
-    int n;
+  const std::pair<std::int64_t, const char*> cases[] = {
+      {315964800000, "1980-01-06T00:00:00.000Z"},  // the GPS epoch: no leap second yet
+      {362793599999, "1981-06-30T23:59:59.999Z"},  {362793600999, "1981-07-01T00:00:00.999Z"},
+      {362793601000, "1981-07-01T00:00:00.000Z"},  {1230768013999, "2008-12-31T23:59:59.999Z"},
+      {1230768015000, "2009-01-01T00:00:00.000Z"}, {1483228816999, "2016-12-31T23:59:59.999Z"},
+      {1483228817999, "2017-01-01T00:00:00.999Z"}, {1778599200000, "2026-05-12T15:19:42.000Z"},
   };
-  const Step steps[] = {{4199, 1},   {4564, 2},   {4929, 3},   {5660, 4},   {6574, 5},   {7305, 6},
-                        {7670, 7},   {8217, 8},   {8582, 9},   {8947, 10},  {9496, 11},  {10043, 12},
-                        {10592, 13}, {13149, 14}, {14245, 15}, {15522, 16}, {16617, 17}, {17167, 18}};
-  constexpr std::int64_t kDay = 86400000;
-  for (const Step& s : steps) {
-    const std::int64_t midnight_gps = s.day * kDay + s.n * 1000;  // UTC midnight, read on the GPS clock
-    EXPECT_EQ(leap_seconds_at_gps(midnight_gps), s.n) << s.day;
-    EXPECT_EQ(gps_to_utc_ms(midnight_gps), s.day * kDay) << s.day;
-    // The inserted second, 23:59:60, has no UTC reading of its own: it reads as midnight.
-    EXPECT_EQ(gps_to_utc_ms(midnight_gps - 1), s.day * kDay - 1 + 1000) << s.day;
-    EXPECT_EQ(gps_to_utc_ms(midnight_gps - 1001), s.day * kDay - 1) << s.day;
-  }
-  EXPECT_EQ(leap_seconds_at_gps(315964800000), 0);  // the GPS epoch
-  EXPECT_EQ(iso(gps_to_utc_ms(1778599200000)), "2026-05-12T15:19:42.000Z");
-  EXPECT_EQ(iso(gps_to_utc_ms(1483228817999)), "2017-01-01T00:00:00.999Z");  // inside the 2016 leap second
-  EXPECT_EQ(iso(gps_to_utc_ms(1483228816999)), "2016-12-31T23:59:59.999Z");
+  for (const auto& [gps_ms, want] : cases) EXPECT_EQ(iso(gps_to_utc_ms(gps_ms)), want) << gps_ms;
+  EXPECT_EQ(leap_seconds_at_gps(1778599200000), 18);
 }
-
-// One line per packet: seq, UTC time, and "?" for a stamp the session took for a stray.
-class StampSink final : public OutputSink {
- public:
-  void packet(const PacketView& p) override {
-    lines.push_back(std::to_string(p.seq) + (p.time_ms ? " " + iso(*p.time_ms) : " -") + (p.time_suspect ? " ?" : ""));
-  }
-  void framing_error(std::string_view) override {}
-  void finish() override {}
-  std::vector<std::string> lines;
-};
 
 std::vector<std::string> stamps(const std::vector<std::uint64_t>& units, bool look_ahead = true) {
   ByteVec capture;
   for (const std::uint64_t u : units) capture = cat({capture, log_record(0x1001, {}, u)});
-  StampSink sink;
+  // Per packet: seq, UTC time, and "?" for a stamp the session took for a stray.
+  LineSink sink([](const PacketView& p) {
+    return std::to_string(p.seq) + (p.time_ms ? " " + iso(*p.time_ms) : " -") + (p.time_suspect ? " ?" : "");
+  });
   RunSettings settings;
   settings.look_ahead = look_ahead;
   decode_into(sink, {capture}, settings);

@@ -42,21 +42,6 @@ std::string find(CellSiteTable& table, unsigned pn, double x, double y) {
   return cell != nullptr ? text_of(cell->GetProperty("Sector_ID")) : "<none>";
 }
 
-TEST(CellSiteCsv, ReadsLinesWithOrWithoutAHeader) {
-  CellSiteTable table;
-  std::string error;
-  ASSERT_TRUE(table.parse_csv(
-      "\xEF\xBB\xBFpn,latitude,longitude,sector_id,site_name\r\n 10 , 52.52 , 13.405 , 1001 , Mitte \r\n\n"
-      "+14,-33.9,+18.4,2001,Cape",
-      error))
-      << error;
-  EXPECT_EQ(table.size(), 2u);
-  EXPECT_EQ(find(table, 10, 13.405, 52.52), "1001");
-  EXPECT_EQ(find(table, 14, 18.4, -33.9), "2001");
-  ASSERT_TRUE(table.parse_csv("7,1,2,A,S\n", error));
-  EXPECT_EQ(table.size(), 3u);
-}
-
 TEST(CellSiteCsv, ABadLineIsNamedAndAddsNothing) {
   const std::pair<const char*, const char*> cases[] = {
       {"pn,lat,lon,sector,site\n1,2,3,4,5\n1,2,3,4\n", "line 3: expected 5 fields as in the header, found 4"},
@@ -84,22 +69,33 @@ TEST(CellSiteCsv, ABadLineIsNamedAndAddsNothing) {
   }
 }
 
-TEST(CellSiteCsv, FindsColumnsByHeaderNameInQuotedFieldsAndIgnoresOthers) {
+// Columns found by header name (any case, quoted, in any order, others ignored) or, without
+// a header, by position; a byte-order mark, CRLF, blank lines, spaces around unquoted
+// fields and signs read as they would in a spreadsheet.
+TEST(CellSiteCsv, ReadsColumnsByHeaderNameOrByPosition) {
   CellSiteTable table;
   std::string error;
-  ASSERT_TRUE(table.parse_csv("\"Site Name\",Azimuth,notes,PN,Lat,Lon,\"Sector ID\"\r\n"
-                              "\"Mitte, \"\"Alex\"\"\",-90,\"two\nlines\",10,52.52,13.405,\" 1001 \"\n"
-                              "Tegel,,,11,52.55,13.29,1101\n",
-                              error))
+  ASSERT_TRUE(table.parse_csv(
+      "\xEF\xBB\xBFpn,latitude,longitude,sector_id,site_name\r\n 10 , 52.52 , 13.405 , 1001 , Mitte \r\n\n"
+      "+14,-33.9,+18.4,2001,Cape",
+      error))
       << error;
-  const IDekPropertyObject* mitte = search(table, 10, 13.405, 52.52);
-  ASSERT_NE(mitte, nullptr);
-  EXPECT_EQ(text_of(mitte->GetProperty("Sector_ID")), " 1001 ");  // quotes keep spaces
-  EXPECT_EQ(text_of(object_of(mitte->GetProperty("CDMA_SiteIDForCell"))->GetProperty("Site_Name")),
-            "Mitte, \"Alex\"");
+  ASSERT_TRUE(
+      table.parse_csv("\"Site Name\",Azimuth,notes,PN,Lat,Lon,\"Sector ID\"\r\n"
+                      "\"Mitte, \"\"Alex\"\"\",-90,\"two\nlines\",20,52.52,13.405,\" 2002 \"\n"
+                      "Tegel,,,11,52.55,13.29,1101\n",
+                      error))
+      << error;
+  ASSERT_TRUE(table.parse_csv("12,1,2,S,Site,45.5,65\n", error)) << error;
+  EXPECT_EQ(table.size(), 5u);
+  EXPECT_EQ(find(table, 10, 13.405, 52.52), "1001");
+  EXPECT_EQ(find(table, 14, 18.4, -33.9), "2001");
   EXPECT_EQ(find(table, 11, 13.29, 52.55), "1101");
-  ASSERT_TRUE(table.parse_csv("12,1,2,S,Site,45.5,65\n", error)) << error;  // without a header, by position
-  EXPECT_EQ(table.size(), 3u);
+  EXPECT_EQ(find(table, 12, 2, 1), "S");
+  const IDekPropertyObject* mitte = search(table, 20, 13.405, 52.52);
+  ASSERT_NE(mitte, nullptr);
+  EXPECT_EQ(text_of(mitte->GetProperty("Sector_ID")), " 2002 ");  // quotes keep spaces
+  EXPECT_EQ(text_of(object_of(mitte->GetProperty("CDMA_SiteIDForCell"))->GetProperty("Site_Name")), "Mitte, \"Alex\"");
 }
 
 TEST(CellSiteCsv, LoadsAFileAndReportsAMissingOne) {
@@ -108,9 +104,7 @@ TEST(CellSiteCsv, LoadsAFileAndReportsAMissingOne) {
   CellSiteTable table;
   std::string error;
   EXPECT_FALSE(table.load_csv(path.string(), error));
-  EXPECT_EQ(error, path.string() +
-                       ": line 1: expected 5 to 7 fields (pn,latitude,longitude,sector_id,site_name[,azimuth[,beamwidth]]), "
-                       "found 4");
+  EXPECT_TRUE(error.starts_with(path.string() + ": line 1: expected 5 to 7 fields")) << error;
   std::filesystem::remove(path);
   EXPECT_FALSE(table.load_csv(path.string(), error));
   EXPECT_EQ(error, "cannot open cell-site file " + path.string());

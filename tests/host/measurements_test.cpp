@@ -206,18 +206,16 @@ TEST(MeasurementReader, EachDefinitionOnHandBuiltWrites) {
   }
 }
 
-TEST(MeasurementReader, KeepsNothingFromOnePacketToTheNext) {
+// A packet without values after one with them, and one of raw strengths only: no
+// measurement at all.
+TEST(MeasurementReader, KeepsNothingFromOnePacketToTheNextAndTakesNoRawStrength) {
   MeasurementReader r;
   feed(r, 0x1019, pilot(12, -9.0, 7));
   ASSERT_TRUE(r.has(index_of("cdma_active_set_pns")));
-  feed(r, 0x1019, {});
-  for (std::size_t i = 0; i < measurements().size(); ++i) EXPECT_FALSE(r.has(i)) << measurements()[i].name;
-}
-
-TEST(MeasurementReader, NoMeasurementTakesARawStrength) {
-  MeasurementReader r;
-  feed(r, 0x100B, {u16(&ATTR_ID_PILOT_EcIo, 0, 200), u16(&ATTR_ID_PILOT_EcIo, 1, 180)});
-  for (std::size_t i = 0; i < measurements().size(); ++i) EXPECT_FALSE(r.has(i)) << measurements()[i].name;
+  for (const auto& writes : {std::vector<W>{}, {u16(&ATTR_ID_PILOT_EcIo, 0, 200), u16(&ATTR_ID_PILOT_EcIo, 1, 180)}}) {
+    feed(r, 0x100B, writes);
+    for (std::size_t i = 0; i < measurements().size(); ++i) EXPECT_FALSE(r.has(i)) << measurements()[i].name;
+  }
 }
 
 // ---- the catalogue itself ----

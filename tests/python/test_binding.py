@@ -6,6 +6,7 @@ import math
 import os
 import random
 import re
+import shutil
 import signal
 import subprocess
 import sys
@@ -14,11 +15,7 @@ import time
 import unittest
 
 import cdmadiag
-
-SOURCE = os.environ.get("CDMADIAG_SOURCE_DIR", os.path.join(os.path.dirname(__file__), "..", ".."))
-CLI = os.environ.get("CDMADIAG_CLI", "cdmadiag")
-SAMPLE = os.path.join(SOURCE, "examples", "sample.hdlc")
-CELLS = os.path.join(SOURCE, "examples", "cells.csv")
+from common import CELLS, CLI, SAMPLE, SOURCE, read, write
 
 
 def command_jsonl(*args):
@@ -143,11 +140,8 @@ class DriveSummary(unittest.TestCase):
 class BadInputs(unittest.TestCase):
     def test_not_a_log_missing_empty_and_bad_arguments(self):
         with tempfile.TemporaryDirectory() as tmp:
-            noise = os.path.join(tmp, "noise.bin")
-            with open(noise, "wb") as f:
-                f.write(random.Random(34).randbytes(65536))
-            empty = os.path.join(tmp, "empty.bin")
-            open(empty, "wb").close()
+            noise = write(os.path.join(tmp, "noise.bin"), random.Random(34).randbytes(65536))
+            empty = write(os.path.join(tmp, "empty.bin"), b"")
             with self.assertRaisesRegex(ValueError, "not a DIAG log"):
                 list(cdmadiag.decode(noise))
             with self.assertRaisesRegex(ValueError, "not a DIAG log"):
@@ -164,15 +158,10 @@ class BadInputs(unittest.TestCase):
                 cdmadiag.decode_to_file(SAMPLE, os.path.join(tmp, "x"), "xml")
 
     def test_damaged_capture_decodes_on(self):
-        with open(SAMPLE, "rb") as f:
-            data = bytearray(f.read())
+        data = read(SAMPLE)
         # Bytes struck out of the middle: one framing error, the rest decodes.
-        del data[len(data) // 2:len(data) // 2 + 37]
         with tempfile.TemporaryDirectory() as tmp:
-            path = os.path.join(tmp, "cut.hdlc")
-            with open(path, "wb") as f:
-                f.write(data)
-            it = cdmadiag.decode(path)
+            it = cdmadiag.decode(write(os.path.join(tmp, "cut.hdlc"), data[:len(data) // 2] + data[len(data) // 2 + 37:]))
             packets = list(it)
             self.assertGreater(it.counters["framing_errors"], 0)
             self.assertEqual(len(it.framing_errors), it.counters["framing_errors"])
@@ -180,66 +169,38 @@ class BadInputs(unittest.TestCase):
 
 
 class OutputRules(unittest.TestCase):
-    """decode_to_file keeps the command's promises about the file it writes."""
+    """decode_to_file keeps the command's promises about the file it writes (the command's
+    tests go through every spelling of a path and every format)."""
 
     def setUp(self):
         self.tmp = tempfile.mkdtemp(prefix="cdmadiag-rules-")
-        self.capture = os.path.join(self.tmp, "c.hdlc")
-        with open(SAMPLE, "rb") as src, open(self.capture, "wb") as dst:
-            dst.write(src.read())
-        self.out = os.path.join(self.tmp, "out.db")
-        with open(self.out, "w") as f:
-            f.write("old")
+        self.capture = write(os.path.join(self.tmp, "c.hdlc"), read(SAMPLE))
+        self.out = write(os.path.join(self.tmp, "out.db"), b"old")
 
     def tearDown(self):
-        import shutil
-
         shutil.rmtree(self.tmp)
 
-    def names(self):
-        return sorted(os.listdir(self.tmp))
-
-    def read(self, path):
-        with open(path, "rb") as f:
-            return f.read()
-
     def test_an_output_that_is_an_input_is_refused(self):
-        before = self.read(self.capture)
         os.link(self.capture, os.path.join(self.tmp, "hard.hdlc"))
-        os.symlink(self.capture, os.path.join(self.tmp, "soft.hdlc"))
-        os.mkdir(os.path.join(self.tmp, "sub"))
-        for out in (self.capture, "hard.hdlc", "soft.hdlc", os.path.join(self.tmp, "sub", "..", "c.hdlc")):
+        cells = write(os.path.join(self.tmp, "cells.csv"), b"1,43,-89,a,b\n")
+        for out, kw in (("hard.hdlc", {}), ("cells.csv", {"cells": cells})):
             with self.subTest(out=out), self.assertRaisesRegex(ValueError, "the output is the same file as the input"):
-                cdmadiag.decode_to_file(self.capture, os.path.join(self.tmp, out), "csv")
-        cells = os.path.join(self.tmp, "cells.csv")
-        with open(cells, "w") as f:
-            f.write("1,43,-89,a,b\n")
-        with self.assertRaisesRegex(ValueError, "the output is the same file as the input"):
-            cdmadiag.decode_to_file(self.capture, cells, "csv", cells=cells)
-        self.assertEqual(self.read(self.capture), before)
-        self.assertEqual(self.read(cells), b"1,43,-89,a,b\n")
+                cdmadiag.decode_to_file(self.capture, os.path.join(self.tmp, out), "csv", **kw)
+        self.assertEqual(read(self.capture), read(SAMPLE))
+        self.assertEqual(read(cells), b"1,43,-89,a,b\n")
 
     def test_nothing_decoded_or_a_failure_leaves_the_old_file(self):
-        empty = os.path.join(self.tmp, "empty.log")
-        open(empty, "wb").close()
-        empty_gz = os.path.join(self.tmp, "empty.gz")
-        with open(empty_gz, "wb") as f:
-            f.write(gzip.compress(b""))
-        for path in (empty, "/dev/null", empty_gz):
-            for fmt in ("sqlite", "csv", "jsonl", "text"):
-                with self.subTest(path=path, format=fmt):
-                    s = cdmadiag.decode_to_file(path, self.out, fmt)
-                    self.assertEqual(self.read(self.out), b"old")
-                    self.assertEqual((s["packets"], s["written"]), (0, False))
-        cut = os.path.join(self.tmp, "cut.gz")
-        with open(cut, "wb") as f:
-            f.write(gzip.compress(self.read(self.capture))[:200000])
+        for path in (write(os.path.join(self.tmp, "empty.log"), b""), "/dev/null",
+                     write(os.path.join(self.tmp, "empty.gz"), gzip.compress(b""))):
+            with self.subTest(path=path):
+                s = cdmadiag.decode_to_file(path, self.out, "csv")
+                self.assertEqual((s["packets"], s["written"], read(self.out)), (0, False, b"old"))
+        cut = write(os.path.join(self.tmp, "cut.gz"), gzip.compress(read(self.capture))[:200000])
         with self.assertRaisesRegex(OSError, "read failed"):
             cdmadiag.decode_to_file(cut, self.out, "sqlite")
-        self.assertEqual(self.read(self.out), b"old")
-        s = cdmadiag.decode_to_file(self.capture, self.out, "sqlite")
-        self.assertTrue(s["written"])
-        self.assertEqual(self.names(), ["c.hdlc", "cut.gz", "empty.gz", "empty.log", "out.db"])
+        self.assertEqual(read(self.out), b"old")
+        self.assertTrue(cdmadiag.decode_to_file(self.capture, self.out, "sqlite")["written"])
+        self.assertEqual(sorted(os.listdir(self.tmp)), ["c.hdlc", "cut.gz", "empty.gz", "empty.log", "out.db"])
 
     def test_a_name_that_is_not_utf8(self):
         raw = os.path.join(os.fsencode(self.tmp), b"caf\xe9.hdlc")
@@ -253,9 +214,7 @@ class OutputRules(unittest.TestCase):
         self.assertIn("gone\udcff.hdlc", str(e.exception))
 
     def test_sigint_stops_a_decode_and_leaves_the_old_file(self):
-        big = os.path.join(self.tmp, "big.hdlc")
-        with open(big, "wb") as f:
-            f.write(self.read(self.capture) * 20)
+        big = write(os.path.join(self.tmp, "big.hdlc"), read(self.capture) * 20)
         script = ("import sys, cdmadiag\nprint('go', flush=True)\n"
                   "try:\n    cdmadiag.decode_to_file(sys.argv[1], sys.argv[2], 'sqlite')\n"
                   "except KeyboardInterrupt:\n    sys.exit(3)\n")
@@ -265,12 +224,8 @@ class OutputRules(unittest.TestCase):
         child.send_signal(signal.SIGINT)
         self.assertEqual(child.wait(timeout=60), 3)
         # Stopped, not decoded to the end and then raised: the old file stands.
-        self.assertEqual(self.read(self.out), b"old")
-        self.assertEqual(self.names(), ["big.hdlc", "c.hdlc", "out.db"])
-
-
-if __name__ == "__main__":
-    unittest.main()
+        self.assertEqual(read(self.out), b"old")
+        self.assertEqual(sorted(os.listdir(self.tmp)), ["big.hdlc", "c.hdlc", "out.db"])
 
 
 class ReadmeQuestions(unittest.TestCase):
@@ -289,3 +244,7 @@ class ReadmeQuestions(unittest.TestCase):
                 self.assertGreater(len(eval(line, namespace)), 0, line)
         finally:
             os.chdir(here)
+
+
+if __name__ == "__main__":
+    unittest.main()

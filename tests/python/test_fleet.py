@@ -1,12 +1,9 @@
 """Fleet decoding on a local Dask cluster of two worker processes: the command's outputs per
 file, done files skipped, a corrupt file reported without losing the others."""
-import json
 import os
 import random
 import shutil
-import sqlite3
 import subprocess
-import sys
 import tempfile
 import threading
 import unittest
@@ -16,25 +13,11 @@ from distributed import Client, LocalCluster
 
 import cdmadiag
 from cdmadiag import fleet
-
-SOURCE = os.environ.get("CDMADIAG_SOURCE_DIR", os.path.join(os.path.dirname(__file__), "..", ".."))
-CLI = os.environ.get("CDMADIAG_CLI", "cdmadiag")
-EXAMPLES = os.path.join(SOURCE, "examples")
+from common import CLI, EXAMPLES, make_logs, read, write
 
 
 def command(path, out, fmt):
     subprocess.run([CLI, "decode", "--format", fmt, "-q", "-o", out, path], check=True)
-
-
-def read(path):
-    with open(path, "rb") as f:
-        return f.read()
-
-
-def sqlite_rows(path):
-    # The meta table names how the file was made (command line or module), not what it holds.
-    with sqlite3.connect(path) as db:
-        return [row for row in db.iterdump() if not row.startswith('INSERT INTO "meta"')]
 
 
 class Fleet(unittest.TestCase):
@@ -51,11 +34,8 @@ class Fleet(unittest.TestCase):
     def setUp(self):
         self.tmp = tempfile.mkdtemp(prefix="cdmadiag-fleet-")
         self.root = os.path.join(self.tmp, "logs")
-        os.makedirs(os.path.join(self.root, "day2"))
-        shutil.copy(os.path.join(EXAMPLES, "sample.hdlc"), os.path.join(self.root, "a.hdlc"))
-        shutil.copy(os.path.join(EXAMPLES, "sample.log"), os.path.join(self.root, "day2", "b.log"))
-        with open(os.path.join(self.root, "corrupt.bin"), "wb") as f:
-            f.write(random.Random(34).randbytes(50000))
+        make_logs(self.root)
+        write(os.path.join(self.root, "corrupt.bin"), random.Random(34).randbytes(50000))
         self.out = os.path.join(self.tmp, "out")
 
     def tearDown(self):
@@ -111,26 +91,13 @@ class Fleet(unittest.TestCase):
         self.assertEqual((rows["a.hdlc"]["skipped"], rows["day2/b.log"]["skipped"]), (False, True))
         self.assertEqual(rows["a.hdlc"]["packets"], 5212)
 
-    def test_command_on_an_existing_scheduler_writes_sqlite(self):
-        os.remove(os.path.join(self.root, "corrupt.bin"))
-        shutil.rmtree(os.path.join(self.root, "day2"))
-        env = dict(os.environ)
-        run = subprocess.run([sys.executable, "-m", "cdmadiag.fleet", self.root, "--out", self.out,
-                              "--scheduler", self.cluster.scheduler_address], env=env, stderr=subprocess.PIPE)
-        self.assertEqual(run.returncode, 0, run.stderr.decode())
-        expected = os.path.join(self.tmp, "expected.db")
-        command(os.path.join(self.root, "a.hdlc"), expected, "sqlite")
-        self.assertEqual(sqlite_rows(os.path.join(self.out, "a.hdlc.db")), sqlite_rows(expected))
-        with open(os.path.join(self.out, fleet.MANIFEST), encoding="utf-8") as f:
-            self.assertEqual(list(json.load(f)), ["a.hdlc"])
-
     def test_any_file_name_an_empty_file_and_formula_like_names(self):
         os.remove(os.path.join(self.root, "corrupt.bin"))
         shutil.rmtree(os.path.join(self.root, "day2"))
         raw = os.path.join(os.fsencode(self.root), b"caf\xe9.hdlc")
         shutil.copy(os.path.join(EXAMPLES, "sample.hdlc"), raw)
         shutil.copy(os.path.join(EXAMPLES, "sample.log"), os.path.join(self.root, "=HYPERLINK(1);x.log"))
-        open(os.path.join(self.root, "empty.log"), "wb").close()
+        write(os.path.join(self.root, "empty.log"), b"")
         rows = self.rows(fleet.decode_fleet(self.root, self.out, format="csv", client=self.client))
         bad = os.fsdecode(b"caf\xe9.hdlc")
         self.assertEqual({f: r["status"] for f, r in rows.items()},

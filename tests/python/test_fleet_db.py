@@ -23,9 +23,7 @@ import pandas as pd
 
 import cdmadiag
 from cdmadiag import _cdmadiag, fleet
-
-SOURCE = os.environ.get("CDMADIAG_SOURCE_DIR", os.path.join(os.path.dirname(__file__), "..", ".."))
-EXAMPLES = os.path.join(SOURCE, "examples")
+from common import EXAMPLES, SOURCE, make_logs, read, write
 PG_BIN = "/usr/lib/postgresql/15/bin"
 POSTGIS = "/usr/share/postgresql/15/extension/postgis.control"
 
@@ -211,9 +209,7 @@ class FleetDb(unittest.TestCase):
             " CASCADE; DROP FUNCTION IF EXISTS cdmadiag_drop_writes")
         self.root = os.path.join(services.tmp, "logs")  # readable by the workers
         shutil.rmtree(self.root, ignore_errors=True)
-        os.makedirs(os.path.join(self.root, "day2"))
-        shutil.copy(os.path.join(EXAMPLES, "sample.hdlc"), os.path.join(self.root, "a.hdlc"))
-        shutil.copy(os.path.join(EXAMPLES, "sample.log"), os.path.join(self.root, "day2", "b.log"))
+        make_logs(self.root)
 
     def fleet(self, *args, db=None):
         run = subprocess.run([sys.executable, "-m", "cdmadiag.fleet", self.root, "--db", db or services.dsn(),
@@ -229,8 +225,7 @@ class FleetDb(unittest.TestCase):
         return {os.path.relpath(f, self.root): i for f, i in sql("SELECT file, id FROM drives")}
 
     def test_loads_each_log_as_decoded_then_skips_replaces_and_answers_the_readme(self):
-        with open(os.path.join(self.root, "corrupt.bin"), "wb") as f:
-            f.write(np.random.default_rng(46).bytes(50000))
+        write(os.path.join(self.root, "corrupt.bin"), np.random.default_rng(46).bytes(50000))
         cells = os.path.join(services.tmp, "cells.csv")  # where the workers can read it
         shutil.copy(os.path.join(EXAMPLES, "cells.csv"), cells)
         run = self.fleet("--cells", cells)
@@ -246,8 +241,7 @@ class FleetDb(unittest.TestCase):
             with self.subTest(log=name):
                 path = os.path.join(self.root, name)
                 s = cdmadiag.decode_to_file(path, os.path.join(services.tmp, "x.csv"), "csv", cells=cells)
-                with open(path, "rb") as f:
-                    digest = hashlib.sha256(f.read()).hexdigest()
+                digest = hashlib.sha256(read(path)).hexdigest()
                 d = frame("SELECT *, extract(epoch FROM start_time) AS t0, extract(epoch FROM end_time) AS t1,"
                           " ST_SRID(route) AS srid, ST_NPoints(route) AS points FROM drives WHERE id = %s",
                           (drive,)).iloc[0]
@@ -346,8 +340,7 @@ class FleetDb(unittest.TestCase):
         self.load()
         before = sql("SELECT id, hash FROM drives ORDER BY id")
         path = os.path.join(self.root, "a.hdlc")
-        with open(path, "ab") as f, open(os.path.join(EXAMPLES, "sample.hdlc"), "rb") as sample:
-            f.write(sample.read())  # new content: a replacing load
+        write(path, read(path) * 2)  # new content: a replacing load
 
         class Broken:  # the events' COPY fails, after the drive and its seconds went in
             def __init__(self, *a, **kw):
@@ -433,11 +426,9 @@ class FleetDb(unittest.TestCase):
         path = os.path.join(self.root, "a.hdlc")
         expected = os.path.join(services.tmp, "expected.csv")
         cdmadiag.decode_to_file(path, expected, "csv")
-        with open(expected, "rb") as f, open(os.path.join(out, "a.hdlc.csv"), "rb") as g:
-            self.assertEqual(f.read(), g.read())
-        with open(path, "rb") as f:
-            digest = hashlib.sha256(f.read()).hexdigest()
-        self.assertEqual(pd.read_csv(os.path.join(out, fleet.SUMMARY))["hash"].tolist(), [digest])
+        self.assertEqual(read(expected), read(os.path.join(out, "a.hdlc.csv")))
+        self.assertEqual(pd.read_csv(os.path.join(out, fleet.SUMMARY))["hash"].tolist(),
+                         [hashlib.sha256(read(path)).hexdigest()])
         messages, writes = cdmadiag.to_frames(path)
         self.assertEqual(sql("SELECT count(*), count(geom) FROM messages"),
                          [(len(messages), int(sql("SELECT count(*) FROM messages WHERE fix_lat IS NOT NULL")[0][0]))])
