@@ -296,6 +296,10 @@ bool fast_format(std::string& text, const char* f, va_list args) {
       case 's': {
         const char* text = va_arg(args, const char*);
         if (text == nullptr || s.zero) return false;
+        if (s.width == 0 && s.precision < 0) {
+          out.put(text, std::strlen(text));
+          break;
+        }
         std::string_view v(text);
         if (s.precision >= 0 && v.size() > static_cast<std::size_t>(s.precision)) v = v.substr(0, s.precision);
         pad_append(out, s, v, 0, false);
@@ -306,10 +310,17 @@ bool fast_format(std::string& text, const char* f, va_list args) {
         if (longs != 0 || shorts != 0 || size_t_arg) return false;
         const double v = va_arg(args, double);
         if (!std::isfinite(v)) return false;
+        const int precision = s.precision < 0 ? 6 : s.precision;
+        if (s.width == 0 && !s.plus) {
+          // The dB figures of the tables: straight into the block, nothing to pad.
+          if (char* end = short_fixed(out.room(32), v, precision)) {
+            out.commit(end);
+            break;
+          }
+        }
         char body[kMaxWidth + 340];
         std::size_t len = 0;
         if (s.plus && !std::signbit(v)) body[len++] = '+';
-        const int precision = s.precision < 0 ? 6 : s.precision;
         if (char* end = short_fixed(body + len, v, precision)) {
           len = static_cast<std::size_t>(end - body);
         } else {
