@@ -159,6 +159,9 @@ void UpdateDrcRequestFilters(IOrbDataState* ds, int frame) {
   const AttrWriter w(ds);
   const RollAttrs& roll = kRolls[static_cast<std::size_t>(frame - 1)];
   const RollAttrs& other = kRolls[static_cast<std::size_t>(2 - frame)];
+  // What this call wrote for the slot before: the data state would give back just that
+  // (nothing when it takes no writes), without two look-ups a slot.
+  std::optional<double> wrote_short, wrote_long;
   for (std::uint32_t s = 0; s < kSlots; ++s) {
     const auto drc_value = held_number(rd.current(*roll.drc_index_for_slot, s));
     if (!drc_value) return;
@@ -168,8 +171,8 @@ void UpdateDrcRequestFilters(IOrbDataState* ds, int frame) {
 
     std::optional<double> prev_short, prev_long;
     if (s > 0) {
-      prev_short = held_number(rd.current(*roll.drc_req_short, s - 1));
-      prev_long = held_number(rd.current(*roll.drc_req_long, s - 1));
+      prev_short = wrote_short;
+      prev_long = wrote_long;
     } else if (frame == 1) {
       prev_short = held_number(rd.latest(*other.drc_req_short, kSlots - 1));
       prev_long = held_number(rd.latest(*other.drc_req_long, kSlots - 1));
@@ -182,6 +185,10 @@ void UpdateDrcRequestFilters(IOrbDataState* ds, int frame) {
 
     w.Double(*roll.drc_req_short, short_rate, s);
     w.Double(*roll.drc_req_long, long_rate, s);
+    if (w.on()) {
+      wrote_short = short_rate;
+      wrote_long = long_rate;
+    }
     if (frame == 2 && s == kSlots - 1) {
       w.Double(ATTR_ID_EVDO_AIRLINKSUMMARY_DATA_RATE_REQ_SHORT_TERM_LAST, short_rate);
       w.Double(ATTR_ID_EVDO_AIRLINKSUMMARY_DATA_RATE_REQ_LONG_TERM_LAST, long_rate);
