@@ -10,6 +10,8 @@
 // a field starting with = + - @ (or a tab or carriage return) that is not a number
 // gets a leading apostrophe. In the lists a ';' or '\' inside an item is escaped with
 // a '\'.
+#include <fmt/compile.h>
+
 #include "output_file.h"
 #include "sinks.h"
 
@@ -36,13 +38,13 @@ class CsvSink final : public StreamSink {
     fmt::memory_buffer& out = file_.buffer();
     auto it = std::back_inserter(out);
     prefix_.clear();
-    fmt::format_to(std::back_inserter(prefix_), "{},", p.seq);
-    if (p.time) fmt::format_to(std::back_inserter(prefix_), "{}", *p.time);
-    fmt::format_to(std::back_inserter(prefix_), ",{},", p.code);
+    fmt::format_to(std::back_inserter(prefix_), FMT_COMPILE("{},"), p.seq);
+    if (p.time) fmt::format_to(std::back_inserter(prefix_), FMT_COMPILE("{}"), *p.time);
+    fmt::format_to(std::back_inserter(prefix_), FMT_COMPILE(",{},"), p.code);
     make_suffix(p);
     for (const WriteRecord& w : p.writes) {
       out.append(prefix_.data(), prefix_.data() + prefix_.size());
-      fmt::format_to(it, "{},{},{},", attribute_name(w.id, scratch_), write_op_name(w.op), w.index);
+      fmt::format_to(it, FMT_COMPILE("{},{},{},"), attribute_name(w.id, scratch_), write_op_name(w.op), w.index);
       if (w.op == WriteOp::kSetString) {
         append_csv_text(out, cp1252_to_utf8(p.text_of(w)));
       } else {
@@ -62,11 +64,11 @@ class CsvSink final : public StreamSink {
     fmt::memory_buffer& s = suffix_;
     auto it = std::back_inserter(s);
     s.clear();
-    fmt::format_to(it, ",{},", kind_name(p.response));
-    if (p.response) fmt::format_to(it, "{}", p.command);
-    fmt::format_to(it, ",{},", p.file);
+    fmt::format_to(it, FMT_COMPILE(",{},"), kind_name(p.response));
+    if (p.response) fmt::format_to(it, FMT_COMPILE("{}"), p.command);
+    fmt::format_to(it, FMT_COMPILE(",{},"), p.file);
     if (p.time_ms) {
-      fmt::format_to(it, "{},", *p.time_ms);
+      fmt::format_to(it, FMT_COMPILE("{},"), *p.time_ms);
       append_iso_time(s, *p.time_ms);
     } else {
       s.push_back(',');
@@ -74,14 +76,14 @@ class CsvSink final : public StreamSink {
     if (p.fix != nullptr) {
       const Fix rounded = rounded_fix(*p.fix);
       const Fix* f = &rounded;
-      fmt::format_to(it, ",{},{},", f->latitude, f->longitude);
+      fmt::format_to(it, FMT_COMPILE(",{},{},"), f->latitude, f->longitude);
       if (f->map) {
-        fmt::format_to(it, "{},{}", f->map->x, f->map->y);
+        fmt::format_to(it, FMT_COMPILE("{},{}"), f->map->x, f->map->y);
       } else {
         s.push_back(',');
       }
       s.push_back(',');
-      if (f->age_ms) fmt::format_to(it, "{}", *f->age_ms);
+      if (f->age_ms) fmt::format_to(it, FMT_COMPILE("{}"), *f->age_ms);
     } else {
       append(s, ",,,,,");
     }
@@ -97,15 +99,15 @@ class CsvSink final : public StreamSink {
       }
       append_csv_text(s, std::string_view(items.data(), items.size()));
     };
-    list([](fmt::memory_buffer& b, const CellLookup& c) { fmt::format_to(std::back_inserter(b), "{}", c.pn); });
+    list([](fmt::memory_buffer& b, const CellLookup& c) { fmt::format_to(std::back_inserter(b), FMT_COMPILE("{}"), c.pn); });
     list([](fmt::memory_buffer& b, const CellLookup& c) { append_list_item(b, c.cell->sector_id); });
     list([](fmt::memory_buffer& b, const CellLookup& c) { append_list_item(b, c.cell->site_name); });
     list([](fmt::memory_buffer& b, const CellLookup& c) {
-      fmt::format_to(std::back_inserter(b), "{}", rounded_distance(c.distance_m));
+      fmt::format_to(std::back_inserter(b), FMT_COMPILE("{}"), rounded_distance(c.distance_m));
     });
-    fmt::format_to(it, ",{},", p.decoded() ? 1 : 0);
+    fmt::format_to(it, FMT_COMPILE(",{},"), p.decoded() ? 1 : 0);
     if (!p.diagnostic().empty()) append_csv_text(s, cp1252_to_utf8(p.diagnostic()));
-    fmt::format_to(it, ",{},{}\n", p.time_suspect ? 1 : 0, p.device);
+    fmt::format_to(it, FMT_COMPILE(",{},{}\n"), p.time_suspect ? 1 : 0, p.device);
   }
 
   fmt::memory_buffer prefix_, suffix_;

@@ -4,6 +4,8 @@
 // as far as "attrs" is what it always was: kind, command (null for a log), file and
 // file_name, time_ms and time_iso (UTC; null without a stamp), fix (null before the
 // device's first fix), cells, decoded, diagnostic, time_suspect and device.
+#include <fmt/compile.h>
+
 #include "output_file.h"
 #include "sinks.h"
 
@@ -17,17 +19,17 @@ class JsonlSink final : public StreamSink {
   void packet(const PacketView& p) override {
     fmt::memory_buffer& out = file_.buffer();
     auto it = std::back_inserter(out);
-    fmt::format_to(it, "{{\"seq\": {}, \"time\": ", p.seq);
+    fmt::format_to(it, FMT_COMPILE("{{\"seq\": {}, \"time\": "), p.seq);
     if (p.time) {
       append_json_number(out, *p.time);
     } else {
       append(out, "null");
     }
-    fmt::format_to(it, ", \"code\": {}, \"class\": \"{}\", \"title\": ", p.code, class_name(p.cls));
+    fmt::format_to(it, FMT_COMPILE(", \"code\": {}, \"class\": \"{}\", \"title\": "), p.code, class_name(p.cls));
     append_json_string(out, p.msg->title);
     append(out, ", \"details\": ");
     append_json_string(out, p.msg->details);
-    fmt::format_to(it, ", \"category\": {}, \"location\": ", p.msg->category);
+    fmt::format_to(it, FMT_COMPILE(", \"category\": {}, \"location\": "), p.msg->category);
     if (const auto& loc = p.msg->location()) {
       append(out, "{\"x\": ");
       append_json_number(out, loc->x);
@@ -44,10 +46,10 @@ class JsonlSink final : public StreamSink {
       first = false;
       append(out, "{\"name\": ");
       append_json_string(out, attribute_name(w.id, scratch_));
-      fmt::format_to(it, ", \"op\": \"{}\", \"index\": {}, \"value\": ", write_op_name(w.op), w.index);
+      fmt::format_to(it, FMT_COMPILE(", \"op\": \"{}\", \"index\": {}, \"value\": "), write_op_name(w.op), w.index);
       switch (value_kind(w.op)) {
-        case ValueKind::kSigned: fmt::format_to(it, "{}", w.i); break;
-        case ValueKind::kUnsigned: fmt::format_to(it, "{}", w.u); break;
+        case ValueKind::kSigned: fmt::format_to(it, FMT_COMPILE("{}"), w.i); break;
+        case ValueKind::kUnsigned: fmt::format_to(it, FMT_COMPILE("{}"), w.u); break;
         case ValueKind::kDouble: append_json_number(out, w.d); break;
         case ValueKind::kString: append_json_string(out, p.text_of(w)); break;
         case ValueKind::kNone: append(out, "null"); break;
@@ -66,16 +68,16 @@ class JsonlSink final : public StreamSink {
 
   static void append_added_fields(fmt::memory_buffer& out, const PacketView& p) {
     auto it = std::back_inserter(out);
-    fmt::format_to(it, ", \"kind\": \"{}\", \"command\": ", kind_name(p.response));
+    fmt::format_to(it, FMT_COMPILE(", \"kind\": \"{}\", \"command\": "), kind_name(p.response));
     if (p.response) {
-      fmt::format_to(it, "{}", p.command);
+      fmt::format_to(it, FMT_COMPILE("{}"), p.command);
     } else {
       append(out, "null");
     }
-    fmt::format_to(it, ", \"file\": {}, \"file_name\": ", p.file);
+    fmt::format_to(it, FMT_COMPILE(", \"file\": {}, \"file_name\": "), p.file);
     append_json_string(out, p.file_name, Encoding::kUtf8);
     if (p.time_ms) {
-      fmt::format_to(it, ", \"time_ms\": {}, \"time_iso\": \"", *p.time_ms);
+      fmt::format_to(it, FMT_COMPILE(", \"time_ms\": {}, \"time_iso\": \""), *p.time_ms);
       append_iso_time(out, *p.time_ms);
       out.push_back('"');
     } else {
@@ -97,7 +99,7 @@ class JsonlSink final : public StreamSink {
       }
       append(out, ", \"age_ms\": ");
       if (f->age_ms) {
-        fmt::format_to(it, "{}}}", *f->age_ms);
+        fmt::format_to(it, FMT_COMPILE("{}}}"), *f->age_ms);
       } else {
         append(out, "null}");
       }
@@ -110,7 +112,7 @@ class JsonlSink final : public StreamSink {
       if (c.cell == nullptr) continue;
       if (!first) append(out, ", ");
       first = false;
-      fmt::format_to(it, "{{\"pn\": {}, \"sector_id\": ", c.pn);
+      fmt::format_to(it, FMT_COMPILE("{{\"pn\": {}, \"sector_id\": "), c.pn);
       append_json_string(out, c.cell->sector_id, Encoding::kUtf8);
       append(out, ", \"site_name\": ");
       append_json_string(out, c.cell->site_name, Encoding::kUtf8);
@@ -122,13 +124,13 @@ class JsonlSink final : public StreamSink {
       append_json_number(out, rounded_distance(c.distance_m));
       append(out, "}");
     }
-    fmt::format_to(it, "], \"decoded\": {}, \"diagnostic\": ", p.decoded());
+    fmt::format_to(it, FMT_COMPILE("], \"decoded\": {}, \"diagnostic\": "), p.decoded());
     if (p.diagnostic().empty()) {
       append(out, "null");
     } else {
       append_json_string(out, p.diagnostic());
     }
-    fmt::format_to(it, ", \"time_suspect\": {}, \"device\": {}", p.time_suspect, p.device);
+    fmt::format_to(it, FMT_COMPILE(", \"time_suspect\": {}, \"device\": {}"), p.time_suspect, p.device);
   }
 
   void framing_error(std::string_view text) override {
@@ -145,9 +147,9 @@ class JsonlSink final : public StreamSink {
     fmt::memory_buffer& out = file_.buffer();
     append(out, "{\"seq\": null, \"error\": ");
     append_json_string(out, text, Encoding::kUtf8);
-    fmt::format_to(std::back_inserter(out), ", \"kind\": \"framing_error\", \"file\": {}, \"file_name\": ", at.file);
+    fmt::format_to(std::back_inserter(out), FMT_COMPILE(", \"kind\": \"framing_error\", \"file\": {}, \"file_name\": "), at.file);
     append_json_string(out, at.file_name, Encoding::kUtf8);
-    fmt::format_to(std::back_inserter(out), ", \"offset\": {}}}\n", at.offset);
+    fmt::format_to(std::back_inserter(out), FMT_COMPILE(", \"offset\": {}}}\n"), at.offset);
     file_.flush_if_full();
   }
 };

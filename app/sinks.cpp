@@ -1,5 +1,7 @@
 #include "sinks.h"
 
+#include <fmt/compile.h>
+
 #include <array>
 #include <cmath>
 
@@ -50,13 +52,13 @@ std::string_view attribute_name(std::uint32_t id, std::string& scratch) {
 void append_plain_value(fmt::memory_buffer& out, const PacketView& p, const WriteRecord& w) {
   auto it = std::back_inserter(out);
   switch (value_kind(w.op)) {
-    case ValueKind::kSigned: fmt::format_to(it, "{}", w.i); break;
-    case ValueKind::kUnsigned: fmt::format_to(it, "{}", w.u); break;
+    case ValueKind::kSigned: fmt::format_to(it, FMT_COMPILE("{}"), w.i); break;
+    case ValueKind::kUnsigned: fmt::format_to(it, FMT_COMPILE("{}"), w.u); break;
     case ValueKind::kDouble:
       if (std::isnan(w.d)) {
         append(out, "nan");
       } else {
-        fmt::format_to(it, "{}", w.d);
+        fmt::format_to(it, FMT_COMPILE("{}"), w.d);
       }
       break;
     case ValueKind::kString: append_cp1252_as_utf8(out, p.text_of(w)); break;
@@ -82,7 +84,7 @@ void append_iso_time(fmt::memory_buffer& out, std::int64_t ms) {
   const std::int64_t day = doy - (153 * mp + 2) / 5 + 1;
   const std::int64_t month = mp < 10 ? mp + 3 : mp - 9;
   const std::int64_t year = yoe + era * 400 + (month <= 2 ? 1 : 0);
-  fmt::format_to(std::back_inserter(out), "{:04}-{:02}-{:02}T{:02}:{:02}:{:02}.{:03}Z", year, month, day,
+  fmt::format_to(std::back_inserter(out), FMT_COMPILE("{:04}-{:02}-{:02}T{:02}:{:02}:{:02}.{:03}Z"), year, month, day,
                  in_day / 3600000, in_day / 60000 % 60, in_day / 1000 % 60, in_day % 1000);
 }
 

@@ -1,5 +1,7 @@
 #include "text_convert.h"
 
+#include <fmt/compile.h>
+
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -18,6 +20,13 @@ constexpr std::array<char32_t, 32> kCp1252High = {
 };
 
 constexpr char kHex[] = "0123456789abcdef";
+
+// Bytes a JSON string takes as they are: printable ASCII but the quote and the backslash.
+constexpr std::array<bool, 256> kJsonPlain = [] {
+  std::array<bool, 256> plain{};
+  for (int b = 0x20; b < 0x80; ++b) plain[static_cast<std::size_t>(b)] = b != '"' && b != '\\';
+  return plain;
+}();
 
 }  // namespace
 
@@ -78,6 +87,15 @@ std::size_t utf8_sequence(std::string_view s, std::size_t i) {
 void append_json_string(fmt::memory_buffer& out, std::string_view text, Encoding enc) {
   out.push_back('"');
   for (std::size_t i = 0; i < text.size(); ++i) {
+    // Names and detail lines are plain ASCII for long stretches: each goes in whole,
+    // not a byte at a time.
+    std::size_t plain = i;
+    while (plain < text.size() && kJsonPlain[static_cast<unsigned char>(text[plain])]) ++plain;
+    if (plain > i) {
+      out.append(text.data() + i, text.data() + plain);
+      i = plain;
+      if (i == text.size()) break;
+    }
     const char c = text[i];
     const auto b = static_cast<unsigned char>(c);
     switch (b) {
@@ -115,7 +133,7 @@ void append_json_number(fmt::memory_buffer& out, double v) {
     append(out, "null");
     return;
   }
-  fmt::format_to(std::back_inserter(out), "{}", v);
+  fmt::format_to(std::back_inserter(out), FMT_COMPILE("{}"), v);
 }
 
 void append_xml_text(fmt::memory_buffer& out, std::string_view utf8) {
@@ -164,6 +182,5 @@ void append_csv_text(fmt::memory_buffer& out, std::string_view utf8) {
   }
   append_csv_field(out, utf8);
 }
-
 
 }  // namespace cdmadiag

@@ -1,6 +1,8 @@
 // For people: a header line per packet (seq, UTC time, code or "response" and the
 // command code, class, marks, title), the details indented, then one attribute per
 // line. A run of several inputs marks where each begins.
+#include <fmt/compile.h>
+
 #include <algorithm>
 #include <cmath>
 
@@ -16,12 +18,19 @@ constexpr std::string_view kIndent = "    ";
 // UTF-8 text with the control characters other than tab shown as \xNN, so a stray
 // byte cannot drive the terminal.
 void append_readable(fmt::memory_buffer& out, std::string_view text, Encoding enc = Encoding::kCp1252) {
-  for (const char c : text) {
-    const auto b = static_cast<unsigned char>(c);
-    if ((b < 0x20 && b != '\t') || b == 0x7F) {
+  const auto as_is = [enc](unsigned char b) {
+    return (b >= 0x20 && b != 0x7F && (b < 0x80 || enc == Encoding::kUtf8)) || b == '\t';
+  };
+  // Detail texts are long printable stretches: each goes in whole, not a byte at a time.
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    std::size_t plain = i;
+    while (plain < text.size() && as_is(static_cast<unsigned char>(text[plain]))) ++plain;
+    out.append(text.data() + i, text.data() + plain);
+    if (plain == text.size()) break;
+    i = plain;
+    const auto b = static_cast<unsigned char>(text[i]);
+    if (b < 0x80) {
       fmt::format_to(std::back_inserter(out), "\\x{:02x}", b);
-    } else if (b < 0x80 || enc == Encoding::kUtf8) {
-      out.push_back(c);
     } else {
       append_utf8(out, cp1252_code_point(b));
     }
@@ -36,13 +45,13 @@ class TextSink final : public StreamSink {
     fmt::memory_buffer& out = file_.buffer();
     auto it = std::back_inserter(out);
     if (mark_inputs_ && (!marked_ || p.file != last_file_)) {
-      fmt::format_to(it, "== input {}: ", p.file);
+      fmt::format_to(it, FMT_COMPILE("== input {}: "), p.file);
       append_readable(out, p.file_name, Encoding::kUtf8);
       out.push_back('\n');
       marked_ = true;
       last_file_ = p.file;
     }
-    fmt::format_to(it, "#{} ", p.seq);
+    fmt::format_to(it, FMT_COMPILE("#{} "), p.seq);
     if (p.time_ms) {
       std::string when;
       COrbMilliSecAbsTime(*p.time_ms).GetAbsTimeStr(when, nullptr);
@@ -52,11 +61,11 @@ class TextSink final : public StreamSink {
       append(out, "-");
     }
     if (p.response) {
-      fmt::format_to(it, " response 0x{:02X}", p.command);
+      fmt::format_to(it, FMT_COMPILE(" response 0x{:02X}"), p.command);
     } else {
-      fmt::format_to(it, " 0x{:04X}", p.code);
+      fmt::format_to(it, FMT_COMPILE(" 0x{:04X}"), p.code);
     }
-    fmt::format_to(it, " {}", class_name(p.cls));
+    fmt::format_to(it, FMT_COMPILE(" {}"), class_name(p.cls));
     if (!p.known) append(out, " unknown code");
     if (!p.msg->title.empty()) {
       append(out, "  ");
@@ -76,9 +85,9 @@ class TextSink final : public StreamSink {
       if (nl == std::string_view::npos) break;
       details.remove_prefix(nl + 1);
     }
-    if (const auto& loc = p.msg->location()) fmt::format_to(it, "{}location: {}, {}\n", kIndent, loc->x, loc->y);
+    if (const auto& loc = p.msg->location()) fmt::format_to(it, FMT_COMPILE("{}location: {}, {}\n"), kIndent, loc->x, loc->y);
     for (const WriteRecord& w : p.writes) {
-      fmt::format_to(it, "{}{}[{}] = ", kIndent, attribute_name(w.id, scratch_), w.index);
+      fmt::format_to(it, FMT_COMPILE("{}{}[{}] = "), kIndent, attribute_name(w.id, scratch_), w.index);
       if (w.op == WriteOp::kSetString) {
         out.push_back('"');
         append_readable(out, p.text_of(w));
@@ -88,17 +97,17 @@ class TextSink final : public StreamSink {
       } else {
         append_plain_value(out, p, w);
       }
-      fmt::format_to(it, "  ({})\n", write_op_name(w.op));
+      fmt::format_to(it, FMT_COMPILE("  ({})\n"), write_op_name(w.op));
     }
     if (p.error != nullptr) {
-      fmt::format_to(it, "{}error: ", kIndent);
+      fmt::format_to(it, FMT_COMPILE("{}error: "), kIndent);
       append_readable(out, *p.error);
       out.push_back('\n');
     }
     std::string_view diagnostic = p.diagnostic();
     while (!diagnostic.empty()) {
       const std::size_t nl = std::min(diagnostic.find('\n'), diagnostic.size());
-      fmt::format_to(it, "{}diagnostic: ", kIndent);
+      fmt::format_to(it, FMT_COMPILE("{}diagnostic: "), kIndent);
       append_readable(out, diagnostic.substr(0, nl));
       out.push_back('\n');
       diagnostic.remove_prefix(std::min(nl + 1, diagnostic.size()));
