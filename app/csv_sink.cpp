@@ -44,7 +44,7 @@ class CsvSink final : public StreamSink {
     make_suffix(p);
     for (const WriteRecord& w : p.writes) {
       out.append(prefix_.data(), prefix_.data() + prefix_.size());
-      fmt::format_to(it, FMT_COMPILE("{},{},{},"), attribute_name(w.id, scratch_), write_op_name(w.op), w.index);
+      fmt::format_to(it, FMT_COMPILE("{},{},{},"), names_(w.id), write_op_name(w.op), w.index);
       if (w.op == WriteOp::kSetString) {
         append_csv_text(out, cp1252_to_utf8(p.text_of(w)));
       } else {
@@ -59,6 +59,8 @@ class CsvSink final : public StreamSink {
   void framing_error(std::string_view) override {}
 
  private:
+  AttributeNames names_;
+
   // The packet's columns after the write's, line end included.
   void make_suffix(const PacketView& p) {
     fmt::memory_buffer& s = suffix_;

@@ -45,7 +45,7 @@ class JsonlSink final : public StreamSink {
       if (!first) append(out, ", ");
       first = false;
       append(out, "{\"name\": ");
-      append_json_string(out, attribute_name(w.id, scratch_));
+      append_json_string(out, names_(w.id));
       fmt::format_to(it, FMT_COMPILE(", \"op\": \"{}\", \"index\": {}, \"value\": "), write_op_name(w.op), w.index);
       switch (value_kind(w.op)) {
         case ValueKind::kSigned: fmt::format_to(it, FMT_COMPILE("{}"), w.i); break;
@@ -152,6 +152,9 @@ class JsonlSink final : public StreamSink {
     fmt::format_to(std::back_inserter(out), FMT_COMPILE(", \"offset\": {}}}\n"), at.offset);
     file_.flush_if_full();
   }
+
+ private:
+  AttributeNames names_;
 };
 
 }  // namespace

@@ -99,7 +99,7 @@ class OutputFile {
   std::size_t flush_at_ = kFlushAt;
 };
 
-// The sinks that write one byte stream: a buffered file and a scratch text for names.
+// The sinks that write one byte stream through a buffered file.
 // Destroyed without finish(), they leave the target as it was (what was buffered for
 // standard output or a FIFO is dropped).
 class StreamSink : public OutputSink {
@@ -110,7 +110,6 @@ class StreamSink : public OutputSink {
 
  protected:
   OutputFile file_;
-  std::string scratch_;
 };
 
 }  // namespace cdmadiag

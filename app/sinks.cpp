@@ -49,6 +49,18 @@ std::string_view attribute_name(std::uint32_t id, std::string& scratch) {
   return scratch;
 }
 
+std::string_view AttributeNames::operator()(std::uint32_t id) {
+  // Ids come dense from the schema; a stray large one is answered without keeping it.
+  constexpr std::uint32_t kKept = 1u << 20;
+  if (id < known_.size() && !known_[id].empty()) return known_[id];
+  const std::string_view name = attribute_name(id, scratch_);
+  // A number for an id not given out yet is not kept: the schema may give it out later.
+  if (id >= kKept || name.data() == scratch_.data()) return name;
+  if (id >= known_.size()) known_.resize(std::size_t{id} + 1);
+  known_[id] = name;
+  return name;
+}
+
 void append_plain_value(fmt::memory_buffer& out, const PacketView& p, const WriteRecord& w) {
   auto it = std::back_inserter(out);
   switch (value_kind(w.op)) {

@@ -3,6 +3,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "output_sink.h"
 #include "text_convert.h"
@@ -19,6 +20,16 @@ std::unique_ptr<OutputSink> make_table_sink(TableKind kind, const std::string& p
 
 // "ATTR_ID_..." of an id; an id the schema never gave out shows as its number, kept in scratch.
 std::string_view attribute_name(std::uint32_t id, std::string& scratch);
+// The same for an output that names every write: each id is asked of the schema once
+// (which takes a lock per question); its names never move once given out.
+class AttributeNames {
+ public:
+  std::string_view operator()(std::uint32_t id);
+
+ private:
+  std::vector<std::string_view> known_;  // by id; empty until asked
+  std::string scratch_;
+};
 // A numeric value as text that reads back exactly; "nan", "inf", "-inf" for those.
 void append_plain_value(fmt::memory_buffer& out, const PacketView& p, const WriteRecord& w);
 // Milliseconds since 1970 as "2026-05-12T15:20:00.150Z": the calendar of the packet

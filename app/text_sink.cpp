@@ -4,6 +4,7 @@
 #include <fmt/compile.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 #include "host/abs_time.h"
@@ -15,16 +16,26 @@ namespace {
 
 constexpr std::string_view kIndent = "    ";
 
+// Bytes shown as they are: printable ASCII and tab, and in UTF-8 text every byte of a
+// sequence (the rest is a control character, or a Windows-1252 letter to convert).
+constexpr std::array<bool, 256> readable_bytes(bool utf8) {
+  std::array<bool, 256> as_is{};
+  for (int b = 0; b < 256; ++b) {
+    as_is[static_cast<std::size_t>(b)] = (b >= 0x20 && b != 0x7F && (b < 0x80 || utf8)) || b == '\t';
+  }
+  return as_is;
+}
+constexpr std::array<bool, 256> kReadableCp1252 = readable_bytes(false);
+constexpr std::array<bool, 256> kReadableUtf8 = readable_bytes(true);
+
 // UTF-8 text with the control characters other than tab shown as \xNN, so a stray
 // byte cannot drive the terminal.
 void append_readable(fmt::memory_buffer& out, std::string_view text, Encoding enc = Encoding::kCp1252) {
-  const auto as_is = [enc](unsigned char b) {
-    return (b >= 0x20 && b != 0x7F && (b < 0x80 || enc == Encoding::kUtf8)) || b == '\t';
-  };
+  const std::array<bool, 256>& as_is = enc == Encoding::kUtf8 ? kReadableUtf8 : kReadableCp1252;
   // Detail texts are long printable stretches: each goes in whole, not a byte at a time.
   for (std::size_t i = 0; i < text.size(); ++i) {
     std::size_t plain = i;
-    while (plain < text.size() && as_is(static_cast<unsigned char>(text[plain]))) ++plain;
+    while (plain < text.size() && as_is[static_cast<unsigned char>(text[plain])]) ++plain;
     out.append(text.data() + i, text.data() + plain);
     if (plain == text.size()) break;
     i = plain;
@@ -87,7 +98,7 @@ class TextSink final : public StreamSink {
     }
     if (const auto& loc = p.msg->location()) fmt::format_to(it, FMT_COMPILE("{}location: {}, {}\n"), kIndent, loc->x, loc->y);
     for (const WriteRecord& w : p.writes) {
-      fmt::format_to(it, FMT_COMPILE("{}{}[{}] = "), kIndent, attribute_name(w.id, scratch_), w.index);
+      fmt::format_to(it, FMT_COMPILE("{}{}[{}] = "), kIndent, names_(w.id), w.index);
       if (w.op == WriteOp::kSetString) {
         out.push_back('"');
         append_readable(out, p.text_of(w));
@@ -124,6 +135,7 @@ class TextSink final : public StreamSink {
   }
 
  private:
+  AttributeNames names_;
   bool mark_inputs_;
   bool marked_ = false;
   std::uint32_t last_file_ = 0;
