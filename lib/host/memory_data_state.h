@@ -1,7 +1,8 @@
 #pragma once
-// The command's data state: forwards every write, in order, to a sink and keeps
-// just enough to answer read-backs (per attribute and index, the latest value and
-// the most recent one from an earlier packet), so memory does not grow with the log.
+// The command's data state: logs every write of the packet at hand, in order (and
+// forwards it to a sink where one is set), and keeps just enough to answer read-backs
+// (per attribute and index, the latest value and the most recent one from an earlier
+// packet), so memory does not grow with the log.
 // Storage is flat, indexed by attribute id and element index: every decoded packet
 // writes dozens of attributes, and hashing each key cost more than the decoding.
 #include <array>
