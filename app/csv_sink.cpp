@@ -101,7 +101,9 @@ class CsvSink final : public StreamSink {
       }
       append_csv_text(s, std::string_view(items.data(), items.size()));
     };
-    list([](fmt::memory_buffer& b, const CellLookup& c) { fmt::format_to(std::back_inserter(b), FMT_COMPILE("{}"), c.pn); });
+    list([](fmt::memory_buffer& b, const CellLookup& c) {
+      fmt::format_to(std::back_inserter(b), FMT_COMPILE("{}"), c.pn);
+    });
     list([](fmt::memory_buffer& b, const CellLookup& c) { append_list_item(b, c.cell->sector_id); });
     list([](fmt::memory_buffer& b, const CellLookup& c) { append_list_item(b, c.cell->site_name); });
     list([](fmt::memory_buffer& b, const CellLookup& c) {

@@ -147,7 +147,8 @@ class JsonlSink final : public StreamSink {
     fmt::memory_buffer& out = file_.buffer();
     append(out, "{\"seq\": null, \"error\": ");
     append_json_string(out, text, Encoding::kUtf8);
-    fmt::format_to(std::back_inserter(out), FMT_COMPILE(", \"kind\": \"framing_error\", \"file\": {}, \"file_name\": "), at.file);
+    fmt::format_to(std::back_inserter(out), FMT_COMPILE(", \"kind\": \"framing_error\", \"file\": {}, \"file_name\": "),
+                   at.file);
     append_json_string(out, at.file_name, Encoding::kUtf8);
     fmt::format_to(std::back_inserter(out), FMT_COMPILE(", \"offset\": {}}}\n"), at.offset);
     file_.flush_if_full();

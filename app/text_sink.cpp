@@ -96,7 +96,9 @@ class TextSink final : public StreamSink {
       if (nl == std::string_view::npos) break;
       details.remove_prefix(nl + 1);
     }
-    if (const auto& loc = p.msg->location()) fmt::format_to(it, FMT_COMPILE("{}location: {}, {}\n"), kIndent, loc->x, loc->y);
+    if (const auto& loc = p.msg->location()) {
+      fmt::format_to(it, FMT_COMPILE("{}location: {}, {}\n"), kIndent, loc->x, loc->y);
+    }
     for (const WriteRecord& w : p.writes) {
       fmt::format_to(it, FMT_COMPILE("{}{}[{}] = "), kIndent, names_(w.id), w.index);
       if (w.op == WriteOp::kSetString) {

@@ -75,7 +75,8 @@ TEST(TextFormat, TextsCharactersAndWhatIsLeftToTheLibrary) {
 TEST(TextFormat, LongTextsAcrossTheBlockAndFixedAppends) {
   const std::string label(700, 'x');
   char libc[4096];
-  std::snprintf(libc, sizeof libc, "%s|%100d|%-120.3f|%s|%08X|%c", label.c_str(), -5, 2.675, label.c_str(), 0xbeefu, 'q');
+  std::snprintf(libc, sizeof libc, "%s|%100d|%-120.3f|%s|%08X|%c", label.c_str(), -5, 2.675, label.c_str(), 0xbeefu,
+                'q');
   std::string ours = "kept:";
   appendf(ours, "%s|%100d|%-120.3f|%s|%08X|%c", label.c_str(), -5, 2.675, label.c_str(), 0xbeefu, 'q');
   EXPECT_EQ(ours, std::string("kept:") + libc);
